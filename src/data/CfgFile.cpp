@@ -1,0 +1,351 @@
+#include "data/CfgFile.h"
+
+#include <QFile>
+#include <QList>
+#include <QMutex>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QStringView>
+#include <QtDebug>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <iconv.h>
+#include <optional>
+
+namespace {
+
+enum class CfgEncoding { Utf16Le, Utf8Bom, Utf8, Gbk };
+
+const QByteArray kUtf16LeBom("\xFF\xFE", 2);
+const QByteArray kUtf8Bom("\xEF\xBB\xBF", 3);
+
+// One line of the file with its own terminator, so that untouched lines are written back
+// byte for byte whatever line ends a hand-edited file uses.
+struct CfgLine {
+    QString text;
+    QString eol;
+};
+
+struct CfgText {
+    CfgEncoding encoding = CfgEncoding::Utf16Le;
+    QList<CfgLine> lines;
+};
+
+// iconv with substitution: `replacement` stands for every input unit the target cannot take,
+// as the Windows code-page conversions do, instead of failing the whole file.
+QByteArray Iconv(const char* to, const char* from, const QByteArray& input, int unitBytes,
+                 const QByteArray& replacement) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        qWarning("cfg.ini: no %s converter", to);
+        return {};
+    }
+    QByteArray output;
+    QByteArray chunk(4 * input.size() + 16, Qt::Uninitialized);
+    char* in = const_cast<char*>(input.constData());
+    size_t inLeft = static_cast<size_t>(input.size());
+    while (inLeft > 0) {
+        char* out = chunk.data();
+        size_t outLeft = static_cast<size_t>(chunk.size());
+        const size_t rc = iconv(cd, &in, &inLeft, &out, &outLeft);
+        const int error = errno;
+        output.append(chunk.constData(), chunk.size() - static_cast<qsizetype>(outLeft));
+        if (rc != static_cast<size_t>(-1))
+            break;
+        if (error == E2BIG)
+            continue;
+        // EILSEQ or a truncated sequence at the end: replace one unit and go on. A UTF-16
+        // surrogate pair is one character, so it gets one replacement.
+        size_t skip = std::min(inLeft, static_cast<size_t>(unitBytes));
+        if (unitBytes == 2 && inLeft >= 4) {
+            const auto high = static_cast<unsigned char>(in[1]);
+            if (high >= 0xD8 && high <= 0xDB)
+                skip = 4;
+        }
+        in += skip;
+        inLeft -= skip;
+        output.append(replacement);
+    }
+    iconv_close(cd);
+    return output;
+}
+
+QString DecodeGbk(const QByteArray& bytes) {
+    const QByteArray utf16 = Iconv("UTF-16LE", "GBK", bytes, 1, QByteArray("\xFD\xFF", 2));
+    return QStringDecoder(QStringConverter::Utf16LE)(utf16);
+}
+
+QByteArray EncodeGbk(const QString& text) {
+    QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return Iconv("GBK", "UTF-16LE", utf16, 2, "?");
+}
+
+// Lines end at LF (CR LF counts as one end). A lone CR is part of the line: scrambled
+// connection texts can contain one and must survive the file. Only a file without any LF is
+// split at CR, as old Mac editors wrote them.
+QList<CfgLine> SplitLines(const QString& text) {
+    QList<CfgLine> lines;
+    const QChar separator = text.contains(u'\n') ? u'\n' : u'\r';
+    qsizetype start = 0;
+    for (qsizetype end; (end = text.indexOf(separator, start)) >= 0; start = end + 1) {
+        qsizetype textEnd = end;
+        if (separator == u'\n' && textEnd > start && text[textEnd - 1] == u'\r')
+            --textEnd;
+        lines.append({text.mid(start, textEnd - start), text.mid(textEnd, end + 1 - textEnd)});
+    }
+    if (start < text.size())
+        lines.append({text.mid(start), QString()});
+    return lines;
+}
+
+CfgText DecodeCfg(const QByteArray& bytes) {
+    CfgText cfg;
+    QString text;
+    if (bytes.startsWith(kUtf16LeBom)) {
+        cfg.encoding = CfgEncoding::Utf16Le;
+        text = QStringDecoder(QStringConverter::Utf16LE)(bytes.mid(kUtf16LeBom.size()));
+    } else if (bytes.startsWith(kUtf8Bom)) {
+        cfg.encoding = CfgEncoding::Utf8Bom;
+        text = QString::fromUtf8(bytes.mid(kUtf8Bom.size()));
+    } else {
+        // Without a mark, a file that is valid UTF-8 was written by hand on this platform;
+        // anything else comes from a Chinese Windows editor in the ANSI code page.
+        QStringDecoder utf8(QStringConverter::Utf8);
+        text = utf8(bytes);
+        cfg.encoding = CfgEncoding::Utf8;
+        if (utf8.hasError()) {
+            cfg.encoding = CfgEncoding::Gbk;
+            text = DecodeGbk(bytes);
+        }
+    }
+    cfg.lines = SplitLines(text);
+    return cfg;
+}
+
+QByteArray EncodeCfg(const CfgText& cfg) {
+    QString text;
+    for (const CfgLine& line : cfg.lines)
+        text += line.text + line.eol;
+    switch (cfg.encoding) {
+    case CfgEncoding::Utf16Le:
+        return kUtf16LeBom + QStringEncoder(QStringConverter::Utf16LE)(text);
+    case CfgEncoding::Utf8Bom:
+        return kUtf8Bom + text.toUtf8();
+    case CfgEncoding::Utf8:
+        return text.toUtf8();
+    case CfgEncoding::Gbk:
+        return EncodeGbk(text);
+    }
+    return {};
+}
+
+// The profile API's notion of blanks; deliberately not Unicode spaces, so a value's ideographic
+// spaces survive.
+bool IsBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';
+}
+
+QStringView TrimBlanks(QStringView s) {
+    while (!s.isEmpty() && IsBlank(s.front()))
+        s = s.mid(1);
+    while (!s.isEmpty() && IsBlank(s.back()))
+        s.chop(1);
+    return s;
+}
+
+// Name of the section a line opens; nothing for other lines.
+std::optional<QStringView> SectionOf(QStringView line) {
+    const QStringView t = TrimBlanks(line);
+    if (!t.startsWith(u'['))
+        return std::nullopt;
+    const qsizetype close = t.lastIndexOf(u']');
+    if (close < 1)
+        return std::nullopt;
+    return TrimBlanks(t.mid(1, close - 1));
+}
+
+struct KeyLine {
+    QStringView key;
+    QStringView value;
+};
+
+QStringView TrimLeadingSpaces(QStringView s) {
+    while (!s.isEmpty() && (s.front() == u' ' || s.front() == u'\t'))
+        s = s.mid(1);
+    return s;
+}
+
+// A value keeps its trailing characters: scrambled texts may end in blanks or control
+// characters, and a hand-typed "1 " is not "1". Only the line end's CR goes.
+std::optional<KeyLine> KeyOf(QStringView line) {
+    if (line.endsWith(u'\r'))
+        line.chop(1);
+    const QStringView t = TrimLeadingSpaces(line);
+    if (t.startsWith(u';'))
+        return std::nullopt;
+    const qsizetype eq = t.indexOf(u'=');
+    if (eq < 0)
+        return std::nullopt;
+    const QStringView key = TrimBlanks(t.left(eq));
+    if (key.isEmpty())
+        return std::nullopt;
+    return KeyLine{key, TrimLeadingSpaces(t.mid(eq + 1))};
+}
+
+bool SameName(QStringView a, QStringView b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Lines [header, end) of the first section with the given name.
+struct SectionSpan {
+    qsizetype header = -1;
+    qsizetype end = -1;
+};
+
+std::optional<SectionSpan> FindSection(const QList<CfgLine>& lines, QStringView section) {
+    qsizetype i = 0;
+    for (; i < lines.size(); ++i) {
+        const auto name = SectionOf(lines[i].text);
+        if (name && SameName(*name, section))
+            break;
+    }
+    if (i == lines.size())
+        return std::nullopt;
+    SectionSpan span{i, i + 1};
+    while (span.end < lines.size() && !SectionOf(lines[span.end].text))
+        ++span.end;
+    return span;
+}
+
+qsizetype FindKey(const QList<CfgLine>& lines, SectionSpan span, QStringView key) {
+    for (qsizetype i = span.header + 1; i < span.end; ++i) {
+        const auto entry = KeyOf(lines[i].text);
+        if (entry && SameName(entry->key, key))
+            return i;
+    }
+    return -1;
+}
+
+QStringView Unquote(QStringView value) {
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+// The Windows API takes zero-terminated texts, so anything after a NUL never reached the file.
+QString CutAtNul(const QString& text) {
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    return nul < 0 ? text : text.left(nul);
+}
+
+QString FileEol(const QList<CfgLine>& lines) {
+    for (const CfgLine& line : lines)
+        if (!line.eol.isEmpty())
+            return line.eol;
+    return QStringLiteral("\r\n");
+}
+
+void SetValue(QList<CfgLine>& lines, const QString& section, const QString& key,
+              const QString& value) {
+    const QString eol = FileEol(lines);
+    const auto span = FindSection(lines, section);
+    if (!span) {
+        if (!lines.isEmpty() && lines.back().eol.isEmpty())
+            lines.back().eol = eol;
+        lines.append({QLatin1Char('[') + section + QLatin1Char(']'), eol});
+        lines.append({key + QLatin1Char('=') + value, eol});
+        return;
+    }
+    const qsizetype existing = FindKey(lines, *span, key);
+    if (existing >= 0) {
+        // Keep the key's spelling from the file; only the value changes.
+        const QString name = KeyOf(lines[existing].text)->key.toString();
+        lines[existing].text = name + QLatin1Char('=') + value;
+        return;
+    }
+    // After the section's last non-blank line, so blank lines separating it from the next
+    // section stay where they are.
+    qsizetype after = span->header;
+    for (qsizetype i = span->header + 1; i < span->end; ++i)
+        if (!TrimBlanks(lines[i].text).isEmpty())
+            after = i;
+    if (lines[after].eol.isEmpty())
+        lines[after].eol = eol;
+    lines.insert(after + 1, {key + QLatin1Char('=') + value, eol});
+}
+
+} // namespace
+
+QString ReadCfg(const QString& file, const QString& section, const QString& key) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    const CfgText cfg = DecodeCfg(in.readAll());
+    const auto span = FindSection(cfg.lines, section);
+    if (!span)
+        return {};
+    const qsizetype line = FindKey(cfg.lines, *span, key);
+    if (line < 0)
+        return {};
+    const QStringView value = Unquote(KeyOf(cfg.lines[line].text)->value);
+    return value.left(kCfgValueMaxLength).toString();
+}
+
+void WriteCfg(const QString& file, const QString& section, const QString& key,
+              const QString& value) {
+    // Read-modify-write of the whole file: two writers in this process must not interleave.
+    static QMutex mutex;
+    QMutexLocker lock(&mutex);
+
+    CfgText cfg; // a new file is UTF-16 LE with its mark
+    QFile in(file);
+    if (in.exists()) {
+        if (!in.open(QIODevice::ReadOnly)) {
+            // Rewriting a file we could not read would lose its contents.
+            qWarning() << "cfg.ini: cannot read" << file << in.errorString();
+            return;
+        }
+        cfg = DecodeCfg(in.readAll());
+        in.close();
+    }
+    SetValue(cfg.lines, CutAtNul(section), CutAtNul(key), CutAtNul(value));
+
+    // Temporary file in the same folder, renamed over the old one: a crash leaves either the
+    // old or the new cfg.ini, never a half-written one.
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(EncodeCfg(cfg)) < 0 || !out.commit())
+        qWarning() << "cfg.ini: cannot write" << file << out.errorString();
+}
+
+QString CfgPath(const QString& exeFolder) {
+    return exeFolder + QStringLiteral("cfg.ini");
+}
+
+int ParseTimeoutSeconds(const QString& value) {
+    if (value.isEmpty())
+        return kCfgDefaultTimeoutSeconds;
+    qsizetype i = 0;
+    while (i < value.size() && IsBlank(value[i]))
+        ++i;
+    bool negative = false;
+    if (i < value.size() && (value[i] == u'+' || value[i] == u'-')) {
+        negative = value[i] == u'-';
+        ++i;
+    }
+    // Saturate instead of overflowing on absurdly long digit runs.
+    constexpr qint64 kLimit = qint64(INT_MAX) + 1;
+    qint64 number = 0;
+    for (; i < value.size() && value[i] >= u'0' && value[i] <= u'9'; ++i)
+        number = std::min(kLimit, number * 10 + (value[i].unicode() - u'0'));
+    if (negative)
+        number = -number;
+    return static_cast<int>(std::clamp<qint64>(number, INT_MIN, kCfgMaxTimeoutSeconds));
+}
+
+int ReadTimeoutSeconds(const QString& file) {
+    return ParseTimeoutSeconds(ReadCfg(file, QStringLiteral("SERVER"), QStringLiteral("TIMEOUT")));
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+// cfg.ini: the client's local settings, an INI file next to the executable. Reading and writing
+// follow the Windows profile-string rules the file format comes from, so files written by older
+// clients and by hand read the same way:
+// - section and key names match case-insensitively; the first matching section and key win;
+// - values lose surrounding blanks and one pair of surrounding quotes (" or ');
+// - a value comes back cut to 511 characters;
+// - a missing file, section or key reads as empty text.
+// A file the client creates is UTF-16 LE with a byte-order mark and CR LF line ends; existing
+// files keep their encoding (UTF-16 LE, UTF-8 with or without BOM, GBK) and every line the
+// write does not touch.
+
+#include <QString>
+
+// Longest value ReadCfg returns; longer values are cut.
+inline constexpr int kCfgValueMaxLength = 511;
+
+// TIMEOUT when the key is missing or empty, and the largest accepted value.
+inline constexpr int kCfgDefaultTimeoutSeconds = 60;
+inline constexpr int kCfgMaxTimeoutSeconds = 300;
+
+QString ReadCfg(const QString& file, const QString& section, const QString& key);
+
+// Replaces the key's line in place, or adds the key at the end of its section, or adds the
+// section at the end of the file. The file is replaced atomically. Failures are only logged:
+// callers of the configuration never check a result.
+void WriteCfg(const QString& file, const QString& section, const QString& key,
+              const QString& value);
+
+// Full path of cfg.ini in an executable folder given with its trailing "/".
+QString CfgPath(const QString& exeFolder);
+
+// Lock-wait seconds from a TIMEOUT value: empty → 60; otherwise the leading integer as C atoi
+// reads it (no digits → 0), at most 300.
+int ParseTimeoutSeconds(const QString& value);
+
+// [SERVER] TIMEOUT of the given cfg.ini, parsed as above.
+int ReadTimeoutSeconds(const QString& file);

@@ -1,0 +1,80 @@
+#pragma once
+
+// A real HTTP/1.1 server on 127.0.0.1 that stands in for web pages and the update server in
+// tests. It listens on an ephemeral port and serves each connection on its own thread, so a
+// client that blocks the test thread still gets its answer. Routes are set by the test;
+// every request received is recorded for later assertions. Request bodies are read by their
+// Content-Length.
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class LoopbackHttpServer {
+public:
+    using HeaderList = QList<QPair<QByteArray, QByteArray>>;
+
+    struct Route {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "text/plain; charset=utf-8"; // empty: no Content-Type
+        int delayMs = 0;                                      // wait before answering
+        HeaderList headers;                                   // extra, e.g. Location
+    };
+
+    struct Request {
+        QByteArray method;
+        QByteArray target; // path and query exactly as sent
+        HeaderList headers;
+        QByteArray body;
+        // Value of the first header with that name (case-insensitive); empty when absent.
+        QByteArray header(const QByteArray& name) const;
+    };
+
+    // Also makes sure that a proxy set in the environment does not capture loopback requests.
+    LoopbackHttpServer();
+    // Stops accepting, wakes delayed answers and joins every thread.
+    ~LoopbackHttpServer();
+    LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+    LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+    // "http://127.0.0.1:PORT", without a trailing slash.
+    QString baseUrl() const;
+    quint16 port() const { return port_; }
+
+    // A target with a query matches only that query; one without matches its path with any
+    // query. Unknown targets get 404.
+    void setRoute(const QString& target, Route route);
+    void setRoute(const QString& target, int status, const QByteArray& body,
+                  const QByteArray& contentType = "text/plain; charset=utf-8", int delayMs = 0);
+    void setRedirect(const QString& target, const QString& location, int status = 302);
+
+    QList<Request> requests() const;
+    void clearRequests();
+
+private:
+    void acceptLoop();
+    void serveConnection(int fd);
+    bool serveRequest(int fd, QByteArray& buffer);
+    bool readMore(int fd, QByteArray& buffer);
+    Route routeFor(const QByteArray& target) const;
+
+    int listenFd_ = -1;
+    int wakePipe_[2] = {-1, -1}; // written once at shutdown; every poll watches its read end
+    quint16 port_ = 0;
+    std::atomic<bool> stopping_{false};
+    mutable std::mutex mutex_;
+    std::condition_variable stopWake_;
+    std::map<QByteArray, Route> routes_;
+    QList<Request> requests_;
+    std::vector<std::thread> connections_;
+    std::thread acceptThread_;
+};
