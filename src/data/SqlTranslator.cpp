@@ -1,0 +1,1001 @@
+#include "data/SqlTranslator.h"
+
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+// The translator works on a token list, never on raw text, so that quoted texts, quoted names
+// and comments are copied as they are. Three passes run per statement: TOP becomes LIMIT,
+// the Access multi-table UPDATE becomes UPDATE ... FROM, and finally the expression rewriter
+// emits the text, rewriting functions, operators and literals on the way.
+
+namespace {
+
+enum class Tk { Space, Comment, Word, Number, String, QuotedId, BracketId, Punct };
+
+struct Token {
+    Tk kind;
+    QString text;
+};
+
+using Tokens = std::vector<Token>;
+
+bool isWordStart(QChar c) {
+    return c.isLetter() || c == u'_' || c == u'@';
+}
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'$';
+}
+
+// Index just past a quoted run that starts at `open`; the quote doubles to escape itself.
+qsizetype skipQuoted(const QString& s, qsizetype open, QChar quote) {
+    qsizetype j = open + 1;
+    while (j < s.size()) {
+        if (s[j] == quote) {
+            if (j + 1 < s.size() && s[j + 1] == quote) {
+                j += 2;
+                continue;
+            }
+            return j + 1;
+        }
+        ++j;
+    }
+    return s.size();
+}
+
+Tokens tokenize(const QString& s) {
+    static const QStringList twoCharOps = {"<>", "<=", ">=", "!=", "||", "::", "=="};
+    Tokens out;
+    const qsizetype n = s.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = s[i];
+        const QChar next = i + 1 < n ? s[i + 1] : QChar();
+        qsizetype j = i + 1;
+        Tk kind = Tk::Punct;
+        if (c.isSpace()) {
+            while (j < n && s[j].isSpace())
+                ++j;
+            kind = Tk::Space;
+        } else if (c == u'-' && next == u'-') {
+            while (j < n && s[j] != u'\n')
+                ++j;
+            kind = Tk::Comment;
+        } else if (c == u'/' && next == u'*') {
+            const qsizetype close = s.indexOf(QLatin1String("*/"), i + 2);
+            j = close < 0 ? n : close + 2;
+            kind = Tk::Comment;
+        } else if (c == u'\'') {
+            j = skipQuoted(s, i, u'\'');
+            kind = Tk::String;
+        } else if ((c == u'N' || c == u'n') && next == u'\'') {
+            j = skipQuoted(s, i + 1, u'\'');
+            kind = Tk::String;
+        } else if (c == u'"') {
+            j = skipQuoted(s, i, u'"');
+            kind = Tk::QuotedId;
+        } else if (c == u'[') {
+            const qsizetype close = s.indexOf(u']', i + 1);
+            j = close < 0 ? n : close + 1;
+            kind = Tk::BracketId;
+        } else if (c.isDigit() || (c == u'.' && next.isDigit())) {
+            while (j < n && (s[j].isDigit() || s[j] == u'.'))
+                ++j;
+            if (j < n && (s[j] == u'e' || s[j] == u'E')) {
+                qsizetype k = j + 1;
+                if (k < n && (s[k] == u'+' || s[k] == u'-'))
+                    ++k;
+                if (k < n && s[k].isDigit()) {
+                    j = k;
+                    while (j < n && s[j].isDigit())
+                        ++j;
+                }
+            }
+            kind = Tk::Number;
+        } else if (isWordStart(c)) {
+            while (j < n && isWordChar(s[j]))
+                ++j;
+            kind = Tk::Word;
+        } else if (twoCharOps.contains(s.mid(i, 2))) {
+            j = i + 2;
+        }
+        out.push_back({kind, s.mid(i, j - i)});
+        i = j;
+    }
+    return out;
+}
+
+bool isSig(const Token& t) {
+    return t.kind != Tk::Space && t.kind != Tk::Comment;
+}
+bool isWord(const Token& t, QStringView w) {
+    return t.kind == Tk::Word && t.text.compare(w, Qt::CaseInsensitive) == 0;
+}
+bool isPunct(const Token& t, QStringView p) {
+    return t.kind == Tk::Punct && t.text == p;
+}
+bool isName(const Token& t) {
+    return t.kind == Tk::Word || t.kind == Tk::QuotedId || t.kind == Tk::BracketId;
+}
+bool isInteger(const Token& t) {
+    if (t.kind != Tk::Number)
+        return false;
+    for (QChar c : t.text)
+        if (!c.isDigit())
+            return false;
+    return true;
+}
+
+bool isOneOf(const Token& t, std::initializer_list<QStringView> words) {
+    if (t.kind != Tk::Word)
+        return false;
+    for (QStringView w : words)
+        if (t.text.compare(w, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool isSetOperator(const Token& t) {
+    return isOneOf(t, {u"union", u"except", u"intersect"});
+}
+
+// Words that never name a function and end an operand.
+bool isKeyword(const Token& t) {
+    return isOneOf(t, {u"and",        u"or",       u"not",    u"select", u"from",      u"where",
+                       u"as",         u"on",       u"set",    u"values", u"like",      u"in",
+                       u"is",         u"between",  u"when",   u"then",   u"else",      u"end",
+                       u"case",       u"order",    u"group",  u"by",     u"having",    u"union",
+                       u"all",        u"distinct", u"join",   u"inner",  u"left",      u"right",
+                       u"outer",      u"full",     u"cross",  u"limit",  u"into",      u"update",
+                       u"insert",     u"delete",   u"top",    u"escape", u"asc",       u"desc",
+                       u"exists",     u"except",   u"offset", u"with",   u"intersect", u"returning",
+                       u"distinctrow"});
+}
+
+int nextSig(const Tokens& t, int i, int end) {
+    while (i < end && !isSig(t[i]))
+        ++i;
+    return i;
+}
+
+// Last significant index below i and not below begin, or begin - 1.
+int prevSig(const Tokens& t, int i, int begin) {
+    --i;
+    while (i >= begin && !isSig(t[i]))
+        --i;
+    return i;
+}
+
+// Index of the ')' matching the '(' at open, or end when it is missing.
+int matchParen(const Tokens& t, int open, int end) {
+    int depth = 0;
+    for (int i = open; i < end; ++i) {
+        if (isPunct(t[i], u"("))
+            ++depth;
+        else if (isPunct(t[i], u")") && --depth == 0)
+            return i;
+    }
+    return end;
+}
+
+QString joinText(const Tokens& t, int b, int e) {
+    QString s;
+    for (int i = b; i < e; ++i)
+        s += t[i].text;
+    return s;
+}
+
+// A name as the engine compares it: without [..] or "..", case-insensitive.
+QString bareName(const Token& t) {
+    if (t.kind == Tk::BracketId)
+        return t.text.mid(1, t.text.size() - 2).toLower();
+    if (t.kind == Tk::QuotedId)
+        return t.text.mid(1, t.text.size() - 2).replace(QLatin1String("\"\""), "\"").toLower();
+    return t.text.toLower();
+}
+
+Token space() {
+    return {Tk::Space, " "};
+}
+Token word(const QString& w) {
+    return {Tk::Word, w};
+}
+Token punct(const QString& p) {
+    return {Tk::Punct, p};
+}
+
+// ---- TOP n -> LIMIT n ------------------------------------------------------------------------
+
+// Drops `TOP n` after SELECT [DISTINCT|ALL] and appends `LIMIT n` after the last token of that
+// SELECT's own scope (its closing parenthesis or the end of the statement), i.e. after any ORDER
+// BY. A member of a UNION cannot carry LIMIT itself, so it is wrapped in a derived table.
+// TOP n PERCENT has no equivalent and is left alone.
+Tokens rewriteTop(const Tokens& t) {
+    const int n = int(t.size());
+    std::vector<bool> drop(n, false);
+    std::vector<Tokens> before(n + 1);
+    bool changed = false;
+    int wrapped = 0;
+    for (int s = 0; s < n; ++s) {
+        if (!isWord(t[s], u"select"))
+            continue;
+        int k = nextSig(t, s + 1, n);
+        if (k < n && isOneOf(t[k], {u"distinct", u"all", u"distinctrow"}))
+            k = nextSig(t, k + 1, n);
+        if (k >= n || !isWord(t[k], u"top"))
+            continue;
+        const int top = k;
+        QString count;
+        int last = -1;
+        k = nextSig(t, top + 1, n);
+        if (k < n && isInteger(t[k])) {
+            count = t[k].text;
+            last = k;
+        } else if (k < n && isPunct(t[k], u"(")) {
+            const int m = nextSig(t, k + 1, n);
+            const int c = m < n ? nextSig(t, m + 1, n) : n;
+            if (c < n && isInteger(t[m]) && isPunct(t[c], u")")) {
+                count = t[m].text;
+                last = c;
+            }
+        }
+        if (last < 0)
+            continue;
+        const int rest = nextSig(t, last + 1, n);
+        if (rest >= n || isWord(t[rest], u"percent"))
+            continue;
+
+        int depth = 0;
+        int end = n;
+        bool followed = false;
+        bool ordered = false;
+        for (int j = s + 1; j < n; ++j) {
+            if (isPunct(t[j], u"(")) {
+                ++depth;
+            } else if (isPunct(t[j], u")")) {
+                if (depth-- == 0) {
+                    end = j;
+                    break;
+                }
+            } else if (depth == 0 && isSetOperator(t[j])) {
+                end = j;
+                followed = true;
+                break;
+            } else if (depth == 0 && isWord(t[j], u"order")) {
+                ordered = true;
+            }
+        }
+        // The last member of a UNION is wrapped too, except when it has an ORDER BY: that sorts
+        // the whole union, and LIMIT stays at the end with it.
+        int previous = prevSig(t, s, 0);
+        if (previous >= 0 && isWord(t[previous], u"all"))
+            previous = prevSig(t, previous, 0);
+        const bool preceded = previous >= 0 && isSetOperator(t[previous]);
+        const bool compound = followed || (preceded && !ordered);
+        for (int j = top; j < rest; ++j)
+            drop[j] = true;
+        Tokens suffix{space(), word("LIMIT"), space(), {Tk::Number, count}};
+        if (compound) {
+            Tokens& prefix = before[s];
+            for (const Token& tk :
+                 {word("SELECT"), space(), punct("*"), space(), word("FROM"), space(), punct("(")})
+                prefix.push_back(tk);
+            suffix.push_back(punct(")"));
+            suffix.push_back(space());
+            suffix.push_back(word("AS"));
+            suffix.push_back(space());
+            suffix.push_back(word(QString("zv_top%1").arg(++wrapped)));
+        }
+        Tokens& at = before[prevSig(t, end, s) + 1];
+        at.insert(at.end(), suffix.begin(), suffix.end());
+        changed = true;
+    }
+    if (!changed)
+        return t;
+    Tokens out;
+    for (int i = 0; i <= n; ++i) {
+        out.insert(out.end(), before[i].begin(), before[i].end());
+        if (i < n && !drop[i])
+            out.push_back(t[i]);
+    }
+    return out;
+}
+
+// ---- Access multi-table UPDATE -> UPDATE ... FROM --------------------------------------------
+
+struct TableRef {
+    int begin = 0;   // first token of the name (or the '(' of a derived table)
+    int nameEnd = 0; // past the name
+    int end = 0;     // past the alias
+    QString name;    // last part of the name, bare
+    QString alias;   // bare alias, empty when none
+    int aliasTok = -1;
+    bool derived = false;
+};
+
+// Reads the table part of `UPDATE <tables> SET`: tables joined by commas or by [INNER] JOIN
+// ... ON, with grouping parentheses. Outer joins are refused: moving their condition to WHERE
+// would drop the rows without a match.
+class JoinParser {
+public:
+    JoinParser(const Tokens& t, int begin, int end) : t_(t), pos_(begin), end_(end) {}
+
+    bool parse() { return list(false) && peek() >= end_; }
+
+    std::vector<TableRef> refs;
+    std::vector<std::pair<int, int>> conditions;
+
+private:
+    int peek() { return pos_ = nextSig(t_, pos_, end_); }
+
+    bool list(bool nested) {
+        if (!source())
+            return false;
+        for (;;) {
+            int p = peek();
+            if (p >= end_ || isPunct(t_[p], u")"))
+                return nested == (p < end_);
+            if (isPunct(t_[p], u",")) {
+                pos_ = p + 1;
+                if (!source())
+                    return false;
+                continue;
+            }
+            if (isWord(t_[p], u"inner")) {
+                pos_ = p + 1;
+                p = peek();
+            }
+            if (p >= end_ || !isWord(t_[p], u"join"))
+                return false;
+            pos_ = p + 1;
+            if (!source())
+                return false;
+            p = peek();
+            if (p >= end_ || !isWord(t_[p], u"on"))
+                return false;
+            pos_ = p + 1;
+            condition();
+        }
+    }
+
+    bool source() {
+        const int p = peek();
+        if (p >= end_)
+            return false;
+        TableRef ref;
+        ref.begin = p;
+        if (isPunct(t_[p], u"(")) {
+            const int q = nextSig(t_, p + 1, end_);
+            if (q < end_ && isWord(t_[q], u"select")) {
+                const int close = matchParen(t_, p, end_);
+                if (close >= end_)
+                    return false;
+                ref.derived = true;
+                ref.nameEnd = close + 1;
+                pos_ = close + 1;
+            } else {
+                pos_ = p + 1;
+                if (!list(true))
+                    return false;
+                pos_ = peek() + 1; // the ')' checked by list()
+                return true;
+            }
+        } else {
+            if (!isName(t_[p]) || isKeyword(t_[p]))
+                return false;
+            int last = p;
+            pos_ = p + 1;
+            for (;;) {
+                const int dot = peek();
+                const int part = dot < end_ ? nextSig(t_, dot + 1, end_) : end_;
+                if (part >= end_ || !isPunct(t_[dot], u".") || !isName(t_[part]))
+                    break;
+                last = part;
+                pos_ = part + 1;
+            }
+            ref.name = bareName(t_[last]);
+            ref.nameEnd = last + 1;
+        }
+        ref.end = ref.nameEnd;
+        int a = peek();
+        if (a < end_ && isWord(t_[a], u"as")) {
+            pos_ = a + 1;
+            a = peek();
+            if (a >= end_ || !isName(t_[a]))
+                return false;
+        }
+        if (a < end_ && isName(t_[a]) && !isKeyword(t_[a])) {
+            ref.alias = bareName(t_[a]);
+            ref.aliasTok = a;
+            ref.end = a + 1;
+            pos_ = a + 1;
+        }
+        refs.push_back(ref);
+        return true;
+    }
+
+    void condition() {
+        const int begin = peek();
+        int depth = 0;
+        int j = begin;
+        for (; j < end_; ++j) {
+            if (isPunct(t_[j], u"(")) {
+                ++depth;
+            } else if (isPunct(t_[j], u")")) {
+                if (depth-- == 0)
+                    break;
+            } else if (depth == 0 &&
+                       (isPunct(t_[j], u",") || isOneOf(t_[j], {u"inner", u"left", u"right",
+                                                                u"full", u"cross", u"join"}))) {
+                break;
+            }
+        }
+        conditions.emplace_back(begin, prevSig(t_, j, begin) + 1);
+        pos_ = j;
+    }
+
+    const Tokens& t_;
+    int pos_;
+    int end_;
+};
+
+bool hasTopLevelOr(const Tokens& t, int b, int e) {
+    int depth = 0;
+    for (int i = b; i < e; ++i) {
+        if (isPunct(t[i], u"("))
+            ++depth;
+        else if (isPunct(t[i], u")"))
+            --depth;
+        else if (depth == 0 && isWord(t[i], u"or"))
+            return true;
+    }
+    return false;
+}
+
+void append(Tokens& out, const Tokens& t, int b, int e) {
+    out.insert(out.end(), t.begin() + b, t.begin() + e);
+}
+
+// SQLite and PostgreSQL reject qualified SET targets and the Access join syntax. The target is
+// the table that the SET targets name (the first table when they are unqualified); the other
+// tables move to FROM and the join conditions to WHERE, ahead of the original condition.
+Tokens rewriteUpdate(const Tokens& t) {
+    const int n = int(t.size());
+    const int upd = nextSig(t, 0, n);
+    if (upd >= n || !isWord(t[upd], u"update"))
+        return t;
+    int set = -1;
+    int where = n;
+    int depth = 0;
+    for (int i = upd + 1; i < n; ++i) {
+        if (isPunct(t[i], u"("))
+            ++depth;
+        else if (isPunct(t[i], u")"))
+            --depth;
+        else if (depth == 0 && set < 0 && isWord(t[i], u"set"))
+            set = i;
+        else if (depth == 0 && set >= 0 && isWord(t[i], u"where")) {
+            where = i;
+            break;
+        }
+    }
+    if (set < 0)
+        return t;
+    JoinParser tables(t, upd + 1, set);
+    if (!tables.parse())
+        return t;
+
+    // Qualifier of each SET target ("a.c = ..."): the tokens to drop and the table they name.
+    std::vector<bool> drop(n, false);
+    int target = -1;
+    bool qualified = false;
+    depth = 0;
+    int itemStart = set + 1;
+    for (int i = set + 1; i <= where; ++i) {
+        if (i < where && isPunct(t[i], u"("))
+            ++depth;
+        else if (i < where && isPunct(t[i], u")"))
+            --depth;
+        if (i < where && !(depth == 0 && isPunct(t[i], u",")))
+            continue;
+        // One assignment in [itemStart, i): name (. name)* = expression.
+        std::vector<int> parts;
+        int k = nextSig(t, itemStart, i);
+        while (k < i && isName(t[k])) {
+            parts.push_back(k);
+            const int dot = nextSig(t, k + 1, i);
+            if (dot >= i || !isPunct(t[dot], u"."))
+                break;
+            k = nextSig(t, dot + 1, i);
+        }
+        if (parts.size() >= 2) {
+            const QString q = bareName(t[parts[parts.size() - 2]]);
+            int match = -1;
+            for (int r = 0; r < int(tables.refs.size()); ++r) {
+                const TableRef& ref = tables.refs[r];
+                if (!ref.derived && (ref.alias == q || (ref.alias.isEmpty() && ref.name == q)))
+                    match = r;
+            }
+            if (match < 0 || (target >= 0 && target != match))
+                return t;
+            target = match;
+            qualified = true;
+            for (int d = parts.front(); d < parts.back(); ++d)
+                drop[d] = true;
+        }
+        itemStart = i + 1;
+    }
+    if (target < 0)
+        target = 0;
+    const TableRef& tgt = tables.refs[target];
+    if (tgt.derived)
+        return t;
+    // SQLite accepts an alias on the UPDATE target only after AS.
+    const bool needsAs = tgt.aliasTok >= 0 && !isWord(t[prevSig(t, tgt.aliasTok, 0)], u"as");
+    if (tables.refs.size() == 1) {
+        if (!qualified && !needsAs)
+            return t;
+        Tokens out;
+        for (int i = 0; i < n; ++i) {
+            if (needsAs && i == tgt.aliasTok) {
+                out.push_back(word("AS"));
+                out.push_back(space());
+            }
+            if (!drop[i])
+                out.push_back(t[i]);
+        }
+        return out;
+    }
+
+    const int last = prevSig(t, n, 0);
+    Tokens out;
+    append(out, t, 0, upd + 1);
+    out.push_back(space());
+    append(out, t, tgt.begin, tgt.nameEnd);
+    if (tgt.aliasTok >= 0) {
+        for (const Token& tk : {space(), word("AS"), space(), t[tgt.aliasTok]})
+            out.push_back(tk);
+    }
+    out.push_back(space());
+    const int setEnd = prevSig(t, where, set) + 1;
+    for (int i = set; i < setEnd; ++i)
+        if (!drop[i])
+            out.push_back(t[i]);
+    out.push_back(space());
+    out.push_back(word("FROM"));
+    bool first = true;
+    for (int r = 0; r < int(tables.refs.size()); ++r) {
+        if (r == target)
+            continue;
+        if (!first)
+            out.push_back(punct(","));
+        out.push_back(space());
+        append(out, t, tables.refs[r].begin, tables.refs[r].end);
+        first = false;
+    }
+    const bool hasWhere = where < n && where < last;
+    if (!tables.conditions.empty() || hasWhere) {
+        out.push_back(space());
+        out.push_back(word("WHERE"));
+        first = true;
+        for (const auto& [b, e] : tables.conditions) {
+            if (!first) {
+                out.push_back(space());
+                out.push_back(word("AND"));
+            }
+            out.push_back(space());
+            const bool wrap = hasTopLevelOr(t, b, e);
+            if (wrap)
+                out.push_back(punct("("));
+            append(out, t, b, e);
+            if (wrap)
+                out.push_back(punct(")"));
+            first = false;
+        }
+        if (hasWhere) {
+            const int body = nextSig(t, where + 1, n);
+            if (!first) {
+                for (const Token& tk : {space(), word("AND"), space(), punct("(")})
+                    out.push_back(tk);
+            } else {
+                out.push_back(space());
+            }
+            append(out, t, body, last + 1);
+            if (!first)
+                out.push_back(punct(")"));
+        }
+    }
+    append(out, t, last + 1, n);
+    return out;
+}
+
+// ---- expressions ---------------------------------------------------------------------------
+
+QString quoteLowerIdent(const QString& bracketed) {
+    QString name = bracketed.mid(1, bracketed.size() - 2);
+    // Bare names fold to lower case on PostgreSQL; fold ASCII the same way so that [Name] finds
+    // the column that `Name` would find.
+    for (QChar& c : name)
+        if (c.unicode() < 128)
+            c = c.toLower();
+    return '"' + name.replace('"', QLatin1String("\"\"")) + '"';
+}
+
+class Emitter {
+public:
+    Emitter(const Tokens& t, SqlDialect d) : t_(t), d_(d) {}
+
+    QString render() const { return level(0, int(t_.size())); }
+
+private:
+    struct Item {
+        enum Kind { Tok, Group, Call } kind;
+        int begin;
+        int end;
+        int open;  // '(' of a group or call
+        int close; // its ')', or the range end when missing
+    };
+    using Items = std::vector<Item>;
+
+    const Token& tok(const Item& it) const { return t_[it.begin]; }
+    bool sig(const Item& it) const { return it.kind != Item::Tok || isSig(tok(it)); }
+    bool isOp(const Item& it, QStringView p) const {
+        return it.kind == Item::Tok && isPunct(tok(it), p);
+    }
+
+    Items items(int b, int e) const {
+        Items out;
+        int prev = -1; // last significant token, to keep "x.len(" a name
+        for (int i = b; i < e;) {
+            const Token& tk = t_[i];
+            if (isPunct(tk, u"(")) {
+                const int c = matchParen(t_, i, e);
+                out.push_back({Item::Group, i, c < e ? c + 1 : e, i, c});
+            } else if (tk.kind == Tk::Word &&
+                       (!isKeyword(tk) || isOneOf(tk, {u"left", u"right"})) &&
+                       !(prev >= 0 && isPunct(t_[prev], u"."))) {
+                const int p = nextSig(t_, i + 1, e);
+                if (p < e && isPunct(t_[p], u"(")) {
+                    const int c = matchParen(t_, p, e);
+                    out.push_back({Item::Call, i, c < e ? c + 1 : e, p, c});
+                } else {
+                    out.push_back({Item::Tok, i, i + 1, -1, -1});
+                }
+            } else {
+                out.push_back({Item::Tok, i, i + 1, -1, -1});
+            }
+            if (isSig(tk))
+                prev = i;
+            i = out.back().end;
+        }
+        return out;
+    }
+
+    bool isBoundary(const Item& it) const {
+        if (it.kind != Item::Tok)
+            return false;
+        const Token& tk = tok(it);
+        static const QStringList stops = {",", ";", "=", "<", ">", "<>", "<=", ">=", "!=", "=="};
+        if (tk.kind == Tk::Punct)
+            return stops.contains(tk.text);
+        return isKeyword(tk);
+    }
+
+    // Expression text with boundaries (commas, comparisons, keywords) copied through and the
+    // operands in between rewritten.
+    QString level(int b, int e) const {
+        const Items its = items(b, e);
+        QString out;
+        size_t start = 0;
+        for (size_t k = 0; k <= its.size(); ++k) {
+            if (k < its.size() && !isBoundary(its[k]))
+                continue;
+            out += segment(its, start, k);
+            if (k < its.size())
+                out += token(its[k].begin);
+            start = k + 1;
+        }
+        return out;
+    }
+
+    // Splits [s, e) at items that are the operator `op`.
+    std::vector<std::pair<size_t, size_t>> split(const Items& its, size_t s, size_t e,
+                                                 QStringView op) const {
+        std::vector<std::pair<size_t, size_t>> parts;
+        size_t start = s;
+        for (size_t k = s; k <= e; ++k) {
+            if (k == e || isOp(its[k], op)) {
+                parts.emplace_back(start, k);
+                start = k + 1;
+            }
+        }
+        return parts;
+    }
+
+    bool hasSig(const Items& its, size_t s, size_t e) const {
+        for (size_t k = s; k < e; ++k)
+            if (sig(its[k]))
+                return true;
+        return false;
+    }
+
+    // One operand between boundaries. Access joins texts with & always and with + when a term
+    // is text; both become ||, with the terms parenthesised where || would bind differently.
+    QString segment(const Items& its, size_t s, size_t e) const {
+        const auto parts = split(its, s, e, u"&");
+        if (parts.size() == 1)
+            return chain(its, s, e);
+        QString out;
+        for (size_t p = 0; p < parts.size(); ++p) {
+            if (p > 0)
+                out += QLatin1String("||");
+            out += term(its, parts[p].first, parts[p].second,
+                        chain(its, parts[p].first, parts[p].second));
+        }
+        return out;
+    }
+
+    QString chain(const Items& its, size_t s, size_t e) const {
+        const auto terms = split(its, s, e, u"+");
+        bool text = false;
+        bool complete = true;
+        for (const auto& [b, f] : terms) {
+            complete = complete && hasSig(its, b, f);
+            text = text || isTextTerm(its, b, f);
+        }
+        if (terms.size() < 2 || !text || !complete) {
+            QString out;
+            for (size_t k = s; k < e; ++k)
+                out += item(its[k]);
+            return out;
+        }
+        QString out;
+        for (size_t p = 0; p < terms.size(); ++p) {
+            if (p > 0)
+                out += QLatin1String("||");
+            QString body;
+            for (size_t k = terms[p].first; k < terms[p].second; ++k)
+                body += item(its[k]);
+            out += term(its, terms[p].first, terms[p].second, body);
+        }
+        return out;
+    }
+
+    // `body` (the emitted text of items [s, e)) in parentheses, keeping the surrounding blanks,
+    // unless the term is a single operand or a dotted name.
+    QString term(const Items& its, size_t s, size_t e, const QString& body) const {
+        std::vector<size_t> core;
+        for (size_t k = s; k < e; ++k)
+            if (sig(its[k]))
+                core.push_back(k);
+        bool simple = core.size() % 2 == 1;
+        for (size_t c = 0; simple && c < core.size(); ++c) {
+            const Item& it = its[core[c]];
+            simple = c % 2 == 1 ? isOp(it, u".")
+                                : core.size() == 1 || (it.kind == Item::Tok && isName(tok(it)));
+        }
+        if (simple || core.empty())
+            return body;
+        qsizetype lead = 0;
+        while (lead < body.size() && body[lead].isSpace())
+            ++lead;
+        qsizetype tail = body.size();
+        while (tail > lead && body[tail - 1].isSpace())
+            --tail;
+        return body.left(lead) + '(' + body.mid(lead, tail - lead) + ')' + body.mid(tail);
+    }
+
+    bool isTextTerm(const Items& its, size_t s, size_t e) const {
+        const Item* only = nullptr;
+        for (size_t k = s; k < e; ++k) {
+            if (!sig(its[k]))
+                continue;
+            if (only)
+                return false;
+            only = &its[k];
+        }
+        if (!only)
+            return false;
+        switch (only->kind) {
+        case Item::Tok:
+            return tok(*only).kind == Tk::String;
+        case Item::Group:
+            return isTextExpr(only->open + 1, only->close);
+        case Item::Call:
+            return isTextCall(*only);
+        }
+        return false;
+    }
+
+    bool isTextExpr(int b, int e) const {
+        const Items its = items(b, e);
+        for (const Item& it : its)
+            if (isBoundary(it))
+                return false;
+        if (split(its, 0, its.size(), u"&").size() > 1)
+            return true;
+        for (const auto& [s, f] : split(its, 0, its.size(), u"+"))
+            if (isTextTerm(its, s, f))
+                return true;
+        return false;
+    }
+
+    bool isTextCall(const Item& call) const {
+        const QString name = tok(call).text.toLower();
+        static const QStringList textFunctions = {
+            "cstr",   "lcase",  "ucase", "lower",  "upper",   "mid",      "left",
+            "right",  "substr", "trim",  "ltrim",  "rtrim",   "chr",      "replace",
+            "format", "space",  "str",   "string", "strconv", "substring"};
+        if (textFunctions.contains(name))
+            return true;
+        const auto args = arguments(call);
+        if (name == QLatin1String("iif") && args.size() == 3)
+            return isTextExpr(args[1].first, args[1].second) ||
+                   isTextExpr(args[2].first, args[2].second);
+        if (name == QLatin1String("nz")) {
+            for (const auto& [b, e] : args)
+                if (isTextExpr(b, e))
+                    return true;
+        }
+        return false;
+    }
+
+    // Argument token ranges of a call, split at top-level commas; none for "f()".
+    std::vector<std::pair<int, int>> arguments(const Item& call) const {
+        std::vector<std::pair<int, int>> args;
+        const int b = call.open + 1;
+        const int e = call.close;
+        if (nextSig(t_, b, e) >= e)
+            return args;
+        int depth = 0;
+        int start = b;
+        for (int i = b; i < e; ++i) {
+            if (isPunct(t_[i], u"("))
+                ++depth;
+            else if (isPunct(t_[i], u")"))
+                --depth;
+            else if (depth == 0 && isPunct(t_[i], u",")) {
+                args.emplace_back(start, i);
+                start = i + 1;
+            }
+        }
+        args.emplace_back(start, e);
+        return args;
+    }
+
+    bool isNumber(const std::pair<int, int>& arg, QStringView value = {}) const {
+        const int k = nextSig(t_, arg.first, arg.second);
+        if (k >= arg.second || t_[k].kind != Tk::Number ||
+            nextSig(t_, k + 1, arg.second) < arg.second)
+            return false;
+        return value.isNull() || t_[k].text == value;
+    }
+
+    QString item(const Item& it) const {
+        switch (it.kind) {
+        case Item::Tok:
+            return token(it.begin);
+        case Item::Group:
+            return '(' + level(it.open + 1, it.close) + (it.close < it.end ? ")" : "");
+        case Item::Call:
+            return call(it);
+        }
+        return {};
+    }
+
+    QString token(int i) const {
+        const Token& tk = t_[i];
+        if (tk.kind == Tk::Word &&
+            tk.text.compare(QLatin1String("@@identity"), Qt::CaseInsensitive) == 0)
+            return d_ == SqlDialect::Sqlite ? "last_insert_rowid()" : "lastval()";
+        // N'..' is SQL Server's Unicode text; SQLite rejects it and PostgreSQL reads it as
+        // char(n), which drops trailing blanks. Every text is Unicode on both.
+        if (tk.kind == Tk::String && tk.text.front() != u'\'')
+            return tk.text.mid(1);
+        if (tk.kind == Tk::BracketId && d_ == SqlDialect::Postgres)
+            return quoteLowerIdent(tk.text);
+        return tk.text;
+    }
+
+    QString call(const Item& it) const {
+        const QString name = tok(it).text.toLower();
+        const auto args = arguments(it);
+        const size_t argc = args.size();
+        auto arg = [&](size_t k) { return level(args[k].first, args[k].second).trimmed(); };
+        // PostgreSQL's text functions take no numbers: cast operands not known to be text.
+        auto text = [&](size_t k) {
+            return isTextExpr(args[k].first, args[k].second) ? arg(k)
+                                                             : "CAST(" + arg(k) + " AS text)";
+        };
+        const auto is = [&](const char* n) { return name == QLatin1String(n); };
+
+        if (d_ == SqlDialect::Sqlite) {
+            // LEFT and RIGHT are join keywords in SQLite and cannot be called.
+            if (is("left") && argc == 2)
+                return "substr(" + arg(0) + ", 1, " + arg(1) + ")";
+            if (is("right") && argc == 2) {
+                const QString len = isNumber(args[1]) ? arg(1) : '(' + arg(1) + ')';
+                return "substr(" + arg(0) + ", -" + len + ", " + arg(1) + ")";
+            }
+            // SQLite's date() is the UTC date; Access means the local one.
+            if (is("date") && argc == 0)
+                return "date('now','localtime')";
+        } else {
+            if (is("instr") && argc >= 2 && argc <= 4) {
+                if (argc == 2)
+                    return "strpos(" + text(0) + ", " + text(1) + ")";
+                // Compare mode 1 (text) and 2 (database) ignore case; 0 (binary) does not.
+                const bool fold = argc == 4 && isNumber(args[3]) && !isNumber(args[3], u"0");
+                const QString hay = fold ? "lower(" + text(1) + ")" : text(1);
+                const QString needle = fold ? "lower(" + text(2) + ")" : text(2);
+                if (isNumber(args[0], u"1"))
+                    return "strpos(" + hay + ", " + needle + ")";
+                const QString start = arg(0);
+                return "COALESCE(NULLIF(strpos(substr(" + hay + ", " + start + "), " + needle +
+                       "), 0) + (" + start + ") - 1, 0)";
+            }
+            if (is("cstr") && argc == 1)
+                return "CAST(" + arg(0) + " AS text)";
+            if (is("lcase") && argc == 1)
+                return "lower(" + text(0) + ")";
+            if (is("ucase") && argc == 1)
+                return "upper(" + text(0) + ")";
+            if (is("len") && argc == 1)
+                return "length(" + text(0) + ")";
+            if (is("mid") && (argc == 2 || argc == 3))
+                return "substr(" + text(0) + ", " + arg(1) + (argc == 3 ? ", " + arg(2) : "") + ")";
+            if ((is("left") || is("right")) && argc == 2)
+                return name + '(' + text(0) + ", " + arg(1) + ')';
+            if (is("iif") && argc == 3)
+                return "CASE WHEN " + arg(0) + " THEN " + arg(1) + " ELSE " + arg(2) + " END";
+            if (is("nz") && argc == 1)
+                return "COALESCE(" + text(0) + ", '')";
+            if (is("nz") && argc == 2) {
+                const bool textDefault = isTextExpr(args[1].first, args[1].second);
+                return "COALESCE(" + (textDefault ? text(0) : arg(0)) + ", " + arg(1) + ")";
+            }
+            // Access's Now() is local time in whole seconds.
+            if ((is("now") || is("getdate")) && argc == 0)
+                return "LOCALTIMESTAMP(0)";
+            if (is("date") && argc == 0)
+                return "CURRENT_DATE";
+        }
+        QString out =
+            tok(it).text + joinText(t_, it.begin + 1, it.open) + '(' + level(it.open + 1, it.close);
+        return it.close < it.end ? out + ')' : out;
+    }
+
+    const Tokens& t_;
+    SqlDialect d_;
+};
+
+} // namespace
+
+QString TranslateAccessSql(const QString& sql, SqlDialect dialect) {
+    const Tokens all = tokenize(sql);
+    // Statements are rewritten one by one; the separators are kept.
+    Tokens out;
+    Tokens statement;
+    int depth = 0;
+    auto flush = [&]() {
+        const Tokens done = rewriteUpdate(rewriteTop(statement));
+        out.insert(out.end(), done.begin(), done.end());
+        statement.clear();
+    };
+    for (const Token& tk : all) {
+        if (isPunct(tk, u"("))
+            ++depth;
+        else if (isPunct(tk, u")"))
+            --depth;
+        if (depth <= 0 && isPunct(tk, u";")) {
+            flush();
+            out.push_back(tk);
+            depth = 0;
+        } else {
+            statement.push_back(tk);
+        }
+    }
+    flush();
+    return Emitter(out, dialect).render();
+}

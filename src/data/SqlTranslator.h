@@ -1,0 +1,13 @@
+#pragma once
+
+// Translation of the client's Access SQL for the engines that run database kinds 2 and 3.
+//
+// A statement is rewritten only where the target engine would reject it or give a different
+// answer than Access; anything else (whitespace, comments, string literals, unknown constructs)
+// is copied unchanged, so a statement that needs nothing comes back byte-identical.
+
+#include <QString>
+
+enum class SqlDialect { Sqlite, Postgres };
+
+QString TranslateAccessSql(const QString& sql, SqlDialect dialect);
