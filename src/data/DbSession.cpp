@@ -1,0 +1,931 @@
+#include "data/DbSession.h"
+
+#include "app/MainApp.h"
+#include "data/CfgScramble.h"
+#include "data/ConnectionText.h"
+#include "data/SqlShape.h"
+#include "data/SqlTranslator.h"
+#include "data/SqliteFunctions.h"
+#include "platform/Clock.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTime>
+
+#include <atomic>
+#include <cstdlib>
+#include <sqlite3.h>
+
+namespace {
+
+std::atomic<int> g_lockWaitLimit{60};
+std::atomic<int> g_connectionCounter{0};
+
+const QString kNetworkMessage = QStringLiteral("网络或者账套异常，请检查后重试。\n");
+const QString kDataMessage = QStringLiteral("数据异常，请检查输入数据的格式。\n");
+const QString kUnknownMessage = QStringLiteral("其它未知错误。\n");
+const QString kCountMismatch = QStringLiteral("字段和值不对应，不能添加。\n");
+const QString kOpenFailed = QStringLiteral("连接服务器异常，请正确设置服务器，并确认网络正常。\n");
+const QString kRowDeleted = QStringLiteral("该记录已经被删除，不能修改保存。\n");
+
+// How a statement's row is found again for writing, per engine.
+QString RowIdExpression(int kind, const QString& prefix) {
+    return kind == 2 ? prefix + QStringLiteral(".rowid") : prefix + QStringLiteral(".ctid");
+}
+
+QString FormatDouble(double d) {
+    // Fifteen significant digits, as the desktop's number-to-text conversion gives.
+    return QString::number(d, 'g', 15);
+}
+
+} // namespace
+
+QString DbValueText(const QVariant& value) {
+    if (value.isNull() || !value.isValid())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return FormatDouble(value.toDouble());
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
+    case QMetaType::QDate:
+        return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::QByteArray:
+        return QString::fromUtf8(value.toByteArray());
+    default:
+        return value.toString();
+    }
+}
+
+int CRecordset::FieldIndex(const QString& name) const {
+    for (int i = 0; i < names_.size(); ++i)
+        if (names_[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant CRecordset::Value(int column) const {
+    if (IsEof() || column < 0 || column >= names_.size())
+        return {};
+    return rows_[current_].value(column);
+}
+
+QString CRecordset::Text(int column) const {
+    return DbValueText(Value(column));
+}
+
+// On PostgreSQL a failed statement poisons the whole transaction; a savepoint around each
+// statement keeps the action's transaction usable so the statement can be retried or tolerated.
+class CDbSession::StatementScope {
+public:
+    explicit StatementScope(CDbSession& session)
+        : session_(session), active_(session.kind_ == 3 && session.inTransaction_) {
+        if (active_)
+            QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
+                .exec(QStringLiteral("SAVEPOINT zv_stmt"));
+    }
+    ~StatementScope() {
+        if (active_)
+            QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
+                .exec(ok_ ? QStringLiteral("RELEASE SAVEPOINT zv_stmt")
+                          : QStringLiteral("ROLLBACK TO SAVEPOINT zv_stmt"));
+    }
+    void Fail() { ok_ = false; }
+
+private:
+    CDbSession& session_;
+    bool active_;
+    bool ok_ = true;
+};
+
+CDbSession::CDbSession()
+    : connectionName_(QStringLiteral("vemo_session_%1").arg(g_connectionCounter.fetch_add(1))) {}
+
+CDbSession::CDbSession(FromConfigTag) : CDbSession() {
+    connectionString_ = ResolveSessionConnection(CMainApp::Instance().CfgPath());
+}
+
+CDbSession::~CDbSession() {
+    if (connected_) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+            if (inTransaction_)
+                db.rollback();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(connectionName_);
+    }
+}
+
+void CDbSession::SetLockWaitLimitSeconds(int seconds) {
+    g_lockWaitLimit = seconds;
+}
+int CDbSession::LockWaitLimitSeconds() {
+    return g_lockWaitLimit;
+}
+
+bool CDbSession::Connected() const {
+    return connected_;
+}
+
+QString CDbSession::Dialect(const QString& sql) const {
+    if (kind_ == 2)
+        return TranslateAccessSql(sql, SqlDialect::Sqlite);
+    if (kind_ == 3)
+        return TranslateAccessSql(sql, SqlDialect::Postgres);
+    return sql;
+}
+
+void CDbSession::ClearErrors() {
+    message_.clear();
+    detail_.clear();
+}
+
+bool CDbSession::Open() {
+    open_ = true;
+    if (connectionString_.isEmpty())
+        connectionString_ = UnscrambleCfgText(CMainApp::Instance().storedConnectionText.Get(), 1);
+    if (connectionString_.indexOf(QStringLiteral("{SQL Server};Server=")) > 1)
+        connectionString_ = ResolveServerAddress(connectionString_);
+    kind_ = static_cast<int>(KindOfConnection(connectionString_));
+
+    if (connected_) {
+        {
+            QSqlDatabase old = QSqlDatabase::database(connectionName_, false);
+            old.close();
+        }
+        QSqlDatabase::removeDatabase(connectionName_);
+        connected_ = false;
+        inTransaction_ = false;
+    }
+
+    auto fail = [this](const QString& description, const QString& system) {
+        resultCode_ = -1;
+        open_ = false;
+        message_ = kOpenFailed;
+        systemErrorText_ = system;
+        detail_ = QStringLiteral("Open\n%1\n%2\n").arg(description, system);
+        return false;
+    };
+
+    if (connectionString_.trimmed().isEmpty())
+        return fail(QStringLiteral("未设置账套连接"), QString());
+
+    const DriverConnection target = MapToDriver(connectionString_);
+    if (!QSqlDatabase::isDriverAvailable(target.driver)) {
+        open_ = false;
+        resultCode_ = -1;
+        message_ = QStringLiteral("Open连接服务器异常，未知错误。\n");
+        detail_ = QStringLiteral("Open\n缺少数据库驱动 %1\n").arg(target.driver);
+        return false;
+    }
+    if (kind_ == 2 && !QFileInfo(target.databaseName).isFile())
+        return fail(QStringLiteral("账套文件不存在：%1").arg(target.databaseName), QString());
+
+    bool opened = false;
+    QSqlError openError;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(target.driver, connectionName_);
+        db.setDatabaseName(target.databaseName);
+        if (kind_ == 2) {
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+        } else if (kind_ == 3) {
+            db.setHostName(target.host);
+            if (target.port > 0)
+                db.setPort(target.port);
+            db.setUserName(target.user);
+            db.setPassword(target.password);
+            db.setConnectOptions(QStringLiteral("connect_timeout=15"));
+        }
+        db.setNumericalPrecisionPolicy(QSql::HighPrecision);
+        opened = db.open();
+        if (opened) {
+            QSqlQuery setup(db);
+            if (kind_ == 2) {
+                QVariant handle = db.driver()->handle();
+                if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+                    RegisterAccessFunctions(*static_cast<sqlite3**>(handle.data()));
+                // A file that is not an account set fails here rather than at the first query.
+                opened = setup.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            } else if (kind_ == 3) {
+                // Lock waits are retried by the session itself, so the server gives up quickly.
+                opened = setup.exec(QStringLiteral("SET lock_timeout = '100ms'"));
+                // NOW() and the login stamps are the client's local time, as on the other kinds.
+                const int offset = QDateTime::currentDateTime().offsetFromUtc() / 60;
+                setup.exec(QStringLiteral("SET TIME ZONE INTERVAL '%1%2:%3' HOUR TO MINUTE")
+                               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                               .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+                               .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0')));
+            } else {
+                setup.exec(QStringLiteral("SET LOCK_TIMEOUT 100"));
+            }
+            if (!opened)
+                openError = setup.lastError();
+        } else {
+            openError = db.lastError();
+        }
+        if (!opened)
+            db.close();
+    }
+    if (!opened) {
+        QSqlDatabase::removeDatabase(connectionName_);
+        return fail(
+            openError.databaseText().isEmpty() ? openError.text() : openError.databaseText(),
+            QStringLiteral("%1 (%2)").arg(openError.driverText(), openError.nativeErrorCode()));
+    }
+    columnTypes_.clear();
+    connected_ = true;
+    return true;
+}
+
+void CDbSession::Close() {
+    open_ = false;
+    connectionString_.clear();
+    if (!connected_)
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+        if (inTransaction_)
+            db.rollback();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName_);
+    connected_ = false;
+    inTransaction_ = false;
+}
+
+void CDbSession::BeginTrans() {
+    if (!connected_) {
+        detail_ = QStringLiteral("BeginTrans\n未知错误");
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    if (db.transaction()) {
+        inTransaction_ = true;
+    } else {
+        const QSqlError e = db.lastError();
+        detail_ = QStringLiteral("BeginTrans\n%1\n%2\n").arg(e.databaseText(), e.driverText());
+    }
+}
+
+void CDbSession::CommitTrans() {
+    if (!connected_ || !inTransaction_) {
+        detail_ = QStringLiteral("CommitTrans\n未知错误");
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    if (!db.commit()) {
+        const QSqlError e = db.lastError();
+        detail_ = QStringLiteral("CommitTrans\n%1\n%2\n").arg(e.databaseText(), e.driverText());
+        db.rollback();
+    }
+    inTransaction_ = false;
+}
+
+void CDbSession::RollbackTrans() {
+    if (!connected_ || !inTransaction_) {
+        detail_ = QStringLiteral("RollbackTrans\n未知错误");
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    if (!db.rollback()) {
+        const QSqlError e = db.lastError();
+        detail_ = QStringLiteral("RollbackTrans\n%1\n%2\n").arg(e.databaseText(), e.driverText());
+    }
+    inTransaction_ = false;
+}
+
+CDbSession::ErrorClass CDbSession::Classify(const QSqlError& error, bool withLock) const {
+    const QString description = error.databaseText() + QLatin1Char(' ') + error.driverText();
+    const QString code = error.nativeErrorCode();
+    bool lock = description.contains(QLatin1String("locked")) ||
+                description.contains(QStringLiteral("死锁")) ||
+                description.contains(QStringLiteral("冲突")) ||
+                description.contains(QLatin1String("deadlock"), Qt::CaseInsensitive);
+    bool network = description.contains(QLatin1String("network")) ||
+                   description.contains(QStringLiteral("关闭")) ||
+                   description.contains(QLatin1String("Disk")) ||
+                   // The SQLite driver files every failed step under this type.
+                   (kind_ != 2 && error.type() == QSqlError::ConnectionError);
+    if (kind_ == 2) {
+        const int primary = code.toInt() & 0xFF;
+        lock = lock || primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+        network = network || primary == SQLITE_IOERR || primary == SQLITE_CORRUPT ||
+                  primary == SQLITE_FULL || primary == SQLITE_CANTOPEN ||
+                  primary == SQLITE_NOTADB || primary == SQLITE_READONLY;
+    } else if (kind_ == 3) {
+        lock = lock || code == QLatin1String("40P01") || code == QLatin1String("40001") ||
+               code == QLatin1String("55P03");
+        network = network || code.startsWith(QLatin1String("08")) ||
+                  code.startsWith(QLatin1String("57P")) || code.startsWith(QLatin1String("53")) ||
+                  code.startsWith(QLatin1String("58")) ||
+                  description.contains(QLatin1String("server closed the connection"));
+    } else {
+        lock = lock || code.contains(QLatin1String("1222")) || code.contains(QLatin1String("1205"));
+        network = network || code.startsWith(QLatin1String("08"));
+    }
+    if (withLock && lock)
+        return ErrorClass::Lock;
+    if (network)
+        return ErrorClass::Network;
+    return ErrorClass::Data;
+}
+
+void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
+                             bool openRecordset) {
+    resultCode_ = -1;
+    const QString description =
+        error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    systemErrorText_ = QStringLiteral("%1 (%2)").arg(error.driverText(), error.nativeErrorCode());
+    message_ = Classify(error, withLock) == ErrorClass::Network ? kNetworkMessage : kDataMessage;
+    detail_ = detailHead + QLatin1Char('\n') + description + QLatin1Char('\n') + systemErrorText_ +
+              QLatin1Char('\n');
+    if (openRecordset)
+        open_ = false;
+}
+
+bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite) {
+    SetBusyWait(forWrite);
+    query.setForwardOnly(true);
+    return query.exec(Dialect(sql));
+}
+
+bool CDbSession::Prepare(QSqlQuery& query, const QString& sql) {
+    SetBusyWait(true);
+    query.setForwardOnly(true);
+    return query.prepare(Dialect(sql));
+}
+
+bool CDbSession::ExecPrepared(QSqlQuery& query) {
+    return query.exec();
+}
+
+void CDbSession::SetBusyWait(bool waitForLocks) {
+    if (kind_ != 2 || !connected_)
+        return;
+    // Writes give up at once so that the lock wait below retries on its own schedule; reads
+    // may wait a moment for another client's commit to finish.
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        sqlite3_busy_timeout(*static_cast<sqlite3**>(handle.data()), waitForLocks ? 0 : 2000);
+}
+
+std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql) {
+    ClearErrors();
+    if (!connected_) {
+        resultCode_ = -1;
+        open_ = false;
+        message_ = kNetworkMessage;
+        detail_ = QStringLiteral("Open_Recorders\n%1\n未连接账套\n").arg(sql);
+        return nullptr;
+    }
+    StatementScope scope(*this);
+    QSqlQuery query(QSqlDatabase::database(connectionName_, false));
+    if (!RunQuery(query, sql, false)) {
+        scope.Fail();
+        RecordError(query.lastError(), QStringLiteral("Open_Recorders\n") + sql, false, true);
+        return nullptr;
+    }
+    auto result = std::make_unique<CRecordset>();
+    const QSqlRecord record = query.record();
+    const int columns = record.count();
+    result->names_.reserve(columns);
+    for (int i = 0; i < columns; ++i)
+        result->names_.append(record.fieldName(i));
+    while (query.next()) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int i = 0; i < columns; ++i)
+            row.append(query.value(i));
+        result->rows_.append(std::move(row));
+    }
+    if (query.lastError().isValid()) {
+        scope.Fail();
+        RecordError(query.lastError(), QStringLiteral("Open_Recorders\n") + sql, false, true);
+        return nullptr;
+    }
+    resultCode_ = 1;
+    return result;
+}
+
+bool CDbSession::Exists(const QString& sql) {
+    auto rs = OpenRecordset(sql);
+    return rs && rs->RecordCount() >= 1;
+}
+
+bool CDbSession::QueryValue(const QString& sql, QString& value) {
+    auto rs = OpenRecordset(sql);
+    if (!rs || rs->RecordCount() < 1)
+        return false;
+    value = rs->FieldCount() > 0 ? rs->Text(0) : QString();
+    return true;
+}
+
+int CDbSession::QueryList(const QString& sql, QStringList& values) {
+    auto rs = OpenRecordset(sql);
+    if (!rs) {
+        if (!message_.isEmpty())
+            return 0;
+        detail_ = QStringLiteral("数据异常:\n") + sql;
+        message_ = QStringLiteral("数据异常1，请检查输入数据的格式。\n");
+        return -1;
+    }
+    if (rs->FieldCount() == 0) {
+        message_.clear();
+        return -1;
+    }
+    values.clear();
+    values.reserve(qsizetype(rs->RecordCount()) * rs->FieldCount());
+    for (; !rs->IsEof(); rs->MoveNext())
+        for (int i = 0; i < rs->FieldCount(); ++i)
+            values.append(rs->Text(i));
+    resultCode_ = 1;
+    return 1;
+}
+
+bool CDbSession::QueryColumns(const QString& sql, const QStringList& columns, QStringList& values) {
+    values.clear();
+    auto rs = OpenRecordset(sql);
+    if (!rs) {
+        resultCode_ = -1;
+        return false;
+    }
+    if (rs->RecordCount() == 0) {
+        resultCode_ = 0;
+        return false;
+    }
+    QList<int> indexes;
+    for (const QString& name : columns) {
+        const int index = rs->FieldIndex(name);
+        if (index < 0) {
+            resultCode_ = -1;
+            message_ = kDataMessage;
+            detail_ = QStringLiteral("%1\n列 %2 不存在\n").arg(sql, name);
+            return false;
+        }
+        indexes.append(index);
+    }
+    for (; !rs->IsEof(); rs->MoveNext())
+        for (int index : indexes)
+            values.append(rs->Text(index));
+    return true;
+}
+
+bool CDbSession::QueryWithNames(const QString& sql, QStringList& names, QStringList& values) {
+    auto rs = OpenRecordset(sql);
+    if (!rs) {
+        detail_ = QStringLiteral("数据异常:\n") + sql + QLatin1Char('\n') + detail_;
+        message_ = kDataMessage;
+        return false;
+    }
+    if (rs->RecordCount() == 0) {
+        message_.clear();
+        return false;
+    }
+    for (int i = 0; i < rs->FieldCount(); ++i)
+        names.append(rs->FieldName(i));
+    values.reserve(values.size() + qsizetype(rs->RecordCount()) * rs->FieldCount());
+    for (; !rs->IsEof(); rs->MoveNext())
+        for (int i = 0; i < rs->FieldCount(); ++i)
+            values.append(rs->Text(i));
+    return true;
+}
+
+bool CDbSession::QueryPage(const QString& selectPart, const QString& fromPart, int pageSize,
+                           int pageNumber, const QString& orderBy, QStringList& names,
+                           QStringList& values, int& total, int& pageCount) {
+    const QString table = QStringLiteral("(%1 %2) AS TABLE_A").arg(selectPart, fromPart);
+    QString count;
+    total = 0;
+    pageCount = 0;
+    if (!QueryValue(QStringLiteral("SELECT count(1) as zv_counts FROM %1").arg(table), count))
+        return message_.isEmpty();
+    total = count.toInt();
+    if (total == 0)
+        return true;
+    if (pageSize <= 0)
+        pageSize = 1;
+
+    const int page = total > pageSize ? pageNumber : 1;
+    int upper = pageSize * page;
+    int rows = pageSize;
+    if (upper > total) {
+        rows = total - upper + pageSize;
+        upper = total;
+    }
+    pageCount = (total + pageSize - 1) / pageSize;
+
+    QString reversed = orderBy;
+    reversed.replace(QLatin1String(" ASC"), QLatin1String(" ASC_DESC"));
+    reversed.replace(QLatin1String(" DESC"), QLatin1String(" DESC_ASC"));
+    reversed.replace(QLatin1String(" ASC_DESC"), QLatin1String(" DESC"));
+    reversed.replace(QLatin1String(" DESC_ASC"), QLatin1String(" ASC"));
+
+    const QString pageQuery =
+        QStringLiteral("( SELECT Top %1 * FROM (SELECT Top %2 * FROM %3 ORDER By %4 ) "
+                       "DERIVEDTBL Order By %5 ) DERIVEDTBL")
+            .arg(rows)
+            .arg(upper)
+            .arg(table, orderBy, reversed);
+    return QueryWithNames(QStringLiteral("SELECT * FROM %1 Order By %2").arg(pageQuery, orderBy),
+                          names, values);
+}
+
+bool CDbSession::LockWait(const std::function<Outcome()>& attempt) {
+    const std::int64_t startSeconds = platform::TickCountMs() / 1000;
+    while (true) {
+        const Outcome outcome = attempt();
+        if (outcome == Outcome::Ok || outcome == Outcome::NotFound) {
+            ClearErrors(); // earlier attempts' lock errors are no longer news
+            return true;
+        }
+        if (outcome == Outcome::Failed)
+            return false;
+        const std::int64_t elapsed = platform::TickCountMs() / 1000 - startSeconds;
+        if (elapsed > g_lockWaitLimit) {
+            resultCode_ = -1;
+            message_ = QStringLiteral("保存数据超时:%1秒。\n").arg(g_lockWaitLimit.load());
+            return false;
+        }
+        platform::SleepMs(200);
+    }
+}
+
+CDbSession::Outcome CDbSession::ExecuteOne(const QString& sql) {
+    if (!connected_) {
+        resultCode_ = -1;
+        message_ = kNetworkMessage;
+        detail_ = sql + QStringLiteral("\n未连接账套\n");
+        return Outcome::Failed;
+    }
+    StatementScope scope(*this);
+    QSqlQuery query(QSqlDatabase::database(connectionName_, false));
+    if (RunQuery(query, sql, true)) {
+        resultCode_ = 1;
+        return Outcome::Ok;
+    }
+    scope.Fail();
+    RecordError(query.lastError(), sql, true, false);
+    return Classify(query.lastError(), true) == ErrorClass::Lock ? Outcome::LockError
+                                                                 : Outcome::Failed;
+}
+
+bool CDbSession::RunScript(const QString& sql, bool stopAtFailure) {
+    ClearErrors();
+    bool lastOk = true;
+    QString lastStatement;
+    for (QString piece : sql.split(QLatin1Char(';'))) {
+        int skip = 0;
+        while (skip < piece.size() && piece.at(skip) == QLatin1Char('\n'))
+            ++skip;
+        piece.remove(0, skip);
+        if (piece.size() < 6 || piece.startsWith(QLatin1String("--")))
+            continue;
+        lastStatement = piece;
+        lastOk = LockWait([&] { return ExecuteOne(piece); });
+        if (!lastOk && stopAtFailure)
+            break;
+    }
+    if (!lastOk)
+        message_ = lastStatement;
+    else
+        resultCode_ = 1;
+    return lastOk;
+}
+
+bool CDbSession::Execute(const QString& sql) {
+    if (kind_ == 1) {
+        ClearErrors();
+        return LockWait([&] { return ExecuteOne(sql); });
+    }
+    return RunScript(sql, true);
+}
+
+bool CDbSession::ExecuteScript(const QString& sql) {
+    return RunScript(sql, false);
+}
+
+bool CDbSession::CheckCounts(const QStringList& fields, int valueCount) {
+    if (fields.size() == valueCount)
+        return true;
+    resultCode_ = -1;
+    message_ = kCountMismatch;
+    detail_ = QStringLiteral("字段数 %1，值数 %2\n").arg(fields.size()).arg(valueCount);
+    return false;
+}
+
+QList<QVariant> CDbSession::TypedValues(const QString& table, const QStringList& fields,
+                                        const QStringList& values) {
+    // Empty texts become NULL in columns that are not texts, where the engine would refuse them.
+    auto cached = columnTypes_.find(table);
+    if (cached == columnTypes_.end())
+        cached = columnTypes_.insert(table,
+                                     QSqlDatabase::database(connectionName_, false).record(table));
+    const QSqlRecord& columns = *cached;
+    QList<QVariant> typed;
+    typed.reserve(values.size());
+    for (int i = 0; i < values.size(); ++i) {
+        const int index = columns.indexOf(fields[i]);
+        int typeId = QMetaType::QString;
+        if (index >= 0)
+            typeId = columns.field(index).metaType().id();
+        else
+            for (int c = 0; c < columns.count(); ++c)
+                if (columns.fieldName(c).compare(fields[i], Qt::CaseInsensitive) == 0)
+                    typeId = columns.field(c).metaType().id();
+        const bool textColumn = typeId == QMetaType::QString || typeId == QMetaType::UnknownType;
+        if (values[i].isEmpty() && !textColumn)
+            typed.append(QVariant(QMetaType(typeId)));
+        else if (values[i].isNull())
+            typed.append(QStringLiteral("")); // a null text would be bound as NULL
+        else
+            typed.append(values[i]);
+    }
+    return typed;
+}
+
+CDbSession::Outcome CDbSession::InsertRow(const QString& sql, const QStringList& fields,
+                                          const QList<QVariant>& values) {
+    // The row does not exist yet: add it to the statement's base table.
+    SelectShape shape;
+    QString normalized;
+    if (!ParseSelectShape(sql, shape, normalized)) {
+        resultCode_ = -1;
+        message_ = kDataMessage;
+        detail_ = sql + QStringLiteral("\n无法确定要添加记录的表\n");
+        return Outcome::Failed;
+    }
+    for (const QString& field : fields) {
+        if (!IsPlainIdentifier(field)) {
+            resultCode_ = -1;
+            message_ = kDataMessage;
+            detail_ = sql + QStringLiteral("\n字段名无效：") + field + QLatin1Char('\n');
+            return Outcome::Failed;
+        }
+    }
+    QStringList marks;
+    for (int i = 0; i < fields.size(); ++i)
+        marks.append(QStringLiteral("?"));
+    const QString insert =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(shape.baseTable, fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    QSqlQuery query(QSqlDatabase::database(connectionName_, false));
+    if (!Prepare(query, insert)) {
+        RecordError(query.lastError(), sql, true, false);
+        return Outcome::Failed;
+    }
+    for (const QVariant& v : values)
+        query.addBindValue(v);
+    if (!ExecPrepared(query)) {
+        RecordError(query.lastError(), sql, true, false);
+        return Classify(query.lastError(), true) == ErrorClass::Lock ? Outcome::LockError
+                                                                     : Outcome::Failed;
+    }
+    return Outcome::Ok;
+}
+
+CDbSession::Outcome CDbSession::UpdateFirstRow(const QString& sql, const QStringList& fields,
+                                               const QList<QVariant>& values) {
+    SelectShape shape;
+    QString normalized;
+    if (!ParseSelectShape(sql, shape, normalized)) {
+        resultCode_ = -1;
+        message_ = kDataMessage;
+        detail_ = sql + QStringLiteral("\n无法确定要修改记录的表\n");
+        return Outcome::Failed;
+    }
+    QStringList assignments;
+    for (const QString& field : fields) {
+        if (!IsPlainIdentifier(field)) {
+            resultCode_ = -1;
+            message_ = kDataMessage;
+            detail_ = sql + QStringLiteral("\n字段名无效：") + field + QLatin1Char('\n');
+            return Outcome::Failed;
+        }
+        assignments.append(field + QStringLiteral("=?"));
+    }
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    auto failWith = [&](const QSqlQuery& q) {
+        RecordError(q.lastError(), sql, true, false);
+        return Classify(q.lastError(), true) == ErrorClass::Lock ? Outcome::LockError
+                                                                 : Outcome::Failed;
+    };
+
+    if (kind_ == 1) {
+        // SQL Server updates the first row through an updatable derived table.
+        QString first = normalized;
+        if (!normalized.mid(0, shape.listStart).contains(QLatin1String("TOP"), Qt::CaseInsensitive))
+            first.insert(shape.listStart, QStringLiteral(" TOP 1 "));
+        QSqlQuery probe(db);
+        if (!RunQuery(probe, first, true))
+            return failWith(probe);
+        if (!probe.next())
+            return Outcome::NotFound;
+        probe.finish();
+        QSqlQuery update(db);
+        if (!Prepare(update, QStringLiteral("UPDATE zv_row SET %1 FROM (%2) AS zv_row")
+                                 .arg(assignments.join(QLatin1Char(',')), first)))
+            return failWith(update);
+        for (const QVariant& v : values)
+            update.addBindValue(v);
+        return ExecPrepared(update) ? Outcome::Ok : failWith(update);
+    }
+
+    // SQLite and PostgreSQL: find the first row's physical id with the statement's own
+    // filter and order, then update exactly that row.
+    QString locate = normalized;
+    locate.replace(shape.listStart, shape.listEnd - shape.listStart,
+                   QLatin1Char(' ') + RowIdExpression(kind_, shape.rowPrefix) +
+                       QStringLiteral(" AS zv_rowid "));
+    QSqlQuery probe(db);
+    if (!RunQuery(probe, locate, true))
+        return failWith(probe);
+    if (!probe.next())
+        return Outcome::NotFound;
+    const QVariant rowId = probe.value(0);
+    probe.finish();
+
+    const QString where =
+        kind_ == 2 ? QStringLiteral("rowid=?") : QStringLiteral("ctid=CAST(? AS tid)");
+    QSqlQuery update(db);
+    if (!Prepare(update, QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                             .arg(shape.baseTable, assignments.join(QLatin1Char(',')), where)))
+        return failWith(update);
+    for (const QVariant& v : values)
+        update.addBindValue(v);
+    update.addBindValue(kind_ == 2 ? rowId : QVariant(rowId.toString()));
+    if (!ExecPrepared(update))
+        return failWith(update);
+    // Another client may have changed the row between finding and updating it, which gives it
+    // a new physical id: look it up again, as after a lock.
+    return update.numRowsAffected() == 0 ? Outcome::LockError : Outcome::Ok;
+}
+
+int CDbSession::AddRecord(const QString& sql, const QStringList& fields,
+                          const QStringList& values) {
+    ClearErrors();
+    if (!CheckCounts(fields, int(values.size())))
+        return -1;
+    int result = -1;
+    const bool ok = LockWait([&]() -> Outcome {
+        if (!connected_)
+            return ExecuteOne(sql);
+        StatementScope scope(*this);
+        QSqlQuery probe(QSqlDatabase::database(connectionName_, false));
+        if (!RunQuery(probe, sql, true)) {
+            scope.Fail();
+            RecordError(probe.lastError(), sql, true, false);
+            return Classify(probe.lastError(), true) == ErrorClass::Lock ? Outcome::LockError
+                                                                         : Outcome::Failed;
+        }
+        if (probe.next()) {
+            result = 0;
+            return Outcome::Ok;
+        }
+        probe.finish();
+        SelectShape shape;
+        QString normalized;
+        const QString table =
+            ParseSelectShape(sql, shape, normalized) ? shape.baseTable : QString();
+        const Outcome outcome = InsertRow(sql, fields, TypedValues(table, fields, values));
+        if (outcome != Outcome::Ok)
+            scope.Fail();
+        else
+            result = 1;
+        return outcome;
+    });
+    if (ok)
+        resultCode_ = 1;
+    return ok ? result : -1;
+}
+
+bool CDbSession::UpdateRecord(const QString& sql, const QStringList& fields,
+                              const QStringList& values) {
+    ClearErrors();
+    if (!CheckCounts(fields, int(values.size())))
+        return false;
+    bool found = false;
+    const bool ok = LockWait([&]() -> Outcome {
+        if (!connected_)
+            return ExecuteOne(sql);
+        StatementScope scope(*this);
+        SelectShape shape;
+        QString normalized;
+        const QString table =
+            ParseSelectShape(sql, shape, normalized) ? shape.baseTable : QString();
+        const Outcome outcome = UpdateFirstRow(sql, fields, TypedValues(table, fields, values));
+        found = outcome == Outcome::Ok;
+        if (outcome == Outcome::Failed || outcome == Outcome::LockError)
+            scope.Fail();
+        return outcome;
+    });
+    if (ok && !found) {
+        resultCode_ = 0;
+        message_ = kRowDeleted;
+        return false;
+    }
+    if (ok)
+        resultCode_ = 1;
+    return ok;
+}
+
+int CDbSession::AddRecordGetId(QString& id, const QString& sql, const QStringList& fields,
+                               const QStringList& values) {
+    if (fields.size() != values.size()) {
+        CheckCounts(fields, int(values.size()));
+        return -2;
+    }
+    if (AddRecord(sql, fields, values) != 1)
+        return -1;
+    QString value;
+    if (!QueryValue(QStringLiteral("SELECT @@IDENTITY AS z_uid"), value))
+        return -1;
+    id = value;
+    return 1;
+}
+
+bool CDbSession::WriteBinary(const QString& sql, const QStringList& fields,
+                             const QList<QByteArray>& data) {
+    ClearErrors();
+    if (!CheckCounts(fields, int(data.size())))
+        return false;
+    QList<QVariant> values;
+    for (const QByteArray& bytes : data)
+        values.append(QVariant(bytes));
+    bool found = false;
+    const bool ok = LockWait([&]() -> Outcome {
+        if (!connected_)
+            return ExecuteOne(sql);
+        StatementScope scope(*this);
+        const Outcome outcome = UpdateFirstRow(sql, fields, values);
+        found = outcome == Outcome::Ok;
+        if (outcome == Outcome::Failed || outcome == Outcome::LockError)
+            scope.Fail();
+        return outcome;
+    });
+    if (ok && !found) {
+        resultCode_ = 0;
+        detail_ = QStringLiteral("WriteBinary\n") + sql + QStringLiteral("\n没有找到记录\n");
+        return false;
+    }
+    return ok;
+}
+
+bool CDbSession::ReadBinary(const QString& sql, const QStringList& fields,
+                            QList<QByteArray>& data) {
+    auto rs = OpenRecordset(sql);
+    if (!rs || rs->RecordCount() == 0)
+        return false;
+    QList<int> indexes;
+    for (const QString& name : fields) {
+        const int index = rs->FieldIndex(name);
+        if (index < 0) {
+            resultCode_ = -1;
+            message_ = kDataMessage;
+            detail_ = QStringLiteral("%1\n列 %2 不存在\n").arg(sql, name);
+            return false;
+        }
+        indexes.append(index);
+    }
+    for (; !rs->IsEof(); rs->MoveNext())
+        for (int index : indexes) {
+            const QVariant v = rs->Value(index);
+            data.append(v.typeId() == QMetaType::QByteArray ? v.toByteArray()
+                                                            : v.toString().toUtf8());
+        }
+    return true;
+}
+
+bool CDbSession::FillCombo(QComboBox* combo, const QString& sql, const QString& column) {
+    if (!combo || combo->count() >= 2)
+        return true;
+    QStringList values;
+    const bool ok = QueryColumns(sql, {column}, values);
+    if (!ok && resultCode_ != 0)
+        return false;
+    const QString shown = combo->currentText();
+    combo->clear();
+    combo->addItem(QString());
+    combo->addItems(values);
+    combo->setCurrentIndex(0);
+    if (combo->isEditable())
+        combo->setEditText(shown);
+    return ok;
+}

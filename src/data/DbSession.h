@@ -1,0 +1,143 @@
+#pragma once
+// One connection to the account set with the high-level operations every window and command
+// uses. Failures never escape as exceptions: each operation returns a result and leaves a
+// user message and a technical detail in the session.
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QSqlRecord>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QSqlError;
+class QSqlQuery;
+
+// A fully fetched, client-side result: what a static cursor would give.
+class CRecordset {
+public:
+    int FieldCount() const { return int(names_.size()); }
+    QString FieldName(int column) const { return names_.value(column); }
+    int FieldIndex(const QString& name) const; // case-insensitive; -1 when missing
+    int RecordCount() const { return int(rows_.size()); }
+
+    bool IsEof() const { return current_ >= rows_.size(); }
+    void MoveNext() { ++current_; }
+    void MoveFirst() { current_ = 0; }
+    // Value of the current row as text; null reads as empty text.
+    QString Text(int column) const;
+    QString Text(const QString& name) const { return Text(FieldIndex(name)); }
+    QVariant Value(int column) const;
+
+private:
+    friend class CDbSession;
+    QStringList names_;
+    QList<QVariantList> rows_;
+    qsizetype current_ = 0;
+};
+
+// Text form of a database value as the client shows and compares it.
+QString DbValueText(const QVariant& value);
+
+class CDbSession {
+public:
+    struct FromConfigTag {};
+    static constexpr FromConfigTag FromConfig{};
+
+    CDbSession();
+    // Builds the connection text from cfg.ini as every window does, and sets DbKind.
+    explicit CDbSession(FromConfigTag);
+    ~CDbSession();
+    CDbSession(const CDbSession&) = delete;
+    CDbSession& operator=(const CDbSession&) = delete;
+
+    void SetConnectionString(const QString& text) { connectionString_ = text; }
+    const QString& ConnectionString() const { return connectionString_; }
+
+    bool Open();
+    void Close();
+    bool IsOpen() const { return open_; }
+    int Kind() const { return kind_; }
+    QString KindText() const { return QString::number(kind_); }
+
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const { return inTransaction_; }
+
+    std::unique_ptr<CRecordset> OpenRecordset(const QString& sql);
+    bool Exists(const QString& sql);
+    bool QueryValue(const QString& sql, QString& value);
+    int QueryList(const QString& sql, QStringList& values);
+    bool QueryColumns(const QString& sql, const QStringList& columns, QStringList& values);
+    bool QueryWithNames(const QString& sql, QStringList& names, QStringList& values);
+    bool QueryPage(const QString& selectPart, const QString& fromPart, int pageSize, int pageNumber,
+                   const QString& orderBy, QStringList& names, QStringList& values, int& total,
+                   int& pageCount);
+
+    bool Execute(const QString& sql);
+    bool ExecuteScript(const QString& sql);
+
+    // 1 added, 0 the query already finds a row, -1 failure (message set).
+    int AddRecord(const QString& sql, const QStringList& fields, const QStringList& values);
+    bool UpdateRecord(const QString& sql, const QStringList& fields, const QStringList& values);
+    // 1 added (id set), -1 the row exists or failure, -2 field and value counts differ.
+    int AddRecordGetId(QString& id, const QString& sql, const QStringList& fields,
+                       const QStringList& values);
+    bool WriteBinary(const QString& sql, const QStringList& fields, const QList<QByteArray>& data);
+    bool ReadBinary(const QString& sql, const QStringList& fields, QList<QByteArray>& data);
+    bool FillCombo(QComboBox* combo, const QString& sql, const QString& column);
+
+    int ResultCode() const { return resultCode_; }
+    const QString& Message() const { return message_; }
+    const QString& Detail() const { return detail_; }
+    const QString& SystemErrorText() const { return systemErrorText_; }
+
+    // The statement as it is sent to this session's engine.
+    QString Dialect(const QString& sql) const;
+
+    // Seconds a write may wait on a locked record (cfg.ini TIMEOUT, read at process start).
+    static void SetLockWaitLimitSeconds(int seconds);
+    static int LockWaitLimitSeconds();
+
+private:
+    enum class Outcome { Ok, NotFound, LockError, Failed };
+    enum class ErrorClass { Lock, Network, Data };
+
+    bool Connected() const;
+    bool RunQuery(QSqlQuery& query, const QString& sql, bool forWrite);
+    bool Prepare(QSqlQuery& query, const QString& sql);
+    bool ExecPrepared(QSqlQuery& query);
+    ErrorClass Classify(const QSqlError& error, bool withLock) const;
+    void RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
+                     bool openRecordset);
+    bool LockWait(const std::function<Outcome()>& attempt);
+    Outcome ExecuteOne(const QString& sql);
+    bool RunScript(const QString& sql, bool stopAtFailure);
+    bool CheckCounts(const QStringList& fields, int valueCount);
+    Outcome InsertRow(const QString& sql, const QStringList& fields, const QList<QVariant>& values);
+    Outcome UpdateFirstRow(const QString& sql, const QStringList& fields,
+                           const QList<QVariant>& values);
+    QList<QVariant> TypedValues(const QString& table, const QStringList& fields,
+                                const QStringList& values);
+    void SetBusyWait(bool waitForLocks);
+    void ClearErrors();
+
+    class StatementScope;
+
+    QHash<QString, QSqlRecord> columnTypes_; // column types of written tables, per connection
+    QString connectionString_;
+    QString connectionName_;
+    bool open_ = false;
+    bool connected_ = false;
+    bool inTransaction_ = false;
+    int kind_ = 1;
+    int resultCode_ = -1;
+    QString message_ = QStringLiteral("未设置错误信息");
+    QString detail_;
+    QString systemErrorText_;
+};

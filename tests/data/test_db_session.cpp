@@ -1,0 +1,343 @@
+// The database session against real engines: every case runs on a SQLite account-set file and
+// on the loopback PostgreSQL server.
+#include "data/DbSession.h"
+#include "support/TestAccountSet.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+namespace {
+
+class SessionTest : public ::testing::TestWithParam<Engine> {
+protected:
+    void SetUp() override {
+        QString why;
+        set_ = TestAccountSet::Create(GetParam(), why);
+        if (!set_)
+            GTEST_SKIP() << qPrintable(why);
+        ASSERT_TRUE(Open(session_)) << qPrintable(session_.Detail());
+        const QString serial = GetParam() == Engine::Sqlite
+                                   ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
+                                   : QStringLiteral("serial PRIMARY KEY");
+        ASSERT_TRUE(session_.Execute(
+            QStringLiteral("CREATE TABLE t_item (uid_0 %1, name_0 varchar(50), qty_0 integer, "
+                           "note_0 varchar(200))")
+                .arg(serial)))
+            << qPrintable(session_.Detail());
+    }
+    void TearDown() override { CDbSession::SetLockWaitLimitSeconds(60); }
+
+    bool Open(CDbSession& session) {
+        session.SetConnectionString(set_->connectionText());
+        return session.Open();
+    }
+    void InsertItems(int count) {
+        QString script;
+        for (int i = 1; i <= count; ++i)
+            script +=
+                QStringLiteral("INSERT INTO t_item (name_0, qty_0) VALUES ('item%1', %1);").arg(i);
+        ASSERT_TRUE(session_.Execute(script)) << qPrintable(session_.Detail());
+    }
+    int Count(const QString& where = QString()) {
+        QString value;
+        session_.QueryValue(QStringLiteral("SELECT count(*) FROM t_item ") + where, value);
+        return value.toInt();
+    }
+
+    std::unique_ptr<TestAccountSet> set_;
+    CDbSession session_;
+};
+
+TEST_P(SessionTest, QueryOperationsReturnTextsRowByRow) {
+    InsertItems(3);
+    QStringList list;
+    EXPECT_EQ(session_.QueryList(QStringLiteral("SELECT name_0, qty_0, note_0 FROM t_item ORDER BY "
+                                                "uid_0"),
+                                 list),
+              1);
+    EXPECT_EQ(list, (QStringList{"item1", "1", "", "item2", "2", "", "item3", "3", ""}));
+
+    QStringList columns;
+    EXPECT_TRUE(session_.QueryColumns(QStringLiteral("SELECT * FROM t_item ORDER BY uid_0"),
+                                      {"QTY_0", "name_0"}, columns));
+    EXPECT_EQ(columns, (QStringList{"1", "item1", "2", "item2", "3", "item3"}));
+    EXPECT_FALSE(session_.QueryColumns(QStringLiteral("SELECT * FROM t_item WHERE qty_0 > 9"),
+                                       {"name_0"}, columns));
+    EXPECT_EQ(session_.ResultCode(), 0);
+
+    QString value = QStringLiteral("untouched");
+    EXPECT_FALSE(
+        session_.QueryValue(QStringLiteral("SELECT name_0 FROM t_item WHERE qty_0 > 9"), value));
+    EXPECT_EQ(value, QStringLiteral("untouched"));
+    EXPECT_TRUE(session_.QueryValue(QStringLiteral("SELECT TOP 1 name_0 FROM t_item ORDER BY "
+                                                   "qty_0 DESC"),
+                                    value));
+    EXPECT_EQ(value, QStringLiteral("item3"));
+    EXPECT_TRUE(session_.Exists(QStringLiteral("SELECT * FROM t_item WHERE qty_0 = 2")));
+    EXPECT_FALSE(session_.Exists(QStringLiteral("SELECT * FROM t_item WHERE qty_0 = 7")));
+
+    QStringList names, values;
+    EXPECT_TRUE(session_.QueryWithNames(QStringLiteral("SELECT uid_0, name_0 FROM t_item WHERE "
+                                                       "qty_0 < 3 ORDER BY uid_0"),
+                                        names, values));
+    EXPECT_EQ(names, (QStringList{"uid_0", "name_0"}));
+    EXPECT_EQ(values, (QStringList{"1", "item1", "2", "item2"}));
+    names.clear();
+    EXPECT_FALSE(session_.QueryWithNames(QStringLiteral("SELECT * FROM t_item WHERE qty_0 > 9"),
+                                         names, values));
+    EXPECT_TRUE(session_.Message().isEmpty());
+}
+
+TEST_P(SessionTest, FailedQueriesAreResultsWithTheDataMessage) {
+    QStringList list{"old"};
+    EXPECT_EQ(session_.QueryList(QStringLiteral("SELECT nothing FROM no_such_table"), list), 0);
+    EXPECT_EQ(session_.ResultCode(), -1);
+    EXPECT_EQ(session_.Message(), QStringLiteral("数据异常，请检查输入数据的格式。\n"));
+    EXPECT_TRUE(session_.Detail().startsWith(
+        QStringLiteral("Open_Recorders\nSELECT nothing FROM no_such_table\n")));
+    EXPECT_FALSE(session_.IsOpen()); // the owner opens it again before the next use
+    ASSERT_TRUE(session_.Open());
+    EXPECT_FALSE(session_.Execute(QStringLiteral("UPDATE no_such_table SET a=1")));
+    EXPECT_EQ(session_.Message(), QStringLiteral("UPDATE no_such_table SET a=1"));
+    EXPECT_TRUE(session_.Detail().contains(QStringLiteral("no_such_table")));
+}
+
+TEST_P(SessionTest, QueryPageTakesTheRowsOfThePage) {
+    InsertItems(25);
+    struct Case {
+        int pageSize, page;
+        QString orderBy;
+        int first, last;
+    };
+    const Case cases[] = {
+        {10, 3, QStringLiteral("qty_0 ASC"), 21, 25}, {10, 1, QStringLiteral("qty_0 ASC"), 1, 10},
+        {10, 2, QStringLiteral("qty_0 DESC"), 15, 6}, {10, 3, QStringLiteral("qty_0 DESC"), 5, 1},
+        {25, 1, QStringLiteral("qty_0"), 1, 25},
+    };
+    for (const Case& c : cases) {
+        QStringList names, values;
+        int total = 0, pages = 0;
+        ASSERT_TRUE(session_.QueryPage(QStringLiteral("SELECT uid_0, qty_0"),
+                                       QStringLiteral("FROM t_item"), c.pageSize, c.page, c.orderBy,
+                                       names, values, total, pages))
+            << qPrintable(session_.Detail());
+        EXPECT_EQ(total, 25);
+        EXPECT_EQ(pages, (25 + c.pageSize - 1) / c.pageSize);
+        ASSERT_EQ(names.size(), 2);
+        const int rows = int(values.size()) / 2;
+        EXPECT_EQ(rows, std::abs(c.last - c.first) + 1) << qPrintable(c.orderBy);
+        EXPECT_EQ(values.value(1).toInt(), c.first) << qPrintable(c.orderBy) << " page " << c.page;
+        EXPECT_EQ(values.value(values.size() - 1).toInt(), c.last);
+    }
+
+    ASSERT_TRUE(session_.Execute(QStringLiteral("DELETE FROM t_item WHERE qty_0 > 7")));
+    for (int page : {1, 2, 5}) {
+        QStringList names, values;
+        int total = 0, pages = 0;
+        ASSERT_TRUE(session_.QueryPage(QStringLiteral("SELECT qty_0"),
+                                       QStringLiteral("FROM t_item"), 10, page,
+                                       QStringLiteral("qty_0 ASC"), names, values, total, pages));
+        EXPECT_EQ(values, (QStringList{"1", "2", "3", "4", "5", "6", "7"})) << "page " << page;
+        EXPECT_EQ(pages, 1);
+    }
+
+    QStringList names, values;
+    int total = -1, pages = -1;
+    EXPECT_TRUE(session_.QueryPage(QStringLiteral("SELECT qty_0"),
+                                   QStringLiteral("FROM t_item WHERE qty_0 > 100"), 10, 1,
+                                   QStringLiteral("qty_0"), names, values, total, pages));
+    EXPECT_EQ(total, 0);
+    EXPECT_TRUE(values.isEmpty());
+}
+
+TEST_P(SessionTest, ScriptsSkipShortAndCommentPiecesAndStopOrContinue) {
+    InsertItems(2);
+    EXPECT_TRUE(session_.Execute(QStringLiteral("\n\nUPDATE t_item SET qty_0=10 WHERE uid_0=1;"
+                                                "-- UPDATE t_item SET qty_0=99; abc;\n"
+                                                "UPDATE t_item SET qty_0=20 WHERE uid_0=2;")));
+    EXPECT_EQ(Count(QStringLiteral("WHERE qty_0 IN (10, 20)")), 2);
+
+    // Only line feeds are stripped: a carriage return before the dashes makes it a statement.
+    EXPECT_FALSE(session_.Execute(QStringLiteral("UPDATE t_item SET qty_0=30 WHERE uid_0=1;"
+                                                 "\r-- not a comment here;"
+                                                 "UPDATE t_item SET qty_0=40 WHERE uid_0=2")));
+    EXPECT_EQ(session_.Message(), QStringLiteral("\r-- not a comment here"));
+    EXPECT_EQ(Count(QStringLiteral("WHERE qty_0=30")), 1);
+    EXPECT_EQ(Count(QStringLiteral("WHERE qty_0=40")), 0);
+
+    // The continuing form runs every piece and reports the last one.
+    EXPECT_TRUE(session_.ExecuteScript(QStringLiteral("UPDATE no_such SET a=1;"
+                                                      "UPDATE t_item SET qty_0=50 WHERE uid_0=2")));
+    EXPECT_EQ(Count(QStringLiteral("WHERE qty_0=50")), 1);
+    EXPECT_FALSE(session_.ExecuteScript(QStringLiteral("UPDATE t_item SET qty_0=60 WHERE uid_0=2;"
+                                                       "UPDATE no_such SET a=1")));
+    EXPECT_EQ(session_.Message(), QStringLiteral("UPDATE no_such SET a=1"));
+    EXPECT_EQ(Count(QStringLiteral("WHERE qty_0=60")), 1);
+}
+
+TEST_P(SessionTest, WritingRowsThroughQueries) {
+    const QStringList fields{"name_0", "qty_0", "note_0"};
+    const QString find = QStringLiteral("SELECT * FROM t_item WHERE name_0='%1'");
+    EXPECT_EQ(session_.AddRecord(find.arg("a"), fields, {"a", "1", "它's 引号"}), 1);
+    EXPECT_EQ(session_.AddRecord(find.arg("a"), fields, {"a", "2", ""}), 0);
+    EXPECT_EQ(Count(), 1);
+    QString note;
+    session_.QueryValue(QStringLiteral("SELECT note_0 FROM t_item WHERE name_0='a'"), note);
+    EXPECT_EQ(note, QStringLiteral("它's 引号"));
+
+    // An empty text in a number column is stored as no value rather than refused.
+    EXPECT_EQ(session_.AddRecord(find.arg("b"), fields, {"b", "", "x"}), 1);
+    EXPECT_EQ(Count(QStringLiteral("WHERE qty_0 IS NULL")), 1);
+
+    EXPECT_EQ(session_.AddRecord(find.arg("c"), fields, {"c", "1", "x", "c", "1", "x"}), -1);
+    EXPECT_EQ(session_.Message(), QStringLiteral("字段和值不对应，不能添加。\n"));
+    EXPECT_FALSE(session_.UpdateRecord(find.arg("a"), fields, {"a"}));
+    EXPECT_EQ(session_.Message(), QStringLiteral("字段和值不对应，不能添加。\n"));
+
+    // Only the first row the query finds is changed.
+    EXPECT_EQ(session_.AddRecord(find.arg("d"), fields, {"d", "5", "x"}), 1);
+    EXPECT_TRUE(session_.UpdateRecord(
+        QStringLiteral("SELECT qty_0, note_0 FROM t_item T WHERE note_0='x' ORDER BY name_0 DESC"),
+        {"note_0"}, {"first"}));
+    EXPECT_EQ(Count(QStringLiteral("WHERE note_0='first' AND name_0='d'")), 1);
+    EXPECT_EQ(Count(QStringLiteral("WHERE note_0='x'")), 1);
+
+    EXPECT_FALSE(session_.UpdateRecord(find.arg("gone"), {"qty_0"}, {"3"}));
+    EXPECT_EQ(session_.Message(), QStringLiteral("该记录已经被删除，不能修改保存。\n"));
+
+    QString id;
+    EXPECT_EQ(session_.AddRecordGetId(id, find.arg("e"), fields, {"e", "9", ""}), 1);
+    QString expected;
+    session_.QueryValue(QStringLiteral("SELECT uid_0 FROM t_item WHERE name_0='e'"), expected);
+    EXPECT_EQ(id, expected);
+    EXPECT_EQ(session_.AddRecordGetId(id, find.arg("e"), fields, {"e", "9", ""}), -1);
+    EXPECT_EQ(session_.AddRecordGetId(id, find.arg("f"), fields, {"f"}), -2);
+
+    // A field name is never spliced into SQL unchecked.
+    EXPECT_EQ(
+        session_.AddRecord(find.arg("g"), {"name_0) VALUES ('x'); DROP TABLE t_item; --"}, {"g"}),
+        -1);
+    EXPECT_TRUE(session_.Exists(QStringLiteral("SELECT * FROM t_item")));
+}
+
+TEST_P(SessionTest, BinaryFieldsHoldWholeFiles) {
+    InsertItems(1);
+    const QString blobType = GetParam() == Engine::Sqlite ? "BLOB" : "bytea";
+    ASSERT_TRUE(
+        session_.Execute(QStringLiteral("ALTER TABLE t_item ADD COLUMN file_0 ") + blobType));
+    QByteArray file(5 * 1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator generator(7);
+    for (char& c : file)
+        c = char(generator.bounded(256));
+    ASSERT_TRUE(session_.WriteBinary(
+        QStringLiteral("SELECT uid_0, file_0 FROM t_item WHERE uid_0=1"), {"file_0"}, {file}))
+        << qPrintable(session_.Detail());
+    QList<QByteArray> read;
+    ASSERT_TRUE(session_.ReadBinary(QStringLiteral("SELECT file_0 FROM t_item WHERE uid_0=1"),
+                                    {"file_0"}, read));
+    ASSERT_EQ(read.size(), 1);
+    EXPECT_EQ(read[0].size(), file.size());
+    EXPECT_TRUE(read[0] == file);
+
+    EXPECT_FALSE(session_.WriteBinary(QStringLiteral("SELECT * FROM t_item WHERE uid_0=2"),
+                                      {"file_0"}, {file}));
+    EXPECT_FALSE(session_.ReadBinary(QStringLiteral("SELECT file_0 FROM t_item WHERE uid_0=2"),
+                                     {"file_0"}, read));
+    EXPECT_FALSE(session_.WriteBinary(QStringLiteral("SELECT * FROM t_item WHERE uid_0=1"),
+                                      {"file_0", "note_0"}, {file}));
+    EXPECT_EQ(session_.Message(), QStringLiteral("字段和值不对应，不能添加。\n"));
+}
+
+TEST_P(SessionTest, RollbackLeavesNothingAndAFailedStatementDoesNotPoisonTheTransaction) {
+    session_.BeginTrans();
+    EXPECT_EQ(session_.AddRecord(QStringLiteral("SELECT * FROM t_item WHERE name_0='a'"),
+                                 {"name_0"}, {"a"}),
+              1);
+    EXPECT_TRUE(session_.Execute(QStringLiteral("INSERT INTO t_item (name_0) VALUES ('b')")));
+    session_.RollbackTrans();
+    EXPECT_EQ(Count(), 0);
+
+    session_.BeginTrans();
+    EXPECT_TRUE(session_.Execute(QStringLiteral("INSERT INTO t_item (name_0) VALUES ('c')")));
+    EXPECT_FALSE(session_.Execute(QStringLiteral("INSERT INTO no_such (a) VALUES (1)")));
+    EXPECT_TRUE(session_.Execute(QStringLiteral("INSERT INTO t_item (name_0) VALUES ('d')")));
+    session_.CommitTrans();
+    EXPECT_EQ(Count(), 2);
+}
+
+TEST_P(SessionTest, LockWaitRetriesUntilTheLimit) {
+    InsertItems(1);
+    const QString update = QStringLiteral("SELECT * FROM t_item WHERE uid_0=1");
+
+    // Another client holds a conflicting lock for `holdMs` on its own thread and connection.
+    auto holdLock = [this](int holdMs, std::promise<void>& locked) {
+        CDbSession holder;
+        holder.SetConnectionString(set_->connectionText());
+        if (!holder.Open()) {
+            locked.set_value();
+            return;
+        }
+        holder.BeginTrans();
+        holder.Execute(QStringLiteral("UPDATE t_item SET qty_0=100 WHERE uid_0=1"));
+        locked.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+        holder.CommitTrans();
+        holder.Close();
+    };
+
+    CDbSession::SetLockWaitLimitSeconds(1);
+    {
+        std::promise<void> locked;
+        std::thread other(holdLock, 4000, std::ref(locked));
+        locked.get_future().wait();
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(session_.UpdateRecord(update, {"qty_0"}, {"7"}));
+        EXPECT_EQ(session_.Message(), QStringLiteral("保存数据超时:1秒。\n"));
+        EXPECT_GE(timer.elapsed(), 1000);
+        // With no wait at all the first lock error fails at the next second boundary.
+        CDbSession::SetLockWaitLimitSeconds(0);
+        timer.restart();
+        EXPECT_FALSE(session_.Execute(QStringLiteral("UPDATE t_item SET qty_0=8 WHERE uid_0=1")));
+        EXPECT_EQ(session_.Message(), QStringLiteral("UPDATE t_item SET qty_0=8 WHERE uid_0=1"));
+        EXPECT_LT(timer.elapsed(), 1500);
+        other.join();
+    }
+
+    CDbSession::SetLockWaitLimitSeconds(5);
+    {
+        std::promise<void> locked;
+        std::thread other(holdLock, 600, std::ref(locked));
+        locked.get_future().wait();
+        EXPECT_TRUE(session_.UpdateRecord(update, {"qty_0"}, {"7"}))
+            << qPrintable(session_.Detail());
+        other.join();
+    }
+    EXPECT_EQ(Count(QStringLiteral("WHERE qty_0=7")), 1);
+}
+
+TEST_P(SessionTest, OpenFailsWithTheConnectionMessage) {
+    CDbSession broken;
+    broken.SetConnectionString(GetParam() == Engine::Sqlite
+                                   ? QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data "
+                                                    "Source=/nonexistent/none.dat;")
+                                   : QStringLiteral("Provider=MSDASQL.1;User Properties=\""
+                                                    "DATABASE=none;SERVER=127.0.0.1;\t PORT=1;"
+                                                    "UID=x;PWD=y;\""));
+    EXPECT_FALSE(broken.Open());
+    EXPECT_FALSE(broken.IsOpen());
+    EXPECT_EQ(broken.Message(),
+              QStringLiteral("连接服务器异常，请正确设置服务器，并确认网络正常。\n"));
+    EXPECT_TRUE(broken.Detail().startsWith(QStringLiteral("Open\n")));
+    EXPECT_EQ(broken.KindText(), GetParam() == Engine::Sqlite ? "2" : "3");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, SessionTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const auto& info) { return std::string(EngineName(info.param)); });
+
+} // namespace
