@@ -1,0 +1,91 @@
+#include "support/TestAccountSet.h"
+
+#include "AccountSetInit.h"
+#include "data/ConnectionText.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <atomic>
+
+namespace {
+
+// Runs one statement on the server's maintenance database (CREATE/DROP DATABASE cannot run in
+// a transaction, so this goes around the session).
+bool RunOnServer(const QString& statement) {
+    static std::atomic<int> counter{0};
+    const QString name = QStringLiteral("vemo_test_admin_%1").arg(counter++);
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        const DriverConnection target =
+            MapToDriver(PostgresConnectionTextFromConnInfo(TestPgConnInfo()));
+        db.setHostName(target.host);
+        db.setPort(target.port);
+        db.setUserName(target.user);
+        db.setDatabaseName(target.databaseName);
+        if (db.open())
+            ok = QSqlQuery(db).exec(statement);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+} // namespace
+
+const char* EngineName(Engine engine) {
+    return engine == Engine::Sqlite ? "SQLite" : "PostgreSQL";
+}
+
+QString TestPgConnInfo(const QString& database) {
+    QString info = qEnvironmentVariable("VEMO_TEST_PG");
+    if (info.isEmpty())
+        return {};
+    QStringList parts;
+    for (const QString& part : info.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        if (!part.startsWith(QLatin1String("dbname=")))
+            parts.append(part);
+    parts.append(QStringLiteral("dbname=") + database);
+    return parts.join(QLatin1Char(' '));
+}
+
+std::unique_ptr<TestAccountSet> TestAccountSet::Create(Engine engine, QString& why) {
+    std::unique_ptr<TestAccountSet> set(new TestAccountSet);
+    set->engine_ = engine;
+    QString error;
+    if (engine == Engine::Sqlite) {
+        const QString file = set->folder() + QStringLiteral("account.dat");
+        if (!InitSqliteAccountSet(file, error)) {
+            why = error;
+            return nullptr;
+        }
+        set->connectionText_ = AccessConnectionText(file);
+        return set;
+    }
+    if (TestPgConnInfo().isEmpty()) {
+        why = QStringLiteral("VEMO_TEST_PG is not set: no PostgreSQL test server");
+        return nullptr;
+    }
+    set->pgDatabase_ =
+        QStringLiteral("vemo_t_") + QUuid::createUuid().toString(QUuid::Id128).left(12);
+    if (!RunOnServer(QStringLiteral("CREATE DATABASE ") + set->pgDatabase_)) {
+        why = QStringLiteral("cannot create a database on the PostgreSQL test server");
+        set->pgDatabase_.clear();
+        return nullptr;
+    }
+    const QString info = TestPgConnInfo(set->pgDatabase_);
+    if (!InitPostgresAccountSet(info, error)) {
+        why = error;
+        return nullptr;
+    }
+    set->connectionText_ = PostgresConnectionTextFromConnInfo(info);
+    return set;
+}
+
+TestAccountSet::~TestAccountSet() {
+    if (!pgDatabase_.isEmpty())
+        RunOnServer(QStringLiteral("DROP DATABASE IF EXISTS ") + pgDatabase_ +
+                    QStringLiteral(" WITH (FORCE)"));
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Real account sets for tests: a new SQLite file in a temporary folder, or a new database on
+// the loopback PostgreSQL server that the test command starts (VEMO_TEST_PG).
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+enum class Engine { Sqlite, Postgres };
+
+const char* EngineName(Engine engine);
+
+// libpq conninfo of the test server for the given database, or "" when no server was started.
+QString TestPgConnInfo(const QString& database = QStringLiteral("postgres"));
+
+class TestAccountSet {
+public:
+    // Creates an account set with the client's schema; null with `why` set when the engine is
+    // not available here.
+    static std::unique_ptr<TestAccountSet> Create(Engine engine, QString& why);
+    ~TestAccountSet();
+
+    Engine engine() const { return engine_; }
+    // The unscrambled connection text a session opens.
+    const QString& connectionText() const { return connectionText_; }
+    // Folder that may serve as an exe folder (cfg.ini, temp, update).
+    QString folder() const { return dir_.path() + QLatin1Char('/'); }
+
+private:
+    TestAccountSet() = default;
+    Engine engine_ = Engine::Sqlite;
+    QTemporaryDir dir_;
+    QString connectionText_;
+    QString pgDatabase_;
+};

@@ -1,0 +1,125 @@
+#include "AccountSetInit.h"
+
+#include "data/CfgScramble.h"
+#include "data/ConnectionText.h"
+#include "data/DbSession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+namespace {
+
+QString SchemaScript(const QString& name) {
+    QFile file(QStringLiteral(":/sql/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // Whole-line comments go: a script piece that starts with "--" would be skipped entirely.
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
+        if (!line.trimmed().startsWith(QLatin1String("--")))
+            lines.append(line);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString SessionError(const CDbSession& session) {
+    QString text = session.Message().trimmed();
+    const QString detail = session.Detail().trimmed();
+    if (!detail.isEmpty())
+        text += QStringLiteral(" (") +
+                QString(detail).replace(QLatin1Char('\n'), QLatin1Char(' ')) + QLatin1Char(')');
+    return text;
+}
+
+bool CreateTablesAndRows(CDbSession& session, const QString& script, QString& error) {
+    session.BeginTrans();
+    auto fail = [&] {
+        error = SessionError(session);
+        session.RollbackTrans();
+        return false;
+    };
+    if (!session.Execute(script))
+        return fail();
+    const QString none = QStringLiteral("SELECT * FROM c_app WHERE uid_0<0");
+    if (session.AddRecord(none,
+                          {QStringLiteral("ver_0"), QStringLiteral("ver_1"),
+                           QStringLiteral("app_0"), QStringLiteral("company_0")},
+                          {QString(), QString(), QUuid::createUuid().toString(QUuid::WithoutBraces),
+                           QString()}) != 1)
+        return fail();
+    if (session.AddRecord(none, {QStringLiteral("ver_0")}, {QString()}) != 1)
+        return fail();
+    if (session.AddRecord(QStringLiteral("SELECT * FROM c_user_group WHERE uid_0<0"),
+                          {QStringLiteral("name_0"), QStringLiteral("remark_0")},
+                          {QStringLiteral("系统管理员"), QStringLiteral("可查看全部功能")}) != 1)
+        return fail();
+    if (session.AddRecord(QStringLiteral("SELECT * FROM c_user WHERE uid_0<0"),
+                          {QStringLiteral("id_0"), QStringLiteral("name_0"),
+                           QStringLiteral("pass_0"), QStringLiteral("state_0"),
+                           QStringLiteral("user_group_uid_0")},
+                          {QStringLiteral("admin"), QStringLiteral("系统管理员"),
+                           ScrambleCfgText(QString::fromLatin1(kDefaultAdminPassword), 1),
+                           QStringLiteral("正常"), QStringLiteral("1")}) != 1)
+        return fail();
+    session.CommitTrans();
+    if (!session.Detail().startsWith(QLatin1String("CommitTrans")))
+        return true;
+    error = session.Detail().trimmed();
+    return false;
+}
+
+} // namespace
+
+bool InitSqliteAccountSet(const QString& filePath, QString& error) {
+    const QFileInfo target(filePath);
+    if (target.exists()) {
+        error = QStringLiteral("文件已存在，不会覆盖：%1").arg(target.absoluteFilePath());
+        return false;
+    }
+    if (!target.absoluteDir().exists()) {
+        error = QStringLiteral("文件夹不存在：%1").arg(target.absolutePath());
+        return false;
+    }
+    // Built beside the target under another name and renamed at the end, so a failure never
+    // leaves a half-made account set where the client would find it.
+    const QString building = target.absoluteFilePath() + QStringLiteral(".building");
+    QFile::remove(building);
+    {
+        QFile create(building);
+        if (!create.open(QIODevice::WriteOnly)) {
+            error = QStringLiteral("不能创建文件：%1").arg(building);
+            return false;
+        }
+    }
+    bool ok = false;
+    {
+        CDbSession session;
+        session.SetConnectionString(AccessConnectionText(building));
+        if (!session.Open())
+            error = SessionError(session);
+        else
+            ok = CreateTablesAndRows(session, SchemaScript(QStringLiteral("sqlite.sql")), error);
+        session.Close();
+    }
+    if (ok && !QFile::rename(building, target.absoluteFilePath())) {
+        error = QStringLiteral("不能改名为：%1").arg(target.absoluteFilePath());
+        ok = false;
+    }
+    if (!ok)
+        QFile::remove(building);
+    return ok;
+}
+
+bool InitPostgresAccountSet(const QString& connInfo, QString& error) {
+    CDbSession session;
+    session.SetConnectionString(PostgresConnectionTextFromConnInfo(connInfo));
+    if (!session.Open()) {
+        error = SessionError(session);
+        return false;
+    }
+    const bool ok =
+        CreateTablesAndRows(session, SchemaScript(QStringLiteral("postgres.sql")), error);
+    session.Close();
+    return ok;
+}

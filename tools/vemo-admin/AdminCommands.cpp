@@ -1,0 +1,91 @@
+#include "AdminCommands.h"
+
+#include "AccountSetInit.h"
+#include "CfgCommand.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kFailed = 1;
+
+const char kUsage[] =
+    "用法:\n"
+    "  vemo-admin init --sqlite FILE\n"
+    "  vemo-admin init --pg CONNINFO\n"
+    "  vemo-admin cfg set-connection --dir EXE_FOLDER (--sqlite FILE | --pg HOST PORT DB USER "
+    "PASSWORD | --mssql HOST PORT DB USER PASSWORD)\n";
+
+int Fail(const QString& message, int code = kFailed) {
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "vemo-admin: %s\n", qPrintable(line.trimmed()));
+    return code;
+}
+
+int Usage(const QString& problem) {
+    Fail(problem, kUsageError);
+    std::fputs(kUsage, stderr);
+    return kUsageError;
+}
+
+int RunInit(const QStringList& args) {
+    if (args.size() != 2)
+        return Usage(QStringLiteral("init 需要 --sqlite FILE 或 --pg CONNINFO"));
+    QString error;
+    bool ok = false;
+    if (args[0] == QLatin1String("--sqlite"))
+        ok = InitSqliteAccountSet(args[1], error);
+    else if (args[0] == QLatin1String("--pg"))
+        ok = InitPostgresAccountSet(args[1], error);
+    else
+        return Usage(QStringLiteral("未知选项 %1").arg(args[0]));
+    if (!ok)
+        return Fail(QStringLiteral("创建账套失败：") + error);
+    std::printf("账套已创建：%s（管理员 admin，初始密码 %s）\n", qPrintable(args[1]),
+                kDefaultAdminPassword);
+    return 0;
+}
+
+int RunCfg(const QStringList& args) {
+    if (args.size() < 4 || args[0] != QLatin1String("set-connection") ||
+        args[1] != QLatin1String("--dir"))
+        return Usage(QStringLiteral("cfg 需要 set-connection --dir EXE_FOLDER ..."));
+    ConnectionSettings settings;
+    const QString& option = args[3];
+    const QStringList rest = args.mid(4);
+    if (option == QLatin1String("--sqlite") && rest.size() == 1) {
+        settings.kind = ConnectionKind::LocalFile;
+        settings.filePath = rest[0];
+    } else if ((option == QLatin1String("--pg") || option == QLatin1String("--mssql")) &&
+               rest.size() == 5) {
+        settings.kind =
+            option == QLatin1String("--pg") ? ConnectionKind::Postgres : ConnectionKind::SqlServer;
+        settings.host = rest[0];
+        settings.port = rest[1];
+        settings.database = rest[2];
+        settings.user = rest[3];
+        settings.password = rest[4];
+    } else {
+        return Usage(QStringLiteral("连接参数不完整：%1").arg(option));
+    }
+    QString error;
+    if (!WriteConnectionSettings(args[2], settings, error))
+        return Fail(error);
+    return 0;
+}
+
+} // namespace
+
+int RunAdminCommand(const QStringList& arguments) {
+    if (arguments.isEmpty())
+        return Usage(QStringLiteral("缺少命令"));
+    const QString command = arguments[0];
+    const QStringList rest = arguments.mid(1);
+    if (command == QLatin1String("init"))
+        return RunInit(rest);
+    if (command == QLatin1String("cfg"))
+        return RunCfg(rest);
+    return Usage(QStringLiteral("未知命令 %1").arg(command));
+}
