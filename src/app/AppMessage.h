@@ -1,0 +1,28 @@
+#pragma once
+// The one place through which the application shows a message to the user. Tests and the
+// headless tools install their own sink to capture messages instead of opening a box.
+#include <QString>
+#include <functional>
+
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+struct AppMessageRequest {
+    QString text;
+    QString caption;
+    MessageButtons buttons = MessageButtons::Ok;
+};
+
+using MessageSink = std::function<MessageAnswer(const AppMessageRequest&)>;
+
+// Shows the message through the current sink and returns the button that closed it.
+MessageAnswer ShowAppMessage(const QString& text,
+                             const QString& caption = QStringLiteral("操作提示"),
+                             MessageButtons buttons = MessageButtons::Ok);
+
+// Replaces the sink; returns the previous one so that a caller can restore it.
+MessageSink SetMessageSink(MessageSink sink);
+
+// A sink that writes each message as one line to standard error and answers Ok (or Yes).
+// Used when VEMO_HEADLESS_MESSAGES is set, so scripted runs never wait on a dialog.
+MessageAnswer StderrMessageSink(const AppMessageRequest& request);

@@ -1,0 +1,87 @@
+#include "app/MainApp.h"
+
+#include "app/AppMessage.h"
+#include "app/StartScreen.h"
+#include "data/CfgFile.h"
+#include "data/DbSession.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cstdlib>
+
+CMainApp::CMainApp() : startMinute(platform::TickCountMs() / 60000) {}
+
+CMainApp& CMainApp::Instance() {
+    static CMainApp app;
+    return app;
+}
+
+bool IsAcceptedExecutableName(const QString& fileName) {
+    return fileName == QLatin1String("vemo") || fileName == QLatin1String("Vemo");
+}
+
+QString WrongExecutableNameMessage(const QString& fileName) {
+    return QStringLiteral("主程序名不能改为 %1 须是默认的 vemo\n\n请修改后重新运行程序！\n\n"
+                          "可以发送主程序的快捷方式到桌面，再修改快捷方式的名称。")
+        .arg(fileName);
+}
+
+bool CMainApp::InitInstance() {
+    formCache.clear();
+    formCache.reserve(17);
+    openForms.clear();
+    openForms.reserve(17);
+    formCacheFlushTick = platform::TickCountMs();
+
+    const QString modulePath = QCoreApplication::applicationFilePath();
+    exeFolder = QFileInfo(modulePath).absolutePath() + QLatin1Char('/');
+    exeVersion = QStringLiteral(VEMO_VERSION_TEXT);
+    QDir::setCurrent(exeFolder);
+
+    closeForReal =
+        ReadCfg(CfgPath(), QStringLiteral("SERVER"), QStringLiteral("CLOSE")) == QLatin1String("1");
+    CDbSession::SetLockWaitLimitSeconds(ParseTimeoutSeconds(
+        ReadCfg(CfgPath(), QStringLiteral("SERVER"), QStringLiteral("TIMEOUT"))));
+
+    if (platform::IsRemoteFileSystem(exeFolder)) {
+        ShowAppMessage(QStringLiteral("主程序必须安装在自己电脑,请重新安装软件。"));
+        return false;
+    }
+    const QString fileName = QFileInfo(modulePath).fileName();
+    if (!IsAcceptedExecutableName(fileName)) {
+        ShowAppMessage(WrongExecutableNameMessage(fileName));
+        return false;
+    }
+
+    // The update worker, the login dialog and the main window take over from here as they
+    // arrive; until then the start screen reports how far the client got.
+    return ShowStartScreen(*this);
+}
+
+void CMainApp::ExitInstance() {
+    formCache.clear();
+
+    const auto forms = openForms.keys();
+    for (QDialog* form : forms) {
+        const _ZvDlgData data = openForms.value(form);
+        if (form && !data.parentForm) {
+            form->setProperty("closeForReal", true);
+            form->close();
+        }
+    }
+    openForms.clear();
+
+    if (updatePending.load())
+        platform::EmptyAndRemoveFolder(exeFolder + QStringLiteral("update"));
+    platform::EmptyAndRemoveFolder(QDir::current().absoluteFilePath(QStringLiteral("temp")));
+}
+
+void RestartProcess(const QString& exeFolder) {
+    QProcess::startDetached(exeFolder + QStringLiteral("vemo"), {}, exeFolder);
+    std::_Exit(-1);
+}
