@@ -83,19 +83,17 @@ QByteArray EncodeGbk(const QString& text) {
     return Iconv("GBK", "UTF-16LE", utf16, 2, "?");
 }
 
-// Lines end at LF (CR LF counts as one end). A lone CR is part of the line: scrambled
-// connection texts can contain one and must survive the file. Only a file without any LF is
-// split at CR, as old Mac editors wrote them.
+// A file with CR LF line ends (every file the client writes) is split only at CR LF: a lone
+// CR or LF is part of its line, since scrambled connection texts can contain either and must
+// survive the file. Hand-written files with LF ends split at LF; a file without any LF at CR.
 QList<CfgLine> SplitLines(const QString& text) {
     QList<CfgLine> lines;
-    const QChar separator = text.contains(u'\n') ? u'\n' : u'\r';
+    const QString separator = text.contains(u"\r\n") ? QStringLiteral("\r\n")
+                              : text.contains(u'\n') ? QStringLiteral("\n")
+                                                     : QStringLiteral("\r");
     qsizetype start = 0;
-    for (qsizetype end; (end = text.indexOf(separator, start)) >= 0; start = end + 1) {
-        qsizetype textEnd = end;
-        if (separator == u'\n' && textEnd > start && text[textEnd - 1] == u'\r')
-            --textEnd;
-        lines.append({text.mid(start, textEnd - start), text.mid(textEnd, end + 1 - textEnd)});
-    }
+    for (qsizetype end; (end = text.indexOf(separator, start)) >= 0; start = end + separator.size())
+        lines.append({text.mid(start, end - start), separator});
     if (start < text.size())
         lines.append({text.mid(start), QString()});
     return lines;
@@ -179,10 +177,8 @@ QStringView TrimLeadingSpaces(QStringView s) {
 }
 
 // A value keeps its trailing characters: scrambled texts may end in blanks or control
-// characters, and a hand-typed "1 " is not "1". Only the line end's CR goes.
+// characters, and a hand-typed "1 " is not "1".
 std::optional<KeyLine> KeyOf(QStringView line) {
-    if (line.endsWith(u'\r'))
-        line.chop(1);
     const QStringView t = TrimLeadingSpaces(line);
     if (t.startsWith(u';'))
         return std::nullopt;

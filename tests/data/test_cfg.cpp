@@ -1,5 +1,6 @@
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
+#include "data/ConnectionText.h"
 
 #include <QDir>
 #include <QFile>
@@ -244,9 +245,15 @@ TEST(CfgScramble, RoundTripsEveryCodeUnit) {
 
 // Scrambled, the PostgreSQL text holds a lone CR, tabs and other control characters.
 TEST_F(CfgFileTest, ScrambledConnectionTextSurvivesTheFile) {
-    for (const QString& text : {kPostgresText, kSqlServerText}) {
+    // This PostgreSQL text scrambles into control characters, a line feed among them, and must
+    // still come back whole without disturbing the next key.
+    const QString withLineFeed = PostgresConnectionText("db", "5432", "shop", "u", "p");
+    ASSERT_TRUE(ScrambleCfgText(withLineFeed).contains(u'\n'));
+    for (const QString& text : {kPostgresText, kSqlServerText, withLineFeed}) {
         WriteCfg(path(), "SERVER", "NAME", ScrambleCfgText(text));
+        WriteCfg(path(), "SERVER", "USER", "admin");
         EXPECT_EQ(UnscrambleCfgText(ReadCfg(path(), "SERVER", "NAME")), text);
+        EXPECT_EQ(ReadCfg(path(), "SERVER", "USER"), "admin");
     }
 }
 
