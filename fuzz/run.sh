@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the stored form definition reader's fuzz target with clang (libFuzzer, AddressSanitizer
+# and UndefinedBehaviorSanitizer) and runs it for SECONDS seconds (default 60).
+# Exits non-zero when the fuzzer finds a crash, a sanitizer report, a leak, a slow input or a
+# failed check; the input that caused it is written to the build folder's artifacts/.
+# Build folder: $VEMO_FUZZ_DIR, default build-fuzz at the top of the source tree. The corpus
+# found so far is kept there and reused by the next run.
+set -euo pipefail
+
+seconds="${1:-60}"
+case "$seconds" in
+'' | *[!0-9]*)
+    echo "usage: $0 [SECONDS]" >&2
+    exit 2
+    ;;
+esac
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(dirname "$here")"
+out="${VEMO_FUZZ_DIR:-$root/build-fuzz}"
+cxx="${CXX_FUZZ:-clang++}"
+mkdir -p "$out/corpus" "$out/seeds" "$out/artifacts"
+
+read -r -a qt_cflags <<<"$(pkg-config --cflags Qt6Core)"
+read -r -a qt_libs <<<"$(pkg-config --libs Qt6Core)"
+# Qt is built for position-independent code and requires it of its users.
+common=(-std=c++20 -O1 -g -fPIC -fno-omit-frame-pointer -Wall -Wextra -Wpedantic
+    -I"$root/src" "${qt_cflags[@]}")
+sources=("$here/fuzz_unpack.cpp" "$root/src/form/DefinitionCodec.cpp")
+
+"$cxx" "${common[@]}" -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+    "${sources[@]}" "${qt_libs[@]}" -o "$out/fuzz_unpack"
+"$cxx" "${common[@]}" -DVEMO_FUZZ_SEED_MAIN "${sources[@]}" "${qt_libs[@]}" -o "$out/make_seeds"
+"$out/make_seeds" "$out/seeds"
+
+# New inputs go to the first folder; the seeds are only read.
+exec "$out/fuzz_unpack" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -max_len=65536 -print_final_stats=1 -artifact_prefix="$out/artifacts/" \
+    "$out/corpus" "$out/seeds"
