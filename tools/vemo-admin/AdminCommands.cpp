@@ -2,6 +2,12 @@
 
 #include "AccountSetInit.h"
 #include "CfgCommand.h"
+#include "FormCommand.h"
+#include "data/ConnectionText.h"
+
+#include <QDir>
+
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -15,7 +21,11 @@ const char kUsage[] =
     "  vemo-admin init --sqlite FILE\n"
     "  vemo-admin init --pg CONNINFO\n"
     "  vemo-admin cfg set-connection --dir EXE_FOLDER (--sqlite FILE | --pg HOST PORT DB USER "
-    "PASSWORD | --mssql HOST PORT DB USER PASSWORD)\n";
+    "PASSWORD | --mssql HOST PORT DB USER PASSWORD)\n"
+    "  vemo-admin form pack IN.xml OUT [--bits B]\n"
+    "  vemo-admin form unpack IN OUT.xml\n"
+    "  vemo-admin form import (--dir EXE_FOLDER | --sqlite FILE) --uid N FILE.xml\n"
+    "  vemo-admin form export (--dir EXE_FOLDER | --sqlite FILE) --uid N OUT.xml\n";
 
 int Fail(const QString& message, int code = kFailed) {
     QString line = message;
@@ -76,6 +86,55 @@ int RunCfg(const QStringList& args) {
     return 0;
 }
 
+// The account set named by "--dir EXE_FOLDER" (its cfg.ini) or "--sqlite FILE".
+bool AccountSetOf(const QString& option, const QString& value, QString& connectionText) {
+    if (option == QLatin1String("--sqlite")) {
+        connectionText = AccessConnectionText(QFileInfo(value).absoluteFilePath());
+        return true;
+    }
+    if (option == QLatin1String("--dir")) {
+        connectionText = ResolveSessionConnection(QDir(value).absoluteFilePath("cfg.ini"));
+        return !connectionText.isEmpty();
+    }
+    return false;
+}
+
+int RunForm(const QStringList& args) {
+    const QString sub = args.value(0);
+    QString error;
+    bool ok = false;
+    if (sub == QLatin1String("pack") && (args.size() == 3 || args.size() == 5)) {
+        int bits = kDefaultFormCodeBits;
+        if (args.size() == 5) {
+            bool number = false;
+            bits = args[4].toInt(&number);
+            if (args[3] != QLatin1String("--bits") || !number)
+                return Usage(QStringLiteral("form pack 的选项应为 --bits B"));
+        }
+        ok = PackFormFile(args[1], args[2], bits, error);
+    } else if (sub == QLatin1String("unpack") && args.size() == 3) {
+        ok = UnpackFormFile(args[1], args[2], error);
+    } else if ((sub == QLatin1String("import") || sub == QLatin1String("export")) &&
+               args.size() == 6 && args[3] == QLatin1String("--uid")) {
+        bool number = false;
+        args[4].toLongLong(&number);
+        if (!number)
+            return Usage(QStringLiteral("--uid 须是整数：%1").arg(args[4]));
+        QString connection;
+        if (!AccountSetOf(args[1], args[2], connection))
+            return args[1] == QLatin1String("--dir")
+                       ? Fail(QStringLiteral("%1 中的 cfg.ini 没有账套连接").arg(args[2]))
+                       : Usage(QStringLiteral("需要 --dir EXE_FOLDER 或 --sqlite FILE"));
+        const QString uid = QString::number(args[4].toLongLong());
+        ok = sub == QLatin1String("import")
+                 ? ImportForm(connection, uid, args[5], kDefaultFormCodeBits, error)
+                 : ExportForm(connection, uid, args[5], error);
+    } else {
+        return Usage(QStringLiteral("form 的参数不正确"));
+    }
+    return ok ? 0 : Fail(error);
+}
+
 } // namespace
 
 int RunAdminCommand(const QStringList& arguments) {
@@ -87,5 +146,7 @@ int RunAdminCommand(const QStringList& arguments) {
         return RunInit(rest);
     if (command == QLatin1String("cfg"))
         return RunCfg(rest);
+    if (command == QLatin1String("form"))
+        return RunForm(rest);
     return Usage(QStringLiteral("未知命令 %1").arg(command));
 }

@@ -1,0 +1,121 @@
+// vemo-admin form: packing, unpacking and storing definitions, run as form authors run it.
+#include "data/ConnectionText.h"
+#include "data/DbSession.h"
+#include "form/DefinitionCodec.h"
+#include "support/TestAccountSet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct AdminRun {
+    int exitCode;
+    QString err;
+};
+
+AdminRun RunAdmin(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(VEMO_BINARY_DIR "/tools/vemo-admin/vemo-admin"), arguments);
+    process.waitForFinished(120000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+const QByteArray kForm =
+    "<html version='1.0' id='0'>\n  <head title=\"物料档案\" pos=\"0,0,600,400\"/>\n"
+    "  <body><dialog><button id=\"5\" value=\"保存 &amp; 关闭\"/></dialog></body>\n"
+    "</html>\n";
+
+class AdminForm : public ::testing::Test {
+protected:
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    void Write(const QString& name, const QByteArray& bytes) {
+        QFile f(Path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray Read(const QString& name) const {
+        QFile f(Path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QTemporaryDir dir_;
+};
+
+TEST_F(AdminForm, PackThenUnpackGivesTheFileBackByteForByte) {
+    Write("form.xml", kForm);
+    for (const char* bits : {"9", "12", "25"}) {
+        ASSERT_EQ(
+            RunAdmin({"form", "pack", Path("form.xml"), Path("form.bin"), "--bits", bits}).exitCode,
+            0);
+        const AdminRun unpack = RunAdmin({"form", "unpack", Path("form.bin"), Path("out.xml")});
+        ASSERT_EQ(unpack.exitCode, 0) << qPrintable(unpack.err);
+        EXPECT_EQ(Read("out.xml"), kForm) << "bits " << bits;
+    }
+    EXPECT_EQ(RunAdmin({"form", "pack", Path("form.xml"), Path("x.bin"), "--bits", "26"}).exitCode,
+              1);
+    EXPECT_FALSE(QFile::exists(Path("x.bin")));
+}
+
+TEST_F(AdminForm, DamagedInputsFailWithOneLineAndNoOutput) {
+    const QByteArray good = PackDefinition(QString::fromUtf8(kForm), 12);
+    QByteArray wrongWidth = good;
+    wrongWidth[4] = char(30);
+    QByteArray absurd = good;
+    absurd[3] = char(0x7F);
+    QByteArray random(4096, Qt::Uninitialized);
+    QRandomGenerator generator(11);
+    for (char& c : random)
+        c = char(generator.bounded(256));
+    const QList<QPair<const char*, QByteArray>> cases = {
+        {"empty", QByteArray()},     {"truncated", good.left(good.size() / 2)},
+        {"wrong width", wrongWidth}, {"absurd length", absurd},
+        {"random bytes", random},
+    };
+    for (const auto& [name, bytes] : cases) {
+        Write("bad.bin", bytes);
+        QFile::remove(Path("bad.xml"));
+        const AdminRun run = RunAdmin({"form", "unpack", Path("bad.bin"), Path("bad.xml")});
+        EXPECT_EQ(run.exitCode, 1) << name;
+        EXPECT_EQ(run.err.count('\n'), 1) << name << ": " << qPrintable(run.err);
+        EXPECT_FALSE(QFile::exists(Path("bad.xml"))) << name;
+    }
+}
+
+TEST_F(AdminForm, ImportAndExportThroughTheAccountSet) {
+    QString why;
+    auto set = TestAccountSet::Create(Engine::Sqlite, why);
+    ASSERT_TRUE(set) << qPrintable(why);
+    const QString file = set->folder() + "account.dat";
+    {
+        CDbSession session;
+        session.SetConnectionString(set->connectionText());
+        ASSERT_TRUE(session.Open());
+        ASSERT_TRUE(session.Execute(
+            "INSERT INTO c_menu_dh (pUid_0, leaf_0, name_0) VALUES (0, 1, '物料')"));
+    }
+    Write("form.xml", kForm);
+    const AdminRun import =
+        RunAdmin({"form", "import", "--sqlite", file, "--uid", "1", Path("form.xml")});
+    ASSERT_EQ(import.exitCode, 0) << qPrintable(import.err);
+    ASSERT_EQ(
+        RunAdmin({"cfg", "set-connection", "--dir", set->folder(), "--sqlite", file}).exitCode, 0);
+    const AdminRun exported =
+        RunAdmin({"form", "export", "--dir", set->folder(), "--uid", "1", Path("back.xml")});
+    ASSERT_EQ(exported.exitCode, 0) << qPrintable(exported.err);
+    EXPECT_EQ(Read("back.xml"), kForm);
+
+    const AdminRun missing =
+        RunAdmin({"form", "import", "--sqlite", file, "--uid", "9", Path("form.xml")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("uid_0=9")) << qPrintable(missing.err);
+    EXPECT_EQ(
+        RunAdmin({"form", "export", "--sqlite", file, "--uid", "1 OR 1=1", Path("x.xml")}).exitCode,
+        2);
+}
+
+} // namespace
