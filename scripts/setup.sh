@@ -13,7 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   postgresql
-  fonts-wqy-zenhei
+  fonts-wqy-zenhei qt6-translations-l10n
   xvfb xauth
 )
 

@@ -2,9 +2,17 @@
 #include "app/MainApp.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    // The whole interface is Chinese, the standard buttons and dialogs of Qt included.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        application.installTranslator(&qtTexts);
+
     CMainApp& app = CMainApp::Instance();
     app.InitInstance();
     app.ExitInstance();
