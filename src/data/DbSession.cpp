@@ -460,6 +460,21 @@ int CDbSession::QueryList(const QString& sql, QStringList& values) {
     return 1;
 }
 
+bool CDbSession::ColumnIndexes(const CRecordset& rs, const QString& sql, const QStringList& names,
+                               QList<int>& indexes) {
+    for (const QString& name : names) {
+        const int index = rs.FieldIndex(name);
+        if (index < 0) {
+            resultCode_ = -1;
+            message_ = kDataMessage;
+            detail_ = QStringLiteral("%1\n列 %2 不存在\n").arg(sql, name);
+            return false;
+        }
+        indexes.append(index);
+    }
+    return true;
+}
+
 bool CDbSession::QueryColumns(const QString& sql, const QStringList& columns, QStringList& values) {
     values.clear();
     auto rs = OpenRecordset(sql);
@@ -472,16 +487,8 @@ bool CDbSession::QueryColumns(const QString& sql, const QStringList& columns, QS
         return false;
     }
     QList<int> indexes;
-    for (const QString& name : columns) {
-        const int index = rs->FieldIndex(name);
-        if (index < 0) {
-            resultCode_ = -1;
-            message_ = kDataMessage;
-            detail_ = QStringLiteral("%1\n列 %2 不存在\n").arg(sql, name);
-            return false;
-        }
-        indexes.append(index);
-    }
+    if (!ColumnIndexes(*rs, sql, columns, indexes))
+        return false;
     for (; !rs->IsEof(); rs->MoveNext())
         for (int index : indexes)
             values.append(rs->Text(index));
@@ -661,6 +668,19 @@ QList<QVariant> CDbSession::TypedValues(const QString& table, const QStringList&
     return typed;
 }
 
+// Field names go into the statement text, so only plain identifiers are accepted.
+bool CDbSession::CheckFieldNames(const QString& sql, const QStringList& fields) {
+    for (const QString& field : fields) {
+        if (!IsPlainIdentifier(field)) {
+            resultCode_ = -1;
+            message_ = kDataMessage;
+            detail_ = sql + QStringLiteral("\n字段名无效：") + field + QLatin1Char('\n');
+            return false;
+        }
+    }
+    return true;
+}
+
 CDbSession::Outcome CDbSession::InsertRow(const QString& sql, const QStringList& fields,
                                           const QList<QVariant>& values) {
     // The row does not exist yet: add it to the statement's base table.
@@ -672,14 +692,8 @@ CDbSession::Outcome CDbSession::InsertRow(const QString& sql, const QStringList&
         detail_ = sql + QStringLiteral("\n无法确定要添加记录的表\n");
         return Outcome::Failed;
     }
-    for (const QString& field : fields) {
-        if (!IsPlainIdentifier(field)) {
-            resultCode_ = -1;
-            message_ = kDataMessage;
-            detail_ = sql + QStringLiteral("\n字段名无效：") + field + QLatin1Char('\n');
-            return Outcome::Failed;
-        }
-    }
+    if (!CheckFieldNames(sql, fields))
+        return Outcome::Failed;
     QStringList marks;
     for (int i = 0; i < fields.size(); ++i)
         marks.append(QStringLiteral("?"));
@@ -711,16 +725,11 @@ CDbSession::Outcome CDbSession::UpdateFirstRow(const QString& sql, const QString
         detail_ = sql + QStringLiteral("\n无法确定要修改记录的表\n");
         return Outcome::Failed;
     }
+    if (!CheckFieldNames(sql, fields))
+        return Outcome::Failed;
     QStringList assignments;
-    for (const QString& field : fields) {
-        if (!IsPlainIdentifier(field)) {
-            resultCode_ = -1;
-            message_ = kDataMessage;
-            detail_ = sql + QStringLiteral("\n字段名无效：") + field + QLatin1Char('\n');
-            return Outcome::Failed;
-        }
+    for (const QString& field : fields)
         assignments.append(field + QStringLiteral("=?"));
-    }
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     auto failWith = [&](const QSqlQuery& q) {
         RecordError(q.lastError(), sql, true, false);
@@ -778,6 +787,21 @@ CDbSession::Outcome CDbSession::UpdateFirstRow(const QString& sql, const QString
     return update.numRowsAffected() == 0 ? Outcome::LockError : Outcome::Ok;
 }
 
+bool CDbSession::UpdateFirstRowWithLockWait(const QString& sql, const QStringList& fields,
+                                            const QList<QVariant>& values, bool& found) {
+    found = false;
+    return LockWait([&]() -> Outcome {
+        if (!connected_)
+            return ExecuteOne(sql);
+        StatementScope scope(*this);
+        const Outcome outcome = UpdateFirstRow(sql, fields, values);
+        found = outcome == Outcome::Ok;
+        if (outcome == Outcome::Failed || outcome == Outcome::LockError)
+            scope.Fail();
+        return outcome;
+    });
+}
+
 int CDbSession::AddRecord(const QString& sql, const QStringList& fields,
                           const QStringList& values) {
     ClearErrors();
@@ -822,20 +846,11 @@ bool CDbSession::UpdateRecord(const QString& sql, const QStringList& fields,
     if (!CheckCounts(fields, int(values.size())))
         return false;
     bool found = false;
-    const bool ok = LockWait([&]() -> Outcome {
-        if (!connected_)
-            return ExecuteOne(sql);
-        StatementScope scope(*this);
-        SelectShape shape;
-        QString normalized;
-        const QString table =
-            ParseSelectShape(sql, shape, normalized) ? shape.baseTable : QString();
-        const Outcome outcome = UpdateFirstRow(sql, fields, TypedValues(table, fields, values));
-        found = outcome == Outcome::Ok;
-        if (outcome == Outcome::Failed || outcome == Outcome::LockError)
-            scope.Fail();
-        return outcome;
-    });
+    SelectShape shape;
+    QString normalized;
+    const QString table = ParseSelectShape(sql, shape, normalized) ? shape.baseTable : QString();
+    const bool ok =
+        UpdateFirstRowWithLockWait(sql, fields, TypedValues(table, fields, values), found);
     if (ok && !found) {
         resultCode_ = 0;
         message_ = kRowDeleted;
@@ -870,16 +885,7 @@ bool CDbSession::WriteBinary(const QString& sql, const QStringList& fields,
     for (const QByteArray& bytes : data)
         values.append(QVariant(bytes));
     bool found = false;
-    const bool ok = LockWait([&]() -> Outcome {
-        if (!connected_)
-            return ExecuteOne(sql);
-        StatementScope scope(*this);
-        const Outcome outcome = UpdateFirstRow(sql, fields, values);
-        found = outcome == Outcome::Ok;
-        if (outcome == Outcome::Failed || outcome == Outcome::LockError)
-            scope.Fail();
-        return outcome;
-    });
+    const bool ok = UpdateFirstRowWithLockWait(sql, fields, values, found);
     if (ok && !found) {
         resultCode_ = 0;
         detail_ = QStringLiteral("WriteBinary\n") + sql + QStringLiteral("\n没有找到记录\n");
@@ -894,16 +900,8 @@ bool CDbSession::ReadBinary(const QString& sql, const QStringList& fields,
     if (!rs || rs->RecordCount() == 0)
         return false;
     QList<int> indexes;
-    for (const QString& name : fields) {
-        const int index = rs->FieldIndex(name);
-        if (index < 0) {
-            resultCode_ = -1;
-            message_ = kDataMessage;
-            detail_ = QStringLiteral("%1\n列 %2 不存在\n").arg(sql, name);
-            return false;
-        }
-        indexes.append(index);
-    }
+    if (!ColumnIndexes(*rs, sql, fields, indexes))
+        return false;
     for (; !rs->IsEof(); rs->MoveNext())
         for (int index : indexes) {
             const QVariant v = rs->Value(index);

@@ -119,6 +119,11 @@ private:
     Outcome ExecuteOne(const QString& sql);
     bool RunScript(const QString& sql, bool stopAtFailure);
     bool CheckCounts(const QStringList& fields, int valueCount);
+    bool CheckFieldNames(const QString& sql, const QStringList& fields);
+    bool ColumnIndexes(const CRecordset& rs, const QString& sql, const QStringList& names,
+                       QList<int>& indexes);
+    bool UpdateFirstRowWithLockWait(const QString& sql, const QStringList& fields,
+                                    const QList<QVariant>& values, bool& found);
     Outcome InsertRow(const QString& sql, const QStringList& fields, const QList<QVariant>& values);
     Outcome UpdateFirstRow(const QString& sql, const QStringList& fields,
                            const QList<QVariant>& values);
