@@ -232,7 +232,8 @@ QStringView Unquote(QStringView value) {
     return value;
 }
 
-// The Windows API takes zero-terminated texts, so anything after a NUL never reached the file.
+// Section and key names end at a NUL, as zero-terminated names always did. Values keep theirs:
+// a scrambled connection text can contain one, and cutting it there lost the settings.
 QString CutAtNul(const QString& text) {
     const qsizetype nul = text.indexOf(QChar(u'\0'));
     return nul < 0 ? text : text.left(nul);
@@ -308,7 +309,7 @@ void WriteCfg(const QString& file, const QString& section, const QString& key,
         cfg = DecodeCfg(in.readAll());
         in.close();
     }
-    SetValue(cfg.lines, CutAtNul(section), CutAtNul(key), CutAtNul(value));
+    SetValue(cfg.lines, CutAtNul(section), CutAtNul(key), value);
 
     // Temporary file in the same folder, renamed over the old one: a crash leaves either the
     // old or the new cfg.ini, never a half-written one.

@@ -245,11 +245,14 @@ TEST(CfgScramble, RoundTripsEveryCodeUnit) {
 
 // Scrambled, the PostgreSQL text holds a lone CR, tabs and other control characters.
 TEST_F(CfgFileTest, ScrambledConnectionTextSurvivesTheFile) {
-    // This PostgreSQL text scrambles into control characters, a line feed among them, and must
-    // still come back whole without disturbing the next key.
+    // These PostgreSQL texts scramble into control characters, a line feed and a NUL among
+    // them, and must still come back whole without disturbing the next key.
     const QString withLineFeed = PostgresConnectionText("db", "5432", "shop", "u", "p");
     ASSERT_TRUE(ScrambleCfgText(withLineFeed).contains(u'\n'));
-    for (const QString& text : {kPostgresText, kSqlServerText, withLineFeed}) {
+    const QString withNul =
+        PostgresConnectionText("127.0.0.1", "55432", "vemo_t_0123456789ab", "postgres", "");
+    ASSERT_TRUE(ScrambleCfgText(withNul).contains(QChar(0)));
+    for (const QString& text : {kPostgresText, kSqlServerText, withLineFeed, withNul}) {
         WriteCfg(path(), "SERVER", "NAME", ScrambleCfgText(text));
         WriteCfg(path(), "SERVER", "USER", "admin");
         EXPECT_EQ(UnscrambleCfgText(ReadCfg(path(), "SERVER", "NAME")), text);
