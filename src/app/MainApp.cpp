@@ -1,6 +1,7 @@
 #include "app/MainApp.h"
 
 #include "app/AppMessage.h"
+#include "app/Dialog_Login.h"
 #include "app/StartScreen.h"
 #include "data/CfgFile.h"
 #include "data/DbSession.h"
@@ -58,9 +59,14 @@ bool CMainApp::InitInstance() {
         return false;
     }
 
-    // The update worker, the login dialog and the main window take over from here as they
-    // arrive; until then the start screen reports how far the client got.
-    return ShowStartScreen(*this);
+    // The update worker and the main window join here as they arrive.
+    {
+        Dialog_Login login;
+        if (login.exec() != QDialog::Accepted)
+            return false;
+    }
+    ShowMainWindowPlaceholder(*this);
+    return true;
 }
 
 void CMainApp::ExitInstance() {

@@ -2,21 +2,12 @@
 
 #include "app/AppMessage.h"
 #include "app/MainApp.h"
-#include "data/DbSession.h"
 
-bool ShowStartScreen(CMainApp& app) {
-    CDbSession session(CDbSession::FromConfig);
-    QString state;
-    if (session.Open()) {
-        QString users;
-        session.QueryValue(QStringLiteral("SELECT count(*) FROM c_user"), users);
-        state = QStringLiteral("账套连接正常（用户 %1 个）。").arg(users);
-        session.Close();
-    } else {
-        state = QStringLiteral("账套连接失败：") + session.Message().trimmed();
-    }
-    ShowAppMessage(QStringLiteral("Vemo %1 已启动。\n%2\n登录窗口和主窗口将在后续版本中提供。")
-                       .arg(app.exeVersion, state),
-                   QStringLiteral("Vemo"));
-    return true;
+void ShowMainWindowPlaceholder(CMainApp& app) {
+    const QString accountSet = app.accountSetPath.isEmpty()
+                                   ? QStringLiteral("服务器账套")
+                                   : QStringLiteral("账套文件 ") + app.accountSetPath;
+    ShowAppMessage(QStringLiteral("欢迎，%1（%2）。\n%3，登录时间 %4。\n主窗口将在后续版本中提供。")
+                       .arg(app.userName, app.loginId, accountSet, app.loginTime),
+                   QStringLiteral("Vemo软件"));
 }

@@ -1,6 +1,6 @@
 #pragma once
 class CMainApp;
 
-// Stands where the login dialog will be: opens the configured account set and tells the user,
-// in one message, how far start-up got. Returns true to go on to the exit sequence normally.
-bool ShowStartScreen(CMainApp& app);
+// Stands where the main window will be: tells the logged-in user, in one message, how far the
+// client has come.
+void ShowMainWindowPlaceholder(CMainApp& app);

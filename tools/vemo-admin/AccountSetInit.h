@@ -1,10 +1,9 @@
 #pragma once
 // Creates a new account set: the schema, the two c_app rows, a group that may see everything
 // and the administrator user (uid 1, login id "admin").
-#include <QString>
+#include "data/AccountSetDefaults.h"
 
-// The administrator's password on a new account set (stated by the login messages).
-inline constexpr char kDefaultAdminPassword[] = "1";
+#include <QString>
 
 // Creates the SQLite file; refuses an existing file. On failure nothing is left behind.
 bool InitSqliteAccountSet(const QString& filePath, QString& error);

@@ -1,0 +1,80 @@
+#include "app/Dialog_Change_Pass.h"
+
+#include "app/AppMessage.h"
+#include "app/MainApp.h"
+#include "data/CfgScramble.h"
+#include "widgets/CZvButton.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+Dialog_Change_Pass::Dialog_Change_Pass(QWidget* parent)
+    : QDialog(parent), session_(CDbSession::FromConfig) {
+    setWindowTitle(QStringLiteral("修改登录密码"));
+    auto password = [this](const char* name) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QLatin1String(name));
+        edit->setEchoMode(QLineEdit::Password);
+        edit->setMinimumWidth(200);
+        return edit;
+    };
+    oldPassword_ = password("oldPassword");
+    newPassword_ = password("newPassword");
+    repeatPassword_ = password("repeatPassword");
+
+    auto* fields = new QFormLayout;
+    fields->addRow(QStringLiteral("旧密码:"), oldPassword_);
+    fields->addRow(QStringLiteral("新密码:"), newPassword_);
+    fields->addRow(QStringLiteral("新密码:"), repeatPassword_);
+    auto* change = new CZvButton(QStringLiteral("修改密码"), this);
+    change->setObjectName(QStringLiteral("changeButton"));
+    change->setDefault(true);
+    auto* cancel = new CZvButton(QStringLiteral("取消"), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(change);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 20, 24, 16);
+    layout->setSpacing(14);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+
+    connect(change, &QPushButton::clicked, this, &Dialog_Change_Pass::OnChange);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void Dialog_Change_Pass::OnChange() {
+    CMainApp& app = CMainApp::Instance();
+    const QString caption = QStringLiteral("修改登录密码");
+    if (oldPassword_->text() != app.password) {
+        ShowAppMessage(QStringLiteral("原密码错误！"), caption);
+        return;
+    }
+    const QString fresh = newPassword_->text();
+    if (fresh.isEmpty()) {
+        ShowAppMessage(QStringLiteral("密码不能设置为空！"), caption);
+        return;
+    }
+    if (fresh != repeatPassword_->text()) {
+        ShowAppMessage(QStringLiteral("新密码两次输入不相同，请重新输入！"), caption);
+        return;
+    }
+    if (!session_.Open())
+        return;
+    const QString scrambled =
+        ScrambleCfgText(fresh, 1).replace(QLatin1Char('\''), QStringLiteral("''"));
+    const bool ok = session_.Execute(
+        QStringLiteral("UPDATE c_user SET pass_0='%1' WHERE uid_0=%2").arg(scrambled, app.userUid));
+    session_.Close();
+    if (!ok) {
+        ShowAppMessage(QStringLiteral("修改失败"), caption);
+        return;
+    }
+    app.password = fresh;
+    ShowAppMessage(QStringLiteral("修改成功"), caption);
+    accept();
+}

@@ -1,0 +1,216 @@
+#include "app/Dialog_Login.h"
+
+#include "app/AppMessage.h"
+#include "app/Login.h"
+#include "app/MainApp.h"
+#include "data/CfgFile.h"
+#include "data/ConnectionText.h"
+#include "net/UpdateSites.h"
+#include "platform/Clock.h"
+#include "widgets/CZvButton.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace {
+
+constexpr int kBannerHeight = 96;
+
+// Loads the active users on its own session, retrying each step once after 500 ms.
+bool LoadUsers(const QString& connectionText, QStringList& users) {
+    CDbSession session;
+    auto open = [&] {
+        session.SetConnectionString(connectionText);
+        return session.Open();
+    };
+    if (!open()) {
+        platform::SleepMs(500);
+        if (!open())
+            return false;
+    }
+    const QString sql = QString::fromUtf8(kLoginUserListSql);
+    bool ok = session.QueryColumns(sql, {QStringLiteral("id_0")}, users);
+    if (!ok && session.ResultCode() != 0) {
+        platform::SleepMs(500);
+        if (!session.IsOpen())
+            open();
+        ok = session.QueryColumns(sql, {QStringLiteral("id_0")}, users);
+    }
+    session.Close();
+    return ok || session.ResultCode() == 0;
+}
+
+} // namespace
+
+Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSession::FromConfig) {
+    CMainApp& app = CMainApp::Instance();
+    setWindowTitle(QStringLiteral("Vemo软件"));
+    setObjectName(QStringLiteral("Dialog_Login"));
+    setFixedSize(420, 300);
+
+    userBox_ = new QComboBox(this);
+    userBox_->setObjectName(QStringLiteral("userBox"));
+    userBox_->setEditable(true);
+    passwordEdit_ = new QLineEdit(this);
+    passwordEdit_->setObjectName(QStringLiteral("passwordEdit"));
+    passwordEdit_->setEchoMode(QLineEdit::Password);
+
+    auto* settings = new CZvButton(QStringLiteral("设 置"), this);
+    settings->setObjectName(QStringLiteral("settingsButton"));
+    settings->setToolTip(QStringLiteral("选择设置数据库"));
+    auto* help = new CZvButton(QStringLiteral("帮 助"), this);
+    help->setObjectName(QStringLiteral("helpButton"));
+    help->setToolTip(QStringLiteral("在线帮助：http://%1/help").arg(UpdateSiteHost()));
+    auto* login = new CZvButton(QStringLiteral("登 录"), this);
+    login->setObjectName(QStringLiteral("loginButton"));
+    login->setToolTip(QStringLiteral("用户登录系统"));
+    login->setDefault(true);
+    auto* close = new CZvButton(QStringLiteral("关 闭"), this);
+    close->setObjectName(QStringLiteral("closeButton"));
+    close->setToolTip(QStringLiteral("关闭系统"));
+
+    auto* fields = new QGridLayout;
+    fields->setHorizontalSpacing(12);
+    fields->setVerticalSpacing(12);
+    fields->addWidget(new QLabel(QStringLiteral("用户名："), this), 0, 0, Qt::AlignRight);
+    fields->addWidget(userBox_, 0, 1);
+    fields->addWidget(new QLabel(QStringLiteral("密　码："), this), 1, 0, Qt::AlignRight);
+    fields->addWidget(passwordEdit_, 1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(10);
+    for (CZvButton* b : {settings, help, login, close})
+        buttons->addWidget(b);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(48, kBannerHeight + 24, 48, 22);
+    layout->addLayout(fields);
+    layout->addStretch();
+    layout->addLayout(buttons);
+
+    connect(login, &QPushButton::clicked, this, &Dialog_Login::OnLogin);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(help, &QPushButton::clicked, this, &Dialog_Login::OnHelp);
+    connect(settings, &QPushButton::clicked, this, [this] {
+        if (settingsOpener_)
+            settingsOpener_(this);
+    });
+
+    const QString cfg = app.CfgPath();
+    if (ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("LANG")) == QLatin1String("3") &&
+        app.dbKind.Get() == QLatin1String("2"))
+        app.likeRewrite = true;
+    lastUser_ = ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("USER"));
+    StartLoader();
+}
+
+Dialog_Login::~Dialog_Login() {
+    if (loader_) {
+        loader_->wait();
+        delete loader_;
+    }
+}
+
+void Dialog_Login::StartLoader() {
+    // The connection is resolved here, on the interface thread, because it also sets the
+    // application's account-set path.
+    const QString connection = ResolveLoginConnection(CMainApp::Instance().CfgPath());
+    loader_ = QThread::create([this, connection] {
+        QStringList users;
+        const bool loaded = LoadUsers(connection, users);
+        QMetaObject::invokeMethod(
+            this, [this, loaded, users] { ApplyUserList(loaded, users); }, Qt::QueuedConnection);
+    });
+    loader_->start();
+}
+
+void Dialog_Login::ApplyUserList(bool loaded, const QStringList& users) {
+    loaderFinished_ = true;
+    if (!loaded) {
+        userBox_->setEditText(lastUser_);
+        return;
+    }
+    // Only a box that does not hold a list yet is filled.
+    if (userBox_->count() < 2) {
+        const QString shown = userBox_->currentText();
+        userBox_->clear();
+        userBox_->addItem(QString());
+        userBox_->addItems(users);
+        userBox_->setCurrentIndex(0);
+        userBox_->setEditText(shown);
+    }
+    const int last = userBox_->findText(lastUser_, Qt::MatchExactly);
+    if (last >= 0)
+        userBox_->setCurrentIndex(last);
+}
+
+void Dialog_Login::OnLogin() {
+    const LoginResult result = AttemptLogin(session_, CMainApp::Instance(), userBox_->currentText(),
+                                            passwordEdit_->text());
+    if (result == LoginResult::LoggedIn) {
+        accept();
+        return;
+    }
+    const QString message = LoginMessage(result);
+    if (!message.isEmpty())
+        ShowAppMessage(message, QStringLiteral("Vemo软件"));
+    if (result == LoginResult::WrongCredentials || result == LoginResult::EmptyPassword)
+        passwordEdit_->setFocus();
+}
+
+void Dialog_Login::OnHelp() {
+    QDesktopServices::openUrl(QUrl(QStringLiteral("http://%1/help/help.aspx?s=login&appid=%2")
+                                       .arg(UpdateSiteHost(), CMainApp::Instance().appId.Get())));
+}
+
+void Dialog_Login::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(rect(), QColor(0xF0, 0xF0, 0xF0));
+
+    // Our own banner: a deep-blue band with the product's name and a light arc.
+    const QRect banner(0, 0, width(), kBannerHeight);
+    QLinearGradient band(banner.topLeft(), banner.bottomRight());
+    band.setColorAt(0, QColor(0x0B, 0x4F, 0x9C));
+    band.setColorAt(1, QColor(0x1C, 0x8C, 0xD8));
+    p.fillRect(banner, band);
+    QPainterPath arc;
+    arc.moveTo(width() * 0.45, kBannerHeight);
+    arc.cubicTo(width() * 0.65, kBannerHeight * 0.3, width() * 0.85, kBannerHeight * 0.2, width(),
+                kBannerHeight * 0.35);
+    arc.lineTo(width(), kBannerHeight);
+    arc.closeSubpath();
+    p.fillPath(arc, QColor(255, 255, 255, 38));
+    QFont title = font();
+    title.setPixelSize(30);
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(Qt::white);
+    p.drawText(QRect(28, 14, width() - 56, 42), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Vemo"));
+    QFont subtitle = font();
+    subtitle.setPixelSize(15);
+    p.setFont(subtitle);
+    p.setPen(QColor(0xDC, 0xEE, 0xFF));
+    p.drawText(QRect(30, 56, width() - 60, 26), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("企业管理系统 · 用户登录"));
+
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QColor(0x00, 0xCC, 0xFF));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void Dialog_Login::mousePressEvent(QMouseEvent* event) {
+    // Dragging the body moves the window, as grabbing its caption would.
+    if (event->button() == Qt::LeftButton && windowHandle())
+        windowHandle()->startSystemMove();
+    QDialog::mousePressEvent(event);
+}

@@ -1,0 +1,203 @@
+// The login and change-password dialogs driven as a user drives them, on real account sets.
+#include "app/AppMessage.h"
+#include "app/Dialog_Change_Pass.h"
+#include "app/Dialog_Login.h"
+#include "app/MainApp.h"
+#include "app/VersionCompare.h"
+#include "data/CfgFile.h"
+#include "data/CfgScramble.h"
+#include "support/TestAccountSet.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(VersionCompare, ComparesPartByPartAsNumbers) {
+    EXPECT_GT(CompareVersions("1.2.10.0", "1.2.9.0"), 0);
+    EXPECT_GT(CompareVersions("1.3", "1.2.99.0"), 0);
+    EXPECT_EQ(CompareVersions("", "0.0.0.0"), 0);
+    EXPECT_EQ(CompareVersions("1.2", "1.2.0.0"), 0);
+    EXPECT_LT(CompareVersions("8.0.2039", "9.0.0.0"), 0);
+    EXPECT_GT(CompareVersions("10.50.1600.1", "9.0.0.0"), 0);
+    EXPECT_EQ(CompareVersions("1.x.3", "1.0.3"), 0);
+}
+
+class LoginTest : public ::testing::TestWithParam<Engine> {
+protected:
+    void SetUp() override {
+        QString why;
+        set_ = TestAccountSet::Create(GetParam(), why);
+        if (!set_)
+            GTEST_SKIP() << qPrintable(why);
+        CMainApp& app = CMainApp::Instance();
+        app.exeFolder = set_->folder();
+        app.exeVersion = QStringLiteral("1.2.10.0");
+        app.storedConnectionText.Set(QString());
+        app.password.clear();
+        app.userUid.clear();
+        WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set_->connectionText(), 1));
+        previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
+            messages_.append(request.text);
+            return MessageAnswer::Ok;
+        });
+        session_.SetConnectionString(set_->connectionText());
+        ASSERT_TRUE(session_.Open());
+    }
+    void TearDown() override {
+        if (set_)
+            SetMessageSink(previousSink_);
+        CMainApp::Instance().storedConnectionText.Set(QString());
+    }
+
+    // Types into the dialog and presses the login button; the dialog's result after it.
+    int Login(Dialog_Login& dialog, const QString& user, const QString& password) {
+        dialog.findChild<QComboBox*>("userBox")->setEditText(user);
+        dialog.findChild<QLineEdit*>("passwordEdit")->setText(password);
+        dialog.findChild<QPushButton*>("loginButton")->click();
+        return dialog.result();
+    }
+    void WaitForLoader(const Dialog_Login& dialog) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!dialog.LoaderFinished() && timer.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    QStringList LogRows() {
+        QStringList rows;
+        session_.QueryList("SELECT user_uid_0, name_0, ip_0, cpt_name_0, mac_0 FROM "
+                           "log_client_login ORDER BY uid_0",
+                           rows);
+        return rows;
+    }
+
+    std::unique_ptr<TestAccountSet> set_;
+    CDbSession session_;
+    QStringList messages_;
+    MessageSink previousSink_;
+};
+
+TEST_P(LoginTest, WrongPasswordIsLoggedAndRefused) {
+    Dialog_Login dialog;
+    EXPECT_EQ(Login(dialog, "admin", "9"), QDialog::Rejected);
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("用户名或者密码错误！")));
+    EXPECT_TRUE(messages_[0].contains("1"));
+    const QStringList rows = LogRows();
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[0], "0");
+    EXPECT_EQ(rows[1], "admin");
+
+    messages_.clear();
+    Login(dialog, "", "1");
+    Login(dialog, "admin", "");
+    EXPECT_EQ(messages_, (QStringList{QStringLiteral("请输入或者选择用户名"),
+                                      QStringLiteral("请输入密码（新账套的初始密码是 1）")}));
+    EXPECT_EQ(LogRows().size(), 5);
+}
+
+TEST_P(LoginTest, RightPasswordLogsInStampsAndRemembersTheUser) {
+    Dialog_Login dialog;
+    EXPECT_EQ(Login(dialog, "admin", "1"), QDialog::Accepted);
+    EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('|'));
+    CMainApp& app = CMainApp::Instance();
+    EXPECT_EQ(app.userUid, "1");
+    EXPECT_EQ(app.loginId, "admin");
+    EXPECT_EQ(app.password, "1");
+    EXPECT_EQ(app.dbKind.Get(), GetParam() == Engine::Sqlite ? "2" : "3");
+    QString stamped;
+    ASSERT_TRUE(session_.QueryValue("SELECT loginTime_0 FROM c_user WHERE uid_0=1", stamped));
+    EXPECT_FALSE(stamped.isEmpty());
+    EXPECT_EQ(app.loginTime, stamped);
+    EXPECT_EQ(ReadCfg(app.CfgPath(), "SERVER", "USER"), "admin");
+
+    const QStringList rows = LogRows();
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[0], "1");
+    EXPECT_TRUE(QRegularExpression("^(\\d{1,3}\\.){3}\\d{1,3}$|^$").match(rows[2]).hasMatch())
+        << qPrintable(rows[2]);
+    EXPECT_TRUE(rows[3].endsWith(" - 1.2.10.0")) << qPrintable(rows[3]);
+    EXPECT_TRUE(QRegularExpression("^([0-9A-F]{2}-){5}[0-9A-F]{2}$|^$").match(rows[4]).hasMatch())
+        << qPrintable(rows[4]);
+}
+
+TEST_P(LoginTest, QuotesInTheLoginIdAndTheVersionRule) {
+    ASSERT_TRUE(
+        session_.Execute(QStringLiteral("INSERT INTO c_user (id_0, name_0, pass_0, "
+                                        "user_group_uid_0) VALUES ('o''neil', '欧尼', '%1', 1)")
+                             .arg(ScrambleCfgText("pa'ss", 1).replace("'", "''"))));
+    {
+        Dialog_Login dialog;
+        EXPECT_EQ(Login(dialog, "o'neil", "pa'ss"), QDialog::Accepted)
+            << qPrintable(messages_.join('|'));
+        EXPECT_EQ(CMainApp::Instance().userName, QStringLiteral("欧尼"));
+    }
+    ASSERT_TRUE(session_.Execute("UPDATE c_app SET ver_0='1.3' WHERE uid_0=1"));
+    {
+        Dialog_Login dialog;
+        EXPECT_EQ(Login(dialog, "admin", "1"), QDialog::Rejected);
+        EXPECT_EQ(messages_.value(0),
+                  QStringLiteral("客户端版本太低，请升级客户端，如果疑问，请联系管理员！"));
+    }
+    ASSERT_TRUE(session_.Execute("UPDATE c_app SET ver_0='1.2.9.0' WHERE uid_0=1"));
+    {
+        Dialog_Login dialog;
+        EXPECT_EQ(Login(dialog, "admin", "1"), QDialog::Accepted);
+    }
+}
+
+TEST_P(LoginTest, UserListFillsInTheBackgroundAndPreselectsTheLastUser) {
+    ASSERT_TRUE(session_.Execute("INSERT INTO c_user (id_0, state_0) VALUES ('zhang', '正常');"
+                                 "INSERT INTO c_user (id_0, state_0) VALUES ('li', '停用')"));
+    WriteCfg(CMainApp::Instance().CfgPath(), "SERVER", "USER", "zhang");
+    Dialog_Login dialog;
+    WaitForLoader(dialog);
+    ASSERT_TRUE(dialog.LoaderFinished());
+    auto* box = dialog.findChild<QComboBox*>("userBox");
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items.append(box->itemText(i));
+    EXPECT_EQ(items, (QStringList{"", "admin", "zhang"}));
+    EXPECT_EQ(box->currentText(), "zhang");
+}
+
+TEST_P(LoginTest, ChangePasswordOutcomes) {
+    {
+        Dialog_Login dialog;
+        ASSERT_EQ(Login(dialog, "admin", "1"), QDialog::Accepted);
+    }
+    struct Case {
+        const char *old, *fresh, *repeat;
+        QString message;
+    };
+    const Case cases[] = {
+        {"2", "x", "x", QStringLiteral("原密码错误！")},
+        {"1", "", "", QStringLiteral("密码不能设置为空！")},
+        {"1", "new'1", "new'2", QStringLiteral("新密码两次输入不相同，请重新输入！")},
+        {"1", "new'1", "new'1", QStringLiteral("修改成功")},
+    };
+    for (const Case& c : cases) {
+        messages_.clear();
+        Dialog_Change_Pass dialog;
+        dialog.findChild<QLineEdit*>("oldPassword")->setText(c.old);
+        dialog.findChild<QLineEdit*>("newPassword")->setText(c.fresh);
+        dialog.findChild<QLineEdit*>("repeatPassword")->setText(c.repeat);
+        dialog.findChild<QPushButton*>("changeButton")->click();
+        EXPECT_EQ(messages_, QStringList{c.message});
+    }
+    EXPECT_EQ(CMainApp::Instance().password, "new'1");
+    Dialog_Login again;
+    EXPECT_EQ(Login(again, "admin", "1"), QDialog::Rejected);
+    EXPECT_EQ(Login(again, "admin", "new'1"), QDialog::Accepted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, LoginTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const auto& info) { return std::string(EngineName(info.param)); });
+
+} // namespace
