@@ -5,6 +5,7 @@
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/ConnectionText.h"
+#include "data/Dialog_IpCfg.h"
 #include "net/UpdateSites.h"
 #include "platform/Clock.h"
 #include "widgets/CZvButton.h"
@@ -99,6 +100,10 @@ Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSessi
     connect(login, &QPushButton::clicked, this, &Dialog_Login::OnLogin);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this, &Dialog_Login::OnHelp);
+    settingsOpener_ = [](QWidget* owner) {
+        Dialog_IpCfg settingsDialog(owner);
+        settingsDialog.exec(); // a successful save restarts the client from inside
+    };
     connect(settings, &QPushButton::clicked, this, [this] {
         if (settingsOpener_)
             settingsOpener_(this);
