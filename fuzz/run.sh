@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Builds the stored form definition reader's fuzz target with clang (libFuzzer, AddressSanitizer
-# and UndefinedBehaviorSanitizer) and runs it for SECONDS seconds (default 60).
+# Builds one fuzz target with clang (libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)
+# and runs it for SECONDS seconds (default 60). Targets: unpack (stored definitions), form
+# (loading a definition and expanding placeholders).
 # Exits non-zero when the fuzzer finds a crash, a sanitizer report, a leak, a slow input or a
 # failed check; the input that caused it is written to the build folder's artifacts/.
 # Build folder: $VEMO_FUZZ_DIR, default build-fuzz at the top of the source tree. The corpus
 # found so far is kept there and reused by the next run.
 set -euo pipefail
 
-seconds="${1:-60}"
+target="${1:-}"
+seconds="${2:-60}"
 case "$seconds" in
 '' | *[!0-9]*)
-    echo "usage: $0 [SECONDS]" >&2
+    echo "usage: $0 unpack|form [SECONDS]" >&2
     exit 2
     ;;
 esac
@@ -21,19 +23,35 @@ out="${VEMO_FUZZ_DIR:-$root/build-fuzz}"
 cxx="${CXX_FUZZ:-clang++}"
 mkdir -p "$out/corpus" "$out/seeds" "$out/artifacts"
 
-read -r -a qt_cflags <<<"$(pkg-config --cflags Qt6Core)"
-read -r -a qt_libs <<<"$(pkg-config --libs Qt6Core)"
+case "$target" in
+unpack)
+    modules="Qt6Core"
+    sources=("$here/fuzz_unpack.cpp" "$root/src/form/DefinitionCodec.cpp")
+    ;;
+form)
+    modules="Qt6Core Qt6Gui Qt6Widgets pugixml"
+    sources=("$here/fuzz_form.cpp" "$root/src/form/XmlDocument.cpp"
+        "$root/src/form/ValueGrammars.cpp" "$root/src/form/Placeholders.cpp")
+    ;;
+*)
+    echo "usage: $0 unpack|form [SECONDS]" >&2
+    exit 2
+    ;;
+esac
+out="$out/$target"
+mkdir -p "$out/corpus" "$out/seeds" "$out/artifacts"
+
+read -r -a qt_cflags <<<"$(pkg-config --cflags $modules)"
+read -r -a qt_libs <<<"$(pkg-config --libs $modules)"
 # Qt is built for position-independent code and requires it of its users.
 common=(-std=c++20 -O1 -g -fPIC -fno-omit-frame-pointer -Wall -Wextra -Wpedantic
     -I"$root/src" "${qt_cflags[@]}")
-sources=("$here/fuzz_unpack.cpp" "$root/src/form/DefinitionCodec.cpp")
-
 "$cxx" "${common[@]}" -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    "${sources[@]}" "${qt_libs[@]}" -o "$out/fuzz_unpack"
+    "${sources[@]}" "${qt_libs[@]}" -o "$out/fuzz_$target"
 "$cxx" "${common[@]}" -DVEMO_FUZZ_SEED_MAIN "${sources[@]}" "${qt_libs[@]}" -o "$out/make_seeds"
 "$out/make_seeds" "$out/seeds"
 
 # New inputs go to the first folder; the seeds are only read.
-exec "$out/fuzz_unpack" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+exec "$out/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len=65536 -print_final_stats=1 -artifact_prefix="$out/artifacts/" \
     "$out/corpus" "$out/seeds"
