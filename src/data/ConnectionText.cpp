@@ -148,7 +148,12 @@ DriverConnection MapToDriver(const QString& connectionText) {
     switch (KindOfConnection(connectionText)) {
     case DbKindCode::LocalFile:
         c.driver = QStringLiteral("QSQLITE");
-        c.databaseName = ConnectionValue(connectionText, QStringLiteral("Data Source"));
+        // The local text session works in memory; its Data Source is the folder of the text
+        // files, not a database file.
+        c.databaseName =
+            connectionText.contains(QLatin1String("Extended Properties=text"), Qt::CaseInsensitive)
+                ? QStringLiteral(":memory:")
+                : ConnectionValue(connectionText, QStringLiteral("Data Source"));
         break;
     case DbKindCode::SqlServer: {
         // FreeTDS through unixODBC; "Server=host,port" splits into its own keys there.

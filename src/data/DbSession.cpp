@@ -195,7 +195,8 @@ bool CDbSession::Open() {
         detail_ = QStringLiteral("Open\n缺少数据库驱动 %1\n").arg(target.driver);
         return false;
     }
-    if (kind_ == 2 && !QFileInfo(target.databaseName).isFile())
+    if (kind_ == 2 && target.databaseName != QLatin1String(":memory:") &&
+        !QFileInfo(target.databaseName).isFile())
         return fail(QStringLiteral("账套文件不存在：%1").arg(target.databaseName), QString());
 
     bool opened = false;

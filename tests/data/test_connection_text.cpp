@@ -24,6 +24,11 @@ TEST(ConnectionText, StoredFormsAndTheirDriverMapping) {
     EXPECT_EQ(file.driver, "QSQLITE");
     EXPECT_EQ(file.databaseName, "/srv/账套/a.dat");
     EXPECT_EQ(AccountSetPathOf(AccessConnectionText("/srv/账套/a.dat")), "/srv/账套/a.dat");
+    // The per-form text session runs in memory.
+    EXPECT_EQ(MapToDriver("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/opt/vemo/;Extended "
+                          "Properties=text;Persist Security Info=False;")
+                  .databaseName,
+              ":memory:");
 
     const QString pgText = PostgresConnectionText("db.local", "5433", "shop", "clerk", "p@ss");
     EXPECT_EQ(pgText, "Provider=MSDASQL.1;Password=p@ss;User Properties=\"DRIVER={PostgreSQL};"
