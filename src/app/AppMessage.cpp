@@ -1,5 +1,7 @@
 #include "app/AppMessage.h"
 
+#include "widgets/ZvMessageBox.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QMutex>
@@ -8,7 +10,17 @@
 
 namespace {
 
+MessageAnswer ZvBoxSink(const AppMessageRequest& request) {
+    const bool withCancel = request.buttons != MessageButtons::Ok;
+    const bool yesNo = request.buttons == MessageButtons::YesNo;
+    if (ZvMessageBox::Ask(request.text, request.caption, withCancel) == ZvMessageBox::Button::Ok)
+        return yesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    return yesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+}
+
 MessageAnswer BoxSink(const AppMessageRequest& request) {
+    if (request.style == MessageStyle::Zv)
+        return ZvBoxSink(request);
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     if (request.buttons == MessageButtons::OkCancel)
         buttons = QMessageBox::Ok | QMessageBox::Cancel;
@@ -44,6 +56,17 @@ MessageSink& CurrentSink() {
     return sink;
 }
 
+MessageAnswer Deliver(const AppMessageRequest& request) {
+    MessageSink sink;
+    {
+        QMutexLocker lock(&SinkMutex());
+        if (!CurrentSink())
+            CurrentSink() = DefaultSink();
+        sink = CurrentSink();
+    }
+    return sink(request);
+}
+
 } // namespace
 
 MessageAnswer StderrMessageSink(const AppMessageRequest& request) {
@@ -54,14 +77,13 @@ MessageAnswer StderrMessageSink(const AppMessageRequest& request) {
 }
 
 MessageAnswer ShowAppMessage(const QString& text, const QString& caption, MessageButtons buttons) {
-    MessageSink sink;
-    {
-        QMutexLocker lock(&SinkMutex());
-        if (!CurrentSink())
-            CurrentSink() = DefaultSink();
-        sink = CurrentSink();
-    }
-    return sink(AppMessageRequest{text, caption, buttons});
+    return Deliver(AppMessageRequest{text, caption, buttons, MessageStyle::Standard});
+}
+
+MessageAnswer ShowZvMessage(const QString& text, const QString& caption, bool withCancel) {
+    return Deliver(AppMessageRequest{text, caption,
+                                     withCancel ? MessageButtons::OkCancel : MessageButtons::Ok,
+                                     MessageStyle::Zv});
 }
 
 MessageSink SetMessageSink(MessageSink sink) {

@@ -6,11 +6,14 @@
 
 enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
+// Which box the default sink opens: the toolkit's standard one or the system's own ZvMessageBox.
+enum class MessageStyle { Standard, Zv };
 
 struct AppMessageRequest {
     QString text;
     QString caption;
     MessageButtons buttons = MessageButtons::Ok;
+    MessageStyle style = MessageStyle::Standard;
 };
 
 using MessageSink = std::function<MessageAnswer(const AppMessageRequest&)>;
@@ -19,6 +22,12 @@ using MessageSink = std::function<MessageAnswer(const AppMessageRequest&)>;
 MessageAnswer ShowAppMessage(const QString& text,
                              const QString& caption = QStringLiteral("操作提示"),
                              MessageButtons buttons = MessageButtons::Ok);
+
+// Shows the message in the system's own box (OK, or OK and Cancel) through the same sink;
+// answers Ok or Cancel.
+MessageAnswer ShowZvMessage(const QString& text,
+                            const QString& caption = QStringLiteral("操作提示"),
+                            bool withCancel = false);
 
 // Replaces the sink; returns the previous one so that a caller can restore it.
 MessageSink SetMessageSink(MessageSink sink);
