@@ -10,6 +10,11 @@ CZvButton::CZvButton(const QString& caption, QWidget* parent) : QPushButton(capt
     setAttribute(Qt::WA_Hover);
 }
 
+void CZvButton::SetTextColor(const QColor& colour) {
+    textColor_ = colour;
+    update();
+}
+
 QSize CZvButton::sizeHint() const {
     const QSize caption = fontMetrics().size(Qt::TextShowMnemonic, text());
     return {qMax(72, caption.width() + 28), qMax(30, caption.height() + 12)};
@@ -39,6 +44,7 @@ void CZvButton::paintEvent(QPaintEvent*) {
     painter.setPen(hasFocus() || isDefault() ? QColor(0x3C, 0x8D, 0xDE) : QColor(0x9C, 0xB8, 0xD6));
     painter.drawPath(path);
 
-    painter.setPen(isEnabled() ? QColor(0x1E, 0x2D, 0x3C) : QColor(0x99, 0x99, 0x99));
+    const QColor caption = textColor_.isValid() ? textColor_ : QColor(0x1E, 0x2D, 0x3C);
+    painter.setPen(isEnabled() ? caption : QColor(0x99, 0x99, 0x99));
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextShowMnemonic, text());
 }

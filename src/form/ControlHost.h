@@ -1,0 +1,42 @@
+#pragma once
+// What the controls of a form need from the form window that holds them. The form window
+// implements it; keeping it an interface lets the controls be built and tested on their own.
+#include "form/XmlDocument.h"
+
+#include <QString>
+
+class QWidget;
+class CFileEditCtrl;
+
+// How an edit-with-button asks its form to run a pop-up form.
+struct PopupFormRequest {
+    QString popupValue;     // the control's `popup` attribute, as written
+    QString popupDocument;  // serialised "popup/html[@id=...]" element, "" when none matched
+    CFileEditCtrl* opener = nullptr;
+    int columnOffset = 0;   // the opener's `minlen`
+    QString openerValue;    // set for a grid's cell editor, else empty
+};
+
+class ControlHost {
+public:
+    virtual ~ControlHost() = default;
+
+    // The widget the controls are children of.
+    virtual QWidget* FormWidget() = 0;
+    // Form-level placeholder expansion of the form.
+    virtual QString Expand(const QString& text) const = 0;
+    virtual QString FormId() const = 0;
+    virtual QString MenuUid() const = 0;
+
+    // The event element "ACTION/<event>" of the control with this window id, or an empty node.
+    virtual ZUDad::CXmlNode FindEventElement(int windowId, const QString& event) const = 0;
+    // Runs the action of (window id, event) through the form's guarded path.
+    virtual void RaiseEvent(int windowId, const QString& event) = 0;
+    // Runs the action directly, without guard, checks, transaction or report (right clicks).
+    virtual void RunActionDirect(int windowId, const QString& event) = 0;
+
+    // Builds the embedded form of one panel page from its html element, parented to `page`.
+    virtual QWidget* CreateEmbeddedForm(const ZUDad::CXmlNode& html, QWidget* page) = 0;
+    // Shows a pop-up form modally; true (with the returned text) when it ended with OK.
+    virtual bool RunPopupForm(const PopupFormRequest& request, QString& returned) = 0;
+};

@@ -1,0 +1,103 @@
+#pragma once
+// The controls of one form window: the factory that turns every control element of the body's
+// dialog into a child window, the registry through which the form, its events and its commands
+// find them again (by window id = document id + 1024), the form's default font, and the wiring
+// of user events to the form's actions.
+#include "form/ValueGrammars.h"
+#include "form/XmlDocument.h"
+
+#include <QFont>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QWidget>
+
+#include <optional>
+
+class CListCtrlEx;
+class ControlHost;
+
+class ZvControls : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kWindowIdBase = 1024;
+    // Only windows with ids in this range raise events.
+    static constexpr int kLastEventWindowId = 32767;
+
+    ZvControls();
+    ~ZvControls() override;
+
+    // Creates every control of the document's body/dialog, parented to host.FormWidget(). A root
+    // without an id (or with id "-1") creates nothing.
+    void CreateControls(ControlHost& host, const ZUDad::CXmlDocument& document);
+
+    QWidget* ControlByWindowId(int windowId) const;
+    QWidget* ControlByDocumentId(int documentId) const;
+    // The window id given at creation; -1 for a window that is not a control of a form.
+    static int WindowIdOf(const QWidget* control);
+
+    // Every control in creation order, and every grid.
+    QList<QWidget*> Controls() const;
+    QList<CListCtrlEx*> Grids() const;
+
+    // A `hidden` of 2: the control stays out of the resizable layout.
+    bool KeepsOutOfLayout(int documentId) const;
+
+    QFont DefaultFont() const { return defaultFont_; }
+    QString DefaultFace() const { return defaultFace_; }
+    // The control font grammar; nothing for an empty text (the default font applies). The font
+    // is kept with the form's fonts.
+    std::optional<QFont> CreateFontFromText(const QString& text);
+    static RectValue ParseRect(const QString& text) { return ParseRectText(text); }
+
+    // Hides the open pick lists (the form window moved).
+    void HidePickLists();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControl(const ZUDad::CXmlNode& element);
+    QWidget* CreateTextBox(const ZUDad::CXmlNode& element);
+    QWidget* CreateDropList(const ZUDad::CXmlNode& element);
+    QWidget* CreateDateField(const ZUDad::CXmlNode& element);
+    QWidget* CreateButton(const ZUDad::CXmlNode& element);
+    QWidget* CreateStatic(const ZUDad::CXmlNode& element);
+    QWidget* CreateEditButton(const ZUDad::CXmlNode& element);
+    QWidget* CreateGrid(const ZUDad::CXmlNode& element);
+    QWidget* CreatePanel(const ZUDad::CXmlNode& element);
+    QWidget* CreateTree(const ZUDad::CXmlNode& element);
+
+    void Register(QWidget* control, int documentId);
+    void Raise(QWidget* control, const char* event);
+    void RaiseDirect(QWidget* control, const char* event);
+    void WireEditBox(QWidget* control);
+    void WireDropList(QWidget* control);
+    void WireButton(QWidget* control);
+    void WireTree(QWidget* control);
+    void OnTextChanged(QWidget* control, const QString& text);
+    void OnDropListSelected(QWidget* control, int index);
+    void OnDropListFocusLost(QWidget* control);
+    void OnFocusLost(QWidget* control);
+
+    ControlHost* host_ = nullptr;
+    ZUDad::CXmlNode body_;
+    QFont defaultFont_;
+    QString defaultFace_;
+    QList<QFont> fonts_;
+    QList<QPointer<QWidget>> controls_;
+    QList<QPointer<CListCtrlEx>> grids_;
+    QHash<int, QPointer<QWidget>> byWindowId_;
+    QSet<int> outOfLayout_;
+    QList<QPointer<QWidget>> raiseLater_;
+};
+
+// The event tag of a control's kind, used to find its actions: "editbutton", "textbox",
+// "droplist", "datectrl", "button", "table", "tree"; for the Enter key also "treelist" for a
+// picture. Empty for kinds without actions of their own.
+QString EventTagOf(const QWidget* control, bool forEnterKey = false);
+
+// The text a control shows, as commands and pick-list parameters read it.
+QString ControlText(const QWidget* control);

@@ -1,0 +1,24 @@
+#include "widgets/CDropList.h"
+
+#include <QLineEdit>
+
+CDropList::CDropList(QWidget* parent) : QComboBox(parent) {
+    setEditable(true);
+    // Typed text stays as typed: no completion, and Enter never adds an item.
+    setCompleter(nullptr);
+    setInsertPolicy(QComboBox::NoInsert);
+    // A selection changes the text and reports the selection in one go; a text put in any other
+    // way (typing, a command) is taken as settled once that go has ended.
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { Settle(); });
+    connect(lineEdit(), &QLineEdit::textChanged, this,
+            [this] { QMetaObject::invokeMethod(this, &CDropList::Settle, Qt::QueuedConnection); });
+}
+
+void CDropList::showPopup() {
+    Q_EMIT popupOpening();
+    QComboBox::showPopup();
+}
+
+void CDropList::Settle() {
+    settled_ = currentText();
+}

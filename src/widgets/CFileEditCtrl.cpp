@@ -1,0 +1,238 @@
+#include "widgets/CFileEditCtrl.h"
+
+#include "app/MainApp.h"
+#include "data/DbSession.h"
+#include "form/ControlHost.h"
+#include "form/ValueGrammars.h"
+#include "widgets/Dialog_TextBox_Info.h"
+#include "widgets/ZvDialogChild.h"
+
+#include <QColorDialog>
+#include <QKeyEvent>
+#include <QStyle>
+#include <QThread>
+#include <QToolButton>
+
+#include <atomic>
+#include <mutex>
+
+// Shared with the workers, which may outlive a request or even the box.
+struct CFileEditCtrl::PickShared {
+    std::mutex queryLock; // one query at a time per box
+    std::mutex postLock;  // guards `alive` against the box's destruction
+    bool alive = true;
+    std::atomic<quint64> latest{0};
+};
+
+namespace {
+
+CFileEditCtrl::ColorChooser& ColorChooserSlot() {
+    static CFileEditCtrl::ColorChooser chooser;
+    return chooser;
+}
+
+std::optional<QColor> AskColor(const QColor& initial, QWidget* parent) {
+    if (const auto& chooser = ColorChooserSlot())
+        return chooser(initial, parent);
+    const QColor chosen = QColorDialog::getColor(initial.isValid() ? initial : QColor(Qt::white),
+                                                 parent, QStringLiteral("颜色"));
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen;
+}
+
+bool IsPickQuery(const QString& text) {
+    return text.startsWith(QLatin1String("SELECT ")) || text.startsWith(QLatin1String("EXEC "));
+}
+
+} // namespace
+
+CFileEditCtrl::CFileEditCtrl(QWidget* parent)
+    : QLineEdit(parent), button_(new QToolButton(this)), shared_(std::make_shared<PickShared>()) {
+    button_->setObjectName(QStringLiteral("editButton"));
+    button_->setText(QStringLiteral("…"));
+    button_->setCursor(Qt::ArrowCursor);
+    button_->setFocusPolicy(Qt::NoFocus);
+    button_->setAutoRaise(false);
+    connect(button_, &QToolButton::clicked, this, &CFileEditCtrl::OpenButton);
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        if (!pickQuery_.isEmpty() && !takingPick_)
+            RequestPickList();
+    });
+    PlaceButton();
+}
+
+CFileEditCtrl::~CFileEditCtrl() {
+    {
+        std::lock_guard lock(shared_->postLock);
+        shared_->alive = false;
+    }
+    // A running query ends on its own; its session must close before the process may end.
+    for (const QPointer<QThread>& worker : workers_)
+        if (worker)
+            worker->wait();
+}
+
+void CFileEditCtrl::SetPopup(const QString& value, const QString& document) {
+    popupValue_ = value;
+    popupDocument_ = document;
+}
+
+void CFileEditCtrl::SetButtonShaded(bool shaded) {
+    buttonShaded_ = shaded;
+    button_->setAutoRaise(!shaded);
+}
+
+void CFileEditCtrl::PlaceButton() {
+    const int side = qMax(height() - 4, 8);
+    const int width = qMin(side, 22);
+    button_->setGeometry(this->width() - width - 2, 2, width, height() - 4);
+    setTextMargins(0, 0, width + 2, 0);
+}
+
+void CFileEditCtrl::resizeEvent(QResizeEvent* event) {
+    QLineEdit::resizeEvent(event);
+    PlaceButton();
+}
+
+void CFileEditCtrl::keyPressEvent(QKeyEvent* event) {
+    // While suggestions show, the arrows, Enter and Escape move through them from the box.
+    if (pickList_ && pickList_->isVisible() && pickList_->HandleKey(event->key()))
+        return;
+    QLineEdit::keyPressEvent(event);
+}
+
+void CFileEditCtrl::OpenButton() {
+    switch (mode_) {
+    case Mode::TextEditor:
+        if (const auto edited = Dialog_TextBox_Info::Edit(text(), this))
+            setText(*edited);
+        break;
+    case Mode::ColorChooser: {
+        QColor initial;
+        if (!text().isEmpty()) {
+            const int packed = ParseRgbText(text());
+            initial = QColor(packed & 0xFF, (packed >> 8) & 0xFF, (packed >> 16) & 0xFF);
+        }
+        if (const auto chosen = AskColor(initial, this))
+            setText(QStringLiteral("%1,%2,%3")
+                        .arg(chosen->red())
+                        .arg(chosen->green())
+                        .arg(chosen->blue()));
+        break;
+    }
+    case Mode::PopupForm: {
+        if (!host_)
+            return;
+        PopupFormRequest request;
+        request.popupValue = popupValue_;
+        request.popupDocument = popupDocument_;
+        request.opener = this;
+        request.columnOffset = columnOffset_;
+        QString returned;
+        if (!host_->RunPopupForm(request, returned))
+            return;
+        setText(returned);
+        Q_EMIT popupAccepted();
+        break;
+    }
+    }
+}
+
+void CFileEditCtrl::SetColorChooser(ColorChooser chooser) {
+    ColorChooserSlot() = std::move(chooser);
+}
+
+void CFileEditCtrl::SetPickList(const QString& query, const QList<int>& parameterIds,
+                                int firstColumn, int totalWidth) {
+    pickQuery_ = IsPickQuery(query) ? query : QString();
+    pickParameters_ = parameterIds;
+    if (pickQuery_.isEmpty())
+        return;
+    if (!pickList_) {
+        pickList_ = new ZvDialogChild(this);
+        connect(pickList_, &ZvDialogChild::chosen, this, &CFileEditCtrl::TakePick);
+        connect(pickList_, &ZvDialogChild::dismissed, this, [this] { setFocus(); });
+    }
+    pickList_->SetWidths(firstColumn, totalWidth);
+}
+
+void CFileEditCtrl::HidePickList() {
+    if (pickList_)
+        pickList_->hide();
+}
+
+QString CFileEditCtrl::PickListSql() const {
+    QString sql = pickQuery_;
+    sql.replace(QStringLiteral("{{1}}"), text());
+    sql.replace(QStringLiteral("{{userid}}"), CMainApp::Instance().userUid);
+    for (int n = 1; n <= pickParameters_.size(); ++n) {
+        const int id = pickParameters_[n - 1];
+        if (id > 49 && controlText_)
+            sql.replace(QStringLiteral("{{p%1}}").arg(n), controlText_(id + 1024));
+    }
+    return sql;
+}
+
+void CFileEditCtrl::RequestPickList() {
+    // Control texts and the user are read here, on the interface thread; the worker only runs
+    // the finished statement.
+    const QString sql = PickListSql();
+    const quint64 serial = ++shared_->latest;
+    const std::shared_ptr<PickShared> shared = shared_;
+    CFileEditCtrl* self = this;
+    QThread* worker = QThread::create([shared, sql, serial, self] {
+        std::lock_guard queryLock(shared->queryLock);
+        // A newer request made while this one waited for the lock replaces it.
+        if (shared->latest.load() != serial)
+            return;
+        QStringList cells;
+        {
+            CDbSession session(CDbSession::FromConfig);
+            if (session.Open()) {
+                if (auto rows = session.OpenRecordset(sql)) {
+                    for (rows->MoveFirst(); !rows->IsEof(); rows->MoveNext()) {
+                        cells.append(rows->Text(0));
+                        cells.append(rows->FieldCount() > 1 ? rows->Text(1) : QString());
+                    }
+                }
+            }
+        }
+        std::lock_guard postLock(shared->postLock);
+        if (!shared->alive || shared->latest.load() != serial)
+            return;
+        QMetaObject::invokeMethod(
+            self, [self, serial, cells] { self->ApplyPickRows(serial, cells); },
+            Qt::QueuedConnection);
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    workers_.removeAll(nullptr);
+    workers_.append(worker);
+    worker->start();
+}
+
+void CFileEditCtrl::ApplyPickRows(quint64 serial, const QStringList& cells) {
+    // A result that arrives after a newer request was made is already out of date.
+    if (serial != shared_->latest.load() || !pickList_)
+        return;
+    const int rows = int(cells.size() / 2);
+    if (rows == 0) {
+        pickList_->hide();
+        Q_EMIT pickListUpdated(0);
+        return;
+    }
+    pickList_->SetRows(cells);
+    pickList_->setGeometry(
+        QRect(mapToGlobal(QPoint(0, height())),
+              QSize(pickList_->TotalWidth(), ZvDialogChild::HeightForRows(rows))));
+    pickList_->show();
+    Q_EMIT pickListUpdated(rows);
+}
+
+void CFileEditCtrl::TakePick(const QString& text) {
+    // The chosen text is final: it raises the box's change action but asks for no suggestions.
+    takingPick_ = true;
+    setText(text);
+    takingPick_ = false;
+    setFocus();
+}

@@ -1,0 +1,34 @@
+#include "widgets/Dialog_TextBox_Info.h"
+
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+Dialog_TextBox_Info::Dialog_TextBox_Info(const QString& text, QWidget* parent)
+    : QDialog(parent), editor_(new QPlainTextEdit(this)) {
+    setObjectName(QStringLiteral("Dialog_TextBox_Info"));
+    setWindowTitle(QStringLiteral("文本编辑"));
+    resize(480, 320);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    editor_->setObjectName(QStringLiteral("textEditor"));
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    editor_->setPlainText(shown);
+    layout->addWidget(editor_, 1);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+QString Dialog_TextBox_Info::Text() const {
+    return editor_->toPlainText();
+}
+
+std::optional<QString> Dialog_TextBox_Info::Edit(const QString& text, QWidget* parent) {
+    Dialog_TextBox_Info dialog(text, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Text();
+}
