@@ -21,7 +21,9 @@ public:
     // rollback; the saving commands read them.
     int RowCount() const { return int(rows_.size()); }
     int AddRow(const QString& key, int state);
-    QString RowKey(int row) const { return row >= 0 && row < rows_.size() ? rows_[row].key : QString(); }
+    QString RowKey(int row) const {
+        return row >= 0 && row < rows_.size() ? rows_[row].key : QString();
+    }
     int RowState(int row) const { return row >= 0 && row < rows_.size() ? rows_[row].state : 0; }
     void SetRowState(int row, int state);
     void DeleteAllItems() { rows_.clear(); }

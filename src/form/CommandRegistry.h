@@ -1,0 +1,17 @@
+#pragma once
+// The hand-over from the action runner to the command handlers: a table from command name to
+// handler. Command families register themselves; unknown names are ignored (they succeed).
+#include "form/XmlDocument.h"
+
+#include <QString>
+#include <functional>
+
+class D_T1;
+
+using CommandHandler =
+    std::function<bool(D_T1& form, const ZUDad::CXmlNode& command, int windowId)>;
+
+// Registers (or replaces) the handler of a command name.
+void RegisterCommand(const QString& name, CommandHandler handler);
+// The handler of a name, or an empty function.
+CommandHandler FindCommand(const QString& name);

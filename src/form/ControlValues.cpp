@@ -1,0 +1,63 @@
+#include "form/ControlValues.h"
+
+#include "widgets/CFileEditCtrl.h"
+#include "widgets/CListCtrlEx.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+
+namespace {
+
+bool KeepsZero(const QString& text) {
+    return text == QLatin1String("0") || text == QLatin1String("0.00");
+}
+
+} // namespace
+
+void SetControlText(QWidget* control, const QString& text) {
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->setText(text);
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(control))
+        plain->setPlainText(text);
+    else if (auto* combo = qobject_cast<QComboBox*>(control))
+        combo->setEditText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(text);
+    else if (control) {
+        control->setWindowTitle(text);
+        control->setProperty("text", text);
+        control->update();
+    }
+}
+
+void ResetControl(QWidget* control) {
+    if (auto* date = qobject_cast<QDateEdit*>(control)) {
+        date->setDate(QDate::currentDate());
+    } else if (auto* editButton = qobject_cast<CFileEditCtrl*>(control)) {
+        editButton->HidePickList();
+        if (!KeepsZero(editButton->text()))
+            editButton->clear();
+    } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        if (!edit->isReadOnly() && !KeepsZero(edit->text()))
+            edit->clear();
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(control)) {
+        if (!plain->isReadOnly() && !KeepsZero(plain->toPlainText()))
+            plain->clear();
+    } else if (auto* grid = qobject_cast<CListCtrlEx*>(control)) {
+        grid->DeleteAllItems();
+    } else if (auto* tree = qobject_cast<QTreeWidget*>(control)) {
+        tree->clear();
+    }
+}
+
+void PressControl(QWidget* control) {
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->click();
+}

@@ -1,0 +1,480 @@
+#include "form/D_T1.h"
+
+#include "app/AppMessage.h"
+#include "data/ConnectionText.h"
+#include "form/ControlValues.h"
+#include "form/FormBackground.h"
+#include "form/FormDefinitionLoader.h"
+#include "form/FormLayout.h"
+#include "form/ZvControls.h"
+#include "widgets/CFileEditCtrl.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+// The local text session: an in-memory engine, with text files of the exe folder at hand.
+QString TextSessionConnection(const QString& exeFolder) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Extended "
+                          "Properties=text;Persist Security Info=False;")
+        .arg(exeFolder);
+}
+
+} // namespace
+
+D_T1::D_T1(QWidget* parent)
+    : QDialog(parent), Session(CDbSession::FromConfig), controls_(std::make_unique<ZvControls>()) {
+    accountSetConnection_ = Session.ConnectionString();
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowTitle(QStringLiteral("XXX"));
+    setSizeGripEnabled(false);
+}
+
+D_T1::~D_T1() {
+    closing_ = true;
+    StopBackgroundWorker();
+    if (timerId_)
+        killTimer(timerId_);
+    CMainApp::Instance().openForms.remove(this);
+}
+
+D_T1* D_T1::OpenForm(const QString& definition, const QString& disableList, const QString& hideList,
+                     const QString& menuUid, const QString& menuName, const QString& formType) {
+    CMainApp& app = CMainApp::Instance();
+    app.handOff = FormOpenHandOff{definition, disableList, hideList, menuUid, menuName, formType};
+    if (definition.size() < 20)
+        return nullptr;
+    const QString uid = QString::number(menuUid.toInt());
+    for (auto it = app.openForms.cbegin(); it != app.openForms.cend(); ++it) {
+        if (it.value().menuUid == uid && !it.value().parentForm) {
+            auto* existing = qobject_cast<D_T1*>(it.key());
+            if (existing) {
+                existing->ShowAgain();
+                return existing;
+            }
+        }
+    }
+    auto* form = new D_T1(nullptr);
+    app.openForms.insert(form, _ZvDlgData{uid, true, nullptr});
+    form->LoadDefinition(definition);
+    form->disableList = disableList;
+    form->hideList = hideList;
+    form->menuUid = menuUid;
+    form->menuName = menuName;
+    form->formType = formType;
+    form->Build();
+    return form;
+}
+
+void D_T1::LoadDefinition(const QString& definition) {
+    document.LoadXml(definition);
+}
+
+void D_T1::Build() {
+    CMainApp& app = CMainApp::Instance();
+    if (document.IsEmpty()) {
+        if (!embedded && !popupFlag)
+            show();
+        return;
+    }
+    // Creation step.
+    controls_->CreateControls(*this, document);
+    for (QWidget* control : controls_->Controls())
+        control->installEventFilter(this);
+    TextSession.SetConnectionString(TextSessionConnection(app.exeFolder));
+    if (!TextSession.Open())
+        ShowAppMessage(QStringLiteral("本地引擎加载失败,请联系管理员."));
+
+    // Initialisation.
+    ApplyHead();
+    if (!embedded && !popupFlag) {
+        if (style == 1)
+            showMaximized();
+        else
+            show();
+    }
+    if (!popupFlag)
+        RunStartup();
+    firstPaint_ = true;
+    if (threadId > 0 && timeSplit > 0)
+        timerId_ = startTimer(timeSplit);
+    if (drawMethod == QLatin1String("1"))
+        StartBackgroundWorker();
+}
+
+void D_T1::ApplyHead() {
+    const ZUDad::CXmlNode head = document.SelectSingleNode("//html/head");
+    drawMethod = head.GetAttribute("draw_method");
+    scroll = head.GetAttribute("scroll");
+    bg = head.GetAttributeInt("bg", 0);
+    if (!embedded) {
+        setWindowTitle(head.GetAttribute("title"));
+        style = head.GetAttributeInt("style", 0);
+        threadId = head.GetAttributeInt("thread_id", 0);
+        timeSplit = head.GetAttributeInt("time_split", 0);
+        parentBtn = head.GetAttributeInt("parent_btn", 0);
+        const QString pos = head.GetAttribute("pos");
+        if (pos != QLatin1String("0"))
+            CenterOn(ParseRectText(pos));
+        const ZUDad::CXmlNode inId = head.GetChild("in_id");
+        if (!inId.IsEmpty() && inId.GetValueInt(0) != 0)
+            if (QWidget* target = ControlByWindowId(head.GetAttributeInt("in_id", 0) + 1024))
+                SetControlText(target, openerValue);
+    }
+
+    const ZUDad::CXmlNode dialog =
+        document.GetRoot().GetChild("body", true).GetChild("dialog", true);
+    if (!scroll.isEmpty()) {
+        scrollLayout_ = new ScrollLayout(this, scroll);
+    } else {
+        layout_ = new FormLayout(this);
+        BuildResizableLayout(*layout_, dialog, [this](int id) -> QWidget* {
+            return controls_->KeepsOutOfLayout(id) ? nullptr : ControlByWindowId(id + 1024);
+        });
+        layout_->SetSizeGripVisible(!embedded);
+        layout_->Apply();
+    }
+    if (bg < 0)
+        setWindowOpacity(std::min(255, -bg) / 255.0);
+    ApplyFrameStyle();
+}
+
+void D_T1::CenterOn(const RectValue& rect) {
+    // Centred on the work area, leaving room at the left for the main window (325 pixels).
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    const int dx = std::max(0, (work.width() - width - 325) / 2);
+    const int dy = (work.height() - height) / 2;
+    resize(std::max(0, width), std::max(0, height));
+    move(rect.left + dx, rect.top + dy);
+}
+
+void D_T1::ApplyFrameStyle() {
+    Qt::WindowFlags flags = windowFlags();
+    switch (style) {
+    case 2:
+        flags &= ~Qt::WindowMaximizeButtonHint;
+        setFixedSize(size());
+        break;
+    case 3:
+        flags |= Qt::FramelessWindowHint;
+        break;
+    case 4:
+        flags |= Qt::FramelessWindowHint;
+        flags &= ~Qt::WindowMaximizeButtonHint;
+        setFixedSize(size());
+        break;
+    default:
+        if (!embedded)
+            flags |= Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint;
+        break;
+    }
+    if (embedded)
+        flags = Qt::Widget;
+    setWindowFlags(flags);
+}
+
+QWidget* D_T1::ControlByWindowId(int windowId) const {
+    return controls_->ControlByWindowId(windowId);
+}
+
+QString D_T1::ExpandPlaceholders(const QString& text) const {
+    return ::ExpandPlaceholders(text, *this, CMainApp::Instance());
+}
+
+std::optional<QString> D_T1::PickListOwnerText() const {
+    if (!popupFlag || !openerEditBox)
+        return std::nullopt;
+    return ControlText(openerEditBox);
+}
+
+ZUDad::CXmlNode D_T1::FindEventElement(int windowId, const QString& event) const {
+    QWidget* control = ControlByWindowId(windowId);
+    if (!control || control == this)
+        return {};
+    const QString tag = EventTagOf(control, event == QLatin1String("ENTER"));
+    if (tag.isEmpty())
+        return {};
+    return document.SelectSingleNode(
+        QStringLiteral("//html[@id=%1]/body/dialog/%2[@id=%3]/ACTION/%4")
+            .arg(formId, tag)
+            .arg(windowId - 1024)
+            .arg(event));
+}
+
+QWidget* D_T1::CreateEmbeddedForm(const ZUDad::CXmlNode& html, QWidget* page) {
+    auto* form = new D_T1(page);
+    form->embedded = true;
+    form->parentForm = this;
+    form->formId = html.GetAttribute("id");
+    form->menuUid = menuUid;
+    form->menuName = menuName;
+    form->formType = formType;
+    form->setWindowFlags(Qt::Widget);
+    form->document.LoadElement(html);
+    form->Build();
+    form->show();
+    return form;
+}
+
+bool D_T1::RunPopupForm(const PopupFormRequest& request, QString& returned) {
+    const QStringList parts = request.popupValue.split(QLatin1Char(':'));
+    D_T1 popup(this);
+    popup.parentForm = this;
+    popup.openerEditBox = request.opener;
+    popup.popupFlag = true;
+    QString slot;
+    popup.ReturnSlot = &slot;
+    popup.columnOffset = request.columnOffset;
+    popup.openerValue = request.openerValue;
+    const QString menuPart = parts.value(1);
+    if (menuPart.isEmpty()) {
+        popup.formId = request.popupValue;
+        popup.LoadDefinition(request.popupDocument);
+    } else {
+        CMainApp& app = CMainApp::Instance();
+        QString definition = app.formCache.value(menuPart);
+        if (definition.isEmpty()) {
+            CDbSession session(CDbSession::FromConfig);
+            if (!session.Open())
+                return false;
+            LoadFormDefinition(app, session, menuPart, definition);
+            session.Close();
+        }
+        popup.formId = QStringLiteral("0");
+        popup.menuUid = menuPart;
+        popup.disableList = parts.value(2);
+        popup.hideList = parts.value(3);
+        popup.LoadDefinition(definition);
+    }
+    popup.Build();
+    popup.RunStartup();
+    if (popup.exec() != QDialog::Accepted)
+        return false;
+    returned = slot;
+    return true;
+}
+
+// --- Closing, hiding and showing again ---
+
+void D_T1::closeEvent(QCloseEvent* event) {
+    CMainApp& app = CMainApp::Instance();
+    const bool markedForReal = property("closeForReal").toBool();
+    if (!app.closeForReal && !markedForReal && !popupFlag && threadId == 0 && !embedded) {
+        event->ignore();
+        HideForReuse();
+        return;
+    }
+    // A timer form is never kept: its timer would go on raising actions while hidden.
+    setProperty("closeForReal", true);
+    event->accept();
+    CloseForReal();
+}
+
+void D_T1::HideForReuse() {
+    CMainApp& app = CMainApp::Instance();
+    auto entry = app.openForms.find(this);
+    if (entry != app.openForms.end())
+        entry->active = false;
+    hide();
+    ResetContents();
+    // Child pop-ups registered under this form go with it.
+    for (auto it = app.openForms.begin(); it != app.openForms.end(); ++it)
+        if (it->parentForm == this)
+            if (auto* child = qobject_cast<D_T1*>(it.key()))
+                child->HideForReuse();
+}
+
+void D_T1::CloseForReal() {
+    closing_ = true;
+    if (timerId_ && threadId > 0 && timeSplit >= 2000) {
+        killTimer(timerId_);
+        timerId_ = 0;
+    }
+    StopBackgroundWorker();
+    if (popupFlag) {
+        QDialog::reject(); // ends the modal run with Cancel; the opener owns the object
+        return;
+    }
+    CMainApp::Instance().openForms.remove(this);
+    deleteLater();
+}
+
+void D_T1::ResetContents() {
+    eventsSuppressed = true;
+    openerValue.clear();
+    for (QWidget* control : controls_->Controls())
+        ResetControl(control);
+    eventsSuppressed = false;
+}
+
+void D_T1::ShowAgain() {
+    CloseAfterAction = false;
+    CMainApp& app = CMainApp::Instance();
+    auto entry = app.openForms.find(this);
+    if (entry != app.openForms.end())
+        entry->active = true;
+    show();
+    raise();
+    activateWindow();
+    RunStartup();
+}
+
+// --- Painting, mouse, timer ---
+
+void D_T1::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    DrawFormBackground(painter, document.SelectSingleNode("//html/head"), size(),
+                       controls_->DefaultFont(), CMainApp::Instance().exeFolder);
+    std::lock_guard lock(sceneLock_);
+    if (!frame_.isNull())
+        painter.drawImage(0, 0, frame_);
+}
+
+void D_T1::mousePressEvent(QMouseEvent* event) {
+    if (!embedded && event->button() == Qt::LeftButton && windowHandle())
+        windowHandle()->startSystemMove();
+    QDialog::mousePressEvent(event);
+}
+
+void D_T1::moveEvent(QMoveEvent* event) {
+    controls_->HidePickLists();
+    QDialog::moveEvent(event);
+}
+
+void D_T1::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == timerId_ && threadId > 0)
+        RunEvent(threadId + 1024, QStringLiteral("CLICK"));
+}
+
+// --- Keys ---
+
+void D_T1::keyPressEvent(QKeyEvent* event) {
+    if (!HandleKey(event))
+        QDialog::keyPressEvent(event);
+}
+
+bool D_T1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event)))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+bool D_T1::HandleKey(QKeyEvent* event) {
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+        !(event->modifiers() & Qt::ControlModifier)) {
+        QWidget* focused = focusWidget();
+        const int windowId = focused ? ZvControls::WindowIdOf(focused) : 0;
+        if (windowId >= 1024 && !FindEventElement(windowId, QStringLiteral("ENTER")).IsEmpty()) {
+            RunEvent(windowId, QStringLiteral("ENTER"));
+            return true;
+        }
+        // Without an ENTER action, Enter moves on to the next field.
+        focusNextChild();
+        return true;
+    }
+    if (key == Qt::Key_Escape)
+        return true; // a form is not closed by Escape
+    if (key == Qt::Key_F11) {
+        ToggleFullScreen();
+        return true;
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) {
+        const int number = key - Qt::Key_F1 + 1;
+        const ZUDad::CXmlNodes items = document.GetRoot()
+                                           .GetChild("head")
+                                           .GetChild("HOTKEY")
+                                           .GetChild("para_info")
+                                           .GetChildren();
+        for (int i = 0; i < items.GetCount(); ++i) {
+            const ZUDad::CXmlNode item = items.GetItem(i);
+            if (item.GetAttributeInt("id", 0) != number)
+                continue;
+            QWidget* target = ControlByWindowId(item.GetAttributeInt("value", 0) + 1024);
+            if (target && target != this && target->isEnabled()) {
+                PressControl(target);
+                target->setFocus();
+            }
+            break;
+        }
+    }
+    return false;
+}
+
+void D_T1::ToggleFullScreen() {
+    if (!fullScreen_) {
+        normalGeometry_ = geometry();
+        setWindowFlag(Qt::FramelessWindowHint, true);
+        showMaximized();
+    } else {
+        setWindowFlag(Qt::FramelessWindowHint, false);
+        showNormal();
+        setGeometry(normalGeometry_);
+    }
+    fullScreen_ = !fullScreen_;
+}
+
+// --- Background animation ---
+
+void D_T1::StartBackgroundWorker() {
+    // A quiet scene of drifting translucent circles, rendered off the interface thread.
+    const QSize area = size();
+    worker_ = std::thread([this, area] {
+        struct Bubble {
+            double x, y, r, dx, dy;
+            QColor color;
+        };
+        std::mt19937 random(7);
+        std::uniform_real_distribution<double> unit(0.0, 1.0);
+        std::vector<Bubble> bubbles;
+        for (int i = 0; i < 12; ++i)
+            bubbles.push_back({unit(random) * area.width(), unit(random) * area.height(),
+                               8 + unit(random) * 24, unit(random) - 0.5, unit(random) - 0.5,
+                               QColor::fromHsv(190 + int(unit(random) * 40), 120, 240, 60)});
+        while (!closing_) {
+            QImage image(area, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            {
+                QPainter p(&image);
+                p.setRenderHint(QPainter::Antialiasing);
+                p.setPen(Qt::NoPen);
+                for (Bubble& b : bubbles) {
+                    b.x += b.dx;
+                    b.y += b.dy;
+                    if (b.x < 0 || b.x > area.width())
+                        b.dx = -b.dx;
+                    if (b.y < 0 || b.y > area.height())
+                        b.dy = -b.dy;
+                    p.setBrush(b.color);
+                    p.drawEllipse(QPointF(b.x, b.y), b.r, b.r);
+                }
+            }
+            {
+                std::lock_guard lock(sceneLock_);
+                frame_ = std::move(image);
+            }
+            QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+}
+
+void D_T1::StopBackgroundWorker() {
+    closing_ = true;
+    if (worker_.joinable()) {
+        std::lock_guard lock(sceneLock_); // a frame in progress ends first
+    }
+    if (worker_.joinable())
+        worker_.join();
+}

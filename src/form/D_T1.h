@@ -1,0 +1,177 @@
+#pragma once
+// The form window: one modeless dialog per open business function, built at run time from its
+// form definition. It owns the parsed document, the controls, the layout and the command state
+// that the action runner and the commands work on.
+#include "app/MainApp.h"
+#include "data/DbSession.h"
+#include "form/ControlHost.h"
+#include "form/Placeholders.h"
+#include "form/ValueGrammars.h"
+#include "form/XmlDocument.h"
+
+#include <QDialog>
+#include <QImage>
+#include <QPointer>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class CListCtrlEx;
+class FormLayout;
+class ScrollLayout;
+class ZvControls;
+
+// A grid row whose state an action changed, restored when the action fails.
+struct _ZvListCtrlState {
+    QPointer<CListCtrlEx> grid;
+    int row = 0;
+    int state = 0;
+};
+
+class D_T1 : public QDialog, public ControlHost, public PlaceholderForm {
+    Q_OBJECT
+public:
+    explicit D_T1(QWidget* parent = nullptr);
+    ~D_T1() override;
+
+    // Opens a top-level form from a definition (re-showing a hidden one of the same menu entry).
+    // Returns the window, or none when the definition is too short to be a form.
+    static D_T1* OpenForm(const QString& definition, const QString& disableList,
+                          const QString& hideList, const QString& menuUid, const QString& menuName,
+                          const QString& formType);
+
+    // Parses the definition into the form's own document; a parse failure leaves it empty.
+    void LoadDefinition(const QString& definition);
+    // Creation step and initialisation: controls, local text session, head, layout, frame,
+    // start-up action, timer and background worker. Shows the window unless it is embedded or
+    // a pop-up (those are shown by their owner).
+    void Build();
+    void ShowAgain();
+    // Hides the form the way the close box does when forms are re-used.
+    void HideForReuse();
+    // Empties the form's controls by kind (a hidden form's reset).
+    void ResetContents();
+
+    // --- Events and actions ---
+    void RunEvent(int windowId, const QString& event);
+    bool RunAction(int windowId, const QString& event);
+    bool PrepareAction(int windowId, const QString& event);
+    void RunStartup();
+    void RunRightsAndInit();
+    bool RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event);
+
+    QString ExpandPlaceholders(const QString& text) const;
+    QWidget* ControlByWindowId(int windowId) const;
+    ZvControls& Controls() { return *controls_; }
+
+    // --- ControlHost ---
+    QWidget* FormWidget() override { return this; }
+    QString Expand(const QString& text) const override { return ExpandPlaceholders(text); }
+    QString FormId() const override { return formId; }
+    QString MenuUid() const override { return menuUid; }
+    ZUDad::CXmlNode FindEventElement(int windowId, const QString& event) const override;
+    void RaiseEvent(int windowId, const QString& event) override { RunEvent(windowId, event); }
+    void RunActionDirect(int windowId, const QString& event) override {
+        RunAction(windowId, event);
+    }
+    QWidget* CreateEmbeddedForm(const ZUDad::CXmlNode& html, QWidget* page) override;
+    bool RunPopupForm(const PopupFormRequest& request, QString& returned) override;
+
+    // --- PlaceholderForm ---
+    std::optional<QString> PickListOwnerText() const override;
+    QString FormType() const override { return formType; }
+    QString OpenerValue() const override { return openerValue; }
+    QString LoadedKeys() const override { return loadedKeys; }
+    bool InStartupAction() const override { return startupFlag; }
+
+    // --- Members read and written by the shell and the commands ---
+    ZUDad::CXmlDocument document;
+    QString formId = QStringLiteral("0");
+    QString menuUid;
+    QString menuName;
+    QString formType;
+    QString openerValue;
+    QString disableList;
+    QString hideList;
+    QString deniedList;
+    QPointer<D_T1> parentForm;
+    bool popupFlag = false;
+    QPointer<QWidget> openerEditBox;
+    int columnOffset = 0;
+    bool embedded = false;
+    QString loadedKeys;
+
+    // Head values, read once at initialisation.
+    QString drawMethod;
+    QString scroll;
+    int bg = 0;
+    int style = 0;
+    int threadId = 0;
+    int timeSplit = 0;
+    int parentBtn = 0;
+
+    // Command state.
+    CDbSession Session;
+    CDbSession TextSession;
+    QString EventName;
+    QString ErrorText;
+    QString DetailText;
+    QString InfoText;
+    bool CloseAfterAction = false;
+    QString* ReturnSlot = nullptr;
+    QString DeletedUids;
+    bool DetailSaved = false;
+    int PageNo = 1;
+    int PageCount = 0;
+    bool PageResetAllowed = true;
+    QList<_ZvListCtrlState> gridRollback;
+    QList<QPointer<QWidget>> keyFields;
+
+    bool eventsSuppressed = false;
+    bool busy = false;
+    bool startupFlag = false;
+    int logLevel = 0;
+    int jumpOffset = 0; // set by the jump handler: how far the action moves on
+    bool defaultConnection = true;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    void ApplyHead();
+    void CenterOn(const RectValue& rect);
+    void ApplyFrameStyle();
+    bool HandleKey(QKeyEvent* event);
+    void CloseForReal();
+    void ReportFailure(bool byException);
+    void PointSessionAtAccountSet();
+    bool LoginTimeStillCurrent();
+    void StartBackgroundWorker();
+    void StopBackgroundWorker();
+    void ToggleFullScreen();
+
+    std::unique_ptr<ZvControls> controls_;
+    FormLayout* layout_ = nullptr;
+    ScrollLayout* scrollLayout_ = nullptr;
+    int timerId_ = 0;
+    bool firstPaint_ = false;
+    std::atomic<bool> closing_{false};
+    QString accountSetConnection_;
+
+    // Background animation: the worker renders frames; the window shows the latest one.
+    std::thread worker_;
+    std::mutex sceneLock_;
+    QImage frame_;
+
+    // Full-screen toggle (F11).
+    bool fullScreen_ = false;
+    QRect normalGeometry_;
+};

@@ -1,0 +1,293 @@
+// The form window's action runner: guarded, checked, transactional runs of the actions that the
+// form definition attaches to control events, and the start-up action with the button rights.
+#include "app/AppMessage.h"
+#include "form/ActionLog.h"
+#include "form/CommandRegistry.h"
+#include "form/ControlValues.h"
+#include "form/D_T1.h"
+#include "form/ZvControls.h"
+#include "platform/Clock.h"
+#include "widgets/CListCtrlEx.h"
+
+#include <exception>
+
+namespace {
+
+const QString kNoRight = QStringLiteral("亲，您无权限本次操作，请与管理员联系！");
+const QString kActionFailed =
+    QStringLiteral("操作失败，请先检查录入数据是否规范；或者联系管理员反映问题。");
+
+QStringList ControlIds(const QString& list) {
+    return list.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+bool D_T1::PrepareAction(int windowId, const QString& event) {
+    if (!ControlByWindowId(windowId))
+        return false;
+    const ZUDad::CXmlNode element = FindEventElement(windowId, event);
+    if (element.IsEmpty())
+        return false;
+    const QString connstr = element.GetAttribute("connstr");
+    const int id = element.GetAttributeInt("id", 0);
+    logLevel = element.GetAttributeInt("log", 0);
+    if (!connstr.isEmpty()) {
+        QString text = connstr;
+        if (id > 0)
+            text.replace(QStringLiteral("{{conn}}"), ControlText(ControlByWindowId(id + 1024)));
+        Session.Close();
+        Session.SetConnectionString(text);
+        defaultConnection = false;
+    } else {
+        defaultConnection = true;
+    }
+    return true;
+}
+
+bool D_T1::LoginTimeStillCurrent() {
+    CMainApp& app = CMainApp::Instance();
+    QString stamped;
+    Session.QueryValue(
+        QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=%1").arg(app.userUid), stamped);
+    return stamped == app.loginTime;
+}
+
+void D_T1::PointSessionAtAccountSet() {
+    if (defaultConnection)
+        return;
+    Session.Close();
+    Session.SetConnectionString(accountSetConnection_);
+    defaultConnection = true;
+}
+
+void D_T1::RunEvent(int windowId, const QString& event) {
+    if (eventsSuppressed || busy)
+        return;
+    if (!PrepareAction(windowId, event))
+        return;
+    InfoText.clear();
+    DetailText.clear();
+    ErrorText.clear();
+    if (!Session.IsOpen() && !Session.Open()) {
+        PointSessionAtAccountSet();
+        return;
+    }
+    CMainApp& app = CMainApp::Instance();
+    Session.BeginTrans();
+    busy = true;
+    bool ok = true;
+    bool byException = false;
+    try {
+        if (logLevel < 2 && defaultConnection && windowId != 1024) {
+            if (!LoginTimeStillCurrent()) {
+                ErrorText = kNoRight;
+                ok = false;
+            } else if (
+                Session.Exists(
+                    QStringLiteral(
+                        "SELECT TOP 1 1 FROM (c_menu_button \t\tLEFT JOIN c_menu_button_group ON "
+                        "c_menu_button.uid_0 = c_menu_button_group.menu_button_uid_0) \t\tLEFT "
+                        "JOIN c_user ON c_menu_button_group.group_uid_0 = "
+                        "c_user.user_group_uid_0 \t\tWHERE (c_menu_button.menu_uid_0=0%1 AND "
+                        "c_menu_button.button_id_0=%2 AND c_user.uid_0=%3 \t\tAND "
+                        "(c_menu_button_group.sta_0<0 OR (c_menu_button.sta_0<0 AND "
+                        "c_menu_button_group.sta_0=0)))")
+                        .arg(menuUid)
+                        .arg(windowId - 1024)
+                        .arg(app.userUid))) {
+                ErrorText = kNoRight;
+                ok = false;
+            } else if (logLevel == 1) {
+                QWidget* control = ControlByWindowId(windowId);
+                Session.Execute(
+                    QStringLiteral("INSERT INTO log_dh_open(menu_uid_0,open_user_uid_0,menu_name_0,"
+                                   "open_user_id_0,control_id_0) values(%1,%2,'%3 -> %4','%5',%6)")
+                        .arg(menuUid, app.userUid, windowTitle(), ControlText(control), app.loginId)
+                        .arg(windowId - 1024));
+            }
+            if (!ok && threadId > 0 && timerId_) {
+                killTimer(timerId_);
+                timerId_ = 0;
+            }
+        }
+        if (ok)
+            ok = RunAction(windowId, event);
+    } catch (const std::exception& e) {
+        DetailText = QString::fromLocal8Bit(e.what());
+        ok = false;
+        byException = true;
+    } catch (...) {
+        DetailText = QStringLiteral("未知错误\n");
+        ok = false;
+        byException = true;
+    }
+
+    if (ok) {
+        Session.CommitTrans();
+        if (DetailSaved)
+            DeletedUids.clear();
+    } else {
+        Session.RollbackTrans();
+        for (const _ZvListCtrlState& record : gridRollback)
+            if (record.grid)
+                record.grid->SetRowState(record.row, record.state);
+        for (const QPointer<QWidget>& field : keyFields)
+            if (field)
+                SetControlText(field, QStringLiteral("0"));
+    }
+    gridRollback.clear();
+    keyFields.clear();
+    DetailSaved = false;
+    busy = false;
+    PointSessionAtAccountSet();
+
+    const QString exeFolder = app.exeFolder;
+    if (byException) {
+        WriteActionLog(exeFolder, ErrorText + QStringLiteral("\n\n") + DetailText);
+        ShowZvMessage(kActionFailed, QStringLiteral("操作提示1"), false);
+    } else if (ok) {
+        if (!InfoText.isEmpty())
+            ShowZvMessage(InfoText, QStringLiteral("操作提示"), false);
+    } else if (!ErrorText.isEmpty()) {
+        WriteActionLog(exeFolder, ErrorText + QStringLiteral("\n\n") + DetailText);
+        ShowZvMessage(ErrorText, QStringLiteral("操作提示"), false);
+    } else if (!InfoText.isEmpty()) {
+        ShowZvMessage(InfoText, QStringLiteral("操作提示"), false);
+    }
+
+    if (CloseAfterAction) {
+        if (timerId_ && threadId > 0 && timeSplit >= 2000) {
+            killTimer(timerId_);
+            timerId_ = 0;
+        }
+        if (parentForm && parentBtn > 0)
+            parentForm->RunEvent(parentBtn + 1024, QStringLiteral("CLICK"));
+        if (popupFlag)
+            accept();
+        else
+            done(QDialog::Accepted);
+    }
+}
+
+bool D_T1::RunAction(int windowId, const QString& event) {
+    const ZUDad::CXmlNode element =
+        windowId == 0 ? document.GetRoot().GetChild("head").GetChild("ACTION").GetChild(event)
+                      : FindEventElement(windowId, event);
+    const ZUDad::CXmlNodes commands = element.GetChildren();
+    const int count = commands.GetCount();
+    bool ok = true;
+    int i = 0;
+    while (i >= 0 && i < count) {
+        const ZUDad::CXmlNode command = commands.GetItem(i);
+        if (command.GetName() == QLatin1String("jump")) {
+            int offset = 0;
+            const CommandHandler jump = FindCommand(QStringLiteral("jump"));
+            if (!jump) {
+                ++i;
+                continue;
+            }
+            // The jump handler leaves its offset in the form's jump register.
+            ok = jump(*this, command, windowId);
+            if (!ok)
+                break;
+            offset = jumpOffset;
+            i += offset;
+            continue;
+        }
+        ok = RunCommand(command, windowId, event);
+        ++i;
+        if (!ok)
+            break;
+    }
+    return ok;
+}
+
+bool D_T1::RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event) {
+    EventName = event;
+    InfoText.clear();
+    const CommandHandler handler = FindCommand(command.GetName());
+    if (!handler)
+        return true; // unknown commands are ignored
+    return handler(*this, command, windowId);
+}
+
+void D_T1::RunStartup() {
+    CMainApp& app = CMainApp::Instance();
+    const std::int64_t minutes = platform::TickCountMs() / 60000 - app.startMinute;
+    if (minutes >= 1080) {
+        ShowZvMessage(QStringLiteral("已登录【%1小时】超时，请重新登录。").arg(minutes / 60),
+                      QStringLiteral("操作提示"), false);
+        return;
+    }
+    startupFlag = true;
+    RunRightsAndInit();
+    startupFlag = false;
+}
+
+void D_T1::RunRightsAndInit() {
+    for (const QString& id : ControlIds(disableList))
+        if (QWidget* control = ControlByWindowId(id.toInt() + 1024); control && control != this)
+            control->setEnabled(false);
+    for (const QString& id : ControlIds(hideList))
+        if (QWidget* control = ControlByWindowId(id.toInt() + 1024); control && control != this)
+            control->hide();
+
+    CMainApp& app = CMainApp::Instance();
+    if (Session.IsOpen() || Session.Open()) {
+        if (menuName.isEmpty())
+            menuName = windowTitle() + QStringLiteral("（PopUp）");
+        if (!LoginTimeStillCurrent()) {
+            ErrorText = kNoRight;
+            return;
+        }
+        QStringList states;
+        Session.QueryList(
+            QStringLiteral("SELECT B.button_id_0,A.sta_0 FROM c_menu_button_group A LEFT JOIN "
+                           "c_menu_button B ON A.menu_button_uid_0=B.uid_0 WHERE B.menu_uid_0=%1 "
+                           "AND A.group_uid_0=(SELECT user_group_uid_0 FROM c_user WHERE uid_0=%2)")
+                .arg(menuUid.isEmpty() ? QStringLiteral("0") : menuUid, app.userUid),
+            states);
+        if (!states.isEmpty()) {
+            deniedList = QStringLiteral(";");
+            for (int i = 0; i + 1 < states.size(); i += 2) {
+                const int buttonId = states[i].toInt();
+                const int state = states[i + 1].toInt();
+                QWidget* button = ControlByWindowId(buttonId + 1024);
+                if (button == this)
+                    button = nullptr;
+                if (state == -1 && button)
+                    button->setEnabled(false);
+                else if (state == 1 && button)
+                    button->setEnabled(true);
+                else if (state == -2 && button) {
+                    button->setEnabled(false);
+                    button->hide();
+                }
+                if (state < 0)
+                    deniedList += QString::number(buttonId) + QLatin1Char(';');
+            }
+        }
+    }
+
+    const ZUDad::CXmlNode init =
+        document.GetRoot().GetChild("head").GetChild("ACTION").GetChild("INIT");
+    if (init.IsEmpty() || init.GetChildren().GetCount() < 1)
+        return;
+    const QString connstr = init.GetAttribute("connstr");
+    if (!connstr.isEmpty()) {
+        Session.Close();
+        Session.SetConnectionString(connstr);
+        defaultConnection = false;
+    }
+    ErrorText.clear();
+    DetailText.clear();
+    bool ok = true;
+    if (Session.IsOpen() || Session.Open())
+        ok = RunAction(0, QStringLiteral("INIT"));
+    PointSessionAtAccountSet();
+    if (!ok && !ErrorText.isEmpty()) {
+        WriteActionLog(app.exeFolder, ErrorText);
+        ShowAppMessage(kActionFailed, QStringLiteral("操作提示0"));
+    }
+}

@@ -1,0 +1,399 @@
+// The form window as the shell opens it: built from XML, its actions run inside one transaction
+// on a real SQLite account set, with the button rights, the log file and the registry.
+#include "app/AppMessage.h"
+#include "app/Login.h"
+#include "app/MainApp.h"
+#include "data/CfgFile.h"
+#include "data/CfgScramble.h"
+#include "form/CommandRegistry.h"
+#include "form/D_T1.h"
+#include "form/ZvControls.h"
+#include "platform/Gbk.h"
+#include "support/TestAccountSet.h"
+#include "widgets/CListCtrlEx.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "form/DefinitionCodec.h"
+#include "form/FormDefinitionLoader.h"
+#include "widgets/CFileEditCtrl.h"
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Test commands: run the `sql` attribute; fail with the `error` attribute; record a grid row
+// state and a key field the way the saving commands do.
+void RegisterTestCommands(int* initCount) {
+    RegisterCommand("t_sql", [](D_T1& form, const ZUDad::CXmlNode& c, int) {
+        if (form.Session.Execute(form.ExpandPlaceholders(c.GetAttribute("sql"))))
+            return true;
+        form.ErrorText = form.Session.Message();
+        form.DetailText = form.Session.Detail();
+        return false;
+    });
+    RegisterCommand("t_fail", [](D_T1& form, const ZUDad::CXmlNode& c, int) {
+        form.ErrorText = c.GetAttribute("error");
+        form.DetailText = QStringLiteral("第二行\n细节");
+        return false;
+    });
+    RegisterCommand("t_info", [](D_T1& form, const ZUDad::CXmlNode& c, int) {
+        form.InfoText = c.GetAttribute("text");
+        return true;
+    });
+    RegisterCommand("t_return", [](D_T1& form, const ZUDad::CXmlNode& c, int) {
+        if (form.ReturnSlot)
+            *form.ReturnSlot = c.GetAttribute("value");
+        form.CloseAfterAction = true;
+        return true;
+    });
+    RegisterCommand("t_count", [initCount](D_T1&, const ZUDad::CXmlNode&, int) {
+        ++*initCount;
+        return true;
+    });
+    RegisterCommand("t_mark", [](D_T1& form, const ZUDad::CXmlNode&, int) {
+        auto* grid = qobject_cast<CListCtrlEx*>(form.ControlByWindowId(9 + 1024));
+        form.gridRollback.append({grid, 0, grid->RowState(0)});
+        grid->SetRowState(0, 0);
+        QWidget* key = form.ControlByWindowId(2 + 1024);
+        qobject_cast<QLineEdit*>(key)->setText("77");
+        form.keyFields.append(key);
+        return true;
+    });
+}
+
+const char* kForm = R"xml(<html version='1.0' id='0'>
+<head title='入库单' pos='0,0,600,400'>
+  <ACTION><INIT><t_count/></INIT></ACTION>
+  <HOTKEY><para_info><k id='5' value='4'/></para_info></HOTKEY>
+</head>
+<body><dialog>
+  <static id='1' value='供应商' pos='10,10,80,30'/>
+  <textbox id='2' pos='90,10,300,30'/>
+  <textbox id='3' pos='90,40,300,60'>
+    <ACTION><EN_CHANGE id='5'><t_info text='五个字'/></EN_CHANGE></ACTION></textbox>
+  <button id='4' value='保存' pos='10,70,90,95'>
+    <ACTION><CLICK><t_sql sql="INSERT INTO c_material (name_0) VALUES ('螺丝')"/>
+      <t_fail error='数量必须大于零'/></CLICK></ACTION></button>
+  <button id='5' value='登记' pos='100,70,180,95'>
+    <ACTION><CLICK log='1'><t_sql sql="INSERT INTO c_material (name_0) VALUES ('{{username}}')"/>
+    </CLICK></ACTION></button>
+  <button id='6' value='删除' pos='190,70,270,95'>
+    <ACTION><CLICK><t_info text='删除了'/></CLICK></ACTION></button>
+  <button id='7' value='查看' pos='280,70,360,95'>
+    <ACTION><CLICK log='2'><t_info text='看了'/></CLICK></ACTION></button>
+  <button id='8' value='外部' pos='370,70,450,95'>
+    <ACTION><CLICK connstr='{{conn}}' id='2'>
+      <t_sql sql="INSERT INTO c_material (name_0) VALUES ('外部')"/></CLICK></ACTION></button>
+  <table id='9' pos='10,100,590,380'/>
+  <button id='0' value='零号' pos='10,385,90,398'>
+    <ACTION><CLICK><t_info text='零号按钮'/></CLICK></ACTION></button>
+  <editbutton id='11' popup='12' pos='310,10,450,30'/>
+  <editbutton id='12' popup='0:57:3;4:5' pos='310,40,450,60'/>
+  <button id='10' value='标记' pos='460,70,540,95'>
+    <ACTION><CLICK><t_mark/><t_fail error='第二步失败'/></CLICK></ACTION></button>
+</dialog><popup><html version='1.0' id='12'><head title='选择供应商' pos='0'/><body><dialog>
+  <button id='1' value='选定' pos='10,10,80,30'>
+    <ACTION><CLICK log='2'><t_return value='供应商乙'/></CLICK></ACTION></button>
+</dialog></body></html></popup></body></html>)xml";
+
+// Runs `act` on the modal pop-up as soon as it is shown (polling, so a slow start never leaves
+// the test waiting in a modal loop nobody ends).
+void WhenPopupShown(std::function<void(D_T1*)> act, int triesLeft = 250) {
+    QTimer::singleShot(20, [act = std::move(act), triesLeft]() mutable {
+        if (auto* popup = qobject_cast<D_T1*>(QApplication::activeModalWidget()))
+            act(popup);
+        else if (triesLeft > 0)
+            WhenPopupShown(std::move(act), triesLeft - 1);
+    });
+}
+
+// Presses button `windowId` of the modal pop-up, or closes it when 0.
+void AnswerPopup(int windowId, QString* title = nullptr) {
+    WhenPopupShown([windowId, title](D_T1* popup) {
+        if (title)
+            *title = popup->windowTitle() + "|" + popup->formId + "|" + popup->menuUid;
+        if (windowId)
+            popup->RunEvent(windowId, "CLICK");
+        else
+            popup->close();
+    });
+}
+
+class FormWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString why;
+        set_ = TestAccountSet::Create(Engine::Sqlite, why);
+        ASSERT_TRUE(set_) << qPrintable(why);
+        CMainApp& app = CMainApp::Instance();
+        app.exeFolder = set_->folder();
+        app.storedConnectionText.Set(QString());
+        app.closeForReal = false;
+        app.openForms.clear();
+        app.formCache.clear();
+        WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set_->connectionText(), 1));
+        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
+            messages_.append(r.caption + QStringLiteral("|") + r.text);
+            return MessageAnswer::Ok;
+        });
+        CDbSession login(CDbSession::FromConfig);
+        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
+        session_.SetConnectionString(set_->connectionText());
+        ASSERT_TRUE(session_.Open());
+        RegisterTestCommands(&initCount_);
+    }
+    void TearDown() override {
+        SetMessageSink(previousSink_);
+        for (QDialog* form : CMainApp::Instance().openForms.keys())
+            delete form;
+        CMainApp::Instance().openForms.clear();
+        CMainApp::Instance().storedConnectionText.Set(QString());
+    }
+    D_T1* Open(const QString& definition = QString::fromUtf8(kForm), const QString& uid = "5") {
+        return D_T1::OpenForm(definition, QString(), QString(), uid, "入库单", "");
+    }
+    int Count(const QString& where) {
+        QString n;
+        session_.QueryValue("SELECT count(*) FROM c_material " + where, n);
+        return n.toInt();
+    }
+    QString LogFile() {
+        QFile f(CMainApp::Instance().exeFolder + "log_vemo.log");
+        return f.open(QIODevice::ReadOnly) ? platform::DecodeGbk(f.readAll()) : QString();
+    }
+
+    std::unique_ptr<TestAccountSet> set_;
+    CDbSession session_;
+    QStringList messages_;
+    MessageSink previousSink_;
+    int initCount_ = 0;
+};
+
+TEST_F(FormWindow, FailedActionRollsBackAndWritesTheLogFile) {
+    D_T1* form = Open();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("入库单"));
+    EXPECT_EQ(initCount_, 1);
+    form->RunEvent(4 + 1024, "CLICK");
+    EXPECT_EQ(Count("WHERE name_0='螺丝'"), 0);
+    EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|数量必须大于零")});
+    EXPECT_EQ(LogFile(), QStringLiteral("数量必须大于零\r\n\r\n第二行\r\n细节"));
+    QFile raw(CMainApp::Instance().exeFolder + "log_vemo.log");
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(raw.readAll().contains(platform::EncodeGbk(QStringLiteral("数量"))));
+
+    // Grid row states and new keys are put back; a second failure replaces the report.
+    auto* grid = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(9 + 1024));
+    ASSERT_TRUE(grid);
+    grid->AddRow("12", 3);
+    form->RunEvent(10 + 1024, "CLICK");
+    EXPECT_EQ(grid->RowState(0), 3);
+    EXPECT_EQ(qobject_cast<QLineEdit*>(form->ControlByWindowId(2 + 1024))->text(), "0");
+    EXPECT_EQ(LogFile(), QStringLiteral("第二步失败\r\n\r\n第二行\r\n细节"));
+}
+
+TEST_F(FormWindow, ButtonRightsAndTheOpeningLog) {
+    ASSERT_TRUE(session_.Execute(
+        "INSERT INTO c_user_group (name_0) VALUES ('店员');"
+        "UPDATE c_user SET user_group_uid_0=2 WHERE uid_0=1;"
+        "INSERT INTO c_menu_button (menu_uid_0, button_id_0, sta_0) VALUES (5, 6, 0);"
+        "INSERT INTO c_menu_button (menu_uid_0, button_id_0, sta_0) VALUES (5, 7, 0);"
+        "INSERT INTO c_menu_button (menu_uid_0, button_id_0, sta_0) VALUES (5, 4, 0);"
+        "INSERT INTO c_menu_button_group (menu_button_uid_0, group_uid_0, sta_0) VALUES (1, 2, -1);"
+        "INSERT INTO c_menu_button_group (menu_button_uid_0, group_uid_0, sta_0) VALUES (2, 2, -1);"
+        "INSERT INTO c_menu_button_group (menu_button_uid_0, group_uid_0, sta_0) VALUES (3, 2, "
+        "-2)"));
+    D_T1* form = Open();
+    ASSERT_TRUE(form);
+    EXPECT_FALSE(form->ControlByWindowId(6 + 1024)->isEnabled());
+    EXPECT_TRUE(form->ControlByWindowId(6 + 1024)->isVisible());
+    EXPECT_FALSE(form->ControlByWindowId(4 + 1024)->isVisible());
+    QStringList denied = form->deniedList.split(';', Qt::SkipEmptyParts);
+    denied.sort();
+    EXPECT_TRUE(form->deniedList.startsWith(';') && form->deniedList.endsWith(';'));
+    EXPECT_EQ(denied, (QStringList{"4", "6", "7"}));
+
+    form->RunEvent(6 + 1024, "CLICK");
+    EXPECT_EQ(messages_,
+              QStringList{QStringLiteral("操作提示|亲，您无权限本次操作，请与管理员联系！")});
+    messages_.clear();
+    form->RunEvent(7 + 1024, "CLICK"); // log 2: no check even for a forbidden button
+    EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|看了")});
+
+    form->RunEvent(5 + 1024, "CLICK");
+    QStringList rows;
+    session_.QueryList(
+        "SELECT menu_uid_0, open_user_uid_0, menu_name_0, control_id_0 FROM log_dh_open", rows);
+    EXPECT_EQ(rows, (QStringList{"5", "1", QStringLiteral("入库单 -> 登记"), "5"}));
+    EXPECT_EQ(Count(QStringLiteral("WHERE name_0='系统管理员'")), 1);
+
+    // Logging in elsewhere makes this session's actions refuse.
+    ASSERT_TRUE(
+        session_.Execute("UPDATE c_user SET loginTime_0='2000-01-01 00:00:00' WHERE uid_0=1"));
+    messages_.clear();
+    form->RunEvent(5 + 1024, "CLICK");
+    EXPECT_EQ(messages_,
+              QStringList{QStringLiteral("操作提示|亲，您无权限本次操作，请与管理员联系！")});
+    EXPECT_EQ(Count(QStringLiteral("WHERE name_0='系统管理员'")), 1);
+}
+
+TEST_F(FormWindow, ConnstrRunsOnAnotherAccountSetAndSwitchesBack) {
+    QString why;
+    auto other = TestAccountSet::Create(Engine::Sqlite, why);
+    ASSERT_TRUE(other);
+    D_T1* form = Open();
+    qobject_cast<QLineEdit*>(form->ControlByWindowId(2 + 1024))->setText(other->connectionText());
+    form->RunEvent(8 + 1024, "CLICK");
+    EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
+    EXPECT_EQ(Count("WHERE name_0='外部'"), 0);
+    CDbSession check;
+    check.SetConnectionString(other->connectionText());
+    ASSERT_TRUE(check.Open());
+    EXPECT_TRUE(check.Exists("SELECT * FROM c_material WHERE name_0='外部'"));
+    form->RunEvent(5 + 1024, "CLICK");
+    EXPECT_EQ(Count(QStringLiteral("WHERE name_0='系统管理员'")), 1);
+}
+
+TEST_F(FormWindow, LengthRuleEnterKeyAndHotKeys) {
+    D_T1* form = Open();
+    auto* box = qobject_cast<QLineEdit*>(form->ControlByWindowId(3 + 1024));
+    ASSERT_TRUE(box);
+    for (const char* text : {"1234", "12345", "123456"})
+        box->setText(text);
+    EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|五个字")});
+
+    // Enter without an ENTER action moves on to the next field.
+    auto* first = form->ControlByWindowId(2 + 1024);
+    form->activateWindow();
+    first->setFocus();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(first, &enter);
+    EXPECT_NE(form->focusWidget(), first);
+
+    // F5 presses button 4 (hot key of the head).
+    messages_.clear();
+    QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    QApplication::sendEvent(form, &f5);
+    EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|数量必须大于零")});
+}
+
+TEST_F(FormWindow, ClosedFormIsResetAndShownAgainWithItsInit) {
+    D_T1* form = Open();
+    auto* box = qobject_cast<QLineEdit*>(form->ControlByWindowId(2 + 1024));
+    box->setText("供应商甲");
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(CMainApp::Instance().openForms.contains(form));
+    EXPECT_FALSE(CMainApp::Instance().openForms.value(form).active);
+    EXPECT_TRUE(box->text().isEmpty());
+    EXPECT_EQ(Open(), form);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(initCount_, 2);
+}
+
+TEST_F(FormWindow, TimerFormIsDestroyedOnClose) {
+    QString definition = QString::fromUtf8(kForm);
+    definition.replace("<head title='入库单'",
+                       "<head thread_id='5' time_split='60000' title='入库单'");
+    QPointer<D_T1> form = Open(definition, "6");
+    ASSERT_TRUE(form);
+    form->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
+    EXPECT_FALSE(CMainApp::Instance().openForms.contains(form.data()));
+}
+
+TEST_F(FormWindow, PositionIsCentredOnTheWorkArea) {
+    D_T1* form = Open();
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(form->size(), QSize(600, 400));
+    EXPECT_EQ(form->pos().x(), std::max(0, (work.width() - 600 - 325) / 2));
+    EXPECT_EQ(form->pos().y(), (work.height() - 400) / 2);
+}
+
+TEST_F(FormWindow, PopupFormsFromTheDocumentAndFromAStoredFunction) {
+    D_T1* form = Open();
+    auto* nested = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(11 + 1024));
+    ASSERT_TRUE(nested);
+    QString seen;
+    AnswerPopup(1 + 1024, &seen);
+    nested->OpenButton();
+    EXPECT_EQ(nested->text(), QStringLiteral("供应商乙"));
+    EXPECT_EQ(seen, QStringLiteral("选择供应商|12|"));
+    AnswerPopup(0);
+    nested->setText("不变");
+    nested->OpenButton();
+    EXPECT_EQ(nested->text(), QStringLiteral("不变"));
+
+    // "0:57:3;4:5": the stored definition of menu function 57 with its disable and hide lists.
+    ASSERT_TRUE(session_.Execute("INSERT INTO c_menu_dh (uid_0, name_0) VALUES (57, '供应商')"));
+    const QString stored = QStringLiteral(
+        "<html version='1.0' id='0'><head title='供应商列表' pos='0,0,300,200'/><body><dialog>"
+        "<textbox id='3' pos='1,1,50,20'/><textbox id='4' pos='1,30,50,50'/>"
+        "<textbox id='5' pos='1,60,50,80'/></dialog></body></html>");
+    ASSERT_TRUE(session_.WriteBinary("SELECT * FROM c_menu_dh WHERE uid_0=57", {"form_0"},
+                                     {PackDefinition(stored, 12)}));
+    auto* stored57 = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(12 + 1024));
+    bool disabled3 = false, disabled4 = false, hidden5 = false;
+    WhenPopupShown([&](D_T1* popup) {
+        seen = popup->windowTitle() + "|" + popup->formId + "|" + popup->menuUid;
+        disabled3 = !popup->ControlByWindowId(3 + 1024)->isEnabled();
+        disabled4 = !popup->ControlByWindowId(4 + 1024)->isEnabled();
+        hidden5 = popup->ControlByWindowId(5 + 1024)->isHidden();
+        popup->close();
+    });
+    stored57->OpenButton();
+    EXPECT_EQ(seen, QStringLiteral("供应商列表|0|57"));
+    EXPECT_TRUE(disabled3 && disabled4 && hidden5);
+}
+
+TEST_F(FormWindow, ControlZeroIsNeverCheckedAndOldLoginsSkipTheInit) {
+    ASSERT_TRUE(session_.Execute(
+        "INSERT INTO c_user_group (name_0) VALUES ('店员');"
+        "UPDATE c_user SET user_group_uid_0=2 WHERE uid_0=1;"
+        "INSERT INTO c_menu_button (menu_uid_0, button_id_0, sta_0) VALUES (5, 0, -1);"
+        "INSERT INTO c_menu_button_group (menu_button_uid_0, group_uid_0, sta_0) VALUES (1, 2, "
+        "0)"));
+    D_T1* form = Open();
+    form->RunEvent(0 + 1024, "CLICK");
+    EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|零号按钮")});
+
+    // Eighteen hours after start-up a form opened again shows the limit and skips its INIT.
+    CMainApp& app = CMainApp::Instance();
+    const std::int64_t started = app.startMinute;
+    app.startMinute -= 1080;
+    messages_.clear();
+    form->close();
+    Open();
+    app.startMinute = started;
+    EXPECT_EQ(initCount_, 1);
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("操作提示|已登录【18")));
+}
+
+TEST_F(FormWindow, BackgroundAnimationStopsWithTheForm) {
+    QString definition = QString::fromUtf8(kForm);
+    definition.replace("<head title='入库单'",
+                       "<head draw_method='1' thread_id='5' title='入库单'");
+    QPointer<D_T1> form = Open(definition, "8");
+    ASSERT_TRUE(form);
+    QElapsedTimer running;
+    running.start();
+    while (running.elapsed() < 60)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    form->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
+}
+
+} // namespace
