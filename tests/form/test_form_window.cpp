@@ -20,6 +20,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QTimer>
 
 #include "form/DefinitionCodec.h"
@@ -394,6 +396,53 @@ TEST_F(FormWindow, BackgroundAnimationStopsWithTheForm) {
     form->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(form.isNull());
+}
+
+TEST_F(FormWindow, PanelPagesAreEmbeddedFormsWithTheirOwnActions) {
+    const QString definition = QStringLiteral(
+        "<html version='1.0' id='0'><head title='合同' pos='0'/><body><dialog>"
+        "<panel id='20' pos='0,0,400,300'>"
+        "<html version='1.0' id='31' title='基本'><body><dialog>"
+        "<textbox id='1' pos='5,5,100,25'><ACTION><ENTER log='2'><t_info text='第一页回车'/>"
+        "</ENTER></ACTION></textbox></dialog></body></html>"
+        "<html version='1.0' id='32' title='明细'><body><dialog>"
+        "<button id='2' value='明细' pos='5,5,100,25'><ACTION><CLICK log='2'><t_info "
+        "text='第二页'/>"
+        "</CLICK></ACTION></button></dialog></body></html>"
+        "</panel></dialog></body></html>");
+    D_T1* form = Open(definition, "9");
+    auto* tabs = form->findChild<QTabWidget*>();
+    ASSERT_TRUE(tabs);
+    ASSERT_EQ(tabs->count(), 2);
+    EXPECT_EQ(tabs->tabText(1), QStringLiteral("明细"));
+    auto* page2 = tabs->widget(1)->findChild<D_T1*>();
+    ASSERT_TRUE(page2);
+    EXPECT_TRUE(page2->embedded);
+    EXPECT_EQ(page2->formId, "32");
+    EXPECT_EQ(page2->parentForm, form);
+    page2->RunEvent(2 + 1024, "CLICK");
+    auto* page1 = tabs->widget(0)->findChild<D_T1*>();
+    QWidget* box = page1->ControlByWindowId(1 + 1024);
+    box->setFocus();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(box, &enter);
+    EXPECT_EQ(messages_, (QStringList{QStringLiteral("操作提示|第二页"),
+                                      QStringLiteral("操作提示|第一页回车")}));
+}
+
+TEST_F(FormWindow, ScrollModeGivesLineRanges) {
+    QString definition = QString::fromUtf8(kForm);
+    definition.replace("<head title='入库单' pos='0,0,600,400'",
+                       "<head title='入库单' pos='0,0,600,400' scroll='1200'");
+    D_T1* form = Open(definition, "10");
+    auto* bar = form->findChild<QScrollBar*>();
+    ASSERT_TRUE(bar);
+    QScrollBar* vertical = nullptr;
+    for (QScrollBar* b : form->findChildren<QScrollBar*>())
+        if (b->orientation() == Qt::Vertical)
+            vertical = b;
+    ASSERT_TRUE(vertical);
+    EXPECT_EQ(vertical->maximum(), (1200 - form->height()) / 20);
 }
 
 } // namespace
