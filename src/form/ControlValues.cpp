@@ -2,6 +2,7 @@
 
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/CZvStatic.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -30,6 +31,8 @@ void SetControlText(QWidget* control, const QString& text) {
         button->setText(text);
     else if (auto* label = qobject_cast<QLabel*>(control))
         label->setText(text);
+    else if (auto* drawn = qobject_cast<CZvStatic*>(control))
+        drawn->SetText(text);
     else if (control) {
         control->setWindowTitle(text);
         control->setProperty("text", text);
@@ -51,7 +54,7 @@ void ResetControl(QWidget* control) {
         if (!plain->isReadOnly() && !KeepsZero(plain->toPlainText()))
             plain->clear();
     } else if (auto* grid = qobject_cast<CListCtrlEx*>(control)) {
-        grid->DeleteAllItems();
+        grid->DeleteAllRows();
     } else if (auto* tree = qobject_cast<QTreeWidget*>(control)) {
         tree->clear();
     }

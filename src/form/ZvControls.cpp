@@ -235,6 +235,8 @@ void ZvControls::CreateControl(const CXmlNode& element) {
     if (hidden == 2)
         outOfLayout_.insert(id);
     control->setVisible(!(readsHidden && hidden > 0));
+    if (auto* grid = qobject_cast<CListCtrlEx*>(control); grid && grid->StartsHidden())
+        grid->setVisible(false);
     if (hidden == 2 && (tag == QLatin1String("textbox") || tag == QLatin1String("droplist")))
         raiseLater_.append(control);
     if (auto* groupBox = qobject_cast<QGroupBox*>(control))
@@ -451,6 +453,7 @@ QWidget* ZvControls::CreateGrid(const CXmlNode& element) {
     auto* grid = new CListCtrlEx;
     grid->SetMenuUid(ParseIntegerText(host_->MenuUid()));
     grid->SetDocumentId(element.GetAttributeInt("id", 0));
+    grid->BuildColumns(element);
     grids_.append(grid);
     return grid;
 }

@@ -1,23 +1,554 @@
 #include "widgets/CListCtrlEx.h"
 
-#include <QHeaderView>
+#include "app/MainApp.h"
+#include "data/CfgFile.h"
+#include "form/ValueGrammars.h"
+#include "form/XmlDocument.h"
+#include "widgets/CHeaderCtrlZv.h"
 
-CListCtrlEx::CListCtrlEx(QWidget* parent) : QTableView(parent) {
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setShowGrid(true);
-    horizontalHeader()->setVisible(true);
-    verticalHeader()->setVisible(false);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(kRowHeight);
-    verticalHeader()->setMinimumSectionSize(kRowHeight);
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace {
+
+const QString kWidthSection = QStringLiteral("TABLECOLS");
+
+QString ListEntry(int column) {
+    return QStringLiteral(",%1,").arg(column + 1);
 }
 
-int CListCtrlEx::AddRow(const QString& key, int state) {
-    rows_.append({key, state});
-    return int(rows_.size()) - 1;
+Qt::Alignment AlignmentOf(int format) {
+    switch (format) {
+    case 1:
+        return Qt::AlignRight;
+    case 2:
+        return Qt::AlignHCenter;
+    default:
+        return Qt::AlignLeft;
+    }
+}
+
+// The `sort` attribute's kinds; 0 for a column that does not sort.
+int SortKindOf(int sort) {
+    switch (sort) {
+    case 1:
+        return kSortText;
+    case 2:
+        return kSortNumber;
+    case 3:
+        return kSortDate;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+CListCtrlEx::CListCtrlEx(QWidget* parent) : QTableView(parent) {
+    model_ = new GridModel(this);
+    header_ = new CHeaderCtrlZv(this);
+    setHorizontalHeader(header_);
+    setModel(model_);
+
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(true);
+    setWordWrap(false);
+    setFrameShadow(QFrame::Sunken);
+
+    header_->setVisible(true);
+    header_->setSectionsClickable(true);
+    header_->setHighlightSections(false);
+    header_->setStretchLastSection(false);
+    // Users may collapse a column entirely; RestoreCollapsedColumns brings such columns back.
+    header_->setMinimumSectionSize(0);
+    header_->setSortIndicatorShown(true);
+    header_->setSortIndicator(-1, Qt::AscendingOrder);
+    header_->SetFixedTest([this](int column) { return IsFixedColumn(column); });
+
+    verticalHeader()->setVisible(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(kRowHeight);
+    verticalHeader()->setDefaultSectionSize(kRowHeight);
+
+    model_->SetDefaultColors(QColorToGridColor(palette().color(QPalette::Base)),
+                             QColorToGridColor(palette().color(QPalette::Text)));
+
+    connect(header_, &QHeaderView::sectionClicked, this, &CListCtrlEx::OnHeaderClicked);
+    connect(header_, &QHeaderView::sectionResized, this, &CListCtrlEx::OnSectionResized);
+    connect(header_, &CHeaderCtrlZv::mouseReleased, this, &CListCtrlEx::FlushPendingWidths);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CListCtrlEx::CheckFocusedSelected);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CListCtrlEx::CheckFocusedSelected);
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { focusedSelected_ = -1; });
+}
+
+CListCtrlEx::~CListCtrlEx() {
+    EndEdit(false);
+}
+
+// --- Columns from the definition ---
+
+void CListCtrlEx::BuildColumns(const ZUDad::CXmlNode& table) {
+    using ZUDad::CXmlNode;
+    const CXmlNode para = table.GetChild("PARA");
+    const CXmlNode options = para.GetChild("table_info").GetChildren().GetItem(0);
+    // Only an exact "0" keeps the alternating rows; anything else lets column colours show.
+    model_->SetAlternateRowColors(options.GetAttribute("is_col_color", QStringLiteral("0")) ==
+                                  QLatin1String("0"));
+    startsHidden_ = options.GetAttributeInt("hidden", 0) > 0;
+
+    const CXmlNode columns = para.GetChild("col_info");
+    if (columns.IsEmpty())
+        return;
+    buildingColumns_ = true;
+    const ZUDad::CXmlNodes nodes = columns.GetChildren();
+    for (int i = 0; i < nodes.GetCount(); ++i) {
+        const CXmlNode node = nodes.GetItem(i);
+        // col_id nodes only tell the save commands where a field comes from.
+        if (node.GetAttributeInt("col_id", 0) != 0 || node.GetAttributeInt("id", 0) == 0)
+            continue;
+        const int column = ColumnCount();
+        const int format = node.GetAttributeInt("format", 0);
+        int width = node.GetAttributeInt("width", 0);
+        const int sort = node.GetAttributeInt("sort", 0);
+        bool fixed = node.GetAttributeInt("type", 0) == -1;
+        const QString background = node.GetAttribute("color_bg");
+        const QString text = node.GetAttribute("color_text");
+        const QString title = node.GetAttribute("title");
+
+        if (width == 0) {
+            hiddenColumns_ += QLatin1Char(',') + QString::number(column + 1);
+            fixed = true;
+        } else if (width > 0) {
+            const QString remembered = ReadCfg(CfgFile(), kWidthSection, WidthKey(column));
+            if (!remembered.isEmpty())
+                width = ParseIntegerText(remembered);
+        }
+
+        InsertColumn(column, title, format, width);
+        model_->SetColumnColors(column, background.isEmpty() ? 0xFFFFFF : ParseRgbText(background),
+                                text.isEmpty() ? 0 : ParseRgbText(text));
+        if (fixed) {
+            fixedColumns_ += QLatin1Char(',') + QString::number(column + 1);
+            header_->setSectionResizeMode(column, QHeaderView::Fixed);
+        }
+        if (const int kind = SortKindOf(sort))
+            SetColumnSort(column, kSortable, kind);
+
+        editorControlIds_.resize(size_t(column) + 1, 0);
+        sumControlIds_.resize(size_t(column) + 1, 0);
+        editorControlIds_[size_t(column)] = node.GetAttributeInt("hidden_wnd", 0);
+        sumControlIds_[size_t(column)] = node.GetAttributeInt("sum", 0);
+    }
+    // Every entry enclosed in commas, so ",3," finds column 3 and not 13.
+    fixedColumns_ += QLatin1Char(',');
+    hiddenColumns_ += QLatin1Char(',');
+    buildingColumns_ = false;
+}
+
+bool CListCtrlEx::IsFixedColumn(int column) const {
+    return fixedColumns_.contains(ListEntry(column));
+}
+
+bool CListCtrlEx::IsHiddenColumn(int column) const {
+    return hiddenColumns_.contains(ListEntry(column));
+}
+
+int CListCtrlEx::ColumnEditorControlId(int column) const {
+    return column >= 0 && size_t(column) < editorControlIds_.size()
+               ? editorControlIds_[size_t(column)]
+               : 0;
+}
+
+int CListCtrlEx::ColumnSumControlId(int column) const {
+    return column >= 0 && size_t(column) < sumControlIds_.size() ? sumControlIds_[size_t(column)]
+                                                                 : 0;
+}
+
+QString CListCtrlEx::WidthKey(int column) const {
+    return QStringLiteral("T%1_%2_%3_%4")
+        .arg(menuUid_)
+        .arg(documentId_)
+        .arg(column + 1)
+        .arg(CMainApp::Instance().userUid);
+}
+
+QString CListCtrlEx::CfgFile() const {
+    return CMainApp::Instance().CfgPath();
+}
+
+// --- Rows ---
+
+int CListCtrlEx::InsertRow(int index, const QString& text) {
+    return model_->InsertRow(index, text);
+}
+
+bool CListCtrlEx::SetRowData(int row, void* userData, const QString& key, int state) {
+    ItemData* data = model_->RowData(row);
+    if (!data)
+        return false;
+    data->userData = userData;
+    data->key = key;
+    data->state = state;
+    return true;
+}
+
+QString CListCtrlEx::RowKey(int row) const {
+    const ItemData* data = model_->RowData(row);
+    return data ? data->key : QString();
+}
+
+int CListCtrlEx::RowState(int row) const {
+    const ItemData* data = model_->RowData(row);
+    return data ? data->state : 0;
+}
+
+void CListCtrlEx::SetRowKey(int row, const QString& key) {
+    if (ItemData* data = model_->RowData(row))
+        data->key = key;
 }
 
 void CListCtrlEx::SetRowState(int row, int state) {
-    if (row >= 0 && row < rows_.size())
-        rows_[row].state = state;
+    if (ItemData* data = model_->RowData(row))
+        data->state = state;
+}
+
+bool CListCtrlEx::DeleteRow(int row) {
+    if (row == editRow_)
+        EndEdit(false);
+    return model_->DeleteRow(row);
+}
+
+void CListCtrlEx::DeleteAllRows() {
+    EndEdit(false);
+    model_->DeleteAllRows();
+}
+
+bool CListCtrlEx::DeleteAllRowsAndColumns() {
+    DeleteAllRows();
+    while (ColumnCount() > 0)
+        model_->DeleteColumn(ColumnCount() - 1);
+    return ColumnCount() == 0;
+}
+
+// --- Columns ---
+
+int CListCtrlEx::InsertColumn(int index, const QString& title, int alignment, int width) {
+    const int column = model_->InsertColumn(index, title, AlignmentOf(alignment));
+    if (column < 0)
+        return -1;
+    // A new column is not a width the user chose: nothing is remembered for it.
+    insertingColumn_ = true;
+    header_->resizeSection(column, width < 0 ? header_->defaultSectionSize() : width);
+    insertingColumn_ = false;
+    return column;
+}
+
+int CListCtrlEx::ColumnWidth(int column) const {
+    return model_->ValidColumn(column) ? header_->sectionSize(column) : 0;
+}
+
+void CListCtrlEx::SetColumnWidth(int column, int width) {
+    if (model_->ValidColumn(column) && width >= 0)
+        header_->resizeSection(column, width);
+}
+
+void CListCtrlEx::RestoreCollapsedColumns() {
+    for (int column = 0; column < ColumnCount(); ++column)
+        if (header_->sectionSize(column) <= 0 && !IsFixedColumn(column) && !IsHiddenColumn(column))
+            header_->resizeSection(column, kRestoredColumnWidth);
+}
+
+void CListCtrlEx::OnSectionResized(int column, int /*oldWidth*/, int /*newWidth*/) {
+    if (buildingColumns_ || insertingColumn_ || IsFixedColumn(column) || menuUid_ <= 0)
+        return;
+    // A divider drag reports every pixel; the file is written once when the button goes up.
+    if (QGuiApplication::mouseButtons() & Qt::LeftButton) {
+        if (!pendingWidths_.contains(column))
+            pendingWidths_.append(column);
+    } else {
+        WriteWidth(column);
+    }
+    viewport()->update();
+}
+
+void CListCtrlEx::FlushPendingWidths() {
+    const QList<int> columns = std::exchange(pendingWidths_, {});
+    for (int column : columns)
+        WriteWidth(column);
+}
+
+void CListCtrlEx::WriteWidth(int column) {
+    if (model_->ValidColumn(column))
+        WriteCfg(CfgFile(), kWidthSection, WidthKey(column),
+                 QString::number(header_->sectionSize(column)));
+}
+
+// --- Selection ---
+
+void CListCtrlEx::SelectRow(int row, bool on) {
+    if (ColumnCount() == 0 || RowCount() == 0)
+        return;
+    const auto command = (on ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                         QItemSelectionModel::Rows;
+    if (row == -1) {
+        selectionModel()->select(
+            QItemSelection(model_->index(0, 0), model_->index(RowCount() - 1, 0)), command);
+    } else if (model_->ValidRow(row)) {
+        selectionModel()->select(model_->index(row, 0), command);
+    }
+}
+
+bool CListCtrlEx::IsRowSelected(int row) const {
+    return model_->ValidRow(row) && selectionModel()->isRowSelected(row, {});
+}
+
+QList<int> CListCtrlEx::SelectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CListCtrlEx::SelectRange(int first, int last) {
+    if (first < 0 || last < first || ColumnCount() == 0)
+        return;
+    selectionModel()->select(QItemSelection(model_->index(first, 0), model_->index(last, 0)),
+                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void CListCtrlEx::CheckFocusedSelected() {
+    const int row = currentIndex().row();
+    const int now = IsRowSelected(row) ? row : -1;
+    if (now == focusedSelected_)
+        return;
+    focusedSelected_ = now;
+    if (now >= 0)
+        Q_EMIT rowFocusedAndSelected(now);
+}
+
+// --- Colours ---
+
+bool CListCtrlEx::SetColumnColors(int column, int background, int text) {
+    return model_->SetColumnColors(column, background, text);
+}
+
+bool CListCtrlEx::SetRowColors(int row, int background, int text) {
+    return model_->SetRowColors(row, background, text);
+}
+
+bool CListCtrlEx::SetCellColors(int row, int column, int background, int text) {
+    return model_->SetCellColors(row, column, background, text);
+}
+
+// --- Editing ---
+
+bool CListCtrlEx::SetColumnEditor(int column, std::function<bool(CListCtrlEx*, int, int)> begin,
+                                  std::function<bool(CListCtrlEx*, int, int, bool)> end,
+                                  QWidget* window) {
+    ColumnInfo* info = model_->Column(column);
+    if (!info)
+        return false;
+    info->editor.begin = std::move(begin);
+    info->editor.end = std::move(end);
+    info->editor.window = window;
+    return true;
+}
+
+const CellEditor* CListCtrlEx::ColumnEditor(int column) const {
+    const ColumnInfo* info = model_->Column(column);
+    return info ? &info->editor : nullptr;
+}
+
+// The most specific usable editor: the cell's, the row's, then the column's.
+const CellEditor* CListCtrlEx::EditorOf(int row, int column) const {
+    const ItemData* data = model_->RowData(row);
+    if (!data || !model_->ValidColumn(column))
+        return nullptr;
+    if (const CellInfo* cell = data->FindCell(column); cell && cell->editor.Usable())
+        return &cell->editor;
+    if (data->editor.Usable())
+        return &data->editor;
+    return ColumnEditor(column);
+}
+
+bool CListCtrlEx::BeginEdit(int row, int column) {
+    // The editing work replaces this with the full rules; until then an editor opens when the
+    // cell, its row or its column has a begin function and nothing locks the cell.
+    if (!model_->ValidCell(row, column) || model_->IsCellReadOnly(row, column))
+        return false;
+    const CellEditor* editor = EditorOf(row, column);
+    if (!editor || !editor->begin)
+        return false;
+    EndEdit(true);
+    if (!editor->begin(this, row, column))
+        return false;
+    editRow_ = lastEditRow_ = row;
+    editColumn_ = lastEditColumn_ = column;
+    return true;
+}
+
+void CListCtrlEx::EndEdit(bool apply) {
+    if (editRow_ < 0)
+        return;
+    const int row = editRow_;
+    const int column = editColumn_;
+    editRow_ = editColumn_ = -1;
+    const CellEditor* editor = EditorOf(row, column);
+    if (editor && editor->end)
+        editor->end(this, row, column, apply);
+}
+
+// --- Sorting ---
+
+bool CListCtrlEx::SetColumnSort(int column, int flags, int kind) {
+    ColumnInfo* info = model_->Column(column);
+    if (!info || (flags & (kSortAscending | kSortDescending | kSortable)) == 0)
+        return false;
+    info->sortFlags = flags;
+    info->sortKind = kind;
+    return true;
+}
+
+void CListCtrlEx::SortByColumn(int column, bool toggle) {
+    ColumnInfo* info = model_->Column(column);
+    if (!info || (info->sortFlags & (kSortAscending | kSortDescending | kSortable)) == 0)
+        return;
+    int& flags = info->sortFlags;
+    if (flags & kSortable) {
+        // Descending is the starting state and the toggle runs before the sort, so the first
+        // click sorts ascending.
+        if ((flags & (kSortAscending | kSortDescending)) == 0)
+            flags |= kSortDescending;
+        if (toggle) {
+            const int direction = flags & (kSortAscending | kSortDescending);
+            flags = (flags & ~(kSortAscending | kSortDescending)) | ((direction & 1) << 1) |
+                    ((direction & 2) >> 1);
+        }
+    }
+    sortColumn_ = column;
+    sortAscending_ = (flags & kSortAscending) != 0;
+    model_->SortRows(column, info->sortKind, sortAscending_);
+    ShowSortIndicator();
+}
+
+void CListCtrlEx::ShowSortIndicator() {
+    // Qt draws its "ascending" indicator as a down arrow; this grid shows an up arrow for an
+    // ascending sort, hence the inverted order.
+    header_->setSortIndicator(sortColumn_,
+                              sortAscending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void CListCtrlEx::OnHeaderClicked(int column) {
+    if (!IsFixedColumn(column)) {
+        EndEdit(true);
+        SortByColumn(column, true);
+    }
+    // The header flips its indicator on every click by itself; put back the grid's own.
+    ShowSortIndicator();
+}
+
+// --- Mouse and keyboard ---
+
+void CListCtrlEx::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    const int row = index.isValid() ? index.row() : -1;
+    const int column = index.isValid() ? index.column() : -1;
+    if (event->button() != Qt::LeftButton) {
+        QTableView::mousePressEvent(event);
+        if (event->button() == Qt::RightButton)
+            Q_EMIT rightClicked(row, column);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    QTableView::mousePressEvent(event);
+    dragging_ = true;
+    dragFirst_ = dragLast_ = row;
+    pendingClick_ = false;
+    // A click that opens an editor is the editor's; the form does not see it.
+    const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) == 0;
+    if (plain && row >= 0 && BeginEdit(row, column))
+        return;
+    pendingClick_ = true;
+    pressRow_ = row;
+    pressColumn_ = column;
+}
+
+void CListCtrlEx::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton) || !hasFocus()) {
+        QTableView::mouseMoveEvent(event);
+        return;
+    }
+    const int y = qRound(event->position().y());
+    const int row = rowAt(y);
+    if (row >= 0) {
+        dragFirst_ = dragFirst_ < 0 ? row : std::min(dragFirst_, row);
+        dragLast_ = std::max(dragLast_, row);
+        SelectRange(dragFirst_, dragLast_);
+    } else if (RowCount() > 0 &&
+               y >= rowViewportPosition(RowCount() - 1) + rowHeight(RowCount() - 1)) {
+        SelectRow(-1, true);
+    }
+}
+
+void CListCtrlEx::mouseReleaseEvent(QMouseEvent* event) {
+    QTableView::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton)
+        return;
+    EndDrag();
+    if (std::exchange(pendingClick_, false))
+        Q_EMIT clicked(pressRow_, pressColumn_);
+}
+
+void CListCtrlEx::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QTableView::mouseDoubleClickEvent(event);
+        return;
+    }
+    const QModelIndex index = indexAt(event->position().toPoint());
+    const int row = index.isValid() ? index.row() : -1;
+    const int column = index.isValid() ? index.column() : -1;
+    if (row >= 0 && BeginEdit(row, column))
+        return;
+    Q_EMIT doubleClicked(row, column);
+}
+
+void CListCtrlEx::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy) && hasFocus()) {
+        const QPoint pos = viewport()->mapFromGlobal(QCursor::pos());
+        const int row = rowAt(pos.y());
+        const int column = ColumnAtUnscrolledX(pos.x());
+        if (row >= 0 && column >= 0)
+            QGuiApplication::clipboard()->setText(CellText(row, column));
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void CListCtrlEx::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    EndDrag();
+}
+
+void CListCtrlEx::EndDrag() {
+    dragging_ = false;
+    dragFirst_ = dragLast_ = -1;
+}
+
+int CListCtrlEx::ColumnAtUnscrolledX(int x) const {
+    int right = 0;
+    for (int column = 0; column < ColumnCount(); ++column) {
+        right += header_->sectionSize(column);
+        if (right >= x)
+            return column;
+    }
+    return -1;
 }

@@ -1,39 +1,193 @@
 #pragma once
-// The grid control of forms. The window is created with its fixed look (header, whole-row
-// selection, grid lines, 20-pixel rows); its model, columns and editing come with the grid work.
+// The grid control of forms: a report list over GridModel with per-cell, per-row and
+// per-column colours and read-only flags, a key and save state per row, header sorting, column
+// widths remembered per user in cfg.ini, drag selection and Ctrl+C of the cell under the
+// pointer. Row and column indexes are 0-based; an index out of range makes an operation do
+// nothing and return 0, false or an empty text.
+#include "widgets/GridModel.h"
+
 #include <QTableView>
+
+#include <functional>
+
+namespace ZUDad {
+class CXmlNode;
+}
+class CHeaderCtrlZv;
 
 class CListCtrlEx : public QTableView {
     Q_OBJECT
 public:
+    using ItemData = ::ItemData;
+    using CellInfo = ::CellInfo;
+
     explicit CListCtrlEx(QWidget* parent = nullptr);
+    ~CListCtrlEx() override;
 
     static constexpr int kRowHeight = 20;
+    static constexpr int kRestoredColumnWidth = 60;
 
-    // Column settings are saved per menu function and table.
+    GridModel* Model() const { return model_; }
+    CHeaderCtrlZv* Header() const { return header_; }
+
+    // --- Identity, used for width persistence ---
     void SetMenuUid(int menuUid) { menuUid_ = menuUid; }
     int MenuUid() const { return menuUid_; }
+    // The `id` of the table element (the table id of the width keys).
     void SetDocumentId(int id) { documentId_ = id; }
     int DocumentId() const { return documentId_; }
+    // When set (the default) a query fill takes its first field as the row keys.
+    void SetKeyColumn(bool on) { keyColumn_ = on; }
+    bool KeyColumn() const { return keyColumn_; }
 
-    // Row records: the database key of each row ("0" when not saved yet) and its save state
-    // (0 saved, 1 new, 2 changed in bulk, 3 edited). The action runner restores states on
-    // rollback; the saving commands read them.
-    int RowCount() const { return int(rows_.size()); }
-    int AddRow(const QString& key, int state);
-    QString RowKey(int row) const {
-        return row >= 0 && row < rows_.size() ? rows_[row].key : QString();
-    }
-    int RowState(int row) const { return row >= 0 && row < rows_.size() ? rows_[row].state : 0; }
+    // --- Columns from the table element's PARA blocks ---
+    // Reads table_info and col_info of `table` and inserts the display columns.
+    void BuildColumns(const ZUDad::CXmlNode& table);
+    // A positive `hidden` in the table_info options: the control creator hides the grid.
+    bool StartsHidden() const { return startsHidden_; }
+    // ",3,7," forms of 1-based column numbers; "" before any column was built.
+    QString FixedColumns() const { return fixedColumns_; }
+    QString HiddenColumns() const { return hiddenColumns_; }
+    bool IsFixedColumn(int column) const;
+    bool IsHiddenColumn(int column) const;
+    // The `hidden_wnd` and `sum` control ids of a built column (0 when none).
+    int ColumnEditorControlId(int column) const;
+    int ColumnSumControlId(int column) const;
+    // Remembered-width key of a column: "T<menu>_<table>_<column number>_<user uid>".
+    QString WidthKey(int column) const;
+
+    // --- Rows ---
+    int RowCount() const { return model_->RowCount(); }
+    int InsertRow(int index, const QString& text);
+    bool SetRowData(int row, void* userData, const QString& key, int state);
+    QString RowKey(int row) const;
+    int RowState(int row) const;
+    // The row record for reading and writing in place; null when out of range.
+    ItemData* RowData(int row) { return model_->RowData(row); }
+    const ItemData* RowData(int row) const { return model_->RowData(row); }
+    void SetRowKey(int row, const QString& key);
     void SetRowState(int row, int state);
-    void DeleteAllItems() { rows_.clear(); }
+    bool DeleteRow(int row);
+    void DeleteAllRows();
+    bool DeleteAllRowsAndColumns();
+
+    // Bulk filling (see GridModel): one model reset for the whole fill.
+    void BeginFill() { model_->BeginFill(); }
+    int AppendRow(const QStringList& cells, const QString& key = {}, int state = 0) {
+        return model_->AppendRow(cells, key, state);
+    }
+    void AppendRows(const QStringList& values, int columns, const QStringList& keys = {},
+                    int state = 0) {
+        model_->AppendRows(values, columns, keys, state);
+    }
+    void EndFill() { model_->EndFill(); }
+
+    // --- Columns ---
+    // alignment: 0 left, 1 right, 2 centre; width < 0 = the header's default width.
+    int InsertColumn(int index, const QString& title, int alignment, int width);
+    int ColumnCount() const { return model_->ColumnCount(); }
+    int ColumnWidth(int column) const;
+    void SetColumnWidth(int column, int width);
+    void RestoreCollapsedColumns();
+
+    // --- Cells ---
+    QString CellText(int row, int column) const { return model_->CellText(row, column); }
+    bool SetCellText(int row, int column, const QString& text) {
+        return model_->SetCellText(row, column, text);
+    }
+
+    // --- Selection ---
+    // Selects or deselects one row; row -1 applies to every row.
+    void SelectRow(int row, bool on);
+    bool IsRowSelected(int row) const;
+    QList<int> SelectedRows() const;
+    int DragFirstRow() const { return dragFirst_; }
+    int DragLastRow() const { return dragLast_; }
+
+    // --- Colours and read-only flags ---
+    bool SetColumnColors(int column, int background, int text);
+    bool SetRowColors(int row, int background, int text);
+    bool SetCellColors(int row, int column, int background, int text);
+    bool SetColumnReadOnly(int column, bool on) { return model_->SetColumnReadOnly(column, on); }
+    bool SetRowReadOnly(int row, bool on) { return model_->SetRowReadOnly(row, on); }
+    bool SetCellReadOnly(int row, int column, bool on) {
+        return model_->SetCellReadOnly(row, column, on);
+    }
+    bool IsCellReadOnly(int row, int column) const { return model_->IsCellReadOnly(row, column); }
+
+    // --- Editing (the editing work fills these in) ---
+    bool SetColumnEditor(int column, std::function<bool(CListCtrlEx*, int, int)> begin,
+                         std::function<bool(CListCtrlEx*, int, int, bool)> end, QWidget* window);
+    const CellEditor* ColumnEditor(int column) const;
+    // True when an editor opened on the cell.
+    bool BeginEdit(int row, int column);
+    void EndEdit(bool apply);
+    bool IsEditing() const { return editRow_ >= 0; }
+
+    // --- Sorting ---
+    // Ignored unless `flags` has one of the bits 1, 2, 4.
+    bool SetColumnSort(int column, int flags, int kind);
+    void SortByColumn(int column, bool toggle);
+    int SortColumn() const { return sortColumn_; }
+    // Direction of the last sort (the header shows an up arrow for ascending).
+    bool SortAscending() const { return sortAscending_; }
+
+Q_SIGNALS:
+    // Clicks and double-clicks that did not open an editor; row and column are -1 off the cells.
+    void clicked(int row, int column);
+    void doubleClicked(int row, int column);
+    void rightClicked(int row, int column);
+    // A row became the focused and selected one.
+    void rowFocusedAndSelected(int row);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    struct RowRecord {
-        QString key;
-        int state = 0;
-    };
-    QList<RowRecord> rows_;
+    void OnHeaderClicked(int column);
+    void OnSectionResized(int column, int oldWidth, int newWidth);
+    void CheckFocusedSelected();
+    const CellEditor* EditorOf(int row, int column) const;
+    void WriteWidth(int column);
+    void FlushPendingWidths();
+    void ShowSortIndicator();
+    void EndDrag();
+    void SelectRange(int first, int last);
+    // The column whose accumulated width from the left edge first reaches x; -1 past the end.
+    int ColumnAtUnscrolledX(int x) const;
+    QString CfgFile() const;
+
+    GridModel* model_ = nullptr;
+    CHeaderCtrlZv* header_ = nullptr;
+    QString fixedColumns_;
+    QString hiddenColumns_;
+    std::vector<int> editorControlIds_;
+    std::vector<int> sumControlIds_;
+    bool keyColumn_ = true;
+    bool startsHidden_ = false;
     int menuUid_ = 0;
     int documentId_ = 0;
+    bool buildingColumns_ = false;
+
+    bool dragging_ = false;
+    int dragFirst_ = -1;
+    int dragLast_ = -1;
+    bool pendingClick_ = false;
+    int pressRow_ = -1;
+    int pressColumn_ = -1;
+
+    int sortColumn_ = -1;
+    bool sortAscending_ = true;
+    int focusedSelected_ = -1;
+    bool insertingColumn_ = false;
+    QList<int> pendingWidths_;
+    int editRow_ = -1;
+    int editColumn_ = -1;
+    int lastEditRow_ = -1;
+    int lastEditColumn_ = -1;
 };

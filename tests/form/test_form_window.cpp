@@ -197,7 +197,7 @@ TEST_F(FormWindow, FailedActionRollsBackAndWritesTheLogFile) {
     // Grid row states and new keys are put back; a second failure replaces the report.
     auto* grid = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(9 + 1024));
     ASSERT_TRUE(grid);
-    grid->AddRow("12", 3);
+    grid->SetRowData(grid->InsertRow(0, ""), nullptr, "12", 3);
     form->RunEvent(10 + 1024, "CLICK");
     EXPECT_EQ(grid->RowState(0), 3);
     EXPECT_EQ(qobject_cast<QLineEdit*>(form->ControlByWindowId(2 + 1024))->text(), "0");
