@@ -204,6 +204,9 @@ bool D_T1::RunAction(int windowId, const QString& event) {
 }
 
 bool D_T1::RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event) {
+    // Earlier commands' effects become visible before the next one runs.
+    if (isVisible())
+        repaint();
     EventName = event;
     InfoText.clear();
     const CommandHandler handler = FindCommand(command.GetName());

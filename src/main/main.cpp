@@ -1,5 +1,6 @@
 // The client: start-up, then (when start-up lets it) the user's session, then the exit sequence.
 #include "app/MainApp.h"
+#include "commands/CommandTable.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         application.installTranslator(&qtTexts);
 
+    RegisterCommandFamilies();
     CMainApp& app = CMainApp::Instance();
     app.InitInstance();
     app.ExitInstance();

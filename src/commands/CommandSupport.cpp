@@ -1,0 +1,332 @@
+#include "commands/CommandSupport.h"
+
+#include "app/AppMessage.h"
+#include "data/DbSession.h"
+#include "form/ControlValues.h"
+#include "form/D_T1.h"
+#include "form/ValueGrammars.h"
+#include "form/ZvControls.h"
+#include "widgets/CFileEditCtrl.h"
+#include "widgets/CListCtrlEx.h"
+#include "widgets/CZvStatic.h"
+
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTextCursor>
+
+#include <algorithm>
+
+using ZUDad::CXmlNode;
+using ZUDad::CXmlNodes;
+
+namespace {
+
+const QString kBadReference = QStringLiteral("控件指向出错:\n");
+const QString kCountMismatch = QStringLiteral("参数和值数量不匹配!");
+// The standard message box of the commands carries the application's name.
+const QString kAppCaption = QStringLiteral("Vemo");
+
+// The pages of a panel are embedded forms whose parent form is the form holding the panel.
+QList<D_T1*> EmbeddedForms(D_T1& form) {
+    QList<D_T1*> pages;
+    for (D_T1* child : form.findChildren<D_T1*>())
+        if (child->embedded && child->parentForm == &form)
+            pages.append(child);
+    return pages;
+}
+
+// Control `id` of `form`, or of the first of its page forms that has one.
+QWidget* FindInForm(D_T1& form, int id) {
+    if (id == 0)
+        return &form;
+    const int windowId = id + ZvControls::kWindowIdBase;
+    if (QWidget* window = form.ControlByWindowId(windowId))
+        return window;
+    for (D_T1* page : EmbeddedForms(form))
+        if (QWidget* window = page->ControlByWindowId(windowId))
+            return window;
+    return nullptr;
+}
+
+// The form on page `page` (from 1) of a panel; none for a page out of range or without a form.
+D_T1* PageForm(QWidget* panel, int page) {
+    auto* tabs = qobject_cast<QTabWidget*>(panel);
+    if (!tabs || page < 1 || page > tabs->count())
+        return nullptr;
+    QWidget* slot = tabs->widget(page - 1);
+    return slot ? slot->findChild<D_T1*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+int FirstSelectedRow(const CListCtrlEx& grid) {
+    const QList<int> rows = grid.SelectedRows();
+    return rows.isEmpty() ? -1 : *std::min_element(rows.cbegin(), rows.cend());
+}
+
+// Dates as query results and users write them: ISO first (a time part is ignored), then the
+// forms of the system locale.
+QDate ParseDateText(const QString& value) {
+    const QString text = value.trimmed();
+    if (text.isEmpty())
+        return {};
+    const QString datePart = text.section(QLatin1Char(' '), 0, 0).section(QLatin1Char('T'), 0, 0);
+    for (const QString& format :
+         {QStringLiteral("yyyy-M-d"), QStringLiteral("yyyy/M/d"), QStringLiteral("yyyy.M.d")}) {
+        const QDate date = QDate::fromString(datePart, format);
+        if (date.isValid())
+            return date;
+    }
+    const QLocale locale = QLocale::system();
+    for (const QLocale::FormatType format : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        if (const QDate date = locale.toDate(text, format); date.isValid())
+            return date;
+        if (const QDateTime stamp = locale.toDateTime(text, format); stamp.isValid())
+            return stamp.date();
+    }
+    return {};
+}
+
+void SelectItemText(QComboBox* list, const QString& value) {
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->itemText(i) == value) {
+            list->setCurrentIndex(i);
+            return;
+        }
+    }
+    if (value.isEmpty()) {
+        list->setCurrentIndex(-1);
+        return;
+    }
+    list->insertItem(0, value);
+    list->setCurrentIndex(0);
+}
+
+// The whole text selected with the caret at its start, so the beginning of a long value shows.
+void SelectAllFromStart(QPlainTextEdit* box) {
+    QTextCursor cursor = box->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::Start, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+    box->ensureCursorVisible();
+}
+
+QString ParameterMarker(int i) {
+    return QStringLiteral("{{p%1}}").arg(i);
+}
+
+// Puts the `where` fragment of a parameter, with its value in it, in place of its marker.
+void ReplaceParameter(QString& sql, int i, const CXmlNode& parameter, const QString& text) {
+    if (text.isEmpty()) {
+        sql.replace(ParameterMarker(i), QString());
+        return;
+    }
+    QString where = parameter.GetAttribute("where");
+    where.replace(QLatin1String("{{self}}"), EscapeQuotes(text));
+    sql.replace(ParameterMarker(i), where);
+}
+
+} // namespace
+
+bool ResolveControl(D_T1& form, const QString& reference, QWidget*& window) {
+    window = nullptr;
+    if (reference.isEmpty())
+        return true;
+    const QStringList parts = reference.split(QLatin1Char(':'));
+    if (parts.size() == 1 || reference.startsWith(QLatin1Char(':'))) {
+        window = FindInForm(form, ParseIntegerText(reference));
+    } else if (parts.size() == 2) {
+        if (!form.parentForm)
+            return true;
+        window = FindInForm(*form.parentForm, ParseIntegerText(parts[1]));
+    } else if (parts.size() == 3) {
+        QWidget* panel =
+            form.ControlByWindowId(ParseIntegerText(parts[0]) + ZvControls::kWindowIdBase);
+        if (qobject_cast<QTabWidget*>(panel)) {
+            D_T1* page = PageForm(panel, ParseIntegerText(parts[1]));
+            if (!page)
+                return true;
+            window = FindInForm(*page, ParseIntegerText(parts[2]));
+        }
+    }
+    if (window)
+        return true;
+    form.ErrorText = kBadReference + reference;
+    return false;
+}
+
+QString ReadControlText(const QWidget* window) {
+    if (const auto* list = qobject_cast<const QComboBox*>(window);
+        list && list->currentIndex() >= 0)
+        return list->itemText(list->currentIndex());
+    return ControlText(window);
+}
+
+int ReadControlInt(D_T1& form, const QString& reference) {
+    if (reference.isEmpty())
+        return -1;
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, reference, window))
+        return 0;
+    return ParseIntegerText(ReadControlText(window));
+}
+
+bool WriteControlValue(QWidget* window, const QString& value) {
+    if (!window)
+        return true;
+    // The edit-with-button box is a line edit too, but takes the value without the selection.
+    if (auto* editButton = qobject_cast<CFileEditCtrl*>(window)) {
+        editButton->setText(value);
+    } else if (auto* list = qobject_cast<QComboBox*>(window)) {
+        SelectItemText(list, value);
+    } else if (auto* date = qobject_cast<QDateTimeEdit*>(window)) {
+        if (const QDate parsed = ParseDateText(value); parsed.isValid())
+            date->setDate(parsed);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(window)) {
+        edit->setText(value);
+        edit->setSelection(int(value.size()), -int(value.size()));
+    } else if (auto* box = qobject_cast<QPlainTextEdit*>(window)) {
+        box->setPlainText(value);
+        SelectAllFromStart(box);
+    } else {
+        SetWindowText(window, value);
+    }
+    return true;
+}
+
+void SetWindowText(QWidget* window, const QString& text) {
+    auto* label = qobject_cast<CZvStatic*>(window);
+    if (!label) {
+        SetControlText(window, text);
+        return;
+    }
+    label->SetText(text);
+    if (label->isVisible() && label->parentWidget())
+        label->parentWidget()->update(label->geometry());
+}
+
+QString EscapeQuotes(const QString& text) {
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
+    return escaped;
+}
+
+bool BindSelectedRow(const CListCtrlEx& grid, QString& sql, RowColumns columns, int num) {
+    const int row = num >= 1 && num < grid.RowCount() ? num : FirstSelectedRow(grid);
+    if (row < 0)
+        return false;
+    const auto bindKey = [&] { sql.replace(QLatin1String("{{id?uid}}"), grid.RowKey(row)); };
+    const auto bindCells = [&](int base) {
+        for (int column = 0; column < grid.ColumnCount(); ++column)
+            sql.replace(QStringLiteral("{{id?%1}}").arg(column + base),
+                        EscapeQuotes(grid.CellText(row, column)));
+    };
+    switch (columns) {
+    case RowColumns::UidOnly:
+        bindKey();
+        break;
+    case RowColumns::FromZero:
+        bindCells(0);
+        bindKey();
+        break;
+    case RowColumns::FromOne:
+        bindKey();
+        bindCells(1);
+        break;
+    }
+    return true;
+}
+
+bool BindTableRow(D_T1& form, const QString& tableReference, QString& sql, RowColumns columns,
+                  int num) {
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, tableReference, window))
+        return false;
+    const auto* grid = qobject_cast<const CListCtrlEx*>(window);
+    return grid && BindSelectedRow(*grid, sql, columns, num);
+}
+
+void BindWhereParameters(D_T1& form, const CXmlNode& list, QString& sql, WhereDefaults defaults) {
+    const CXmlNodes parameters = list.GetChildren();
+    for (int i = 0; i < parameters.GetCount(); ++i) {
+        const CXmlNode parameter = parameters.GetItem(i);
+        QWidget* window = nullptr;
+        // An unresolvable filter control reads as empty: its condition is dropped.
+        ResolveControl(form, parameter.GetAttribute("value"), window);
+        QString text = ReadControlText(window);
+        if (text.isEmpty() && defaults == WhereDefaults::Use)
+            text = parameter.GetAttribute("default");
+        ReplaceParameter(sql, i + 1, parameter, text);
+    }
+}
+
+bool BindValueParameters(D_T1& form, const CXmlNode& list, QString& sql) {
+    if (sql.isEmpty())
+        return true;
+    const CXmlNodes parameters = list.GetChildren();
+    for (int i = 0; i < parameters.GetCount(); ++i) {
+        const CXmlNode parameter = parameters.GetItem(i);
+        QString reference = parameter.GetAttribute("value");
+        if (reference.isEmpty())
+            reference = parameter.GetAttribute("wnd");
+        QWidget* window = nullptr;
+        if (!ResolveControl(form, reference, window))
+            return false;
+        ReplaceParameter(sql, i + 1, parameter, ControlText(window));
+    }
+    sql.replace(QLatin1String("{{deleted_uid_0}}"), form.DeletedUids);
+    sql = form.ExpandPlaceholders(sql);
+    return true;
+}
+
+CDbSession& CommandSession(D_T1& form, const CXmlNode& command) {
+    return command.GetAttributeInt("txt", 0) != 0 ? form.TextSession : form.Session;
+}
+
+int QueryAllValues(CDbSession& session, const QString& sql, QStringList& values) {
+    values.clear();
+    const int result = session.QueryList(sql, values);
+    if (result > 0 && values.isEmpty())
+        return 0;
+    return result;
+}
+
+bool BuildCommandSql(D_T1& form, const CXmlNode& command, RowColumns columns, QString& sql,
+                     WhereDefaults defaults) {
+    sql = command.GetAttribute("values");
+    const QString table = command.GetAttribute("table_id");
+    if (!table.isEmpty() && !BindTableRow(form, table, sql, columns))
+        return false;
+    BindWhereParameters(form, command.GetChild("para_info_where"), sql, defaults);
+    sql = form.ExpandPlaceholders(sql);
+    return true;
+}
+
+bool FillTargets(D_T1& form, const QString& targetIds, const QString& sql) {
+    if (targetIds.isEmpty())
+        return false;
+    const QStringList targets = targetIds.split(QLatin1Char(';'));
+    QStringList values;
+    if (QueryAllValues(form.Session, sql, values) > 0) {
+        if (values.size() != targets.size()) {
+            ShowAppMessage(kCountMismatch, kAppCaption);
+            return false;
+        }
+        for (qsizetype k = 0; k < targets.size(); ++k) {
+            QWidget* window = nullptr;
+            if (!ResolveControl(form, targets[k], window))
+                return false;
+            WriteControlValue(window, values[k]);
+        }
+        return true;
+    }
+    for (const QString& target : targets) {
+        QWidget* window = nullptr;
+        if (!ResolveControl(form, target, window))
+            return false;
+        SetWindowText(window, QString());
+    }
+    return true;
+}

@@ -1,0 +1,153 @@
+#include "commands/CommandTable.h"
+
+#include "form/CommandRegistry.h"
+
+#include <array>
+
+namespace {
+
+using enum CommandFamily;
+
+constexpr auto kCommands = std::to_array<CommandEntry>({
+    // The runner calls `jump` itself; it never reaches RunCommand.
+    {"jump", Flow, &Jump},
+
+    {"query_to_wnds", Query, nullptr},
+    {"query_to_list", Query, nullptr},
+    {"query_to_wnd", Query, nullptr},
+    {"query_to_head", Query, nullptr},
+    {"query_to_lists", Query, nullptr},
+    {"query_to_lists2", Query, nullptr},
+    {"select_info_table", Query, nullptr},
+    {"select_into", Query, nullptr},
+    {"query_to_main", Query, nullptr},
+    {"query_tree", Query, nullptr},
+    {"select_info_tree", Query, nullptr},
+    {"click_page", Query, nullptr},
+    {"query_to_table", Query, nullptr},
+    {"query_to_tree_head", Query, nullptr},
+
+    {"run_sql", Save, nullptr},
+    {"insert_head", Save, nullptr},
+    {"update_head", Save, nullptr},
+    {"insert_detail", Save, nullptr},
+    {"reset_detail", Save, nullptr},
+    {"check", Save, nullptr},
+    {"checkthis", Save, nullptr},
+
+    {"sum_table_col", Grid, nullptr},
+    {"lock_col", Grid, nullptr},
+    {"sum_cols", Grid, nullptr},
+    {"set_table_readonly", Grid, nullptr},
+    {"select_all", Grid, nullptr},
+    {"set_row_color", Grid, nullptr},
+    {"set_rows_colors", Grid, nullptr},
+    {"set_cell_color", Grid, nullptr},
+    {"set_cell_color2", Grid, nullptr},
+    {"set_cols_color", Grid, nullptr},
+    {"set_col_text", Grid, nullptr},
+    {"set_cols_text", Grid, nullptr},
+    {"set_cols_text2", Grid, nullptr},
+    {"set_cols_pinyin", Grid, nullptr},
+    {"addrow", Grid, nullptr},
+    {"delrow", Grid, nullptr},
+    {"uprow", Grid, nullptr},
+    {"downrow", Grid, nullptr},
+    {"get_daxie", Grid, nullptr},
+    {"return_selected", Grid, nullptr},
+    {"return_selected_node", Grid, nullptr},
+    {"del_cell_text", Grid, nullptr},
+    {"set_cell_text", Grid, nullptr},
+    {"copytable", Grid, nullptr},
+    {"copy_table", Grid, nullptr},
+    {"paste_table", Grid, nullptr},
+    {"copycontent", Grid, nullptr},
+    {"show_cols", Grid, nullptr},
+    {"select_item", Grid, nullptr},
+    {"get_id_from_tree", Grid, nullptr},
+    {"get_ids_from_tree", Grid, nullptr},
+    {"get_ids_from_list", Grid, nullptr},
+    {"get_name_from_tree", Grid, nullptr},
+
+    {"sendmessage", Window, nullptr},
+    {"show", Window, nullptr},
+    {"able", Window, nullptr},
+    {"menu", Window, nullptr},
+    {"set_wnds_color1", Window, nullptr},
+    {"set_wnds_color2", Window, nullptr},
+    {"close", Window, nullptr},
+    {"send_click", Window, nullptr},
+    {"set_btn_state", Window, nullptr},
+    {"get_btn_state", Window, nullptr},
+    {"show_dialog", Window, nullptr},
+    {"set_focus", Window, nullptr},
+    {"select_file", Window, nullptr},
+    {"cmd", Window, nullptr},
+    {"run_dll_method", Window, nullptr},
+    {"set_draw_method", Window, nullptr},
+    {"set_top", Window, nullptr},
+    {"set_notop", Window, nullptr},
+    {"mouse_event", Window, nullptr},
+    {"mouse_move", Window, nullptr},
+    {"left_down", Window, nullptr},
+    {"left_up", Window, nullptr},
+    {"left_click", Window, nullptr},
+    {"left_dclick", Window, nullptr},
+    {"right_down", Window, nullptr},
+    {"right_up", Window, nullptr},
+    {"right_click", Window, nullptr},
+    {"right_dclick", Window, nullptr},
+    {"key_down", Window, nullptr},
+    {"wait", Window, nullptr},
+    {"key_up", Window, nullptr},
+    {"key_click", Window, nullptr},
+    {"key_input", Window, nullptr},
+    {"key_input2", Window, nullptr},
+    {"get_value", Window, nullptr},
+    {"set_value", Window, nullptr},
+    {"get_pos", Window, nullptr},
+
+    {"query_to_print", Print, nullptr},
+    {"print_pos_get", Print, nullptr},
+    {"print_pos_setup", Print, nullptr},
+    {"print_setup", Print, nullptr},
+    {"print", Print, nullptr},
+    {"print_pre", Print, nullptr},
+
+    {"show_table", TreeList, nullptr},
+
+    {"show_report", Chart, nullptr},
+    {"show_report3", Chart, nullptr},
+    {"show_report31", Chart, nullptr},
+    {"show_report5", Chart, nullptr},
+    {"show_report6", Chart, nullptr},
+
+    {"UrlEncode", Web, nullptr},
+    {"UrlDecode", Web, nullptr},
+    {"open_url", Web, nullptr},
+    {"get_html", Web, nullptr},
+    {"post_html", Web, nullptr},
+    {"post2_html", Web, nullptr},
+    {"open_file", Web, nullptr},
+    {"show_pic", Web, nullptr},
+    {"get_html_node_text", Web, nullptr},
+    {"get_html_list", Web, nullptr},
+
+    {"export_excel", File, nullptr},
+    {"upload", File, nullptr},
+    {"download", File, nullptr},
+    {"upload_pic", File, nullptr},
+    {"download_pic", File, nullptr},
+});
+
+} // namespace
+
+std::span<const CommandEntry> CommandTable() {
+    return kCommands;
+}
+
+void RegisterCommandFamilies() {
+    for (const CommandEntry& entry : kCommands)
+        if (entry.handler)
+            RegisterCommand(QString::fromLatin1(entry.name), entry.handler);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The complete table of command names an action may use, each with the family that implements
+// it and its handler once that family exists. Dispatch goes through the table: a family plugs
+// in by putting its handler into its rows. Names are compared exactly; a name without a handler
+// is treated like an unknown command (ignored, succeeding).
+#include "form/XmlDocument.h"
+
+#include <span>
+
+class D_T1;
+
+using CommandFunction = bool (*)(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
+
+enum class CommandFamily {
+    Flow,     // steering the action runner
+    Query,    // reading into fields, lists, grids and trees
+    Save,     // writing records
+    Grid,     // grid and tree manipulation
+    Window,   // windows, input and the system
+    Print,    // printing
+    TreeList, // the tree-list
+    Chart,    // charts
+    Web,      // web pages
+    File,     // files and spreadsheets
+};
+
+struct CommandEntry {
+    const char* name;
+    CommandFamily family;
+    CommandFunction handler; // null until the family is built
+};
+
+// Every command name, grouped by family.
+std::span<const CommandEntry> CommandTable();
+
+// Puts every handler of the table into the form engine's command registry.
+void RegisterCommandFamilies();
+
+// --- Handlers, by family ---
+
+// Flow: moves the runner by the number its query gives (left in the form's jumpOffset).
+bool Jump(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
