@@ -455,6 +455,14 @@ QWidget* ZvControls::CreateGrid(const CXmlNode& element) {
     grid->SetDocumentId(element.GetAttributeInt("id", 0));
     grid->BuildColumns(element);
     grids_.append(grid);
+    // The grid decides which clicks reach the form (a click that opens a cell editor does not).
+    connect(grid, &CListCtrlEx::clicked, this, [this, grid](int, int) { Raise(grid, "CLICK"); });
+    connect(grid, &CListCtrlEx::doubleClicked, this,
+            [this, grid](int, int) { Raise(grid, "DCLICK"); });
+    connect(grid, &CListCtrlEx::rightClicked, this,
+            [this, grid](int, int) { RaiseDirect(grid, "RCLICK"); });
+    connect(grid, &CListCtrlEx::rowFocusedAndSelected, this,
+            [this, grid](int) { Raise(grid, "EN_CHANGE"); });
     return grid;
 }
 

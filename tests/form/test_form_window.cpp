@@ -445,4 +445,26 @@ TEST_F(FormWindow, ScrollModeGivesLineRanges) {
     EXPECT_EQ(vertical->maximum(), (1200 - form->height()) / 20);
 }
 
+TEST_F(FormWindow, GridEventsReachTheFormsActions) {
+    const QString definition =
+        QStringLiteral("<html version='1.0' id='0'><head title='物料' pos='0'/><body><dialog>"
+                       "<table id='3' pos='0,0,300,200'><ACTION>"
+                       "<CLICK log='2'><t_info text='单击'/></CLICK>"
+                       "<DCLICK log='2'><t_info text='双击'/></DCLICK>"
+                       "<RCLICK><t_count/></RCLICK>"
+                       "<EN_CHANGE log='2'><t_info text='换行'/></EN_CHANGE>"
+                       "</ACTION></table></dialog></body></html>");
+    D_T1* form = Open(definition, "11");
+    auto* grid = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(3 + 1024));
+    ASSERT_TRUE(grid);
+    Q_EMIT grid->clicked(0, 0);
+    Q_EMIT grid->doubleClicked(0, 0);
+    Q_EMIT grid->rowFocusedAndSelected(0);
+    Q_EMIT grid->rightClicked(0, 0);
+    EXPECT_EQ(messages_,
+              (QStringList{QStringLiteral("操作提示|单击"), QStringLiteral("操作提示|双击"),
+                           QStringLiteral("操作提示|换行")}));
+    EXPECT_EQ(initCount_, 1); // the right click ran its action directly, without a report
+}
+
 } // namespace
