@@ -682,18 +682,24 @@ bool CDbSession::CheckFieldNames(const QString& sql, const QStringList& fields) 
     return true;
 }
 
+// The base table a row is written to, and field names that may go into the statement.
+bool CDbSession::WritableShape(const QString& sql, const QStringList& fields, SelectShape& shape,
+                               QString& normalized) {
+    if (!ParseSelectShape(sql, shape, normalized)) {
+        resultCode_ = -1;
+        message_ = kDataMessage;
+        detail_ = sql + QStringLiteral("\n无法确定要写入记录的表\n");
+        return false;
+    }
+    return CheckFieldNames(sql, fields);
+}
+
 CDbSession::Outcome CDbSession::InsertRow(const QString& sql, const QStringList& fields,
                                           const QList<QVariant>& values) {
     // The row does not exist yet: add it to the statement's base table.
     SelectShape shape;
     QString normalized;
-    if (!ParseSelectShape(sql, shape, normalized)) {
-        resultCode_ = -1;
-        message_ = kDataMessage;
-        detail_ = sql + QStringLiteral("\n无法确定要添加记录的表\n");
-        return Outcome::Failed;
-    }
-    if (!CheckFieldNames(sql, fields))
+    if (!WritableShape(sql, fields, shape, normalized))
         return Outcome::Failed;
     QStringList marks;
     for (int i = 0; i < fields.size(); ++i)
@@ -720,13 +726,7 @@ CDbSession::Outcome CDbSession::UpdateFirstRow(const QString& sql, const QString
                                                const QList<QVariant>& values) {
     SelectShape shape;
     QString normalized;
-    if (!ParseSelectShape(sql, shape, normalized)) {
-        resultCode_ = -1;
-        message_ = kDataMessage;
-        detail_ = sql + QStringLiteral("\n无法确定要修改记录的表\n");
-        return Outcome::Failed;
-    }
-    if (!CheckFieldNames(sql, fields))
+    if (!WritableShape(sql, fields, shape, normalized))
         return Outcome::Failed;
     QStringList assignments;
     for (const QString& field : fields)

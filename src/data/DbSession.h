@@ -16,6 +16,7 @@
 class QComboBox;
 class QSqlError;
 class QSqlQuery;
+struct SelectShape;
 
 // A fully fetched, client-side result: what a static cursor would give.
 class CRecordset {
@@ -120,6 +121,8 @@ private:
     bool RunScript(const QString& sql, bool stopAtFailure);
     bool CheckCounts(const QStringList& fields, int valueCount);
     bool CheckFieldNames(const QString& sql, const QStringList& fields);
+    bool WritableShape(const QString& sql, const QStringList& fields, SelectShape& shape,
+                       QString& normalized);
     bool ColumnIndexes(const CRecordset& rs, const QString& sql, const QStringList& names,
                        QList<int>& indexes);
     bool UpdateFirstRowWithLockWait(const QString& sql, const QStringList& fields,

@@ -118,21 +118,6 @@ void AlignLineAxis(Alignment alignment, int& start, int& end, int client) {
     }
 }
 
-Qt::PenStyle DashStyle(int style) {
-    switch (style) {
-    case 1:
-        return Qt::DashLine;
-    case 2:
-        return Qt::DotLine;
-    case 3:
-        return Qt::DashDotLine;
-    case 4:
-        return Qt::DashDotDotLine;
-    default:
-        return Qt::SolidLine;
-    }
-}
-
 void DrawPicture(QPainter& painter, const Item& item, QSize client, const QString& exeFolder) {
     if (item.text.isEmpty() || item.text.startsWith(QLatin1String("http")))
         return;
@@ -221,7 +206,7 @@ void DrawItem(QPainter& painter, const Item& item, QSize client, const QString& 
     } else if (type == QLatin1String("line")) {
         DrawLine(painter, item, client);
     } else if (type == QLatin1String("rect")) {
-        painter.setPen(item.Pen(DashStyle(item.style)));
+        painter.setPen(item.Pen(BackgroundDashStyle(item.style)));
         painter.drawRect(item.Rect());
     } else if (type == QLatin1String("rect1")) {
         painter.fillRect(item.Rect(), item.color);
@@ -261,4 +246,19 @@ void DrawFormBackground(QPainter& painter, const ZUDad::CXmlNode& head, QSize cl
     for (int i = 0; i < items.GetCount(); ++i)
         DrawItem(painter, ReadItem(items.GetItem(i)), client, exeFolder);
     painter.restore();
+}
+
+Qt::PenStyle BackgroundDashStyle(int style) {
+    switch (style) {
+    case 1:
+        return Qt::DashLine;
+    case 2:
+        return Qt::DotLine;
+    case 3:
+        return Qt::DashDotLine;
+    case 4:
+        return Qt::DashDotDotLine;
+    default:
+        return Qt::SolidLine;
+    }
 }

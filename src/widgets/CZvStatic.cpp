@@ -1,5 +1,7 @@
 #include "widgets/CZvStatic.h"
 
+#include "form/FormBackground.h"
+
 #include "app/MainApp.h"
 #include "platform/StyleBits.h"
 
@@ -39,21 +41,6 @@ QRect PlaceRect(const LabelItem& item, const QRect& area) {
 QRect AsWritten(const LabelItem& item, const QRect& area) {
     return QRect(area.topLeft() + QPoint(item.pos.left, item.pos.top),
                  QSize(item.pos.Width(), item.pos.Height()));
-}
-
-Qt::PenStyle DashStyle(int style) {
-    switch (style) {
-    case 1:
-        return Qt::DashLine;
-    case 2:
-        return Qt::DotLine;
-    case 3:
-        return Qt::DashDotLine;
-    case 4:
-        return Qt::DashDotDotLine;
-    default:
-        return Qt::SolidLine;
-    }
 }
 
 // The platform's binary raster modes that have a counterpart here; the others draw plainly.
@@ -127,7 +114,7 @@ void DrawLabelItem(QPainter& painter, const LabelItem& item, const QRect& area) 
         }
     } else if (type == QLatin1String("rect")) {
         QPen dashed = pen;
-        dashed.setStyle(DashStyle(item.style));
+        dashed.setStyle(BackgroundDashStyle(item.style));
         painter.setPen(dashed);
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(AsWritten(item, area));
