@@ -1,5 +1,7 @@
 #include "commands/CommandTable.h"
 
+#include "commands/QueryCommands.h"
+
 #include "form/CommandRegistry.h"
 
 #include <array>
@@ -12,20 +14,20 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     // The runner calls `jump` itself; it never reaches RunCommand.
     {"jump", Flow, &Jump},
 
-    {"query_to_wnds", Query, nullptr},
-    {"query_to_list", Query, nullptr},
-    {"query_to_wnd", Query, nullptr},
-    {"query_to_head", Query, nullptr},
-    {"query_to_lists", Query, nullptr},
-    {"query_to_lists2", Query, nullptr},
-    {"select_info_table", Query, nullptr},
-    {"select_into", Query, nullptr},
-    {"query_to_main", Query, nullptr},
-    {"query_tree", Query, nullptr},
-    {"select_info_tree", Query, nullptr},
-    {"click_page", Query, nullptr},
-    {"query_to_table", Query, nullptr},
-    {"query_to_tree_head", Query, nullptr},
+    {"query_to_wnds", Query, &QueryToWnds},
+    {"query_to_list", Query, &QueryToList},
+    {"query_to_wnd", Query, &QueryToWnd},
+    {"query_to_head", Query, &QueryToHead},
+    {"query_to_lists", Query, &QueryToLists},
+    {"query_to_lists2", Query, &QueryToLists2},
+    {"select_info_table", Query, &SelectInfoTable},
+    {"select_into", Query, &SelectInto},
+    {"query_to_main", Query, &QueryToMain},
+    {"query_tree", Query, &QueryTree},
+    {"select_info_tree", Query, &SelectInfoTree},
+    {"click_page", Query, &ClickPage},
+    {"query_to_table", Query, &QueryToTable},
+    {"query_to_tree_head", Query, &QueryToTreeHead},
 
     {"run_sql", Save, nullptr},
     {"insert_head", Save, nullptr},

@@ -1,0 +1,712 @@
+// The "read" half of every business form: a search button fills the paged grid, a row click
+// shows the record in the fields, drop-down lists and headers are filled from lookups.
+#include "commands/QueryCommands.h"
+
+#include "app/AppMessage.h"
+#include "app/MainApp.h"
+#include "commands/CommandSupport.h"
+#include "commands/TreeFill.h"
+#include "data/DbSession.h"
+#include "form/D_T1.h"
+#include "form/ValueGrammars.h"
+#include "form/ZvControls.h"
+#include "widgets/CListCtrlEx.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QScrollBar>
+
+using ZUDad::CXmlNode;
+using ZUDad::CXmlNodes;
+
+namespace {
+
+const QString kCountMismatch = QStringLiteral("参数和值数量不匹配!");
+const QString kAppCaption = QStringLiteral("Vemo");
+const QString kBadParameter = QStringLiteral("参数错误");
+const QString kNoTable = QStringLiteral("未指定表格id");
+const QString kSlotRange = QStringLiteral("超出可设置全局变量范围！");
+// A row of this text separates the lists of one query_to_lists2 result.
+const QString kGroupMarker = QStringLiteral("-|-||-|-");
+
+QStringList SplitList(const QString& text) {
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char(';'));
+}
+
+QString Placeholder(int i) {
+    return QStringLiteral("{{p%1}}").arg(i);
+}
+
+QWidget* ControlById(D_T1& form, int id) {
+    return form.ControlByWindowId(id + ZvControls::kWindowIdBase);
+}
+
+// A target of query_to_wnds and its kind ("checked" for a check box written as 0 / not 0).
+struct Target {
+    QString reference;
+    QString kind;
+};
+
+// With a `para_in_out` child and no `target_ids`, the columns and the targets come from its
+// children; otherwise the targets are `target_ids` without kinds.
+QList<Target> ApplyParaInOut(const CXmlNode& command, const QString& targetIds, QString& sql) {
+    QList<Target> targets;
+    const CXmlNode inOut = command.GetChild("para_in_out");
+    if (!inOut.IsEmpty() && targetIds.isEmpty()) {
+        QStringList columns;
+        const CXmlNodes children = inOut.GetChildren();
+        for (int i = 0; i < children.GetCount(); ++i) {
+            const CXmlNode child = children.GetItem(i);
+            columns.append(child.GetAttribute("in"));
+            targets.append({child.GetAttribute("out"), child.GetAttribute("type")});
+        }
+        sql.replace(QLatin1String("{{para_in}}"), columns.join(QLatin1Char(',')));
+        return targets;
+    }
+    for (const QString& reference : SplitList(targetIds))
+        targets.append({reference, QString()});
+    return targets;
+}
+
+bool ClearTargets(D_T1& form, const QList<Target>& targets) {
+    for (const Target& target : targets) {
+        QWidget* window = nullptr;
+        if (!ResolveControl(form, target.reference, window))
+            return false;
+        SetWindowText(window, QString());
+    }
+    return true;
+}
+
+void ReplaceItems(QWidget* window, const QStringList& items) {
+    auto* list = qobject_cast<QComboBox*>(window);
+    if (!list)
+        return;
+    list->clear();
+    list->addItems(items);
+    list->setCurrentIndex(0);
+}
+
+// `para_info` when present, else `para_info_where`.
+CXmlNode ListParameters(const CXmlNode& command) {
+    const CXmlNode info = command.GetChild("para_info");
+    return info.IsEmpty() ? command.GetChild("para_info_where") : info;
+}
+
+bool QueryListValues(D_T1& form, const CXmlNode& command, CDbSession& session,
+                     QStringList& values) {
+    QString sql = command.GetAttribute("values");
+    BindWhereParameters(form, ListParameters(command), sql);
+    sql = form.ExpandPlaceholders(sql);
+    return QueryAllValues(session, sql, values) > 0;
+}
+
+// "{{p i}}" of `sql` becomes the escaped text of the control whose id is the i-th child's value.
+void BindControlIds(D_T1& form, const CXmlNode& list, QString& sql) {
+    const CXmlNodes children = list.GetChildren();
+    for (int i = 0; i < children.GetCount(); ++i) {
+        const int id = children.GetItem(i).GetAttributeInt("value", 0);
+        sql.replace(Placeholder(i + 1), EscapeQuotes(ReadControlText(ControlById(form, id))));
+    }
+}
+
+// Appends the rows of a flat result to a grid as new, unsaved rows: the k-th `para_out` child
+// names the column of field k. Column 0 is then renumbered from the first appended row on.
+void AppendResultRows(CListCtrlEx& grid, const CXmlNode& paraOut, const QStringList& values) {
+    QList<int> columns;
+    const CXmlNodes children = paraOut.GetChildren();
+    for (int i = 0; i < children.GetCount(); ++i)
+        columns.append(children.GetItem(i).GetAttributeInt("value", 0));
+    if (columns.isEmpty())
+        return;
+    const int first = grid.RowCount();
+    const int width = grid.ColumnCount();
+    grid.BeginFill();
+    for (qsizetype start = 0; start + columns.size() <= values.size(); start += columns.size()) {
+        const QString rowNumber = QString::number(grid.RowCount() + 1);
+        QStringList cells(width);
+        for (qsizetype k = 0; k < columns.size(); ++k) {
+            const int column = columns[k];
+            if (column < 0 || column >= width)
+                continue;
+            const QString& field = values[start + k];
+            cells[column] = field == QLatin1String("{{row_num}}") ? rowNumber : field;
+        }
+        grid.AppendRow(cells, QStringLiteral("0"), 1);
+    }
+    grid.EndFill();
+    for (int row = first; row < grid.RowCount(); ++row)
+        grid.SetCellText(row, 0, QString::number(row + 1));
+}
+
+// Keeps the grid where the user left it across a refill.
+class ScrollKeeper {
+public:
+    explicit ScrollKeeper(CListCtrlEx& grid)
+        : grid_(grid), position_(grid.verticalScrollBar()->value()) {}
+    void Restore() { grid_.verticalScrollBar()->setValue(position_); }
+
+private:
+    CListCtrlEx& grid_;
+    int position_;
+};
+
+// Painting and model notifications stay off while a grid is refilled.
+class FillScope {
+public:
+    explicit FillScope(CListCtrlEx& grid) : grid_(grid), updates_(grid.updatesEnabled()) {
+        grid_.setUpdatesEnabled(false);
+        grid_.BeginFill();
+    }
+    ~FillScope() {
+        grid_.EndFill();
+        grid_.setUpdatesEnabled(updates_);
+    }
+    FillScope(const FillScope&) = delete;
+    FillScope& operator=(const FillScope&) = delete;
+
+private:
+    CListCtrlEx& grid_;
+    bool updates_;
+};
+
+// A " AND col LIKE '%{{self}}%'" filter is turned into a case-insensitive InStr for the
+// databases whose LIKE does not match the way users expect.
+QString RewriteLike(const QString& fragment) {
+    const qsizetype andAt = fragment.indexOf(QLatin1String("AND "));
+    if (!fragment.contains(QLatin1String(" LIKE ")) || andAt < 0 || andAt >= 3)
+        return fragment;
+    const qsizetype start = andAt + 4;
+    const qsizetype end = fragment.indexOf(QLatin1Char(' '), start);
+    const QString column = fragment.mid(start, end < 0 ? -1 : end - start);
+    return QStringLiteral(" AND InStr(1,LCase(%1),LCase('{{self}}'),0)<>0").arg(column);
+}
+
+void BindSearchFilters(D_T1& form, const CXmlNode& parameters, bool whereList, QString& select,
+                       QString& where) {
+    const bool rewrite = CMainApp::Instance().likeRewrite;
+    const CXmlNodes children = parameters.GetChildren();
+    for (int i = 0; i < children.GetCount(); ++i) {
+        const CXmlNode child = children.GetItem(i);
+        const QString text = ReadControlText(ControlById(form, child.GetAttributeInt("value", 0)));
+        const QString placeholder = Placeholder(i + 1);
+        QString replacement;
+        if (!whereList) {
+            replacement = EscapeQuotes(text);
+        } else if (!text.isEmpty()) {
+            replacement = child.GetAttribute("where");
+            replacement.replace(QLatin1String("{{SELF}}"), QLatin1String("{{self}}"));
+            if (rewrite)
+                replacement = RewriteLike(replacement);
+            replacement.replace(QLatin1String("{{self}}"), EscapeQuotes(text));
+        }
+        where.replace(placeholder, replacement);
+        select.replace(placeholder, replacement);
+    }
+    select = form.ExpandPlaceholders(select);
+    where = form.ExpandPlaceholders(where);
+}
+
+void SetButtonEnabled(D_T1& form, const QString& id, bool on) {
+    if (id.isEmpty())
+        return;
+    if (QWidget* button = ControlById(form, ParseIntegerText(id)); button && button != &form)
+        button->setEnabled(on);
+}
+
+void ShowPageState(D_T1& form, const CXmlNode& p, int pageSize, int total) {
+    if (const int info = p.GetAttributeInt("result_info_id", 0); info > 0)
+        SetWindowText(ControlById(form, info),
+                      QStringLiteral("当前 %1/%2 页 每页 %3 条记录 合计 %4 条记录")
+                          .arg(form.PageNo)
+                          .arg(form.PageCount)
+                          .arg(pageSize)
+                          .arg(total));
+    const QStringList buttons = SplitList(p.GetAttribute("page_buttons"));
+    if (buttons.size() < 4)
+        return;
+    const bool onePage = pageSize >= total;
+    const bool back = !onePage && form.PageNo >= 2;
+    const bool forward = !onePage && form.PageNo < form.PageCount;
+    SetButtonEnabled(form, buttons[0], back);
+    SetButtonEnabled(form, buttons[1], back);
+    SetButtonEnabled(form, buttons[2], forward);
+    SetButtonEnabled(form, buttons[3], forward);
+}
+
+void FillSearchResult(D_T1& form, CListCtrlEx& grid, const CXmlNode& p, const QStringList& names,
+                      const QStringList& values) {
+    const bool keyed = grid.KeyColumn();
+    const bool rowNumbers = p.GetAttributeBool("is_rowid", false);
+    const qsizetype fields = names.size();
+    const qsizetype shown = keyed ? fields - 1 : fields;
+    FillScope fill(grid);
+    if (p.GetAttributeBool("reset_head", false)) {
+        grid.DeleteAllRowsAndColumns();
+        // The row-number column has no field of its own.
+        if (rowNumbers)
+            grid.InsertColumn(0, QString(), 2, 50);
+        for (qsizetype i = keyed ? 1 : 0; i < fields; ++i)
+            grid.InsertColumn(grid.ColumnCount(), names[i], 2, 50);
+    }
+    if (fields <= 0 || shown < 0) {
+        if (keyed)
+            form.loadedKeys.clear();
+        return;
+    }
+    QStringList keys;
+    QStringList cells;
+    const qsizetype rows = values.size() / fields;
+    const qsizetype width = shown + (rowNumbers ? 1 : 0);
+    cells.reserve(rows * width);
+    for (qsizetype row = 0; row < rows; ++row) {
+        const qsizetype start = row * fields;
+        if (keyed)
+            keys.append(values[start]);
+        if (rowNumbers)
+            cells.append(QString::number(row + 1));
+        for (qsizetype f = keyed ? 1 : 0; f < fields; ++f)
+            cells.append(values[start + f]);
+    }
+    if (width > 0)
+        grid.AppendRows(cells, int(width), keys, 0);
+    else
+        for (const QString& key : keys)
+            grid.AppendRow({}, key, 0);
+    if (keyed)
+        form.loadedKeys = keys.join(QLatin1Char(','));
+    else
+        form.loadedKeys.clear();
+}
+
+// The grid is filled from a control's text: cells separated by `where`, `counts_in_page` cells
+// per row (the key included when the grid takes keys).
+bool FillFromText(D_T1& form, CListCtrlEx& grid, const CXmlNode& p) {
+    QWidget* source = nullptr;
+    if (!ResolveControl(form, p.GetAttribute("select"), source))
+        return false;
+    const QString separator = p.GetAttribute("where");
+    const int perRow = p.GetAttributeInt("counts_in_page", 0);
+    if (separator.isEmpty() || perRow < 1)
+        return false;
+    QString text = ReadControlText(source);
+    if (const QString drop = p.GetAttribute("reset_head"); !drop.isEmpty())
+        text.remove(drop);
+    for (const QString& piece : p.GetAttribute("result_info_id").split(QLatin1Char('|')))
+        if (!piece.isEmpty())
+            text.replace(piece, separator);
+    QString removals = p.GetAttribute("page_buttons");
+    removals.replace(QLatin1String("{{;}}"), QLatin1String("{{}}"));
+    for (const QString& piece : removals.split(QLatin1Char(';'))) {
+        if (piece == QLatin1String("{{}}"))
+            text.remove(QLatin1Char(';'));
+        else if (!piece.isEmpty())
+            text.remove(piece);
+    }
+    if (const QString order = p.GetAttribute("order"); !order.isEmpty())
+        text.replace(order, separator);
+
+    QStringList cells = text.split(separator);
+    if (perRow > 1 && cells.size() % perRow == 1)
+        cells.removeLast();
+
+    const bool keyed = grid.KeyColumn();
+    QStringList keys;
+    {
+        FillScope fill(grid);
+        qsizetype next = 0;
+        while (next < cells.size()) {
+            QString key;
+            if (keyed)
+                key = cells[next++];
+            const qsizetype count = keyed ? perRow - 1 : perRow;
+            const QStringList row = cells.mid(next, count);
+            next += count;
+            grid.AppendRow(row, key, 0);
+            if (keyed)
+                keys.append(key);
+        }
+    }
+    form.loadedKeys = keys.join(QLatin1Char(','));
+    return true;
+}
+
+bool SlotInRange(int slot) {
+    if (slot >= 0 && slot <= 9)
+        return true;
+    ShowAppMessage(kSlotRange, kAppCaption);
+    return false;
+}
+
+TreeFillTarget* AsTree(QWidget* window) {
+    return dynamic_cast<TreeFillTarget*>(window);
+}
+
+} // namespace
+
+bool QueryToWnds(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    QString sql = command.GetAttribute("values");
+    const QString table = command.GetAttribute("table_id");
+    if (!table.isEmpty() &&
+        !BindTableRow(form, table, sql, RowColumns::FromOne, command.GetAttributeInt("num", 0)))
+        return false;
+    BindWhereParameters(form, command.GetChild("para_info_where"), sql, WhereDefaults::Use);
+    sql = form.ExpandPlaceholders(sql);
+    const QList<Target> targets = ApplyParaInOut(command, command.GetAttribute("target_ids"), sql);
+    sql = form.ExpandPlaceholders(sql);
+    QStringList values;
+    if (QueryAllValues(CommandSession(form, command), sql, values) <= 0)
+        return ClearTargets(form, targets);
+    if (values.size() != targets.size()) {
+        ShowAppMessage(kCountMismatch, kAppCaption);
+        return false;
+    }
+    for (qsizetype k = 0; k < targets.size(); ++k) {
+        QWidget* window = nullptr;
+        if (!ResolveControl(form, targets[k].reference, window))
+            return false;
+        if (targets[k].kind == QLatin1String("checked")) {
+            if (auto* box = qobject_cast<QAbstractButton*>(window))
+                box->setChecked(values[k] != QLatin1String("0"));
+        } else {
+            WriteControlValue(window, values[k]);
+        }
+    }
+    return true;
+}
+
+bool QueryToWnd(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    QString sql;
+    if (!BuildCommandSql(form, command, RowColumns::FromZero, sql))
+        return false;
+    const QString target = command.GetAttribute("target_ids");
+    if (target.isEmpty()) {
+        form.ErrorText = kBadParameter;
+        return false;
+    }
+    sql = form.ExpandPlaceholders(sql);
+    QStringList values;
+    const bool found = QueryAllValues(CommandSession(form, command), sql, values) > 0;
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, target, window))
+        return false;
+    SetWindowText(window, found ? values.join(QLatin1Char(',')) : QString());
+    return true;
+}
+
+bool QueryToList(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    QStringList values;
+    const QString target = command.GetAttribute("target_ids");
+    if (!QueryListValues(form, command, CommandSession(form, command), values) || target.isEmpty())
+        return true;
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, target, window))
+        return false;
+    ReplaceItems(window, values);
+    return true;
+}
+
+bool QueryToLists(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    QStringList values;
+    if (!QueryListValues(form, command, form.Session, values))
+        return true;
+    for (const QString& target : SplitList(command.GetAttribute("target_ids"))) {
+        QWidget* window = nullptr;
+        if (ResolveControl(form, target, window))
+            ReplaceItems(window, values);
+    }
+    form.ErrorText.clear(); // a skipped target is not an error
+    return true;
+}
+
+bool QueryToLists2(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    QStringList values;
+    if (!QueryListValues(form, command, form.Session, values))
+        return true;
+    QList<QStringList> groups(1);
+    for (const QString& value : values) {
+        if (value == kGroupMarker)
+            groups.append(QStringList());
+        else
+            groups.last().append(value);
+    }
+    const QStringList targets = SplitList(command.GetAttribute("target_ids"));
+    for (qsizetype k = 0; k < targets.size() && k < groups.size(); ++k) {
+        QWidget* window = nullptr;
+        if (ResolveControl(form, targets[k], window))
+            ReplaceItems(window, groups[k]);
+    }
+    form.ErrorText.clear();
+    return true;
+}
+
+bool QueryToHead(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    const QString table = command.GetAttribute("table_id");
+    if (table.isEmpty()) {
+        form.ErrorText = kNoTable;
+        return false;
+    }
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, table, window))
+        return false;
+    QString sql = command.GetAttribute("values");
+    BindWhereParameters(form, command.GetChild("para_info_where"), sql);
+    sql = form.ExpandPlaceholders(sql);
+    const QString targetIds = command.GetAttribute("target_ids");
+    const QList<Target> targets = ApplyParaInOut(command, targetIds, sql);
+    sql = form.ExpandPlaceholders(sql);
+    QStringList values;
+    if (QueryAllValues(CommandSession(form, command), sql, values) <= 0)
+        return true;
+    if (values.size() != targets.size()) {
+        ShowAppMessage(kCountMismatch, kAppCaption);
+        return false;
+    }
+    auto* grid = qobject_cast<CListCtrlEx*>(window);
+    if (!grid)
+        return true;
+    GridModel* model = grid->Model();
+    for (qsizetype k = 0; k < targets.size(); ++k) {
+        const int column = ParseIntegerText(targets[k].reference);
+        if (ColumnInfo* info = model->Column(column)) {
+            info->title = values[k];
+            Q_EMIT model->headerDataChanged(Qt::Horizontal, column, column);
+        }
+    }
+    return true;
+}
+
+bool QueryToMain(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    QString sql = command.GetAttribute("values");
+    const QString table = command.GetAttribute("table_id");
+    if (!table.isEmpty() && !BindTableRow(form, table, sql, RowColumns::UidOnly))
+        return false;
+    BindWhereParameters(form, command.GetChild("para_info_where"), sql);
+    sql = form.ExpandPlaceholders(sql);
+    const QList<Target> targets = ApplyParaInOut(command, command.GetAttribute("target_ids"), sql);
+    sql = form.ExpandPlaceholders(sql);
+    QStringList values;
+    const bool found = QueryAllValues(CommandSession(form, command), sql, values) > 0;
+    if (found && values.size() != targets.size()) {
+        ShowAppMessage(kCountMismatch, kAppCaption);
+        return false;
+    }
+    auto& globals = CMainApp::Instance().globals;
+    for (qsizetype k = 0; k < targets.size(); ++k) {
+        const int slot = ParseIntegerText(targets[k].reference);
+        if (!SlotInRange(slot))
+            return false;
+        globals[size_t(slot)] = found ? values[k] : QString();
+    }
+    return true;
+}
+
+bool QueryTree(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    QString sql = command.GetAttribute("values");
+    const QString table = command.GetAttribute("table_id");
+    if (!table.isEmpty()) {
+        QWidget* window = nullptr;
+        if (!ResolveControl(form, table, window))
+            return false;
+        TreeFillTarget* tree = AsTree(window);
+        QString key;
+        QStringList tips;
+        if (!tree || !tree->SelectedNode(key, tips))
+            return false;
+        sql.replace(QLatin1String("{{id?uid}}"), key);
+        for (int i = 0; i < 3; ++i)
+            sql.replace(QStringLiteral("{{id?tip%1}}").arg(i + 1), tips.value(i));
+    }
+    BindWhereParameters(form, command.GetChild("para_info_where"), sql);
+    sql = form.ExpandPlaceholders(sql);
+    return FillTargets(form, command.GetAttribute("target_ids"), sql);
+}
+
+bool QueryToTreeHead(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    const QString table = command.GetAttribute("table_id");
+    if (table.isEmpty()) {
+        form.ErrorText = kNoTable;
+        return false;
+    }
+    QString sql = command.GetAttribute("values");
+    BindWhereParameters(form, command.GetChild("para_info_where"), sql);
+    sql = form.ExpandPlaceholders(sql);
+    QStringList values;
+    QueryAllValues(form.Session, sql, values);
+    if (TreeFillTarget* tree = AsTree(ControlById(form, ParseIntegerText(table))))
+        tree->RebuildHeader(values);
+    return true;
+}
+
+bool QueryToTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    const CXmlNode info = command.GetChild("para_info");
+    QString sql = info.GetAttribute("select");
+    BindControlIds(form, info.GetChild("para_in"), sql);
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, info.GetAttribute("to_table_id"), window))
+        return false;
+    auto* grid = qobject_cast<CListCtrlEx*>(window);
+    if (!grid)
+        return false;
+    sql = form.ExpandPlaceholders(sql);
+    QStringList values;
+    if (QueryAllValues(form.Session, sql, values) > 0)
+        AppendResultRows(*grid, info.GetChild("para_out"), values);
+    return true;
+}
+
+bool SelectInto(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    const CXmlNode info = command.GetChild("para_info");
+    const auto* source =
+        qobject_cast<CListCtrlEx*>(ControlById(form, info.GetAttributeInt("from_table_id", 0)));
+    if (!source)
+        return false;
+    const int whichRow = info.GetAttributeInt("which_row", -1);
+    int row = whichRow;
+    if (row < 0 || row >= source->RowCount()) {
+        const QList<int> selected = source->SelectedRows();
+        if (selected.isEmpty())
+            return false;
+        row = selected.first();
+    }
+    QString sql = info.GetAttribute("select");
+    BindControlIds(form, info.GetChild("para_in"), sql);
+    const CXmlNode paraOut = info.GetChild("para_out");
+    const CXmlNodes outs = paraOut.GetChildren();
+    for (int k = 0; k < outs.GetCount(); ++k) {
+        const int column = outs.GetItem(k).GetAttributeInt("value", 0);
+        sql.replace(QStringLiteral("{{c%1}}").arg(k + 1),
+                    EscapeQuotes(source->CellText(row, column)));
+    }
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, info.GetAttribute("to_table_id"), window))
+        return false;
+    auto* target = qobject_cast<CListCtrlEx*>(window);
+    if (!target)
+        return false;
+    sql = form.ExpandPlaceholders(sql);
+    QStringList values;
+    if (QueryAllValues(CommandSession(form, command), sql, values) > 0)
+        AppendResultRows(*target, paraOut, values);
+    return true;
+}
+
+bool SelectInfoTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    form.gridRollback.clear();
+    form.DeletedUids.clear();
+    if (form.PageResetAllowed) {
+        form.PageNo = 1;
+        form.PageCount = 0;
+    }
+    CXmlNode p = command.GetChild("para_info_where");
+    const bool whereList = !p.IsEmpty();
+    if (!whereList)
+        p = command.GetChild("para_info");
+
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, p.GetAttribute("table_id"), window))
+        return false;
+    auto* grid = qobject_cast<CListCtrlEx*>(window);
+    if (!grid)
+        return false;
+    ScrollKeeper scroll(*grid);
+    grid->SetKeyColumn(p.GetAttributeBool("contain_head", false));
+    grid->DeleteAllRows();
+
+    QString select = p.GetAttribute("select");
+    if (!select.isEmpty() && !select.contains(QLatin1Char(' '))) {
+        if (!FillFromText(form, *grid, p))
+            return false;
+        scroll.Restore();
+        return true;
+    }
+    QString where = p.GetAttribute("where");
+    const QString order = p.GetAttribute("order");
+    BindSearchFilters(form, p, whereList, select, where);
+
+    CDbSession& session = form.Session;
+    QStringList names;
+    QStringList values;
+    const int pageSize = p.GetAttributeInt("counts_in_page", 0);
+    // No rows is an empty result, not a failure: the session then carries no message.
+    bool ok = false;
+    if (pageSize < 1) {
+        ok = session.QueryWithNames(select + where + order, names, values) ||
+             session.Message().isEmpty();
+    } else {
+        if (!where.isEmpty())
+            where.prepend(QLatin1String(" WHERE "));
+        int total = 0;
+        ok = session.QueryPage(select, where, pageSize, form.PageNo, order, names, values, total,
+                               form.PageCount) ||
+             session.Message().isEmpty();
+        if (ok)
+            ShowPageState(form, p, pageSize, total);
+    }
+    if (!ok) {
+        form.ErrorText = session.Message();
+        form.DetailText = session.Detail();
+        return false;
+    }
+    FillSearchResult(form, *grid, p, names, values);
+    scroll.Restore();
+    return true;
+}
+
+bool ClickPage(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    const CXmlNode info = command.GetChild("para_info");
+    switch (info.GetAttributeInt("page", 0)) {
+    case 1:
+        form.PageNo = 1;
+        break;
+    case 2:
+        --form.PageNo;
+        break;
+    case 3:
+        ++form.PageNo;
+        break;
+    case 4:
+        form.PageNo = form.PageCount;
+        break;
+    default:
+        break;
+    }
+    const int buttonId = info.GetAttributeInt("button_id", 0);
+    form.PageResetAllowed = false;
+    // The search re-runs on the changed page; a disabled search button runs nothing.
+    if (QWidget* button = ControlById(form, buttonId); button && button->isEnabled())
+        form.RunAction(buttonId + ZvControls::kWindowIdBase, QStringLiteral("CLICK"));
+    form.PageResetAllowed = true;
+    return true;
+}
+
+bool SelectInfoTree(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+    const CXmlNode p = command.GetChild("para_info_where");
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, p.GetAttribute("tree_id"), window))
+        return false;
+    TreeFillTarget* tree = AsTree(window);
+    if (!tree)
+        return false;
+    tree->ClearTree();
+    QString select = p.GetAttribute("select");
+    BindWhereParameters(form, p, select);
+    select = form.ExpandPlaceholders(select);
+    CDbSession& session = form.Session;
+    QStringList names;
+    QStringList values;
+    if (!session.QueryWithNames(select, names, values) && !session.Message().isEmpty()) {
+        form.ErrorText = session.Message();
+        form.DetailText = session.Detail();
+        return false;
+    }
+    QString checked;
+    if (const QString checkSql = form.ExpandPlaceholders(p.GetAttribute("check_sql"));
+        !checkSql.isEmpty()) {
+        QStringList keys;
+        if (QueryAllValues(session, checkSql, keys) > 0)
+            checked = QLatin1Char(',') + keys.join(QLatin1Char(',')) + QLatin1Char(',');
+    }
+    tree->FillTree(names, values, checked);
+    return true;
+}

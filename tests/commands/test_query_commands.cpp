@@ -1,0 +1,428 @@
+// The query commands through real forms on a real SQLite account set: the paged search and its
+// page buttons, its text mode, showing a record in fields, filling grids, lists, headers and the
+// process-wide values.
+#include "app/AppMessage.h"
+#include "app/Login.h"
+#include "app/MainApp.h"
+#include "commands/CommandTable.h"
+#include "data/CfgFile.h"
+#include "data/CfgScramble.h"
+#include "form/ControlValues.h"
+#include "form/D_T1.h"
+#include "form/ZvControls.h"
+#include "support/TestAccountSet.h"
+#include "widgets/CListCtrlEx.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A search form: filter box 2, search button 10, page text 11, page buttons 12..15 and grid 9.
+const char* kSearchForm = R"xml(<html version='1.0' id='0'>
+<head title='物料' pos='0,0,700,500'/>
+<body><dialog>
+  <textbox id='2' pos='10,10,200,30'/>
+  <textbox id='3' pos='210,10,400,30'/>
+  <textbox id='4' pos='410,10,600,30'/>
+  <textbox id='5' pos='10,40,200,60'/>
+  <droplist id='6' pos='210,40,400,60'/>
+  <droplist id='7' pos='410,40,600,60'/>
+  <button id='10' value='查询' pos='10,70,90,95'>
+    <ACTION><CLICK><select_info_table><para_info_where
+        select='SELECT uid_0,name_0,code_0 FROM c_material' where='1=1{{p1}}' order='uid_0 ASC'
+        contain_head='1' is_rowid='1' counts_in_page='10' table_id='9' result_info_id='11'
+        page_buttons='12;13;14;15'>
+      <f value='2' where=" AND name_0 LIKE '%{{self}}%'"/>
+    </para_info_where></select_info_table></CLICK></ACTION></button>
+  <static id='11' pos='100,70,400,95'/>
+  <button id='12' value='首页' pos='410,70,450,95'>
+    <ACTION><CLICK><click_page><para_info page='1' button_id='10'/></click_page></CLICK></ACTION></button>
+  <button id='13' value='上页' pos='460,70,500,95'>
+    <ACTION><CLICK><click_page><para_info page='2' button_id='10'/></click_page></CLICK></ACTION></button>
+  <button id='14' value='下页' pos='510,70,550,95'>
+    <ACTION><CLICK><click_page><para_info page='3' button_id='10'/></click_page></CLICK></ACTION></button>
+  <button id='15' value='末页' pos='560,70,600,95'>
+    <ACTION><CLICK><click_page><para_info page='4' button_id='10'/></click_page></CLICK></ACTION></button>
+  <table id='9' pos='10,100,600,400'><PARA><col_info>
+    <col id='1' title='序号' width='40'/><col id='2' title='名称' width='80'/>
+    <col id='3' title='编码' width='80'/>
+  </col_info></PARA></table>
+</dialog></body></html>)xml";
+
+class QueryCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString why;
+        set_ = TestAccountSet::Create(Engine::Sqlite, why);
+        ASSERT_TRUE(set_) << qPrintable(why);
+        CMainApp& app = CMainApp::Instance();
+        app.exeFolder = set_->folder();
+        app.storedConnectionText.Set(QString());
+        app.closeForReal = false;
+        app.openForms.clear();
+        app.formCache.clear();
+        WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set_->connectionText(), 1));
+        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
+            messages_.append(r.text);
+            return MessageAnswer::Ok;
+        });
+        CDbSession login(CDbSession::FromConfig);
+        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
+        app.likeRewrite = false;
+        RegisterCommandFamilies();
+
+        form_ =
+            D_T1::OpenForm(QString::fromUtf8(kSearchForm), QString(), QString(), "5", "物料", "");
+        ASSERT_TRUE(form_);
+        ASSERT_TRUE(form_->Session.IsOpen() || form_->Session.Open());
+        // M01..M25, codes alternating A and B.
+        for (int i = 1; i <= 25; ++i)
+            ASSERT_TRUE(form_->Session.Execute(
+                QStringLiteral("INSERT INTO c_material (name_0,code_0) VALUES ('M%1','%2')")
+                    .arg(i, 2, 10, QLatin1Char('0'))
+                    .arg(i % 2 ? "A" : "B")));
+        ASSERT_TRUE(form_->Session.QueryList("SELECT uid_0 FROM c_material ORDER BY uid_0", uids_) >
+                    0);
+        ASSERT_EQ(uids_.size(), 25);
+    }
+    void TearDown() override {
+        CMainApp::Instance().likeRewrite = false;
+        SetMessageSink(previousSink_);
+        for (QDialog* form : CMainApp::Instance().openForms.keys())
+            delete form;
+        CMainApp::Instance().openForms.clear();
+    }
+
+    template <typename T = QWidget> T* Control(int id) {
+        return qobject_cast<T*>(form_->ControlByWindowId(id + ZvControls::kWindowIdBase));
+    }
+    CListCtrlEx* Grid() { return Control<CListCtrlEx>(9); }
+    void Click(int id) { form_->RunEvent(id + ZvControls::kWindowIdBase, "CLICK"); }
+    // Runs one command element against the form, as the runner does.
+    bool Run(const QString& xml) {
+        ZUDad::CXmlDocument doc;
+        EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
+        form_->ErrorText.clear();
+        return form_->RunCommand(doc.GetRoot(), 0, "CLICK");
+    }
+    QString PageButtons() {
+        QString states;
+        for (int id = 12; id <= 15; ++id)
+            states += Control(id)->isEnabled() ? '1' : '0';
+        return states;
+    }
+    QStringList Column(int column) {
+        QStringList cells;
+        for (int row = 0; row < Grid()->RowCount(); ++row)
+            cells.append(Grid()->CellText(row, column));
+        return cells;
+    }
+    QStringList Keys() {
+        QStringList keys;
+        for (int row = 0; row < Grid()->RowCount(); ++row)
+            keys.append(Grid()->RowKey(row));
+        return keys;
+    }
+    static QStringList Names(int first, int last) {
+        QStringList names;
+        for (int i = first; i <= last; ++i)
+            names.append(QStringLiteral("M%1").arg(i, 2, 10, QLatin1Char('0')));
+        return names;
+    }
+
+    std::unique_ptr<TestAccountSet> set_;
+    D_T1* form_ = nullptr;
+    QStringList uids_;
+    QStringList messages_;
+    MessageSink previousSink_;
+};
+
+TEST_F(QueryCommands, PagedSearchAndPageButtons) {
+    Click(10);
+    ASSERT_EQ(Grid()->RowCount(), 10) << qPrintable(form_->ErrorText);
+    EXPECT_EQ(ControlText(Control(11)),
+              QStringLiteral("当前 1/3 页 每页 10 条记录 合计 25 条记录"));
+    EXPECT_EQ(form_->PageCount, 3);
+    EXPECT_EQ(PageButtons(), "0011");
+    // The key field is not shown; column 0 numbers the rows.
+    EXPECT_EQ(Column(0), QStringList({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
+    EXPECT_EQ(Column(1), Names(1, 10));
+    EXPECT_EQ(Grid()->CellText(1, 2), "B");
+    EXPECT_EQ(Keys(), uids_.mid(0, 10));
+    EXPECT_EQ(form_->loadedKeys, uids_.mid(0, 10).join(','));
+    EXPECT_EQ(form_->ExpandPlaceholders("{{selected_uid_0}}"), uids_.mid(0, 10).join(','));
+
+    const struct {
+        int button;
+        int page;
+        int first, last;
+        const char* buttons;
+    } steps[] = {
+        {15, 3, 21, 25, "1100"}, // last
+        {13, 2, 11, 20, "1111"}, // previous
+        {14, 3, 21, 25, "1100"}, // next
+        {12, 1, 1, 10, "0011"},  // first
+        {14, 2, 11, 20, "1111"},
+    };
+    for (const auto& s : steps) {
+        Click(s.button);
+        EXPECT_EQ(form_->PageNo, s.page) << s.button;
+        EXPECT_EQ(Column(1), Names(s.first, s.last)) << s.button;
+        EXPECT_EQ(Grid()->CellText(0, 0), "1") << s.button;
+        EXPECT_EQ(form_->loadedKeys, uids_.mid(s.first - 1, s.last - s.first + 1).join(','))
+            << s.button;
+        EXPECT_EQ(PageButtons(), s.buttons) << s.button;
+        EXPECT_EQ(ControlText(Control(11)),
+                  QStringLiteral("当前 %1/3 页 每页 10 条记录 合计 25 条记录").arg(s.page));
+        EXPECT_TRUE(form_->PageResetAllowed);
+    }
+
+    // The user's own search starts again from the first page.
+    form_->DeletedUids = "7";
+    Click(10);
+    EXPECT_EQ(form_->PageNo, 1);
+    EXPECT_EQ(Column(1), Names(1, 10));
+    EXPECT_TRUE(form_->DeletedUids.isEmpty());
+}
+
+TEST_F(QueryCommands, FiltersAndTheLikeRewrite) {
+    ASSERT_TRUE(form_->Session.Execute("INSERT INTO c_material (name_0) VALUES ('O''Brien')"));
+    const struct {
+        const char* filter;
+        int rows;
+    } cases[] = {
+        {"M2", 6},      // M20..M25: one page, every page button off
+        {"O'Brien", 1}, // the quote reaches the SQL doubled
+        {"", 26},       // an empty filter drops its condition
+        {"nothing", 0},
+    };
+    for (const auto& c : cases) {
+        Control<QLineEdit>(2)->setText(QString::fromUtf8(c.filter));
+        Click(10);
+        EXPECT_TRUE(messages_.isEmpty()) << c.filter << qPrintable(messages_.join('\n'));
+        const int shown = std::min(c.rows, 10);
+        EXPECT_EQ(Grid()->RowCount(), shown) << c.filter;
+        if (c.rows > 0 && c.rows <= 10) {
+            EXPECT_EQ(PageButtons(), "0000") << c.filter;
+            EXPECT_EQ(ControlText(Control(11)),
+                      QStringLiteral("当前 1/1 页 每页 10 条记录 合计 %1 条记录").arg(c.rows));
+        }
+    }
+
+    // A fragment without wildcards matches only whole names, unless LIKE is rewritten into a
+    // case-insensitive InStr.
+    const QString exact =
+        QString::fromUtf8(kSearchForm).replace("LIKE '%{{self}}%'", "LIKE '{{self}}'");
+    delete form_;
+    CMainApp::Instance().openForms.clear();
+    form_ = D_T1::OpenForm(exact, QString(), QString(), "5", "物料", "");
+    ASSERT_TRUE(form_);
+    Control<QLineEdit>(2)->setText("m2");
+    Click(10);
+    EXPECT_EQ(Grid()->RowCount(), 0);
+    CMainApp::Instance().likeRewrite = true;
+    Click(10);
+    EXPECT_EQ(Column(1), Names(20, 25));
+    EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
+}
+
+TEST_F(QueryCommands, SearchWithoutPagingAndAFailingSearch) {
+    Grid()->InsertRow(0, "old");
+    ASSERT_TRUE(Run("<select_info_table><para_info select='SELECT name_0,code_0 FROM c_material'"
+                    " where=\" WHERE name_0 &gt;= '{{p1}}'\" order=' ORDER BY uid_0 DESC'"
+                    " reset_head='1' table_id='9'><a value='2'/></para_info></select_info_table>"));
+    // No key field, no row numbers; the header is rebuilt from the field names.
+    EXPECT_EQ(Grid()->ColumnCount(), 2);
+    EXPECT_EQ(Grid()->Model()->Column(0)->title, "name_0");
+    EXPECT_EQ(Grid()->RowCount(), 25);
+    EXPECT_EQ(Grid()->CellText(0, 0), "M25");
+    EXPECT_EQ(Grid()->CellText(0, 1), "A");
+
+    Control<QLineEdit>(2)->setText("M24");
+    ASSERT_TRUE(Run("<select_info_table><para_info select='SELECT name_0 FROM c_material'"
+                    " where=\" WHERE name_0 &gt;= '{{p1}}'\" order='' table_id='9'>"
+                    "<a value='2'/></para_info></select_info_table>"));
+    EXPECT_EQ(Column(0), QStringList({"M24", "M25"}));
+
+    EXPECT_FALSE(Run("<select_info_table><para_info_where select='SELECT x FROM no_such_table'"
+                     " counts_in_page='10' order='x ASC' table_id='9'/></select_info_table>"));
+    EXPECT_FALSE(form_->ErrorText.isEmpty());
+    EXPECT_EQ(Grid()->RowCount(), 0);
+    EXPECT_FALSE(Run("<select_info_table><para_info_where table_id='99'/></select_info_table>"));
+    EXPECT_EQ(form_->ErrorText, QStringLiteral("控件指向出错:\n99"));
+}
+
+TEST_F(QueryCommands, TextModeSplitsAControlsTextIntoRows) {
+    const struct {
+        const char* text;
+        const char* extra; // removal and replacement attributes
+    } cases[] = {
+        {"k1~a~b~k2~c~d~", ""},
+        {"#k1@a;~b^k2%c~d~", "reset_head='#' result_info_id='@|%' page_buttons='{{;}}' order='^'"},
+    };
+    for (const auto& c : cases) {
+        Control<QLineEdit>(3)->setText(QString::fromUtf8(c.text));
+        form_->loadedKeys = "stale";
+        ASSERT_TRUE(Run(QStringLiteral("<select_info_table><para_info select='3' where='~'"
+                                       " counts_in_page='3' contain_head='1' table_id='9' %1/>"
+                                       "</select_info_table>")
+                            .arg(c.extra)))
+            << c.text;
+        EXPECT_EQ(Keys(), QStringList({"k1", "k2"})) << c.text;
+        EXPECT_EQ(Column(0), QStringList({"a", "c"})) << c.text;
+        EXPECT_EQ(Column(1), QStringList({"b", "d"})) << c.text;
+        EXPECT_EQ(form_->loadedKeys, "k1,k2") << c.text;
+    }
+
+    // Without keys every cell is shown; a row whose cells run out stays partly filled.
+    Control<QLineEdit>(3)->setText("a~b~c~d~e");
+    ASSERT_TRUE(Run("<select_info_table><para_info select='3' where='~' counts_in_page='3'"
+                    " table_id='9'/></select_info_table>"));
+    EXPECT_EQ(Column(0), QStringList({"a", "d"}));
+    EXPECT_EQ(Column(1), QStringList({"b", "e"}));
+    EXPECT_EQ(Column(2), QStringList({"c", ""}));
+}
+
+TEST_F(QueryCommands, QueryToWndsShowsOneRecord) {
+    const QString command =
+        "<query_to_wnds target_ids='3;4;5' values=\"SELECT name_0,code_0,uid_0 FROM c_material "
+        "WHERE 1=1{{p1}}\"><para_info_where><a value='2' default='M07'"
+        " where=\" AND name_0 LIKE '{{self}}'\"/></para_info_where></query_to_wnds>";
+    // An empty filter takes its default.
+    ASSERT_TRUE(Run(command));
+    EXPECT_EQ(Control<QLineEdit>(3)->text(), "M07");
+    EXPECT_EQ(Control<QLineEdit>(4)->text(), "A");
+    EXPECT_EQ(Control<QLineEdit>(5)->text(), uids_[6]);
+
+    // No row clears the targets.
+    Control<QLineEdit>(2)->setText("none");
+    ASSERT_TRUE(Run(command));
+    EXPECT_EQ(Control<QLineEdit>(3)->text(), "");
+    EXPECT_EQ(Control<QLineEdit>(5)->text(), "");
+
+    // Ten rows of three values for three targets.
+    Control<QLineEdit>(2)->setText("M1%");
+    EXPECT_FALSE(Run(command));
+    EXPECT_EQ(messages_, QStringList({QStringLiteral("参数和值数量不匹配!")}));
+
+    // The columns and targets from para_in_out; the row of the grid binds from 1.
+    Grid()->BeginFill();
+    Grid()->AppendRow({"x", "M03"}, uids_[2]);
+    Grid()->AppendRow({"y", "M09"}, uids_[8]);
+    Grid()->EndFill();
+    Grid()->SelectRow(0, true);
+    const QString inOut = "<query_to_wnds table_id='9' num='%1' values=\"SELECT {{para_in}} FROM "
+                          "c_material WHERE name_0='{{id?2}}' AND uid_0&lt;&gt;{{id?uid}}+1\">"
+                          "<para_in_out><a in='code_0' out='3'/><b in='name_0' out='4'/>"
+                          "</para_in_out></query_to_wnds>";
+    ASSERT_TRUE(Run(inOut.arg(1))); // the second row
+    EXPECT_EQ(Control<QLineEdit>(3)->text(), "A");
+    EXPECT_EQ(Control<QLineEdit>(4)->text(), "M09");
+    ASSERT_TRUE(Run(inOut.arg(2))); // num = row count: the selected row
+    EXPECT_EQ(Control<QLineEdit>(4)->text(), "M03");
+}
+
+TEST_F(QueryCommands, QueryToWndJoinsAndQueryToMainSetsGlobals) {
+    ASSERT_TRUE(Run("<query_to_wnd target_ids='3' values=\"SELECT name_0 FROM c_material WHERE "
+                    "uid_0&lt;={{p1}}\"><para_info_where><a value='2' where='{{self}}'/>"
+                    "</para_info_where></query_to_wnd>"));
+    EXPECT_EQ(Control<QLineEdit>(3)->text(), ""); // "uid_0<=" fails: no row
+    Control<QLineEdit>(2)->setText(uids_[2]);
+    ASSERT_TRUE(Run("<query_to_wnd target_ids='3' values=\"SELECT name_0 FROM c_material WHERE "
+                    "uid_0&lt;={{p1}} ORDER BY uid_0\"><para_info_where><a value='2' "
+                    "where='{{self}}'/></para_info_where></query_to_wnd>"));
+    EXPECT_EQ(Control<QLineEdit>(3)->text(), "M01,M02,M03");
+    EXPECT_FALSE(Run("<query_to_wnd values='SELECT 1'/>"));
+    EXPECT_EQ(form_->ErrorText, QStringLiteral("参数错误"));
+
+    auto& globals = CMainApp::Instance().globals;
+    globals.fill("old");
+    ASSERT_TRUE(Run("<query_to_main target_ids='0;9;4' values=\"SELECT name_0,code_0,'x' FROM "
+                    "c_material WHERE name_0='M02'\"/>"));
+    EXPECT_EQ(globals[0], "M02");
+    EXPECT_EQ(globals[9], "B");
+    EXPECT_EQ(globals[4], "x");
+    EXPECT_EQ(globals[1], "old");
+    EXPECT_EQ(form_->ExpandPlaceholders("{{A9}}"), "B");
+    ASSERT_TRUE(Run("<query_to_main target_ids='0;9' values=\"SELECT 1,2 WHERE 1=0\"/>"));
+    EXPECT_EQ(globals[0], "");
+    EXPECT_EQ(globals[9], "");
+    EXPECT_FALSE(Run("<query_to_main target_ids='10' values=\"SELECT 1\"/>"));
+    EXPECT_EQ(messages_, QStringList({QStringLiteral("超出可设置全局变量范围！")}));
+    EXPECT_FALSE(Run("<query_to_main target_ids='1;2' values=\"SELECT 1\"/>"));
+    globals.fill(QString());
+}
+
+TEST_F(QueryCommands, QueryToTableAppendsNewNumberedRows) {
+    Grid()->InsertRow(0, "9");
+    Control<QLineEdit>(2)->setText("M0");
+    Control<QLineEdit>(3)->setText(uids_[2]);
+    ASSERT_TRUE(Run("<query_to_table><para_info to_table_id='9' select=\"SELECT '{{row_num}}',"
+                    "name_0,code_0 FROM c_material WHERE name_0 LIKE '{{p1}}%' AND uid_0&lt;={{p2}}"
+                    " ORDER BY uid_0\"><para_in><a value='2'/><b value='3'/></para_in>"
+                    "<para_out><a value='0'/><b value='2'/><c value='1'/></para_out></para_info>"
+                    "</query_to_table>"));
+    ASSERT_EQ(Grid()->RowCount(), 4);
+    EXPECT_EQ(Column(0), QStringList({"9", "2", "3", "4"}));
+    EXPECT_EQ(Column(1), QStringList({"", "A", "B", "A"}));
+    EXPECT_EQ(Column(2), QStringList({"", "M01", "M02", "M03"}));
+    for (int row = 1; row < 4; ++row) {
+        EXPECT_EQ(Grid()->RowState(row), 1);
+        EXPECT_EQ(Grid()->RowKey(row), "0");
+    }
+
+    // select_into binds the source row's columns as {{c%d}}.
+    Grid()->SelectRow(2, true);
+    ASSERT_TRUE(Run("<select_into><para_info from_table_id='9' to_table_id='9' select=\""
+                    "SELECT uid_0,name_0 FROM c_material WHERE name_0='{{c1}}'\"><para_out>"
+                    "<a value='2'/><b value='1'/></para_out></para_info></select_into>"));
+    ASSERT_EQ(Grid()->RowCount(), 5);
+    EXPECT_EQ(Grid()->CellText(4, 0), "5");
+    EXPECT_EQ(Grid()->CellText(4, 1), "M02");
+}
+
+TEST_F(QueryCommands, ListsAndHeaders) {
+    ASSERT_TRUE(Run("<query_to_list target_ids='6' values=\"SELECT name_0 FROM c_material WHERE "
+                    "code_0='{{p1}}' AND uid_0&lt;=0{{p2}} ORDER BY uid_0\"><para_info>"
+                    "<a value='2' where='{{self}}'/><b value='3' where='{{self}}'/></para_info>"
+                    "</query_to_list>"));
+    EXPECT_EQ(Control<QComboBox>(6)->count(), 0); // no row: the list is left as it was
+    Control<QLineEdit>(2)->setText("B");
+    Control<QLineEdit>(3)->setText(uids_[5]);
+    ASSERT_TRUE(Run("<query_to_list target_ids='6' values=\"SELECT name_0 FROM c_material WHERE "
+                    "code_0='{{p1}}' AND uid_0&lt;=0{{p2}} ORDER BY uid_0\"><para_info>"
+                    "<a value='2' where='{{self}}'/><b value='3' where='{{self}}'/></para_info>"
+                    "</query_to_list>"));
+    auto items = [](QComboBox* list) {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts.append(list->itemText(i));
+        return texts;
+    };
+    EXPECT_EQ(items(Control<QComboBox>(6)), QStringList({"M02", "M04", "M06"}));
+    EXPECT_EQ(Control<QComboBox>(6)->currentIndex(), 0);
+
+    ASSERT_TRUE(Run("<query_to_lists2 target_ids='6;7' values=\"SELECT 'A' UNION ALL SELECT 'B' "
+                    "UNION ALL SELECT '-|-||-|-' UNION ALL SELECT 'C'\"/>"));
+    EXPECT_EQ(items(Control<QComboBox>(6)), QStringList({"A", "B"}));
+    EXPECT_EQ(items(Control<QComboBox>(7)), QStringList({"C"}));
+
+    // Unresolvable targets are skipped.
+    ASSERT_TRUE(Run("<query_to_lists target_ids='99;7' values=\"SELECT 'X'\"/>"));
+    EXPECT_EQ(items(Control<QComboBox>(7)), QStringList({"X"}));
+
+    ASSERT_TRUE(
+        Run("<query_to_head table_id='9' target_ids='2;0' values=\"SELECT 'Code','No'\"/>"));
+    EXPECT_EQ(Grid()->Model()->Column(0)->title, "No");
+    EXPECT_EQ(Grid()->Model()->Column(1)->title, QStringLiteral("名称"));
+    EXPECT_EQ(Grid()->Model()->Column(2)->title, "Code");
+    EXPECT_FALSE(Run("<query_to_head target_ids='1' values=\"SELECT 'a'\"/>"));
+    EXPECT_EQ(form_->ErrorText, QStringLiteral("未指定表格id"));
+    EXPECT_FALSE(Run("<query_to_head table_id='9' target_ids='1' values=\"SELECT 'a','b'\"/>"));
+    EXPECT_EQ(messages_.last(), QStringLiteral("参数和值数量不匹配!"));
+}
+
+} // namespace
