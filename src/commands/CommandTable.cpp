@@ -1,6 +1,7 @@
 #include "commands/CommandTable.h"
 
 #include "commands/QueryCommands.h"
+#include "commands/SaveCommands.h"
 
 #include "form/CommandRegistry.h"
 
@@ -29,13 +30,13 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"query_to_table", Query, &QueryToTable},
     {"query_to_tree_head", Query, &QueryToTreeHead},
 
-    {"run_sql", Save, nullptr},
-    {"insert_head", Save, nullptr},
-    {"update_head", Save, nullptr},
-    {"insert_detail", Save, nullptr},
-    {"reset_detail", Save, nullptr},
-    {"check", Save, nullptr},
-    {"checkthis", Save, nullptr},
+    {"run_sql", Save, &RunSql},
+    {"insert_head", Save, &InsertHead},
+    {"update_head", Save, &UpdateHead},
+    {"insert_detail", Save, &InsertDetail},
+    {"reset_detail", Save, &ResetDetail},
+    {"check", Save, &Check},
+    {"checkthis", Save, &CheckThis},
 
     {"sum_table_col", Grid, nullptr},
     {"lock_col", Grid, nullptr},
