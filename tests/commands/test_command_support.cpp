@@ -87,12 +87,7 @@ protected:
         set_ = TestAccountSet::Create(Engine::Sqlite, why);
         ASSERT_TRUE(set_) << qPrintable(why);
         CMainApp& app = CMainApp::Instance();
-        app.exeFolder = set_->folder();
-        app.storedConnectionText.Set(QString());
-        app.closeForReal = false;
-        app.openForms.clear();
-        app.formCache.clear();
-        WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set_->connectionText(), 1));
+        UseAccountSetAsConfigured(*set_, app);
         previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
             messages_.append(r.caption + QStringLiteral("|") + r.text);
             return MessageAnswer::Ok;

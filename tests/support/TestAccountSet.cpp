@@ -1,6 +1,9 @@
 #include "support/TestAccountSet.h"
 
 #include "AccountSetInit.h"
+#include "app/MainApp.h"
+#include "data/CfgFile.h"
+#include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
 
 #include <QSqlDatabase>
@@ -88,4 +91,13 @@ TestAccountSet::~TestAccountSet() {
     if (!pgDatabase_.isEmpty())
         RunOnServer(QStringLiteral("DROP DATABASE IF EXISTS ") + pgDatabase_ +
                     QStringLiteral(" WITH (FORCE)"));
+}
+
+void UseAccountSetAsConfigured(const TestAccountSet& set, CMainApp& app) {
+    app.exeFolder = set.folder();
+    app.storedConnectionText.Set(QString());
+    app.closeForReal = false;
+    app.openForms.clear();
+    app.formCache.clear();
+    WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set.connectionText(), 1));
 }

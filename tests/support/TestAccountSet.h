@@ -13,6 +13,13 @@ const char* EngineName(Engine engine);
 // libpq conninfo of the test server for the given database, or "" when no server was started.
 QString TestPgConnInfo(const QString& database = QStringLiteral("postgres"));
 
+class CMainApp;
+class TestAccountSet;
+
+// Makes the account set the one the application is configured for: its folder is the exe
+// folder, cfg.ini names it, and no form, cached definition or resolved connection is left over.
+void UseAccountSetAsConfigured(const TestAccountSet& set, CMainApp& app);
+
 class TestAccountSet {
 public:
     // Creates an account set with the client's schema; null with `why` set when the engine is
