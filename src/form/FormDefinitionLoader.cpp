@@ -5,13 +5,17 @@
 #include "form/DefinitionCodec.h"
 #include "platform/Clock.h"
 
-int LoadFormDefinition(CMainApp& app, CDbSession& session, const QString& menuUid, QString& text,
-                       QString* error) {
+void FlushFormCacheIfStale(CMainApp& app) {
     const std::int64_t now = platform::TickCountMs();
     if (now - app.formCacheFlushTick > kFormCacheLifetimeMs) {
         app.formCache.clear();
         app.formCacheFlushTick = now;
     }
+}
+
+int LoadFormDefinition(CMainApp& app, CDbSession& session, const QString& menuUid, QString& text,
+                       QString* error) {
+    FlushFormCacheIfStale(app);
     if (!text.isEmpty())
         return 1;
     const auto cached = app.formCache.constFind(menuUid);

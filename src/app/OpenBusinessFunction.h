@@ -1,0 +1,19 @@
+#pragma once
+// Opening a business function by its menu uid: the step the navigation tree, the favourites
+// and the headless runner share.
+#include <QString>
+
+class CMainApp;
+class D_T1;
+
+enum class OpenFunctionResult {
+    Opened,         // a form window was created or a hidden one shown again
+    NothingToOpen,  // the definition is too short to be a form
+    LoadFailed,     // no session, or the definition does not parse ("Load失败" was shown)
+};
+
+// Flushes the form-definition cache when it is older than its lifetime, reads the definition
+// (cache first), checks that it parses and hands it to the form window. `opened` receives the
+// window when one was opened or shown again.
+OpenFunctionResult OpenBusinessFunction(CMainApp& app, const QString& menuUid,
+                                        const QString& menuName, D_T1** opened = nullptr);
