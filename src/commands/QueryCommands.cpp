@@ -7,6 +7,7 @@
 #include "commands/CommandSupport.h"
 #include "commands/TreeFill.h"
 #include "data/DbSession.h"
+#include "form/ColumnTotals.h"
 #include "form/D_T1.h"
 #include "form/ValueGrammars.h"
 #include "form/ZvControls.h"
@@ -137,6 +138,7 @@ void AppendResultRows(CListCtrlEx& grid, const CXmlNode& paraOut, const QStringL
     grid.EndFill();
     for (int row = first; row < grid.RowCount(); ++row)
         grid.SetCellText(row, 0, QString::number(row + 1));
+    RefreshColumnTotals(grid);
 }
 
 // Keeps the grid where the user left it across a refill.

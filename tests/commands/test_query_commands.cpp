@@ -46,8 +46,9 @@ const char* kSearchForm = R"xml(<html version='1.0' id='0'>
     <ACTION><CLICK><click_page><para_info page='3' button_id='10'/></click_page></CLICK></ACTION></button>
   <button id='15' value='末页' pos='560,70,600,95'>
     <ACTION><CLICK><click_page><para_info page='4' button_id='10'/></click_page></CLICK></ACTION></button>
+  <textbox id='16' pos='610,10,690,30'/>
   <table id='9' pos='10,100,600,400'><PARA><col_info>
-    <col id='1' title='序号' width='40'/><col id='2' title='名称' width='80'/>
+    <col id='1' title='序号' width='40' sum='16'/><col id='2' title='名称' width='80'/>
     <col id='3' title='编码' width='80'/>
   </col_info></PARA></table>
 </dialog></body></html>)xml";
@@ -367,6 +368,7 @@ TEST_P(QueryCommands, QueryToTableAppendsNewNumberedRows) {
     EXPECT_EQ(Column(0), QStringList({"9", "2", "3", "4"}));
     EXPECT_EQ(Column(1), QStringList({"", "A", "B", "A"}));
     EXPECT_EQ(Column(2), QStringList({"", "M01", "M02", "M03"}));
+    EXPECT_EQ(Control<QLineEdit>(16)->text(), "18"); // the column total follows the new rows
     for (int row = 1; row < 4; ++row) {
         EXPECT_EQ(Grid()->RowState(row), 1);
         EXPECT_EQ(Grid()->RowKey(row), "0");
@@ -380,6 +382,7 @@ TEST_P(QueryCommands, QueryToTableAppendsNewNumberedRows) {
     ASSERT_EQ(Grid()->RowCount(), 5);
     EXPECT_EQ(Grid()->CellText(4, 0), "5");
     EXPECT_EQ(Grid()->CellText(4, 1), "M02");
+    EXPECT_EQ(Control<QLineEdit>(16)->text(), "23");
 }
 
 TEST_P(QueryCommands, ListsAndHeaders) {

@@ -215,7 +215,7 @@ TEST_P(SaveCommands, FailingDetailRowRollsBackTheWholeAction) {
         const char* rowMessage;
     } cases[] = {
         {"螺母", "-1", "数量不能为负"},                   // the row guard
-        {"", "3", "表格第2行,第1列（物料）内容不能为空"}, // a required cell
+        {"", "3", "表格第3行,第1列（物料）内容不能为空"}, // a required cell
     };
     for (const auto& c : cases) {
         messages_.clear();
@@ -224,19 +224,19 @@ TEST_P(SaveCommands, FailingDetailRowRollsBackTheWholeAction) {
         Box(form, 2)->setText("D002");
         CListCtrlEx* grid = Grid(form);
         grid->AppendRow({"1", "螺丝", "5"}, "0", 1);
-        grid->AppendRow({"2", c.item, c.qty}, "0", 1);
-        grid->AppendRow({"3", "垫片", "1"}, "0", 1);
+        grid->AppendRow({"2", "垫片", "1"}, "0", 1);
+        grid->AppendRow({"3", c.item, c.qty}, "0", 1);
 
         Click(form, 20);
 
         EXPECT_EQ(messages_,
                   QStringList(
-                      {QStringLiteral("操作提示|第 2 行数据异常,请检查数据:\n\n") + c.rowMessage}))
+                      {QStringLiteral("操作提示|第 3 行数据异常,请检查数据:\n\n") + c.rowMessage}))
             << c.rowMessage;
         EXPECT_EQ(Rows("SELECT COUNT(*) FROM t_head"), QStringList({"0"}));
         EXPECT_EQ(Rows("SELECT COUNT(*) FROM t_line"), QStringList({"0"}));
         EXPECT_EQ(Rows("SELECT COUNT(*) FROM t_log"), QStringList({"0"}));
-        // The first row had been saved; its state comes back, and the key field says "new".
+        // The first rows had been saved; their states come back, and the key field says "new".
         EXPECT_EQ(States(grid), QList<int>({1, 1, 1}));
         EXPECT_EQ(Box(form, 1)->text(), "0");
         delete form;
