@@ -150,10 +150,14 @@ DriverConnection MapToDriver(const QString& connectionText) {
         c.driver = QStringLiteral("QSQLITE");
         // The local text session works in memory; its Data Source is the folder of the text
         // files, not a database file.
-        c.databaseName =
-            connectionText.contains(QLatin1String("Extended Properties=text"), Qt::CaseInsensitive)
-                ? QStringLiteral(":memory:")
-                : ConnectionValue(connectionText, QStringLiteral("Data Source"));
+        c.databaseName = ConnectionValue(connectionText, QStringLiteral("Data Source"));
+        if (connectionText.contains(QLatin1String("Extended Properties=text"),
+                                    Qt::CaseInsensitive)) {
+            c.textFolder = c.databaseName;
+            if (!c.textFolder.isEmpty() && !c.textFolder.endsWith(QLatin1Char('/')))
+                c.textFolder += QLatin1Char('/');
+            c.databaseName = QStringLiteral(":memory:");
+        }
         break;
     case DbKindCode::SqlServer: {
         // FreeTDS through unixODBC; "Server=host,port" splits into its own keys there.

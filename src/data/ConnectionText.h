@@ -41,6 +41,7 @@ struct DriverConnection {
     int port = -1;
     QString user;
     QString password;
+    QString textFolder; // local text session: the folder whose text files act as tables
 };
 DriverConnection MapToDriver(const QString& connectionText);
 

@@ -6,6 +6,7 @@
 #include "data/SqlShape.h"
 #include "data/SqlTranslator.h"
 #include "data/SqliteFunctions.h"
+#include "data/TextFileTables.h"
 #include "platform/Clock.h"
 
 #include <QComboBox>
@@ -251,6 +252,9 @@ bool CDbSession::Open() {
             QStringLiteral("%1 (%2)").arg(openError.driverText(), openError.nativeErrorCode()));
     }
     columnTypes_.clear();
+    textFiles_.reset();
+    if (!target.textFolder.isEmpty())
+        textFiles_ = std::make_unique<TextFileTables>(target.textFolder);
     connected_ = true;
     return true;
 }
@@ -364,13 +368,20 @@ void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, 
 bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite) {
     SetBusyWait(forWrite);
     query.setForwardOnly(true);
-    return query.exec(Dialect(sql));
+    return query.exec(Dialect(WithTextFiles(sql)));
 }
 
 bool CDbSession::Prepare(QSqlQuery& query, const QString& sql) {
     SetBusyWait(true);
     query.setForwardOnly(true);
-    return query.prepare(Dialect(sql));
+    return query.prepare(Dialect(WithTextFiles(sql)));
+}
+
+QString CDbSession::WithTextFiles(const QString& sql) {
+    if (!textFiles_)
+        return sql;
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    return textFiles_->Attach(db, sql);
 }
 
 bool CDbSession::ExecPrepared(QSqlQuery& query) {

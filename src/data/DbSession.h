@@ -16,6 +16,7 @@
 class QComboBox;
 class QSqlError;
 class QSqlQuery;
+class TextFileTables;
 struct SelectShape;
 
 // A fully fetched, client-side result: what a static cursor would give.
@@ -112,6 +113,7 @@ private:
     bool Connected() const;
     bool RunQuery(QSqlQuery& query, const QString& sql, bool forWrite);
     bool Prepare(QSqlQuery& query, const QString& sql);
+    QString WithTextFiles(const QString& sql);
     bool ExecPrepared(QSqlQuery& query);
     ErrorClass Classify(const QSqlError& error, bool withLock) const;
     void RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
@@ -137,7 +139,8 @@ private:
 
     class StatementScope;
 
-    QHash<QString, QSqlRecord> columnTypes_; // column types of written tables, per connection
+    QHash<QString, QSqlRecord> columnTypes_;    // column types of written tables, per connection
+    std::unique_ptr<TextFileTables> textFiles_; // the local text session's folder of files
     QString connectionString_;
     QString connectionName_;
     bool open_ = false;
