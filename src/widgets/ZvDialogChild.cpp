@@ -3,12 +3,13 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSizeGrip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 ZvDialogChild::ZvDialogChild(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      list_(new QTreeWidget(this)) {
+      list_(new QTreeWidget(this)), grip_(new QSizeGrip(this)) {
     // The box keeps the keyboard while the user types; the list follows the typing.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setProperty("windowId", kWindowId);
@@ -28,6 +29,14 @@ ZvDialogChild::ZvDialogChild(QWidget* owner)
     layout->addWidget(list_);
     connect(list_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { Choose(list_->indexOfTopLevelItem(item)); });
+    // The window has no frame, so the corner grip is how the user widens a long list.
+    grip_->resize(grip_->sizeHint());
+}
+
+void ZvDialogChild::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    grip_->move(width() - grip_->width(), height() - grip_->height());
+    grip_->raise();
 }
 
 void ZvDialogChild::SetWidths(int firstColumn, int total) {

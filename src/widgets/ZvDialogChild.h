@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class QSizeGrip;
 class QTreeWidget;
 
 class ZvDialogChild : public QWidget {
@@ -35,11 +36,13 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Choose(int row);
 
     QTreeWidget* list_;
+    QSizeGrip* grip_;
     int firstWidth_ = 280;
     int totalWidth_ = 800;
 };
