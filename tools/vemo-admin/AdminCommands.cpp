@@ -3,6 +3,7 @@
 #include "AccountSetInit.h"
 #include "CfgCommand.h"
 #include "FormCommand.h"
+#include "PlayRunner.h"
 #include "data/ConnectionText.h"
 
 #include <QDir>
@@ -25,7 +26,8 @@ const char kUsage[] =
     "  vemo-admin form pack IN.xml OUT [--bits B]\n"
     "  vemo-admin form unpack IN OUT.xml\n"
     "  vemo-admin form import (--dir EXE_FOLDER | --sqlite FILE) --uid N FILE.xml\n"
-    "  vemo-admin form export (--dir EXE_FOLDER | --sqlite FILE) --uid N OUT.xml\n";
+    "  vemo-admin form export (--dir EXE_FOLDER | --sqlite FILE) --uid N OUT.xml\n"
+    "  vemo-admin play [--dir EXE_FOLDER] SCRIPT\n";
 
 int Fail(const QString& message, int code = kFailed) {
     QString line = message;
@@ -135,6 +137,21 @@ int RunForm(const QStringList& args) {
     return ok ? 0 : Fail(error);
 }
 
+int RunPlayCommand(const QStringList& args) {
+    QString exeFolder = QStringLiteral(".");
+    QStringList rest = args;
+    if (rest.size() == 3 && rest[0] == QLatin1String("--dir")) {
+        exeFolder = rest[1];
+        rest = rest.mid(2);
+    }
+    if (rest.size() != 1 || rest[0].startsWith(QLatin1String("--"))) {
+        Fail(QStringLiteral("play 需要 [--dir EXE_FOLDER] SCRIPT"), kUsageError);
+        std::fputs(kPlayUsage, stderr);
+        return kUsageError;
+    }
+    return RunPlay(exeFolder, rest[0]);
+}
+
 } // namespace
 
 int RunAdminCommand(const QStringList& arguments) {
@@ -148,5 +165,7 @@ int RunAdminCommand(const QStringList& arguments) {
         return RunCfg(rest);
     if (command == QLatin1String("form"))
         return RunForm(rest);
+    if (command == QLatin1String("play"))
+        return RunPlayCommand(rest);
     return Usage(QStringLiteral("未知命令 %1").arg(command));
 }

@@ -1,0 +1,104 @@
+#include "PlayOutput.h"
+
+#include "form/ZvControls.h"
+#include "widgets/CListCtrlEx.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+
+#include <cstdio>
+
+QString EscapeOutputText(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case '\\':
+            result += QLatin1String("\\\\");
+            break;
+        case '\n':
+            result += QLatin1String("\\n");
+            break;
+        case '\t':
+            result += QLatin1String("\\t");
+            break;
+        case '\r':
+            result += QLatin1String("\\r");
+            break;
+        default:
+            result += c;
+        }
+    }
+    return result;
+}
+
+void PrintPlayLine(const QString& line) {
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QString MessageLine(const QString& caption, const QString& text) {
+    return QStringLiteral("message [%1] %2").arg(EscapeOutputText(caption), EscapeOutputText(text));
+}
+
+QStringList ExpectFailureLines(const QString& id, const QString& expected, const QString& actual) {
+    return {QStringLiteral("expect failed: ") + EscapeOutputText(id),
+            QStringLiteral("  expected: ") + EscapeOutputText(expected),
+            QStringLiteral("  actual: ") + EscapeOutputText(actual)};
+}
+
+QString RowLine(const QStringList& fields) {
+    QStringList escaped;
+    escaped.reserve(fields.size());
+    for (const QString& field : fields)
+        escaped.append(EscapeOutputText(field));
+    return escaped.join(QLatin1Char('\t'));
+}
+
+namespace {
+
+void DumpGrid(const CListCtrlEx& grid, QStringList& lines) {
+    QStringList header{QStringLiteral("key"), QStringLiteral("state")};
+    for (int column = 0; column < grid.ColumnCount(); ++column)
+        header.append(grid.Model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+    lines.append(RowLine(header));
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        QStringList fields{grid.RowKey(row), QString::number(grid.RowState(row))};
+        for (int column = 0; column < grid.ColumnCount(); ++column)
+            fields.append(grid.CellText(row, column));
+        lines.append(RowLine(fields));
+    }
+}
+
+void DumpList(const QComboBox& list, QStringList& lines) {
+    for (int i = 0; i < list.count(); ++i)
+        lines.append((i == list.currentIndex() ? QStringLiteral("* ") : QStringLiteral("- ")) +
+                     EscapeOutputText(list.itemText(i)));
+}
+
+} // namespace
+
+QStringList DumpLines(const QString& id, const QWidget* control) {
+    const QString text = ControlText(control);
+    QStringList lines{
+        QStringLiteral("dump ") + EscapeOutputText(id) +
+        (text.isEmpty() ? QStringLiteral(":") : QStringLiteral(": ") + EscapeOutputText(text))};
+    if (auto* grid = qobject_cast<const CListCtrlEx*>(control)) {
+        DumpGrid(*grid, lines);
+    } else if (auto* list = qobject_cast<const QComboBox*>(control)) {
+        DumpList(*list, lines);
+    } else if (auto* box = qobject_cast<const QCheckBox*>(control)) {
+        // As the check state reads in the stored forms: 0 off, 1 on, 2 the third state.
+        const int state = box->checkState() == Qt::Checked            ? 1
+                          : box->checkState() == Qt::PartiallyChecked ? 2
+                                                                      : 0;
+        lines.append(QStringLiteral("checked: %1").arg(state));
+    } else if (auto* button = qobject_cast<const QAbstractButton*>(control);
+               button && button->isCheckable()) {
+        lines.append(QStringLiteral("checked: %1").arg(button->isChecked() ? 1 : 0));
+    }
+    return lines;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// What `vemo-admin play` prints on standard output, one record per line so that tests can
+// compare it. Texts are written with the script's own escapes (\n, \t, \\, and \r), so a text
+// never breaks a line and can be pasted back into an `expect` step.
+//
+//   message [CAPTION] TEXT           every message box, questions included
+//   expect failed: ID                followed by "  expected: TEXT" and "  actual: TEXT"
+//   dump ID: TEXT                    first line of every dump (": TEXT" left off when empty),
+//                                    then by kind:
+//     check box, radio button        checked: 0|1|2 (2 = the third state)
+//     drop-down list                 one line per item: "* ITEM" selected, "- ITEM" other
+//     grid                           "key<TAB>state<TAB>TITLE..." then per row
+//                                    "KEY<TAB>STATE<TAB>CELL..."
+//   sql rows                         one line per row, fields separated by tabs
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+QString EscapeOutputText(const QString& text);
+
+// Writes one line (UTF-8) and flushes, so output and a crash never come apart.
+void PrintPlayLine(const QString& line);
+
+QString MessageLine(const QString& caption, const QString& text);
+QStringList ExpectFailureLines(const QString& id, const QString& expected, const QString& actual);
+// The dump of a control named `id` in the script.
+QStringList DumpLines(const QString& id, const QWidget* control);
+// One row of a query result.
+QString RowLine(const QStringList& fields);

@@ -1,0 +1,556 @@
+#include "PlayRunner.h"
+
+#include "PlayDrivers.h"
+#include "PlayOutput.h"
+#include "PlayScript.h"
+#include "app/AppMessage.h"
+#include "app/Login.h"
+#include "app/MainApp.h"
+#include "app/OpenBusinessFunction.h"
+#include "commands/CommandSupport.h"
+#include "commands/CommandTable.h"
+#include "data/CfgFile.h"
+#include "data/ConnectionText.h"
+#include "data/DbSession.h"
+#include "form/D_T1.h"
+#include "form/XmlDocument.h"
+#include "form/ZvControls.h"
+#include "platform/Clock.h"
+#include "widgets/CListCtrlEx.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QPointer>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QTranslator>
+
+#include <cstdio>
+
+const char kPlayUsage[] =
+    "  vemo-admin play [--dir EXE_FOLDER] SCRIPT\n"
+    "    以 EXE_FOLDER（默认当前文件夹）中 cfg.ini 的账套运行表单脚本，不需要显示器。\n"
+    "    每行一步；空行和以 # 开头的行跳过；参数以空格分隔，最后一个参数取到行尾，\n"
+    "    其中 \\n \\t \\\\ 表示换行、制表符、反斜杠。步骤作用于当前表单：最后打开或显示、\n"
+    "    仍然可见的表单（弹出表单关闭后回到前一个）。\n"
+    "      login ID PASSWORD        登录，检查和记录与登录对话框相同\n"
+    "      open UID                 打开业务功能\n"
+    "      open-xml FILE            打开文件中的表单定义（相对路径从脚本所在文件夹算起）\n"
+    "      set ID TEXT              写入控件，不触发事件\n"
+    "      type ID TEXT             聚焦控件，逐键输入，再移开焦点\n"
+    "      click ID | dclick ID     单击、双击（控件禁用或隐藏时无效）\n"
+    "      key ID KEY               按键：Enter Escape Tab Up Down F1..F24\n"
+    "      check ID 0|1             勾选或取消勾选\n"
+    "      select ID ROWS           选择表格行（从 0 数，逗号分隔）、下拉列表项或分页\n"
+    "      edit ID ROW COL TEXT     在单元格中编辑并确认\n"
+    "      answer yes|no|ok|cancel  下一个询问的回答（没有预备的回答时答“否”）\n"
+    "      close                    关闭当前表单\n"
+    "      expect ID TEXT           比较控件的文字\n"
+    "      dump ID                  打印控件\n"
+    "      sql QUERY                在账套上执行，打印结果行\n"
+    "    标准输出（文字里的换行、制表符、回车、反斜杠写作 \\n \\t \\r \\\\）：\n"
+    "      message [标题] 文字\n"
+    "      expect failed: ID，随后 \"  expected: 文字\" 和 \"  actual: 文字\" 两行\n"
+    "      dump ID: 文字（文字为空时只有 \"dump ID:\"），随后：复选框 \"checked: 0|1|2\"；\n"
+    "        下拉列表每项一行，\"* 项\" 为选中项，\"- 项\" 为其他；表格先一行\n"
+    "        \"key<TAB>state<TAB>列标题...\"，再每行 \"键<TAB>状态<TAB>单元格...\"\n"
+    "      sql 的结果每行一行，字段以 TAB 分隔\n"
+    "    退出码：0 全部通过；1 有 expect 不符；2 脚本错误（未知步骤、控件或表单），运行停止，\n"
+    "    错误写在标准错误上。\n";
+
+namespace {
+
+bool StartsWithWord(const QString& sql, const char* word) {
+    const QString trimmed = sql.trimmed();
+    const int length = int(qstrlen(word));
+    return trimmed.left(length).compare(QLatin1String(word), Qt::CaseInsensitive) == 0 &&
+           (trimmed.size() == length || !trimmed[length].isLetterOrNumber());
+}
+
+// A file's text: UTF-8 unless a byte-order mark says otherwise.
+QString DecodeText(const QByteArray& bytes) {
+    const auto encoding = QStringConverter::encodingForData(bytes);
+    QStringDecoder decoder(encoding.value_or(QStringConverter::Utf8));
+    return decoder.decode(bytes);
+}
+
+bool ReadTextFile(const QString& path, QString& text) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    text = DecodeText(file.readAll());
+    return true;
+}
+
+// The form window that holds a control (the control itself when it is a form).
+D_T1* FormOf(QWidget* control) {
+    for (QWidget* widget = control; widget; widget = widget->parentWidget())
+        if (auto* form = qobject_cast<D_T1*>(widget))
+            return form;
+    return nullptr;
+}
+
+// A form from a file, opened as the main window opens a menu entry's, but never taken for one:
+// its registry entry has no menu uid, so opening a menu entry does not show it again.
+D_T1* OpenXmlForm(const QString& definition) {
+    CMainApp& app = CMainApp::Instance();
+    app.handOff = FormOpenHandOff{definition, {}, {}, QStringLiteral("0"), {}, {}};
+    auto* form = new D_T1(nullptr);
+    app.openForms.insert(form, _ZvDlgData{QString(), true, nullptr});
+    form->LoadDefinition(definition);
+    form->menuUid = QStringLiteral("0");
+    form->Build();
+    return form;
+}
+
+// The offscreen platform notes every window operation it cannot do (raising, grabbing the
+// keyboard); a play run forces that platform, so its notes say nothing about the script.
+QtMessageHandler g_previousHandler = nullptr;
+
+void QuietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    const bool platformNote =
+        type == QtWarningMsg &&
+        (QLatin1String(context.category ? context.category : "")
+             .startsWith(QLatin1String("qt.qpa")) ||
+         text.startsWith(QLatin1String("This plugin does not support")) ||
+         text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")));
+    if (platformNote)
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, text);
+    else
+        std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, text).toUtf8().constData());
+}
+
+// The client's start-up as far as a run without login dialog and main window needs it.
+void PrepareApplication(CMainApp& app, const QString& exeFolder) {
+    app.formCache.clear();
+    app.openForms.clear();
+    app.formCacheFlushTick = platform::TickCountMs();
+    app.exeFolder = QDir(exeFolder).absolutePath() + QLatin1Char('/');
+    app.exeVersion = QStringLiteral(VEMO_VERSION_TEXT);
+    QDir::setCurrent(app.exeFolder);
+    app.closeForReal = ReadCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("CLOSE")) ==
+                       QLatin1String("1");
+    CDbSession::SetLockWaitLimitSeconds(ParseTimeoutSeconds(
+        ReadCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("TIMEOUT"))));
+}
+
+// Closes what the run left open for real, as the client's exit does, but leaves the folders of
+// the exe folder alone: a play run is not the client ending.
+void CloseOpenForms(CMainApp& app) {
+    const auto forms = app.openForms.keys();
+    for (QDialog* form : forms) {
+        if (form && !app.openForms.value(form).parentForm) {
+            form->setProperty("closeForReal", true);
+            form->close();
+        }
+    }
+    app.openForms.clear();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class PlayRunner : public QObject {
+public:
+    PlayRunner(QList<PlayStep> steps, QString scriptFolder)
+        : steps_(std::move(steps)), scriptFolder_(std::move(scriptFolder)) {
+        tick_.setSingleShot(true);
+        tick_.setInterval(0);
+        connect(&tick_, &QTimer::timeout, this, &PlayRunner::Next);
+    }
+
+    int Run();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // A step being run, with the modal window that was on top when it started: while that is
+    // still the top one when the step ends, the step ran in the loop that goes on.
+    struct Frame {
+        QPointer<QWidget> modalAtStart;
+    };
+
+    void Next();
+    void Finish(int code);
+    MessageAnswer Answer(const AppMessageRequest& request);
+    // Runs one step; false with `error` for a script error.
+    bool RunStep(const PlayStep& step, QString& error);
+    D_T1* CurrentForm() const;
+    bool Resolve(const QString& id, QWidget*& control, QString& error);
+
+    bool Login(const PlayStep& step);
+    bool Open(const PlayStep& step, QString& error);
+    bool OpenXml(const PlayStep& step, QString& error);
+    bool RunSql(const PlayStep& step, QString& error);
+    bool CloseCurrent(QString& error);
+    bool ControlStep(const PlayStep& step, QString& error);
+
+    QList<PlayStep> steps_;
+    QString scriptFolder_;
+    int next_ = 0;
+    QTimer tick_;
+    QList<Frame> frames_;
+    QList<QPointer<D_T1>> forms_; // in the order they were last shown
+    QList<bool> answers_;         // queued answers: true for yes and ok
+    bool expectFailed_ = false;
+    bool finished_ = false;
+    int exitCode_ = kPlayPassed;
+};
+
+int PlayRunner::Run() {
+    const MessageSink previous =
+        SetMessageSink([this](const AppMessageRequest& request) { return Answer(request); });
+    qApp->installEventFilter(this);
+    tick_.start();
+    QApplication::exec();
+    qApp->removeEventFilter(this);
+    CloseOpenForms(CMainApp::Instance());
+    SetMessageSink(previous);
+    return exitCode_;
+}
+
+MessageAnswer PlayRunner::Answer(const AppMessageRequest& request) {
+    PrintPlayLine(MessageLine(request.caption, request.text));
+    if (request.buttons == MessageButtons::Ok)
+        return MessageAnswer::Ok;
+    const bool yes = !answers_.isEmpty() && answers_.takeFirst();
+    if (request.buttons == MessageButtons::YesNo)
+        return yes ? MessageAnswer::Yes : MessageAnswer::No;
+    return yes ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+bool PlayRunner::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Show || !watched->isWidgetType())
+        return false;
+    auto* window = static_cast<QWidget*>(watched);
+    if (!window->isWindow())
+        return false;
+    if (auto* form = qobject_cast<D_T1*>(window)) {
+        forms_.removeAll(form);
+        forms_.append(form);
+    }
+    // A modal window shown by a running step is about to run its own loop: the next step
+    // runs inside it, while the step that opened it waits for it to close.
+    if (window->isModal() && !frames_.isEmpty() && !finished_)
+        tick_.start();
+    return false;
+}
+
+void PlayRunner::Next() {
+    if (finished_)
+        return;
+    // A loop turned inside a running step without a new modal window (a command pumping
+    // events): the step is not done yet, and it starts the next one when it is.
+    if (!frames_.isEmpty() && QApplication::activeModalWidget() == frames_.last().modalAtStart)
+        return;
+    if (next_ >= steps_.size()) {
+        Finish(expectFailed_ ? kPlayExpectFailed : kPlayPassed);
+        return;
+    }
+    const PlayStep step = steps_[next_++];
+    frames_.append(Frame{QApplication::activeModalWidget()});
+    QString error;
+    const bool ok = RunStep(step, error);
+    const Frame frame = frames_.takeLast();
+    if (finished_)
+        return;
+    if (!ok) {
+        std::fprintf(stderr, "vemo-admin: 第 %d 行：%s\n", step.line, error.toUtf8().constData());
+        std::fflush(stderr);
+        Finish(kPlayScriptError);
+        return;
+    }
+    // When the modal window this step ran in has closed, its loop is ending and the step that
+    // opened it resumes; that one goes on with the script when it ends.
+    if (QApplication::activeModalWidget() == frame.modalAtStart)
+        tick_.start();
+}
+
+void PlayRunner::Finish(int code) {
+    if (finished_)
+        return;
+    finished_ = true;
+    exitCode_ = code;
+    tick_.stop();
+    // Ends every loop, pop-up forms' included: their steps unwind and the run returns.
+    QCoreApplication::exit(code);
+}
+
+D_T1* PlayRunner::CurrentForm() const {
+    for (auto it = forms_.crbegin(); it != forms_.crend(); ++it)
+        if (*it && (*it)->isVisible())
+            return *it;
+    return nullptr;
+}
+
+bool PlayRunner::Resolve(const QString& id, QWidget*& control, QString& error) {
+    D_T1* form = CurrentForm();
+    if (!form) {
+        error = QStringLiteral("没有打开的表单");
+        return false;
+    }
+    const QString errorText = form->ErrorText; // the lookup reports into the form
+    const bool found = ResolveControl(*form, id, control) && control;
+    form->ErrorText = errorText;
+    if (!found) {
+        error = QStringLiteral("当前表单“%1”没有控件 %2").arg(form->windowTitle(), id);
+        return false;
+    }
+    return true;
+}
+
+bool PlayRunner::RunStep(const PlayStep& step, QString& error) {
+    const QString& name = step.name;
+    if (name == QLatin1String("login"))
+        return Login(step);
+    if (name == QLatin1String("open"))
+        return Open(step, error);
+    if (name == QLatin1String("open-xml"))
+        return OpenXml(step, error);
+    if (name == QLatin1String("sql"))
+        return RunSql(step, error);
+    if (name == QLatin1String("answer")) {
+        const QString& answer = step.args[0];
+        answers_.append(answer == QLatin1String("yes") || answer == QLatin1String("ok"));
+        return true;
+    }
+    if (name == QLatin1String("close"))
+        return CloseCurrent(error);
+    return ControlStep(step, error);
+}
+
+bool PlayRunner::Login(const PlayStep& step) {
+    CMainApp& app = CMainApp::Instance();
+    const QString cfg = app.CfgPath();
+    // What the login dialog does when it opens, then what its login button does.
+    CDbSession session(CDbSession::FromConfig);
+    if (ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("LANG")) == QLatin1String("3") &&
+        app.dbKind.Get() == QLatin1String("2"))
+        app.likeRewrite = true;
+    ResolveLoginConnection(cfg);
+    const LoginResult result = AttemptLogin(session, app, step.args[0], step.args[1]);
+    const QString message = LoginMessage(result);
+    if (!message.isEmpty())
+        ShowAppMessage(message, QStringLiteral("Vemo软件"));
+    return true;
+}
+
+bool PlayRunner::Open(const PlayStep& step, QString& error) {
+    CMainApp& app = CMainApp::Instance();
+    const QString uid = QString::number(step.args[0].toLongLong());
+    QString menuName;
+    {
+        CDbSession session(CDbSession::FromConfig);
+        if (!session.Open()) {
+            error = QStringLiteral("无法连接账套：%1").arg(session.Message());
+            return false;
+        }
+        auto rows = session.OpenRecordset(
+            QStringLiteral("SELECT name_0 FROM c_menu_dh WHERE uid_0=%1").arg(uid));
+        if (!rows || rows->RecordCount() < 1) {
+            error = QStringLiteral("没有业务功能 %1").arg(uid);
+            return false;
+        }
+        menuName = rows->Text(0);
+        session.Close();
+    }
+    switch (OpenBusinessFunction(app, uid, menuName)) {
+    case OpenFunctionResult::Opened:
+        return true;
+    case OpenFunctionResult::NothingToOpen:
+        error = QStringLiteral("业务功能 %1 没有表单定义").arg(uid);
+        return false;
+    case OpenFunctionResult::LoadFailed:
+        break;
+    }
+    error = QStringLiteral("业务功能 %1 的表单无法加载").arg(uid);
+    return false;
+}
+
+bool PlayRunner::OpenXml(const PlayStep& step, QString& error) {
+    const QString path = QDir(scriptFolder_).absoluteFilePath(step.args[0]);
+    QString definition;
+    if (!ReadTextFile(path, definition)) {
+        error = QStringLiteral("无法读取表单文件 %1").arg(path);
+        return false;
+    }
+    ZUDad::CXmlDocument check;
+    if (!check.LoadXml(definition)) {
+        error = QStringLiteral("表单文件不是有效的 XML：%1").arg(path);
+        return false;
+    }
+    OpenXmlForm(definition);
+    return true;
+}
+
+bool PlayRunner::RunSql(const PlayStep& step, QString& error) {
+    CDbSession session(CDbSession::FromConfig);
+    if (!session.Open()) {
+        error = QStringLiteral("无法连接账套：%1").arg(session.Message());
+        return false;
+    }
+    const QString& sql = step.args[0];
+    bool ok = true;
+    if (StartsWithWord(sql, "SELECT") || StartsWithWord(sql, "WITH")) {
+        auto rows = session.OpenRecordset(sql);
+        ok = rows != nullptr;
+        for (; rows && !rows->IsEof(); rows->MoveNext()) {
+            QStringList fields;
+            for (int i = 0; i < rows->FieldCount(); ++i)
+                fields.append(rows->Text(i));
+            PrintPlayLine(RowLine(fields));
+        }
+    } else {
+        ok = session.Execute(sql);
+    }
+    if (!ok)
+        error = QStringLiteral("SQL 执行失败：%1 %2").arg(session.Message(), session.Detail());
+    session.Close();
+    return ok;
+}
+
+bool PlayRunner::CloseCurrent(QString& error) {
+    // A dialog of a control (the text editor, the colour chooser) sits above the form: the
+    // user closes that first.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && !qobject_cast<D_T1*>(modal)) {
+        modal->close();
+        return true;
+    }
+    D_T1* form = CurrentForm();
+    if (!form) {
+        error = QStringLiteral("没有打开的表单");
+        return false;
+    }
+    ActivateWindowOf(form);
+    form->close();
+    return true;
+}
+
+bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
+    const QString& name = step.name;
+    QWidget* control = nullptr;
+    if (!Resolve(step.args[0], control, error))
+        return false;
+    QPointer<QWidget> guard(control);
+    if (name == QLatin1String("expect")) {
+        const QString actual = ControlText(control);
+        if (actual != step.args[1]) {
+            expectFailed_ = true;
+            for (const QString& line : ExpectFailureLines(step.args[0], step.args[1], actual))
+                PrintPlayLine(line);
+        }
+        return true;
+    }
+    if (name == QLatin1String("dump")) {
+        for (const QString& line : DumpLines(step.args[0], control))
+            PrintPlayLine(line);
+        return true;
+    }
+    if (name == QLatin1String("set")) {
+        // Written as a command writes a value; the form hears nothing of it.
+        D_T1* form = FormOf(control);
+        const bool suppressed = form ? form->eventsSuppressed : false;
+        if (form)
+            form->eventsSuppressed = true;
+        WriteControlValue(control, step.args[1]);
+        if (form)
+            form->eventsSuppressed = suppressed;
+        return true;
+    }
+
+    // The rest is the user's hands: on the active window, like every real input.
+    ActivateWindowOf(control);
+    if (name == QLatin1String("type")) {
+        TypeIntoControl(control, step.args[1]);
+        return true;
+    }
+    if (name == QLatin1String("click")) {
+        ClickControl(control);
+        return true;
+    }
+    if (name == QLatin1String("dclick")) {
+        DoubleClickControl(control);
+        return true;
+    }
+    if (name == QLatin1String("key")) {
+        PressKeyOn(control, PlayKeyCode(step.args[1]));
+        return true;
+    }
+    if (name == QLatin1String("check")) {
+        if (!CheckControl(control, step.args[1] == QLatin1String("1"), error)) {
+            error = QStringLiteral("控件 %1：%2").arg(step.args[0], error);
+            return false;
+        }
+        return true;
+    }
+    if (name == QLatin1String("select")) {
+        QList<int> rows;
+        ParseRowList(step.args[1], rows);
+        if (!SelectInControl(control, rows, error)) {
+            error = QStringLiteral("控件 %1：%2").arg(step.args[0], error);
+            return false;
+        }
+        return true;
+    }
+    if (name == QLatin1String("edit")) {
+        auto* grid = qobject_cast<CListCtrlEx*>(control);
+        if (!grid) {
+            error = QStringLiteral("控件 %1 不是表格").arg(step.args[0]);
+            return false;
+        }
+        if (!EditGridCell(grid, step.args[1].toInt(), step.args[2].toInt(), step.args[3], error)) {
+            error = QStringLiteral("控件 %1：%2").arg(step.args[0], error);
+            return false;
+        }
+        return true;
+    }
+    error = QStringLiteral("未知的步骤 %1").arg(name);
+    return false;
+}
+
+} // namespace
+
+void QuietPlayPlatformNotes() {
+    g_previousHandler = qInstallMessageHandler(QuietPlatformNotes);
+}
+
+int RunPlay(const QString& exeFolder, const QString& scriptPath) {
+    auto fail = [](const QString& message) {
+        std::fprintf(stderr, "vemo-admin: %s\n", message.toUtf8().constData());
+        return kPlayScriptError;
+    };
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return fail(QStringLiteral("play 需要图形界面的应用对象"));
+    // Taken before the run moves into the exe folder.
+    const QString scriptFolder = QFileInfo(scriptPath).absolutePath();
+    QString text;
+    if (!ReadTextFile(scriptPath, text))
+        return fail(QStringLiteral("无法读取脚本 %1").arg(scriptPath));
+    QList<PlayStep> steps;
+    QString error;
+    if (!ParsePlayScript(text, steps, error))
+        return fail(error);
+    if (!QFileInfo(exeFolder).isDir())
+        return fail(QStringLiteral("没有文件夹 %1").arg(exeFolder));
+
+    // As the client's start: Chinese standard texts, the commands, the application object.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
+    RegisterCommandFamilies();
+    // Closing the last form must not end the run: the script decides when it is over.
+    QApplication::setQuitOnLastWindowClosed(false);
+    CMainApp& app = CMainApp::Instance();
+    PrepareApplication(app, exeFolder);
+
+    PlayRunner runner(steps, scriptFolder);
+    const int code = runner.Run();
+    QCoreApplication::removeTranslator(&qtTexts);
+    return code;
+}
