@@ -59,13 +59,13 @@ bool CMainApp::InitInstance() {
         return false;
     }
 
-    // The update worker and the main window join here as they arrive.
+    // The update worker joins here when it arrives.
     {
         Dialog_Login login;
         if (login.exec() != QDialog::Accepted)
             return false;
     }
-    ShowMainWindowPlaceholder(*this);
+    RunMainWindow(*this);
     return true;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
+// The last step of start-up: the main window, until the user leaves the client.
 class CMainApp;
 
-// Stands where the main window will be: tells the logged-in user, in one message, how far the
-// client has come.
-void ShowMainWindowPlaceholder(CMainApp& app);
+// Shows the main window and returns when the user has confirmed leaving.
+void RunMainWindow(CMainApp& app);

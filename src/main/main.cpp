@@ -1,4 +1,5 @@
 // The client: start-up, then (when start-up lets it) the user's session, then the exit sequence.
+#include "app/CVozerDlg.h"
 #include "app/MainApp.h"
 #include "commands/CommandTable.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         application.installTranslator(&qtTexts);
+    QApplication::setWindowIcon(ApplicationIcon());
 
     RegisterCommandFamilies();
     CMainApp& app = CMainApp::Instance();
