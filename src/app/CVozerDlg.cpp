@@ -193,6 +193,7 @@ QIcon ApplicationIcon() {
 
 CVozerDlg::CVozerDlg(QWidget* parent) : QDialog(parent), session_(CDbSession::FromConfig) {
     CMainApp& app = CMainApp::Instance();
+    app.mainWindow = this;
     setObjectName(QStringLiteral("CVozerDlg"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -85,6 +85,8 @@ public:
 
     // Open form windows, hidden ones included, for re-use and for closing at exit.
     QHash<QDialog*, _ZvDlgData> openForms;
+    // The main window while it exists; forms bring it to the front on a right click.
+    QPointer<QWidget> mainWindow;
 
     QString CfgPath() const { return exeFolder + QStringLiteral("cfg.ini"); }
 

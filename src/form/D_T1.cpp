@@ -344,6 +344,13 @@ void D_T1::paintEvent(QPaintEvent*) {
 void D_T1::mousePressEvent(QMouseEvent* event) {
     if (!embedded && event->button() == Qt::LeftButton && windowHandle())
         windowHandle()->startSystemMove();
+    if (event->button() == Qt::RightButton) {
+        if (QWidget* main = CMainApp::Instance().mainWindow) {
+            main->showNormal();
+            main->raise();
+            main->activateWindow();
+        }
+    }
     QDialog::mousePressEvent(event);
 }
 

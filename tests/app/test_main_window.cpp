@@ -307,6 +307,15 @@ TEST_F(MainWindow, OnlyBusinessFunctionsOpenAndRightClickOffersTheMenu) {
     EXPECT_EQ(app.openForms.cbegin().value().menuUid, "11");
     EXPECT_EQ(app.openForms.cbegin().key()->windowTitle(), QStringLiteral("采购合同"));
 
+    // A right press on the form's background brings the hidden-away main window back.
+    window.showMinimized();
+    QDialog* form = app.openForms.cbegin().key();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(150, 150),
+                      form->mapToGlobal(QPointF(150, 150)), Qt::RightButton, Qt::RightButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(form, &press);
+    EXPECT_FALSE(window.isMinimized());
+
     QTreeWidgetItem* folder = Entry(navigation, "库存管理");
     const QPoint at = navigation->visualItemRect(folder).center();
     QContextMenuEvent click(QContextMenuEvent::Mouse, at, navigation->viewport()->mapToGlobal(at));
