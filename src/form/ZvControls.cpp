@@ -126,6 +126,19 @@ void LimitLength(QPlainTextEdit* box, int maxLength) {
     });
 }
 
+// A Windows edit box shows its selection only while it has the focus. A value that a command
+// writes into a box is selected as a whole; without this every filled field of a form would
+// show as highlighted.
+void ShowSelection(QWidget* box, bool shown) {
+    QPalette palette = box->palette();
+    const QPalette standard = QApplication::palette(box);
+    palette.setBrush(QPalette::Highlight,
+                     shown ? standard.brush(QPalette::Highlight) : palette.brush(QPalette::Base));
+    palette.setBrush(QPalette::HighlightedText, shown ? standard.brush(QPalette::HighlightedText)
+                                                      : palette.brush(QPalette::Text));
+    box->setPalette(palette);
+}
+
 QString FirstFaceOr(const QFont& font, const QString& fallback) {
     const QString family = font.family();
     return family.isEmpty() ? fallback : family;
@@ -553,6 +566,7 @@ void ZvControls::RaiseDirect(QWidget* control, const char* event) {
 }
 
 void ZvControls::WireEditBox(QWidget* control) {
+    ShowSelection(control, control->hasFocus());
     if (auto* line = qobject_cast<QLineEdit*>(control))
         connect(line, &QLineEdit::textChanged, this,
                 [this, control](const QString& text) { OnTextChanged(control, text); });
@@ -655,13 +669,18 @@ void ZvControls::OnFocusLost(QWidget* control) {
 
 bool ZvControls::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::FocusIn &&
+        (qobject_cast<QLineEdit*>(watched) || qobject_cast<QPlainTextEdit*>(watched)))
+        ShowSelection(static_cast<QWidget*>(watched), true);
     if (type == QEvent::FocusOut) {
         // A list or menu that pops up over the control does not take its focus away.
         if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
             if (auto* list = qobject_cast<CDropList*>(watched))
                 OnDropListFocusLost(list);
-            else if (qobject_cast<QLineEdit*>(watched) || qobject_cast<QPlainTextEdit*>(watched))
+            else if (qobject_cast<QLineEdit*>(watched) || qobject_cast<QPlainTextEdit*>(watched)) {
+                ShowSelection(static_cast<QWidget*>(watched), false);
                 OnFocusLost(static_cast<QWidget*>(watched));
+            }
         }
         return false;
     }
