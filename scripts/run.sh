@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, creates an account set and cfg.ini beside the client when they do
-# not exist yet, and starts the client.
+# Sets up the machine, builds, creates the demo account set and cfg.ini beside the client when they
+# do not exist yet, and starts the client.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -8,7 +8,7 @@ bash "$root/scripts/build.sh"
 
 bin="$root/build/src/main"
 if [ ! -f "$bin/account.dat" ]; then
-  "$root/build/tools/vemo-admin/vemo-admin" init --sqlite "$bin/account.dat"
+  "$root/build/tools/vemo-admin/vemo-admin" init --sqlite "$bin/account.dat" --demo
 fi
 if [ ! -f "$bin/cfg.ini" ]; then
   "$root/build/tools/vemo-admin/vemo-admin" cfg set-connection --dir "$bin" --sqlite "$bin/account.dat"

@@ -32,7 +32,8 @@ QString SessionError(const CDbSession& session) {
     return text;
 }
 
-bool CreateTablesAndRows(CDbSession& session, const QString& script, QString& error) {
+bool CreateTablesAndRows(CDbSession& session, const QString& script, QString& error,
+                         const AccountSetContent& more = {}) {
     session.BeginTrans();
     auto fail = [&] {
         error = SessionError(session);
@@ -62,6 +63,10 @@ bool CreateTablesAndRows(CDbSession& session, const QString& script, QString& er
                            ScrambleCfgText(QString::fromLatin1(kDefaultAdminPassword), 1),
                            QStringLiteral("正常"), QStringLiteral("1")}) != 1)
         return fail();
+    if (more && !more(session, error)) {
+        session.RollbackTrans();
+        return false;
+    }
     session.CommitTrans();
     if (!session.Detail().startsWith(QLatin1String("CommitTrans")))
         return true;
@@ -71,7 +76,7 @@ bool CreateTablesAndRows(CDbSession& session, const QString& script, QString& er
 
 } // namespace
 
-bool InitSqliteAccountSet(const QString& filePath, QString& error) {
+bool InitSqliteAccountSet(const QString& filePath, QString& error, const AccountSetContent& more) {
     const QFileInfo target(filePath);
     if (target.exists()) {
         error = QStringLiteral("文件已存在，不会覆盖：%1").arg(target.absoluteFilePath());
@@ -99,7 +104,8 @@ bool InitSqliteAccountSet(const QString& filePath, QString& error) {
         if (!session.Open())
             error = SessionError(session);
         else
-            ok = CreateTablesAndRows(session, SchemaScript(QStringLiteral("sqlite.sql")), error);
+            ok = CreateTablesAndRows(session, SchemaScript(QStringLiteral("sqlite.sql")), error,
+                                     more);
         session.Close();
     }
     if (ok && !QFile::rename(building, target.absoluteFilePath())) {

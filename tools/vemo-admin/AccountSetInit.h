@@ -5,8 +5,17 @@
 
 #include <QString>
 
+#include <functional>
+
+class CDbSession;
+
+// More content written in the same transaction as the schema and the first rows (the demo
+// account set); false with `error` set rolls everything back.
+using AccountSetContent = std::function<bool(CDbSession& session, QString& error)>;
+
 // Creates the SQLite file; refuses an existing file. On failure nothing is left behind.
-bool InitSqliteAccountSet(const QString& filePath, QString& error);
+bool InitSqliteAccountSet(const QString& filePath, QString& error,
+                          const AccountSetContent& more = {});
 // Creates the tables in the (empty) PostgreSQL database that the libpq conninfo names, in one
 // transaction.
 bool InitPostgresAccountSet(const QString& connInfo, QString& error);

@@ -2,6 +2,7 @@
 
 #include "AccountSetInit.h"
 #include "CfgCommand.h"
+#include "DemoAccountSet.h"
 #include "FormCommand.h"
 #include "PlayRunner.h"
 #include "data/ConnectionText.h"
@@ -19,7 +20,7 @@ constexpr int kFailed = 1;
 
 const char kUsage[] =
     "用法:\n"
-    "  vemo-admin init --sqlite FILE\n"
+    "  vemo-admin init --sqlite FILE [--demo]\n"
     "  vemo-admin init --pg CONNINFO\n"
     "  vemo-admin cfg set-connection --dir EXE_FOLDER (--sqlite FILE | --pg HOST PORT DB USER "
     "PASSWORD | --mssql HOST PORT DB USER PASSWORD)\n"
@@ -43,11 +44,16 @@ int Usage(const QString& problem) {
 }
 
 int RunInit(const QStringList& args) {
-    if (args.size() != 2)
-        return Usage(QStringLiteral("init 需要 --sqlite FILE 或 --pg CONNINFO"));
+    const bool demo = args.size() == 3 && args[2] == QLatin1String("--demo");
+    if (args.size() != 2 && !demo)
+        return Usage(QStringLiteral("init 需要 --sqlite FILE [--demo] 或 --pg CONNINFO"));
     QString error;
     bool ok = false;
-    if (args[0] == QLatin1String("--sqlite"))
+    if (demo && args[0] != QLatin1String("--sqlite"))
+        return Usage(QStringLiteral("--demo 只用于 --sqlite 账套"));
+    if (demo)
+        ok = InitSqliteDemoAccountSet(args[1], error);
+    else if (args[0] == QLatin1String("--sqlite"))
         ok = InitSqliteAccountSet(args[1], error);
     else if (args[0] == QLatin1String("--pg"))
         ok = InitPostgresAccountSet(args[1], error);
@@ -55,8 +61,12 @@ int RunInit(const QStringList& args) {
         return Usage(QStringLiteral("未知选项 %1").arg(args[0]));
     if (!ok)
         return Fail(QStringLiteral("创建账套失败：") + error);
-    std::printf("账套已创建：%s（管理员 admin，初始密码 %s）\n", qPrintable(args[1]),
-                kDefaultAdminPassword);
+    if (demo)
+        std::printf("演示账套已创建：%s（管理员 admin、营业员 zhangxm，初始密码均为 %s）\n",
+                    qPrintable(args[1]), kDefaultAdminPassword);
+    else
+        std::printf("账套已创建：%s（管理员 admin，初始密码 %s）\n", qPrintable(args[1]),
+                    kDefaultAdminPassword);
     return 0;
 }
 

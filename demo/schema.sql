@@ -1,0 +1,79 @@
+-- Business tables of the demo account set, applied after the client's own schema. c_material
+-- and p_sto come from that schema and are extended here rather than replaced, so the client's
+-- row counts of both keep meaning what they say.
+
+ALTER TABLE c_material ADD COLUMN category_0 TEXT NOT NULL DEFAULT '';
+ALTER TABLE c_material ADD COLUMN sale_price_0 REAL NOT NULL DEFAULT 0;
+CREATE UNIQUE INDEX ix_c_material_code ON c_material (code_0);
+
+-- One stock row per material, which goods receipts add to.
+CREATE UNIQUE INDEX ix_p_sto_material ON p_sto (material_uid_0);
+
+CREATE TABLE c_supplier (
+  uid_0 INTEGER PRIMARY KEY AUTOINCREMENT,
+  code_0 TEXT NOT NULL UNIQUE,
+  name_0 TEXT NOT NULL UNIQUE,
+  contact_0 TEXT NOT NULL DEFAULT '',
+  phone_0 TEXT NOT NULL DEFAULT '',
+  address_0 TEXT NOT NULL DEFAULT ''
+);
+
+CREATE TABLE c_customer (
+  uid_0 INTEGER PRIMARY KEY AUTOINCREMENT,
+  code_0 TEXT NOT NULL UNIQUE,
+  name_0 TEXT NOT NULL UNIQUE,
+  contact_0 TEXT NOT NULL DEFAULT '',
+  phone_0 TEXT NOT NULL DEFAULT '',
+  address_0 TEXT NOT NULL DEFAULT ''
+);
+
+-- Goods receipts: a header per delivery and one line per material received.
+CREATE TABLE p_receipt (
+  uid_0 INTEGER PRIMARY KEY AUTOINCREMENT,
+  code_0 TEXT NOT NULL UNIQUE,
+  supplier_uid_0 INTEGER NOT NULL REFERENCES c_supplier (uid_0),
+  date_0 TEXT NOT NULL,
+  handler_0 TEXT NOT NULL DEFAULT '',
+  remark_0 TEXT NOT NULL DEFAULT '',
+  create_user_uid_0 INTEGER NOT NULL DEFAULT 0,
+  create_time_0 TEXT
+);
+
+CREATE TABLE p_receipt_line (
+  uid_0 INTEGER PRIMARY KEY AUTOINCREMENT,
+  head_uid_0 INTEGER NOT NULL REFERENCES p_receipt (uid_0),
+  line_0 INTEGER NOT NULL DEFAULT 0,
+  material_uid_0 INTEGER NOT NULL REFERENCES c_material (uid_0),
+  qty_0 REAL NOT NULL CHECK (qty_0 > 0),
+  price_0 REAL NOT NULL DEFAULT 0 CHECK (price_0 >= 0),
+  amount_0 REAL NOT NULL DEFAULT 0
+);
+CREATE INDEX ix_p_receipt_line_head ON p_receipt_line (head_uid_0);
+CREATE INDEX ix_p_receipt_line_material ON p_receipt_line (material_uid_0);
+
+-- Sales contracts: 草稿 until audited, then 已审核. Only drafts may be changed.
+CREATE TABLE p_contract (
+  uid_0 INTEGER PRIMARY KEY AUTOINCREMENT,
+  code_0 TEXT NOT NULL UNIQUE,
+  customer_uid_0 INTEGER NOT NULL REFERENCES c_customer (uid_0),
+  sign_date_0 TEXT NOT NULL,
+  delivery_date_0 TEXT NOT NULL,
+  state_0 TEXT NOT NULL DEFAULT '草稿' CHECK (state_0 IN ('草稿', '已审核')),
+  remark_0 TEXT NOT NULL DEFAULT '',
+  create_user_uid_0 INTEGER NOT NULL DEFAULT 0,
+  create_time_0 TEXT,
+  audit_user_0 TEXT NOT NULL DEFAULT '',
+  audit_time_0 TEXT
+);
+
+CREATE TABLE p_contract_line (
+  uid_0 INTEGER PRIMARY KEY AUTOINCREMENT,
+  head_uid_0 INTEGER NOT NULL REFERENCES p_contract (uid_0),
+  line_0 INTEGER NOT NULL DEFAULT 0,
+  material_uid_0 INTEGER NOT NULL REFERENCES c_material (uid_0),
+  qty_0 REAL NOT NULL CHECK (qty_0 > 0),
+  price_0 REAL NOT NULL DEFAULT 0 CHECK (price_0 >= 0),
+  amount_0 REAL NOT NULL DEFAULT 0
+);
+CREATE INDEX ix_p_contract_line_head ON p_contract_line (head_uid_0);
+CREATE INDEX ix_p_contract_line_material ON p_contract_line (material_uid_0);
