@@ -606,11 +606,43 @@ CDbSession::Outcome CDbSession::ExecuteOne(const QString& sql) {
                                                                  : Outcome::Failed;
 }
 
+namespace {
+
+// The statements of a script: split at every ";" except one inside a quoted text, so that a
+// value the user typed may hold a semicolon. Quotes inside a "--" comment open no text.
+QStringList SplitScript(const QString& sql) {
+    QStringList pieces;
+    qsizetype start = 0;
+    bool inText = false;
+    bool inComment = false;
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = sql.at(i);
+        if (inText) {
+            inText = c != u'\'';
+        } else if (c == u';') {
+            pieces.append(sql.mid(start, i - start));
+            start = i + 1;
+            inComment = false;
+        } else if (inComment) {
+            inComment = c != u'\n';
+        } else if (c == u'\'') {
+            inText = true;
+        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
+            inComment = true;
+        }
+    }
+    pieces.append(sql.mid(start));
+    return pieces;
+}
+
+} // namespace
+
 bool CDbSession::RunScript(const QString& sql, bool stopAtFailure) {
     ClearErrors();
     bool lastOk = true;
     QString lastStatement;
-    for (QString piece : sql.split(QLatin1Char(';'))) {
+    for (QString piece : SplitScript(sql)) {
         int skip = 0;
         while (skip < piece.size() && piece.at(skip) == QLatin1Char('\n'))
             ++skip;

@@ -162,6 +162,14 @@ TEST_P(SessionTest, ScriptsSkipShortAndCommentPiecesAndStopOrContinue) {
                                                 "UPDATE t_item SET qty_0=20 WHERE uid_0=2;")));
     EXPECT_EQ(Count(QStringLiteral("WHERE qty_0 IN (10, 20)")), 2);
 
+    // A semicolon inside a quoted text belongs to the text; a quote in a comment opens none.
+    EXPECT_TRUE(session_.Execute(
+        QStringLiteral("UPDATE t_item SET note_0='含税;月结' WHERE uid_0=1;-- don't;\n"
+                       "UPDATE t_item SET note_0='it''s; ok' WHERE uid_0=2")))
+        << qPrintable(session_.Message());
+    EXPECT_EQ(Count(QStringLiteral("WHERE note_0='含税;月结' AND uid_0=1")), 1);
+    EXPECT_EQ(Count(QStringLiteral("WHERE note_0='it''s; ok' AND uid_0=2")), 1);
+
     // Only line feeds are stripped: a carriage return before the dashes makes it a statement.
     EXPECT_FALSE(session_.Execute(QStringLiteral("UPDATE t_item SET qty_0=30 WHERE uid_0=1;"
                                                  "\r-- not a comment here;"
