@@ -358,6 +358,14 @@ bool PlayRunner::Open(const PlayStep& step, QString& error) {
         menuName = rows->Text(0);
         session.Close();
     }
+    // The main window offers only the entries of the user's rights (all of them to the
+    // administrator), so a function outside them cannot be opened.
+    const QString wrapped = QLatin1Char(',') + app.rights + QLatin1Char(',');
+    if (app.userUid != QLatin1String("1") &&
+        !wrapped.contains(QLatin1Char(',') + uid + QLatin1Char(','))) {
+        error = QStringLiteral("用户的导航中没有业务功能 %1").arg(uid);
+        return false;
+    }
     switch (OpenBusinessFunction(app, uid, menuName)) {
     case OpenFunctionResult::Opened:
         return true;
