@@ -17,6 +17,8 @@
 #include <QComboBox>
 #include <QScrollBar>
 
+#include <algorithm>
+
 using ZUDad::CXmlNode;
 using ZUDad::CXmlNodes;
 
@@ -642,8 +644,12 @@ bool SelectInfoTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
         ok = session.QueryPage(select, where, pageSize, form.PageNo, order, names, values, total,
                                form.PageCount) ||
              session.Message().isEmpty();
-        if (ok)
+        if (ok) {
+            // The session showed the page nearest to the one asked for.
+            if (form.PageCount > 0)
+                form.PageNo = std::clamp(form.PageNo, 1, form.PageCount);
             ShowPageState(form, p, pageSize, total);
+        }
     }
     if (!ok) {
         form.ErrorText = session.Message();

@@ -22,6 +22,7 @@
 #include <QSqlRecord>
 #include <QTime>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <sqlite3.h>
@@ -542,14 +543,16 @@ bool CDbSession::QueryPage(const QString& selectPart, const QString& fromPart, i
     if (pageSize <= 0)
         pageSize = 1;
 
-    const int page = total > pageSize ? pageNumber : 1;
+    pageCount = (total + pageSize - 1) / pageSize;
+    // A page asked for by an earlier, longer result is brought into this one; past its end
+    // the arithmetic below would ask for a negative number of rows.
+    const int page = total > pageSize ? std::clamp(pageNumber, 1, pageCount) : 1;
     int upper = pageSize * page;
     int rows = pageSize;
     if (upper > total) {
         rows = total - upper + pageSize;
         upper = total;
     }
-    pageCount = (total + pageSize - 1) / pageSize;
 
     QString reversed = orderBy;
     reversed.replace(QLatin1String(" ASC"), QLatin1String(" ASC_DESC"));

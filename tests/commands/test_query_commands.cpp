@@ -179,6 +179,21 @@ TEST_P(QueryCommands, PagedSearchAndPageButtons) {
         EXPECT_TRUE(form_->PageResetAllowed);
     }
 
+    // A page button re-runs the search with the filter as it now stands; a page past the end
+    // of the shorter result shows its last page.
+    Click(15);
+    Control<QLineEdit>(2)->setText("1"); // M01, M10..M19, M21: two pages
+    Click(14);
+    EXPECT_EQ(form_->PageNo, 2);
+    EXPECT_EQ(Column(1), QStringList({"M19", "M21"}));
+    EXPECT_EQ(ControlText(Control(11)),
+              QStringLiteral("当前 2/2 页 每页 10 条记录 合计 12 条记录"));
+    Control<QLineEdit>(2)->setText("M2"); // one page
+    Click(15);
+    EXPECT_EQ(form_->PageNo, 1);
+    EXPECT_EQ(ControlText(Control(11)), QStringLiteral("当前 1/1 页 每页 10 条记录 合计 6 条记录"));
+    Control<QLineEdit>(2)->clear();
+
     // The user's own search starts again from the first page.
     form_->DeletedUids = "7";
     Click(10);
