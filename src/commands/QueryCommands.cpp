@@ -238,8 +238,9 @@ void ShowPageState(D_T1& form, const CXmlNode& p, int pageSize, int total) {
     SetButtonEnabled(form, buttons[3], forward);
 }
 
+// The texts are moved out of `values` into the rows, so a large result is not held twice.
 void FillSearchResult(D_T1& form, CListCtrlEx& grid, const CXmlNode& p, const QStringList& names,
-                      const QStringList& values) {
+                      QStringList& values) {
     const bool keyed = grid.KeyColumn();
     const bool rowNumbers = p.GetAttributeBool("is_rowid", false);
     const qsizetype fields = names.size();
@@ -259,24 +260,26 @@ void FillSearchResult(D_T1& form, CListCtrlEx& grid, const CXmlNode& p, const QS
         return;
     }
     QStringList keys;
-    QStringList cells;
     const qsizetype rows = values.size() / fields;
     const qsizetype width = shown + (rowNumbers ? 1 : 0);
-    cells.reserve(rows * width);
+    if (keyed)
+        keys.reserve(rows);
+    grid.ReserveRows(int(rows));
     for (qsizetype row = 0; row < rows; ++row) {
         const qsizetype start = row * fields;
-        if (keyed)
-            keys.append(values[start]);
+        QString key;
+        if (keyed) {
+            key = std::move(values[start]);
+            keys.append(key);
+        }
+        QStringList cells;
+        cells.reserve(width);
         if (rowNumbers)
             cells.append(QString::number(row + 1));
         for (qsizetype f = keyed ? 1 : 0; f < fields; ++f)
-            cells.append(values[start + f]);
+            cells.append(std::move(values[start + f]));
+        grid.AppendRow(cells, key, 0);
     }
-    if (width > 0)
-        grid.AppendRows(cells, int(width), keys, 0);
-    else
-        for (const QString& key : keys)
-            grid.AppendRow({}, key, 0);
     if (keyed)
         form.loadedKeys = keys.join(QLatin1Char(','));
     else

@@ -44,6 +44,50 @@ QString RowIdExpression(int kind, const QString& prefix) {
     return kind == 2 ? prefix + QStringLiteral(".rowid") : prefix + QStringLiteral(".ctid");
 }
 
+// True when swapping the " ASC" and " DESC" tokens of the order-by text reverses it exactly:
+// every term at the top level ends in one of them and the text holds no other. The nested TOP
+// page is then the LIMIT/OFFSET window of the same order.
+bool SwapReversesEveryTerm(const QString& orderBy) {
+    QStringList terms;
+    QString term;
+    int depth = 0;
+    QChar quote;
+    for (const QChar c : orderBy) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'[') {
+            quote = QLatin1Char(']');
+        } else if (c == u'(') {
+            ++depth;
+        } else if (c == u')') {
+            if (--depth < 0)
+                return false;
+        } else if (c == u',' && depth == 0) {
+            terms.append(term);
+            term.clear();
+            continue;
+        }
+        term.append(c);
+    }
+    if (depth != 0 || !quote.isNull())
+        return false;
+    terms.append(term);
+    const qsizetype tokens =
+        orderBy.count(QLatin1String(" ASC")) + orderBy.count(QLatin1String(" DESC"));
+    if (tokens != terms.size())
+        return false;
+    for (QString& t : terms) {
+        while (!t.isEmpty() && t.back().isSpace())
+            t.chop(1);
+        if (!t.endsWith(QLatin1String(" ASC")) && !t.endsWith(QLatin1String(" DESC")))
+            return false;
+    }
+    return true;
+}
+
 QString FormatDouble(double d) {
     // Fifteen significant digits, as the desktop's number-to-text conversion gives.
     return QString::number(d, 'g', 15);
@@ -509,22 +553,52 @@ bool CDbSession::QueryColumns(const QString& sql, const QStringList& columns, QS
 }
 
 bool CDbSession::QueryWithNames(const QString& sql, QStringList& names, QStringList& values) {
-    auto rs = OpenRecordset(sql);
-    if (!rs) {
+    // The rows go from the driver straight into texts, without the variant copy of the whole
+    // result that OpenRecordset keeps: grids are filled from large results through here. Results
+    // and errors are those of OpenRecordset.
+    ClearErrors();
+    const auto noResultSet = [&] {
         detail_ = QStringLiteral("数据异常:\n") + sql + QLatin1Char('\n') + detail_;
         message_ = kDataMessage;
         return false;
+    };
+    if (!connected_) {
+        resultCode_ = -1;
+        open_ = false;
+        message_ = kNetworkMessage;
+        detail_ = QStringLiteral("Open_Recorders\n%1\n未连接账套\n").arg(sql);
+        return noResultSet();
     }
-    if (rs->RecordCount() == 0) {
-        message_.clear();
+    StatementScope scope(*this);
+    QSqlQuery query(QSqlDatabase::database(connectionName_, false));
+    if (!RunQuery(query, sql, false)) {
+        scope.Fail();
+        RecordError(query.lastError(), QStringLiteral("Open_Recorders\n") + sql, false, true);
+        return noResultSet();
+    }
+    const QSqlRecord record = query.record();
+    const int columns = record.count();
+    QStringList texts;
+    bool anyRow = false;
+    while (query.next()) {
+        anyRow = true;
+        for (int i = 0; i < columns; ++i)
+            texts.append(DbValueText(query.value(i)));
+    }
+    if (query.lastError().isValid()) {
+        scope.Fail();
+        RecordError(query.lastError(), QStringLiteral("Open_Recorders\n") + sql, false, true);
+        return noResultSet();
+    }
+    resultCode_ = 1;
+    if (!anyRow)
         return false;
-    }
-    for (int i = 0; i < rs->FieldCount(); ++i)
-        names.append(rs->FieldName(i));
-    values.reserve(values.size() + qsizetype(rs->RecordCount()) * rs->FieldCount());
-    for (; !rs->IsEof(); rs->MoveNext())
-        for (int i = 0; i < rs->FieldCount(); ++i)
-            values.append(rs->Text(i));
+    for (int i = 0; i < columns; ++i)
+        names.append(record.fieldName(i));
+    if (values.isEmpty())
+        values = std::move(texts);
+    else
+        values.append(texts);
     return true;
 }
 
@@ -535,7 +609,11 @@ bool CDbSession::QueryPage(const QString& selectPart, const QString& fromPart, i
     QString count;
     total = 0;
     pageCount = 0;
-    if (!QueryValue(QStringLiteral("SELECT count(1) as zv_counts FROM %1").arg(table), count))
+    // SQLite counts a whole table from its b-tree without reading the rows only for count(*);
+    // the two forms count the same.
+    const QString counted = kind_ == 2 ? QStringLiteral("*") : QStringLiteral("1");
+    if (!QueryValue(QStringLiteral("SELECT count(%1) as zv_counts FROM %2").arg(counted, table),
+                    count))
         return message_.isEmpty();
     total = count.toInt();
     if (total == 0)
@@ -553,6 +631,17 @@ bool CDbSession::QueryPage(const QString& selectPart, const QString& fromPart, i
         rows = total - upper + pageSize;
         upper = total;
     }
+
+    // SQLite and PostgreSQL walk the order's index to the page instead of sorting every row
+    // before it a second time, when the window is the same rows: a reversible order and a page
+    // that exists. Ties in the order may be cut differently at the window's edges, as the nested
+    // form leaves their order to the engine anyway.
+    if ((kind_ == 2 || kind_ == 3) && rows >= 1 && upper >= rows && SwapReversesEveryTerm(orderBy))
+        // One pass over the markers: the texts may hold "%1" of their own (LIKE '%1%').
+        return QueryWithNames(
+            QStringLiteral("SELECT * FROM %1 Order By %2 LIMIT %3 OFFSET %4")
+                .arg(table, orderBy, QString::number(rows), QString::number(upper - rows)),
+            names, values);
 
     QString reversed = orderBy;
     reversed.replace(QLatin1String(" ASC"), QLatin1String(" ASC_DESC"));

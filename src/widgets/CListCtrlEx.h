@@ -81,6 +81,7 @@ public:
         model_->AppendRows(values, columns, keys, state);
     }
     void EndFill() { model_->EndFill(); }
+    void ReserveRows(int count) { model_->ReserveRows(count); }
 
     // --- Columns ---
     // alignment: 0 left, 1 right, 2 centre; width < 0 = the header's default width.
