@@ -10,7 +10,7 @@ PACKAGES=(
   libsqlite3-dev libpq-dev unixodbc-dev tdsodbc
   libpugixml-dev libcurl4-openssl-dev libqrencode-dev libzip-dev
   libx11-dev libxtst-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev qt6-tools-dev libqt6opengl6-dev
   clang libclang-rt-14-dev
   postgresql
   fonts-wqy-zenhei qt6-translations-l10n
