@@ -9,15 +9,16 @@
 #include <QFileInfo>
 #include <QUuid>
 
-namespace {
-
-QString SchemaScript(const QString& name) {
-    QFile file(QStringLiteral(":/sql/") + name);
+QString ResourceText(const QString& path) {
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    // Whole-line comments go: a script piece that starts with "--" would be skipped entirely.
+    return QString::fromUtf8(file.readAll());
+}
+
+QString ResourceScript(const QString& path) {
     QStringList lines;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
+    for (const QString& line : ResourceText(path).split(QLatin1Char('\n')))
         if (!line.trimmed().startsWith(QLatin1String("--")))
             lines.append(line);
     return lines.join(QLatin1Char('\n'));
@@ -31,6 +32,8 @@ QString SessionError(const CDbSession& session) {
                 QString(detail).replace(QLatin1Char('\n'), QLatin1Char(' ')) + QLatin1Char(')');
     return text;
 }
+
+namespace {
 
 bool CreateTablesAndRows(CDbSession& session, const QString& script, QString& error,
                          const AccountSetContent& more = {}) {
@@ -104,8 +107,8 @@ bool InitSqliteAccountSet(const QString& filePath, QString& error, const Account
         if (!session.Open())
             error = SessionError(session);
         else
-            ok = CreateTablesAndRows(session, SchemaScript(QStringLiteral("sqlite.sql")), error,
-                                     more);
+            ok = CreateTablesAndRows(session, ResourceScript(QStringLiteral(":/sql/sqlite.sql")),
+                                     error, more);
         session.Close();
     }
     if (ok && !QFile::rename(building, target.absoluteFilePath())) {
@@ -125,7 +128,7 @@ bool InitPostgresAccountSet(const QString& connInfo, QString& error) {
         return false;
     }
     const bool ok =
-        CreateTablesAndRows(session, SchemaScript(QStringLiteral("postgres.sql")), error);
+        CreateTablesAndRows(session, ResourceScript(QStringLiteral(":/sql/postgres.sql")), error);
     session.Close();
     return ok;
 }

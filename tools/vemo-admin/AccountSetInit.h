@@ -13,6 +13,14 @@ class CDbSession;
 // account set); false with `error` set rolls everything back.
 using AccountSetContent = std::function<bool(CDbSession& session, QString& error)>;
 
+// The UTF-8 text of a compiled-in file; empty when it is missing.
+QString ResourceText(const QString& path);
+// A compiled-in SQL script without its whole-line comments: the session skips a script piece
+// that starts with "--", which would take the statement after the comment with it.
+QString ResourceScript(const QString& path);
+// The session's last failure as one line, message first, technical detail in brackets.
+QString SessionError(const CDbSession& session);
+
 // Creates the SQLite file; refuses an existing file. On failure nothing is left behind.
 bool InitSqliteAccountSet(const QString& filePath, QString& error,
                           const AccountSetContent& more = {});

@@ -6,7 +6,6 @@
 #include "form/DefinitionCodec.h"
 #include "form/XmlDocument.h"
 
-#include <QFile>
 
 #include <array>
 
@@ -22,39 +21,13 @@ constexpr auto kFunctions = std::to_array<DemoFunction>({
     {41, "用户与权限", "users.xml"},
 });
 
-QString ResourceText(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
-}
-
-// The session runs a script piece by piece and skips a piece that starts with "--", so
-// whole-line comments go before it sees the text.
-QString ScriptWithoutComments(const QString& text) {
-    QStringList lines;
-    for (const QString& line : text.split(QLatin1Char('\n')))
-        if (!line.trimmed().startsWith(QLatin1String("--")))
-            lines.append(line);
-    return lines.join(QLatin1Char('\n'));
-}
-
-QString SessionError(const CDbSession& session) {
-    QString text = session.Message().trimmed();
-    const QString detail = session.Detail().trimmed();
-    if (!detail.isEmpty())
-        text += QStringLiteral(" (") +
-                QString(detail).replace(QLatin1Char('\n'), QLatin1Char(' ')) + QLatin1Char(')');
-    return text;
-}
-
 bool RunScript(CDbSession& session, const QString& name, QString& error) {
-    const QString script = ResourceText(QStringLiteral(":/demo/") + name);
+    const QString script = ResourceScript(QStringLiteral(":/demo/") + name);
     if (script.isEmpty()) {
         error = QStringLiteral("缺少演示账套文件：%1").arg(name);
         return false;
     }
-    if (session.Execute(ScriptWithoutComments(script)))
+    if (session.Execute(script))
         return true;
     error = QStringLiteral("%1：%2").arg(name, SessionError(session));
     return false;
