@@ -86,8 +86,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: {
-        const QStringList& cells = rows_[size_t(row)].cells;
-        return column < cells.size() ? cells.at(column) : QString();
+        return rows_[size_t(row)].cells.value(column);
     }
     case Qt::TextAlignmentRole:
         return int(columns_[size_t(column)].alignment | Qt::AlignVCenter);
@@ -127,7 +126,7 @@ int GridModel::InsertRow(int index, const QString& text) {
         return -1;
     index = std::min(index, RowCount());
     Row row;
-    row.cells.append(text);
+    row.cells = RowTexts(QStringList{text});
     ApplyAlternateColors(row.data, index);
     if (fillDepth_ == 0)
         beginInsertRows({}, index, index);
@@ -171,7 +170,7 @@ int GridModel::AppendRow(QStringList cells, const QString& key, int state) {
     if (fillDepth_ == 0)
         beginInsertRows({}, index, index);
     Row& row = rows_.emplace_back();
-    row.cells = std::move(cells);
+    row.cells = RowTexts(cells);
     row.data.key = key;
     row.data.state = state;
     ApplyAlternateColors(row.data, index);
@@ -194,6 +193,23 @@ void GridModel::AppendRows(const QStringList& values, int columns, const QString
     EndFill();
 }
 
+void GridModel::AppendRows(std::vector<GridRow>&& rows) {
+    if (rows.empty())
+        return;
+    BeginFill();
+    const size_t first = rows_.size();
+    if (rows_.empty()) {
+        rows_ = std::move(rows);
+    } else {
+        rows_.reserve(first + rows.size());
+        std::move(rows.begin(), rows.end(), std::back_inserter(rows_));
+    }
+    rows.clear();
+    for (size_t i = first; i < rows_.size(); ++i)
+        ApplyAlternateColors(rows_[i].data, int(i));
+    EndFill();
+}
+
 QString GridModel::CellText(int row, int column) const {
     if (!ValidCell(row, column))
         return {};
@@ -203,10 +219,7 @@ QString GridModel::CellText(int row, int column) const {
 bool GridModel::SetCellText(int row, int column, const QString& text) {
     if (!ValidCell(row, column))
         return false;
-    QStringList& cells = rows_[size_t(row)].cells;
-    while (cells.size() <= column)
-        cells.append(QString());
-    cells[column] = text;
+    rows_[size_t(row)].cells.Set(column, text);
     if (fillDepth_ == 0) {
         const QModelIndex cell = index(row, column);
         Q_EMIT dataChanged(cell, cell, {Qt::DisplayRole});
@@ -226,7 +239,7 @@ int GridModel::InsertColumn(int index, const QString& title, Qt::Alignment align
     // Cells right of the new column move with their columns.
     for (Row& row : rows_)
         if (row.cells.size() > index)
-            row.cells.insert(index, QString());
+            row.cells.Insert(index, QString());
     endInsertColumns();
     return index;
 }
@@ -238,7 +251,7 @@ bool GridModel::DeleteColumn(int column) {
     columns_.erase(columns_.begin() + column);
     for (Row& row : rows_)
         if (row.cells.size() > column)
-            row.cells.removeAt(column);
+            row.cells.RemoveAt(column);
     endRemoveColumns();
     return true;
 }
@@ -444,9 +457,11 @@ void GridModel::SortRows(int column, int kind, bool ascending) {
         }
         sortBy([&](int a, int b) { return keys[size_t(a)] < keys[size_t(b)]; });
     } else {
+        std::vector<QString> texts(n);
+        for (size_t i = 0; i < n; ++i)
+            texts[i] = rows_[i].cells.value(column);
         sortBy([&](int a, int b) {
-            return CompareCells(rows_[size_t(a)].cells.value(column),
-                                rows_[size_t(b)].cells.value(column), kind) < 0;
+            return CompareCells(texts[size_t(a)], texts[size_t(b)], kind) < 0;
         });
     }
 

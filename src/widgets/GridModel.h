@@ -7,6 +7,8 @@
 #include <QColor>
 #include <QStringList>
 
+#include "widgets/RowTexts.h"
+
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -52,6 +54,12 @@ struct ItemData {
 
     CellInfo* FindCell(int column) const;
     CellInfo& Cell(int column);
+};
+
+// One row as the grid keeps it: its cells and its record.
+struct GridRow {
+    RowTexts cells;
+    ItemData data;
 };
 
 // Sort flag bits and kinds of a column.
@@ -107,6 +115,9 @@ public:
     // optional) become the row keys. One reset at most.
     void AppendRows(const QStringList& values, int columns, const QStringList& keys = {},
                     int state = 0);
+    // Appends rows built elsewhere (cells and key; the alternate colours are applied here),
+    // taking them over without copying. One reset at most.
+    void AppendRows(std::vector<GridRow>&& rows);
 
     ItemData* RowData(int row) { return ValidRow(row) ? &rows_[size_t(row)].data : nullptr; }
     const ItemData* RowData(int row) const {
@@ -117,7 +128,7 @@ public:
     bool SetCellText(int row, int column, const QString& text);
     // The whole row's cells (shorter than the column count when the tail is empty).
     QStringList RowCells(int row) const {
-        return ValidRow(row) ? rows_[size_t(row)].cells : QStringList();
+        return ValidRow(row) ? rows_[size_t(row)].cells.ToList() : QStringList();
     }
 
     // --- Columns ---
@@ -160,10 +171,7 @@ public:
     static qint64 DateValue(const QString& text, bool* ok = nullptr);
 
 private:
-    struct Row {
-        QStringList cells;
-        ItemData data;
-    };
+    using Row = GridRow;
     void ApplyAlternateColors(ItemData& data, int index) const;
     void EmitRowChanged(int row);
 

@@ -589,3 +589,37 @@ TEST_F(Grid, DraggingWidensTheSelectionAndPastTheEndSelectsAll) {
 }
 
 } // namespace
+
+// A row's cells share one buffer; edits rebuild it. Cells longer than 65,535 units need the
+// full width of the stored offsets.
+TEST(RowTexts, EditsKeepEveryOtherCell) {
+    const QString longText(70000, QChar(u'长'));
+    const struct {
+        const char* name;
+        std::function<void(RowTexts&)> edit;
+        QStringList expected;
+    } cases[] = {
+        {"none", [](RowTexts&) {}, {"a", "", "螺钉"}},
+        {"set inside", [](RowTexts& r) { r.Set(1, "b"); }, {"a", "b", "螺钉"}},
+        {"set past the end", [](RowTexts& r) { r.Set(4, "e"); }, {"a", "", "螺钉", "", "e"}},
+        {"insert first", [](RowTexts& r) { r.Insert(0, "x"); }, {"x", "a", "", "螺钉"}},
+        {"insert at the end", [](RowTexts& r) { r.Insert(3, "x"); }, {"a", "", "螺钉", "x"}},
+        {"insert past the end", [](RowTexts& r) { r.Insert(4, "x"); }, {"a", "", "螺钉"}},
+        {"remove", [](RowTexts& r) { r.RemoveAt(0); }, {"", "螺钉"}},
+        {"remove past the end", [](RowTexts& r) { r.RemoveAt(3); }, {"a", "", "螺钉"}},
+        {"long cell", [&](RowTexts& r) { r.Set(1, longText); }, {"a", longText, "螺钉"}},
+    };
+    for (const auto& c : cases) {
+        RowTexts row(QStringList{"a", "", "螺钉"});
+        c.edit(row);
+        EXPECT_EQ(row.ToList(), c.expected) << c.name;
+        EXPECT_EQ(row.size(), c.expected.size()) << c.name;
+        EXPECT_EQ(row.value(row.size()), QString()) << c.name;
+    }
+    RowTexts empty;
+    EXPECT_EQ(empty.size(), 0);
+    empty.Set(0, "");
+    EXPECT_EQ(empty.ToList(), QStringList{""});
+    empty.RemoveAt(0);
+    EXPECT_EQ(empty.size(), 0);
+}
