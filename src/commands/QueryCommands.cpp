@@ -16,8 +16,10 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QScrollBar>
+#include <QVarLengthArray>
 
 #include <algorithm>
+#include <span>
 
 using ZUDad::CXmlNode;
 using ZUDad::CXmlNodes;
@@ -238,50 +240,70 @@ void ShowPageState(D_T1& form, const CXmlNode& p, int pageSize, int total) {
     SetButtonEnabled(form, buttons[3], forward);
 }
 
-// The texts are moved out of `values` into the rows, so a large result is not held twice.
+// The grid's rows built from a search result as its rows arrive, so a large result is never
+// held whole beside the grid: the first field is the key when the grid takes keys, and a
+// row-number column comes first when asked for.
+class SearchResultRows {
+public:
+    SearchResultRows(bool keyed, bool rowNumbers) : keyed_(keyed), rowNumbers_(rowNumbers) {}
+
+    void Take(QStringList&& fields) {
+        GridRow& row = rows_.emplace_back();
+        const qsizetype first = keyed_ ? 1 : 0;
+        if (keyed_ && !fields.isEmpty()) {
+            row.data.key = std::move(fields[0]);
+            keys_.append(row.data.key);
+        }
+        const QString number = rowNumbers_ ? QString::number(rows_.size()) : QString();
+        QVarLengthArray<QStringView, 32> cells;
+        if (rowNumbers_)
+            cells.append(number);
+        for (qsizetype f = first; f < fields.size(); ++f)
+            cells.append(fields[f]);
+        row.cells = RowTexts(std::span<const QStringView>(cells.constData(), cells.size()));
+    }
+
+    // A result already read whole, `fields` texts a row.
+    void TakeAll(QStringList& values, qsizetype fields) {
+        if (fields <= 0)
+            return;
+        const qsizetype count = values.size() / fields;
+        rows_.reserve(rows_.size() + size_t(count));
+        for (qsizetype row = 0; row < count; ++row)
+            Take(values.mid(row * fields, fields));
+    }
+
+    std::vector<GridRow>& Rows() { return rows_; }
+    const QStringList& Keys() const { return keys_; }
+
+private:
+    bool keyed_;
+    bool rowNumbers_;
+    std::vector<GridRow> rows_;
+    QStringList keys_;
+};
+
 void FillSearchResult(D_T1& form, CListCtrlEx& grid, const CXmlNode& p, const QStringList& names,
-                      QStringList& values) {
+                      SearchResultRows& result) {
     const bool keyed = grid.KeyColumn();
-    const bool rowNumbers = p.GetAttributeBool("is_rowid", false);
     const qsizetype fields = names.size();
-    const qsizetype shown = keyed ? fields - 1 : fields;
     FillScope fill(grid);
     if (p.GetAttributeBool("reset_head", false)) {
         grid.DeleteAllRowsAndColumns();
         // The row-number column has no field of its own.
-        if (rowNumbers)
+        if (p.GetAttributeBool("is_rowid", false))
             grid.InsertColumn(0, QString(), 2, 50);
         for (qsizetype i = keyed ? 1 : 0; i < fields; ++i)
             grid.InsertColumn(grid.ColumnCount(), names[i], 2, 50);
     }
-    if (fields <= 0 || shown < 0) {
+    if (fields <= 0) {
         if (keyed)
             form.loadedKeys.clear();
         return;
     }
-    QStringList keys;
-    const qsizetype rows = values.size() / fields;
-    const qsizetype width = shown + (rowNumbers ? 1 : 0);
+    grid.AppendRows(std::move(result.Rows()));
     if (keyed)
-        keys.reserve(rows);
-    grid.ReserveRows(int(rows));
-    for (qsizetype row = 0; row < rows; ++row) {
-        const qsizetype start = row * fields;
-        QString key;
-        if (keyed) {
-            key = std::move(values[start]);
-            keys.append(key);
-        }
-        QStringList cells;
-        cells.reserve(width);
-        if (rowNumbers)
-            cells.append(QString::number(row + 1));
-        for (qsizetype f = keyed ? 1 : 0; f < fields; ++f)
-            cells.append(std::move(values[start + f]));
-        grid.AppendRow(cells, key, 0);
-    }
-    if (keyed)
-        form.loadedKeys = keys.join(QLatin1Char(','));
+        form.loadedKeys = result.Keys().join(QLatin1Char(','));
     else
         form.loadedKeys.clear();
 }
@@ -634,12 +656,14 @@ bool SelectInfoTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
     CDbSession& session = form.Session;
     QStringList names;
     QStringList values;
+    SearchResultRows result(grid->KeyColumn(), p.GetAttributeBool("is_rowid", false));
     const int pageSize = p.GetAttributeInt("counts_in_page", 0);
     // No rows is an empty result, not a failure: the session then carries no message.
     bool ok = false;
     if (pageSize < 1) {
-        ok = session.QueryWithNames(select + where + order, names, values) ||
-             session.Message().isEmpty();
+        ok = session.QueryRows(select + where + order, names, [&](QStringList&& row) {
+            result.Take(std::move(row));
+        }) || session.Message().isEmpty();
     } else {
         if (!where.isEmpty())
             where.prepend(QLatin1String(" WHERE "));
@@ -652,6 +676,7 @@ bool SelectInfoTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
             if (form.PageCount > 0)
                 form.PageNo = std::clamp(form.PageNo, 1, form.PageCount);
             ShowPageState(form, p, pageSize, total);
+            result.TakeAll(values, names.size());
         }
     }
     if (!ok) {
@@ -659,7 +684,7 @@ bool SelectInfoTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
         form.DetailText = session.Detail();
         return false;
     }
-    FillSearchResult(form, *grid, p, names, values);
+    FillSearchResult(form, *grid, p, names, result);
     scroll.Restore();
     return true;
 }

@@ -553,6 +553,24 @@ bool CDbSession::QueryColumns(const QString& sql, const QStringList& columns, QS
 }
 
 bool CDbSession::QueryWithNames(const QString& sql, QStringList& names, QStringList& values) {
+    QStringList fields;
+    QStringList texts;
+    const auto take = [&](QStringList&& row) {
+        for (QString& text : row)
+            texts.append(std::move(text));
+    };
+    if (!QueryRows(sql, fields, take))
+        return false;
+    names.append(fields);
+    if (values.isEmpty())
+        values = std::move(texts);
+    else
+        values.append(texts);
+    return true;
+}
+
+bool CDbSession::QueryRows(const QString& sql, QStringList& names,
+                           const std::function<void(QStringList&& row)>& takeRow) {
     // The rows go from the driver straight into texts, without the variant copy of the whole
     // result that OpenRecordset keeps: grids are filled from large results through here. Results
     // and errors are those of OpenRecordset.
@@ -578,12 +596,18 @@ bool CDbSession::QueryWithNames(const QString& sql, QStringList& names, QStringL
     }
     const QSqlRecord record = query.record();
     const int columns = record.count();
-    QStringList texts;
     bool anyRow = false;
     while (query.next()) {
-        anyRow = true;
+        if (!anyRow) {
+            for (int i = 0; i < columns; ++i)
+                names.append(record.fieldName(i));
+            anyRow = true;
+        }
+        QStringList row;
+        row.reserve(columns);
         for (int i = 0; i < columns; ++i)
-            texts.append(DbValueText(query.value(i)));
+            row.append(DbValueText(query.value(i)));
+        takeRow(std::move(row));
     }
     if (query.lastError().isValid()) {
         scope.Fail();
@@ -591,15 +615,7 @@ bool CDbSession::QueryWithNames(const QString& sql, QStringList& names, QStringL
         return noResultSet();
     }
     resultCode_ = 1;
-    if (!anyRow)
-        return false;
-    for (int i = 0; i < columns; ++i)
-        names.append(record.fieldName(i));
-    if (values.isEmpty())
-        values = std::move(texts);
-    else
-        values.append(texts);
-    return true;
+    return anyRow;
 }
 
 bool CDbSession::QueryPage(const QString& selectPart, const QString& fromPart, int pageSize,

@@ -77,6 +77,11 @@ public:
     int QueryList(const QString& sql, QStringList& values);
     bool QueryColumns(const QString& sql, const QStringList& columns, QStringList& values);
     bool QueryWithNames(const QString& sql, QStringList& names, QStringList& values);
+    // QueryWithNames handing the rows over one at a time as they are read, so a large result is
+    // never held whole. `names` is filled before the first row; on a failure after some rows the
+    // caller discards what it took. Results and errors are those of QueryWithNames.
+    bool QueryRows(const QString& sql, QStringList& names,
+                   const std::function<void(QStringList&& row)>& takeRow);
     bool QueryPage(const QString& selectPart, const QString& fromPart, int pageSize, int pageNumber,
                    const QString& orderBy, QStringList& names, QStringList& values, int& total,
                    int& pageCount);

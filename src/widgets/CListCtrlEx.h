@@ -80,8 +80,8 @@ public:
                     int state = 0) {
         model_->AppendRows(values, columns, keys, state);
     }
+    void AppendRows(std::vector<GridRow>&& rows) { model_->AppendRows(std::move(rows)); }
     void EndFill() { model_->EndFill(); }
-    void ReserveRows(int count) { model_->ReserveRows(count); }
 
     // --- Columns ---
     // alignment: 0 left, 1 right, 2 centre; width < 0 = the header's default width.

@@ -109,8 +109,6 @@ public:
     void EndFill();
     // Appends one row of cells; usable inside or outside a fill.
     int AppendRow(QStringList cells, const QString& key = {}, int state = 0);
-    // Makes room for `count` more rows, so a fill of known size never moves the rows it has.
-    void ReserveRows(int count) { rows_.reserve(rows_.size() + size_t(std::max(count, 0))); }
     // Appends values.size() / columns rows taken row by row from `values`; keys (one per row,
     // optional) become the row keys. One reset at most.
     void AppendRows(const QStringList& values, int columns, const QStringList& keys = {},

@@ -269,6 +269,22 @@ TEST_P(QueryCommands, SearchWithoutPagingAndAFailingSearch) {
     EXPECT_EQ(form_->ErrorText, QStringLiteral("控件指向出错:\n99"));
 }
 
+// The rows arrive one at a time; a search that fails after some of them shows none, and a header
+// it would have rebuilt stays as it was.
+TEST_P(QueryCommands, ASearchFailingPartWayShowsNoRowsAndKeepsTheHeader) {
+    const int columns = Grid()->ColumnCount();
+    const QString title = Grid()->Model()->Column(0)->title;
+    EXPECT_FALSE(Run("<select_info_table><para_info select='SELECT name_0, CASE WHEN uid_0 &gt; " +
+                     uids_[2] +
+                     " THEN abs(-9223372036854775807 - 1) ELSE 1 END AS n"
+                     " FROM c_material' order=' ORDER BY uid_0' reset_head='1' table_id='9'>"
+                     "</para_info></select_info_table>"));
+    EXPECT_FALSE(form_->ErrorText.isEmpty());
+    EXPECT_EQ(Grid()->RowCount(), 0);
+    EXPECT_EQ(Grid()->ColumnCount(), columns);
+    EXPECT_EQ(Grid()->Model()->Column(0)->title, title);
+}
+
 TEST_P(QueryCommands, TextModeSplitsAControlsTextIntoRows) {
     const struct {
         const char* text;
