@@ -229,18 +229,29 @@ void SetValue(QList<CfgLine>& lines, const QString& section, const QString& key,
 } // namespace
 
 QString ReadCfg(const QString& file, const QString& section, const QString& key) {
+    return CfgSection(file, section).Value(key);
+}
+
+CfgSection::CfgSection(const QString& file, const QString& section) {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
-        return {};
+        return;
     const CfgText cfg = DecodeCfg(in.readAll());
     const auto span = FindSection(cfg.lines, section);
     if (!span)
-        return {};
-    const qsizetype line = FindKey(cfg.lines, *span, key);
-    if (line < 0)
-        return {};
-    const QStringView value = Unquote(KeyOf(cfg.lines[line].text)->value);
-    return value.left(kCfgValueMaxLength).toString();
+        return;
+    for (qsizetype i = span->header + 1; i < span->end; ++i)
+        if (const auto entry = KeyOf(cfg.lines[i].text)) {
+            keys_.append(entry->key.toString());
+            values_.append(Unquote(entry->value).left(kCfgValueMaxLength).toString());
+        }
+}
+
+QString CfgSection::Value(const QString& key) const {
+    for (qsizetype i = 0; i < keys_.size(); ++i)
+        if (SameName(keys_[i], key))
+            return values_[i];
+    return {};
 }
 
 void WriteCfg(const QString& file, const QString& section, const QString& key,

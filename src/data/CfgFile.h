@@ -12,6 +12,7 @@
 // write does not touch.
 
 #include <QString>
+#include <QStringList>
 
 // Longest value ReadCfg returns; longer values are cut.
 inline constexpr int kCfgValueMaxLength = 511;
@@ -21,6 +22,18 @@ inline constexpr int kCfgDefaultTimeoutSeconds = 60;
 inline constexpr int kCfgMaxTimeoutSeconds = 300;
 
 QString ReadCfg(const QString& file, const QString& section, const QString& key);
+
+// One section read once, for callers that look up many keys in a row (a grid's remembered
+// column widths); Value answers as ReadCfg would have at the time of reading.
+class CfgSection {
+public:
+    CfgSection(const QString& file, const QString& section);
+    QString Value(const QString& key) const;
+
+private:
+    QStringList keys_;
+    QStringList values_;
+};
 
 // Replaces the key's line in place, or adds the key at the end of its section, or adds the
 // section at the end of the file. The file is replaced atomically. Failures are only logged:

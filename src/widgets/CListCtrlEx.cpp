@@ -107,6 +107,7 @@ void CListCtrlEx::BuildColumns(const ZUDad::CXmlNode& table) {
     if (columns.IsEmpty())
         return;
     buildingColumns_ = true;
+    const CfgSection widths(CfgFile(), kWidthSection);
     const ZUDad::CXmlNodes nodes = columns.GetChildren();
     for (int i = 0; i < nodes.GetCount(); ++i) {
         const CXmlNode node = nodes.GetItem(i);
@@ -126,7 +127,7 @@ void CListCtrlEx::BuildColumns(const ZUDad::CXmlNode& table) {
             hiddenColumns_ += QLatin1Char(',') + QString::number(column + 1);
             fixed = true;
         } else if (width > 0) {
-            const QString remembered = ReadCfg(CfgFile(), kWidthSection, WidthKey(column));
+            const QString remembered = widths.Value(WidthKey(column));
             if (!remembered.isEmpty())
                 width = ParseIntegerText(remembered);
         }
