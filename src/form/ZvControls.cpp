@@ -172,6 +172,7 @@ void ZvControls::CreateControls(ControlHost& host, const ZUDad::CXmlDocument& do
     const CXmlNode root = document.GetRoot();
     if (root.IsEmpty() || root.GetAttribute("id", QStringLiteral("-1")) == QLatin1String("-1"))
         return;
+    host.FormWidget()->setFont(defaultFont_);
     body_ = root.GetChild("body", true);
     const CXmlNode dialog = body_.GetChild("dialog", true);
     const ZUDad::CXmlNodes children = dialog.GetChildren();
@@ -197,16 +198,17 @@ void ZvControls::CreateControl(const CXmlNode& element) {
     } else if (tag == QLatin1String("static")) {
         control = CreateStatic(element);
     } else if (tag == QLatin1String("zvbutton")) {
-        auto* button = new CZvButton(host_->Expand(element.GetAttribute("value")));
+        auto* button =
+            new CZvButton(host_->Expand(element.GetAttribute("value")), host_->FormWidget());
         button->SetTextColor(ColorAttribute(element, "color"));
         control = button;
     } else if (tag == QLatin1String("pic")) {
-        auto* picture = new ZvPicture;
+        auto* picture = new ZvPicture(host_->FormWidget());
         picture->SetText(element.GetAttribute("value"));
         picture->SetColor(ColorAttribute(element, "color"));
         control = picture;
     } else if (tag == QLatin1String("gui")) {
-        auto* view = new ZvGuiView;
+        auto* view = new ZvGuiView(host_->FormWidget());
         view->SetText(element.GetAttribute("value"));
         view->SetColor(ColorAttribute(element, "color"));
         control = view;
@@ -226,7 +228,7 @@ void ZvControls::CreateControl(const CXmlNode& element) {
         control = CreateTree(element);
         readsHidden = false;
     } else if (tag == QLatin1String("treelist") || tag == QLatin1String("gdistatic")) {
-        auto* chart = new ZvChart;
+        auto* chart = new ZvChart(host_->FormWidget());
         chart->setProperty("windowClass", QStringLiteral("TreeList"));
         chart->SetText(element.GetAttribute("value"));
         chart->SetReadOnly(element.GetAttributeInt("readonly", 0) != 0);
@@ -238,10 +240,10 @@ void ZvControls::CreateControl(const CXmlNode& element) {
     const int id = element.GetAttributeInt("id", 0);
     control->setParent(host_->FormWidget());
     control->setGeometry(ParseRectText(element.GetAttribute("pos")).ToQRect());
+    // Controls are created on the form, so those without a font of their own start with the
+    // form's: setting it on each one again made every control re-lay out its text.
     if (const auto font = CreateFontFromText(element.GetAttribute("font")))
         control->setFont(*font);
-    else
-        control->setFont(defaultFont_);
     Register(control, id);
 
     const int hidden = element.GetAttributeInt("hidden", 0);
@@ -272,7 +274,7 @@ QWidget* ZvControls::CreateTextBox(const CXmlNode& element) {
     const QString text = host_->Expand(element.GetAttribute("value"));
     QWidget* control = nullptr;
     if (style == 4 || style == 5 || StyleBits::EditStyleOf(style).multiLine) {
-        auto* box = new QPlainTextEdit;
+        auto* box = new QPlainTextEdit(host_->FormWidget());
         if (style == 4) {
             box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         } else if (style == 5) {
@@ -290,7 +292,7 @@ QWidget* ZvControls::CreateTextBox(const CXmlNode& element) {
             LimitLength(box, maxLength);
         control = box;
     } else {
-        auto* box = new QLineEdit;
+        auto* box = new QLineEdit(host_->FormWidget());
         StyleBits::ApplyEditStyle(box, style);
         if (maxLength > 0)
             box->setMaxLength(maxLength);
@@ -307,7 +309,7 @@ QWidget* ZvControls::CreateTextBox(const CXmlNode& element) {
 QWidget* ZvControls::CreateDropList(const CXmlNode& element) {
     const StyleBits::ComboStyle style =
         StyleBits::ComboStyleOf(element.GetAttributeInt("style", 0));
-    auto* list = new CDropList;
+    auto* list = new CDropList(host_->FormWidget());
     list->setMaxVisibleItems(20);
     const QString value = host_->Expand(element.GetAttribute("value"));
     if (!value.isEmpty())
@@ -326,7 +328,7 @@ QWidget* ZvControls::CreateDropList(const CXmlNode& element) {
 
 QWidget* ZvControls::CreateDateField(const CXmlNode& element) {
     const StyleBits::DateStyle style = StyleBits::DateStyleOf(element.GetAttributeInt("style", 0));
-    auto* field = new QDateEdit;
+    auto* field = new QDateEdit(host_->FormWidget());
     field->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     field->setCalendarPopup(!style.spinButtons);
     const QDate date = ParseDateValue(element.GetAttribute("value"));
@@ -341,25 +343,25 @@ QWidget* ZvControls::CreateButton(const CXmlNode& element) {
     const int style = element.GetAttributeInt("style", 0);
     QWidget* control = nullptr;
     if (element.GetAttribute("popup") == QLatin1String("1")) {
-        control = new CLinkCtrl(text);
+        control = new CLinkCtrl(text, host_->FormWidget());
     } else if (style > 0) {
         const StyleBits::ButtonStyle bits = StyleBits::ButtonStyleOf(style);
         QAbstractButton* button = nullptr;
         if (bits.kind == StyleBits::ButtonKind::GroupBox) {
-            auto* group = new QGroupBox(text);
+            auto* group = new QGroupBox(text, host_->FormWidget());
             // Only a frame: clicks go to the controls inside it.
             group->setAttribute(Qt::WA_TransparentForMouseEvents);
             control = group;
         } else if (bits.pushLike || bits.kind == StyleBits::ButtonKind::Push) {
-            auto* push = new QPushButton(text);
+            auto* push = new QPushButton(text, host_->FormWidget());
             push->setCheckable(bits.kind != StyleBits::ButtonKind::Push);
             push->setDefault(bits.defaultButton);
             push->setFlat(bits.flat);
             button = push;
         } else if (bits.kind == StyleBits::ButtonKind::Radio) {
-            button = new QRadioButton(text);
+            button = new QRadioButton(text, host_->FormWidget());
         } else {
-            auto* box = new QCheckBox(text);
+            auto* box = new QCheckBox(text, host_->FormWidget());
             box->setTristate(bits.kind == StyleBits::ButtonKind::ThreeState);
             button = box;
         }
@@ -371,7 +373,7 @@ QWidget* ZvControls::CreateButton(const CXmlNode& element) {
         if (bits.disabled)
             control->setEnabled(false);
     } else {
-        auto* button = new CButtonST(text);
+        auto* button = new CButtonST(text, host_->FormWidget());
         const QRect pos = ParseRectText(element.GetAttribute("pos")).ToQRect();
         button->SetPicture(ButtonPicture(element.GetAttribute("img"), pos.height() - 6));
         const QString shade = element.GetAttribute("shade");
@@ -392,7 +394,7 @@ QWidget* ZvControls::CreateButton(const CXmlNode& element) {
 }
 
 QWidget* ZvControls::CreateStatic(const CXmlNode& element) {
-    auto* label = new CZvStatic(host_->Expand(element.GetAttribute("value")));
+    auto* label = new CZvStatic(host_->Expand(element.GetAttribute("value")), host_->FormWidget());
     label->SetStyleBits(element.GetAttributeInt("style", 0));
     const QColor colour = ColorAttribute(element, "color");
     if (colour.isValid())
@@ -407,7 +409,7 @@ QWidget* ZvControls::CreateStatic(const CXmlNode& element) {
 }
 
 QWidget* ZvControls::CreateEditButton(const CXmlNode& element) {
-    auto* box = new CFileEditCtrl;
+    auto* box = new CFileEditCtrl(host_->FormWidget());
     box->SetHost(host_);
     StyleBits::ApplyEditStyle(box, element.GetAttributeInt("style", 0));
 
@@ -463,7 +465,7 @@ QWidget* ZvControls::CreateEditButton(const CXmlNode& element) {
 }
 
 QWidget* ZvControls::CreateGrid(const CXmlNode& element) {
-    auto* grid = new CListCtrlEx;
+    auto* grid = new CListCtrlEx(host_->FormWidget());
     grid->SetMenuUid(ParseIntegerText(host_->MenuUid()));
     grid->SetDocumentId(element.GetAttributeInt("id", 0));
     grid->BuildColumns(element);
@@ -480,7 +482,7 @@ QWidget* ZvControls::CreateGrid(const CXmlNode& element) {
 }
 
 QWidget* ZvControls::CreatePanel(const CXmlNode& element) {
-    auto* tabs = new QTabWidget;
+    auto* tabs = new QTabWidget(host_->FormWidget());
     tabs->setDocumentMode(false);
     const ZUDad::CXmlNodes children = element.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
@@ -498,7 +500,7 @@ QWidget* ZvControls::CreatePanel(const CXmlNode& element) {
 }
 
 QWidget* ZvControls::CreateTree(const CXmlNode& element) {
-    auto* tree = new QTreeWidget;
+    auto* tree = new QTreeWidget(host_->FormWidget());
     tree->setHeaderHidden(true);
     tree->setRootIsDecorated(true);
     tree->setItemsExpandable(true);

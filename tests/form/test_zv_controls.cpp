@@ -290,14 +290,20 @@ TEST(ZvControls, HiddenHidesAndTwoKeepsOutOfLayout) {
 TEST(ZvControls, FontSizeGivesBoldCellHeightInDefaultFace) {
     Built built(QStringLiteral("<textbox id='1' pos='0,0,50,20' font='12'/>"
                                "<textbox id='2' pos='0,0,50,20' font='9,Serif'/>"
-                               "<textbox id='3' pos='0,0,50,20'/>"));
+                               "<textbox id='3' pos='0,0,50,20'/>"
+                               "<droplist id='4' pos='0,0,50,20'/>"
+                               "<button id='5' pos='0,0,50,20' value='确定'/>"
+                               "<static id='6' pos='0,0,50,20' value='名称'/>"));
     const QFont font = built.controls.ControlByDocumentId(1)->font();
     EXPECT_TRUE(font.bold());
     EXPECT_EQ(font.pixelSize(), 16);
     EXPECT_EQ(font.family(), built.controls.DefaultFace());
     EXPECT_EQ(built.controls.ControlByDocumentId(2)->font().family(), QStringLiteral("Serif"));
     EXPECT_EQ(built.controls.ControlByDocumentId(2)->font().pixelSize(), 12);
-    EXPECT_EQ(built.controls.ControlByDocumentId(3)->font(), built.controls.DefaultFont());
+    // Without a font of its own, every kind of control takes the form's default.
+    for (int id : {3, 4, 5, 6})
+        EXPECT_EQ(built.controls.ControlByDocumentId(id)->font(), built.controls.DefaultFont())
+            << id;
     // Chinese renders whatever face a form names.
     EXPECT_TRUE(font.families().contains(QStringLiteral("WenQuanYi Zen Hei")));
 }
