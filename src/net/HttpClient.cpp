@@ -3,17 +3,11 @@
 #include <QIODevice>
 #include <QUrl>
 
-#include <curl/curl.h>
+#include "net/CurlLibrary.h"
+
 #include <memory>
 
 namespace {
-
-void EnsureCurlInitialised() {
-    // curl_global_init is not thread-safe; a function-local static runs it exactly once even
-    // when the update worker makes the first request.
-    static const CURLcode rc = curl_global_init(CURL_GLOBAL_DEFAULT);
-    (void)rc;
-}
 
 struct BodySink {
     QByteArray* buffer = nullptr;
@@ -66,8 +60,14 @@ HttpResponse PerformHttp(const HttpRequest& request) {
     }
     const QByteArray encodedUrl = url.toEncoded();
 
-    EnsureCurlInitialised();
-    CurlHandle curl(curl_easy_init(), &curl_easy_cleanup);
+    QString loadError;
+    const CurlLibrary* const api = CurlLibrary::Get(loadError);
+    if (!api) {
+        response.failure = HttpFailure::Transfer;
+        response.errorText = loadError;
+        return response;
+    }
+    CurlHandle curl(api->easyInit(), api->easyCleanup);
     if (!curl) {
         response.failure = HttpFailure::Transfer;
         response.errorText = QStringLiteral("cannot create a curl handle");
@@ -77,45 +77,45 @@ HttpResponse PerformHttp(const HttpRequest& request) {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     BodySink sink{&response.body, request.bodySink};
 
-    curl_easy_setopt(h, CURLOPT_URL, encodedUrl.constData());
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+    api->easySetopt(h, CURLOPT_URL, encodedUrl.constData());
+    api->easySetopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
     // Signals would be unsafe with the time-outs below on worker threads.
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeoutMs));
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(request.totalTimeoutMs));
+    api->easySetopt(h, CURLOPT_NOSIGNAL, 1L);
+    api->easySetopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    api->easySetopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    api->easySetopt(h, CURLOPT_MAXREDIRS, 10L);
+    api->easySetopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    api->easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeoutMs));
+    api->easySetopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(request.totalTimeoutMs));
     if (!request.verifyTls) {
-        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+        api->easySetopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+        api->easySetopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
     }
     curl_slist* headerList = nullptr;
     for (const QByteArray& line : request.headers)
-        if (curl_slist* appended = curl_slist_append(headerList, line.constData()))
+        if (curl_slist* appended = api->slistAppend(headerList, line.constData()))
             headerList = appended;
-    const CurlHeaders headers(headerList, &curl_slist_free_all);
+    const CurlHeaders headers(headerList, api->slistFreeAll);
     if (headers)
-        curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+        api->easySetopt(h, CURLOPT_HTTPHEADER, headers.get());
     if (request.post) {
-        curl_easy_setopt(h, CURLOPT_POST, 1L);
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(request.body.size()));
-        curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.constData());
+        api->easySetopt(h, CURLOPT_POST, 1L);
+        api->easySetopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+                        static_cast<curl_off_t>(request.body.size()));
+        api->easySetopt(h, CURLOPT_POSTFIELDS, request.body.constData());
     }
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBodyData);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    api->easySetopt(h, CURLOPT_WRITEFUNCTION, &OnBodyData);
+    api->easySetopt(h, CURLOPT_WRITEDATA, &sink);
 
-    const CURLcode rc = curl_easy_perform(h);
+    const CURLcode rc = api->easyPerform(h);
     if (rc != CURLE_OK) {
         response.failure = FailureOf(rc);
         response.errorText =
-            QString::fromUtf8(errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc));
+            QString::fromUtf8(errorBuffer[0] ? errorBuffer : api->easyStrerror(rc));
         return response;
     }
     long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    api->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
     response.completed = true;
     response.status = static_cast<int>(status);
     return response;
