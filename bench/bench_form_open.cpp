@@ -97,8 +97,8 @@ void BM_FormOpen(benchmark::State& state) {
     CloseAll();
 }
 
-// `explicitFonts`: every control is given the form's default font, as the form window's
-// control factory does, to show what that costs on its own.
+// `explicitFonts`: every control is given the form's default font after it was created, as the
+// form window's control factory once did, to show what that costs on its own.
 void LoadUiForm(benchmark::State& state, bool explicitFonts) {
     Fixture& f = TheFixture();
     if (!f.error.isEmpty()) {
