@@ -183,6 +183,28 @@ QStringView Unquote(QStringView value) {
     return value;
 }
 
+struct SectionText {
+    CfgText cfg;
+    SectionSpan span;
+};
+
+// The decoded file and where the section is in it; nothing when either is missing.
+std::optional<SectionText> ReadSectionText(const QString& file, const QString& section) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    SectionText text{DecodeCfg(in.readAll()), {}};
+    const auto span = FindSection(text.cfg.lines, section);
+    if (!span)
+        return std::nullopt;
+    text.span = *span;
+    return text;
+}
+
+QString ValueText(const KeyLine& entry) {
+    return Unquote(entry.value).left(kCfgValueMaxLength).toString();
+}
+
 // Section and key names end at a NUL, as zero-terminated names always did. Values keep theirs:
 // a scrambled connection text can contain one, and cutting it there lost the settings.
 QString CutAtNul(const QString& text) {
@@ -229,21 +251,21 @@ void SetValue(QList<CfgLine>& lines, const QString& section, const QString& key,
 } // namespace
 
 QString ReadCfg(const QString& file, const QString& section, const QString& key) {
-    return CfgSection(file, section).Value(key);
+    const auto text = ReadSectionText(file, section);
+    if (!text)
+        return {};
+    const qsizetype line = FindKey(text->cfg.lines, text->span, key);
+    return line < 0 ? QString() : ValueText(*KeyOf(text->cfg.lines[line].text));
 }
 
 CfgSection::CfgSection(const QString& file, const QString& section) {
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
+    const auto text = ReadSectionText(file, section);
+    if (!text)
         return;
-    const CfgText cfg = DecodeCfg(in.readAll());
-    const auto span = FindSection(cfg.lines, section);
-    if (!span)
-        return;
-    for (qsizetype i = span->header + 1; i < span->end; ++i)
-        if (const auto entry = KeyOf(cfg.lines[i].text)) {
+    for (qsizetype i = text->span.header + 1; i < text->span.end; ++i)
+        if (const auto entry = KeyOf(text->cfg.lines[i].text)) {
             keys_.append(entry->key.toString());
-            values_.append(Unquote(entry->value).left(kCfgValueMaxLength).toString());
+            values_.append(ValueText(*entry));
         }
 }
 
