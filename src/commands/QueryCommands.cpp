@@ -264,7 +264,7 @@ public:
     }
 
     // A result already read whole, `fields` texts a row.
-    void TakeAll(QStringList& values, qsizetype fields) {
+    void TakeAll(const QStringList& values, qsizetype fields) {
         if (fields <= 0)
             return;
         const qsizetype count = values.size() / fields;
