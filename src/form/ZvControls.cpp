@@ -238,7 +238,6 @@ void ZvControls::CreateControl(const CXmlNode& element) {
     }
 
     const int id = element.GetAttributeInt("id", 0);
-    control->setParent(host_->FormWidget());
     control->setGeometry(ParseRectText(element.GetAttribute("pos")).ToQRect());
     // Controls are created on the form, so those without a font of their own start with the
     // form's: setting it on each one again made every control re-lay out its text.
