@@ -320,32 +320,52 @@ void CDbSession::Close() {
     inTransaction_ = false;
 }
 
-void CDbSession::BeginTrans() {
+bool CDbSession::BeginTrans() {
     if (!connected_) {
         detail_ = QStringLiteral("BeginTrans\n未知错误");
-        return;
+        return false;
     }
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     if (db.transaction()) {
         inTransaction_ = true;
-    } else {
-        const QSqlError e = db.lastError();
-        detail_ = QStringLiteral("BeginTrans\n%1\n%2\n").arg(e.databaseText(), e.driverText());
+        return true;
     }
+    const QSqlError e = db.lastError();
+    detail_ = QStringLiteral("BeginTrans\n%1\n%2\n").arg(e.databaseText(), e.driverText());
+    return false;
 }
 
-void CDbSession::CommitTrans() {
+bool CDbSession::CommitTrans() {
     if (!connected_ || !inTransaction_) {
+        resultCode_ = -1;
+        message_ = kNetworkMessage;
         detail_ = QStringLiteral("CommitTrans\n未知错误");
-        return;
+        return false;
     }
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    if (!db.commit()) {
-        const QSqlError e = db.lastError();
-        detail_ = QStringLiteral("CommitTrans\n%1\n%2\n").arg(e.databaseText(), e.driverText());
+    // A reader of another client keeps SQLite from committing until it lets go: the commit is
+    // retried like any write, and the transaction stays open between the tries.
+    QSqlError error;
+    const bool committed = LockWait([&] {
+        SetBusyWait(true);
+        if (db.commit())
+            return Outcome::Ok;
+        error = db.lastError();
+        RecordError(error, QStringLiteral("CommitTrans"), true, false);
+        return Classify(error, true) == ErrorClass::Lock ? Outcome::LockError : Outcome::Failed;
+    });
+    if (!committed) {
+        const QString message = message_;
+        const QString detail = detail_;
         db.rollback();
+        message_ = message;
+        detail_ = detail.isEmpty() ? QStringLiteral("CommitTrans\n%1\n%2\n")
+                                         .arg(error.databaseText(), error.driverText())
+                                   : detail;
+        resultCode_ = -1;
     }
     inTransaction_ = false;
+    return committed;
 }
 
 void CDbSession::RollbackTrans() {
@@ -410,10 +430,17 @@ void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, 
         open_ = false;
 }
 
-bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite) {
+bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
+                          const QVariantList& params) {
     SetBusyWait(forWrite);
     query.setForwardOnly(true);
-    return query.exec(Dialect(WithTextFiles(sql)));
+    if (params.isEmpty())
+        return query.exec(Dialect(WithTextFiles(sql)));
+    if (!query.prepare(Dialect(WithTextFiles(sql))))
+        return false;
+    for (const QVariant& value : params)
+        query.addBindValue(value);
+    return query.exec();
 }
 
 bool CDbSession::Prepare(QSqlQuery& query, const QString& sql) {
@@ -445,6 +472,11 @@ void CDbSession::SetBusyWait(bool waitForLocks) {
 }
 
 std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql) {
+    return OpenRecordset(sql, QVariantList());
+}
+
+std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql,
+                                                      const QVariantList& params) {
     ClearErrors();
     if (!connected_) {
         resultCode_ = -1;
@@ -455,7 +487,7 @@ std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql) {
     }
     StatementScope scope(*this);
     QSqlQuery query(QSqlDatabase::database(connectionName_, false));
-    if (!RunQuery(query, sql, false)) {
+    if (!RunQuery(query, sql, false, params)) {
         scope.Fail();
         RecordError(query.lastError(), QStringLiteral("Open_Recorders\n") + sql, false, true);
         return nullptr;
@@ -483,12 +515,20 @@ std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql) {
 }
 
 bool CDbSession::Exists(const QString& sql) {
-    auto rs = OpenRecordset(sql);
+    return Exists(sql, QVariantList());
+}
+
+bool CDbSession::Exists(const QString& sql, const QVariantList& params) {
+    auto rs = OpenRecordset(sql, params);
     return rs && rs->RecordCount() >= 1;
 }
 
 bool CDbSession::QueryValue(const QString& sql, QString& value) {
-    auto rs = OpenRecordset(sql);
+    return QueryValue(sql, QVariantList(), value);
+}
+
+bool CDbSession::QueryValue(const QString& sql, const QVariantList& params, QString& value) {
+    auto rs = OpenRecordset(sql, params);
     if (!rs || rs->RecordCount() < 1)
         return false;
     value = rs->FieldCount() > 0 ? rs->Text(0) : QString();
@@ -533,8 +573,13 @@ bool CDbSession::ColumnIndexes(const CRecordset& rs, const QString& sql, const Q
 }
 
 bool CDbSession::QueryColumns(const QString& sql, const QStringList& columns, QStringList& values) {
+    return QueryColumns(sql, QVariantList(), columns, values);
+}
+
+bool CDbSession::QueryColumns(const QString& sql, const QVariantList& params,
+                              const QStringList& columns, QStringList& values) {
     values.clear();
-    auto rs = OpenRecordset(sql);
+    auto rs = OpenRecordset(sql, params);
     if (!rs) {
         resultCode_ = -1;
         return false;
@@ -695,7 +740,7 @@ bool CDbSession::LockWait(const std::function<Outcome()>& attempt) {
     }
 }
 
-CDbSession::Outcome CDbSession::ExecuteOne(const QString& sql) {
+CDbSession::Outcome CDbSession::ExecuteOne(const QString& sql, const QVariantList& params) {
     if (!connected_) {
         resultCode_ = -1;
         message_ = kNetworkMessage;
@@ -704,7 +749,7 @@ CDbSession::Outcome CDbSession::ExecuteOne(const QString& sql) {
     }
     StatementScope scope(*this);
     QSqlQuery query(QSqlDatabase::database(connectionName_, false));
-    if (RunQuery(query, sql, true)) {
+    if (RunQuery(query, sql, true, params)) {
         resultCode_ = 1;
         return Outcome::Ok;
     }
@@ -775,6 +820,14 @@ bool CDbSession::Execute(const QString& sql) {
         return LockWait([&] { return ExecuteOne(sql); });
     }
     return RunScript(sql, true);
+}
+
+bool CDbSession::Execute(const QString& sql, const QVariantList& params) {
+    ClearErrors();
+    const bool ok = LockWait([&] { return ExecuteOne(sql, params); });
+    if (ok)
+        resultCode_ = 1;
+    return ok;
 }
 
 bool CDbSession::ExecuteScript(const QString& sql) {

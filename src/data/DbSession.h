@@ -66,14 +66,24 @@ public:
     int Kind() const { return kind_; }
     QString KindText() const { return QString::number(kind_); }
 
-    void BeginTrans();
-    void CommitTrans();
+    bool BeginTrans();
+    // False when the transaction could not be committed: it is rolled back then, and Message()
+    // says why. A lock held by another client is waited for as for any write.
+    bool CommitTrans();
     void RollbackTrans();
     bool InTransaction() const { return inTransaction_; }
 
     std::unique_ptr<CRecordset> OpenRecordset(const QString& sql);
     bool Exists(const QString& sql);
     bool QueryValue(const QString& sql, QString& value);
+    // The client's own statements: values go to the "?" markers of `sql` as bound parameters,
+    // never into its text. One statement each; results and errors as the forms without them.
+    std::unique_ptr<CRecordset> OpenRecordset(const QString& sql, const QVariantList& params);
+    bool Exists(const QString& sql, const QVariantList& params);
+    bool QueryValue(const QString& sql, const QVariantList& params, QString& value);
+    bool QueryColumns(const QString& sql, const QVariantList& params, const QStringList& columns,
+                      QStringList& values);
+    bool Execute(const QString& sql, const QVariantList& params);
     int QueryList(const QString& sql, QStringList& values);
     bool QueryColumns(const QString& sql, const QStringList& columns, QStringList& values);
     bool QueryWithNames(const QString& sql, QStringList& names, QStringList& values);
@@ -116,7 +126,8 @@ private:
     enum class ErrorClass { Lock, Network, Data };
 
     bool Connected() const;
-    bool RunQuery(QSqlQuery& query, const QString& sql, bool forWrite);
+    bool RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
+                  const QVariantList& params = {});
     bool Prepare(QSqlQuery& query, const QString& sql);
     QString WithTextFiles(const QString& sql);
     bool ExecPrepared(QSqlQuery& query);
@@ -124,7 +135,7 @@ private:
     void RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
                      bool openRecordset);
     bool LockWait(const std::function<Outcome()>& attempt);
-    Outcome ExecuteOne(const QString& sql);
+    Outcome ExecuteOne(const QString& sql, const QVariantList& params = {});
     bool RunScript(const QString& sql, bool stopAtFailure);
     bool CheckCounts(const QStringList& fields, int valueCount);
     bool CheckFieldNames(const QString& sql, const QStringList& fields);

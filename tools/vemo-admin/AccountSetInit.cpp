@@ -37,7 +37,10 @@ namespace {
 
 bool CreateTablesAndRows(CDbSession& session, const QString& script, QString& error,
                          const AccountSetContent& more = {}) {
-    session.BeginTrans();
+    if (!session.BeginTrans()) {
+        error = SessionError(session);
+        return false;
+    }
     auto fail = [&] {
         error = SessionError(session);
         session.RollbackTrans();
@@ -70,10 +73,9 @@ bool CreateTablesAndRows(CDbSession& session, const QString& script, QString& er
         session.RollbackTrans();
         return false;
     }
-    session.CommitTrans();
-    if (!session.Detail().startsWith(QLatin1String("CommitTrans")))
+    if (session.CommitTrans())
         return true;
-    error = session.Detail().trimmed();
+    error = SessionError(session);
     return false;
 }
 
