@@ -2,6 +2,7 @@
 
 #include "app/AppMessage.h"
 #include "data/DbSession.h"
+#include "data/InsertedText.h"
 #include "form/ControlValues.h"
 #include "form/D_T1.h"
 #include "form/ValueGrammars.h"
@@ -210,14 +211,16 @@ void SetWindowText(QWidget* window, const QString& text) {
 QString EscapeQuotes(const QString& text) {
     QString escaped = text;
     escaped.replace(QLatin1Char('\''), QLatin1String("''"));
-    return escaped;
+    return SealInsertedText(escaped);
 }
 
 bool BindSelectedRow(const CListCtrlEx& grid, QString& sql, RowColumns columns, int num) {
     const int row = num >= 1 && num < grid.RowCount() ? num : FirstSelectedRow(grid);
     if (row < 0)
         return false;
-    const auto bindKey = [&] { sql.replace(QLatin1String("{{id?uid}}"), grid.RowKey(row)); };
+    const auto bindKey = [&] {
+        sql.replace(QLatin1String("{{id?uid}}"), SealInsertedText(grid.RowKey(row)));
+    };
     const auto bindCells = [&](int base) {
         for (int column = 0; column < grid.ColumnCount(); ++column)
             sql.replace(QStringLiteral("{{id?%1}}").arg(column + base),
@@ -276,7 +279,7 @@ bool BindValueParameters(D_T1& form, const CXmlNode& list, QString& sql) {
             return false;
         ReplaceParameter(sql, i + 1, parameter, ControlText(window));
     }
-    sql.replace(QLatin1String("{{deleted_uid_0}}"), form.DeletedUids);
+    sql.replace(QLatin1String("{{deleted_uid_0}}"), SealInsertedText(form.DeletedUids));
     sql = form.ExpandPlaceholders(sql);
     return true;
 }

@@ -45,7 +45,8 @@ void SetWindowText(QWidget* window, const QString& text);
 
 // --- Building SQL ---
 
-// Doubles every single quote, for texts spliced into SQL string literals.
+// Doubles every single quote, for texts spliced into SQL string literals, and seals the result
+// so that no later expansion of the statement looks into it (opened by the session).
 QString EscapeQuotes(const QString& text);
 
 // How a selected row's cells are numbered in "{{id?N}}"; UidOnly binds the row key alone.

@@ -3,6 +3,7 @@
 #include "app/MainApp.h"
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
+#include "data/InsertedText.h"
 #include "data/SqlShape.h"
 #include "data/SqlTranslator.h"
 #include "data/SqliteFunctions.h"
@@ -191,11 +192,21 @@ bool CDbSession::Connected() const {
 }
 
 QString CDbSession::Dialect(const QString& sql) const {
+    // Sealed values are opened first, so the translation sees them as the literals they are.
+    const QString opened = OpenInsertedTexts(sql);
     if (kind_ == 2)
-        return TranslateAccessSql(sql, SqlDialect::Sqlite);
+        return TranslateAccessSql(opened, SqlDialect::Sqlite);
     if (kind_ == 3)
-        return TranslateAccessSql(sql, SqlDialect::Postgres);
-    return sql;
+        return TranslateAccessSql(opened, SqlDialect::Postgres);
+    return opened;
+}
+
+QString CDbSession::Message() const {
+    return OpenInsertedTexts(message_);
+}
+
+QString CDbSession::Detail() const {
+    return OpenInsertedTexts(detail_);
 }
 
 void CDbSession::ClearErrors() {
@@ -266,8 +277,13 @@ bool CDbSession::Open() {
             QSqlQuery setup(db);
             if (kind_ == 2) {
                 QVariant handle = db.driver()->handle();
-                if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-                    RegisterAccessFunctions(*static_cast<sqlite3**>(handle.data()));
+                if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+                    sqlite3* native = *static_cast<sqlite3**>(handle.data());
+                    RegisterAccessFunctions(native);
+                    // The probe below is a read: it waits out another client's commit as
+                    // every read does instead of failing the open.
+                    sqlite3_busy_timeout(native, 2000);
+                }
                 // A file that is not an account set fails here rather than at the first query.
                 opened = setup.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
             } else if (kind_ == 3) {

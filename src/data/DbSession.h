@@ -110,8 +110,9 @@ public:
     bool FillCombo(QComboBox* combo, const QString& sql, const QString& column);
 
     int ResultCode() const { return resultCode_; }
-    const QString& Message() const { return message_; }
-    const QString& Detail() const { return detail_; }
+    // Statements quoted in these texts show their values as the engine received them.
+    QString Message() const;
+    QString Detail() const;
     const QString& SystemErrorText() const { return systemErrorText_; }
 
     // The statement as it is sent to this session's engine.

@@ -199,24 +199,41 @@ QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form, con
 
 QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form, const CMainApp& app,
                            const PlaceholderClock& clock) {
-    TokenSet present = TokensIn(text);
+    const TokenSet present = TokensIn(text);
     if (present.none())
         return text;
 
-    QString out = text;
-    const auto& tokens = Tokens();
+    std::array<std::optional<QString>, kStepCount> values;
     for (int step = 0; step < kStepCount; ++step) {
         // Every date kind takes its own reading in its turn, so two kinds may straddle a second.
         const ClockReading now = ReadsClock(step) ? clock() : ClockReading{};
-        if (!present.test(static_cast<std::size_t>(step)))
-            continue;
-        const std::optional<QString> value = ValueOf(step, form, app, now);
-        if (!value)
-            continue;
-        out.replace(tokens[static_cast<std::size_t>(step)], *value);
-        // The value may hold later tokens, or complete one with the text around it.
-        present = TokensIn(out);
+        if (present.test(static_cast<std::size_t>(step)))
+            values[static_cast<std::size_t>(step)] = ValueOf(step, form, app, now);
     }
+
+    // One pass over the form's text: a value is inserted once and never looked at again, so a
+    // user name or a typed text holding "{{date}}" stays as it was typed.
+    const auto& tokens = Tokens();
+    const QStringView view(text);
+    QString out;
+    out.reserve(text.size() + 32);
+    qsizetype copied = 0;
+    for (qsizetype at = view.indexOf(u"{{"); at >= 0; at = view.indexOf(u"{{", at)) {
+        const QStringView rest = view.sliced(at);
+        const auto hit = std::find_if(tokens.begin(), tokens.end(), [&](const QString& token) {
+            return rest.size() >= token.size() && rest[2] == token[2] && rest.startsWith(token);
+        });
+        const auto step = static_cast<std::size_t>(hit - tokens.begin());
+        if (hit == tokens.end() || !values[step]) {
+            ++at;
+            continue;
+        }
+        out.append(view.sliced(copied, at - copied));
+        out.append(*values[step]);
+        at += hit->size();
+        copied = at;
+    }
+    out.append(view.sliced(copied));
     return out;
 }
 

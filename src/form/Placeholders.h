@@ -41,18 +41,17 @@ using PlaceholderClock = std::function<ClockReading()>;
 
 ClockReading LocalClockNow();
 
-// Returns `text` with the form-level tokens replaced, one token kind at a time in a fixed order:
+// Returns `text` with the form-level tokens replaced in one left-to-right pass:
 // {{index2}} {{type}} {{cpy}} {{today:year}} {{today:month}} {{today:day}} {{today:today}}
 // {{index}} {{userid}} {{user_id}} {{username}} {{date}} {{datetime}} {{today:year_big}}
 // {{today:month_big}} {{today:day_big}} {{selected_uid_0}} {{selected_uids_now}} {{db_path}}
 // {{version_exe}} {{exe_name}} {{ltime}} {{TOP30}} {{TOP100}} {{A0}} .. {{A9}}.
-// Each kind replaces every non-overlapping occurrence left to right. A value is inserted as it
-// is and is scanned by the kinds that come after its own, never by those before; so a user name
-// holding "{{date}}" is expanded while one holding "{{type}}" is not. Unknown tokens stay. Names
-// are case-sensitive.
+// A value is inserted as it is and never scanned again, so a user name holding "{{date}}" stays
+// as it is. Unknown tokens, and tokens whose kind does not apply to the form, stay. Names are
+// case-sensitive.
 // Once the text holds any of these tokens, each of the nine date kinds reads the clock once, in
-// its turn, whether or not its token occurs; a text without any of them is returned untouched
-// without reading the clock or the form.
+// the order above, whether or not its token occurs; a text without any of them is returned
+// untouched without reading the clock or the form.
 QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form, const CMainApp& app);
 QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form, const CMainApp& app,
                            const PlaceholderClock& clock);

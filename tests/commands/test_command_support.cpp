@@ -8,6 +8,7 @@
 #include "commands/CommandTable.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
+#include "data/InsertedText.h"
 #include "form/CommandRegistry.h"
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
@@ -279,9 +280,9 @@ TEST_F(CommandSupport, WritingValuesByControlKind) {
 }
 
 TEST_F(CommandSupport, EscapeQuotesDoublesEachQuote) {
-    EXPECT_EQ(EscapeQuotes("O'Neil''s"), "O''Neil''''s");
-    EXPECT_EQ(EscapeQuotes("无引号"), QStringLiteral("无引号"));
-    EXPECT_EQ(EscapeQuotes(""), "");
+    EXPECT_EQ(OpenInsertedTexts(EscapeQuotes("O'Neil''s")), "O''Neil''''s");
+    EXPECT_EQ(OpenInsertedTexts(EscapeQuotes("无引号")), QStringLiteral("无引号"));
+    EXPECT_EQ(OpenInsertedTexts(EscapeQuotes("")), "");
 }
 
 TEST_F(CommandSupport, WhereParametersDropEmptyFiltersAndQuoteOnce) {
@@ -303,7 +304,8 @@ TEST_F(CommandSupport, WhereParametersDropEmptyFiltersAndQuoteOnce) {
 
     QString sql = query;
     BindWhereParameters(*form, where, sql);
-    EXPECT_EQ(sql, "SELECT count(*) FROM c_material WHERE 1=1 AND name_0='O''Brien'");
+    EXPECT_EQ(OpenInsertedTexts(sql),
+              "SELECT count(*) FROM c_material WHERE 1=1 AND name_0='O''Brien'");
     QString count;
     ASSERT_TRUE(db.QueryValue(sql, count));
     EXPECT_EQ(count, "1");
@@ -316,7 +318,7 @@ TEST_F(CommandSupport, WhereParametersDropEmptyFiltersAndQuoteOnce) {
     Control<QLineEdit>(form, 2)->clear();
     sql = query;
     BindWhereParameters(*form, where, sql);
-    EXPECT_EQ(sql, "SELECT count(*) FROM c_material WHERE 1=1");
+    EXPECT_EQ(OpenInsertedTexts(sql), "SELECT count(*) FROM c_material WHERE 1=1");
 }
 
 TEST_F(CommandSupport, ValueParametersBindWindowsDeletedKeysAndPlaceholders) {
@@ -332,7 +334,8 @@ TEST_F(CommandSupport, ValueParametersBindWindowsDeletedKeysAndPlaceholders) {
                                     "</para_info>"));
     QString sql = "{{p1}}|{{p2}}|{{p3}}|{{deleted_uid_0}}|{{userid}}";
     ASSERT_TRUE(BindValueParameters(*form, list, sql));
-    EXPECT_EQ(sql, QStringLiteral("name_0='O''Brien'|k=乙||4,5|") + CMainApp::Instance().userUid);
+    EXPECT_EQ(OpenInsertedTexts(sql),
+              QStringLiteral("name_0='O''Brien'|k=乙||4,5|") + CMainApp::Instance().userUid);
 
     ZUDad::CXmlDocument broken;
     const ZUDad::CXmlNode bad = Element(broken, "<para_info><a wnd='99' where='x'/></para_info>");
@@ -357,7 +360,7 @@ TEST_F(CommandSupport, SelectedRowBindsItsKeyAndCells) {
     const QString sql = "{{id?uid}}|{{id?0}}|{{id?1}}|{{id?2}}";
     QString bound = sql;
     EXPECT_FALSE(BindSelectedRow(*grid, bound, RowColumns::FromZero));
-    EXPECT_EQ(bound, sql);
+    EXPECT_EQ(OpenInsertedTexts(bound), sql);
 
     grid->SelectRow(2, true);
     grid->SelectRow(1, true);
@@ -375,7 +378,7 @@ TEST_F(CommandSupport, SelectedRowBindsItsKeyAndCells) {
     for (const auto& c : cases) {
         bound = sql;
         EXPECT_TRUE(BindSelectedRow(*grid, bound, c.columns, c.num));
-        EXPECT_EQ(bound, QString::fromUtf8(c.expected)) << c.num;
+        EXPECT_EQ(OpenInsertedTexts(bound), QString::fromUtf8(c.expected)) << c.num;
     }
 
     bound = sql;
@@ -397,7 +400,7 @@ TEST_F(CommandSupport, QueriesRunOnTheSessionTheCommandChooses) {
                                     "</para_info_where></q>"));
     QString sql;
     ASSERT_TRUE(BuildCommandSql(*form, command, RowColumns::FromZero, sql));
-    EXPECT_EQ(sql, "SELECT name_0 FROM c_user WHERE 1=1 AND id_0='admin'");
+    EXPECT_EQ(OpenInsertedTexts(sql), "SELECT name_0 FROM c_user WHERE 1=1 AND id_0='admin'");
     QStringList values;
     EXPECT_EQ(QueryAllValues(CommandSession(*form, command), sql, values), 1);
     EXPECT_EQ(values, QStringList{QStringLiteral("系统管理员")});
