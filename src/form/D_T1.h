@@ -153,7 +153,10 @@ private:
     void CloseForReal();
     void ReportFailure(bool byException);
     void PointSessionAtAccountSet();
-    bool LoginTimeStillCurrent();
+    enum class LoginCheck { Current, Replaced, Unreadable };
+    // The menu uid as a bound value: a pop-up form without one reads as menu 0.
+    qlonglong MenuUidValue() const { return menuUid.toLongLong(); }
+    LoginCheck CheckLoginTime();
     void StartBackgroundWorker();
     void StopBackgroundWorker();
     void ToggleFullScreen();

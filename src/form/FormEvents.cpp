@@ -17,6 +17,9 @@ const QString kNoRight = QStringLiteral("亲，您无权限本次操作，请与
 const QString kActionFailed =
     QStringLiteral("操作失败，请先检查录入数据是否规范；或者联系管理员反映问题。");
 
+// More commands than any real action runs: a jump that keeps coming back is stopped here.
+constexpr int kMaxCommandsPerAction = 100000;
+
 QStringList ControlIds(const QString& list) {
     return list.split(QLatin1Char(';'), Qt::SkipEmptyParts);
 }
@@ -45,12 +48,14 @@ bool D_T1::PrepareAction(int windowId, const QString& event) {
     return true;
 }
 
-bool D_T1::LoginTimeStillCurrent() {
+D_T1::LoginCheck D_T1::CheckLoginTime() {
     CMainApp& app = CMainApp::Instance();
     QString stamped;
-    Session.QueryValue(
-        QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=%1").arg(app.userUid), stamped);
-    return stamped == app.loginTime;
+    if (!Session.QueryValue(QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=?"),
+                            {app.userUid.toLongLong()}, stamped) &&
+        !Session.Message().isEmpty())
+        return LoginCheck::Unreadable; // a busy or lost account set is not a second login
+    return stamped == app.loginTime ? LoginCheck::Current : LoginCheck::Replaced;
 }
 
 void D_T1::PointSessionAtAccountSet() {
@@ -69,42 +74,52 @@ void D_T1::RunEvent(int windowId, const QString& event) {
     InfoText.clear();
     DetailText.clear();
     ErrorText.clear();
-    if (!Session.IsOpen() && !Session.Open()) {
+    CMainApp& app = CMainApp::Instance();
+    // A click that cannot reach the account set says so instead of passing in silence.
+    if ((!Session.IsOpen() && !Session.Open()) || !Session.BeginTrans()) {
+        ErrorText =
+            Session.Message().trimmed().isEmpty() ? kActionFailed : Session.Message().trimmed();
+        WriteActionLog(app.exeFolder, ErrorText + QStringLiteral("\n\n") + Session.Detail());
         PointSessionAtAccountSet();
+        ShowZvMessage(ErrorText, QStringLiteral("操作提示"), false);
         return;
     }
-    CMainApp& app = CMainApp::Instance();
-    Session.BeginTrans();
     busy = true;
     bool ok = true;
     bool byException = false;
     try {
         if (logLevel < 2 && defaultConnection && windowId != 1024) {
-            if (!LoginTimeStillCurrent()) {
+            const LoginCheck login = CheckLoginTime();
+            if (login != LoginCheck::Current) {
+                ErrorText = login == LoginCheck::Replaced ? kNoRight : Session.Message().trimmed();
+                DetailText = Session.Detail();
+                ok = false;
+            } else if (Session.Exists(
+                           QStringLiteral(
+                               "SELECT TOP 1 1 FROM (c_menu_button \t\tLEFT JOIN "
+                               "c_menu_button_group ON c_menu_button.uid_0 = "
+                               "c_menu_button_group.menu_button_uid_0) \t\tLEFT JOIN c_user ON "
+                               "c_menu_button_group.group_uid_0 = c_user.user_group_uid_0 "
+                               "\t\tWHERE (c_menu_button.menu_uid_0=? AND "
+                               "c_menu_button.button_id_0=? AND c_user.uid_0=? \t\tAND "
+                               "(c_menu_button_group.sta_0<0 OR (c_menu_button.sta_0<0 AND "
+                               "c_menu_button_group.sta_0=0)))"),
+                           {MenuUidValue(), windowId - 1024, app.userUid.toLongLong()})) {
                 ErrorText = kNoRight;
                 ok = false;
-            } else if (
-                Session.Exists(
-                    QStringLiteral(
-                        "SELECT TOP 1 1 FROM (c_menu_button \t\tLEFT JOIN c_menu_button_group ON "
-                        "c_menu_button.uid_0 = c_menu_button_group.menu_button_uid_0) \t\tLEFT "
-                        "JOIN c_user ON c_menu_button_group.group_uid_0 = "
-                        "c_user.user_group_uid_0 \t\tWHERE (c_menu_button.menu_uid_0=0%1 AND "
-                        "c_menu_button.button_id_0=%2 AND c_user.uid_0=%3 \t\tAND "
-                        "(c_menu_button_group.sta_0<0 OR (c_menu_button.sta_0<0 AND "
-                        "c_menu_button_group.sta_0=0)))")
-                        .arg(menuUid)
-                        .arg(windowId - 1024)
-                        .arg(app.userUid))) {
-                ErrorText = kNoRight;
+            } else if (!Session.Message().isEmpty()) {
+                // The rights could not be read: the button is not pressed on a guess.
+                ErrorText = Session.Message().trimmed();
+                DetailText = Session.Detail();
                 ok = false;
             } else if (logLevel == 1) {
                 QWidget* control = ControlByWindowId(windowId);
                 Session.Execute(
                     QStringLiteral("INSERT INTO log_dh_open(menu_uid_0,open_user_uid_0,menu_name_0,"
-                                   "open_user_id_0,control_id_0) values(%1,%2,'%3 -> %4','%5',%6)")
-                        .arg(menuUid, app.userUid, windowTitle(), ControlText(control), app.loginId)
-                        .arg(windowId - 1024));
+                                   "open_user_id_0,control_id_0) values(?,?,?,?,?)"),
+                    {MenuUidValue(), app.userUid.toLongLong(),
+                     windowTitle() + QStringLiteral(" -> ") + ControlText(control), app.loginId,
+                     windowId - 1024});
             }
             if (!ok && threadId > 0 && timerId_) {
                 killTimer(timerId_);
@@ -123,12 +138,20 @@ void D_T1::RunEvent(int windowId, const QString& event) {
         byException = true;
     }
 
+    if (ok && !Session.CommitTrans()) {
+        // Nothing was stored: the action ends as a failed one, whatever its commands reported.
+        ok = false;
+        InfoText.clear();
+        ErrorText =
+            QStringLiteral("保存失败，数据没有写入账套：%1").arg(Session.Message().trimmed());
+        DetailText = Session.Detail();
+    }
     if (ok) {
-        Session.CommitTrans();
         if (DetailSaved)
             DeletedUids.clear();
     } else {
-        Session.RollbackTrans();
+        if (Session.InTransaction())
+            Session.RollbackTrans();
         for (const _ZvListCtrlState& record : gridRollback)
             if (record.grid)
                 record.grid->SetRowState(record.row, record.state);
@@ -178,7 +201,13 @@ bool D_T1::RunAction(int windowId, const QString& event) {
     const int count = commands.GetCount();
     bool ok = true;
     int i = 0;
+    int executed = 0;
     while (i >= 0 && i < count) {
+        if (++executed > kMaxCommandsPerAction) {
+            ErrorText = QStringLiteral("动作执行的命令超过%1条，可能是jump形成了循环，已停止。")
+                            .arg(kMaxCommandsPerAction);
+            return false;
+        }
         const ZUDad::CXmlNode command = commands.GetItem(i);
         if (command.GetName() == QLatin1String("jump")) {
             int offset = 0;
@@ -240,17 +269,17 @@ void D_T1::RunRightsAndInit() {
     if (Session.IsOpen() || Session.Open()) {
         if (menuName.isEmpty())
             menuName = windowTitle() + QStringLiteral("（PopUp）");
-        if (!LoginTimeStillCurrent()) {
+        if (CheckLoginTime() != LoginCheck::Current) {
             ErrorText = kNoRight;
             return;
         }
         QStringList states;
-        Session.QueryList(
+        Session.QueryColumns(
             QStringLiteral("SELECT B.button_id_0,A.sta_0 FROM c_menu_button_group A LEFT JOIN "
-                           "c_menu_button B ON A.menu_button_uid_0=B.uid_0 WHERE B.menu_uid_0=%1 "
-                           "AND A.group_uid_0=(SELECT user_group_uid_0 FROM c_user WHERE uid_0=%2)")
-                .arg(menuUid.isEmpty() ? QStringLiteral("0") : menuUid, app.userUid),
-            states);
+                           "c_menu_button B ON A.menu_button_uid_0=B.uid_0 WHERE B.menu_uid_0=? "
+                           "AND A.group_uid_0=(SELECT user_group_uid_0 FROM c_user WHERE uid_0=?)"),
+            {MenuUidValue(), app.userUid.toLongLong()},
+            {QStringLiteral("button_id_0"), QStringLiteral("sta_0")}, states);
         if (!states.isEmpty()) {
             deniedList = QStringLiteral(";");
             for (int i = 0; i + 1 < states.size(); i += 2) {
