@@ -410,16 +410,14 @@ void CVozerDlg::ChangeFavourites(bool add) {
     QString stored;
     // Without the stored list nothing is written: a list rebuilt from nothing would drop the
     // user's other favourites.
-    if (!session_.QueryValue(
-            QStringLiteral("SELECT auth1_0 FROM c_user WHERE uid_0=%1 ").arg(app.userUid),
-            stored)) {
+    if (!session_.QueryValue(QStringLiteral("SELECT auth1_0 FROM c_user WHERE uid_0=?"),
+                             {app.userUid.toLongLong()}, stored)) {
         session_.Close();
         return;
     }
-    QString updated = add ? AddFavourite(stored, uid) : RemoveFavourite(stored, uid);
-    updated.replace(QLatin1Char('\''), QStringLiteral("''"));
-    if (!session_.Execute(QStringLiteral("UPDATE c_user SET auth1_0='%1' WHERE uid_0=%2")
-                              .arg(updated, app.userUid))) {
+    const QString updated = add ? AddFavourite(stored, uid) : RemoveFavourite(stored, uid);
+    if (!session_.Execute(QStringLiteral("UPDATE c_user SET auth1_0=? WHERE uid_0=?"),
+                          {updated, app.userUid.toLongLong()})) {
         const QString message = session_.Message();
         session_.Close();
         ShowAppMessage(message);

@@ -454,8 +454,13 @@ bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
         return query.exec(Dialect(WithTextFiles(sql)));
     if (!query.prepare(Dialect(WithTextFiles(sql))))
         return false;
-    for (const QVariant& value : params)
-        query.addBindValue(value);
+    for (const QVariant& value : params) {
+        // A null text is still a text: bound as it is, it would become NULL.
+        if (value.typeId() == QMetaType::QString && value.toString().isNull())
+            query.addBindValue(QStringLiteral(""));
+        else
+            query.addBindValue(value);
+    }
     return query.exec();
 }
 
