@@ -342,11 +342,31 @@ bool CDbSession::BeginTrans() {
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    if (kind_ == 2) {
+        // An action's transaction takes the file's write lock when it begins. Begun deferred,
+        // two clients that had both read could each wait for the other to let go (one to
+        // write, one to commit) until both time out. SQLite's own waiting lets the next
+        // client in as soon as the lock is free.
+        SetSqliteBusyTimeout(int(std::min<qint64>(qint64(g_lockWaitLimit) * 1000, INT_MAX)));
+        QSqlQuery begin(db);
+        const bool begun = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        SetBusyWait(true);
+        if (begun) {
+            inTransaction_ = true;
+            return true;
+        }
+        RecordError(begin.lastError(), QStringLiteral("BeginTrans"), true, false);
+        if (Classify(begin.lastError(), true) == ErrorClass::Lock)
+            message_ = QStringLiteral("保存数据超时:%1秒。\n").arg(g_lockWaitLimit.load());
+        return false;
+    }
     if (db.transaction()) {
         inTransaction_ = true;
         return true;
     }
     const QSqlError e = db.lastError();
+    resultCode_ = -1;
+    message_ = kNetworkMessage;
     detail_ = QStringLiteral("BeginTrans\n%1\n%2\n").arg(e.databaseText(), e.driverText());
     return false;
 }
@@ -363,8 +383,11 @@ bool CDbSession::CommitTrans() {
     // retried like any write, and the transaction stays open between the tries.
     QSqlError error;
     const bool committed = LockWait([&] {
+        // SQLite waits for readers to finish in small steps of its own.
+        SetSqliteBusyTimeout(kind_ == 2 ? 1000 : 0);
+        const bool done = db.commit();
         SetBusyWait(true);
-        if (db.commit())
+        if (done)
             return Outcome::Ok;
         error = db.lastError();
         RecordError(error, QStringLiteral("CommitTrans"), true, false);
@@ -482,14 +505,18 @@ bool CDbSession::ExecPrepared(QSqlQuery& query) {
 }
 
 void CDbSession::SetBusyWait(bool waitForLocks) {
-    if (kind_ != 2 || !connected_)
-        return;
     // Writes give up at once so that the lock wait below retries on its own schedule; reads
     // may wait a moment for another client's commit to finish.
+    SetSqliteBusyTimeout(waitForLocks ? 0 : 2000);
+}
+
+void CDbSession::SetSqliteBusyTimeout(int ms) {
+    if (kind_ != 2 || !connected_)
+        return;
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     QVariant handle = db.driver()->handle();
     if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        sqlite3_busy_timeout(*static_cast<sqlite3**>(handle.data()), waitForLocks ? 0 : 2000);
+        sqlite3_busy_timeout(*static_cast<sqlite3**>(handle.data()), ms);
 }
 
 std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql) {
@@ -506,8 +533,10 @@ std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql,
         detail_ = QStringLiteral("Open_Recorders\n%1\n未连接账套\n").arg(sql);
         return nullptr;
     }
-    StatementScope scope(*this);
+    // The query goes after its savepoint is settled: freeing its statement inside an aborted
+    // PostgreSQL transaction fails and leaks it.
     QSqlQuery query(QSqlDatabase::database(connectionName_, false));
+    StatementScope scope(*this);
     if (!RunQuery(query, sql, false, params)) {
         scope.Fail();
         RecordError(query.lastError(), QStringLiteral("Open_Recorders\n") + sql, false, true);
@@ -653,8 +682,10 @@ bool CDbSession::QueryRows(const QString& sql, QStringList& names,
         detail_ = QStringLiteral("Open_Recorders\n%1\n未连接账套\n").arg(sql);
         return noResultSet();
     }
-    StatementScope scope(*this);
+    // The query goes after its savepoint is settled: freeing its statement inside an aborted
+    // PostgreSQL transaction fails and leaks it.
     QSqlQuery query(QSqlDatabase::database(connectionName_, false));
+    StatementScope scope(*this);
     if (!RunQuery(query, sql, false)) {
         scope.Fail();
         RecordError(query.lastError(), QStringLiteral("Open_Recorders\n") + sql, false, true);
@@ -768,8 +799,10 @@ CDbSession::Outcome CDbSession::ExecuteOne(const QString& sql, const QVariantLis
         detail_ = sql + QStringLiteral("\n未连接账套\n");
         return Outcome::Failed;
     }
-    StatementScope scope(*this);
+    // The query goes after its savepoint is settled: freeing its statement inside an aborted
+    // PostgreSQL transaction fails and leaks it.
     QSqlQuery query(QSqlDatabase::database(connectionName_, false));
+    StatementScope scope(*this);
     if (RunQuery(query, sql, true, params)) {
         resultCode_ = 1;
         return Outcome::Ok;
@@ -934,8 +967,10 @@ CDbSession::Outcome CDbSession::InsertRow(const QString& sql, const QStringList&
             .arg(shape.baseTable, fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
     QSqlQuery query(QSqlDatabase::database(connectionName_, false));
     if (!Prepare(query, insert)) {
+        // PostgreSQL locks the table while preparing: a held lock shows here first.
         RecordError(query.lastError(), sql, true, false);
-        return Outcome::Failed;
+        return Classify(query.lastError(), true) == ErrorClass::Lock ? Outcome::LockError
+                                                                     : Outcome::Failed;
     }
     for (const QVariant& v : values)
         query.addBindValue(v);
@@ -1037,8 +1072,10 @@ int CDbSession::AddRecord(const QString& sql, const QStringList& fields,
     const bool ok = LockWait([&]() -> Outcome {
         if (!connected_)
             return ExecuteOne(sql);
-        StatementScope scope(*this);
+        // The query goes after its savepoint is settled: freeing its statement inside an aborted
+        // PostgreSQL transaction fails and leaks it.
         QSqlQuery probe(QSqlDatabase::database(connectionName_, false));
+        StatementScope scope(*this);
         if (!RunQuery(probe, sql, true)) {
             scope.Fail();
             RecordError(probe.lastError(), sql, true, false);

@@ -152,6 +152,7 @@ private:
     QList<QVariant> TypedValues(const QString& table, const QStringList& fields,
                                 const QStringList& values);
     void SetBusyWait(bool waitForLocks);
+    void SetSqliteBusyTimeout(int ms);
     void ClearErrors();
 
     class StatementScope;
