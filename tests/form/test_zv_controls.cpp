@@ -639,6 +639,40 @@ TEST_F(PickListTest, NewerTextSupersedesOlderRequestsAndChoosingTakesTheCode) {
     EXPECT_EQ(answers.size(), 1); // the chosen text asks for no new suggestions
 }
 
+TEST_F(PickListTest, TypedTextStaysInsideItsQuotedLiteral) {
+    CDbSession session;
+    session.SetConnectionString(set_->connectionText());
+    ASSERT_TRUE(session.Open());
+    ASSERT_TRUE(session.ExecuteScript(
+        QStringLiteral("INSERT INTO t_pick VALUES ('C01', 'O''Brien扳手', '7');"
+                       "INSERT INTO t_pick VALUES ('D01', '7号螺丝', '7');")));
+    Built built(QStringLiteral(
+        "<textbox id='50' pos='0,0,10,10' value='7'/>"
+        "<editbutton id='1' pos='0,0,100,22' desp='50' value=\"SELECT code_0, name_0 FROM t_pick "
+        "WHERE name_0 LIKE '{{1}}%' AND owner_0 = '{{p1}}' ORDER BY code_0\"/>"));
+    auto* box = built.Get<CFileEditCtrl>(1);
+    ASSERT_TRUE(box);
+    const QList<std::pair<QString, QStringList>> cases{
+        // A quote is part of the name looked for.
+        {QStringLiteral("O'Brien"), {QStringLiteral("C01")}},
+        // Typed SQL is only text: no other table's rows.
+        {QStringLiteral("' UNION SELECT id_0, name_0||' pass='||pass_0 FROM c_user--"), {}},
+        // A placeholder typed by the user is not filled in.
+        {QStringLiteral("{{p1}}"), {}},
+        {QStringLiteral("7"), {QStringLiteral("D01")}},
+    };
+    for (const auto& [typed, codes] : cases) {
+        const int rows = TypeAndWait(box, typed);
+        QStringList shownCodes, shownNames;
+        for (int row = 0; row < rows; ++row) {
+            shownCodes.append(box->PickList()->RowText(row, 0));
+            shownNames.append(box->PickList()->RowText(row, 1));
+        }
+        EXPECT_EQ(shownCodes, codes)
+            << qPrintable(typed) << " listed " << qPrintable(shownNames.join(' '));
+    }
+}
+
 TEST(ZvDialogChildSize, GrowsByRowsUpToAMaximum) {
     const QList<std::pair<int, int>> cases{{1, 26}, {2, 47}, {5, 110}, {13, 278}, {14, 280}};
     for (const auto& [rows, height] : cases)
