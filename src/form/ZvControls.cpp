@@ -10,6 +10,7 @@
 #include "widgets/CListCtrlEx.h"
 #include "widgets/CZvButton.h"
 #include "widgets/CZvStatic.h"
+#include "widgets/TypingLimit.h"
 #include "widgets/ZvChart.h"
 #include "widgets/ZvGuiView.h"
 #include "widgets/ZvPicture.h"
@@ -109,21 +110,6 @@ LabelItem ReadLabelItem(const CXmlNode& node) {
     item.text = node.GetAttribute("text");
     item.font = node.GetAttribute("font");
     return item;
-}
-
-// Multi-line boxes have no length limit of their own: longer texts are cut back.
-void LimitLength(QPlainTextEdit* box, int maxLength) {
-    QObject::connect(box, &QPlainTextEdit::textChanged, box, [box, maxLength] {
-        const QString text = box->toPlainText();
-        if (text.size() <= maxLength)
-            return;
-        QTextCursor cursor = box->textCursor();
-        const int position = qMin(cursor.position(), maxLength);
-        box->setPlainText(text.left(maxLength));
-        cursor = box->textCursor();
-        cursor.setPosition(position);
-        box->setTextCursor(cursor);
-    });
 }
 
 // A Windows edit box shows its selection only while it has the focus. A value that a command
@@ -287,14 +273,12 @@ QWidget* ZvControls::CreateTextBox(const CXmlNode& element) {
         box->setPlainText(text);
         if (readOnly)
             box->setReadOnly(true);
-        if (maxLength > 0)
-            LimitLength(box, maxLength);
+        LimitTyping(box, maxLength);
         control = box;
     } else {
         auto* box = new QLineEdit(host_->FormWidget());
         StyleBits::ApplyEditStyle(box, style);
-        if (maxLength > 0)
-            box->setMaxLength(maxLength);
+        LimitTyping(box, maxLength);
         box->setText(text);
         box->setCursorPosition(0);
         if (readOnly)
@@ -444,8 +428,7 @@ QWidget* ZvControls::CreateEditButton(const CXmlNode& element) {
 
     if (element.GetAttributeInt("readonly", 0) != 0)
         box->setReadOnly(true);
-    if (maxLength > 0)
-        box->setMaxLength(maxLength);
+    LimitTyping(box, maxLength);
     if (element.GetAttributeInt("disabled", 0) != 0)
         box->setEnabled(false);
     QPalette palette = box->palette();
