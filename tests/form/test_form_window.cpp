@@ -284,6 +284,71 @@ TEST_F(FormWindow, LengthRuleEnterKeyAndHotKeys) {
     EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|数量必须大于零")});
 }
 
+// Presses a key where the user's keyboard goes: the focused widget of the active window.
+void PressKey(int key, const QString& text = QString(), Qt::KeyboardModifiers modifiers = {}) {
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_TRUE(target);
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(target, &release);
+}
+
+// Gives the focus to a control of the form as a click would.
+void Focus(D_T1* form, int documentId) {
+    form->activateWindow();
+    QApplication::setActiveWindow(form);
+    QWidget* control = form->ControlByWindowId(documentId + 1024);
+    ASSERT_TRUE(control);
+    control->setFocus(Qt::MouseFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), control);
+}
+
+const char* kKeysForm = R"xml(<html version='1.0' id='0'>
+<head title='物料' pos='0,0,500,300'>
+  <HOTKEY><para_info><k id='5' value='4'/></para_info></HOTKEY>
+</head>
+<body><dialog>
+  <textbox id='2' pos='10,10,200,30'/>
+  <textbox id='3' pos='10,40,200,60'>
+    <ACTION><ENTER log='2'><t_sql sql="INSERT INTO c_material (name_0) VALUES ('回车')"/>
+    </ENTER></ACTION></textbox>
+  <button id='4' value='保存' pos='10,70,90,95'>
+    <ACTION><CLICK log='2'><t_sql sql="INSERT INTO c_material (name_0) VALUES ('保存')"/>
+    </CLICK></ACTION></button>
+</dialog></body></html>)xml";
+
+TEST_F(FormWindow, OneKeyPressRunsItsActionOnce) {
+    struct Case {
+        int focused;
+        int key;
+        QString inserted;
+    };
+    const QList<Case> cases{
+        {2, Qt::Key_F5, QStringLiteral("保存")}, // the hot key presses button 4
+        {4, Qt::Key_F5, QStringLiteral("保存")},
+        {3, Qt::Key_Return, QStringLiteral("回车")}, // the box's ENTER action
+    };
+    D_T1* form = Open(QString::fromUtf8(kKeysForm), "12");
+    ASSERT_TRUE(form);
+    for (const Case& c : cases) {
+        ASSERT_TRUE(session_.Execute("DELETE FROM c_material"));
+        Focus(form, c.focused);
+        PressKey(c.key);
+        EXPECT_EQ(Count("WHERE name_0='" + c.inserted + "'"), 1)
+            << c.focused << " " << QKeySequence(c.key).toString().toStdString();
+        EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
+    }
+
+    // F11 takes the caption away once; the next press brings it back.
+    Focus(form, 2);
+    PressKey(Qt::Key_F11);
+    EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+    Focus(form, 2);
+    PressKey(Qt::Key_F11);
+    EXPECT_FALSE(form->windowFlags() & Qt::FramelessWindowHint);
+}
+
 TEST_F(FormWindow, ClosedFormIsResetAndShownAgainWithItsInit) {
     D_T1* form = Open();
     auto* box = qobject_cast<QLineEdit*>(form->ControlByWindowId(2 + 1024));
