@@ -398,6 +398,8 @@ bool D_T1::eventFilter(QObject* watched, QEvent* event) {
 
 bool D_T1::HandleKey(QKeyEvent* event) {
     const int key = event->key();
+    if (ZvControls::HandlesKeyItself(focusWidget(), key))
+        return false;
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
         !(event->modifiers() & Qt::ControlModifier)) {
         QWidget* focused = focusWidget();

@@ -12,6 +12,7 @@
 #include "widgets/CZvStatic.h"
 #include "widgets/TypingLimit.h"
 #include "widgets/ZvChart.h"
+#include "widgets/ZvDialogChild.h"
 #include "widgets/ZvGuiView.h"
 #include "widgets/ZvPicture.h"
 
@@ -533,6 +534,13 @@ void ZvControls::HidePickLists() {
     for (QWidget* control : Controls())
         if (auto* box = qobject_cast<CFileEditCtrl*>(control))
             box->HidePickList();
+}
+
+bool ZvControls::HandlesKeyItself(const QWidget* control, int key) {
+    if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Escape)
+        return false;
+    const auto* box = qobject_cast<const CFileEditCtrl*>(control);
+    return box && box->PickList() && box->PickList()->isVisible();
 }
 
 // ---- Events ----

@@ -11,10 +11,12 @@
 #include "platform/Gbk.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/ZvDialogChild.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -347,6 +349,66 @@ TEST_F(FormWindow, OneKeyPressRunsItsActionOnce) {
     Focus(form, 2);
     PressKey(Qt::Key_F11);
     EXPECT_FALSE(form->windowFlags() & Qt::FramelessWindowHint);
+}
+
+// Presses a key in the focused edit-with-button and waits for its pick list's answer.
+int PressAndWaitForPickList(CFileEditCtrl* box, int key, const QString& text) {
+    int rows = -1;
+    QEventLoop loop;
+    QObject::connect(box, &CFileEditCtrl::pickListUpdated, &loop, [&](int count) {
+        rows = count;
+        loop.quit();
+    });
+    QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+    PressKey(key, text);
+    loop.exec();
+    // The offscreen platform activates every window it shows; on a desktop the list opens
+    // without taking the keyboard from the box.
+    box->activateWindow();
+    QApplication::setActiveWindow(box->window());
+    box->setFocus(Qt::OtherFocusReason);
+    return rows;
+}
+
+TEST_F(FormWindow, EnterAndEscapeGoToAnOpenPickList) {
+    ASSERT_TRUE(session_.ExecuteScript("CREATE TABLE t_pick (code_0 TEXT, name_0 TEXT);"
+                                       "INSERT INTO t_pick VALUES ('A01', '螺栓');"
+                                       "INSERT INTO t_pick VALUES ('A02', '螺母');"));
+    const QString definition = QStringLiteral(
+        "<html version='1.0' id='0'><head title='领料' pos='0,0,500,300'/><body><dialog>"
+        "<editbutton id='2' pos='10,10,200,30' value=\"SELECT code_0, name_0 FROM t_pick WHERE "
+        "code_0 LIKE '{{1}}%' ORDER BY code_0\"><ACTION><ENTER log='2'>"
+        "<t_sql sql=\"INSERT INTO c_material (name_0) VALUES ('回车')\"/></ENTER></ACTION>"
+        "</editbutton>"
+        "<textbox id='3' pos='10,40,200,60'/></dialog></body></html>");
+    D_T1* form = Open(definition, "13");
+    auto* box = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(2 + 1024));
+    ASSERT_TRUE(box);
+    Focus(form, 2);
+
+    // Enter takes the current row; the box keeps the focus and its ENTER action waits.
+    ASSERT_EQ(PressAndWaitForPickList(box, Qt::Key_A, "A"), 2);
+    ASSERT_TRUE(box->PickList()->isVisible());
+    PressKey(Qt::Key_Down);
+    PressKey(Qt::Key_Return, "\r");
+    EXPECT_EQ(box->text(), QStringLiteral("A02"));
+    EXPECT_FALSE(box->PickList()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    EXPECT_EQ(Count(QStringLiteral("WHERE name_0='回车'")), 0);
+
+    // Escape closes the list and leaves the text and the form as they are.
+    ASSERT_EQ(PressAndWaitForPickList(box, Qt::Key_Backspace, "\b"), 2);
+    ASSERT_TRUE(box->PickList()->isVisible());
+    PressKey(Qt::Key_Escape, QString(QChar(0x1B)));
+    EXPECT_FALSE(box->PickList()->isVisible());
+    EXPECT_EQ(box->text(), QStringLiteral("A0"));
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    EXPECT_TRUE(form->isVisible());
+
+    // With no list showing, Enter is the form's again.
+    PressKey(Qt::Key_Return, "\r");
+    EXPECT_EQ(Count(QStringLiteral("WHERE name_0='回车'")), 1);
+    EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
 }
 
 TEST_F(FormWindow, ClosedFormIsResetAndShownAgainWithItsInit) {
