@@ -39,6 +39,8 @@ using ZUDad::CXmlNode;
 namespace {
 
 const char* const kWindowIdProperty = "windowId";
+// Set on a multi-line box in which Enter starts a new line.
+const char* const kWantsReturnProperty = "zvWantsReturn";
 // Set on a tree while the release that follows its double click is to be ignored.
 const char* const kSkipReleaseProperty = "zvSkipRelease";
 
@@ -270,6 +272,7 @@ QWidget* ZvControls::CreateTextBox(const CXmlNode& element) {
             // Style 5 carries the centred bit already.
         }
         StyleBits::ApplyEditStyle(box, style);
+        box->setProperty(kWantsReturnProperty, StyleBits::EditStyleOf(style).wantReturn);
         box->setTabChangesFocus(false);
         box->setPlainText(text);
         if (readOnly)
@@ -537,8 +540,12 @@ void ZvControls::HidePickLists() {
 }
 
 bool ZvControls::HandlesKeyItself(const QWidget* control, int key) {
-    if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Escape)
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (!enter && key != Qt::Key_Escape)
         return false;
+    if (enter && qobject_cast<const QPlainTextEdit*>(control) &&
+        control->property(kWantsReturnProperty).toBool())
+        return true;
     const auto* box = qobject_cast<const CFileEditCtrl*>(control);
     return box && box->PickList() && box->PickList()->isVisible();
 }

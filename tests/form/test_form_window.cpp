@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -409,6 +410,35 @@ TEST_F(FormWindow, EnterAndEscapeGoToAnOpenPickList) {
     PressKey(Qt::Key_Return, "\r");
     EXPECT_EQ(Count(QStringLiteral("WHERE name_0='回车'")), 1);
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
+}
+
+TEST_F(FormWindow, EnterStartsANewLineInABoxThatWantsReturn) {
+    // 4100: multi-line with the want-return bit; 4: multi-line only.
+    const QString definition = QStringLiteral(
+        "<html version='1.0' id='0'><head title='备注' pos='0,0,500,300'/><body><dialog>"
+        "<textbox id='2' pos='10,10,300,80' style='4100'/>"
+        "<button id='4' value='新建' pos='10,90,90,115'><ACTION><CLICK log='2'>"
+        "<t_sql sql=\"INSERT INTO c_material (name_0) VALUES ('新建')\"/></CLICK></ACTION>"
+        "</button>"
+        "<textbox id='3' pos='10,120,300,190' style='4'/></dialog></body></html>");
+    D_T1* form = Open(definition, "14");
+    auto* notes = qobject_cast<QPlainTextEdit*>(form->ControlByWindowId(2 + 1024));
+    ASSERT_TRUE(notes);
+    Focus(form, 2);
+    PressKey(Qt::Key_A, "a");
+    PressKey(Qt::Key_Return, "\r");
+    PressKey(Qt::Key_B, "b");
+    PressKey(Qt::Key_Space, " ");
+    EXPECT_EQ(notes->toPlainText(), QStringLiteral("a\nb "));
+    EXPECT_EQ(QApplication::focusWidget(), notes);
+    EXPECT_EQ(Count(QStringLiteral("WHERE name_0='新建'")), 0);
+
+    // Without the bit, Enter moves on as in any other field.
+    Focus(form, 3);
+    PressKey(Qt::Key_Return, "\r");
+    EXPECT_NE(QApplication::focusWidget(), form->ControlByWindowId(3 + 1024));
+    EXPECT_TRUE(
+        qobject_cast<QPlainTextEdit*>(form->ControlByWindowId(3 + 1024))->toPlainText().isEmpty());
 }
 
 TEST_F(FormWindow, ClosedFormIsResetAndShownAgainWithItsInit) {
