@@ -367,18 +367,39 @@ void D_T1::timerEvent(QTimerEvent* event) {
 // --- Keys ---
 
 void D_T1::keyPressEvent(QKeyEvent* event) {
-    if (!HandleKey(event))
-        QDialog::keyPressEvent(event);
+    const bool seen = keySeen_.event == event && keySeen_.key == event->key() &&
+                      keySeen_.timestamp == event->timestamp();
+    keySeen_ = {};
+    if (!seen) {
+        if (!HandleKey(event))
+            QDialog::keyPressEvent(event);
+        return;
+    }
+    // A control passed up a key the form has handled already: one press, one action. Enter and
+    // Escape then stay away from the dialog's default button and from closing the form.
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
+        return;
+    QDialog::keyPressEvent(event);
 }
 
 bool D_T1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event)))
-        return true;
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (HandleKey(key))
+            return true;
+        // The control may ignore the key, which then reaches this window's keyPressEvent.
+        keySeen_ = {key, key->key(), key->timestamp()};
+    } else if (event->type() == QEvent::KeyRelease) {
+        keySeen_ = {};
+    }
     return QDialog::eventFilter(watched, event);
 }
 
 bool D_T1::HandleKey(QKeyEvent* event) {
     const int key = event->key();
+    if (ZvControls::HandlesKeyItself(focusWidget(), key))
+        return false;
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
         !(event->modifiers() & Qt::ControlModifier)) {
         QWidget* focused = focusWidget();

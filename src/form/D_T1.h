@@ -174,6 +174,14 @@ private:
     std::mutex sceneLock_;
     QImage frame_;
 
+    // The key press the form's handling last saw on its way to a control (see eventFilter).
+    struct SeenKey {
+        const QKeyEvent* event = nullptr;
+        int key = 0;
+        quint64 timestamp = 0;
+    };
+    SeenKey keySeen_;
+
     // Full-screen toggle (F11).
     bool fullScreen_ = false;
     QRect normalGeometry_;

@@ -10,7 +10,9 @@
 #include "widgets/CListCtrlEx.h"
 #include "widgets/CZvButton.h"
 #include "widgets/CZvStatic.h"
+#include "widgets/TypingLimit.h"
 #include "widgets/ZvChart.h"
+#include "widgets/ZvDialogChild.h"
 #include "widgets/ZvGuiView.h"
 #include "widgets/ZvPicture.h"
 
@@ -37,6 +39,8 @@ using ZUDad::CXmlNode;
 namespace {
 
 const char* const kWindowIdProperty = "windowId";
+// Set on a multi-line box in which Enter starts a new line.
+const char* const kWantsReturnProperty = "zvWantsReturn";
 // Set on a tree while the release that follows its double click is to be ignored.
 const char* const kSkipReleaseProperty = "zvSkipRelease";
 
@@ -109,21 +113,6 @@ LabelItem ReadLabelItem(const CXmlNode& node) {
     item.text = node.GetAttribute("text");
     item.font = node.GetAttribute("font");
     return item;
-}
-
-// Multi-line boxes have no length limit of their own: longer texts are cut back.
-void LimitLength(QPlainTextEdit* box, int maxLength) {
-    QObject::connect(box, &QPlainTextEdit::textChanged, box, [box, maxLength] {
-        const QString text = box->toPlainText();
-        if (text.size() <= maxLength)
-            return;
-        QTextCursor cursor = box->textCursor();
-        const int position = qMin(cursor.position(), maxLength);
-        box->setPlainText(text.left(maxLength));
-        cursor = box->textCursor();
-        cursor.setPosition(position);
-        box->setTextCursor(cursor);
-    });
 }
 
 // A Windows edit box shows its selection only while it has the focus. A value that a command
@@ -283,18 +272,17 @@ QWidget* ZvControls::CreateTextBox(const CXmlNode& element) {
             // Style 5 carries the centred bit already.
         }
         StyleBits::ApplyEditStyle(box, style);
+        box->setProperty(kWantsReturnProperty, StyleBits::EditStyleOf(style).wantReturn);
         box->setTabChangesFocus(false);
         box->setPlainText(text);
         if (readOnly)
             box->setReadOnly(true);
-        if (maxLength > 0)
-            LimitLength(box, maxLength);
+        LimitTyping(box, maxLength);
         control = box;
     } else {
         auto* box = new QLineEdit(host_->FormWidget());
         StyleBits::ApplyEditStyle(box, style);
-        if (maxLength > 0)
-            box->setMaxLength(maxLength);
+        LimitTyping(box, maxLength);
         box->setText(text);
         box->setCursorPosition(0);
         if (readOnly)
@@ -444,8 +432,7 @@ QWidget* ZvControls::CreateEditButton(const CXmlNode& element) {
 
     if (element.GetAttributeInt("readonly", 0) != 0)
         box->setReadOnly(true);
-    if (maxLength > 0)
-        box->setMaxLength(maxLength);
+    LimitTyping(box, maxLength);
     if (element.GetAttributeInt("disabled", 0) != 0)
         box->setEnabled(false);
     QPalette palette = box->palette();
@@ -550,6 +537,17 @@ void ZvControls::HidePickLists() {
     for (QWidget* control : Controls())
         if (auto* box = qobject_cast<CFileEditCtrl*>(control))
             box->HidePickList();
+}
+
+bool ZvControls::HandlesKeyItself(const QWidget* control, int key) {
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (!enter && key != Qt::Key_Escape)
+        return false;
+    if (enter && qobject_cast<const QPlainTextEdit*>(control) &&
+        control->property(kWantsReturnProperty).toBool())
+        return true;
+    const auto* box = qobject_cast<const CFileEditCtrl*>(control);
+    return box && box->PickList() && box->PickList()->isVisible();
 }
 
 // ---- Events ----

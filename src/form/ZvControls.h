@@ -54,6 +54,10 @@ public:
 
     // Hides the open pick lists (the form window moved).
     void HidePickLists();
+    // Whether the control answers the key itself, ahead of the form's key rules: Enter starts
+    // a new line in a multi-line box with the want-return bit, and Enter and Escape belong to
+    // an edit-with-button's pick list while it shows.
+    static bool HandlesKeyItself(const QWidget* control, int key);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -39,6 +39,7 @@ void ForceLetterCase(QLineEdit* box, LetterCase letterCase) {
 EditStyle EditStyleOf(int bits) {
     EditStyle style;
     style.multiLine = Has(bits, ES_MULTILINE);
+    style.wantReturn = Has(bits, ES_WANTRETURN);
     style.password = Has(bits, ES_PASSWORD);
     style.digitsOnly = Has(bits, ES_NUMBER);
     style.readOnly = Has(bits, ES_READONLY);

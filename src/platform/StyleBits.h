@@ -19,6 +19,7 @@ inline constexpr int ES_UPPERCASE = 0x8;
 inline constexpr int ES_LOWERCASE = 0x10;
 inline constexpr int ES_PASSWORD = 0x20;
 inline constexpr int ES_READONLY = 0x800;
+inline constexpr int ES_WANTRETURN = 0x1000;
 inline constexpr int ES_NUMBER = 0x2000;
 
 // Buttons: the low four bits are the button type.
@@ -62,6 +63,7 @@ enum class LetterCase { AsTyped, Upper, Lower };
 
 struct EditStyle {
     bool multiLine = false;
+    bool wantReturn = false; // Enter starts a new line in a multi-line box
     bool password = false;
     bool digitsOnly = false;
     bool readOnly = false;

@@ -9,6 +9,7 @@
 
 #include <QColorDialog>
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QThread>
 #include <QToolButton>
@@ -163,14 +164,34 @@ void CFileEditCtrl::HidePickList() {
 }
 
 QString CFileEditCtrl::PickListSql() const {
-    QString sql = pickQuery_;
-    sql.replace(QStringLiteral("{{1}}"), text());
-    sql.replace(QStringLiteral("{{userid}}"), CMainApp::Instance().userUid);
-    for (int n = 1; n <= pickParameters_.size(); ++n) {
-        const int id = pickParameters_[n - 1];
-        if (id > 49 && controlText_)
-            sql.replace(QStringLiteral("{{p%1}}").arg(n), controlText_(id + 1024));
+    // One pass over the query: a filled-in text is never searched for placeholders again, so
+    // whatever the user types stays text. Form authors put {{1}} inside a quoted literal; its
+    // quotes are doubled so that the typed text cannot end that literal.
+    static const QRegularExpression placeholder(
+        QStringLiteral("\\{\\{(1|userid|p([1-9]\\d*))\\}\\}"));
+    QString sql;
+    qsizetype copied = 0;
+    for (auto it = placeholder.globalMatch(pickQuery_); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const QString name = match.captured(1);
+        std::optional<QString> value;
+        if (name == QLatin1String("1")) {
+            value = text().replace(QLatin1Char('\''), QLatin1String("''"));
+        } else if (name == QLatin1String("userid")) {
+            value = CMainApp::Instance().userUid;
+        } else {
+            const int n = match.captured(2).toInt();
+            const int id = n >= 1 && n <= pickParameters_.size() ? pickParameters_[n - 1] : 0;
+            if (id > 49 && controlText_)
+                value = controlText_(id + 1024);
+        }
+        if (!value)
+            continue;
+        sql += QStringView(pickQuery_).mid(copied, match.capturedStart() - copied);
+        sql += *value;
+        copied = match.capturedEnd();
     }
+    sql += QStringView(pickQuery_).mid(copied);
     return sql;
 }
 

@@ -52,7 +52,7 @@ public:
     ZvDialogChild* PickList() const { return pickList_; }
     void HidePickList();
     void SetControlTextReader(ControlTextReader reader) { controlText_ = std::move(reader); }
-    // The query text as it would run for the current text.
+    // The query text as it would run for the current text (its quotes doubled).
     QString PickListSql() const;
 
     // What pressing the button does.

@@ -11,13 +11,16 @@
 #include "platform/Gbk.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/ZvDialogChild.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -282,6 +285,160 @@ TEST_F(FormWindow, LengthRuleEnterKeyAndHotKeys) {
     QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
     QApplication::sendEvent(form, &f5);
     EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|数量必须大于零")});
+}
+
+// Presses a key where the user's keyboard goes: the focused widget of the active window.
+void PressKey(int key, const QString& text = QString(), Qt::KeyboardModifiers modifiers = {}) {
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_TRUE(target);
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(target, &release);
+}
+
+// Gives the focus to a control of the form as a click would.
+void Focus(D_T1* form, int documentId) {
+    form->activateWindow();
+    QApplication::setActiveWindow(form);
+    QWidget* control = form->ControlByWindowId(documentId + 1024);
+    ASSERT_TRUE(control);
+    control->setFocus(Qt::MouseFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), control);
+}
+
+const char* kKeysForm = R"xml(<html version='1.0' id='0'>
+<head title='物料' pos='0,0,500,300'>
+  <HOTKEY><para_info><k id='5' value='4'/></para_info></HOTKEY>
+</head>
+<body><dialog>
+  <textbox id='2' pos='10,10,200,30'/>
+  <textbox id='3' pos='10,40,200,60'>
+    <ACTION><ENTER log='2'><t_sql sql="INSERT INTO c_material (name_0) VALUES ('回车')"/>
+    </ENTER></ACTION></textbox>
+  <button id='4' value='保存' pos='10,70,90,95'>
+    <ACTION><CLICK log='2'><t_sql sql="INSERT INTO c_material (name_0) VALUES ('保存')"/>
+    </CLICK></ACTION></button>
+</dialog></body></html>)xml";
+
+TEST_F(FormWindow, OneKeyPressRunsItsActionOnce) {
+    struct Case {
+        int focused;
+        int key;
+        QString inserted;
+    };
+    const QList<Case> cases{
+        {2, Qt::Key_F5, QStringLiteral("保存")}, // the hot key presses button 4
+        {4, Qt::Key_F5, QStringLiteral("保存")},
+        {3, Qt::Key_Return, QStringLiteral("回车")}, // the box's ENTER action
+    };
+    D_T1* form = Open(QString::fromUtf8(kKeysForm), "12");
+    ASSERT_TRUE(form);
+    for (const Case& c : cases) {
+        ASSERT_TRUE(session_.Execute("DELETE FROM c_material"));
+        Focus(form, c.focused);
+        PressKey(c.key);
+        EXPECT_EQ(Count("WHERE name_0='" + c.inserted + "'"), 1)
+            << c.focused << " " << QKeySequence(c.key).toString().toStdString();
+        EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
+    }
+
+    // F11 takes the caption away once; the next press brings it back.
+    Focus(form, 2);
+    PressKey(Qt::Key_F11);
+    EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+    Focus(form, 2);
+    PressKey(Qt::Key_F11);
+    EXPECT_FALSE(form->windowFlags() & Qt::FramelessWindowHint);
+}
+
+// Presses a key in the focused edit-with-button and waits for its pick list's answer.
+int PressAndWaitForPickList(CFileEditCtrl* box, int key, const QString& text) {
+    int rows = -1;
+    QEventLoop loop;
+    QObject::connect(box, &CFileEditCtrl::pickListUpdated, &loop, [&](int count) {
+        rows = count;
+        loop.quit();
+    });
+    QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+    PressKey(key, text);
+    loop.exec();
+    // The offscreen platform activates every window it shows; on a desktop the list opens
+    // without taking the keyboard from the box.
+    box->activateWindow();
+    QApplication::setActiveWindow(box->window());
+    box->setFocus(Qt::OtherFocusReason);
+    return rows;
+}
+
+TEST_F(FormWindow, EnterAndEscapeGoToAnOpenPickList) {
+    ASSERT_TRUE(session_.ExecuteScript("CREATE TABLE t_pick (code_0 TEXT, name_0 TEXT);"
+                                       "INSERT INTO t_pick VALUES ('A01', '螺栓');"
+                                       "INSERT INTO t_pick VALUES ('A02', '螺母');"));
+    const QString definition = QStringLiteral(
+        "<html version='1.0' id='0'><head title='领料' pos='0,0,500,300'/><body><dialog>"
+        "<editbutton id='2' pos='10,10,200,30' value=\"SELECT code_0, name_0 FROM t_pick WHERE "
+        "code_0 LIKE '{{1}}%' ORDER BY code_0\"><ACTION><ENTER log='2'>"
+        "<t_sql sql=\"INSERT INTO c_material (name_0) VALUES ('回车')\"/></ENTER></ACTION>"
+        "</editbutton>"
+        "<textbox id='3' pos='10,40,200,60'/></dialog></body></html>");
+    D_T1* form = Open(definition, "13");
+    auto* box = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(2 + 1024));
+    ASSERT_TRUE(box);
+    Focus(form, 2);
+
+    // Enter takes the current row; the box keeps the focus and its ENTER action waits.
+    ASSERT_EQ(PressAndWaitForPickList(box, Qt::Key_A, "A"), 2);
+    ASSERT_TRUE(box->PickList()->isVisible());
+    PressKey(Qt::Key_Down);
+    PressKey(Qt::Key_Return, "\r");
+    EXPECT_EQ(box->text(), QStringLiteral("A02"));
+    EXPECT_FALSE(box->PickList()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    EXPECT_EQ(Count(QStringLiteral("WHERE name_0='回车'")), 0);
+
+    // Escape closes the list and leaves the text and the form as they are.
+    ASSERT_EQ(PressAndWaitForPickList(box, Qt::Key_Backspace, "\b"), 2);
+    ASSERT_TRUE(box->PickList()->isVisible());
+    PressKey(Qt::Key_Escape, QString(QChar(0x1B)));
+    EXPECT_FALSE(box->PickList()->isVisible());
+    EXPECT_EQ(box->text(), QStringLiteral("A0"));
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    EXPECT_TRUE(form->isVisible());
+
+    // With no list showing, Enter is the form's again.
+    PressKey(Qt::Key_Return, "\r");
+    EXPECT_EQ(Count(QStringLiteral("WHERE name_0='回车'")), 1);
+    EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
+}
+
+TEST_F(FormWindow, EnterStartsANewLineInABoxThatWantsReturn) {
+    // 4100: multi-line with the want-return bit; 4: multi-line only.
+    const QString definition = QStringLiteral(
+        "<html version='1.0' id='0'><head title='备注' pos='0,0,500,300'/><body><dialog>"
+        "<textbox id='2' pos='10,10,300,80' style='4100'/>"
+        "<button id='4' value='新建' pos='10,90,90,115'><ACTION><CLICK log='2'>"
+        "<t_sql sql=\"INSERT INTO c_material (name_0) VALUES ('新建')\"/></CLICK></ACTION>"
+        "</button>"
+        "<textbox id='3' pos='10,120,300,190' style='4'/></dialog></body></html>");
+    D_T1* form = Open(definition, "14");
+    auto* notes = qobject_cast<QPlainTextEdit*>(form->ControlByWindowId(2 + 1024));
+    ASSERT_TRUE(notes);
+    Focus(form, 2);
+    PressKey(Qt::Key_A, "a");
+    PressKey(Qt::Key_Return, "\r");
+    PressKey(Qt::Key_B, "b");
+    PressKey(Qt::Key_Space, " ");
+    EXPECT_EQ(notes->toPlainText(), QStringLiteral("a\nb "));
+    EXPECT_EQ(QApplication::focusWidget(), notes);
+    EXPECT_EQ(Count(QStringLiteral("WHERE name_0='新建'")), 0);
+
+    // Without the bit, Enter moves on as in any other field.
+    Focus(form, 3);
+    PressKey(Qt::Key_Return, "\r");
+    EXPECT_NE(QApplication::focusWidget(), form->ControlByWindowId(3 + 1024));
+    EXPECT_TRUE(
+        qobject_cast<QPlainTextEdit*>(form->ControlByWindowId(3 + 1024))->toPlainText().isEmpty());
 }
 
 TEST_F(FormWindow, ClosedFormIsResetAndShownAgainWithItsInit) {

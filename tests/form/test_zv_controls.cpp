@@ -6,6 +6,7 @@
 #include "data/CfgScramble.h"
 #include "data/DbSession.h"
 #include "form/ControlHost.h"
+#include "form/ControlValues.h"
 #include "form/ZvControls.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CButtonST.h"
@@ -16,6 +17,7 @@
 #include "widgets/CZvButton.h"
 #include "widgets/CZvStatic.h"
 #include "widgets/Dialog_TextBox_Info.h"
+#include "widgets/TypingLimit.h"
 #include "widgets/ZvChart.h"
 #include "widgets/ZvDialogChild.h"
 #include "widgets/ZvGuiView.h"
@@ -24,13 +26,16 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDateEdit>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -39,6 +44,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 // Readable failures for texts and lists of texts.
@@ -171,7 +177,7 @@ TEST(ZvControls, CreatesEveryKindWithItsAttributes) {
     auto* text = built.Get<QLineEdit>(1);
     ASSERT_TRUE(text);
     EXPECT_EQ(text->text(), QStringLiteral("你好张三"));
-    EXPECT_EQ(text->maxLength(), 8);
+    EXPECT_EQ(TypingLimitOf(text), 8);
     EXPECT_TRUE(text->isReadOnly());
     EXPECT_EQ(text->geometry(), QRect(10, 20, 100, 22));
     EXPECT_EQ(ZvControls::WindowIdOf(text), 1025);
@@ -443,6 +449,70 @@ TEST(ZvControls, ChangeEventWaitsForTheLengthItsElementNames) {
               (QStringList{"2:EN_CHANGE", "2:EN_CHANGE", "3:EN_CHANGE", "2:EN_KILLFOCUS"}));
 }
 
+// The ways a user puts text into a box.
+using Input = std::function<void(QWidget* box, const QString& text)>;
+
+void PasteWithKeys(QWidget* box, const QString& text) {
+    QGuiApplication::clipboard()->setText(text);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier);
+    QApplication::sendEvent(box, &press);
+}
+
+void PasteFromMenu(QWidget* box, const QString& text) {
+    QGuiApplication::clipboard()->setText(text);
+    auto* plain = qobject_cast<QPlainTextEdit*>(box);
+    QWidget* target = plain ? plain->viewport() : box;
+    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(2, 2),
+                              target->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(target, &request);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(menu);
+    QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"));
+    ASSERT_TRUE(paste);
+    menu->close();
+    paste->trigger();
+}
+
+void CommitFromInputMethod(QWidget* box, const QString& text) {
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(box, &commit);
+}
+
+TEST(ZvControls, MaxlenLimitsWhatTheUserPutsInNotTextsSetByCommands) {
+    Built built(QStringLiteral("<textbox id='1' pos='0,0,300,22' maxlen='40'/>"
+                               "<textbox id='2' pos='0,0,300,80' style='4' maxlen='40'/>"
+                               "<editbutton id='3' pos='0,0,300,22' maxlen='40'/>"));
+    const QList<std::pair<const char*, Input>> inputs{
+        {"typed", Type},
+        {"pasted with Ctrl+V", PasteWithKeys},
+        {"pasted from the menu", PasteFromMenu},
+        {"committed by an input method", CommitFromInputMethod},
+    };
+    const QString stored = QString(60, QChar(u'名'));
+    const QString fits = QString(37, QChar(u'名'));
+    for (const int id : {1, 2, 3}) {
+        QWidget* box = built.controls.ControlByDocumentId(id);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(TypingLimitOf(box), 40);
+        for (const auto& [how, input] : inputs) {
+            // A stored name longer than the field stays whole, so saving keeps it.
+            SetControlText(box, stored);
+            EXPECT_EQ(ControlText(box), stored) << id;
+            input(box, QStringLiteral("甲"));
+            EXPECT_EQ(ControlText(box), stored) << id << " " << how;
+
+            // Of a text that does not fit, what fits goes in.
+            SetControlText(box, fits);
+            input(box, QStringLiteral("甲乙丙丁戊"));
+            const QString text = ControlText(box);
+            EXPECT_EQ(text.size(), 40) << id << " " << how;
+            EXPECT_TRUE(text.contains(QStringLiteral("甲乙丙")) && !text.contains(u'丁'))
+                << id << " " << how << " " << qPrintable(text);
+        }
+    }
+}
+
 // Selects an item as the user does: opens the list, moves to the item and presses Enter. The
 // opening's own CLICK is left out of the events.
 void SelectByKey(FakeHost& host, QComboBox* list, int index) {
@@ -637,6 +707,40 @@ TEST_F(PickListTest, NewerTextSupersedesOlderRequestsAndChoosingTakesTheCode) {
     while (timer.elapsed() < 300)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(answers.size(), 1); // the chosen text asks for no new suggestions
+}
+
+TEST_F(PickListTest, TypedTextStaysInsideItsQuotedLiteral) {
+    CDbSession session;
+    session.SetConnectionString(set_->connectionText());
+    ASSERT_TRUE(session.Open());
+    ASSERT_TRUE(session.ExecuteScript(
+        QStringLiteral("INSERT INTO t_pick VALUES ('C01', 'O''Brien扳手', '7');"
+                       "INSERT INTO t_pick VALUES ('D01', '7号螺丝', '7');")));
+    Built built(QStringLiteral(
+        "<textbox id='50' pos='0,0,10,10' value='7'/>"
+        "<editbutton id='1' pos='0,0,100,22' desp='50' value=\"SELECT code_0, name_0 FROM t_pick "
+        "WHERE name_0 LIKE '{{1}}%' AND owner_0 = '{{p1}}' ORDER BY code_0\"/>"));
+    auto* box = built.Get<CFileEditCtrl>(1);
+    ASSERT_TRUE(box);
+    const QList<std::pair<QString, QStringList>> cases{
+        // A quote is part of the name looked for.
+        {QStringLiteral("O'Brien"), {QStringLiteral("C01")}},
+        // Typed SQL is only text: no other table's rows.
+        {QStringLiteral("' UNION SELECT id_0, name_0||' pass='||pass_0 FROM c_user--"), {}},
+        // A placeholder typed by the user is not filled in.
+        {QStringLiteral("{{p1}}"), {}},
+        {QStringLiteral("7"), {QStringLiteral("D01")}},
+    };
+    for (const auto& [typed, codes] : cases) {
+        const int rows = TypeAndWait(box, typed);
+        QStringList shownCodes, shownNames;
+        for (int row = 0; row < rows; ++row) {
+            shownCodes.append(box->PickList()->RowText(row, 0));
+            shownNames.append(box->PickList()->RowText(row, 1));
+        }
+        EXPECT_EQ(shownCodes, codes)
+            << qPrintable(typed) << " listed " << qPrintable(shownNames.join(' '));
+    }
 }
 
 TEST(ZvDialogChildSize, GrowsByRowsUpToAMaximum) {
