@@ -242,8 +242,13 @@ bool CDbSession::Open() {
         return false;
     }
     if (kind_ == 2 && target.databaseName != QLatin1String(":memory:") &&
-        !QFileInfo(target.databaseName).isFile())
-        return fail(QStringLiteral("账套文件不存在：%1").arg(target.databaseName), QString());
+        !QFileInfo(target.databaseName).isFile()) {
+        fail(QStringLiteral("账套文件不存在：%1").arg(target.databaseName), QString());
+        // No network is involved: name the file and where another is chosen.
+        message_ = QStringLiteral("账套文件不存在：%1，请点击“设置”选择账套文件。\n")
+                       .arg(target.databaseName);
+        return false;
+    }
 
     bool opened = false;
     QSqlError openError;
