@@ -30,6 +30,7 @@
 namespace {
 
 std::atomic<int> g_lockWaitLimit{60};
+std::atomic<int> g_connectTimeout{15};
 std::atomic<int> g_connectionCounter{0};
 
 const QString kNetworkMessage = QStringLiteral("网络或者账套异常，请检查后重试。\n");
@@ -186,6 +187,13 @@ int CDbSession::LockWaitLimitSeconds() {
     return g_lockWaitLimit;
 }
 
+void CDbSession::SetConnectTimeoutSeconds(int seconds) {
+    g_connectTimeout = std::max(1, seconds);
+}
+int CDbSession::ConnectTimeoutSeconds() {
+    return g_connectTimeout;
+}
+
 bool CDbSession::Connected() const {
     return connected_;
 }
@@ -263,7 +271,16 @@ bool CDbSession::Open() {
                 db.setPort(target.port);
             db.setUserName(target.user);
             db.setPassword(target.password);
-            db.setConnectOptions(QStringLiteral("connect_timeout=15"));
+            // connect_timeout bounds each address's connect and handshake, so a server that
+            // accepts and never answers ends too; keepalives end a statement whose server
+            // went away (idle 10 s, then 3 probes 5 s apart).
+            db.setConnectOptions(
+                QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=10;"
+                               "keepalives_interval=5;keepalives_count=3")
+                    .arg(g_connectTimeout.load()));
+        } else {
+            db.setConnectOptions(
+                QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(g_connectTimeout.load()));
         }
         db.setNumericalPrecisionPolicy(QSql::HighPrecision);
         opened = db.open();
