@@ -10,10 +10,6 @@
 
 namespace {
 
-QString DoubledQuotes(QString text) {
-    return text.replace(QLatin1Char('\''), QStringLiteral("''"));
-}
-
 struct HostFacts {
     QString name, ip, mac;
 };
@@ -39,24 +35,25 @@ LogForm ChooseLogForm(CDbSession& session, const QString& kind) {
                                                                    : LogForm::SqlServer9;
 }
 
+// Values go to the "?" markers; cpt_name_0 of a login is "host - version".
 QString SuccessLogStatement(LogForm form) {
     switch (form) {
     case LogForm::SqlServer8:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0) "
-            "\t\t\t\t\t\t\t\tselect top 1 %1 as user_uid_0,'%2' as name_0,'%3' as ip_0,getdate() "
-            "as  time_0,'%4 - %5' as cpt_name_0,'%6' as mac_0 ");
+            "\t\t\t\t\t\t\t\tselect top 1 ? as user_uid_0,? as name_0,? as ip_0,getdate() "
+            "as  time_0,? as cpt_name_0,? as mac_0 ");
     case LogForm::SqlServer9:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0,ip_1) "
-            "\t\t\t\t\t\t\tselect top 1 %1 as user_uid_0,'%2' as name_0,'%3' as ip_0,getdate() "
-            "as  time_0,'%4 - %5' as cpt_name_0,'%6' as mac_0 \t\t\t\t\t\t\t,client_net_address "
+            "\t\t\t\t\t\t\tselect top 1 ? as user_uid_0,? as name_0,? as ip_0,getdate() "
+            "as  time_0,? as cpt_name_0,? as mac_0 \t\t\t\t\t\t\t,client_net_address "
             "as ip_1 from  sys.dm_exec_connections where session_id=@@SPID");
     case LogForm::Now:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0) "
-            "\t\t\t\t\t\t\t\tselect top 1 %1 as user_uid_0,'%2' as name_0,'%3' as ip_0,now() as "
-            " time_0,'%4 - %5' as cpt_name_0,'%6' as mac_0 ");
+            "\t\t\t\t\t\t\t\tselect top 1 ? as user_uid_0,? as name_0,? as ip_0,now() as "
+            " time_0,? as cpt_name_0,? as mac_0 ");
     case LogForm::None:
         break;
     }
@@ -68,19 +65,19 @@ QString FailureLogStatement(LogForm form) {
     case LogForm::SqlServer8:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0) "
-            "\t\t\t\t\t\t\t\tselect top 1 0 as user_uid_0,'%1' as name_0,'%2' as ip_0,getdate() "
-            "as  time_0,'%3' as cpt_name_0,'%4' as mac_0 ");
+            "\t\t\t\t\t\t\t\tselect top 1 0 as user_uid_0,? as name_0,? as ip_0,getdate() "
+            "as  time_0,? as cpt_name_0,? as mac_0 ");
     case LogForm::SqlServer9:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0,ip_1) "
-            "\t\t\t\t\t\tselect top 1 0 as user_uid_0,'%1' as name_0,'%2' as ip_0,getdate() as  "
-            "time_0,'%3' as cpt_name_0,'%4' as mac_0 \t\t\t\t\t\t,client_net_address as ip_1 "
+            "\t\t\t\t\t\tselect top 1 0 as user_uid_0,? as name_0,? as ip_0,getdate() as  "
+            "time_0,? as cpt_name_0,? as mac_0 \t\t\t\t\t\t,client_net_address as ip_1 "
             "from  sys.dm_exec_connections where session_id=@@SPID");
     case LogForm::Now:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0) "
-            "\t\t\t\t\t\t\t\tselect top 1 0 as user_uid_0,'%1' as name_0,'%2' as ip_0,now() as  "
-            "time_0,'%3' as cpt_name_0,'%4' as mac_0 ");
+            "\t\t\t\t\t\t\t\tselect top 1 0 as user_uid_0,? as name_0,? as ip_0,now() as  "
+            "time_0,? as cpt_name_0,? as mac_0 ");
     case LogForm::None:
         break;
     }
@@ -117,8 +114,7 @@ LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& logi
         return LoginResult::EmptyLoginId;
     if (password.isEmpty())
         return LoginResult::EmptyPassword;
-    const QString id = DoubledQuotes(loginId);
-    const QString scrambled = DoubledQuotes(ScrambleCfgText(password, 1));
+    const QString scrambled = ScrambleCfgText(password, 1);
 
     if (!session.Open())
         return LoginResult::NoConnection;
@@ -134,8 +130,8 @@ LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& logi
 
     QStringList user;
     session.QueryColumns(QStringLiteral("SELECT uid_0,auth_0,name_0,pass_0 FROM view_c_user WHERE  "
-                                        "state_0='正常' AND  id_0='%1' AND pass_0='%2'")
-                             .arg(id, scrambled),
+                                        "state_0='正常' AND  id_0=? AND pass_0=?"),
+                         {loginId, scrambled},
                          {QStringLiteral("uid_0"), QStringLiteral("auth_0"),
                           QStringLiteral("name_0"), QStringLiteral("pass_0")},
                          user);
@@ -145,7 +141,7 @@ LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& logi
             session.Open();
         const QString log = FailureLogStatement(ChooseLogForm(session, kind));
         if (!log.isEmpty())
-            session.Execute(log.arg(id, host.ip, host.name, host.mac));
+            session.Execute(log, {loginId, host.ip, host.name, host.mac});
         session.Close();
         return LoginResult::WrongCredentials;
     }
@@ -157,20 +153,20 @@ LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& logi
     app.password = password;
 
     // Errors of the stamp and the log row do not stop the login.
+    const qlonglong uid = app.userUid.toLongLong();
     session.Execute(kind == QLatin1String("1")
-                        ? QStringLiteral("UPDATE c_user SET loginTime_0=getdate() WHERE uid_0=%1")
-                              .arg(app.userUid)
-                        : QStringLiteral("UPDATE c_user SET loginTime_0=NOW() WHERE uid_0=%1")
-                              .arg(app.userUid));
+                        ? QStringLiteral("UPDATE c_user SET loginTime_0=getdate() WHERE uid_0=?")
+                        : QStringLiteral("UPDATE c_user SET loginTime_0=NOW() WHERE uid_0=?"),
+                    {uid});
     const QString log = SuccessLogStatement(ChooseLogForm(session, kind));
     if (!log.isEmpty())
-        session.Execute(log.arg(app.userUid, id, host.ip, host.name, app.exeVersion, host.mac));
+        session.Execute(log, {uid, loginId, host.ip,
+                              QStringLiteral("%1 - %2").arg(host.name, app.exeVersion), host.mac});
     if (!session.IsOpen())
         session.Open();
     QString loginTime;
-    session.QueryValue(
-        QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=%1").arg(app.userUid),
-        loginTime);
+    session.QueryValue(QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=?"), {uid},
+                       loginTime);
     app.loginTime = loginTime;
     session.Close();
     WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("USER"), loginId);

@@ -2,6 +2,7 @@
 #include "app/AppMessage.h"
 #include "app/Dialog_Change_Pass.h"
 #include "app/Dialog_Login.h"
+#include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/VersionCompare.h"
 #include "data/CfgFile.h"
@@ -195,6 +196,54 @@ TEST_P(LoginTest, ChangePasswordOutcomes) {
     Dialog_Login again;
     EXPECT_EQ(Login(again, "admin", "1"), QDialog::Rejected);
     EXPECT_EQ(Login(again, "admin", "new'1"), QDialog::Accepted);
+}
+
+// Quotes and statement text in a login id or password are values: a user so named logs in, a
+// text that would rewrite the statement finds nobody, and the log row keeps what was typed.
+TEST_P(LoginTest, LoginIdsWithQuotesAreValuesNotStatementText) {
+    struct Case {
+        QString id, password;
+        bool userExists;
+        LoginResult expected;
+    };
+    const Case cases[] = {
+        {"O'Brien", "pa'ss", true, LoginResult::LoggedIn},
+        {"semi';--", "x;'--", true, LoginResult::LoggedIn},
+        {"%1?'", "?", true, LoginResult::LoggedIn},
+        {":name \\'", ":pw\\", true, LoginResult::LoggedIn},
+        {"x' OR '1'='1", "x' OR '1'='1", false, LoginResult::WrongCredentials},
+        {"admin'--", "9", false, LoginResult::WrongCredentials},
+    };
+    CMainApp& app = CMainApp::Instance();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(qPrintable(c.id));
+        if (c.userExists) {
+            ASSERT_TRUE(
+                session_.Execute("INSERT INTO c_user (id_0, name_0, pass_0, "
+                                 "user_group_uid_0) VALUES (?, ?, ?, 1)",
+                                 {c.id, QStringLiteral("引号"), ScrambleCfgText(c.password, 1)}))
+                << qPrintable(session_.Detail());
+        }
+        app.userUid.clear();
+        CDbSession login(CDbSession::FromConfig);
+        EXPECT_EQ(AttemptLogin(login, app, c.id, c.password), c.expected);
+        QStringList last;
+        ASSERT_TRUE(session_.QueryColumns(
+            "SELECT user_uid_0, name_0 FROM log_client_login ORDER BY uid_0 DESC",
+            {"user_uid_0", "name_0"}, last));
+        EXPECT_EQ(last.value(1), c.id);
+        if (c.expected == LoginResult::LoggedIn) {
+            EXPECT_EQ(app.loginId, c.id);
+            EXPECT_EQ(last.value(0), app.userUid);
+            QString stamped;
+            EXPECT_TRUE(session_.QueryValue("SELECT loginTime_0 FROM c_user WHERE id_0=?", {c.id},
+                                            stamped));
+            EXPECT_FALSE(stamped.isEmpty());
+        } else {
+            EXPECT_EQ(last.value(0), "0");
+            EXPECT_TRUE(app.userUid.isEmpty());
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LoginTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
