@@ -19,11 +19,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -134,7 +136,8 @@ Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSessi
     if (ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("LANG")) == QLatin1String("3") &&
         app.dbKind.Get() == QLatin1String("2"))
         app.likeRewrite = true;
-    lastUser_ = ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("USER"));
+    // The last user shows at once; the loader only adds the list beside it.
+    userBox_->setEditText(ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("USER")));
     if (qEnvironmentVariableIsSet("VEMO_EXIT_WHEN_SHOWN"))
         installEventFilter(new ExitWhenShown(this));
     StartLoader();
@@ -162,22 +165,22 @@ void Dialog_Login::StartLoader() {
 
 void Dialog_Login::ApplyUserList(bool loaded, const QStringList& users) {
     loaderFinished_ = true;
-    if (!loaded) {
-        userBox_->setEditText(lastUser_);
+    // Only a box that does not hold a list yet is filled, and what the user typed or chose
+    // meanwhile stays as it is.
+    if (!loaded || userBox_->count() >= 2)
         return;
-    }
-    // Only a box that does not hold a list yet is filled.
-    if (userBox_->count() < 2) {
-        const QString shown = userBox_->currentText();
+    QLineEdit* edit = userBox_->lineEdit();
+    const QString typed = edit->text();
+    const int cursor = edit->cursorPosition();
+    {
+        const QSignalBlocker quiet(userBox_);
         userBox_->clear();
         userBox_->addItem(QString());
         userBox_->addItems(users);
-        userBox_->setCurrentIndex(0);
-        userBox_->setEditText(shown);
+        userBox_->setCurrentIndex(std::max(0, userBox_->findText(typed, Qt::MatchExactly)));
+        userBox_->setEditText(typed);
     }
-    const int last = userBox_->findText(lastUser_, Qt::MatchExactly);
-    if (last >= 0)
-        userBox_->setCurrentIndex(last);
+    edit->setCursorPosition(cursor);
 }
 
 void Dialog_Login::OnLogin() {

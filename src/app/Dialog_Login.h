@@ -35,7 +35,6 @@ private:
     void OnHelp();
 
     CDbSession session_;
-    QString lastUser_;
     QComboBox* userBox_ = nullptr;
     QLineEdit* passwordEdit_ = nullptr;
     QThread* loader_ = nullptr;

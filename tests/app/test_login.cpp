@@ -246,6 +246,19 @@ TEST_P(LoginTest, LoginIdsWithQuotesAreValuesNotStatementText) {
     }
 }
 
+TEST_P(LoginTest, TypedUserNameOutlivesTheUserList) {
+    ASSERT_TRUE(session_.Execute("INSERT INTO c_user (id_0, state_0) VALUES ('zhang', '正常')"));
+    WriteCfg(CMainApp::Instance().CfgPath(), "SERVER", "USER", "zhang");
+    Dialog_Login dialog;
+    auto* box = dialog.findChild<QComboBox*>("userBox");
+    // Typed before the loader's list arrives (it is handed over by the event loop).
+    box->setEditText("adm");
+    WaitForLoader(dialog);
+    ASSERT_TRUE(dialog.LoaderFinished());
+    EXPECT_EQ(box->currentText(), "adm");
+    EXPECT_EQ(box->count(), 3);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, LoginTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return std::string(EngineName(info.param)); });
 
