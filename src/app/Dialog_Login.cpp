@@ -1,10 +1,10 @@
 #include "app/Dialog_Login.h"
 
 #include "app/AppMessage.h"
-#include "app/Login.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/ConnectionText.h"
+#include "data/DbSession.h"
 #include "data/Dialog_IpCfg.h"
 #include "net/UpdateSites.h"
 #include "platform/Clock.h"
@@ -76,7 +76,8 @@ bool LoadUsers(const QString& connectionText, QStringList& users) {
 
 } // namespace
 
-Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSession::FromConfig) {
+Dialog_Login::Dialog_Login(QWidget* parent)
+    : QDialog(parent), connection_(ResolveSessionConnection(CMainApp::Instance().CfgPath())) {
     CMainApp& app = CMainApp::Instance();
     setWindowTitle(QStringLiteral("Vemo软件"));
     setObjectName(QStringLiteral("Dialog_Login"));
@@ -99,6 +100,10 @@ Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSessi
     login->setObjectName(QStringLiteral("loginButton"));
     login->setToolTip(QStringLiteral("用户登录系统"));
     login->setDefault(true);
+    loginButton_ = login;
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("statusLabel"));
+    status_->setAlignment(Qt::AlignCenter);
     auto* close = new CZvButton(QStringLiteral("关 闭"), this);
     close->setObjectName(QStringLiteral("closeButton"));
     close->setToolTip(QStringLiteral("关闭系统"));
@@ -118,6 +123,7 @@ Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSessi
     layout->setContentsMargins(48, kBannerHeight + 24, 48, 22);
     layout->addLayout(fields);
     layout->addStretch();
+    layout->addWidget(status_);
     layout->addLayout(buttons);
 
     connect(login, &QPushButton::clicked, this, &Dialog_Login::OnLogin);
@@ -144,9 +150,12 @@ Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSessi
 }
 
 Dialog_Login::~Dialog_Login() {
-    if (loader_) {
-        loader_->wait();
-        delete loader_;
+    // Both workers end on their own: connecting and lock waits are bounded.
+    for (QThread* worker : {loader_, loginThread_}) {
+        if (worker) {
+            worker->wait();
+            delete worker;
+        }
     }
 }
 
@@ -184,16 +193,68 @@ void Dialog_Login::ApplyUserList(bool loaded, const QStringList& users) {
 }
 
 void Dialog_Login::OnLogin() {
-    const LoginResult result = AttemptLogin(session_, CMainApp::Instance(), userBox_->currentText(),
-                                            passwordEdit_->text());
-    if (result == LoginResult::LoggedIn) {
+    if (loginThread_)
+        return;
+    const LoginRequest request{userBox_->currentText(), passwordEdit_->text(),
+                               CMainApp::Instance().exeVersion};
+    if (const LoginResult input = CheckLoginInput(request.loginId, request.password);
+        input != LoginResult::LoggedIn) {
+        LoginOutcome refused;
+        refused.result = input;
+        refused.message = LoginMessage(input);
+        FinishLogin(request, refused);
+        return;
+    }
+    loginButton_->setEnabled(false);
+    ShowStage(LoginStage::Connecting);
+    // A Qt SQL connection belongs to the thread that opened it, so the worker has its own
+    // session; results come back as queued calls and are applied here.
+    const QString connection = connection_;
+    loginThread_ = QThread::create([this, request, connection] {
+        CDbSession session;
+        session.SetConnectionString(connection);
+        const LoginOutcome outcome = RunLogin(session, request, [this](LoginStage stage) {
+            QMetaObject::invokeMethod(
+                this, [this, stage] { ShowStage(stage); }, Qt::QueuedConnection);
+        });
+        QMetaObject::invokeMethod(
+            this, [this, request, outcome] { FinishLogin(request, outcome); },
+            Qt::QueuedConnection);
+    });
+    loginThread_->start();
+}
+
+void Dialog_Login::ShowStage(LoginStage stage) {
+    switch (stage) {
+    case LoginStage::Connecting:
+        status_->setText(QStringLiteral("正在连接账套…"));
+        break;
+    case LoginStage::CheckingUser:
+        status_->setText(QStringLiteral("正在核对用户…"));
+        break;
+    case LoginStage::Recording:
+        status_->setText(QStringLiteral("正在记录登录…"));
+        break;
+    }
+}
+
+void Dialog_Login::FinishLogin(const LoginRequest& request, const LoginOutcome& outcome) {
+    if (loginThread_) {
+        loginThread_->wait();
+        delete loginThread_;
+        loginThread_ = nullptr;
+    }
+    status_->clear();
+    loginButton_->setEnabled(true);
+    ApplyLogin(CMainApp::Instance(), request, outcome);
+    if (outcome.result == LoginResult::LoggedIn) {
         accept();
         return;
     }
-    const QString message = LoginMessage(result);
-    if (!message.isEmpty())
-        ShowAppMessage(message, QStringLiteral("Vemo软件"));
-    if (result == LoginResult::WrongCredentials || result == LoginResult::EmptyPassword)
+    if (!outcome.message.isEmpty())
+        ShowAppMessage(outcome.message, QStringLiteral("Vemo软件"));
+    if (outcome.result == LoginResult::WrongCredentials ||
+        outcome.result == LoginResult::EmptyPassword)
         passwordEdit_->setFocus();
 }
 

@@ -5,8 +5,12 @@
 #include "data/AccountSetDefaults.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
+#include "data/ConnectionText.h"
 #include "data/DbSession.h"
 #include "platform/HostInfo.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -84,6 +88,63 @@ QString FailureLogStatement(LogForm form) {
     return {};
 }
 
+// The account-set settings are fixed through the login dialog's settings button.
+const QString kUseSettings = QStringLiteral("请点击“设置”设置账套。");
+
+// First line of the reason the session recorded (its detail is "step\nreason\nsystem\n").
+QString ReasonOf(const CDbSession& session) {
+    const QStringList lines = session.Detail().split(QLatin1Char('\n'));
+    const QString reason = lines.value(1).trimmed();
+    return reason.isEmpty() ? session.Message().trimmed() : reason;
+}
+
+QString ServerOf(const QString& connectionText, DbKindCode kind) {
+    if (kind == DbKindCode::SqlServer) {
+        const QRegularExpression server(QStringLiteral("Server=([^;]*)"),
+                                        QRegularExpression::CaseInsensitiveOption);
+        return server.match(connectionText).captured(1).trimmed();
+    }
+    const DriverConnection target = MapToDriver(connectionText);
+    return target.port > 0 ? QStringLiteral("%1:%2").arg(target.host).arg(target.port)
+                           : target.host;
+}
+
+// Why the session could not be opened, and what the user can do about it.
+QString OpenFailureMessage(const CDbSession& session) {
+    const QString text = session.ConnectionString();
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("没有设置账套：cfg.ini 中没有账套的连接设置。\n") + kUseSettings;
+    const DbKindCode kind = KindOfConnection(text);
+    if (kind == DbKindCode::LocalFile) {
+        const QString path = MapToDriver(text).databaseName;
+        if (!QFileInfo(path).isFile())
+            return session.Message().trimmed();
+        return QStringLiteral("无法打开账套文件：%1\n（%2）\n请确认它是本系统的账套文件，或点击"
+                              "“设置”重新选择账套文件。")
+            .arg(path, ReasonOf(session));
+    }
+    const QString server = ServerOf(text, kind);
+    // A damaged NAME unscrambles to a text of no known form, which reads as a server without
+    // an address.
+    if (server.isEmpty())
+        return QStringLiteral("cfg.ini 中的账套连接设置无法识别（可能已损坏）。\n") + kUseSettings;
+    const QString reason = ReasonOf(session);
+    const QString what = reason.contains(QLatin1String("timeout expired"), Qt::CaseInsensitive) ||
+                                 reason.contains(QLatin1String("timed out"), Qt::CaseInsensitive)
+                             ? QStringLiteral("连接账套服务器 %1 超时：%2 秒内没有应答。")
+                                   .arg(server)
+                                   .arg(CDbSession::ConnectTimeoutSeconds())
+                             : QStringLiteral("无法连接账套服务器 %1（%2）。").arg(server, reason);
+    return what + QStringLiteral("\n请确认服务器已启动、网络正常，或点击“设置”重新设置账套。");
+}
+
+LoginOutcome Refused(LoginResult result, QString message = {}) {
+    LoginOutcome outcome;
+    outcome.result = result;
+    outcome.message = message.isEmpty() ? LoginMessage(result) : std::move(message);
+    return outcome;
+}
+
 } // namespace
 
 QString DefaultPassword() {
@@ -101,74 +162,118 @@ QString LoginMessage(LoginResult result) {
     case LoginResult::WrongCredentials:
         return QStringLiteral("用户名或者密码错误！（新账套的初始密码是 %1）")
             .arg(DefaultPassword());
-    case LoginResult::LoggedIn:
     case LoginResult::NoConnection:
+        return QStringLiteral("无法连接账套。\n") + kUseSettings;
+    case LoginResult::LoggedIn:
         break;
     }
     return {};
 }
 
-LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& loginId,
-                         const QString& password) {
+LoginResult CheckLoginInput(const QString& loginId, const QString& password) {
     if (loginId.isEmpty())
         return LoginResult::EmptyLoginId;
     if (password.isEmpty())
         return LoginResult::EmptyPassword;
-    const QString scrambled = ScrambleCfgText(password, 1);
+    return LoginResult::LoggedIn;
+}
 
+LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
+                      const std::function<void(LoginStage)>& progress) {
+    auto report = [&](LoginStage stage) {
+        if (progress)
+            progress(stage);
+    };
+    if (const LoginResult input = CheckLoginInput(request.loginId, request.password);
+        input != LoginResult::LoggedIn)
+        return Refused(input);
+    const QString scrambled = ScrambleCfgText(request.password, 1);
+
+    report(LoginStage::Connecting);
     if (!session.Open())
-        return LoginResult::NoConnection;
+        return Refused(LoginResult::NoConnection, OpenFailureMessage(session));
     const QString kind = session.KindText();
-    app.dbKind.Set(kind);
+    LoginOutcome outcome;
+    outcome.dbKind = kind;
+    auto finish = [&](LoginResult result, QString message = {}) {
+        session.Close();
+        outcome.result = result;
+        outcome.message = message.isEmpty() ? LoginMessage(result) : std::move(message);
+        return outcome;
+    };
 
+    report(LoginStage::CheckingUser);
     QString minimum;
     session.QueryValue(QStringLiteral("SELECT TOP 1 ver_0 FROM c_app WHERE uid_0=1"), minimum);
-    if (CompareVersions(minimum, app.exeVersion) > 0) {
-        session.Close();
-        return LoginResult::VersionTooLow;
-    }
+    if (CompareVersions(minimum, request.exeVersion) > 0)
+        return finish(LoginResult::VersionTooLow);
 
     QStringList user;
-    session.QueryColumns(QStringLiteral("SELECT uid_0,auth_0,name_0,pass_0 FROM view_c_user WHERE  "
-                                        "state_0='正常' AND  id_0=? AND pass_0=?"),
-                         {loginId, scrambled},
-                         {QStringLiteral("uid_0"), QStringLiteral("auth_0"),
-                          QStringLiteral("name_0"), QStringLiteral("pass_0")},
-                         user);
+    const bool found =
+        session.QueryColumns(QStringLiteral("SELECT uid_0,auth_0,name_0,pass_0 FROM view_c_user "
+                                            "WHERE  state_0='正常' AND  id_0=? AND pass_0=?"),
+                             {request.loginId, scrambled},
+                             {QStringLiteral("uid_0"), QStringLiteral("auth_0"),
+                              QStringLiteral("name_0"), QStringLiteral("pass_0")},
+                             user);
+    // A failed read is not a wrong password: the account set is damaged or went away.
+    if (!found && session.ResultCode() != 0)
+        return finish(LoginResult::NoConnection,
+                      QStringLiteral("读取账套的用户失败：%1\n请确认账套正确、网络正常，或点击"
+                                     "“设置”重新设置账套。")
+                          .arg(ReasonOf(session)));
     const HostFacts host = CollectHostFacts();
+    const LogForm form = ChooseLogForm(session, kind);
     if (user.size() < 4) {
-        if (!session.IsOpen())
-            session.Open();
-        const QString log = FailureLogStatement(ChooseLogForm(session, kind));
+        report(LoginStage::Recording);
+        const QString log = FailureLogStatement(form);
         if (!log.isEmpty())
-            session.Execute(log, {loginId, host.ip, host.name, host.mac});
-        session.Close();
-        return LoginResult::WrongCredentials;
+            session.Execute(log, {request.loginId, host.ip, host.name, host.mac});
+        return finish(LoginResult::WrongCredentials);
     }
 
-    app.loginId = loginId;
-    app.userUid = user[0];
-    app.rights = user[1];
-    app.userName = user[2];
-    app.password = password;
-
     // Errors of the stamp and the log row do not stop the login.
-    const qlonglong uid = app.userUid.toLongLong();
+    report(LoginStage::Recording);
+    const qlonglong uid = user[0].toLongLong();
     session.Execute(kind == QLatin1String("1")
                         ? QStringLiteral("UPDATE c_user SET loginTime_0=getdate() WHERE uid_0=?")
                         : QStringLiteral("UPDATE c_user SET loginTime_0=NOW() WHERE uid_0=?"),
                     {uid});
-    const QString log = SuccessLogStatement(ChooseLogForm(session, kind));
+    const QString log = SuccessLogStatement(form);
     if (!log.isEmpty())
-        session.Execute(log, {uid, loginId, host.ip,
-                              QStringLiteral("%1 - %2").arg(host.name, app.exeVersion), host.mac});
-    if (!session.IsOpen())
-        session.Open();
+        session.Execute(log,
+                        {uid, request.loginId, host.ip,
+                         QStringLiteral("%1 - %2").arg(host.name, request.exeVersion), host.mac});
     QString loginTime;
     session.QueryValue(QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=?"), {uid},
                        loginTime);
-    app.loginTime = loginTime;
-    session.Close();
-    WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("USER"), loginId);
-    return LoginResult::LoggedIn;
+    outcome.userUid = user[0];
+    outcome.rights = user[1];
+    outcome.userName = user[2];
+    outcome.loginTime = loginTime;
+    return finish(LoginResult::LoggedIn);
+}
+
+void ApplyLogin(CMainApp& app, const LoginRequest& request, const LoginOutcome& outcome) {
+    if (!outcome.dbKind.isEmpty())
+        app.dbKind.Set(outcome.dbKind);
+    if (outcome.result != LoginResult::LoggedIn)
+        return;
+    app.loginId = request.loginId;
+    app.userUid = outcome.userUid;
+    app.rights = outcome.rights;
+    app.userName = outcome.userName;
+    app.password = request.password;
+    app.loginTime = outcome.loginTime;
+    WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("USER"), request.loginId);
+}
+
+LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& loginId,
+                         const QString& password, QString* message) {
+    const LoginRequest request{loginId, password, app.exeVersion};
+    const LoginOutcome outcome = RunLogin(session, request);
+    ApplyLogin(app, request, outcome);
+    if (message)
+        *message = outcome.message;
+    return outcome.result;
 }

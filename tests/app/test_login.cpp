@@ -7,14 +7,22 @@
 #include "app/VersionCompare.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
+#include "data/ConnectionText.h"
+#include "data/DbSession.h"
 #include "support/TestAccountSet.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +36,32 @@ TEST(VersionCompare, ComparesPartByPartAsNumbers) {
     EXPECT_LT(CompareVersions("8.0.2039", "9.0.0.0"), 0);
     EXPECT_GT(CompareVersions("10.50.1600.1", "9.0.0.0"), 0);
     EXPECT_EQ(CompareVersions("1.x.3", "1.0.3"), 0);
+}
+
+void Press(Dialog_Login& dialog, const QString& user, const QString& password) {
+    dialog.findChild<QComboBox*>("userBox")->setEditText(user);
+    dialog.findChild<QLineEdit*>("passwordEdit")->setText(password);
+    dialog.findChild<QPushButton*>("loginButton")->click();
+}
+
+// Runs the event loop until `done`, at most `limitMs`; `tick` runs between rounds.
+void RunEventsUntil(const std::function<bool()>& done, int limitMs = 30000,
+                    const std::function<void()>& tick = {}) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (tick)
+            tick();
+    }
+}
+
+void WaitForLogin(const Dialog_Login& dialog) {
+    RunEventsUntil([&] { return !dialog.LoginRunning(); });
+}
+
+void WaitForLoader(const Dialog_Login& dialog) {
+    RunEventsUntil([&] { return dialog.LoaderFinished(); });
 }
 
 class LoginTest : public ::testing::TestWithParam<Engine> {
@@ -57,18 +91,12 @@ protected:
         CMainApp::Instance().storedConnectionText.Set(QString());
     }
 
-    // Types into the dialog and presses the login button; the dialog's result after it.
+    // Types into the dialog and presses the login button; the dialog's result once the login
+    // has finished.
     int Login(Dialog_Login& dialog, const QString& user, const QString& password) {
-        dialog.findChild<QComboBox*>("userBox")->setEditText(user);
-        dialog.findChild<QLineEdit*>("passwordEdit")->setText(password);
-        dialog.findChild<QPushButton*>("loginButton")->click();
+        Press(dialog, user, password);
+        WaitForLogin(dialog);
         return dialog.result();
-    }
-    void WaitForLoader(const Dialog_Login& dialog) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!dialog.LoaderFinished() && timer.elapsed() < 20000)
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     QStringList LogRows() {
         QStringList rows;
@@ -261,5 +289,107 @@ TEST_P(LoginTest, TypedUserNameOutlivesTheUserList) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, LoginTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return std::string(EngineName(info.param)); });
+
+} // namespace
+
+namespace {
+
+// No account set can be reached: pressing the login button says what failed and how to fix it,
+// within the connect time-out, while the dialog keeps running.
+class UnreachableAccountSet : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        CMainApp& app = CMainApp::Instance();
+        app.exeFolder = dir_.path() + QLatin1Char('/');
+        app.storedConnectionText.Set(QString());
+        previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
+            messages_.append(request.text);
+            return MessageAnswer::Ok;
+        });
+        CDbSession::SetConnectTimeoutSeconds(2);
+    }
+    void TearDown() override {
+        SetMessageSink(previousSink_);
+        CDbSession::SetConnectTimeoutSeconds(15);
+        CMainApp::Instance().storedConnectionText.Set(QString());
+    }
+    // Makes cfg.ini hold only this [SERVER] NAME ("" leaves the file empty).
+    void UseStoredName(const QString& name) {
+        CMainApp& app = CMainApp::Instance();
+        QFile cfg(app.CfgPath());
+        ASSERT_TRUE(cfg.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        cfg.close();
+        if (!name.isEmpty())
+            WriteCfg(app.CfgPath(), "SERVER", "NAME", name);
+        app.storedConnectionText.Set(QString());
+    }
+
+    QTemporaryDir dir_;
+    QStringList messages_;
+    MessageSink previousSink_;
+};
+
+TEST_F(UnreachableAccountSet, EachCauseIsNamedWithTheWayOut) {
+    QTcpServer silent; // accepts connections and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    const QString missing = dir_.path() + "/gone.dat";
+    auto server = [](quint16 port) {
+        return ScrambleCfgText(
+            PostgresConnectionText("127.0.0.1", QString::number(port), "vemo", "u", "p"), 1);
+    };
+    struct Case {
+        const char* what;
+        QString storedName;
+        QString names; // the message names what failed
+    };
+    const Case cases[] = {
+        {"empty cfg.ini", "", "cfg.ini"},
+        {"damaged cfg.ini", "#(garbage)#", QStringLiteral("无法识别")},
+        {"missing file", ScrambleCfgText(AccessConnectionText(missing), 1),
+         QStringLiteral("账套文件不存在：") + missing},
+        {"stopped server", server(closedPort), QStringLiteral("127.0.0.1:%1").arg(closedPort)},
+        {"silent server", server(silent.serverPort()), QStringLiteral("超时")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        UseStoredName(c.storedName);
+        messages_.clear();
+        Dialog_Login dialog;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        Press(dialog, "admin", "1");
+        // The press returns at once: the attempt runs beside the event loop.
+        EXPECT_TRUE(dialog.LoginRunning());
+        EXPECT_FALSE(dialog.findChild<QPushButton*>("loginButton")->isEnabled());
+        EXPECT_EQ(dialog.findChild<QLabel*>("statusLabel")->text(),
+                  QStringLiteral("正在连接账套…"));
+        WaitForLogin(dialog);
+        EXPECT_LT(elapsed.elapsed(), 10000);
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        ASSERT_EQ(messages_.size(), 1);
+        EXPECT_TRUE(messages_[0].contains(c.names)) << qPrintable(messages_[0]);
+        EXPECT_TRUE(messages_[0].contains(QStringLiteral("“设置”"))) << qPrintable(messages_[0]);
+        WaitForLoader(dialog);
+    }
+}
+
+TEST_F(UnreachableAccountSet, TypedUserNameOutlivesAFailedLoader) {
+    UseStoredName(ScrambleCfgText(AccessConnectionText(dir_.path() + "/gone.dat"), 1));
+    WriteCfg(CMainApp::Instance().CfgPath(), "SERVER", "USER", "zhang");
+    Dialog_Login dialog;
+    auto* box = dialog.findChild<QComboBox*>("userBox");
+    EXPECT_EQ(box->currentText(), "zhang");
+    box->setEditText("wang");
+    WaitForLoader(dialog);
+    ASSERT_TRUE(dialog.LoaderFinished());
+    EXPECT_EQ(box->currentText(), "wang");
+}
 
 } // namespace
