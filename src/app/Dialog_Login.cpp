@@ -104,6 +104,13 @@ Dialog_Login::Dialog_Login(QWidget* parent)
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("statusLabel"));
     status_->setAlignment(Qt::AlignCenter);
+    waitHint_ = new QTimer(this);
+    waitHint_->setSingleShot(true);
+    waitHint_->setInterval(1000);
+    connect(waitHint_, &QTimer::timeout, this, [this] {
+        status_->setText(QStringLiteral("账套正被其他用户占用，正在等待（最多 %1 秒）…")
+                             .arg(CDbSession::LockWaitLimitSeconds()));
+    });
     auto* close = new CZvButton(QStringLiteral("关 闭"), this);
     close->setObjectName(QStringLiteral("closeButton"));
     close->setToolTip(QStringLiteral("关闭系统"));
@@ -225,6 +232,7 @@ void Dialog_Login::OnLogin() {
 }
 
 void Dialog_Login::ShowStage(LoginStage stage) {
+    waitHint_->stop();
     switch (stage) {
     case LoginStage::Connecting:
         status_->setText(QStringLiteral("正在连接账套…"));
@@ -234,6 +242,7 @@ void Dialog_Login::ShowStage(LoginStage stage) {
         break;
     case LoginStage::Recording:
         status_->setText(QStringLiteral("正在记录登录…"));
+        waitHint_->start();
         break;
     }
 }
@@ -244,6 +253,7 @@ void Dialog_Login::FinishLogin(const LoginRequest& request, const LoginOutcome& 
         delete loginThread_;
         loginThread_ = nullptr;
     }
+    waitHint_->stop();
     status_->clear();
     loginButton_->setEnabled(true);
     ApplyLogin(CMainApp::Instance(), request, outcome);

@@ -11,6 +11,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class CZvButton;
 
 class Dialog_Login : public QDialog {
@@ -45,6 +46,7 @@ private:
     QLineEdit* passwordEdit_ = nullptr;
     CZvButton* loginButton_ = nullptr;
     QLabel* status_ = nullptr;
+    QTimer* waitHint_ = nullptr; // a login record that takes long is waiting on a lock
     QThread* loader_ = nullptr;
     QThread* loginThread_ = nullptr;
     bool loaderFinished_ = false;

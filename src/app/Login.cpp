@@ -138,6 +138,20 @@ QString OpenFailureMessage(const CDbSession& session) {
     return what + QStringLiteral("\n请确认服务器已启动、网络正常，或点击“设置”重新设置账套。");
 }
 
+// Stamps the login time and writes the log row in one transaction. The stamp is what later
+// actions compare to find a second login of the same user, so a login is granted only when
+// both are written. "" when they are, else why not.
+QString RecordLogin(CDbSession& session, const QString& stampSql, qlonglong uid,
+                    const QString& logSql, const QVariantList& logValues) {
+    if (session.BeginTrans() && session.Execute(stampSql, {uid}) &&
+        (logSql.isEmpty() || session.Execute(logSql, logValues)) && session.CommitTrans())
+        return {};
+    const QString reason = session.Message().trimmed();
+    if (session.InTransaction())
+        session.RollbackTrans();
+    return reason.isEmpty() ? ReasonOf(session) : reason;
+}
+
 LoginOutcome Refused(LoginResult result, QString message = {}) {
     LoginOutcome outcome;
     outcome.result = result;
@@ -164,6 +178,8 @@ QString LoginMessage(LoginResult result) {
             .arg(DefaultPassword());
     case LoginResult::NoConnection:
         return QStringLiteral("无法连接账套。\n") + kUseSettings;
+    case LoginResult::NotRecorded:
+        return QStringLiteral("登录未能记录，没有登录，请稍后再试。");
     case LoginResult::LoggedIn:
         break;
     }
@@ -232,18 +248,21 @@ LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
         return finish(LoginResult::WrongCredentials);
     }
 
-    // Errors of the stamp and the log row do not stop the login.
     report(LoginStage::Recording);
     const qlonglong uid = user[0].toLongLong();
-    session.Execute(kind == QLatin1String("1")
+    const QString notRecorded =
+        RecordLogin(session,
+                    kind == QLatin1String("1")
                         ? QStringLiteral("UPDATE c_user SET loginTime_0=getdate() WHERE uid_0=?")
                         : QStringLiteral("UPDATE c_user SET loginTime_0=NOW() WHERE uid_0=?"),
-                    {uid});
-    const QString log = SuccessLogStatement(form);
-    if (!log.isEmpty())
-        session.Execute(log,
-                        {uid, request.loginId, host.ip,
-                         QStringLiteral("%1 - %2").arg(host.name, request.exeVersion), host.mac});
+                    uid, SuccessLogStatement(form),
+                    {uid, request.loginId, host.ip,
+                     QStringLiteral("%1 - %2").arg(host.name, request.exeVersion), host.mac});
+    if (!notRecorded.isEmpty())
+        return finish(LoginResult::NotRecorded,
+                      QStringLiteral("登录未能记录，没有登录：%1\n账套可能正被其他用户占用，请稍后"
+                                     "再试。")
+                          .arg(notRecorded));
     QString loginTime;
     session.QueryValue(QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=?"), {uid},
                        loginTime);

@@ -18,6 +18,7 @@ enum class LoginResult {
     NoConnection,  // the account set could not be opened or read: the message says why
     VersionTooLow, // the account set asks for a newer client
     WrongCredentials,
+    NotRecorded, // the login time or the log row could not be written: no login
 };
 
 // What the database work needs, taken on the interface thread.
@@ -48,7 +49,7 @@ LoginResult CheckLoginInput(const QString& loginId, const QString& password);
 
 // Runs one login attempt on `session` (opened and closed here, on the calling thread). Every
 // attempt against a reachable account set writes a log_client_login row; a successful one
-// also stamps loginTime_0.
+// stamps loginTime_0 and writes its row in one transaction, or is refused (NotRecorded).
 LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
                       const std::function<void(LoginStage)>& progress = {});
 

@@ -19,6 +19,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -285,6 +287,90 @@ TEST_P(LoginTest, TypedUserNameOutlivesTheUserList) {
     ASSERT_TRUE(dialog.LoaderFinished());
     EXPECT_EQ(box->currentText(), "adm");
     EXPECT_EQ(box->count(), 3);
+}
+
+// Another client holds a write lock while the user logs in: the dialog keeps running and says
+// that it waits; the login is recorded once the lock goes, or refused when the lock outlasts
+// TIMEOUT, and never granted without its stamp and log row.
+TEST_P(LoginTest, LoginUnderAWriteLockIsRecordedOrRefused) {
+    const int previousLimit = CDbSession::LockWaitLimitSeconds();
+    CDbSession::SetLockWaitLimitSeconds(3);
+    const DriverConnection target = MapToDriver(set_->connectionText());
+    struct Case {
+        const char* what;
+        bool releasedWhileWaiting; // else held until the login has ended
+    };
+    const Case cases[] = {{"released in time", true}, {"held past TIMEOUT", false}};
+    CMainApp& app = CMainApp::Instance();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QString stampBefore, rowsBefore, stampAfter, rowsAfter;
+        session_.QueryValue("SELECT loginTime_0 FROM c_user WHERE uid_0=1", stampBefore);
+        ASSERT_TRUE(session_.QueryValue("SELECT count(*) FROM log_client_login WHERE user_uid_0=1",
+                                        rowsBefore));
+        app.userUid.clear();
+        {
+            QSqlDatabase locker = QSqlDatabase::addDatabase(target.driver, "locker");
+            locker.setDatabaseName(target.databaseName);
+            locker.setHostName(target.host);
+            locker.setPort(target.port);
+            locker.setUserName(target.user);
+            locker.setPassword(target.password);
+            ASSERT_TRUE(locker.open());
+            QSqlQuery hold(locker);
+            if (GetParam() == Engine::Sqlite) {
+                ASSERT_TRUE(hold.exec("BEGIN IMMEDIATE"));
+            } else {
+                ASSERT_TRUE(hold.exec("BEGIN"));
+                ASSERT_TRUE(hold.exec("SELECT uid_0 FROM c_user WHERE uid_0=1 FOR UPDATE"));
+            }
+            bool held = true;
+            auto release = [&] {
+                if (held)
+                    QSqlQuery(locker).exec("COMMIT");
+                held = false;
+            };
+
+            Dialog_Login dialog;
+            Press(dialog, "admin", "1");
+            EXPECT_TRUE(dialog.LoginRunning());
+            EXPECT_FALSE(dialog.findChild<QPushButton*>("loginButton")->isEnabled());
+            bool sawWaiting = false;
+            RunEventsUntil([&] { return !dialog.LoginRunning(); }, 30000,
+                           [&] {
+                               sawWaiting = sawWaiting || dialog.findChild<QLabel*>("statusLabel")
+                                                              ->text()
+                                                              .contains(QStringLiteral("等待"));
+                               if (sawWaiting && c.releasedWhileWaiting)
+                                   release();
+                           });
+            release();
+            EXPECT_TRUE(sawWaiting);
+            EXPECT_TRUE(dialog.findChild<QPushButton*>("loginButton")->isEnabled());
+            EXPECT_EQ(dialog.result() == QDialog::Accepted, c.releasedWhileWaiting);
+            WaitForLoader(dialog);
+        }
+        QSqlDatabase::removeDatabase("locker");
+
+        session_.QueryValue("SELECT loginTime_0 FROM c_user WHERE uid_0=1", stampAfter);
+        ASSERT_TRUE(session_.QueryValue("SELECT count(*) FROM log_client_login WHERE user_uid_0=1",
+                                        rowsAfter));
+        if (c.releasedWhileWaiting) {
+            EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('|'));
+            EXPECT_FALSE(stampAfter.isEmpty());
+            EXPECT_EQ(app.loginTime, stampAfter);
+            EXPECT_EQ(rowsAfter.toInt(), rowsBefore.toInt() + 1);
+        } else {
+            ASSERT_EQ(messages_.size(), 1);
+            EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("登录未能记录")))
+                << qPrintable(messages_[0]);
+            EXPECT_EQ(stampAfter, stampBefore);
+            EXPECT_EQ(rowsAfter, rowsBefore);
+            EXPECT_TRUE(app.userUid.isEmpty());
+        }
+        messages_.clear();
+    }
+    CDbSession::SetLockWaitLimitSeconds(previousLimit);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LoginTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
