@@ -118,9 +118,11 @@ bool AccountSet::UseAndLogIn(QString& why) const {
     WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("NAME"),
              ScrambleCfgText(connectionText_, 1));
     CDbSession login(CDbSession::FromConfig);
-    const LoginResult result = AttemptLogin(login, app, QStringLiteral("admin"), DefaultPassword());
+    QString message;
+    const LoginResult result =
+        AttemptLogin(login, app, QStringLiteral("admin"), DefaultPassword(), &message);
     if (result != LoginResult::LoggedIn) {
-        why = QStringLiteral("login failed: %1").arg(LoginMessage(result));
+        why = QStringLiteral("login failed: %1").arg(message);
         return false;
     }
     return true;

@@ -65,10 +65,8 @@ void Dialog_Change_Pass::OnChange() {
     }
     if (!session_.Open())
         return;
-    const QString scrambled =
-        ScrambleCfgText(fresh, 1).replace(QLatin1Char('\''), QStringLiteral("''"));
-    const bool ok = session_.Execute(
-        QStringLiteral("UPDATE c_user SET pass_0='%1' WHERE uid_0=%2").arg(scrambled, app.userUid));
+    const bool ok = session_.Execute(QStringLiteral("UPDATE c_user SET pass_0=? WHERE uid_0=?"),
+                                     {ScrambleCfgText(fresh, 1), app.userUid.toLongLong()});
     session_.Close();
     if (!ok) {
         ShowAppMessage(QStringLiteral("修改失败"), caption);

@@ -1,10 +1,10 @@
 #include "app/Dialog_Login.h"
 
 #include "app/AppMessage.h"
-#include "app/Login.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/ConnectionText.h"
+#include "data/DbSession.h"
 #include "data/Dialog_IpCfg.h"
 #include "net/UpdateSites.h"
 #include "platform/Clock.h"
@@ -19,11 +19,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -74,7 +76,8 @@ bool LoadUsers(const QString& connectionText, QStringList& users) {
 
 } // namespace
 
-Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSession::FromConfig) {
+Dialog_Login::Dialog_Login(QWidget* parent)
+    : QDialog(parent), connection_(ResolveSessionConnection(CMainApp::Instance().CfgPath())) {
     CMainApp& app = CMainApp::Instance();
     setWindowTitle(QStringLiteral("Vemo软件"));
     setObjectName(QStringLiteral("Dialog_Login"));
@@ -97,6 +100,17 @@ Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSessi
     login->setObjectName(QStringLiteral("loginButton"));
     login->setToolTip(QStringLiteral("用户登录系统"));
     login->setDefault(true);
+    loginButton_ = login;
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("statusLabel"));
+    status_->setAlignment(Qt::AlignCenter);
+    waitHint_ = new QTimer(this);
+    waitHint_->setSingleShot(true);
+    waitHint_->setInterval(1000);
+    connect(waitHint_, &QTimer::timeout, this, [this] {
+        status_->setText(QStringLiteral("账套正被其他用户占用，正在等待（最多 %1 秒）…")
+                             .arg(CDbSession::LockWaitLimitSeconds()));
+    });
     auto* close = new CZvButton(QStringLiteral("关 闭"), this);
     close->setObjectName(QStringLiteral("closeButton"));
     close->setToolTip(QStringLiteral("关闭系统"));
@@ -116,6 +130,7 @@ Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSessi
     layout->setContentsMargins(48, kBannerHeight + 24, 48, 22);
     layout->addLayout(fields);
     layout->addStretch();
+    layout->addWidget(status_);
     layout->addLayout(buttons);
 
     connect(login, &QPushButton::clicked, this, &Dialog_Login::OnLogin);
@@ -134,16 +149,20 @@ Dialog_Login::Dialog_Login(QWidget* parent) : QDialog(parent), session_(CDbSessi
     if (ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("LANG")) == QLatin1String("3") &&
         app.dbKind.Get() == QLatin1String("2"))
         app.likeRewrite = true;
-    lastUser_ = ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("USER"));
+    // The last user shows at once; the loader only adds the list beside it.
+    userBox_->setEditText(ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("USER")));
     if (qEnvironmentVariableIsSet("VEMO_EXIT_WHEN_SHOWN"))
         installEventFilter(new ExitWhenShown(this));
     StartLoader();
 }
 
 Dialog_Login::~Dialog_Login() {
-    if (loader_) {
-        loader_->wait();
-        delete loader_;
+    // Both workers end on their own: connecting and lock waits are bounded.
+    for (QThread* worker : {loader_, loginThread_}) {
+        if (worker) {
+            worker->wait();
+            delete worker;
+        }
     }
 }
 
@@ -162,35 +181,90 @@ void Dialog_Login::StartLoader() {
 
 void Dialog_Login::ApplyUserList(bool loaded, const QStringList& users) {
     loaderFinished_ = true;
-    if (!loaded) {
-        userBox_->setEditText(lastUser_);
+    // Only a box that does not hold a list yet is filled, and what the user typed or chose
+    // meanwhile stays as it is.
+    if (!loaded || userBox_->count() >= 2)
         return;
-    }
-    // Only a box that does not hold a list yet is filled.
-    if (userBox_->count() < 2) {
-        const QString shown = userBox_->currentText();
+    QLineEdit* edit = userBox_->lineEdit();
+    const QString typed = edit->text();
+    const int cursor = edit->cursorPosition();
+    {
+        const QSignalBlocker quiet(userBox_);
         userBox_->clear();
         userBox_->addItem(QString());
         userBox_->addItems(users);
-        userBox_->setCurrentIndex(0);
-        userBox_->setEditText(shown);
+        userBox_->setCurrentIndex(std::max(0, userBox_->findText(typed, Qt::MatchExactly)));
+        userBox_->setEditText(typed);
     }
-    const int last = userBox_->findText(lastUser_, Qt::MatchExactly);
-    if (last >= 0)
-        userBox_->setCurrentIndex(last);
+    edit->setCursorPosition(cursor);
 }
 
 void Dialog_Login::OnLogin() {
-    const LoginResult result = AttemptLogin(session_, CMainApp::Instance(), userBox_->currentText(),
-                                            passwordEdit_->text());
-    if (result == LoginResult::LoggedIn) {
+    if (loginThread_)
+        return;
+    const LoginRequest request{userBox_->currentText(), passwordEdit_->text(),
+                               CMainApp::Instance().exeVersion};
+    if (const LoginResult input = CheckLoginInput(request.loginId, request.password);
+        input != LoginResult::LoggedIn) {
+        LoginOutcome refused;
+        refused.result = input;
+        refused.message = LoginMessage(input);
+        FinishLogin(request, refused);
+        return;
+    }
+    loginButton_->setEnabled(false);
+    ShowStage(LoginStage::Connecting);
+    // A Qt SQL connection belongs to the thread that opened it, so the worker has its own
+    // session; results come back as queued calls and are applied here.
+    const QString connection = connection_;
+    loginThread_ = QThread::create([this, request, connection] {
+        CDbSession session;
+        session.SetConnectionString(connection);
+        const LoginOutcome outcome = RunLogin(session, request, [this](LoginStage stage) {
+            QMetaObject::invokeMethod(
+                this, [this, stage] { ShowStage(stage); }, Qt::QueuedConnection);
+        });
+        QMetaObject::invokeMethod(
+            this, [this, request, outcome] { FinishLogin(request, outcome); },
+            Qt::QueuedConnection);
+    });
+    loginThread_->start();
+}
+
+void Dialog_Login::ShowStage(LoginStage stage) {
+    waitHint_->stop();
+    switch (stage) {
+    case LoginStage::Connecting:
+        status_->setText(QStringLiteral("正在连接账套…"));
+        break;
+    case LoginStage::CheckingUser:
+        status_->setText(QStringLiteral("正在核对用户…"));
+        break;
+    case LoginStage::Recording:
+        status_->setText(QStringLiteral("正在记录登录…"));
+        waitHint_->start();
+        break;
+    }
+}
+
+void Dialog_Login::FinishLogin(const LoginRequest& request, const LoginOutcome& outcome) {
+    if (loginThread_) {
+        loginThread_->wait();
+        delete loginThread_;
+        loginThread_ = nullptr;
+    }
+    waitHint_->stop();
+    status_->clear();
+    loginButton_->setEnabled(true);
+    ApplyLogin(CMainApp::Instance(), request, outcome);
+    if (outcome.result == LoginResult::LoggedIn) {
         accept();
         return;
     }
-    const QString message = LoginMessage(result);
-    if (!message.isEmpty())
-        ShowAppMessage(message, QStringLiteral("Vemo软件"));
-    if (result == LoginResult::WrongCredentials || result == LoginResult::EmptyPassword)
+    if (!outcome.message.isEmpty())
+        ShowAppMessage(outcome.message, QStringLiteral("Vemo软件"));
+    if (outcome.result == LoginResult::WrongCredentials ||
+        outcome.result == LoginResult::EmptyPassword)
         passwordEdit_->setFocus();
 }
 

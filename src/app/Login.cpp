@@ -5,14 +5,14 @@
 #include "data/AccountSetDefaults.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
+#include "data/ConnectionText.h"
 #include "data/DbSession.h"
 #include "platform/HostInfo.h"
 
-namespace {
+#include <QFileInfo>
+#include <QRegularExpression>
 
-QString DoubledQuotes(QString text) {
-    return text.replace(QLatin1Char('\''), QStringLiteral("''"));
-}
+namespace {
 
 struct HostFacts {
     QString name, ip, mac;
@@ -39,24 +39,25 @@ LogForm ChooseLogForm(CDbSession& session, const QString& kind) {
                                                                    : LogForm::SqlServer9;
 }
 
+// Values go to the "?" markers; cpt_name_0 of a login is "host - version".
 QString SuccessLogStatement(LogForm form) {
     switch (form) {
     case LogForm::SqlServer8:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0) "
-            "\t\t\t\t\t\t\t\tselect top 1 %1 as user_uid_0,'%2' as name_0,'%3' as ip_0,getdate() "
-            "as  time_0,'%4 - %5' as cpt_name_0,'%6' as mac_0 ");
+            "\t\t\t\t\t\t\t\tselect top 1 ? as user_uid_0,? as name_0,? as ip_0,getdate() "
+            "as  time_0,? as cpt_name_0,? as mac_0 ");
     case LogForm::SqlServer9:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0,ip_1) "
-            "\t\t\t\t\t\t\tselect top 1 %1 as user_uid_0,'%2' as name_0,'%3' as ip_0,getdate() "
-            "as  time_0,'%4 - %5' as cpt_name_0,'%6' as mac_0 \t\t\t\t\t\t\t,client_net_address "
+            "\t\t\t\t\t\t\tselect top 1 ? as user_uid_0,? as name_0,? as ip_0,getdate() "
+            "as  time_0,? as cpt_name_0,? as mac_0 \t\t\t\t\t\t\t,client_net_address "
             "as ip_1 from  sys.dm_exec_connections where session_id=@@SPID");
     case LogForm::Now:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0) "
-            "\t\t\t\t\t\t\t\tselect top 1 %1 as user_uid_0,'%2' as name_0,'%3' as ip_0,now() as "
-            " time_0,'%4 - %5' as cpt_name_0,'%6' as mac_0 ");
+            "\t\t\t\t\t\t\t\tselect top 1 ? as user_uid_0,? as name_0,? as ip_0,now() as "
+            " time_0,? as cpt_name_0,? as mac_0 ");
     case LogForm::None:
         break;
     }
@@ -68,23 +69,94 @@ QString FailureLogStatement(LogForm form) {
     case LogForm::SqlServer8:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0) "
-            "\t\t\t\t\t\t\t\tselect top 1 0 as user_uid_0,'%1' as name_0,'%2' as ip_0,getdate() "
-            "as  time_0,'%3' as cpt_name_0,'%4' as mac_0 ");
+            "\t\t\t\t\t\t\t\tselect top 1 0 as user_uid_0,? as name_0,? as ip_0,getdate() "
+            "as  time_0,? as cpt_name_0,? as mac_0 ");
     case LogForm::SqlServer9:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0,ip_1) "
-            "\t\t\t\t\t\tselect top 1 0 as user_uid_0,'%1' as name_0,'%2' as ip_0,getdate() as  "
-            "time_0,'%3' as cpt_name_0,'%4' as mac_0 \t\t\t\t\t\t,client_net_address as ip_1 "
+            "\t\t\t\t\t\tselect top 1 0 as user_uid_0,? as name_0,? as ip_0,getdate() as  "
+            "time_0,? as cpt_name_0,? as mac_0 \t\t\t\t\t\t,client_net_address as ip_1 "
             "from  sys.dm_exec_connections where session_id=@@SPID");
     case LogForm::Now:
         return QStringLiteral(
             "INSERT INTO log_client_login(user_uid_0,name_0,ip_0,time_0,cpt_name_0,mac_0) "
-            "\t\t\t\t\t\t\t\tselect top 1 0 as user_uid_0,'%1' as name_0,'%2' as ip_0,now() as  "
-            "time_0,'%3' as cpt_name_0,'%4' as mac_0 ");
+            "\t\t\t\t\t\t\t\tselect top 1 0 as user_uid_0,? as name_0,? as ip_0,now() as  "
+            "time_0,? as cpt_name_0,? as mac_0 ");
     case LogForm::None:
         break;
     }
     return {};
+}
+
+// The account-set settings are fixed through the login dialog's settings button.
+const QString kUseSettings = QStringLiteral("请点击“设置”设置账套。");
+
+// First line of the reason the session recorded (its detail is "step\nreason\nsystem\n").
+QString ReasonOf(const CDbSession& session) {
+    const QStringList lines = session.Detail().split(QLatin1Char('\n'));
+    const QString reason = lines.value(1).trimmed();
+    return reason.isEmpty() ? session.Message().trimmed() : reason;
+}
+
+QString ServerOf(const QString& connectionText, DbKindCode kind) {
+    if (kind == DbKindCode::SqlServer) {
+        const QRegularExpression server(QStringLiteral("Server=([^;]*)"),
+                                        QRegularExpression::CaseInsensitiveOption);
+        return server.match(connectionText).captured(1).trimmed();
+    }
+    const DriverConnection target = MapToDriver(connectionText);
+    return target.port > 0 ? QStringLiteral("%1:%2").arg(target.host).arg(target.port)
+                           : target.host;
+}
+
+// Why the session could not be opened, and what the user can do about it.
+QString OpenFailureMessage(const CDbSession& session) {
+    const QString text = session.ConnectionString();
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("没有设置账套：cfg.ini 中没有账套的连接设置。\n") + kUseSettings;
+    const DbKindCode kind = KindOfConnection(text);
+    if (kind == DbKindCode::LocalFile) {
+        const QString path = MapToDriver(text).databaseName;
+        if (!QFileInfo(path).isFile())
+            return session.Message().trimmed();
+        return QStringLiteral("无法打开账套文件：%1\n（%2）\n请确认它是本系统的账套文件，或点击"
+                              "“设置”重新选择账套文件。")
+            .arg(path, ReasonOf(session));
+    }
+    const QString server = ServerOf(text, kind);
+    // A damaged NAME unscrambles to a text of no known form, which reads as a server without
+    // an address.
+    if (server.isEmpty())
+        return QStringLiteral("cfg.ini 中的账套连接设置无法识别（可能已损坏）。\n") + kUseSettings;
+    const QString reason = ReasonOf(session);
+    const QString what = reason.contains(QLatin1String("timeout expired"), Qt::CaseInsensitive) ||
+                                 reason.contains(QLatin1String("timed out"), Qt::CaseInsensitive)
+                             ? QStringLiteral("连接账套服务器 %1 超时：%2 秒内没有应答。")
+                                   .arg(server)
+                                   .arg(CDbSession::ConnectTimeoutSeconds())
+                             : QStringLiteral("无法连接账套服务器 %1（%2）。").arg(server, reason);
+    return what + QStringLiteral("\n请确认服务器已启动、网络正常，或点击“设置”重新设置账套。");
+}
+
+// Stamps the login time and writes the log row in one transaction. The stamp is what later
+// actions compare to find a second login of the same user, so a login is granted only when
+// both are written. "" when they are, else why not.
+QString RecordLogin(CDbSession& session, const QString& stampSql, qlonglong uid,
+                    const QString& logSql, const QVariantList& logValues) {
+    if (session.BeginTrans() && session.Execute(stampSql, {uid}) &&
+        (logSql.isEmpty() || session.Execute(logSql, logValues)) && session.CommitTrans())
+        return {};
+    const QString reason = session.Message().trimmed();
+    if (session.InTransaction())
+        session.RollbackTrans();
+    return reason.isEmpty() ? ReasonOf(session) : reason;
+}
+
+LoginOutcome Refused(LoginResult result, QString message = {}) {
+    LoginOutcome outcome;
+    outcome.result = result;
+    outcome.message = message.isEmpty() ? LoginMessage(result) : std::move(message);
+    return outcome;
 }
 
 } // namespace
@@ -104,75 +176,123 @@ QString LoginMessage(LoginResult result) {
     case LoginResult::WrongCredentials:
         return QStringLiteral("用户名或者密码错误！（新账套的初始密码是 %1）")
             .arg(DefaultPassword());
-    case LoginResult::LoggedIn:
     case LoginResult::NoConnection:
+        return QStringLiteral("无法连接账套。\n") + kUseSettings;
+    case LoginResult::NotRecorded:
+        return QStringLiteral("登录未能记录，没有登录，请稍后再试。");
+    case LoginResult::LoggedIn:
         break;
     }
     return {};
 }
 
-LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& loginId,
-                         const QString& password) {
+LoginResult CheckLoginInput(const QString& loginId, const QString& password) {
     if (loginId.isEmpty())
         return LoginResult::EmptyLoginId;
     if (password.isEmpty())
         return LoginResult::EmptyPassword;
-    const QString id = DoubledQuotes(loginId);
-    const QString scrambled = DoubledQuotes(ScrambleCfgText(password, 1));
+    return LoginResult::LoggedIn;
+}
 
+LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
+                      const std::function<void(LoginStage)>& progress) {
+    auto report = [&](LoginStage stage) {
+        if (progress)
+            progress(stage);
+    };
+    if (const LoginResult input = CheckLoginInput(request.loginId, request.password);
+        input != LoginResult::LoggedIn)
+        return Refused(input);
+    const QString scrambled = ScrambleCfgText(request.password, 1);
+
+    report(LoginStage::Connecting);
     if (!session.Open())
-        return LoginResult::NoConnection;
+        return Refused(LoginResult::NoConnection, OpenFailureMessage(session));
     const QString kind = session.KindText();
-    app.dbKind.Set(kind);
+    LoginOutcome outcome;
+    outcome.dbKind = kind;
+    auto finish = [&](LoginResult result, QString message = {}) {
+        session.Close();
+        outcome.result = result;
+        outcome.message = message.isEmpty() ? LoginMessage(result) : std::move(message);
+        return outcome;
+    };
 
+    report(LoginStage::CheckingUser);
     QString minimum;
     session.QueryValue(QStringLiteral("SELECT TOP 1 ver_0 FROM c_app WHERE uid_0=1"), minimum);
-    if (CompareVersions(minimum, app.exeVersion) > 0) {
-        session.Close();
-        return LoginResult::VersionTooLow;
-    }
+    if (CompareVersions(minimum, request.exeVersion) > 0)
+        return finish(LoginResult::VersionTooLow);
 
     QStringList user;
-    session.QueryColumns(QStringLiteral("SELECT uid_0,auth_0,name_0,pass_0 FROM view_c_user WHERE  "
-                                        "state_0='正常' AND  id_0='%1' AND pass_0='%2'")
-                             .arg(id, scrambled),
-                         {QStringLiteral("uid_0"), QStringLiteral("auth_0"),
-                          QStringLiteral("name_0"), QStringLiteral("pass_0")},
-                         user);
+    const bool found =
+        session.QueryColumns(QStringLiteral("SELECT uid_0,auth_0,name_0,pass_0 FROM view_c_user "
+                                            "WHERE  state_0='正常' AND  id_0=? AND pass_0=?"),
+                             {request.loginId, scrambled},
+                             {QStringLiteral("uid_0"), QStringLiteral("auth_0"),
+                              QStringLiteral("name_0"), QStringLiteral("pass_0")},
+                             user);
+    // A failed read is not a wrong password: the account set is damaged or went away.
+    if (!found && session.ResultCode() != 0)
+        return finish(LoginResult::NoConnection,
+                      QStringLiteral("读取账套的用户失败：%1\n请确认账套正确、网络正常，或点击"
+                                     "“设置”重新设置账套。")
+                          .arg(ReasonOf(session)));
     const HostFacts host = CollectHostFacts();
+    const LogForm form = ChooseLogForm(session, kind);
     if (user.size() < 4) {
-        if (!session.IsOpen())
-            session.Open();
-        const QString log = FailureLogStatement(ChooseLogForm(session, kind));
+        report(LoginStage::Recording);
+        const QString log = FailureLogStatement(form);
         if (!log.isEmpty())
-            session.Execute(log.arg(id, host.ip, host.name, host.mac));
-        session.Close();
-        return LoginResult::WrongCredentials;
+            session.Execute(log, {request.loginId, host.ip, host.name, host.mac});
+        return finish(LoginResult::WrongCredentials);
     }
 
-    app.loginId = loginId;
-    app.userUid = user[0];
-    app.rights = user[1];
-    app.userName = user[2];
-    app.password = password;
-
-    // Errors of the stamp and the log row do not stop the login.
-    session.Execute(kind == QLatin1String("1")
-                        ? QStringLiteral("UPDATE c_user SET loginTime_0=getdate() WHERE uid_0=%1")
-                              .arg(app.userUid)
-                        : QStringLiteral("UPDATE c_user SET loginTime_0=NOW() WHERE uid_0=%1")
-                              .arg(app.userUid));
-    const QString log = SuccessLogStatement(ChooseLogForm(session, kind));
-    if (!log.isEmpty())
-        session.Execute(log.arg(app.userUid, id, host.ip, host.name, app.exeVersion, host.mac));
-    if (!session.IsOpen())
-        session.Open();
+    report(LoginStage::Recording);
+    const qlonglong uid = user[0].toLongLong();
+    const QString notRecorded =
+        RecordLogin(session,
+                    kind == QLatin1String("1")
+                        ? QStringLiteral("UPDATE c_user SET loginTime_0=getdate() WHERE uid_0=?")
+                        : QStringLiteral("UPDATE c_user SET loginTime_0=NOW() WHERE uid_0=?"),
+                    uid, SuccessLogStatement(form),
+                    {uid, request.loginId, host.ip,
+                     QStringLiteral("%1 - %2").arg(host.name, request.exeVersion), host.mac});
+    if (!notRecorded.isEmpty())
+        return finish(LoginResult::NotRecorded,
+                      QStringLiteral("登录未能记录，没有登录：%1\n账套可能正被其他用户占用，请稍后"
+                                     "再试。")
+                          .arg(notRecorded));
     QString loginTime;
-    session.QueryValue(
-        QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=%1").arg(app.userUid),
-        loginTime);
-    app.loginTime = loginTime;
-    session.Close();
-    WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("USER"), loginId);
-    return LoginResult::LoggedIn;
+    session.QueryValue(QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=?"), {uid},
+                       loginTime);
+    outcome.userUid = user[0];
+    outcome.rights = user[1];
+    outcome.userName = user[2];
+    outcome.loginTime = loginTime;
+    return finish(LoginResult::LoggedIn);
+}
+
+void ApplyLogin(CMainApp& app, const LoginRequest& request, const LoginOutcome& outcome) {
+    if (!outcome.dbKind.isEmpty())
+        app.dbKind.Set(outcome.dbKind);
+    if (outcome.result != LoginResult::LoggedIn)
+        return;
+    app.loginId = request.loginId;
+    app.userUid = outcome.userUid;
+    app.rights = outcome.rights;
+    app.userName = outcome.userName;
+    app.password = request.password;
+    app.loginTime = outcome.loginTime;
+    WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("USER"), request.loginId);
+}
+
+LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& loginId,
+                         const QString& password, QString* message) {
+    const LoginRequest request{loginId, password, app.exeVersion};
+    const LoginOutcome outcome = RunLogin(session, request);
+    ApplyLogin(app, request, outcome);
+    if (message)
+        *message = outcome.message;
+    return outcome.result;
 }

@@ -31,6 +31,7 @@
 namespace {
 
 std::atomic<int> g_lockWaitLimit{60};
+std::atomic<int> g_connectTimeout{15};
 std::atomic<int> g_connectionCounter{0};
 
 const QString kNetworkMessage = QStringLiteral("网络或者账套异常，请检查后重试。\n");
@@ -187,6 +188,13 @@ int CDbSession::LockWaitLimitSeconds() {
     return g_lockWaitLimit;
 }
 
+void CDbSession::SetConnectTimeoutSeconds(int seconds) {
+    g_connectTimeout = std::max(1, seconds);
+}
+int CDbSession::ConnectTimeoutSeconds() {
+    return g_connectTimeout;
+}
+
 bool CDbSession::Connected() const {
     return connected_;
 }
@@ -253,8 +261,13 @@ bool CDbSession::Open() {
         return false;
     }
     if (kind_ == 2 && target.databaseName != QLatin1String(":memory:") &&
-        !QFileInfo(target.databaseName).isFile())
-        return fail(QStringLiteral("账套文件不存在：%1").arg(target.databaseName), QString());
+        !QFileInfo(target.databaseName).isFile()) {
+        fail(QStringLiteral("账套文件不存在：%1").arg(target.databaseName), QString());
+        // No network is involved: name the file and where another is chosen.
+        message_ = QStringLiteral("账套文件不存在：%1，请点击“设置”选择账套文件。\n")
+                       .arg(target.databaseName);
+        return false;
+    }
 
     bool opened = false;
     QSqlError openError;
@@ -269,7 +282,16 @@ bool CDbSession::Open() {
                 db.setPort(target.port);
             db.setUserName(target.user);
             db.setPassword(target.password);
-            db.setConnectOptions(QStringLiteral("connect_timeout=15"));
+            // connect_timeout bounds each address's connect and handshake, so a server that
+            // accepts and never answers ends too; keepalives end a statement whose server
+            // went away (idle 10 s, then 3 probes 5 s apart).
+            db.setConnectOptions(
+                QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=10;"
+                               "keepalives_interval=5;keepalives_count=3")
+                    .arg(g_connectTimeout.load()));
+        } else {
+            db.setConnectOptions(
+                QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(g_connectTimeout.load()));
         }
         db.setNumericalPrecisionPolicy(QSql::HighPrecision);
         opened = db.open();

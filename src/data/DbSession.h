@@ -121,6 +121,9 @@ public:
     // Seconds a write may wait on a locked record (cfg.ini TIMEOUT, read at process start).
     static void SetLockWaitLimitSeconds(int seconds);
     static int LockWaitLimitSeconds();
+    // Seconds a server connection may take to answer before Open gives up (15 by default).
+    static void SetConnectTimeoutSeconds(int seconds);
+    static int ConnectTimeoutSeconds();
 
 private:
     enum class Outcome { Ok, NotFound, LockError, Failed };

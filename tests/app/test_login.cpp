@@ -2,18 +2,29 @@
 #include "app/AppMessage.h"
 #include "app/Dialog_Change_Pass.h"
 #include "app/Dialog_Login.h"
+#include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/VersionCompare.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
+#include "data/ConnectionText.h"
+#include "data/DbSession.h"
 #include "support/TestAccountSet.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -27,6 +38,32 @@ TEST(VersionCompare, ComparesPartByPartAsNumbers) {
     EXPECT_LT(CompareVersions("8.0.2039", "9.0.0.0"), 0);
     EXPECT_GT(CompareVersions("10.50.1600.1", "9.0.0.0"), 0);
     EXPECT_EQ(CompareVersions("1.x.3", "1.0.3"), 0);
+}
+
+void Press(Dialog_Login& dialog, const QString& user, const QString& password) {
+    dialog.findChild<QComboBox*>("userBox")->setEditText(user);
+    dialog.findChild<QLineEdit*>("passwordEdit")->setText(password);
+    dialog.findChild<QPushButton*>("loginButton")->click();
+}
+
+// Runs the event loop until `done`, at most `limitMs`; `tick` runs between rounds.
+void RunEventsUntil(const std::function<bool()>& done, int limitMs = 30000,
+                    const std::function<void()>& tick = {}) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (tick)
+            tick();
+    }
+}
+
+void WaitForLogin(const Dialog_Login& dialog) {
+    RunEventsUntil([&] { return !dialog.LoginRunning(); });
+}
+
+void WaitForLoader(const Dialog_Login& dialog) {
+    RunEventsUntil([&] { return dialog.LoaderFinished(); });
 }
 
 class LoginTest : public ::testing::TestWithParam<Engine> {
@@ -56,18 +93,12 @@ protected:
         CMainApp::Instance().storedConnectionText.Set(QString());
     }
 
-    // Types into the dialog and presses the login button; the dialog's result after it.
+    // Types into the dialog and presses the login button; the dialog's result once the login
+    // has finished.
     int Login(Dialog_Login& dialog, const QString& user, const QString& password) {
-        dialog.findChild<QComboBox*>("userBox")->setEditText(user);
-        dialog.findChild<QLineEdit*>("passwordEdit")->setText(password);
-        dialog.findChild<QPushButton*>("loginButton")->click();
+        Press(dialog, user, password);
+        WaitForLogin(dialog);
         return dialog.result();
-    }
-    void WaitForLoader(const Dialog_Login& dialog) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!dialog.LoaderFinished() && timer.elapsed() < 20000)
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     QStringList LogRows() {
         QStringList rows;
@@ -197,7 +228,254 @@ TEST_P(LoginTest, ChangePasswordOutcomes) {
     EXPECT_EQ(Login(again, "admin", "new'1"), QDialog::Accepted);
 }
 
+// Quotes and statement text in a login id or password are values: a user so named logs in, a
+// text that would rewrite the statement finds nobody, and the log row keeps what was typed.
+TEST_P(LoginTest, LoginIdsWithQuotesAreValuesNotStatementText) {
+    struct Case {
+        QString id, password;
+        bool userExists;
+        LoginResult expected;
+    };
+    const Case cases[] = {
+        {"O'Brien", "pa'ss", true, LoginResult::LoggedIn},
+        {"semi';--", "x;'--", true, LoginResult::LoggedIn},
+        {"%1?'", "?", true, LoginResult::LoggedIn},
+        {":name \\'", ":pw\\", true, LoginResult::LoggedIn},
+        {"x' OR '1'='1", "x' OR '1'='1", false, LoginResult::WrongCredentials},
+        {"admin'--", "9", false, LoginResult::WrongCredentials},
+    };
+    CMainApp& app = CMainApp::Instance();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(qPrintable(c.id));
+        if (c.userExists) {
+            ASSERT_TRUE(
+                session_.Execute("INSERT INTO c_user (id_0, name_0, pass_0, "
+                                 "user_group_uid_0) VALUES (?, ?, ?, 1)",
+                                 {c.id, QStringLiteral("引号"), ScrambleCfgText(c.password, 1)}))
+                << qPrintable(session_.Detail());
+        }
+        app.userUid.clear();
+        CDbSession login(CDbSession::FromConfig);
+        EXPECT_EQ(AttemptLogin(login, app, c.id, c.password), c.expected);
+        QStringList last;
+        ASSERT_TRUE(session_.QueryColumns(
+            "SELECT user_uid_0, name_0 FROM log_client_login ORDER BY uid_0 DESC",
+            {"user_uid_0", "name_0"}, last));
+        EXPECT_EQ(last.value(1), c.id);
+        if (c.expected == LoginResult::LoggedIn) {
+            EXPECT_EQ(app.loginId, c.id);
+            EXPECT_EQ(last.value(0), app.userUid);
+            QString stamped;
+            EXPECT_TRUE(session_.QueryValue("SELECT loginTime_0 FROM c_user WHERE id_0=?", {c.id},
+                                            stamped));
+            EXPECT_FALSE(stamped.isEmpty());
+        } else {
+            EXPECT_EQ(last.value(0), "0");
+            EXPECT_TRUE(app.userUid.isEmpty());
+        }
+    }
+}
+
+TEST_P(LoginTest, TypedUserNameOutlivesTheUserList) {
+    ASSERT_TRUE(session_.Execute("INSERT INTO c_user (id_0, state_0) VALUES ('zhang', '正常')"));
+    WriteCfg(CMainApp::Instance().CfgPath(), "SERVER", "USER", "zhang");
+    Dialog_Login dialog;
+    auto* box = dialog.findChild<QComboBox*>("userBox");
+    // Typed before the loader's list arrives (it is handed over by the event loop).
+    box->setEditText("adm");
+    WaitForLoader(dialog);
+    ASSERT_TRUE(dialog.LoaderFinished());
+    EXPECT_EQ(box->currentText(), "adm");
+    EXPECT_EQ(box->count(), 3);
+}
+
+// Another client holds a write lock while the user logs in: the dialog keeps running and says
+// that it waits; the login is recorded once the lock goes, or refused when the lock outlasts
+// TIMEOUT, and never granted without its stamp and log row.
+TEST_P(LoginTest, LoginUnderAWriteLockIsRecordedOrRefused) {
+    const int previousLimit = CDbSession::LockWaitLimitSeconds();
+    CDbSession::SetLockWaitLimitSeconds(3);
+    const DriverConnection target = MapToDriver(set_->connectionText());
+    struct Case {
+        const char* what;
+        bool releasedWhileWaiting; // else held until the login has ended
+    };
+    const Case cases[] = {{"released in time", true}, {"held past TIMEOUT", false}};
+    CMainApp& app = CMainApp::Instance();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QString stampBefore, rowsBefore, stampAfter, rowsAfter;
+        session_.QueryValue("SELECT loginTime_0 FROM c_user WHERE uid_0=1", stampBefore);
+        ASSERT_TRUE(session_.QueryValue("SELECT count(*) FROM log_client_login WHERE user_uid_0=1",
+                                        rowsBefore));
+        app.userUid.clear();
+        {
+            QSqlDatabase locker = QSqlDatabase::addDatabase(target.driver, "locker");
+            locker.setDatabaseName(target.databaseName);
+            locker.setHostName(target.host);
+            locker.setPort(target.port);
+            locker.setUserName(target.user);
+            locker.setPassword(target.password);
+            ASSERT_TRUE(locker.open());
+            QSqlQuery hold(locker);
+            if (GetParam() == Engine::Sqlite) {
+                ASSERT_TRUE(hold.exec("BEGIN IMMEDIATE"));
+            } else {
+                ASSERT_TRUE(hold.exec("BEGIN"));
+                ASSERT_TRUE(hold.exec("SELECT uid_0 FROM c_user WHERE uid_0=1 FOR UPDATE"));
+            }
+            bool held = true;
+            auto release = [&] {
+                if (held)
+                    QSqlQuery(locker).exec("COMMIT");
+                held = false;
+            };
+
+            Dialog_Login dialog;
+            Press(dialog, "admin", "1");
+            EXPECT_TRUE(dialog.LoginRunning());
+            EXPECT_FALSE(dialog.findChild<QPushButton*>("loginButton")->isEnabled());
+            bool sawWaiting = false;
+            RunEventsUntil([&] { return !dialog.LoginRunning(); }, 30000,
+                           [&] {
+                               sawWaiting = sawWaiting || dialog.findChild<QLabel*>("statusLabel")
+                                                              ->text()
+                                                              .contains(QStringLiteral("等待"));
+                               if (sawWaiting && c.releasedWhileWaiting)
+                                   release();
+                           });
+            release();
+            EXPECT_TRUE(sawWaiting);
+            EXPECT_TRUE(dialog.findChild<QPushButton*>("loginButton")->isEnabled());
+            EXPECT_EQ(dialog.result() == QDialog::Accepted, c.releasedWhileWaiting);
+            WaitForLoader(dialog);
+        }
+        QSqlDatabase::removeDatabase("locker");
+
+        session_.QueryValue("SELECT loginTime_0 FROM c_user WHERE uid_0=1", stampAfter);
+        ASSERT_TRUE(session_.QueryValue("SELECT count(*) FROM log_client_login WHERE user_uid_0=1",
+                                        rowsAfter));
+        if (c.releasedWhileWaiting) {
+            EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('|'));
+            EXPECT_FALSE(stampAfter.isEmpty());
+            EXPECT_EQ(app.loginTime, stampAfter);
+            EXPECT_EQ(rowsAfter.toInt(), rowsBefore.toInt() + 1);
+        } else {
+            ASSERT_EQ(messages_.size(), 1);
+            EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("登录未能记录")))
+                << qPrintable(messages_[0]);
+            EXPECT_EQ(stampAfter, stampBefore);
+            EXPECT_EQ(rowsAfter, rowsBefore);
+            EXPECT_TRUE(app.userUid.isEmpty());
+        }
+        messages_.clear();
+    }
+    CDbSession::SetLockWaitLimitSeconds(previousLimit);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, LoginTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return std::string(EngineName(info.param)); });
+
+} // namespace
+
+namespace {
+
+// No account set can be reached: pressing the login button says what failed and how to fix it,
+// within the connect time-out, while the dialog keeps running.
+class UnreachableAccountSet : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        CMainApp& app = CMainApp::Instance();
+        app.exeFolder = dir_.path() + QLatin1Char('/');
+        app.storedConnectionText.Set(QString());
+        previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
+            messages_.append(request.text);
+            return MessageAnswer::Ok;
+        });
+        CDbSession::SetConnectTimeoutSeconds(2);
+    }
+    void TearDown() override {
+        SetMessageSink(previousSink_);
+        CDbSession::SetConnectTimeoutSeconds(15);
+        CMainApp::Instance().storedConnectionText.Set(QString());
+    }
+    // Makes cfg.ini hold only this [SERVER] NAME ("" leaves the file empty).
+    void UseStoredName(const QString& name) {
+        CMainApp& app = CMainApp::Instance();
+        QFile cfg(app.CfgPath());
+        ASSERT_TRUE(cfg.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        cfg.close();
+        if (!name.isEmpty())
+            WriteCfg(app.CfgPath(), "SERVER", "NAME", name);
+        app.storedConnectionText.Set(QString());
+    }
+
+    QTemporaryDir dir_;
+    QStringList messages_;
+    MessageSink previousSink_;
+};
+
+TEST_F(UnreachableAccountSet, EachCauseIsNamedWithTheWayOut) {
+    QTcpServer silent; // accepts connections and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    const QString missing = dir_.path() + "/gone.dat";
+    auto server = [](quint16 port) {
+        return ScrambleCfgText(
+            PostgresConnectionText("127.0.0.1", QString::number(port), "vemo", "u", "p"), 1);
+    };
+    struct Case {
+        const char* what;
+        QString storedName;
+        QString names; // the message names what failed
+    };
+    const Case cases[] = {
+        {"empty cfg.ini", "", "cfg.ini"},
+        {"damaged cfg.ini", "#(garbage)#", QStringLiteral("无法识别")},
+        {"missing file", ScrambleCfgText(AccessConnectionText(missing), 1),
+         QStringLiteral("账套文件不存在：") + missing},
+        {"stopped server", server(closedPort), QStringLiteral("127.0.0.1:%1").arg(closedPort)},
+        {"silent server", server(silent.serverPort()), QStringLiteral("超时")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        UseStoredName(c.storedName);
+        messages_.clear();
+        Dialog_Login dialog;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        Press(dialog, "admin", "1");
+        // The press returns at once: the attempt runs beside the event loop.
+        EXPECT_TRUE(dialog.LoginRunning());
+        EXPECT_FALSE(dialog.findChild<QPushButton*>("loginButton")->isEnabled());
+        EXPECT_EQ(dialog.findChild<QLabel*>("statusLabel")->text(),
+                  QStringLiteral("正在连接账套…"));
+        WaitForLogin(dialog);
+        EXPECT_LT(elapsed.elapsed(), 10000);
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        ASSERT_EQ(messages_.size(), 1);
+        EXPECT_TRUE(messages_[0].contains(c.names)) << qPrintable(messages_[0]);
+        EXPECT_TRUE(messages_[0].contains(QStringLiteral("“设置”"))) << qPrintable(messages_[0]);
+        WaitForLoader(dialog);
+    }
+}
+
+TEST_F(UnreachableAccountSet, TypedUserNameOutlivesAFailedLoader) {
+    UseStoredName(ScrambleCfgText(AccessConnectionText(dir_.path() + "/gone.dat"), 1));
+    WriteCfg(CMainApp::Instance().CfgPath(), "SERVER", "USER", "zhang");
+    Dialog_Login dialog;
+    auto* box = dialog.findChild<QComboBox*>("userBox");
+    EXPECT_EQ(box->currentText(), "zhang");
+    box->setEditText("wang");
+    WaitForLoader(dialog);
+    ASSERT_TRUE(dialog.LoaderFinished());
+    EXPECT_EQ(box->currentText(), "wang");
+}
 
 } // namespace

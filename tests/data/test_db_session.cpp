@@ -329,6 +329,7 @@ TEST_P(SessionTest, LockWaitRetriesUntilTheLimit) {
     EXPECT_EQ(Count(QStringLiteral("WHERE qty_0=7")), 1);
 }
 
+// A server that cannot be reached gets the network wording; a missing local file is named.
 TEST_P(SessionTest, OpenFailsWithTheConnectionMessage) {
     CDbSession broken;
     broken.SetConnectionString(GetParam() == Engine::Sqlite
@@ -339,8 +340,11 @@ TEST_P(SessionTest, OpenFailsWithTheConnectionMessage) {
                                                     "UID=x;PWD=y;\""));
     EXPECT_FALSE(broken.Open());
     EXPECT_FALSE(broken.IsOpen());
-    EXPECT_EQ(broken.Message(),
-              QStringLiteral("连接服务器异常，请正确设置服务器，并确认网络正常。\n"));
+    EXPECT_EQ(
+        broken.Message(),
+        GetParam() == Engine::Sqlite
+            ? QStringLiteral("账套文件不存在：/nonexistent/none.dat，请点击“设置”选择账套文件。\n")
+            : QStringLiteral("连接服务器异常，请正确设置服务器，并确认网络正常。\n"));
     EXPECT_TRUE(broken.Detail().startsWith(QStringLiteral("Open\n")));
     EXPECT_EQ(broken.KindText(), GetParam() == Engine::Sqlite ? "2" : "3");
 }

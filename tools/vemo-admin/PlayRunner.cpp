@@ -332,8 +332,8 @@ bool PlayRunner::Login(const PlayStep& step) {
         app.dbKind.Get() == QLatin1String("2"))
         app.likeRewrite = true;
     ResolveLoginConnection(cfg);
-    const LoginResult result = AttemptLogin(session, app, step.args[0], step.args[1]);
-    const QString message = LoginMessage(result);
+    QString message;
+    AttemptLogin(session, app, step.args[0], step.args[1], &message);
     if (!message.isEmpty())
         ShowAppMessage(message, QStringLiteral("Vemo软件"));
     return true;
