@@ -117,6 +117,30 @@ TEST(AdminInit, CreatesAPostgresAccountSetInOneTransaction) {
     EXPECT_TRUE(refused.err.startsWith("vemo-admin: ")) << qPrintable(refused.err);
 }
 
+// The connection info names a password; neither a success nor a failure may print it.
+TEST(AdminInit, NeverPrintsThePostgresPassword) {
+    const QString password = QStringLiteral("Sekrit-%1").arg(QUuid::createUuid().toString());
+    const AdminRun refused =
+        RunAdmin({"init", "--pg", "host=127.0.0.1 port=1 dbname=x user=y password=" + password});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_FALSE((refused.out + refused.err).contains(password))
+        << qPrintable(refused.out + refused.err);
+
+    QString why;
+    auto set = TestAccountSet::CreateEmptyPostgres(why);
+    if (!set)
+        GTEST_SKIP() << qPrintable(why);
+    // The test server trusts loopback connections, so any password is accepted.
+    const AdminRun created =
+        RunAdmin({"init", "--pg", set->pgConnInfo() + " password=" + password});
+    ASSERT_EQ(created.exitCode, 0) << qPrintable(created.err);
+    EXPECT_FALSE((created.out + created.err).contains(password))
+        << qPrintable(created.out + created.err);
+    // Still says which account set was made.
+    EXPECT_TRUE(created.out.contains("dbname=" + MapToDriver(set->connectionText()).databaseName))
+        << qPrintable(created.out);
+}
+
 TEST(AdminCfg, WritesTheConnectionAsTheSettingsDialogDoes) {
     QTemporaryDir dir;
     const QString cfg = dir.filePath("cfg.ini");

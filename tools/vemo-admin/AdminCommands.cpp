@@ -43,6 +43,20 @@ int Usage(const QString& problem) {
     return kUsageError;
 }
 
+// A PostgreSQL account set as it is named in what is printed: only the pairs that say where it
+// is. The password, or anything typed in its place, must not end up on a screen or in a log.
+QString PgAccountSetName(const QString& connInfo) {
+    static const QStringList kShown{QStringLiteral("host"), QStringLiteral("port"),
+                                    QStringLiteral("dbname"), QStringLiteral("user")};
+    QStringList shown;
+    for (const QString& pair : connInfo.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const qsizetype eq = pair.indexOf(QLatin1Char('='));
+        if (eq > 0 && kShown.contains(pair.left(eq).toLower()))
+            shown.append(pair);
+    }
+    return shown.join(QLatin1Char(' '));
+}
+
 int RunInit(const QStringList& args) {
     const bool demo = args.size() == 3 && args[2] == QLatin1String("--demo");
     if (args.size() != 2 && !demo)
@@ -61,11 +75,12 @@ int RunInit(const QStringList& args) {
         return Usage(QStringLiteral("未知选项 %1").arg(args[0]));
     if (!ok)
         return Fail(QStringLiteral("创建账套失败：") + error);
+    const QString name = args[0] == QLatin1String("--pg") ? PgAccountSetName(args[1]) : args[1];
     if (demo)
         std::printf("演示账套已创建：%s（管理员 admin、营业员 zhangxm，初始密码均为 %s）\n",
-                    qPrintable(args[1]), kDefaultAdminPassword);
+                    qPrintable(name), kDefaultAdminPassword);
     else
-        std::printf("账套已创建：%s（管理员 admin，初始密码 %s）\n", qPrintable(args[1]),
+        std::printf("账套已创建：%s（管理员 admin，初始密码 %s）\n", qPrintable(name),
                     kDefaultAdminPassword);
     return 0;
 }
