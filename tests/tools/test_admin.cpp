@@ -178,4 +178,33 @@ TEST(AdminCfg, WritesTheConnectionAsTheSettingsDialogDoes) {
     EXPECT_FALSE(QFile::exists(dir.filePath("none/cfg.ini")));
 }
 
+// The file may be copied there later, so the setting is written; but the author hears of it.
+TEST(AdminCfg, WarnsOfAMissingAccountSetFileAndWritesTheSettingAnyway) {
+    QTemporaryDir dir;
+    const QString cfg = dir.filePath("cfg.ini");
+    {
+        QFile existing(dir.filePath("a.dat"));
+        ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    }
+    const struct {
+        QString file;
+        bool warned;
+    } cases[] = {
+        {dir.filePath("a.dat"), false},
+        {dir.filePath("missing.dat"), true},
+        {dir.path(), true}, // a folder is no account set either
+    };
+    for (const auto& c : cases) {
+        const AdminRun run =
+            RunAdmin({"cfg", "set-connection", "--dir", dir.path(), "--sqlite", c.file});
+        EXPECT_EQ(run.exitCode, 0) << qPrintable(c.file);
+        EXPECT_EQ(run.err.count('\n'), c.warned ? 1 : 0) << qPrintable(run.err);
+        if (c.warned) {
+            EXPECT_TRUE(run.err.contains(c.file)) << qPrintable(run.err);
+        }
+        EXPECT_EQ(UnscrambleCfgText(ReadCfg(cfg, "SERVER", "NAME"), 1),
+                  AccessConnectionText(c.file));
+    }
+}
+
 } // namespace

@@ -37,6 +37,10 @@ int Fail(const QString& message, int code = kFailed) {
     return code;
 }
 
+void Warn(const QString& message) {
+    Fail(QStringLiteral("警告：") + message);
+}
+
 int Usage(const QString& problem) {
     Fail(problem, kUsageError);
     std::fputs(kUsage, stderr);
@@ -110,6 +114,11 @@ int RunCfg(const QStringList& args) {
     QString error;
     if (!WriteConnectionSettings(args[2], settings, error))
         return Fail(error);
+    // Written all the same: the file may be copied there later, or live on a share not mounted
+    // yet. The client would only say it cannot open the account set.
+    const QFileInfo file(settings.filePath);
+    if (settings.kind == ConnectionKind::LocalFile && !file.isFile())
+        Warn(QStringLiteral("账套文件不存在：%1（连接已写入）").arg(file.absoluteFilePath()));
     return 0;
 }
 
