@@ -117,6 +117,24 @@ TEST(AdminInit, CreatesAPostgresAccountSetInOneTransaction) {
     EXPECT_TRUE(refused.err.startsWith("vemo-admin: ")) << qPrintable(refused.err);
 }
 
+// init builds into a temporary file beside the target; a file of the user's that happens to
+// carry such a name is not the tool's to remove.
+TEST(AdminInit, LeavesOtherFilesBesideTheTargetAlone) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("a.dat");
+    {
+        QFile mine(file + ".building");
+        ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+        mine.write("mine");
+    }
+    const AdminRun run = RunAdmin({"init", "--sqlite", file});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    QFile mine(file + ".building");
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), "mine");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.dat", "a.dat.building"}));
+}
+
 // The connection info names a password; neither a success nor a failure may print it.
 TEST(AdminInit, NeverPrintsThePostgresPassword) {
     const QString password = QStringLiteral("Sekrit-%1").arg(QUuid::createUuid().toString());
