@@ -1,6 +1,6 @@
 // libFuzzer target for loading a form definition and expanding placeholders: any text must
-// parse or be refused, every lookup the form engine makes must answer without a crash, and
-// expansion must leave texts without known tokens untouched.
+// parse or be refused with a reason and a place within it, every lookup the form engine makes
+// must answer without a crash, and expansion must leave texts without known tokens untouched.
 // Built and run by fuzz/run.sh; with VEMO_FUZZ_SEED_MAIN it writes a seed corpus instead.
 #include "app/AppMessage.h"
 #include "app/MainApp.h"
@@ -40,7 +40,9 @@ public:
     bool InStartupAction() const override { return true; }
 };
 
-ClockReading FixedClock() { return {QDate(2024, 5, 9), QTime(8, 30, 0)}; }
+ClockReading FixedClock() {
+    return {QDate(2024, 5, 9), QTime(8, 30, 0)};
+}
 
 // Walks every element as the form engine's readers do.
 void Walk(const ZUDad::CXmlNode& node, int depth) {
@@ -65,9 +67,12 @@ void Walk(const ZUDad::CXmlNode& node, int depth) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     ZUDad::CXmlDocument document;
-    const bool loaded = document.LoadXml(text);
+    ZUDad::XmlLoadError why;
+    const bool loaded = document.LoadXml(text, &why);
     const ZUDad::CXmlNode root = document.GetRoot();
     Check(loaded || root.IsEmpty(), "a refused text leaves no document");
+    Check(loaded || (!why.description.isEmpty() && why.offset >= -1 && why.offset <= text.size()),
+          "a refused text says why and where, within the text");
     if (loaded) {
         const QString id = root.GetAttribute("id");
         document.SelectSingleNode("//html/head");
@@ -111,7 +116,8 @@ int main(int argc, char** argv) {
     };
     int written = 0;
     for (const char* text : texts) {
-        const QByteArray path = QByteArray(argv[1]) + "/seed-" + QByteArray::number(written++) + ".xml";
+        const QByteArray path =
+            QByteArray(argv[1]) + "/seed-" + QByteArray::number(written++) + ".xml";
         std::FILE* f = std::fopen(path.constData(), "wb");
         if (!f || std::fputs(text, f) < 0) {
             std::fprintf(stderr, "cannot write %s\n", path.constData());

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds one fuzz target with clang (libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)
 # and runs it for SECONDS seconds (default 60). Targets: unpack (stored definitions), form
-# (loading a definition and expanding placeholders).
+# (loading a definition and expanding placeholders), cfg (reading and writing cfg.ini), play (the
+# play script reader).
 # Exits non-zero when the fuzzer finds a crash, a sanitizer report, a leak, a slow input or a
 # failed check; the input that caused it is written to the build folder's artifacts/.
 # Build folder: $VEMO_FUZZ_DIR, default build-fuzz at the top of the source tree. The corpus
@@ -12,7 +13,7 @@ target="${1:-}"
 seconds="${2:-60}"
 case "$seconds" in
 '' | *[!0-9]*)
-    echo "usage: $0 unpack|form [SECONDS]" >&2
+    echo "usage: $0 unpack|form|cfg|play [SECONDS]" >&2
     exit 2
     ;;
 esac
@@ -23,6 +24,7 @@ out="${VEMO_FUZZ_DIR:-$root/build-fuzz}"
 cxx="${CXX_FUZZ:-clang++}"
 mkdir -p "$out/corpus" "$out/seeds" "$out/artifacts"
 
+includes=()
 case "$target" in
 unpack)
     modules="Qt6Core"
@@ -33,8 +35,17 @@ form)
     sources=("$here/fuzz_form.cpp" "$root/src/form/XmlDocument.cpp"
         "$root/src/form/ValueGrammars.cpp" "$root/src/form/Placeholders.cpp")
     ;;
+cfg)
+    modules="Qt6Core"
+    sources=("$here/fuzz_cfg.cpp" "$root/src/data/CfgFile.cpp" "$root/src/platform/Gbk.cpp")
+    ;;
+play)
+    modules="Qt6Core"
+    sources=("$here/fuzz_play.cpp" "$root/tools/vemo-admin/PlayScript.cpp")
+    includes=(-I"$root/tools/vemo-admin")
+    ;;
 *)
-    echo "usage: $0 unpack|form [SECONDS]" >&2
+    echo "usage: $0 unpack|form|cfg|play [SECONDS]" >&2
     exit 2
     ;;
 esac
@@ -45,7 +56,7 @@ read -r -a qt_cflags <<<"$(pkg-config --cflags $modules)"
 read -r -a qt_libs <<<"$(pkg-config --libs $modules)"
 # Qt is built for position-independent code and requires it of its users.
 common=(-std=c++20 -O1 -g -fPIC -fno-omit-frame-pointer -Wall -Wextra -Wpedantic
-    -I"$root/src" "${qt_cflags[@]}")
+    -I"$root/src" "${includes[@]}" "${qt_cflags[@]}")
 "$cxx" "${common[@]}" -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     "${sources[@]}" "${qt_libs[@]}" -o "$out/fuzz_$target"
 "$cxx" "${common[@]}" -DVEMO_FUZZ_SEED_MAIN "${sources[@]}" "${qt_libs[@]}" -o "$out/make_seeds"

@@ -248,6 +248,22 @@ void SetValue(QList<CfgLine>& lines, const QString& section, const QString& key,
     lines.insert(after + 1, {key + QLatin1Char('=') + value, eol});
 }
 
+// True when the lines, written out, split into the same lines again. A file that splits at LF
+// or CR alone stops doing so once a line brings in a CR LF (a value ending in CR, or a CR at the
+// end of the last line that now gets its line end) or its own separator (a value holding one).
+bool SplitsAsWritten(const QList<CfgLine>& lines) {
+    QString text;
+    for (const CfgLine& line : lines)
+        text += line.text + line.eol;
+    const QList<CfgLine> again = SplitLines(text);
+    if (again.size() != lines.size())
+        return false;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (again[i].text != lines[i].text || again[i].eol != lines[i].eol)
+            return false;
+    return true;
+}
+
 } // namespace
 
 QString ReadCfg(const QString& file, const QString& section, const QString& key) {
@@ -294,6 +310,12 @@ void WriteCfg(const QString& file, const QString& section, const QString& key,
         in.close();
     }
     SetValue(cfg.lines, CutAtNul(section), CutAtNul(key), value);
+    // CR LF ends, the client's own, hold every line as it was read: no line text of a file
+    // split at LF or at CR contains a CR LF. Only then are the file's line ends changed.
+    if (!SplitsAsWritten(cfg.lines))
+        for (CfgLine& line : cfg.lines)
+            if (!line.eol.isEmpty())
+                line.eol = QStringLiteral("\r\n");
 
     // Temporary file in the same folder, renamed over the old one: a crash leaves either the
     // old or the new cfg.ini, never a half-written one.

@@ -37,7 +37,8 @@ private:
 
 // Replaces the key's line in place, or adds the key at the end of its section, or adds the
 // section at the end of the file. The file is replaced atomically. Failures are only logged:
-// callers of the configuration never check a result.
+// callers of the configuration never check a result. A file with LF or CR line ends whose ends
+// could no longer tell the lines apart (a value holding a CR or LF) is written with CR LF ends.
 void WriteCfg(const QString& file, const QString& section, const QString& key,
               const QString& value);
 

@@ -4,6 +4,8 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -256,35 +258,66 @@ CXmlNode CXmlNodes::GetItem(int index) const {
 // ---- CXmlDocument -----------------------------------------------------------------------------
 
 bool CXmlDocument::LoadXml(const QString& text) {
+    return LoadXml(text, nullptr);
+}
+
+bool CXmlDocument::LoadXml(const QString& text, XmlLoadError* error) {
     m_doc.reset();
     QStringView view(text);
     // pugixml does not look for a byte-order mark when told the encoding.
-    if (view.startsWith(QChar(0xFEFF)))
-        view = view.mid(1);
+    const qsizetype skipped = view.startsWith(QChar(0xFEFF)) ? 1 : 0;
+    view = view.mid(skipped);
+    // Qt's UTF-8 encoder is faster than pugixml's UTF-16 input conversion, and pugixml works in
+    // UTF-8 either way. parse_fragment keeps text outside the document element, so that the
+    // check below can refuse it instead of the parser silently dropping it.
+    const QByteArray utf8 = view.toUtf8();
+    // pugixml counts bytes of that UTF-8 copy, and may stop inside a character; the caller
+    // counts units of its own text, up to the start of the character at fault.
+    auto refuse = [&](const char* description, std::ptrdiff_t byteOffset) {
+        if (error) {
+            error->description = QString::fromUtf8(description);
+            error->offset = -1;
+            if (byteOffset >= 0) {
+                qsizetype at = std::min<qsizetype>(byteOffset, utf8.size());
+                while (at > 0 && at < utf8.size() && (utf8[at] & 0xC0) == 0x80)
+                    --at;
+                error->offset = skipped + QString::fromUtf8(utf8.constData(), at).size();
+            }
+        }
+        return false;
+    };
     try {
         auto doc = std::make_shared<pugi::xml_document>();
-        // Qt's UTF-8 encoder is faster than pugixml's UTF-16 input conversion, and pugixml
-        // works in UTF-8 either way. parse_fragment keeps text outside the document element,
-        // so that the check below can refuse it instead of the parser silently dropping it.
-        const QByteArray utf8 = view.toUtf8();
         const pugi::xml_parse_result result =
             doc->load_buffer(utf8.constData(), static_cast<size_t>(utf8.size()),
                              pugi::parse_default | pugi::parse_fragment, pugi::encoding_utf8);
         if (!result)
-            return false;
-        int elements = 0;
+            return refuse(result.description(), result.offset);
+        pugi::xml_node element;
         for (pugi::xml_node child = doc->first_child(); child; child = child.next_sibling()) {
-            if (IsText(child))
-                return false;
-            if (child.type() == pugi::node_element)
-                ++elements;
+            if (IsText(child)) {
+                // Point at the text itself, not at the line break before it.
+                qsizetype at = child.offset_debug();
+                auto blank = [&](char c) {
+                    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+                };
+                while (at >= 0 && at < utf8.size() && blank(utf8[at]))
+                    ++at;
+                return refuse("Text outside the document element", at);
+            }
+            if (child.type() == pugi::node_element) {
+                // An element's offset is that of its name, one past its "<".
+                if (element)
+                    return refuse("More than one document element", child.offset_debug() - 1);
+                element = child;
+            }
         }
-        if (elements != 1)
-            return false;
+        if (!element)
+            return refuse("No document element", -1);
         m_doc = std::move(doc);
         return true;
     } catch (...) {
-        return false;
+        return refuse("Out of memory", -1);
     }
 }
 

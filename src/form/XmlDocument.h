@@ -112,6 +112,14 @@ private:
     std::shared_ptr<const Data> m_data;
 };
 
+// Why CXmlDocument::LoadXml refused a text: the parser's description (English, technical) and
+// where in the text, in UTF-16 units, the fault was found; -1 when no one place is at fault (no
+// document element at all).
+struct XmlLoadError {
+    QString description;
+    qsizetype offset = -1;
+};
+
 // A parsed document. Handles taken from it stay valid after it is reloaded or destroyed: they
 // keep the document they came from.
 class CXmlDocument {
@@ -129,6 +137,8 @@ public:
     // UTF-16 already. Lenient where the parser is: undeclared entity references are kept as
     // written and repeated attributes are accepted.
     bool LoadXml(const QString& text);
+    // The same, saying why a text is refused when `error` is given.
+    bool LoadXml(const QString& text, XmlLoadError* error);
     // Discards the current document and makes a copy of `element` and its subtree the document
     // element of a new one: the same result as LoadXml(element.GetXml()) without the text
     // round trip. False (and the document empty) for an empty handle.

@@ -198,6 +198,35 @@ TEST_F(CfgFileTest, WriteFitsLineEndsAroundTheEdit) {
     }
 }
 
+// A hand-written file split at LF (or CR) alone cannot hold a value with that character, nor a
+// CR just before a new LF: the write must not change how the file's lines, its other keys
+// included, read afterwards.
+TEST_F(CfgFileTest, WriteKeepsEveryLineWhenTheFileLineEndsCannotHoldIt) {
+    struct Case {
+        const char* name;
+        QByteArray before;
+        QString value;
+        QString other; // what X reads before and after
+    };
+    const Case cases[] = {
+        {"value with LF", "[SERVER]\nX=1\n", "a\nb", "1"},
+        {"value ending in CR", "[SERVER]\nX=1\n", "a\r", "1"},
+        {"last line ending in CR", "[SERVER]\nY=\nX=1\r", "a", "1\r"},
+        {"value with CR, file split at CR", "[SERVER]\rX=1\r", "a\rb", "1"},
+        {"value with LF, UTF-8 with mark", "\xEF\xBB\xBF[SERVER]\nX=中\n", "\n[x]", "中"},
+    };
+    for (const Case& c : cases) {
+        writeBytes(c.before);
+        ASSERT_EQ(ReadCfg(path(), "SERVER", "X"), c.other) << c.name;
+        WriteCfg(path(), "SERVER", "NAME", c.value);
+        EXPECT_EQ(ReadCfg(path(), "SERVER", "NAME"), c.value) << c.name;
+        EXPECT_EQ(ReadCfg(path(), "SERVER", "X"), c.other) << c.name;
+        WriteCfg(path(), "SERVER", "USER", "admin");
+        EXPECT_EQ(ReadCfg(path(), "SERVER", "NAME"), c.value) << c.name;
+        EXPECT_EQ(ReadCfg(path(), "SERVER", "USER"), "admin") << c.name;
+    }
+}
+
 TEST(CfgTimeout, ParsesLeadingIntegerWithDefaultAndCap) {
     struct Case {
         const char* value;

@@ -279,6 +279,32 @@ TEST(XmlLoad, MalformedTextLeavesTheDocumentEmpty) {
     }
 }
 
+// Where a refused text goes wrong is counted in characters of the caller's text, not in bytes
+// of the parser's UTF-8 copy, and a byte-order mark counts as one.
+TEST(XmlLoad, RefusalSaysWhereTheTextGoesWrong) {
+    const struct {
+        QString text;
+        qsizetype offset;
+    } cases[] = {
+        {QStringLiteral("   "), -1},
+        {QStringLiteral("text<a/>"), 0},
+        {QStringLiteral("<a/><b/>"), 4},
+        {QStringLiteral("<a/>\r\n  x"), 8},
+        {QStringLiteral("<甲 x='乙'/>trailing"), 10},
+        {QStringLiteral("\uFEFF<a/>x"), 5},
+        {QStringLiteral("<甲>\n<乙></甲>"), 9},
+        {QStringLiteral("<甲乙"), 2}, // the parser stops inside the last character
+        {QStringLiteral("<html><head title=\"x\"><body>"), 27},
+    };
+    for (const auto& c : cases) {
+        CXmlDocument doc;
+        XmlLoadError error;
+        EXPECT_FALSE(doc.LoadXml(c.text, &error)) << qPrintable(c.text);
+        EXPECT_FALSE(error.description.isEmpty()) << qPrintable(c.text);
+        EXPECT_EQ(error.offset, c.offset) << qPrintable(c.text);
+    }
+}
+
 TEST(XmlLoad, AcceptsPrologCommentsAndByteOrderMarkAndDropsBlankText) {
     CXmlDocument doc;
     ASSERT_TRUE(doc.LoadXml(QStringLiteral("\uFEFF<?xml version='1.0' encoding='gb2312'?>\n"

@@ -55,22 +55,33 @@ QString TestPgConnInfo(const QString& database) {
 }
 
 std::unique_ptr<TestAccountSet> TestAccountSet::Create(Engine engine, QString& why) {
-    std::unique_ptr<TestAccountSet> set(new TestAccountSet);
-    set->engine_ = engine;
     QString error;
-    if (engine == Engine::Sqlite) {
-        const QString file = set->folder() + QStringLiteral("account.dat");
-        if (!InitSqliteAccountSet(file, error)) {
+    if (engine == Engine::Postgres) {
+        std::unique_ptr<TestAccountSet> set = CreateEmptyPostgres(why);
+        if (set && !InitPostgresAccountSet(set->pgConnInfo(), error)) {
             why = error;
             return nullptr;
         }
-        set->connectionText_ = AccessConnectionText(file);
         return set;
     }
+    std::unique_ptr<TestAccountSet> set(new TestAccountSet);
+    set->engine_ = engine;
+    const QString file = set->folder() + QStringLiteral("account.dat");
+    if (!InitSqliteAccountSet(file, error)) {
+        why = error;
+        return nullptr;
+    }
+    set->connectionText_ = AccessConnectionText(file);
+    return set;
+}
+
+std::unique_ptr<TestAccountSet> TestAccountSet::CreateEmptyPostgres(QString& why) {
     if (TestPgConnInfo().isEmpty()) {
         why = QStringLiteral("VEMO_TEST_PG is not set: no PostgreSQL test server");
         return nullptr;
     }
+    std::unique_ptr<TestAccountSet> set(new TestAccountSet);
+    set->engine_ = Engine::Postgres;
     set->pgDatabase_ =
         QStringLiteral("vemo_t_") + QUuid::createUuid().toString(QUuid::Id128).left(12);
     if (!RunOnServer(QStringLiteral("CREATE DATABASE ") + set->pgDatabase_)) {
@@ -78,12 +89,7 @@ std::unique_ptr<TestAccountSet> TestAccountSet::Create(Engine engine, QString& w
         set->pgDatabase_.clear();
         return nullptr;
     }
-    const QString info = TestPgConnInfo(set->pgDatabase_);
-    if (!InitPostgresAccountSet(info, error)) {
-        why = error;
-        return nullptr;
-    }
-    set->connectionText_ = PostgresConnectionTextFromConnInfo(info);
+    set->connectionText_ = PostgresConnectionTextFromConnInfo(set->pgConnInfo());
     return set;
 }
 

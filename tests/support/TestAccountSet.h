@@ -25,6 +25,9 @@ public:
     // Creates an account set with the client's schema; null with `why` set when the engine is
     // not available here.
     static std::unique_ptr<TestAccountSet> Create(Engine engine, QString& why);
+    // A new database on the PostgreSQL test server without any tables, for creating an account
+    // set in it; dropped with the object like the others.
+    static std::unique_ptr<TestAccountSet> CreateEmptyPostgres(QString& why);
     ~TestAccountSet();
 
     Engine engine() const { return engine_; }
@@ -32,6 +35,8 @@ public:
     const QString& connectionText() const { return connectionText_; }
     // Folder that may serve as an exe folder (cfg.ini, temp, update).
     QString folder() const { return dir_.path() + QLatin1Char('/'); }
+    // PostgreSQL: the database's libpq conninfo on the test server.
+    QString pgConnInfo() const { return TestPgConnInfo(pgDatabase_); }
 
 private:
     TestAccountSet() = default;

@@ -117,6 +117,48 @@ TEST(AdminInit, CreatesAPostgresAccountSetInOneTransaction) {
     EXPECT_TRUE(refused.err.startsWith("vemo-admin: ")) << qPrintable(refused.err);
 }
 
+// init builds into a temporary file beside the target; a file of the user's that happens to
+// carry such a name is not the tool's to remove.
+TEST(AdminInit, LeavesOtherFilesBesideTheTargetAlone) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("a.dat");
+    {
+        QFile mine(file + ".building");
+        ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+        mine.write("mine");
+    }
+    const AdminRun run = RunAdmin({"init", "--sqlite", file});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    QFile mine(file + ".building");
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), "mine");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.dat", "a.dat.building"}));
+}
+
+// The connection info names a password; neither a success nor a failure may print it.
+TEST(AdminInit, NeverPrintsThePostgresPassword) {
+    const QString password = QStringLiteral("Sekrit-%1").arg(QUuid::createUuid().toString());
+    const AdminRun refused =
+        RunAdmin({"init", "--pg", "host=127.0.0.1 port=1 dbname=x user=y password=" + password});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_FALSE((refused.out + refused.err).contains(password))
+        << qPrintable(refused.out + refused.err);
+
+    QString why;
+    auto set = TestAccountSet::CreateEmptyPostgres(why);
+    if (!set)
+        GTEST_SKIP() << qPrintable(why);
+    // The test server trusts loopback connections, so any password is accepted.
+    const AdminRun created =
+        RunAdmin({"init", "--pg", set->pgConnInfo() + " password=" + password});
+    ASSERT_EQ(created.exitCode, 0) << qPrintable(created.err);
+    EXPECT_FALSE((created.out + created.err).contains(password))
+        << qPrintable(created.out + created.err);
+    // Still says which account set was made.
+    EXPECT_TRUE(created.out.contains("dbname=" + MapToDriver(set->connectionText()).databaseName))
+        << qPrintable(created.out);
+}
+
 TEST(AdminCfg, WritesTheConnectionAsTheSettingsDialogDoes) {
     QTemporaryDir dir;
     const QString cfg = dir.filePath("cfg.ini");
@@ -152,6 +194,35 @@ TEST(AdminCfg, WritesTheConnectionAsTheSettingsDialogDoes) {
         RunAdmin({"cfg", "set-connection", "--dir", dir.filePath("none"), "--sqlite", "a.dat"});
     EXPECT_EQ(noFolder.exitCode, 1);
     EXPECT_FALSE(QFile::exists(dir.filePath("none/cfg.ini")));
+}
+
+// The file may be copied there later, so the setting is written; but the author hears of it.
+TEST(AdminCfg, WarnsOfAMissingAccountSetFileAndWritesTheSettingAnyway) {
+    QTemporaryDir dir;
+    const QString cfg = dir.filePath("cfg.ini");
+    {
+        QFile existing(dir.filePath("a.dat"));
+        ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    }
+    const struct {
+        QString file;
+        bool warned;
+    } cases[] = {
+        {dir.filePath("a.dat"), false},
+        {dir.filePath("missing.dat"), true},
+        {dir.path(), true}, // a folder is no account set either
+    };
+    for (const auto& c : cases) {
+        const AdminRun run =
+            RunAdmin({"cfg", "set-connection", "--dir", dir.path(), "--sqlite", c.file});
+        EXPECT_EQ(run.exitCode, 0) << qPrintable(c.file);
+        EXPECT_EQ(run.err.count('\n'), c.warned ? 1 : 0) << qPrintable(run.err);
+        if (c.warned) {
+            EXPECT_TRUE(run.err.contains(c.file)) << qPrintable(run.err);
+        }
+        EXPECT_EQ(UnscrambleCfgText(ReadCfg(cfg, "SERVER", "NAME"), 1),
+                  AccessConnectionText(c.file));
+    }
 }
 
 } // namespace

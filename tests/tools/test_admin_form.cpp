@@ -86,6 +86,61 @@ TEST_F(AdminForm, DamagedInputsFailWithOneLineAndNoOutput) {
     }
 }
 
+// The client refuses to open a definition its XML parse rejects ("Load失败"), so the tool must
+// neither store nor write one: not from a hand-written file, nor from a damaged image.
+TEST_F(AdminForm, DefinitionsThatDoNotParseAreRefusedAndNothingIsReplaced) {
+    QString why;
+    auto set = TestAccountSet::Create(Engine::Sqlite, why);
+    ASSERT_TRUE(set) << qPrintable(why);
+    const QString file = set->folder() + "account.dat";
+    {
+        CDbSession session;
+        session.SetConnectionString(set->connectionText());
+        ASSERT_TRUE(session.Open());
+        ASSERT_TRUE(session.Execute(
+            "INSERT INTO c_menu_dh (pUid_0, leaf_0, name_0) VALUES (0, 1, '物料')"));
+    }
+    Write("form.xml", kForm);
+    ASSERT_EQ(
+        RunAdmin({"form", "import", "--sqlite", file, "--uid", "1", Path("form.xml")}).exitCode, 0);
+
+    const struct {
+        const char* name;
+        QByteArray xml;
+        const char* where; // line and column named in the message
+    } cases[] = {
+        {"unclosed elements", "<html><head title=\"x\"><body>", "第 1 行第 28 列"},
+        {"wrong end tag", "<html>\n  <head/>\n  <body></dialog>\n</html>", "第 3 行第 11 列"},
+        {"two document elements", "<html id='0'/>\n<html id='1'/>", "第 2 行第 1 列"},
+        {"text after the form", kForm + "保存", "第 5 行第 1 列"},
+        {"nothing but blanks", " \n", ""},
+    };
+    for (const auto& c : cases) {
+        Write("bad.xml", c.xml);
+        Write("out.xml", "keep");
+        Write("bad.bin", PackDefinition(QString::fromUtf8(c.xml), 12));
+        const QList<QPair<QStringList, QString>> runs = {
+            {{"form", "pack", Path("bad.xml"), Path("bad.out")}, Path("bad.xml")},
+            {{"form", "import", "--sqlite", file, "--uid", "1", Path("bad.xml")}, Path("bad.xml")},
+            {{"form", "unpack", Path("bad.bin"), Path("out.xml")}, Path("bad.bin")},
+        };
+        for (const auto& [arguments, named] : runs) {
+            const AdminRun run = RunAdmin(arguments);
+            EXPECT_EQ(run.exitCode, 1) << c.name << " " << qPrintable(arguments[1]);
+            EXPECT_EQ(run.err.count('\n'), 1) << c.name << ": " << qPrintable(run.err);
+            EXPECT_TRUE(run.err.contains(named)) << c.name << ": " << qPrintable(run.err);
+            EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.where)))
+                << c.name << ": " << qPrintable(run.err);
+        }
+        EXPECT_FALSE(QFile::exists(Path("bad.out"))) << c.name;
+        EXPECT_EQ(Read("out.xml"), "keep") << c.name;
+        ASSERT_EQ(
+            RunAdmin({"form", "export", "--sqlite", file, "--uid", "1", Path("back.xml")}).exitCode,
+            0);
+        EXPECT_EQ(Read("back.xml"), kForm) << c.name;
+    }
+}
+
 TEST_F(AdminForm, ImportAndExportThroughTheAccountSet) {
     QString why;
     auto set = TestAccountSet::Create(Engine::Sqlite, why);

@@ -238,6 +238,20 @@ sql SELECT 'x' || char(9) || 'y', NULL
                        "x\\ty\t\n");
 }
 
+// What the runner prints, pasted into an `expect` step, matches again: every escape it writes
+// is one the script reads.
+TEST_F(Play, PrintedTextsReadBackAsTheyWerePrinted) {
+    const PlayRun run = Run(QStringLiteral(R"(open-xml main.xml
+set 4 a\rb\\r\tc
+dump 4
+expect 4 a\rb\\r\tc
+sql SELECT 'x' || char(13) || 'y'
+)"));
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_EQ(run.out, "dump 4: a\\rb\\\\r\\tc\n"
+                       "x\\ry\n");
+}
+
 TEST_F(Play, GridDumpSelectionListsAndCheckBoxes) {
     const PlayRun run = Run(QStringLiteral(R"(login admin 1
 sql INSERT INTO c_material (code_0, name_0) VALUES ('A1', '螺钉'), ('A2', '螺母'), ('B1', '垫\tX')

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QUuid>
 
 QString ResourceText(const QString& path) {
@@ -92,15 +93,23 @@ bool InitSqliteAccountSet(const QString& filePath, QString& error, const Account
         return false;
     }
     // Built beside the target under another name and renamed at the end, so a failure never
-    // leaves a half-made account set where the client would find it.
-    const QString building = target.absoluteFilePath() + QStringLiteral(".building");
-    QFile::remove(building);
-    {
-        QFile create(building);
-        if (!create.open(QIODevice::WriteOnly)) {
-            error = QStringLiteral("不能创建文件：%1").arg(building);
-            return false;
-        }
+    // leaves a half-made account set where the client would find it. The name is new each time
+    // and created exclusively: whatever already lies beside the target is not ours to replace.
+    QString building;
+    QString why;
+    for (int attempt = 0; attempt < 16 && building.isEmpty(); ++attempt) {
+        const QString name =
+            target.absoluteFilePath() + QStringLiteral(".building-") +
+            QString::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, u'0');
+        QFile create(name);
+        if (create.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            building = name;
+        else
+            why = create.errorString();
+    }
+    if (building.isEmpty()) {
+        error = QStringLiteral("不能在 %1 中创建文件（%2）").arg(target.absolutePath(), why);
+        return false;
     }
     bool ok = false;
     {

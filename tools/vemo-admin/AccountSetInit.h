@@ -21,7 +21,8 @@ QString ResourceScript(const QString& path);
 // The session's last failure as one line, message first, technical detail in brackets.
 QString SessionError(const CDbSession& session);
 
-// Creates the SQLite file; refuses an existing file. On failure nothing is left behind.
+// Creates the SQLite file; refuses an existing file. On failure nothing is left behind, and no
+// other file beside it is ever replaced or removed.
 bool InitSqliteAccountSet(const QString& filePath, QString& error,
                           const AccountSetContent& more = {});
 // Creates the tables in the (empty) PostgreSQL database that the libpq conninfo names, in one

@@ -37,10 +37,28 @@ int Fail(const QString& message, int code = kFailed) {
     return code;
 }
 
+void Warn(const QString& message) {
+    Fail(QStringLiteral("警告：") + message);
+}
+
 int Usage(const QString& problem) {
     Fail(problem, kUsageError);
     std::fputs(kUsage, stderr);
     return kUsageError;
+}
+
+// A PostgreSQL account set as it is named in what is printed: only the pairs that say where it
+// is. The password, or anything typed in its place, must not end up on a screen or in a log.
+QString PgAccountSetName(const QString& connInfo) {
+    static const QStringList kShown{QStringLiteral("host"), QStringLiteral("port"),
+                                    QStringLiteral("dbname"), QStringLiteral("user")};
+    QStringList shown;
+    for (const QString& pair : connInfo.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const qsizetype eq = pair.indexOf(QLatin1Char('='));
+        if (eq > 0 && kShown.contains(pair.left(eq).toLower()))
+            shown.append(pair);
+    }
+    return shown.join(QLatin1Char(' '));
 }
 
 int RunInit(const QStringList& args) {
@@ -61,11 +79,12 @@ int RunInit(const QStringList& args) {
         return Usage(QStringLiteral("未知选项 %1").arg(args[0]));
     if (!ok)
         return Fail(QStringLiteral("创建账套失败：") + error);
+    const QString name = args[0] == QLatin1String("--pg") ? PgAccountSetName(args[1]) : args[1];
     if (demo)
         std::printf("演示账套已创建：%s（管理员 admin、营业员 zhangxm，初始密码均为 %s）\n",
-                    qPrintable(args[1]), kDefaultAdminPassword);
+                    qPrintable(name), kDefaultAdminPassword);
     else
-        std::printf("账套已创建：%s（管理员 admin，初始密码 %s）\n", qPrintable(args[1]),
+        std::printf("账套已创建：%s（管理员 admin，初始密码 %s）\n", qPrintable(name),
                     kDefaultAdminPassword);
     return 0;
 }
@@ -95,6 +114,11 @@ int RunCfg(const QStringList& args) {
     QString error;
     if (!WriteConnectionSettings(args[2], settings, error))
         return Fail(error);
+    // Written all the same: the file may be copied there later, or live on a share not mounted
+    // yet. The client would only say it cannot open the account set.
+    const QFileInfo file(settings.filePath);
+    if (settings.kind == ConnectionKind::LocalFile && !file.isFile())
+        Warn(QStringLiteral("账套文件不存在：%1（连接已写入）").arg(file.absoluteFilePath()));
     return 0;
 }
 

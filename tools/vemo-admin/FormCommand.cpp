@@ -2,6 +2,7 @@
 
 #include "data/DbSession.h"
 #include "form/DefinitionCodec.h"
+#include "form/XmlDocument.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -43,6 +44,24 @@ bool ReadFormText(const QString& path, QString& text, QString& error) {
     return true;
 }
 
+// The client opens a definition only when this same parse accepts it, so a text it refuses
+// must never be stored or written out as a form. `path` names where the text came from.
+bool CheckFormXml(const QString& text, const QString& path, QString& error) {
+    ZUDad::CXmlDocument document;
+    ZUDad::XmlLoadError why;
+    if (document.LoadXml(text, &why))
+        return true;
+    QString where;
+    if (why.offset >= 0) {
+        const QStringView before = QStringView(text).left(why.offset);
+        const qsizetype line = before.count(QLatin1Char('\n')) + 1;
+        const qsizetype column = why.offset - (before.lastIndexOf(QLatin1Char('\n')) + 1) + 1;
+        where = QStringLiteral("第 %1 行第 %2 列：").arg(line).arg(column);
+    }
+    error = QStringLiteral("定义不是有效的 XML：%1：%2%3").arg(path, where, why.description);
+    return false;
+}
+
 // Written under another name and renamed when complete: a failure leaves no output file.
 bool WriteWhole(const QString& path, const QByteArray& bytes, QString& error) {
     QSaveFile file(path);
@@ -59,7 +78,7 @@ bool Pack(const QString& xmlPath, int codeBits, QByteArray& packed, QString& err
         return false;
     }
     QString text;
-    if (!ReadFormText(xmlPath, text, error))
+    if (!ReadFormText(xmlPath, text, error) || !CheckFormXml(text, xmlPath, error))
         return false;
     packed = PackDefinition(text, codeBits);
     if (packed.isEmpty()) {
@@ -94,6 +113,8 @@ bool UnpackFormFile(const QString& storedPath, const QString& xmlPath, QString& 
         error = QStringLiteral("存储的定义已损坏：") + unpacked.error;
         return false;
     }
+    if (!CheckFormXml(unpacked.text, storedPath, error))
+        return false;
     return WriteWhole(xmlPath, unpacked.text.toUtf8(), error);
 }
 

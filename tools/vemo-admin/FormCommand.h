@@ -3,6 +3,10 @@
 // c_menu_dh.form_0.
 #include <QString>
 
+// Packing, unpacking and importing refuse a definition the client could not open (text that
+// does not parse as one XML document) and then write nothing. Exporting writes whatever is
+// stored, so that a broken stored form can still be taken out and repaired.
+
 // Packs the XML file's text into the stored image at the given code width (9 to 25).
 bool PackFormFile(const QString& xmlPath, const QString& outPath, int codeBits, QString& error);
 // Unpacks a stored image into a UTF-8 file (no byte-order mark), exactly as unpacked.

@@ -1,5 +1,7 @@
 #include "PlayOutput.h"
 
+#include "PlayScript.h"
+
 #include "form/ZvControls.h"
 #include "widgets/CListCtrlEx.h"
 
@@ -9,30 +11,6 @@
 
 #include <cstdio>
 
-QString EscapeOutputText(const QString& text) {
-    QString result;
-    result.reserve(text.size());
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case '\\':
-            result += QLatin1String("\\\\");
-            break;
-        case '\n':
-            result += QLatin1String("\\n");
-            break;
-        case '\t':
-            result += QLatin1String("\\t");
-            break;
-        case '\r':
-            result += QLatin1String("\\r");
-            break;
-        default:
-            result += c;
-        }
-    }
-    return result;
-}
-
 void PrintPlayLine(const QString& line) {
     const QByteArray bytes = line.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
@@ -41,20 +19,20 @@ void PrintPlayLine(const QString& line) {
 }
 
 QString MessageLine(const QString& caption, const QString& text) {
-    return QStringLiteral("message [%1] %2").arg(EscapeOutputText(caption), EscapeOutputText(text));
+    return QStringLiteral("message [%1] %2").arg(EscapeScriptText(caption), EscapeScriptText(text));
 }
 
 QStringList ExpectFailureLines(const QString& id, const QString& expected, const QString& actual) {
-    return {QStringLiteral("expect failed: ") + EscapeOutputText(id),
-            QStringLiteral("  expected: ") + EscapeOutputText(expected),
-            QStringLiteral("  actual: ") + EscapeOutputText(actual)};
+    return {QStringLiteral("expect failed: ") + EscapeScriptText(id),
+            QStringLiteral("  expected: ") + EscapeScriptText(expected),
+            QStringLiteral("  actual: ") + EscapeScriptText(actual)};
 }
 
 QString RowLine(const QStringList& fields) {
     QStringList escaped;
     escaped.reserve(fields.size());
     for (const QString& field : fields)
-        escaped.append(EscapeOutputText(field));
+        escaped.append(EscapeScriptText(field));
     return escaped.join(QLatin1Char('\t'));
 }
 
@@ -76,7 +54,7 @@ void DumpGrid(const CListCtrlEx& grid, QStringList& lines) {
 void DumpList(const QComboBox& list, QStringList& lines) {
     for (int i = 0; i < list.count(); ++i)
         lines.append((i == list.currentIndex() ? QStringLiteral("* ") : QStringLiteral("- ")) +
-                     EscapeOutputText(list.itemText(i)));
+                     EscapeScriptText(list.itemText(i)));
 }
 
 } // namespace
@@ -84,8 +62,8 @@ void DumpList(const QComboBox& list, QStringList& lines) {
 QStringList DumpLines(const QString& id, const QWidget* control) {
     const QString text = ControlText(control);
     QStringList lines{
-        QStringLiteral("dump ") + EscapeOutputText(id) +
-        (text.isEmpty() ? QStringLiteral(":") : QStringLiteral(": ") + EscapeOutputText(text))};
+        QStringLiteral("dump ") + EscapeScriptText(id) +
+        (text.isEmpty() ? QStringLiteral(":") : QStringLiteral(": ") + EscapeScriptText(text))};
     if (auto* grid = qobject_cast<const CListCtrlEx*>(control)) {
         DumpGrid(*grid, lines);
     } else if (auto* list = qobject_cast<const QComboBox*>(control)) {

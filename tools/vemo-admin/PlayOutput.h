@@ -17,8 +17,6 @@
 
 class QWidget;
 
-QString EscapeOutputText(const QString& text);
-
 // Writes one line (UTF-8) and flushes, so output and a crash never come apart.
 void PrintPlayLine(const QString& line);
 

@@ -86,25 +86,44 @@ QString CheckArguments(const PlayStep& step) {
 
 } // namespace
 
+QString EscapeScriptText(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case '\\':
+            result += QLatin1String("\\\\");
+            break;
+        case '\n':
+            result += QLatin1String("\\n");
+            break;
+        case '\t':
+            result += QLatin1String("\\t");
+            break;
+        case '\r':
+            result += QLatin1String("\\r");
+            break;
+        default:
+            result += c;
+        }
+    }
+    return result;
+}
+
 QString UnescapeScriptText(const QString& text) {
     QString result;
     result.reserve(text.size());
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c == QLatin1Char('\\') && i + 1 < text.size()) {
-            const QChar next = text[i + 1];
-            if (next == QLatin1Char('n')) {
-                result += QLatin1Char('\n');
-                ++i;
-                continue;
-            }
-            if (next == QLatin1Char('t')) {
-                result += QLatin1Char('\t');
-                ++i;
-                continue;
-            }
-            if (next == QLatin1Char('\\')) {
-                result += QLatin1Char('\\');
+            const char16_t next = text[i + 1].unicode();
+            const QChar resolved = next == u'n'    ? QChar(u'\n')
+                                   : next == u't'  ? QChar(u'\t')
+                                   : next == u'r'  ? QChar(u'\r')
+                                   : next == u'\\' ? QChar(u'\\')
+                                                   : QChar();
+            if (!resolved.isNull()) {
+                result += resolved;
                 ++i;
                 continue;
             }

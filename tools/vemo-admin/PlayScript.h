@@ -13,8 +13,11 @@ struct PlayStep {
     QStringList args; // escapes already resolved
 };
 
-// Resolves \n, \t and \\ in a script argument; any other backslash stays as written.
+// Resolves \n, \t, \r and \\ in a script argument; any other backslash stays as written.
 QString UnescapeScriptText(const QString& text);
+// The inverse: a text written so that it stays on one line and reads back unchanged, the form in
+// which the runner prints texts.
+QString EscapeScriptText(const QString& text);
 
 // Splits a script into steps. False with `error` naming the line when a step is unknown, has
 // the wrong number of words, or a word that the step cannot take (a key name, a number).
