@@ -3,8 +3,8 @@
 #include "app/AppMessage.h"
 #include "data/DbSession.h"
 #include "data/InsertedText.h"
+#include "form/CommandContext.h"
 #include "form/ControlValues.h"
-#include "form/D_T1.h"
 #include "form/ValueGrammars.h"
 #include "form/ZvControls.h"
 #include "widgets/CFileEditCtrl.h"
@@ -30,37 +30,6 @@ const QString kBadReference = QStringLiteral("控件指向出错:\n");
 const QString kCountMismatch = QStringLiteral("参数和值数量不匹配!");
 // The standard message box of the commands carries the application's name.
 const QString kAppCaption = QStringLiteral("Vemo");
-
-// The pages of a panel are embedded forms whose parent form is the form holding the panel.
-QList<D_T1*> EmbeddedForms(D_T1& form) {
-    QList<D_T1*> pages;
-    for (D_T1* child : form.findChildren<D_T1*>())
-        if (child->embedded && child->parentForm == &form)
-            pages.append(child);
-    return pages;
-}
-
-// Control `id` of `form`, or of the first of its page forms that has one.
-QWidget* FindInForm(D_T1& form, int id) {
-    if (id == 0)
-        return &form;
-    const int windowId = id + ZvControls::kWindowIdBase;
-    if (QWidget* window = form.ControlByWindowId(windowId))
-        return window;
-    for (D_T1* page : EmbeddedForms(form))
-        if (QWidget* window = page->ControlByWindowId(windowId))
-            return window;
-    return nullptr;
-}
-
-// The form on page `page` (from 1) of a panel; none for a page out of range or without a form.
-D_T1* PageForm(QWidget* panel, int page) {
-    auto* tabs = qobject_cast<QTabWidget*>(panel);
-    if (!tabs || page < 1 || page > tabs->count())
-        return nullptr;
-    QWidget* slot = tabs->widget(page - 1);
-    return slot ? slot->findChild<D_T1*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
-}
 
 int FirstSelectedRow(const CListCtrlEx& grid) {
     const QList<int> rows = grid.SelectedRows();
@@ -131,30 +100,14 @@ void ReplaceParameter(QString& sql, int i, const CXmlNode& parameter, const QStr
 
 } // namespace
 
-bool ResolveControl(D_T1& form, const QString& reference, QWidget*& window) {
+bool ResolveControl(CommandContext& form, CommandResult& result, const QString& reference,
+                    QWidget*& window) {
     window = nullptr;
     if (reference.isEmpty())
         return true;
-    const QStringList parts = reference.split(QLatin1Char(':'));
-    if (parts.size() == 1 || reference.startsWith(QLatin1Char(':'))) {
-        window = FindInForm(form, ParseIntegerText(reference));
-    } else if (parts.size() == 2) {
-        if (!form.parentForm)
-            return true;
-        window = FindInForm(*form.parentForm, ParseIntegerText(parts[1]));
-    } else if (parts.size() == 3) {
-        QWidget* panel =
-            form.ControlByWindowId(ParseIntegerText(parts[0]) + ZvControls::kWindowIdBase);
-        if (qobject_cast<QTabWidget*>(panel)) {
-            D_T1* page = PageForm(panel, ParseIntegerText(parts[1]));
-            if (!page)
-                return true;
-            window = FindInForm(*page, ParseIntegerText(parts[2]));
-        }
-    }
-    if (window)
+    if (form.FindControl(reference, window))
         return true;
-    form.ErrorText = kBadReference + reference;
+    result.error = kBadReference + reference;
     return false;
 }
 
@@ -165,11 +118,11 @@ QString ReadControlText(const QWidget* window) {
     return ControlText(window);
 }
 
-int ReadControlInt(D_T1& form, const QString& reference) {
+int ReadControlInt(CommandContext& form, CommandResult& result, const QString& reference) {
     if (reference.isEmpty())
         return -1;
     QWidget* window = nullptr;
-    if (!ResolveControl(form, reference, window))
+    if (!ResolveControl(form, result, reference, window))
         return 0;
     return ParseIntegerText(ReadControlText(window));
 }
@@ -242,22 +195,23 @@ bool BindSelectedRow(const CListCtrlEx& grid, QString& sql, RowColumns columns, 
     return true;
 }
 
-bool BindTableRow(D_T1& form, const QString& tableReference, QString& sql, RowColumns columns,
-                  int num) {
+bool BindTableRow(CommandContext& form, CommandResult& result, const QString& tableReference,
+                  QString& sql, RowColumns columns, int num) {
     QWidget* window = nullptr;
-    if (!ResolveControl(form, tableReference, window))
+    if (!ResolveControl(form, result, tableReference, window))
         return false;
     const auto* grid = qobject_cast<const CListCtrlEx*>(window);
     return grid && BindSelectedRow(*grid, sql, columns, num);
 }
 
-void BindWhereParameters(D_T1& form, const CXmlNode& list, QString& sql, WhereDefaults defaults) {
+void BindWhereParameters(CommandContext& form, CommandResult& result, const CXmlNode& list,
+                         QString& sql, WhereDefaults defaults) {
     const CXmlNodes parameters = list.GetChildren();
     for (int i = 0; i < parameters.GetCount(); ++i) {
         const CXmlNode parameter = parameters.GetItem(i);
         QWidget* window = nullptr;
         // An unresolvable filter control reads as empty: its condition is dropped.
-        ResolveControl(form, parameter.GetAttribute("value"), window);
+        ResolveControl(form, result, parameter.GetAttribute("value"), window);
         QString text = ReadControlText(window);
         if (text.isEmpty() && defaults == WhereDefaults::Use)
             text = parameter.GetAttribute("default");
@@ -265,7 +219,8 @@ void BindWhereParameters(D_T1& form, const CXmlNode& list, QString& sql, WhereDe
     }
 }
 
-bool BindValueParameters(D_T1& form, const CXmlNode& list, QString& sql) {
+bool BindValueParameters(CommandContext& form, CommandResult& result, const CXmlNode& list,
+                         QString& sql) {
     if (sql.isEmpty())
         return true;
     const CXmlNodes parameters = list.GetChildren();
@@ -275,17 +230,17 @@ bool BindValueParameters(D_T1& form, const CXmlNode& list, QString& sql) {
         if (reference.isEmpty())
             reference = parameter.GetAttribute("wnd");
         QWidget* window = nullptr;
-        if (!ResolveControl(form, reference, window))
+        if (!ResolveControl(form, result, reference, window))
             return false;
         ReplaceParameter(sql, i + 1, parameter, ControlText(window));
     }
-    sql.replace(QLatin1String("{{deleted_uid_0}}"), SealInsertedText(form.DeletedUids));
+    sql.replace(QLatin1String("{{deleted_uid_0}}"), SealInsertedText(form.DeletedKeys()));
     sql = form.ExpandPlaceholders(sql);
     return true;
 }
 
-CDbSession& CommandSession(D_T1& form, const CXmlNode& command) {
-    return command.GetAttributeInt("txt", 0) != 0 ? form.TextSession : form.Session;
+CDbSession& CommandSession(CommandContext& form, const CXmlNode& command) {
+    return command.GetAttributeInt("txt", 0) != 0 ? form.LocalTextSession() : form.AccountSession();
 }
 
 int QueryAllValues(CDbSession& session, const QString& sql, QStringList& values) {
@@ -296,30 +251,31 @@ int QueryAllValues(CDbSession& session, const QString& sql, QStringList& values)
     return result;
 }
 
-bool BuildCommandSql(D_T1& form, const CXmlNode& command, RowColumns columns, QString& sql,
-                     WhereDefaults defaults) {
+bool BuildCommandSql(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                     RowColumns columns, QString& sql, WhereDefaults defaults) {
     sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");
-    if (!table.isEmpty() && !BindTableRow(form, table, sql, columns))
+    if (!table.isEmpty() && !BindTableRow(form, result, table, sql, columns))
         return false;
-    BindWhereParameters(form, command.GetChild("para_info_where"), sql, defaults);
+    BindWhereParameters(form, result, command.GetChild("para_info_where"), sql, defaults);
     sql = form.ExpandPlaceholders(sql);
     return true;
 }
 
-bool FillTargets(D_T1& form, const QString& targetIds, const QString& sql) {
+bool FillTargets(CommandContext& form, CommandResult& result, const QString& targetIds,
+                 const QString& sql) {
     if (targetIds.isEmpty())
         return false;
     const QStringList targets = targetIds.split(QLatin1Char(';'));
     QStringList values;
-    if (QueryAllValues(form.Session, sql, values) > 0) {
+    if (QueryAllValues(form.AccountSession(), sql, values) > 0) {
         if (values.size() != targets.size()) {
             ShowAppMessage(kCountMismatch, kAppCaption);
             return false;
         }
         for (qsizetype k = 0; k < targets.size(); ++k) {
             QWidget* window = nullptr;
-            if (!ResolveControl(form, targets[k], window))
+            if (!ResolveControl(form, result, targets[k], window))
                 return false;
             WriteControlValue(window, values[k]);
         }
@@ -327,7 +283,7 @@ bool FillTargets(D_T1& form, const QString& targetIds, const QString& sql) {
     }
     for (const QString& target : targets) {
         QWidget* window = nullptr;
-        if (!ResolveControl(form, target, window))
+        if (!ResolveControl(form, result, target, window))
             return false;
         SetWindowText(window, QString());
     }

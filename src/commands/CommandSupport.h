@@ -11,7 +11,8 @@
 
 class CDbSession;
 class CListCtrlEx;
-class D_T1;
+class CommandContext;
+struct CommandResult;
 class QWidget;
 
 // --- Control references ---
@@ -24,7 +25,8 @@ class QWidget;
 // A control not found directly in the form it names is looked for in that form's embedded page
 // forms, in page order. A non-empty reference that still finds nothing fails and sets ErrorText
 // to "控件指向出错:\n" followed by the reference.
-bool ResolveControl(D_T1& form, const QString& reference, QWidget*& window);
+bool ResolveControl(CommandContext& form, CommandResult& result, const QString& reference,
+                    QWidget*& window);
 
 // --- Reading and writing control values ---
 
@@ -33,7 +35,7 @@ bool ResolveControl(D_T1& form, const QString& reference, QWidget*& window);
 QString ReadControlText(const QWidget* window);
 // The text of the referenced control read as an integer: -1 for an empty reference, 0 when the
 // reference cannot be resolved or the text is empty.
-int ReadControlInt(D_T1& form, const QString& reference);
+int ReadControlInt(CommandContext& form, CommandResult& result, const QString& reference);
 // Writes a query value into a control by its kind: a drop-down list selects the item with
 // exactly that text (a value it lacks is inserted as the first item; an empty one clears the
 // selection), a date field takes the value when it reads as a date, an edit box takes the text
@@ -58,8 +60,8 @@ enum class RowColumns { UidOnly, FromZero, FromOne };
 bool BindSelectedRow(const CListCtrlEx& grid, QString& sql, RowColumns columns, int num = 0);
 // The same for a command's `table_id` reference: an unresolvable reference fails with its
 // message; a reference to no grid fails silently, as a grid without a selection does.
-bool BindTableRow(D_T1& form, const QString& tableReference, QString& sql, RowColumns columns,
-                  int num = 0);
+bool BindTableRow(CommandContext& form, CommandResult& result, const QString& tableReference,
+                  QString& sql, RowColumns columns, int num = 0);
 
 // Whether an empty filter control falls back to its parameter's `default` attribute.
 enum class WhereDefaults { Ignore, Use };
@@ -68,28 +70,31 @@ enum class WhereDefaults { Ignore, Use };
 // control its `value` names replaces "{{self}}" (escaped) in its `where` fragment, and the
 // fragment replaces "{{pi}}" in `sql`. An empty control text drops the fragment, so an empty
 // filter contributes no condition.
-void BindWhereParameters(D_T1& form, const ZUDad::CXmlNode& list, QString& sql,
-                         WhereDefaults defaults = WhereDefaults::Ignore);
+void BindWhereParameters(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& list,
+                         QString& sql, WhereDefaults defaults = WhereDefaults::Ignore);
 // Binds the children of a `para_info` element of the saving commands: as BindWhereParameters,
 // the control named by `value` (or `wnd` when `value` is empty) must resolve; then
 // "{{deleted_uid_0}}" and the form's placeholders are expanded. An empty `sql` stays as it is.
-bool BindValueParameters(D_T1& form, const ZUDad::CXmlNode& list, QString& sql);
+bool BindValueParameters(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& list,
+                         QString& sql);
 
 // --- Running queries ---
 
 // The session a command runs on: the form's text session when its `txt` is not 0.
-CDbSession& CommandSession(D_T1& form, const ZUDad::CXmlNode& command);
+CDbSession& CommandSession(CommandContext& form, const ZUDad::CXmlNode& command);
 // Every field of every row, row by row. Positive only when at least one row was read; an empty
 // result and a failed query both give a value that is not positive.
 int QueryAllValues(CDbSession& session, const QString& sql, QStringList& values);
 // The SQL of a query command: `values` with the selected row of `table_id` (when set), the
 // `para_info_where` filters and the form's placeholders bound in. False when the row cannot be
 // bound (ErrorText set when the reference was unresolvable).
-bool BuildCommandSql(D_T1& form, const ZUDad::CXmlNode& command, RowColumns columns, QString& sql,
+bool BuildCommandSql(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+                     RowColumns columns, QString& sql,
                      WhereDefaults defaults = WhereDefaults::Ignore);
 
 // Runs `sql` on the form's session and writes value k into target k of the ";"-separated
 // references `targetIds`. The query must give exactly one value per target (a count that
 // differs shows "参数和值数量不匹配!" and fails); no row clears every target. Fails for an empty
 // `targetIds` and at the first unresolvable target.
-bool FillTargets(D_T1& form, const QString& targetIds, const QString& sql);
+bool FillTargets(CommandContext& form, CommandResult& result, const QString& targetIds,
+                 const QString& sql);

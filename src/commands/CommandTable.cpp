@@ -3,6 +3,7 @@
 #include "commands/QueryCommands.h"
 #include "commands/SaveCommands.h"
 
+#include "form/CommandContext.h"
 #include "form/CommandRegistry.h"
 
 #include <array>
@@ -150,7 +151,15 @@ std::span<const CommandEntry> CommandTable() {
 }
 
 void RegisterCommandFamilies() {
-    for (const CommandEntry& entry : kCommands)
-        if (entry.handler)
-            RegisterCommand(QString::fromLatin1(entry.name), entry.handler);
+    for (const CommandEntry& entry : kCommands) {
+        if (!entry.handler)
+            continue;
+        RegisterCommand(QString::fromLatin1(entry.name),
+                        [handler = entry.handler](CommandContext& form,
+                                                  const ZUDad::CXmlNode& command, int windowId) {
+                            CommandResult result;
+                            result.ok = handler(form, result, command, windowId);
+                            return result;
+                        });
+    }
 }

@@ -7,9 +7,13 @@
 
 #include <span>
 
-class D_T1;
+class CommandContext;
+struct CommandResult;
 
-using CommandFunction = bool (*)(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
+// A handler fills its result (messages, jump) and says whether the command succeeded; it sees
+// the form only through the context.
+using CommandFunction = bool (*)(CommandContext& form, CommandResult& result,
+                                 const ZUDad::CXmlNode& command, int windowId);
 
 enum class CommandFamily {
     Flow,     // steering the action runner
@@ -38,5 +42,6 @@ void RegisterCommandFamilies();
 
 // --- Handlers, by family ---
 
-// Flow: moves the runner by the number its query gives (left in the form's jumpOffset).
-bool Jump(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
+// Flow: moves the runner by the number its query gives (the result's jump).
+bool Jump(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+          int windowId);

@@ -3,27 +3,28 @@
 #include "commands/CommandSupport.h"
 #include "commands/CommandTable.h"
 #include "data/DbSession.h"
-#include "form/D_T1.h"
+#include "form/CommandContext.h"
 #include "form/ValueGrammars.h"
 
-bool Jump(D_T1& form, const ZUDad::CXmlNode& command, int /*windowId*/) {
-    form.jumpOffset = 0;
+bool Jump(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+          int /*windowId*/) {
+    result.jump = 0;
     QString sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");
-    if (!table.isEmpty() && !BindTableRow(form, table, sql, RowColumns::UidOnly))
+    if (!table.isEmpty() && !BindTableRow(form, result, table, sql, RowColumns::UidOnly))
         return false;
-    BindWhereParameters(form, command.GetChild("para_info_where"), sql);
+    BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
     sql = form.ExpandPlaceholders(sql);
     QString value;
     if (!CommandSession(form, command).QueryValue(sql, value)) {
-        form.ErrorText = QStringLiteral("jump无效");
+        result.error = QStringLiteral("jump无效");
         return false;
     }
     const int offset = ParseIntegerText(value);
     if (offset == 0) {
-        form.ErrorText = QStringLiteral("jump为0无效");
+        result.error = QStringLiteral("jump为0无效");
         return false;
     }
-    form.jumpOffset = offset;
+    result.jump = offset;
     return true;
 }

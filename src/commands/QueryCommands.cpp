@@ -8,7 +8,7 @@
 #include "commands/TreeFill.h"
 #include "data/DbSession.h"
 #include "form/ColumnTotals.h"
-#include "form/D_T1.h"
+#include "form/CommandContext.h"
 #include "form/ValueGrammars.h"
 #include "form/ZvControls.h"
 #include "widgets/CListCtrlEx.h"
@@ -42,7 +42,7 @@ QString Placeholder(int i) {
     return QStringLiteral("{{p%1}}").arg(i);
 }
 
-QWidget* ControlById(D_T1& form, int id) {
+QWidget* ControlById(CommandContext& form, int id) {
     return form.ControlByWindowId(id + ZvControls::kWindowIdBase);
 }
 
@@ -73,10 +73,10 @@ QList<Target> ApplyParaInOut(const CXmlNode& command, const QString& targetIds, 
     return targets;
 }
 
-bool ClearTargets(D_T1& form, const QList<Target>& targets) {
+bool ClearTargets(CommandContext& form, CommandResult& result, const QList<Target>& targets) {
     for (const Target& target : targets) {
         QWidget* window = nullptr;
-        if (!ResolveControl(form, target.reference, window))
+        if (!ResolveControl(form, result, target.reference, window))
             return false;
         SetWindowText(window, QString());
     }
@@ -98,16 +98,16 @@ CXmlNode ListParameters(const CXmlNode& command) {
     return info.IsEmpty() ? command.GetChild("para_info_where") : info;
 }
 
-bool QueryListValues(D_T1& form, const CXmlNode& command, CDbSession& session,
-                     QStringList& values) {
+bool QueryListValues(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                     CDbSession& session, QStringList& values) {
     QString sql = command.GetAttribute("values");
-    BindWhereParameters(form, ListParameters(command), sql);
+    BindWhereParameters(form, result, ListParameters(command), sql);
     sql = form.ExpandPlaceholders(sql);
     return QueryAllValues(session, sql, values) > 0;
 }
 
 // "{{p i}}" of `sql` becomes the escaped text of the control whose id is the i-th child's value.
-void BindControlIds(D_T1& form, const CXmlNode& list, QString& sql) {
+void BindControlIds(CommandContext& form, const CXmlNode& list, QString& sql) {
     const CXmlNodes children = list.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
         const int id = children.GetItem(i).GetAttributeInt("value", 0);
@@ -188,8 +188,8 @@ QString RewriteLike(const QString& fragment) {
     return QStringLiteral(" AND InStr(1,LCase(%1),LCase('{{self}}'),0)<>0").arg(column);
 }
 
-void BindSearchFilters(D_T1& form, const CXmlNode& parameters, bool whereList, QString& select,
-                       QString& where) {
+void BindSearchFilters(CommandContext& form, const CXmlNode& parameters, bool whereList,
+                       QString& select, QString& where) {
     const bool rewrite = CMainApp::Instance().likeRewrite;
     const CXmlNodes children = parameters.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
@@ -213,27 +213,28 @@ void BindSearchFilters(D_T1& form, const CXmlNode& parameters, bool whereList, Q
     where = form.ExpandPlaceholders(where);
 }
 
-void SetButtonEnabled(D_T1& form, const QString& id, bool on) {
+void SetButtonEnabled(CommandContext& form, const QString& id, bool on) {
     if (id.isEmpty())
         return;
-    if (QWidget* button = ControlById(form, ParseIntegerText(id)); button && button != &form)
+    if (QWidget* button = ControlById(form, ParseIntegerText(id));
+        button && button != form.FormWidget())
         button->setEnabled(on);
 }
 
-void ShowPageState(D_T1& form, const CXmlNode& p, int pageSize, int total) {
+void ShowPageState(CommandContext& form, const CXmlNode& p, int pageSize, int total) {
     if (const int info = p.GetAttributeInt("result_info_id", 0); info > 0)
         SetWindowText(ControlById(form, info),
                       QStringLiteral("当前 %1/%2 页 每页 %3 条记录 合计 %4 条记录")
-                          .arg(form.PageNo)
-                          .arg(form.PageCount)
+                          .arg(form.PageNumber())
+                          .arg(form.PageTotal())
                           .arg(pageSize)
                           .arg(total));
     const QStringList buttons = SplitList(p.GetAttribute("page_buttons"));
     if (buttons.size() < 4)
         return;
     const bool onePage = pageSize >= total;
-    const bool back = !onePage && form.PageNo >= 2;
-    const bool forward = !onePage && form.PageNo < form.PageCount;
+    const bool back = !onePage && form.PageNumber() >= 2;
+    const bool forward = !onePage && form.PageNumber() < form.PageTotal();
     SetButtonEnabled(form, buttons[0], back);
     SetButtonEnabled(form, buttons[1], back);
     SetButtonEnabled(form, buttons[2], forward);
@@ -283,8 +284,8 @@ private:
     QStringList keys_;
 };
 
-void FillSearchResult(D_T1& form, CListCtrlEx& grid, const CXmlNode& p, const QStringList& names,
-                      SearchResultRows& result) {
+void FillSearchResult(CommandContext& form, CListCtrlEx& grid, const CXmlNode& p,
+                      const QStringList& names, SearchResultRows& rows) {
     const bool keyed = grid.KeyColumn();
     const qsizetype fields = names.size();
     FillScope fill(grid);
@@ -298,21 +299,22 @@ void FillSearchResult(D_T1& form, CListCtrlEx& grid, const CXmlNode& p, const QS
     }
     if (fields <= 0) {
         if (keyed)
-            form.loadedKeys.clear();
+            form.LoadedKeysText().clear();
         return;
     }
-    grid.AppendRows(std::move(result.Rows()));
+    grid.AppendRows(std::move(rows.Rows()));
     if (keyed)
-        form.loadedKeys = result.Keys().join(QLatin1Char(','));
+        form.LoadedKeysText() = rows.Keys().join(QLatin1Char(','));
     else
-        form.loadedKeys.clear();
+        form.LoadedKeysText().clear();
 }
 
 // The grid is filled from a control's text: cells separated by `where`, `counts_in_page` cells
 // per row (the key included when the grid takes keys).
-bool FillFromText(D_T1& form, CListCtrlEx& grid, const CXmlNode& p) {
+bool FillFromText(CommandContext& form, CommandResult& result, CListCtrlEx& grid,
+                  const CXmlNode& p) {
     QWidget* source = nullptr;
-    if (!ResolveControl(form, p.GetAttribute("select"), source))
+    if (!ResolveControl(form, result, p.GetAttribute("select"), source))
         return false;
     const QString separator = p.GetAttribute("where");
     const int perRow = p.GetAttributeInt("counts_in_page", 0);
@@ -356,7 +358,7 @@ bool FillFromText(D_T1& form, CListCtrlEx& grid, const CXmlNode& p) {
                 keys.append(key);
         }
     }
-    form.loadedKeys = keys.join(QLatin1Char(','));
+    form.LoadedKeysText() = keys.join(QLatin1Char(','));
     return true;
 }
 
@@ -373,26 +375,27 @@ TreeFillTarget* AsTree(QWidget* window) {
 
 } // namespace
 
-bool QueryToWnds(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool QueryToWnds(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                 int /*windowId*/) {
     QString sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");
-    if (!table.isEmpty() &&
-        !BindTableRow(form, table, sql, RowColumns::FromOne, command.GetAttributeInt("num", 0)))
+    if (!table.isEmpty() && !BindTableRow(form, result, table, sql, RowColumns::FromOne,
+                                          command.GetAttributeInt("num", 0)))
         return false;
-    BindWhereParameters(form, command.GetChild("para_info_where"), sql, WhereDefaults::Use);
+    BindWhereParameters(form, result, command.GetChild("para_info_where"), sql, WhereDefaults::Use);
     sql = form.ExpandPlaceholders(sql);
     const QList<Target> targets = ApplyParaInOut(command, command.GetAttribute("target_ids"), sql);
     sql = form.ExpandPlaceholders(sql);
     QStringList values;
     if (QueryAllValues(CommandSession(form, command), sql, values) <= 0)
-        return ClearTargets(form, targets);
+        return ClearTargets(form, result, targets);
     if (values.size() != targets.size()) {
         ShowAppMessage(kCountMismatch, kAppCaption);
         return false;
     }
     for (qsizetype k = 0; k < targets.size(); ++k) {
         QWidget* window = nullptr;
-        if (!ResolveControl(form, targets[k].reference, window))
+        if (!ResolveControl(form, result, targets[k].reference, window))
             return false;
         if (targets[k].kind == QLatin1String("checked")) {
             if (auto* box = qobject_cast<QAbstractButton*>(window))
@@ -404,53 +407,58 @@ bool QueryToWnds(D_T1& form, const CXmlNode& command, int /*windowId*/) {
     return true;
 }
 
-bool QueryToWnd(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool QueryToWnd(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                int /*windowId*/) {
     QString sql;
-    if (!BuildCommandSql(form, command, RowColumns::FromZero, sql))
+    if (!BuildCommandSql(form, result, command, RowColumns::FromZero, sql))
         return false;
     const QString target = command.GetAttribute("target_ids");
     if (target.isEmpty()) {
-        form.ErrorText = kBadParameter;
+        result.error = kBadParameter;
         return false;
     }
     sql = form.ExpandPlaceholders(sql);
     QStringList values;
     const bool found = QueryAllValues(CommandSession(form, command), sql, values) > 0;
     QWidget* window = nullptr;
-    if (!ResolveControl(form, target, window))
+    if (!ResolveControl(form, result, target, window))
         return false;
     SetWindowText(window, found ? values.join(QLatin1Char(',')) : QString());
     return true;
 }
 
-bool QueryToList(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool QueryToList(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                 int /*windowId*/) {
     QStringList values;
     const QString target = command.GetAttribute("target_ids");
-    if (!QueryListValues(form, command, CommandSession(form, command), values) || target.isEmpty())
+    if (!QueryListValues(form, result, command, CommandSession(form, command), values) ||
+        target.isEmpty())
         return true;
     QWidget* window = nullptr;
-    if (!ResolveControl(form, target, window))
+    if (!ResolveControl(form, result, target, window))
         return false;
     ReplaceItems(window, values);
     return true;
 }
 
-bool QueryToLists(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool QueryToLists(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                  int /*windowId*/) {
     QStringList values;
-    if (!QueryListValues(form, command, form.Session, values))
+    if (!QueryListValues(form, result, command, form.AccountSession(), values))
         return true;
     for (const QString& target : SplitList(command.GetAttribute("target_ids"))) {
         QWidget* window = nullptr;
-        if (ResolveControl(form, target, window))
+        if (ResolveControl(form, result, target, window))
             ReplaceItems(window, values);
     }
-    form.ErrorText.clear(); // a skipped target is not an error
+    result.error = QString(); // a skipped target is not an error
     return true;
 }
 
-bool QueryToLists2(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool QueryToLists2(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                   int /*windowId*/) {
     QStringList values;
-    if (!QueryListValues(form, command, form.Session, values))
+    if (!QueryListValues(form, result, command, form.AccountSession(), values))
         return true;
     QList<QStringList> groups(1);
     for (const QString& value : values) {
@@ -462,24 +470,25 @@ bool QueryToLists2(D_T1& form, const CXmlNode& command, int /*windowId*/) {
     const QStringList targets = SplitList(command.GetAttribute("target_ids"));
     for (qsizetype k = 0; k < targets.size() && k < groups.size(); ++k) {
         QWidget* window = nullptr;
-        if (ResolveControl(form, targets[k], window))
+        if (ResolveControl(form, result, targets[k], window))
             ReplaceItems(window, groups[k]);
     }
-    form.ErrorText.clear();
+    result.error = QString();
     return true;
 }
 
-bool QueryToHead(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool QueryToHead(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                 int /*windowId*/) {
     const QString table = command.GetAttribute("table_id");
     if (table.isEmpty()) {
-        form.ErrorText = kNoTable;
+        result.error = kNoTable;
         return false;
     }
     QWidget* window = nullptr;
-    if (!ResolveControl(form, table, window))
+    if (!ResolveControl(form, result, table, window))
         return false;
     QString sql = command.GetAttribute("values");
-    BindWhereParameters(form, command.GetChild("para_info_where"), sql);
+    BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
     sql = form.ExpandPlaceholders(sql);
     const QString targetIds = command.GetAttribute("target_ids");
     const QList<Target> targets = ApplyParaInOut(command, targetIds, sql);
@@ -505,12 +514,13 @@ bool QueryToHead(D_T1& form, const CXmlNode& command, int /*windowId*/) {
     return true;
 }
 
-bool QueryToMain(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool QueryToMain(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                 int /*windowId*/) {
     QString sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");
-    if (!table.isEmpty() && !BindTableRow(form, table, sql, RowColumns::UidOnly))
+    if (!table.isEmpty() && !BindTableRow(form, result, table, sql, RowColumns::UidOnly))
         return false;
-    BindWhereParameters(form, command.GetChild("para_info_where"), sql);
+    BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
     sql = form.ExpandPlaceholders(sql);
     const QList<Target> targets = ApplyParaInOut(command, command.GetAttribute("target_ids"), sql);
     sql = form.ExpandPlaceholders(sql);
@@ -530,12 +540,13 @@ bool QueryToMain(D_T1& form, const CXmlNode& command, int /*windowId*/) {
     return true;
 }
 
-bool QueryTree(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool QueryTree(CommandContext& form, CommandResult& result, const CXmlNode& command,
+               int /*windowId*/) {
     QString sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");
     if (!table.isEmpty()) {
         QWidget* window = nullptr;
-        if (!ResolveControl(form, table, window))
+        if (!ResolveControl(form, result, table, window))
             return false;
         TreeFillTarget* tree = AsTree(window);
         QString key;
@@ -546,45 +557,48 @@ bool QueryTree(D_T1& form, const CXmlNode& command, int /*windowId*/) {
         for (int i = 0; i < 3; ++i)
             sql.replace(QStringLiteral("{{id?tip%1}}").arg(i + 1), tips.value(i));
     }
-    BindWhereParameters(form, command.GetChild("para_info_where"), sql);
+    BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
     sql = form.ExpandPlaceholders(sql);
-    return FillTargets(form, command.GetAttribute("target_ids"), sql);
+    return FillTargets(form, result, command.GetAttribute("target_ids"), sql);
 }
 
-bool QueryToTreeHead(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool QueryToTreeHead(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                     int /*windowId*/) {
     const QString table = command.GetAttribute("table_id");
     if (table.isEmpty()) {
-        form.ErrorText = kNoTable;
+        result.error = kNoTable;
         return false;
     }
     QString sql = command.GetAttribute("values");
-    BindWhereParameters(form, command.GetChild("para_info_where"), sql);
+    BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
     sql = form.ExpandPlaceholders(sql);
     QStringList values;
-    QueryAllValues(form.Session, sql, values);
+    QueryAllValues(form.AccountSession(), sql, values);
     if (TreeFillTarget* tree = AsTree(ControlById(form, ParseIntegerText(table))))
         tree->RebuildHeader(values);
     return true;
 }
 
-bool QueryToTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool QueryToTable(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                  int /*windowId*/) {
     const CXmlNode info = command.GetChild("para_info");
     QString sql = info.GetAttribute("select");
     BindControlIds(form, info.GetChild("para_in"), sql);
     QWidget* window = nullptr;
-    if (!ResolveControl(form, info.GetAttribute("to_table_id"), window))
+    if (!ResolveControl(form, result, info.GetAttribute("to_table_id"), window))
         return false;
     auto* grid = qobject_cast<CListCtrlEx*>(window);
     if (!grid)
         return false;
     sql = form.ExpandPlaceholders(sql);
     QStringList values;
-    if (QueryAllValues(form.Session, sql, values) > 0)
+    if (QueryAllValues(form.AccountSession(), sql, values) > 0)
         AppendResultRows(*grid, info.GetChild("para_out"), values);
     return true;
 }
 
-bool SelectInto(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool SelectInto(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                int /*windowId*/) {
     const CXmlNode info = command.GetChild("para_info");
     const auto* source =
         qobject_cast<CListCtrlEx*>(ControlById(form, info.GetAttributeInt("from_table_id", 0)));
@@ -608,7 +622,7 @@ bool SelectInto(D_T1& form, const CXmlNode& command, int /*windowId*/) {
                     EscapeQuotes(source->CellText(row, column)));
     }
     QWidget* window = nullptr;
-    if (!ResolveControl(form, info.GetAttribute("to_table_id"), window))
+    if (!ResolveControl(form, result, info.GetAttribute("to_table_id"), window))
         return false;
     auto* target = qobject_cast<CListCtrlEx*>(window);
     if (!target)
@@ -620,12 +634,13 @@ bool SelectInto(D_T1& form, const CXmlNode& command, int /*windowId*/) {
     return true;
 }
 
-bool SelectInfoTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
-    form.gridRollback.clear();
-    form.DeletedUids.clear();
-    if (form.PageResetAllowed) {
-        form.PageNo = 1;
-        form.PageCount = 0;
+bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                     int /*windowId*/) {
+    form.ForgetRowStates();
+    form.DeletedKeys().clear();
+    if (form.PageResetPermitted()) {
+        form.PageNumber() = 1;
+        form.PageTotal() = 0;
     }
     CXmlNode p = command.GetChild("para_info_where");
     const bool whereList = !p.IsEmpty();
@@ -633,7 +648,7 @@ bool SelectInfoTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
         p = command.GetChild("para_info");
 
     QWidget* window = nullptr;
-    if (!ResolveControl(form, p.GetAttribute("table_id"), window))
+    if (!ResolveControl(form, result, p.GetAttribute("table_id"), window))
         return false;
     auto* grid = qobject_cast<CListCtrlEx*>(window);
     if (!grid)
@@ -644,7 +659,7 @@ bool SelectInfoTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
 
     QString select = p.GetAttribute("select");
     if (!select.isEmpty() && !select.contains(QLatin1Char(' '))) {
-        if (!FillFromText(form, *grid, p))
+        if (!FillFromText(form, result, *grid, p))
             return false;
         scroll.Restore();
         return true;
@@ -653,87 +668,89 @@ bool SelectInfoTable(D_T1& form, const CXmlNode& command, int /*windowId*/) {
     const QString order = p.GetAttribute("order");
     BindSearchFilters(form, p, whereList, select, where);
 
-    CDbSession& session = form.Session;
+    CDbSession& session = form.AccountSession();
     QStringList names;
     QStringList values;
-    SearchResultRows result(grid->KeyColumn(), p.GetAttributeBool("is_rowid", false));
+    SearchResultRows rows(grid->KeyColumn(), p.GetAttributeBool("is_rowid", false));
     const int pageSize = p.GetAttributeInt("counts_in_page", 0);
     // No rows is an empty result, not a failure: the session then carries no message.
     bool ok = false;
     if (pageSize < 1) {
         ok = session.QueryRows(select + where + order, names, [&](QStringList&& row) {
-            result.Take(std::move(row));
+            rows.Take(std::move(row));
         }) || session.Message().isEmpty();
     } else {
         if (!where.isEmpty())
             where.prepend(QLatin1String(" WHERE "));
         int total = 0;
-        ok = session.QueryPage(select, where, pageSize, form.PageNo, order, names, values, total,
-                               form.PageCount) ||
+        ok = session.QueryPage(select, where, pageSize, form.PageNumber(), order, names, values,
+                               total, form.PageTotal()) ||
              session.Message().isEmpty();
         if (ok) {
             // The session showed the page nearest to the one asked for.
-            if (form.PageCount > 0)
-                form.PageNo = std::clamp(form.PageNo, 1, form.PageCount);
+            if (form.PageTotal() > 0)
+                form.PageNumber() = std::clamp(form.PageNumber(), 1, form.PageTotal());
             ShowPageState(form, p, pageSize, total);
-            result.TakeAll(values, names.size());
+            rows.TakeAll(values, names.size());
         }
     }
     if (!ok) {
-        form.ErrorText = session.Message();
-        form.DetailText = session.Detail();
+        result.error = session.Message();
+        result.detail = session.Detail();
         return false;
     }
-    FillSearchResult(form, *grid, p, names, result);
+    FillSearchResult(form, *grid, p, names, rows);
     scroll.Restore();
     return true;
 }
 
-bool ClickPage(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool ClickPage(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+               int /*windowId*/) {
     const CXmlNode info = command.GetChild("para_info");
     switch (info.GetAttributeInt("page", 0)) {
     case 1:
-        form.PageNo = 1;
+        form.PageNumber() = 1;
         break;
     case 2:
-        --form.PageNo;
+        --form.PageNumber();
         break;
     case 3:
-        ++form.PageNo;
+        ++form.PageNumber();
         break;
     case 4:
-        form.PageNo = form.PageCount;
+        form.PageNumber() = form.PageTotal();
         break;
     default:
         break;
     }
     const int buttonId = info.GetAttributeInt("button_id", 0);
-    form.PageResetAllowed = false;
+    form.PageResetPermitted() = false;
     // The search re-runs on the changed page; a disabled search button runs nothing.
     if (QWidget* button = ControlById(form, buttonId); button && button->isEnabled())
         form.RunAction(buttonId + ZvControls::kWindowIdBase, QStringLiteral("CLICK"));
-    form.PageResetAllowed = true;
+    form.PageResetPermitted() = true;
     return true;
 }
 
-bool SelectInfoTree(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool SelectInfoTree(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                    int /*windowId*/) {
     const CXmlNode p = command.GetChild("para_info_where");
     QWidget* window = nullptr;
-    if (!ResolveControl(form, p.GetAttribute("tree_id"), window))
+    if (!ResolveControl(form, result, p.GetAttribute("tree_id"), window))
         return false;
     TreeFillTarget* tree = AsTree(window);
     if (!tree)
         return false;
     tree->ClearTree();
     QString select = p.GetAttribute("select");
-    BindWhereParameters(form, p, select);
+    BindWhereParameters(form, result, p, select);
     select = form.ExpandPlaceholders(select);
-    CDbSession& session = form.Session;
+    CDbSession& session = form.AccountSession();
     QStringList names;
     QStringList values;
     if (!session.QueryWithNames(select, names, values) && !session.Message().isEmpty()) {
-        form.ErrorText = session.Message();
-        form.DetailText = session.Detail();
+        result.error = session.Message();
+        result.detail = session.Detail();
         return false;
     }
     QString checked;

@@ -7,7 +7,7 @@
 #include "commands/CommandSupport.h"
 #include "data/DbSession.h"
 #include "data/SqlShape.h"
-#include "form/D_T1.h"
+#include "form/CommandContext.h"
 #include "form/ValueGrammars.h"
 #include "form/ZvControls.h"
 #include "widgets/CListCtrlEx.h"
@@ -63,7 +63,7 @@ bool Confirm(const QString& question) {
     return answer == MessageAnswer::Ok || answer == MessageAnswer::Yes;
 }
 
-CListCtrlEx* GridById(D_T1& form, int id) {
+CListCtrlEx* GridById(CommandContext& form, int id) {
     return qobject_cast<CListCtrlEx*>(form.ControlByWindowId(id + ZvControls::kWindowIdBase));
 }
 
@@ -75,7 +75,8 @@ struct HeadFields {
 };
 
 // Required-field checks, then the field and value lists of the children of `para`.
-bool ReadHeadFields(D_T1& form, const CXmlNode& para, HeadFields& head) {
+bool ReadHeadFields(CommandContext& form, CommandResult& result, const CXmlNode& para,
+                    HeadFields& head) {
     const CXmlNodes children = para.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
         const CXmlNode child = children.GetItem(i);
@@ -83,14 +84,14 @@ bool ReadHeadFields(D_T1& form, const CXmlNode& para, HeadFields& head) {
             continue;
         const QString reference = child.GetAttribute("wnd");
         QWidget* window = nullptr;
-        if (!ResolveControl(form, reference, window)) {
-            form.ErrorText = QStringLiteral("没有此控件") + reference;
+        if (!ResolveControl(form, result, reference, window)) {
+            result.error = QStringLiteral("没有此控件") + reference;
             return false;
         }
         if (ReadControlText(window).isEmpty()) {
             if (window)
                 window->setFocus();
-            form.ErrorText =
+            result.error =
                 QStringLiteral("请正确填写（或者选择）必填项") + child.GetAttribute("desp");
             return false;
         }
@@ -98,7 +99,7 @@ bool ReadHeadFields(D_T1& form, const CXmlNode& para, HeadFields& head) {
     for (int i = 0; i < children.GetCount(); ++i) {
         const CXmlNode child = children.GetItem(i);
         QWidget* window = nullptr;
-        if (!ResolveControl(form, child.GetAttribute("wnd"), window))
+        if (!ResolveControl(form, result, child.GetAttribute("wnd"), window))
             return false;
         head.fields.append(child.GetAttribute("field"));
         head.values.append(ReadControlText(window));
@@ -107,7 +108,8 @@ bool ReadHeadFields(D_T1& form, const CXmlNode& para, HeadFields& head) {
 }
 
 // "{{pi}}" of a header guard is the escaped value of the i-th field.
-QString BindHeadGuard(D_T1& form, QString sql, const HeadFields& head, const QString& key) {
+QString BindHeadGuard(CommandContext& form, QString sql, const HeadFields& head,
+                      const QString& key) {
     for (int i = head.values.size(); i >= 1; --i) // "{{p1}}" must not eat "{{p10}}"'s start
         sql.replace(QStringLiteral("{{p%1}}").arg(i), EscapeQuotes(head.values[i - 1]));
     if (!key.isNull())
@@ -116,16 +118,17 @@ QString BindHeadGuard(D_T1& form, QString sql, const HeadFields& head, const QSt
 }
 
 // The statement run after a header write, with the record's key.
-bool RunHeadStatement(D_T1& form, const CXmlNode& para, const QString& key) {
+bool RunHeadStatement(CommandContext& form, CommandResult& result, const CXmlNode& para,
+                      const QString& key) {
     QString sql = para.GetAttribute("run_sql");
     if (sql.trimmed().isEmpty())
         return true;
     sql.replace(kUid, key);
-    if (!BindValueParameters(form, para, sql))
+    if (!BindValueParameters(form, result, para, sql))
         return false;
-    if (!form.Session.Execute(sql)) {
-        form.ErrorText = QStringLiteral("出错:") + form.Session.Message();
-        form.DetailText = form.Session.Detail();
+    if (!form.AccountSession().Execute(sql)) {
+        result.error = QStringLiteral("出错:") + form.AccountSession().Message();
+        result.detail = form.AccountSession().Detail();
         return false;
     }
     return true;
@@ -134,7 +137,8 @@ bool RunHeadStatement(D_T1& form, const CXmlNode& para, const QString& key) {
 // --- Detail rows ---
 
 struct DetailContext {
-    D_T1& form;
+    CommandContext& form;
+    CommandResult& result;
     CListCtrlEx& grid;
     CXmlNode parameters; // the command's parameter element
     CXmlNode info;       // the grid's save parameters
@@ -145,15 +149,16 @@ struct DetailContext {
 // row's message.
 bool PrepareRow(DetailContext& ctx, int row, bool insert, const QString& key, HeadFields& lists,
                 QString& message) {
-    D_T1& form = ctx.form;
-    CDbSession& session = form.Session;
+    CommandContext& form = ctx.form;
+    CommandResult& result = ctx.result;
+    CDbSession& session = form.AccountSession();
     const int number = row + 1;
     const CXmlNode where = ctx.parameters.GetChild("para_info_where");
     auto bind = [&](QString sql) {
         BindRowCells(ctx.grid, row, sql, 0);
         if (!insert)
             sql.replace(kUid, key);
-        BindWhereParameters(form, where, sql);
+        BindWhereParameters(form, result, where, sql);
         return form.ExpandPlaceholders(sql);
     };
     const QString guard = bind(ctx.info.GetAttribute(insert ? "can_insert_sql" : "can_update_sql"));
@@ -170,8 +175,8 @@ bool PrepareRow(DetailContext& ctx, int row, bool insert, const QString& key, He
     const QString parentReference = ctx.info.GetAttribute("parent_field_ID");
     if (!parentField.isEmpty() && !parentReference.isEmpty()) {
         QWidget* window = nullptr;
-        if (!ResolveControl(form, parentReference, window)) {
-            message = form.ErrorText;
+        if (!ResolveControl(form, result, parentReference, window)) {
+            message = result.error.value_or(QString());
             return false;
         }
         lists.fields.append(parentField);
@@ -233,14 +238,14 @@ bool RunRowStatements(DetailContext& ctx, int row, bool insert, const QString& k
             continue;
         BindRowCells(ctx.grid, row, sql, 0);
         sql.replace(kUid, key);
-        if (!BindValueParameters(ctx.form, ctx.parameters, sql)) {
-            message = ctx.form.ErrorText;
+        if (!BindValueParameters(ctx.form, ctx.result, ctx.parameters, sql)) {
+            message = ctx.result.error.value_or(QString());
             return false;
         }
-        if (!ctx.form.Session.Execute(sql)) {
+        if (!ctx.form.AccountSession().Execute(sql)) {
             message = QStringLiteral("表格第%1行,数据异常!\n\n%2")
                           .arg(row + 1)
-                          .arg(ctx.form.Session.Message());
+                          .arg(ctx.form.AccountSession().Message());
             return false;
         }
     }
@@ -248,8 +253,9 @@ bool RunRowStatements(DetailContext& ctx, int row, bool insert, const QString& k
 }
 
 bool SaveRow(DetailContext& ctx, int row, bool insert, QString& message) {
-    D_T1& form = ctx.form;
-    CDbSession& session = form.Session;
+    CommandContext& form = ctx.form;
+    CommandResult& result = ctx.result;
+    CDbSession& session = form.AccountSession();
     QString key = ctx.grid.RowKey(row);
     HeadFields lists;
     if (!PrepareRow(ctx, row, insert, key, lists, message))
@@ -259,7 +265,7 @@ bool SaveRow(DetailContext& ctx, int row, bool insert, QString& message) {
         const QString source =
             form.ExpandPlaceholders(AddSource(ctx.info.GetAttribute("insert_sql")));
         if (session.AddRecordGetId(key, source, lists.fields, lists.values) != 1) {
-            form.DetailText = SessionError(session);
+            result.detail = SessionError(session);
             message = failed;
             return false;
         }
@@ -268,31 +274,31 @@ bool SaveRow(DetailContext& ctx, int row, bool insert, QString& message) {
         QString source = ctx.info.GetAttribute("update_sql");
         source.replace(kUid, key);
         if (!session.UpdateRecord(form.ExpandPlaceholders(source), lists.fields, lists.values)) {
-            form.DetailText = SessionError(session);
+            result.detail = SessionError(session);
             message = failed;
             return false;
         }
     }
     if (!RunRowStatements(ctx, row, insert, key, message))
         return false;
-    form.InfoText = insert ? QStringLiteral("新增成功") : QStringLiteral("更新成功");
+    result.info = insert ? QStringLiteral("新增成功") : QStringLiteral("更新成功");
     return true;
 }
 
 // Deleted rows go first, so a new row may take a deleted one's unique values.
-bool DeleteRemovedRows(D_T1& form, const CXmlNode& parameters) {
-    if (form.DeletedUids.isEmpty())
+bool DeleteRemovedRows(CommandContext& form, CommandResult& result, const CXmlNode& parameters) {
+    if (form.DeletedKeys().isEmpty())
         return true;
     QString guard = parameters.GetAttribute("can_delete_sql");
     QString before = parameters.GetAttribute("before_delete");
     QString remove = parameters.GetAttribute("delete_sql");
-    if (!BindValueParameters(form, parameters, guard) ||
-        !BindValueParameters(form, parameters, before) ||
-        !BindValueParameters(form, parameters, remove))
+    if (!BindValueParameters(form, result, parameters, guard) ||
+        !BindValueParameters(form, result, parameters, before) ||
+        !BindValueParameters(form, result, parameters, remove))
         return false;
     QString refusal;
-    if (GuardRefuses(form.Session, guard, refusal)) {
-        form.ErrorText = refusal;
+    if (GuardRefuses(form.AccountSession(), guard, refusal)) {
+        result.error = refusal;
         return false;
     }
     const struct {
@@ -302,12 +308,12 @@ bool DeleteRemovedRows(D_T1& form, const CXmlNode& parameters) {
     for (const auto& step : steps) {
         if (step.sql.trimmed().isEmpty())
             continue;
-        if (!form.Session.Execute(step.sql)) {
-            form.ErrorText = QString::fromUtf8(step.failure);
-            form.DetailText = SessionError(form.Session);
+        if (!form.AccountSession().Execute(step.sql)) {
+            result.error = QString::fromUtf8(step.failure);
+            result.detail = SessionError(form.AccountSession());
             return false;
         }
-        form.InfoText = QStringLiteral("操作成功");
+        result.info = QStringLiteral("操作成功");
     }
     return true;
 }
@@ -334,7 +340,8 @@ void DropEntryRow(CListCtrlEx& grid) {
 
 // --- check / checkthis ---
 
-bool RunCheck(D_T1& form, const CXmlNode& command, bool askWithCheckValue) {
+bool RunCheck(CommandContext& form, CommandResult& result, const CXmlNode& command,
+              bool askWithCheckValue) {
     const CXmlNode para = command.GetChild("para_info");
     QString checkSql = para.GetAttribute("check_sql");
     QString canUpdateSql = para.GetAttribute("can_update_sql");
@@ -344,12 +351,12 @@ bool RunCheck(D_T1& form, const CXmlNode& command, bool askWithCheckValue) {
     QString key;
     bool haveKey = false;
     QWidget* window = nullptr;
-    if (!ResolveControl(form, para.GetAttribute("table_id"), window))
+    if (!ResolveControl(form, result, para.GetAttribute("table_id"), window))
         return false;
     if (auto* grid = qobject_cast<CListCtrlEx*>(window)) {
         const QList<int> selected = grid->SelectedRows();
         if (selected.isEmpty()) {
-            form.ErrorText = QStringLiteral("请选择记录！");
+            result.error = QStringLiteral("请选择记录！");
             return false;
         }
         const int row = selected.first();
@@ -359,13 +366,13 @@ bool RunCheck(D_T1& form, const CXmlNode& command, bool askWithCheckValue) {
             BindRowCells(*grid, row, *sql, 0);
     } else if (!para.GetAttribute("uid_wnd_id").isEmpty()) {
         QWidget* keyWindow = nullptr;
-        if (!ResolveControl(form, para.GetAttribute("uid_wnd_id"), keyWindow))
+        if (!ResolveControl(form, result, para.GetAttribute("uid_wnd_id"), keyWindow))
             return false;
         key = ReadControlText(keyWindow);
         haveKey = !key.isEmpty();
     }
     if (!haveKey) {
-        form.ErrorText = QStringLiteral("请选择记录或者录入关联索引的指定控件编号uid_wnd_id！");
+        result.error = QStringLiteral("请选择记录或者录入关联索引的指定控件编号uid_wnd_id！");
         return false;
     }
 
@@ -377,11 +384,11 @@ bool RunCheck(D_T1& form, const CXmlNode& command, bool askWithCheckValue) {
         return form.ExpandPlaceholders(sql);
     };
     QString value;
-    if (GuardRefuses(form.Session, bind(checkSql), value) &&
+    if (GuardRefuses(form.AccountSession(), bind(checkSql), value) &&
         !Confirm(askWithCheckValue ? value : question))
         return false;
-    if (GuardRefuses(form.Session, bind(canUpdateSql), value)) {
-        form.ErrorText = value;
+    if (GuardRefuses(form.AccountSession(), bind(canUpdateSql), value)) {
+        result.error = value;
         return false;
     }
     const struct {
@@ -389,13 +396,13 @@ bool RunCheck(D_T1& form, const CXmlNode& command, bool askWithCheckValue) {
         const char* failure;
     } steps[] = {{bind(updateSql), "命令异常!"}, {bind(runSql), "命令2异常!"}};
     for (const auto& step : steps) {
-        if (!step.sql.trimmed().isEmpty() && !form.Session.Execute(step.sql)) {
-            form.ErrorText = QString::fromUtf8(step.failure);
-            form.DetailText = SessionError(form.Session);
+        if (!step.sql.trimmed().isEmpty() && !form.AccountSession().Execute(step.sql)) {
+            result.error = QString::fromUtf8(step.failure);
+            result.detail = SessionError(form.AccountSession());
             return false;
         }
     }
-    form.InfoText = QStringLiteral("操作成功");
+    result.info = QStringLiteral("操作成功");
     return true;
 }
 
@@ -403,7 +410,8 @@ bool RunCheck(D_T1& form, const CXmlNode& command, bool askWithCheckValue) {
 
 class SqlStep {
 public:
-    SqlStep(D_T1& form, const CXmlNode& step) : form_(form), step_(step) {}
+    SqlStep(CommandContext& form, CommandResult& result, const CXmlNode& step)
+        : form_(form), result_(result), step_(step) {}
 
     bool Run() {
         const QString tableReference = step_.GetAttribute("table_id");
@@ -413,7 +421,7 @@ public:
             rows.push_back(-1);
         } else {
             QWidget* window = nullptr;
-            if (!ResolveControl(form_, tableReference, window))
+            if (!ResolveControl(form_, result_, tableReference, window))
                 return false;
             grid_ = qobject_cast<CListCtrlEx*>(window);
             if (!grid_)
@@ -428,7 +436,7 @@ public:
             } else {
                 const QList<int> selected = grid_->SelectedRows();
                 if (selected.isEmpty()) {
-                    form_.ErrorText = QStringLiteral("请选择行");
+                    result_.error = QStringLiteral("请选择行");
                     return false;
                 }
                 tip_ = step_.GetAttribute("tip") == QLatin1String("1");
@@ -450,13 +458,13 @@ public:
             case Pass::Refused:
                 return false;
             case Pass::Failed:
-                form_.DetailText = form_.ErrorText;
-                form_.InfoText = QStringLiteral("运行异常，如自己无法解决，请联系管理员。\n");
-                form_.ErrorText = QStringLiteral("运行异常，如自己无法解决，请联系管理员。");
+                result_.detail = result_.error.value_or(QString());
+                result_.info = QStringLiteral("运行异常，如自己无法解决，请联系管理员。\n");
+                result_.error = QStringLiteral("运行异常，如自己无法解决，请联系管理员。");
                 return false;
             }
         }
-        form_.InfoText = QStringLiteral("操作成功。");
+        result_.info = QStringLiteral("操作成功。");
         return true;
     }
 
@@ -477,7 +485,7 @@ private:
             sql.replace(kUid, grid_->RowKey(row));
             BindRowCells(*grid_, row, sql, 1);
         }
-        return BindValueParameters(form_, step_, sql);
+        return BindValueParameters(form_, result_, step_, sql);
     }
 
     void Show(const QString& sql) {
@@ -489,9 +497,9 @@ private:
         if (sql.trimmed().isEmpty())
             return true;
         Show(sql);
-        if (form_.Session.Execute(sql))
+        if (form_.AccountSession().Execute(sql))
             return true;
-        form_.ErrorText = SessionError(form_.Session);
+        result_.error = SessionError(form_.AccountSession());
         return false;
     }
 
@@ -499,17 +507,17 @@ private:
         if (sql.trimmed().isEmpty() || targets.isEmpty())
             return true;
         Show(sql);
-        return FillTargets(form_, targets, sql);
+        return FillTargets(form_, result_, targets, sql);
     }
 
     // A register given but holding 0 stops its stage.
     bool Stopped(const QString& reference) {
-        return !reference.isEmpty() && ReadControlInt(form_, reference) == 0;
+        return !reference.isEmpty() && ReadControlInt(form_, result_, reference) == 0;
     }
 
     void SetRegister(const QString& reference) {
         QWidget* window = nullptr;
-        if (!reference.isEmpty() && ResolveControl(form_, reference, window))
+        if (!reference.isEmpty() && ResolveControl(form_, result_, reference, window))
             SetWindowText(window, QStringLiteral("1"));
     }
 
@@ -527,8 +535,8 @@ private:
                 !Bind("query2", row, queries[1]) || !Bind("query3", row, queries[2]))
                 return Pass::Failed;
             QString refusal;
-            if (GuardRefuses(form_.Session, guard, refusal)) {
-                form_.ErrorText = refusal;
+            if (GuardRefuses(form_.AccountSession(), guard, refusal)) {
+                result_.error = refusal;
                 return Pass::Refused;
             }
             static const char* const kIds[3] = {"ids1", "ids2", "ids3"};
@@ -540,7 +548,7 @@ private:
                 if (!Fill(Attribute(kIds[k - 1]), queries[k - 1]))
                     return Pass::Failed;
             }
-            const int again = jp.isEmpty() ? 0 : ReadControlInt(form_, jp);
+            const int again = jp.isEmpty() ? 0 : ReadControlInt(form_, result_, jp);
             if (again == 0)
                 break;
             start = again;
@@ -582,7 +590,7 @@ private:
             };
             if (!stageB())
                 return Pass::Failed;
-            const int again = jump.isEmpty() ? 0 : ReadControlInt(form_, jump);
+            const int again = jump.isEmpty() ? 0 : ReadControlInt(form_, result_, jump);
             if (again == 0)
                 break;
             part = again;
@@ -600,7 +608,8 @@ private:
         return Pass::Ok;
     }
 
-    D_T1& form_;
+    CommandContext& form_;
+    CommandResult& result_;
     CXmlNode step_;
     CListCtrlEx* grid_ = nullptr;
     QString allSelected_; // null unless one pass stands for all selected rows
@@ -609,95 +618,102 @@ private:
 
 } // namespace
 
-bool InsertHead(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool InsertHead(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                int /*windowId*/) {
     const CXmlNode para = command.GetChild("head_para_info");
     QWidget* keyWindow = nullptr;
-    if (!ResolveControl(form, para.GetAttribute("uid_wnd_id"), keyWindow))
+    if (!ResolveControl(form, result, para.GetAttribute("uid_wnd_id"), keyWindow))
         return false;
     // A failed action writes "0" back, so the next save inserts again.
     if (keyWindow)
-        form.keyFields.append(keyWindow);
+        form.RememberKeyField(keyWindow);
 
     HeadFields head;
-    if (!ReadHeadFields(form, para, head))
+    if (!ReadHeadFields(form, result, para, head))
         return false;
     QString refusal;
-    if (GuardRefuses(form.Session,
+    if (GuardRefuses(form.AccountSession(),
                      BindHeadGuard(form, para.GetAttribute("can_insert_sql"), head, QString()),
                      refusal)) {
-        form.ErrorText = refusal;
+        result.error = refusal;
         return false;
     }
     QString key;
     const QString source = form.ExpandPlaceholders(AddSource(para.GetAttribute("insert_sql")));
-    if (form.Session.AddRecordGetId(key, source, head.fields, head.values) != 1) {
-        form.ErrorText = QStringLiteral("出错:") + form.Session.Message();
-        form.DetailText = form.Session.Detail();
+    if (form.AccountSession().AddRecordGetId(key, source, head.fields, head.values) != 1) {
+        result.error = QStringLiteral("出错:") + form.AccountSession().Message();
+        result.detail = form.AccountSession().Detail();
         return false;
     }
-    if (!RunHeadStatement(form, para, key))
+    if (!RunHeadStatement(form, result, para, key))
         return false;
     SetWindowText(keyWindow, key);
-    form.ErrorText.clear();
-    form.InfoText = QStringLiteral("新增成功");
+    result.error = QString();
+    result.info = QStringLiteral("新增成功");
     return true;
 }
 
-bool UpdateHead(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool UpdateHead(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                int /*windowId*/) {
     const CXmlNode para = command.GetChild("head_para_info");
     QWidget* keyWindow = nullptr;
-    if (!ResolveControl(form, para.GetAttribute("uid_wnd_id"), keyWindow))
+    if (!ResolveControl(form, result, para.GetAttribute("uid_wnd_id"), keyWindow))
         return false;
     const QString key = ReadControlText(keyWindow);
 
     HeadFields head;
-    if (!ReadHeadFields(form, para, head))
+    if (!ReadHeadFields(form, result, para, head))
         return false;
     QString refusal;
-    if (GuardRefuses(form.Session,
+    if (GuardRefuses(form.AccountSession(),
                      BindHeadGuard(form, para.GetAttribute("can_update_sql"), head, key),
                      refusal)) {
-        form.ErrorText = refusal;
+        result.error = refusal;
         return false;
     }
     QString source = para.GetAttribute("update_sql");
     source.replace(kUid, key);
-    if (!form.Session.UpdateRecord(form.ExpandPlaceholders(source), head.fields, head.values)) {
-        form.ErrorText = form.Session.Message();
-        form.DetailText = form.Session.Detail();
+    if (!form.AccountSession().UpdateRecord(form.ExpandPlaceholders(source), head.fields,
+                                            head.values)) {
+        result.error = form.AccountSession().Message();
+        result.detail = form.AccountSession().Detail();
         return false;
     }
-    if (!RunHeadStatement(form, para, key))
+    if (!RunHeadStatement(form, result, para, key))
         return false;
-    form.ErrorText.clear();
-    form.InfoText = QStringLiteral("更新成功");
+    result.error = QString();
+    result.info = QStringLiteral("更新成功");
     return true;
 }
 
-bool InsertDetail(D_T1& form, const CXmlNode& command, int /*windowId*/) {
-    form.DetailSaved = true;
+bool InsertDetail(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                  int /*windowId*/) {
+    form.MarkDetailSaved();
     const CXmlNode parameters = command.GetChildren().GetItem(0);
     const QString tableId = parameters.GetAttribute("table_id");
     QWidget* window = nullptr;
-    if (!ResolveControl(form, QString::number(ParseIntegerText(tableId)), window))
+    if (!ResolveControl(form, result, QString::number(ParseIntegerText(tableId)), window))
         return false;
     auto* grid = qobject_cast<CListCtrlEx*>(window);
     if (!grid) {
-        form.ErrorText = QStringLiteral("控件指向出错:\n") + tableId;
+        result.error = QStringLiteral("控件指向出错:\n") + tableId;
         return false;
     }
-    if (!DeleteRemovedRows(form, parameters))
+    if (!DeleteRemovedRows(form, result, parameters))
         return false;
 
     DropEntryRow(*grid);
     if (grid->RowCount() == 0) {
-        form.ErrorText = QStringLiteral("表格无需要保存新数据");
+        result.error = QStringLiteral("表格无需要保存新数据");
         return true;
     }
 
-    const CXmlNode dialog = form.document.GetRoot().GetChild("body").GetChild("dialog");
+    const CXmlNode dialog = form.Definition().GetRoot().GetChild("body").GetChild("dialog");
     const QString table = QStringLiteral("table[@id=%1]/PARA/").arg(ParseIntegerText(tableId));
-    DetailContext ctx{form, *grid, parameters,
+    DetailContext ctx{form,
+                      result,
+                      *grid,
+                      parameters,
                       dialog.SelectSingleNode(table + QStringLiteral("table_info/para_info")),
                       dialog.SelectSingleNode(table + QStringLiteral("col_info")).GetChildren()};
     const bool rowNumbersOnly = parameters.GetAttributeInt("not_save_rownum", 0) != 0;
@@ -706,7 +722,7 @@ bool InsertDetail(D_T1& form, const CXmlNode& command, int /*windowId*/) {
         const int state = grid->RowState(row);
         if (state < 1)
             continue;
-        form.gridRollback.append(_ZvListCtrlState{grid, row, state});
+        form.RememberRowState(grid, row, state);
         QString message;
         bool saved = true;
         if (state == 1)
@@ -714,24 +730,25 @@ bool InsertDetail(D_T1& form, const CXmlNode& command, int /*windowId*/) {
         else if (state > 2 || !rowNumbersOnly)
             saved = SaveRow(ctx, row, false, message);
         if (!saved) {
-            form.ErrorText =
+            result.error =
                 QStringLiteral("第 %1 行数据异常,请检查数据:\n\n%2").arg(row + 1).arg(message);
             return false;
         }
         grid->SetRowState(row, 0);
-        form.InfoText = QStringLiteral("操作成功");
+        result.info = QStringLiteral("操作成功");
     }
     return true;
 }
 
-bool ResetDetail(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool ResetDetail(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+                 int /*windowId*/) {
     CListCtrlEx* grid = GridById(form, ParseIntegerText(command.GetAttribute("target_ids")));
     const int mode = command.GetAttributeInt("values", 0);
     if (!grid || (mode != 1 && mode != 2))
         return true;
     // Mode 1 turns the loaded rows into new ones, so the next save writes a copy.
     if (mode == 1)
-        form.DeletedUids.clear();
+        form.DeletedKeys().clear();
     for (int row = 0; row < grid->RowCount(); ++row) {
         if (mode == 1)
             grid->SetRowKey(row, QStringLiteral("0"));
@@ -740,18 +757,20 @@ bool ResetDetail(D_T1& form, const CXmlNode& command, int /*windowId*/) {
     return true;
 }
 
-bool Check(D_T1& form, const CXmlNode& command, int /*windowId*/) {
-    return RunCheck(form, command, true);
+bool Check(CommandContext& form, CommandResult& result, const CXmlNode& command, int /*windowId*/) {
+    return RunCheck(form, result, command, true);
 }
 
-bool CheckThis(D_T1& form, const CXmlNode& command, int /*windowId*/) {
-    return RunCheck(form, command, false);
+bool CheckThis(CommandContext& form, CommandResult& result, const CXmlNode& command,
+               int /*windowId*/) {
+    return RunCheck(form, result, command, false);
 }
 
-bool RunSql(D_T1& form, const CXmlNode& command, int /*windowId*/) {
+bool RunSql(CommandContext& form, CommandResult& result, const CXmlNode& command,
+            int /*windowId*/) {
     const CXmlNodes steps = command.GetChildren();
     for (int i = 0; i < steps.GetCount(); ++i) {
-        if (!SqlStep(form, steps.GetItem(i)).Run())
+        if (!SqlStep(form, result, steps.GetItem(i)).Run())
             return false;
     }
     return true;

@@ -4,13 +4,21 @@
 // inside the action's transaction, so any failure undoes everything the action wrote.
 #include "form/XmlDocument.h"
 
-class D_T1;
+class CommandContext;
+struct CommandResult;
 
-bool InsertHead(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
-bool UpdateHead(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
-bool InsertDetail(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
-bool ResetDetail(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
+bool InsertHead(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+                int windowId);
+bool UpdateHead(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+                int windowId);
+bool InsertDetail(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+                  int windowId);
+bool ResetDetail(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+                 int windowId);
 // `check` asks again with the text its check query gives; `checkthis` with the fixed question.
-bool Check(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
-bool CheckThis(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
-bool RunSql(D_T1& form, const ZUDad::CXmlNode& command, int windowId);
+bool Check(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+           int windowId);
+bool CheckThis(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+               int windowId);
+bool RunSql(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+            int windowId);

@@ -6,10 +6,11 @@
 #include <QString>
 #include <functional>
 
-class D_T1;
+class CommandContext;
+struct CommandResult;
 
-using CommandHandler =
-    std::function<bool(D_T1& form, const ZUDad::CXmlNode& command, int windowId)>;
+using CommandHandler = std::function<CommandResult(CommandContext& form,
+                                                   const ZUDad::CXmlNode& command, int windowId)>;
 
 // Registers (or replaces) the handler of a command name.
 void RegisterCommand(const QString& name, CommandHandler handler);

@@ -4,6 +4,7 @@
 // that the action runner and the commands work on.
 #include "app/MainApp.h"
 #include "data/DbSession.h"
+#include "form/CommandContext.h"
 #include "form/ControlHost.h"
 #include "form/Placeholders.h"
 #include "form/ValueGrammars.h"
@@ -30,7 +31,7 @@ struct _ZvListCtrlState {
     int state = 0;
 };
 
-class D_T1 : public QDialog, public ControlHost, public PlaceholderForm {
+class D_T1 : public QDialog, public ControlHost, public PlaceholderForm, public CommandContext {
     Q_OBJECT
 public:
     explicit D_T1(QWidget* parent = nullptr);
@@ -56,14 +57,14 @@ public:
 
     // --- Events and actions ---
     void RunEvent(int windowId, const QString& event);
-    bool RunAction(int windowId, const QString& event);
+    bool RunAction(int windowId, const QString& event) override;
     bool PrepareAction(int windowId, const QString& event);
     void RunStartup();
     void RunRightsAndInit();
     bool RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event);
 
-    QString ExpandPlaceholders(const QString& text) const;
-    QWidget* ControlByWindowId(int windowId) const;
+    QString ExpandPlaceholders(const QString& text) const override;
+    QWidget* ControlByWindowId(int windowId) const override;
     ZvControls& Controls() { return *controls_; }
 
     // --- ControlHost ---
@@ -78,6 +79,27 @@ public:
     }
     QWidget* CreateEmbeddedForm(const ZUDad::CXmlNode& html, QWidget* page) override;
     bool RunPopupForm(const PopupFormRequest& request, QString& returned) override;
+
+    // --- CommandContext ---
+    QWidget* ControlOfFormOrPages(int documentId) override;
+    bool FindControl(const QString& reference, QWidget*& window) override;
+    CDbSession& AccountSession() override { return Session; }
+    CDbSession& LocalTextSession() override { return TextSession; }
+    const ZUDad::CXmlDocument& Definition() const override { return document; }
+    int& PageNumber() override { return PageNo; }
+    int& PageTotal() override { return PageCount; }
+    bool& PageResetPermitted() override { return PageResetAllowed; }
+    QString& DeletedKeys() override { return DeletedUids; }
+    QString& LoadedKeysText() override { return loadedKeys; }
+    void RememberRowState(CListCtrlEx* grid, int row, int state) override;
+    void RememberKeyField(QWidget* field) override { keyFields.append(field); }
+    void MarkDetailSaved() override { DetailSaved = true; }
+    void ForgetRowStates() override { gridRollback.clear(); }
+    void SetReturnValue(const QString& value) override {
+        if (ReturnSlot)
+            *ReturnSlot = value;
+    }
+    void RequestCloseAfterAction() override { CloseAfterAction = true; }
 
     // --- PlaceholderForm ---
     std::optional<QString> PickListOwnerText() const override;
@@ -133,7 +155,6 @@ public:
     bool busy = false;
     bool startupFlag = false;
     int logLevel = 0;
-    int jumpOffset = 0; // set by the jump handler: how far the action moves on
     bool defaultConnection = true;
 
 protected:
@@ -152,6 +173,8 @@ private:
     bool HandleKey(QKeyEvent* event);
     void CloseForReal();
     void ReportFailure(bool byException);
+    // A command's messages become the action's.
+    void ApplyResult(const CommandResult& result);
     void PointSessionAtAccountSet();
     enum class LoginCheck { Current, Replaced, Unreadable };
     // The menu uid as a bound value: a pop-up form without one reads as menu 0.

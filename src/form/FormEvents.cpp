@@ -216,11 +216,12 @@ bool D_T1::RunAction(int windowId, const QString& event) {
                 ++i;
                 continue;
             }
-            // The jump handler leaves its offset in the form's jump register.
-            ok = jump(*this, command, windowId);
+            const CommandResult moved = jump(*this, command, windowId);
+            ApplyResult(moved);
+            ok = moved.ok;
             if (!ok)
                 break;
-            offset = jumpOffset;
+            offset = moved.jump;
             i += offset;
             continue;
         }
@@ -241,7 +242,18 @@ bool D_T1::RunCommand(const ZUDad::CXmlNode& command, int windowId, const QStrin
     const CommandHandler handler = FindCommand(command.GetName());
     if (!handler)
         return true; // unknown commands are ignored
-    return handler(*this, command, windowId);
+    const CommandResult result = handler(*this, command, windowId);
+    ApplyResult(result);
+    return result.ok;
+}
+
+void D_T1::ApplyResult(const CommandResult& result) {
+    if (result.error)
+        ErrorText = *result.error;
+    if (result.detail)
+        DetailText = *result.detail;
+    if (result.info)
+        InfoText = *result.info;
 }
 
 void D_T1::RunStartup() {

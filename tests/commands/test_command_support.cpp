@@ -37,12 +37,14 @@ namespace {
 QStringList* gTrace = nullptr;
 
 void RegisterTraceCommand() {
-    RegisterCommand("t_log", [](D_T1& form, const ZUDad::CXmlNode& c, int) {
+    RegisterCommand("t_log", [](CommandContext& form, const ZUDad::CXmlNode& c, int) {
         const QString name = c.GetAttribute("name");
         if (gTrace)
             gTrace->append(name);
-        return form.Session.Execute(
+        CommandResult result;
+        result.ok = form.AccountSession().Execute(
             QStringLiteral("INSERT INTO c_material (name_0) VALUES ('%1')").arg(name));
+        return result;
     });
 }
 
@@ -83,6 +85,7 @@ void WhenPopupShown(std::function<void(D_T1*)> act, int triesLeft = 250) {
 
 class CommandSupport : public ::testing::Test {
 protected:
+    CommandResult result; // what the helpers report, as a command would return it
     void SetUp() override {
         QString why;
         set_ = TestAccountSet::Create(Engine::Sqlite, why);
@@ -160,15 +163,15 @@ TEST_F(CommandSupport, ReferencesResolveInTheFormItsPagesAndItsParent) {
     };
     for (const auto& c : cases) {
         QWidget* window = page2; // whatever it held is replaced
-        form->ErrorText.clear();
-        EXPECT_TRUE(ResolveControl(*form, c.reference, window)) << c.reference;
+        result.error.reset();
+        EXPECT_TRUE(ResolveControl(*form, result, c.reference, window)) << c.reference;
         EXPECT_EQ(window, c.expected) << c.reference;
-        EXPECT_TRUE(form->ErrorText.isEmpty()) << c.reference;
+        EXPECT_TRUE(result.error.value_or(QString()).isEmpty()) << c.reference;
     }
 
     // A page form finds the form holding the panel as its parent.
     QWidget* window = nullptr;
-    EXPECT_TRUE(ResolveControl(*page1, "0:2", window));
+    EXPECT_TRUE(ResolveControl(*page1, result, "0:2", window));
     EXPECT_EQ(window, box2);
 
     // A pop-up names its opener's controls with two parts, its own with one.
@@ -178,7 +181,8 @@ TEST_F(CommandSupport, ReferencesResolveInTheFormItsPagesAndItsParent) {
     bool popupOk = false;
     WhenPopupShown([&](D_T1* popup) {
         ownExpected = Control(popup, 2);
-        popupOk = ResolveControl(*popup, "2", own) && ResolveControl(*popup, "99:2", opener);
+        popupOk = ResolveControl(*popup, result, "2", own) &&
+                  ResolveControl(*popup, result, "99:2", opener);
     });
     Control<CFileEditCtrl>(form, 5)->OpenButton();
     EXPECT_TRUE(popupOk);
@@ -189,11 +193,11 @@ TEST_F(CommandSupport, ReferencesResolveInTheFormItsPagesAndItsParent) {
 TEST_F(CommandSupport, UnresolvableReferencesFailWithTheReference) {
     D_T1* form = Open();
     for (const char* reference : {"99", "20:1:8", "2:1:7", "77:1:7", "1:2:3:4", "20:2:99"}) {
-        form->ErrorText.clear();
+        result.error.reset();
         QWidget* window = form;
-        EXPECT_FALSE(ResolveControl(*form, reference, window)) << reference;
+        EXPECT_FALSE(ResolveControl(*form, result, reference, window)) << reference;
         EXPECT_EQ(window, nullptr) << reference;
-        EXPECT_EQ(form->ErrorText, QStringLiteral("控件指向出错:\n") + reference);
+        EXPECT_EQ(result.error.value_or(QString()), QStringLiteral("控件指向出错:\n") + reference);
     }
 }
 
@@ -210,11 +214,11 @@ TEST_F(CommandSupport, ReadingControlsAsTextAndNumbers) {
     EXPECT_EQ(ReadControlText(nullptr), QString());
 
     Control<QLineEdit>(form, 2)->setText("12件");
-    EXPECT_EQ(ReadControlInt(*form, "2"), 12);
-    EXPECT_EQ(ReadControlInt(*form, ""), -1);
-    EXPECT_EQ(ReadControlInt(*form, "99"), 0);
+    EXPECT_EQ(ReadControlInt(*form, result, "2"), 12);
+    EXPECT_EQ(ReadControlInt(*form, result, ""), -1);
+    EXPECT_EQ(ReadControlInt(*form, result, "99"), 0);
     Control<QLineEdit>(form, 2)->clear();
-    EXPECT_EQ(ReadControlInt(*form, "2"), 0);
+    EXPECT_EQ(ReadControlInt(*form, result, "2"), 0);
 }
 
 TEST_F(CommandSupport, WritingValuesByControlKind) {
@@ -303,7 +307,7 @@ TEST_F(CommandSupport, WhereParametersDropEmptyFiltersAndQuoteOnce) {
     const QString query = "SELECT count(*) FROM c_material WHERE 1=1{{p1}}{{p2}}{{p3}}";
 
     QString sql = query;
-    BindWhereParameters(*form, where, sql);
+    BindWhereParameters(*form, result, where, sql);
     EXPECT_EQ(OpenInsertedTexts(sql),
               "SELECT count(*) FROM c_material WHERE 1=1 AND name_0='O''Brien'");
     QString count;
@@ -311,13 +315,13 @@ TEST_F(CommandSupport, WhereParametersDropEmptyFiltersAndQuoteOnce) {
     EXPECT_EQ(count, "1");
 
     sql = query;
-    BindWhereParameters(*form, where, sql, WhereDefaults::Use);
+    BindWhereParameters(*form, result, where, sql, WhereDefaults::Use);
     ASSERT_TRUE(db.QueryValue(sql, count));
     EXPECT_EQ(count, "2"); // the empty drop-down took its default
 
     Control<QLineEdit>(form, 2)->clear();
     sql = query;
-    BindWhereParameters(*form, where, sql);
+    BindWhereParameters(*form, result, where, sql);
     EXPECT_EQ(OpenInsertedTexts(sql), "SELECT count(*) FROM c_material WHERE 1=1");
 }
 
@@ -333,17 +337,17 @@ TEST_F(CommandSupport, ValueParametersBindWindowsDeletedKeysAndPlaceholders) {
                                     "<b wnd='3' where='k={{self}}'/><c value='7' wnd='99'/>"
                                     "</para_info>"));
     QString sql = "{{p1}}|{{p2}}|{{p3}}|{{deleted_uid_0}}|{{userid}}";
-    ASSERT_TRUE(BindValueParameters(*form, list, sql));
+    ASSERT_TRUE(BindValueParameters(*form, result, list, sql));
     EXPECT_EQ(OpenInsertedTexts(sql),
               QStringLiteral("name_0='O''Brien'|k=乙||4,5|") + CMainApp::Instance().userUid);
 
     ZUDad::CXmlDocument broken;
     const ZUDad::CXmlNode bad = Element(broken, "<para_info><a wnd='99' where='x'/></para_info>");
     sql = "{{p1}}";
-    EXPECT_FALSE(BindValueParameters(*form, bad, sql));
-    EXPECT_EQ(form->ErrorText, QStringLiteral("控件指向出错:\n99"));
+    EXPECT_FALSE(BindValueParameters(*form, result, bad, sql));
+    EXPECT_EQ(result.error.value_or(QString()), QStringLiteral("控件指向出错:\n99"));
     sql.clear();
-    EXPECT_TRUE(BindValueParameters(*form, bad, sql)); // nothing to bind
+    EXPECT_TRUE(BindValueParameters(*form, result, bad, sql)); // nothing to bind
 }
 
 TEST_F(CommandSupport, SelectedRowBindsItsKeyAndCells) {
@@ -382,11 +386,11 @@ TEST_F(CommandSupport, SelectedRowBindsItsKeyAndCells) {
     }
 
     bound = sql;
-    EXPECT_FALSE(BindTableRow(*form, "99", bound, RowColumns::FromZero));
-    EXPECT_EQ(form->ErrorText, QStringLiteral("控件指向出错:\n99"));
-    form->ErrorText.clear();
-    EXPECT_FALSE(BindTableRow(*form, "2", bound, RowColumns::FromZero)); // not a grid
-    EXPECT_TRUE(form->ErrorText.isEmpty());
+    EXPECT_FALSE(BindTableRow(*form, result, "99", bound, RowColumns::FromZero));
+    EXPECT_EQ(result.error.value_or(QString()), QStringLiteral("控件指向出错:\n99"));
+    result.error.reset();
+    EXPECT_FALSE(BindTableRow(*form, result, "2", bound, RowColumns::FromZero)); // not a grid
+    EXPECT_TRUE(result.error.value_or(QString()).isEmpty());
 }
 
 TEST_F(CommandSupport, QueriesRunOnTheSessionTheCommandChooses) {
@@ -399,7 +403,7 @@ TEST_F(CommandSupport, QueriesRunOnTheSessionTheCommandChooses) {
                                     "<para_info_where><a value='2' where=\" AND id_0='{{self}}'\"/>"
                                     "</para_info_where></q>"));
     QString sql;
-    ASSERT_TRUE(BuildCommandSql(*form, command, RowColumns::FromZero, sql));
+    ASSERT_TRUE(BuildCommandSql(*form, result, command, RowColumns::FromZero, sql));
     EXPECT_EQ(OpenInsertedTexts(sql), "SELECT name_0 FROM c_user WHERE 1=1 AND id_0='admin'");
     QStringList values;
     EXPECT_EQ(QueryAllValues(CommandSession(*form, command), sql, values), 1);
@@ -420,28 +424,28 @@ TEST_F(CommandSupport, FillTargetsWritesOneValuePerTargetOrClearsThem) {
     auto* list = Control<QComboBox>(form, 3);
     auto* page2Box = Control<QLineEdit>(Page(form, 1), 8);
 
-    EXPECT_TRUE(FillTargets(*form, "2;3;20:2:8", "SELECT 'a', '乙', 'c'"));
+    EXPECT_TRUE(FillTargets(*form, result, "2;3;20:2:8", "SELECT 'a', '乙', 'c'"));
     EXPECT_EQ(edit->text(), "a");
     EXPECT_EQ(list->currentIndex(), 1);
     EXPECT_EQ(page2Box->text(), "c");
 
     // Two rows of one field each count as two values.
-    EXPECT_TRUE(
-        FillTargets(*form, "2;20:2:8", "SELECT 'x' AS v UNION ALL SELECT 'y' ORDER BY v DESC"));
+    EXPECT_TRUE(FillTargets(*form, result, "2;20:2:8",
+                            "SELECT 'x' AS v UNION ALL SELECT 'y' ORDER BY v DESC"));
     EXPECT_EQ(edit->text(), "y");
     EXPECT_EQ(page2Box->text(), "x");
 
-    EXPECT_FALSE(FillTargets(*form, "2;3", "SELECT 'only'"));
+    EXPECT_FALSE(FillTargets(*form, result, "2;3", "SELECT 'only'"));
     EXPECT_EQ(messages_, QStringList{QStringLiteral("Vemo|参数和值数量不匹配!")});
     EXPECT_EQ(edit->text(), "y");
 
-    EXPECT_TRUE(FillTargets(*form, "2;20:2:8", "SELECT 'a', 'b' WHERE 1=0"));
+    EXPECT_TRUE(FillTargets(*form, result, "2;20:2:8", "SELECT 'a', 'b' WHERE 1=0"));
     EXPECT_TRUE(edit->text().isEmpty());
     EXPECT_TRUE(page2Box->text().isEmpty());
 
-    EXPECT_FALSE(FillTargets(*form, "", "SELECT 1"));
-    EXPECT_FALSE(FillTargets(*form, "2;99", "SELECT 1, 2"));
-    EXPECT_EQ(form->ErrorText, QStringLiteral("控件指向出错:\n99"));
+    EXPECT_FALSE(FillTargets(*form, result, "", "SELECT 1"));
+    EXPECT_FALSE(FillTargets(*form, result, "2;99", "SELECT 1, 2"));
+    EXPECT_EQ(result.error.value_or(QString()), QStringLiteral("控件指向出错:\n99"));
     EXPECT_EQ(edit->text(), "1"); // targets before the bad one were written
 }
 

@@ -39,40 +39,42 @@ namespace {
 // Test commands: run the `sql` attribute; fail with the `error` attribute; record a grid row
 // state and a key field the way the saving commands do.
 void RegisterTestCommands(int* initCount) {
-    RegisterCommand("t_sql", [](D_T1& form, const ZUDad::CXmlNode& c, int) {
-        if (form.Session.Execute(form.ExpandPlaceholders(c.GetAttribute("sql"))))
-            return true;
-        form.ErrorText = form.Session.Message();
-        form.DetailText = form.Session.Detail();
-        return false;
+    RegisterCommand("t_sql", [](CommandContext& form, const ZUDad::CXmlNode& c, int) {
+        CommandResult result;
+        if (form.AccountSession().Execute(form.ExpandPlaceholders(c.GetAttribute("sql"))))
+            return result;
+        result.ok = false;
+        result.error = form.AccountSession().Message();
+        result.detail = form.AccountSession().Detail();
+        return result;
     });
-    RegisterCommand("t_fail", [](D_T1& form, const ZUDad::CXmlNode& c, int) {
-        form.ErrorText = c.GetAttribute("error");
-        form.DetailText = QStringLiteral("第二行\n细节");
-        return false;
+    RegisterCommand("t_fail", [](CommandContext&, const ZUDad::CXmlNode& c, int) {
+        CommandResult result = CommandResult::Failed(c.GetAttribute("error"));
+        result.detail = QStringLiteral("第二行\n细节");
+        return result;
     });
-    RegisterCommand("t_info", [](D_T1& form, const ZUDad::CXmlNode& c, int) {
-        form.InfoText = c.GetAttribute("text");
-        return true;
+    RegisterCommand("t_info", [](CommandContext&, const ZUDad::CXmlNode& c, int) {
+        CommandResult result;
+        result.info = c.GetAttribute("text");
+        return result;
     });
-    RegisterCommand("t_return", [](D_T1& form, const ZUDad::CXmlNode& c, int) {
-        if (form.ReturnSlot)
-            *form.ReturnSlot = c.GetAttribute("value");
-        form.CloseAfterAction = true;
-        return true;
+    RegisterCommand("t_return", [](CommandContext& form, const ZUDad::CXmlNode& c, int) {
+        form.SetReturnValue(c.GetAttribute("value"));
+        form.RequestCloseAfterAction();
+        return CommandResult();
     });
-    RegisterCommand("t_count", [initCount](D_T1&, const ZUDad::CXmlNode&, int) {
+    RegisterCommand("t_count", [initCount](CommandContext&, const ZUDad::CXmlNode&, int) {
         ++*initCount;
-        return true;
+        return CommandResult();
     });
-    RegisterCommand("t_mark", [](D_T1& form, const ZUDad::CXmlNode&, int) {
+    RegisterCommand("t_mark", [](CommandContext& form, const ZUDad::CXmlNode&, int) {
         auto* grid = qobject_cast<CListCtrlEx*>(form.ControlByWindowId(9 + 1024));
-        form.gridRollback.append({grid, 0, grid->RowState(0)});
+        form.RememberRowState(grid, 0, grid->RowState(0));
         grid->SetRowState(0, 0);
         QWidget* key = form.ControlByWindowId(2 + 1024);
         qobject_cast<QLineEdit*>(key)->setText("77");
-        form.keyFields.append(key);
-        return true;
+        form.RememberKeyField(key);
+        return CommandResult();
     });
 }
 

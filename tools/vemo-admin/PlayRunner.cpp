@@ -293,9 +293,7 @@ bool PlayRunner::Resolve(const QString& id, QWidget*& control, QString& error) {
         error = QStringLiteral("没有打开的表单");
         return false;
     }
-    const QString errorText = form->ErrorText; // the lookup reports into the form
-    const bool found = ResolveControl(*form, id, control) && control;
-    form->ErrorText = errorText;
+    const bool found = form->FindControl(id, control) && control;
     if (!found) {
         error = QStringLiteral("当前表单“%1”没有控件 %2").arg(form->windowTitle(), id);
         return false;

@@ -1,0 +1,77 @@
+#pragma once
+// What a command handler may use of the form it runs in, and what it gives back. Handlers see
+// the form only through this interface and report through their result; the action runner
+// applies the result (messages, jumps) and owns the transaction, the checks and the rollback.
+#include "form/XmlDocument.h"
+
+#include <QString>
+
+#include <optional>
+
+class CDbSession;
+class CListCtrlEx;
+class QWidget;
+
+// The outcome of one command. A text left unset keeps what earlier commands of the action
+// reported; a set one replaces it (an empty text clears it).
+struct CommandResult {
+    bool ok = true;
+    int jump = 0; // `jump` only: how far the runner moves from the jump element
+    std::optional<QString> info;
+    std::optional<QString> error;
+    std::optional<QString> detail;
+
+    // A failure that says why.
+    static CommandResult Failed(const QString& error) {
+        CommandResult result;
+        result.ok = false;
+        result.error = error;
+        return result;
+    }
+};
+
+class CommandContext {
+public:
+    virtual ~CommandContext() = default;
+
+    // --- Controls ---
+    // The form window itself (reference "0").
+    virtual QWidget* FormWidget() = 0;
+    virtual QWidget* ControlByWindowId(int windowId) const = 0;
+    // Control `documentId` of the form, or of the first of its embedded page forms that has it;
+    // the form itself for 0.
+    virtual QWidget* ControlOfFormOrPages(int documentId) = 0;
+    // The window a reference text names ("N", "P:N", "A:B:C"). False only when a reference that
+    // should name a control names none; true with no window for a reference that names nothing
+    // on purpose (no parent form, an empty page).
+    virtual bool FindControl(const QString& reference, QWidget*& window) = 0;
+
+    // --- Data ---
+    virtual CDbSession& AccountSession() = 0;
+    virtual CDbSession& LocalTextSession() = 0;
+    virtual QString ExpandPlaceholders(const QString& text) const = 0;
+    virtual const ZUDad::CXmlDocument& Definition() const = 0;
+
+    // --- State kept between actions ---
+    virtual int& PageNumber() = 0;
+    virtual int& PageTotal() = 0;
+    virtual bool& PageResetPermitted() = 0;
+    // Keys of saved detail rows deleted since the last save, "," separated.
+    virtual QString& DeletedKeys() = 0;
+    // Keys of the rows the last paged search loaded.
+    virtual QString& LoadedKeysText() = 0;
+
+    // --- The running action's rollback bookkeeping ---
+    virtual void RememberRowState(CListCtrlEx* grid, int row, int state) = 0;
+    virtual void RememberKeyField(QWidget* field) = 0;
+    virtual void MarkDetailSaved() = 0;
+    // A new search replaced the grid's rows: the remembered states no longer apply.
+    virtual void ForgetRowStates() = 0;
+
+    // A pop-up's answer to the box that opened it, and the form's end once the action is over.
+    virtual void SetReturnValue(const QString& value) = 0;
+    virtual void RequestCloseAfterAction() = 0;
+
+    // Runs another action of the form inside the current one (no checks, no transaction).
+    virtual bool RunAction(int windowId, const QString& event) = 0;
+};

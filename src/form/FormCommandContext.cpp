@@ -1,0 +1,69 @@
+// The form as its commands see it: how their reference texts find controls (in the form, in
+// the pages embedded in its panels, in the form that opened it) and the action's bookkeeping.
+#include "form/D_T1.h"
+#include "form/ValueGrammars.h"
+#include "form/ZvControls.h"
+#include "widgets/CListCtrlEx.h"
+
+#include <QTabWidget>
+
+namespace {
+
+// The pages of a panel are embedded forms whose parent form is the form holding the panel.
+QList<D_T1*> EmbeddedForms(D_T1& form) {
+    QList<D_T1*> pages;
+    for (D_T1* child : form.findChildren<D_T1*>())
+        if (child->embedded && child->parentForm == &form)
+            pages.append(child);
+    return pages;
+}
+
+// The form on page `page` (from 1) of a panel; none for a page out of range or without a form.
+D_T1* PageForm(QWidget* panel, int page) {
+    auto* tabs = qobject_cast<QTabWidget*>(panel);
+    if (!tabs || page < 1 || page > tabs->count())
+        return nullptr;
+    QWidget* slot = tabs->widget(page - 1);
+    return slot ? slot->findChild<D_T1*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+} // namespace
+
+QWidget* D_T1::ControlOfFormOrPages(int documentId) {
+    if (documentId == 0)
+        return this;
+    const int windowId = documentId + ZvControls::kWindowIdBase;
+    if (QWidget* window = ControlByWindowId(windowId))
+        return window;
+    for (D_T1* page : EmbeddedForms(*this))
+        if (QWidget* window = page->ControlByWindowId(windowId))
+            return window;
+    return nullptr;
+}
+
+bool D_T1::FindControl(const QString& reference, QWidget*& window) {
+    window = nullptr;
+    if (reference.isEmpty())
+        return true;
+    const QStringList parts = reference.split(QLatin1Char(':'));
+    if (parts.size() == 1 || reference.startsWith(QLatin1Char(':'))) {
+        window = ControlOfFormOrPages(ParseIntegerText(reference));
+    } else if (parts.size() == 2) {
+        if (!parentForm)
+            return true;
+        window = parentForm->ControlOfFormOrPages(ParseIntegerText(parts[1]));
+    } else if (parts.size() == 3) {
+        QWidget* panel = ControlByWindowId(ParseIntegerText(parts[0]) + ZvControls::kWindowIdBase);
+        if (qobject_cast<QTabWidget*>(panel)) {
+            D_T1* page = PageForm(panel, ParseIntegerText(parts[1]));
+            if (!page)
+                return true;
+            window = page->ControlOfFormOrPages(ParseIntegerText(parts[2]));
+        }
+    }
+    return window != nullptr;
+}
+
+void D_T1::RememberRowState(CListCtrlEx* grid, int row, int state) {
+    gridRollback.append(_ZvListCtrlState{grid, row, state});
+}
