@@ -152,9 +152,18 @@ std::span<const CommandEntry> CommandTable() {
 
 void RegisterCommandFamilies() {
     for (const CommandEntry& entry : kCommands) {
-        if (!entry.handler)
+        const QString name = QString::fromLatin1(entry.name);
+        if (!entry.handler) {
+            // A form that uses a command this client cannot run yet must not look as if it
+            // had done what it asked.
+            RegisterCommand(name, [name](CommandContext&, const ZUDad::CXmlNode&, int) {
+                return CommandResult::Failed(
+                    QStringLiteral("本客户端还不能执行命令 %1，请升级客户端或联系管理员。")
+                        .arg(name));
+            });
             continue;
-        RegisterCommand(QString::fromLatin1(entry.name),
+        }
+        RegisterCommand(name,
                         [handler = entry.handler](CommandContext& form,
                                                   const ZUDad::CXmlNode& command, int windowId) {
                             CommandResult result;

@@ -1,8 +1,9 @@
 #pragma once
 // The complete table of command names an action may use, each with the family that implements
 // it and its handler once that family exists. Dispatch goes through the table: a family plugs
-// in by putting its handler into its rows. Names are compared exactly; a name without a handler
-// is treated like an unknown command (ignored, succeeding).
+// in by putting its handler into its rows. Names are compared exactly; a name the table knows
+// without a handler fails its action with a message naming it, while a name the table does not
+// know is ignored (it succeeds).
 #include "form/XmlDocument.h"
 
 #include <span>
