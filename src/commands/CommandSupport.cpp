@@ -1,4 +1,5 @@
 #include "commands/CommandSupport.h"
+#include "commands/CommandTexts.h"
 
 #include "app/AppMessage.h"
 #include "data/DbSession.h"
@@ -26,10 +27,8 @@ using ZUDad::CXmlNodes;
 
 namespace {
 
-const QString kBadReference = QStringLiteral("控件指向出错:\n");
-const QString kCountMismatch = QStringLiteral("参数和值数量不匹配!");
-// The standard message box of the commands carries the application's name.
-const QString kAppCaption = QStringLiteral("Vemo");
+using namespace CommandTexts;
+
 
 int FirstSelectedRow(const CListCtrlEx& grid) {
     const QList<int> rows = grid.SelectedRows();

@@ -5,6 +5,7 @@
 #include "app/AppMessage.h"
 #include "app/MainApp.h"
 #include "commands/CommandSupport.h"
+#include "commands/CommandTexts.h"
 #include "commands/TreeFill.h"
 #include "data/DbSession.h"
 #include "form/ColumnTotals.h"
@@ -26,11 +27,8 @@ using ZUDad::CXmlNodes;
 
 namespace {
 
-const QString kCountMismatch = QStringLiteral("参数和值数量不匹配!");
-const QString kAppCaption = QStringLiteral("Vemo");
-const QString kBadParameter = QStringLiteral("参数错误");
-const QString kNoTable = QStringLiteral("未指定表格id");
-const QString kSlotRange = QStringLiteral("超出可设置全局变量范围！");
+using namespace CommandTexts;
+
 // A row of this text separates the lists of one query_to_lists2 result.
 const QString kGroupMarker = QStringLiteral("-|-||-|-");
 
