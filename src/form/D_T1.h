@@ -4,6 +4,7 @@
 // that the action runner and the commands work on.
 #include "app/MainApp.h"
 #include "data/DbSession.h"
+#include "form/ActionRunner.h"
 #include "form/CommandContext.h"
 #include "form/ControlHost.h"
 #include "form/Placeholders.h"
@@ -23,13 +24,6 @@ class CListCtrlEx;
 class FormLayout;
 class ScrollLayout;
 class ZvControls;
-
-// A grid row whose state an action changed, restored when the action fails.
-struct _ZvListCtrlState {
-    QPointer<CListCtrlEx> grid;
-    int row = 0;
-    int state = 0;
-};
 
 class D_T1 : public QDialog, public ControlHost, public PlaceholderForm, public CommandContext {
     Q_OBJECT
@@ -55,13 +49,20 @@ public:
     // Empties the form's controls by kind (a hidden form's reset).
     void ResetContents();
 
-    // --- Events and actions ---
-    void RunEvent(int windowId, const QString& event);
-    bool RunAction(int windowId, const QString& event) override;
-    bool PrepareAction(int windowId, const QString& event);
-    void RunStartup();
-    void RunRightsAndInit();
-    bool RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event);
+    // --- Events and actions (run by the form's ActionRunner) ---
+    void RunEvent(int windowId, const QString& event) { runner_.RunEvent(windowId, event); }
+    bool RunAction(int windowId, const QString& event) override {
+        return runner_.RunAction(windowId, event);
+    }
+    bool PrepareAction(int windowId, const QString& event) {
+        return runner_.PrepareAction(windowId, event);
+    }
+    void RunStartup() { runner_.RunStartup(); }
+    void RunRightsAndInit() { runner_.RunRightsAndInit(); }
+    bool RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event) {
+        return runner_.RunCommand(command, windowId, event);
+    }
+    ActionRunner& Runner() { return runner_; }
 
     QString ExpandPlaceholders(const QString& text) const override;
     QWidget* ControlByWindowId(int windowId) const override;
@@ -91,10 +92,12 @@ public:
     bool& PageResetPermitted() override { return PageResetAllowed; }
     QString& DeletedKeys() override { return DeletedUids; }
     QString& LoadedKeysText() override { return loadedKeys; }
-    void RememberRowState(CListCtrlEx* grid, int row, int state) override;
-    void RememberKeyField(QWidget* field) override { keyFields.append(field); }
-    void MarkDetailSaved() override { DetailSaved = true; }
-    void ForgetRowStates() override { gridRollback.clear(); }
+    void RememberRowState(CListCtrlEx* grid, int row, int state) override {
+        runner_.RememberRowState(grid, row, state);
+    }
+    void RememberKeyField(QWidget* field) override { runner_.RememberKeyField(field); }
+    void MarkDetailSaved() override { runner_.MarkDetailSaved(); }
+    void ForgetRowStates() override { runner_.ForgetRowStates(); }
     void SetReturnValue(const QString& value) override {
         if (ReturnSlot)
             *ReturnSlot = value;
@@ -106,7 +109,7 @@ public:
     QString FormType() const override { return formType; }
     QString OpenerValue() const override { return openerValue; }
     QString LoadedKeys() const override { return loadedKeys; }
-    bool InStartupAction() const override { return startupFlag; }
+    bool InStartupAction() const override { return runner_.startupFlag; }
 
     // --- Members read and written by the shell and the commands ---
     ZUDad::CXmlDocument document;
@@ -137,25 +140,14 @@ public:
     // Command state.
     CDbSession Session;
     CDbSession TextSession;
-    QString EventName;
-    QString ErrorText;
-    QString DetailText;
-    QString InfoText;
     bool CloseAfterAction = false;
     QString* ReturnSlot = nullptr;
     QString DeletedUids;
-    bool DetailSaved = false;
     int PageNo = 1;
     int PageCount = 0;
     bool PageResetAllowed = true;
-    QList<_ZvListCtrlState> gridRollback;
-    QList<QPointer<QWidget>> keyFields;
 
     bool eventsSuppressed = false;
-    bool busy = false;
-    bool startupFlag = false;
-    int logLevel = 0;
-    bool defaultConnection = true;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -172,19 +164,15 @@ private:
     void ApplyFrameStyle();
     bool HandleKey(QKeyEvent* event);
     void CloseForReal();
-    void ReportFailure(bool byException);
-    // A command's messages become the action's.
-    void ApplyResult(const CommandResult& result);
-    void PointSessionAtAccountSet();
-    enum class LoginCheck { Current, Replaced, Unreadable };
+    friend class ActionRunner;
     // The menu uid as a bound value: a pop-up form without one reads as menu 0.
     qlonglong MenuUidValue() const { return menuUid.toLongLong(); }
-    LoginCheck CheckLoginTime();
     void StartBackgroundWorker();
     void StopBackgroundWorker();
     void ToggleFullScreen();
 
     std::unique_ptr<ZvControls> controls_;
+    ActionRunner runner_{*this};
     FormLayout* layout_ = nullptr;
     ScrollLayout* scrollLayout_ = nullptr;
     int timerId_ = 0;

@@ -1,9 +1,8 @@
 // The form as its commands see it: how their reference texts find controls (in the form, in
-// the pages embedded in its panels, in the form that opened it) and the action's bookkeeping.
+// the pages embedded in its panels, in the form that opened it).
 #include "form/D_T1.h"
 #include "form/ValueGrammars.h"
 #include "form/ZvControls.h"
-#include "widgets/CListCtrlEx.h"
 
 #include <QTabWidget>
 
@@ -62,8 +61,4 @@ bool D_T1::FindControl(const QString& reference, QWidget*& window) {
         }
     }
     return window != nullptr;
-}
-
-void D_T1::RememberRowState(CListCtrlEx* grid, int row, int state) {
-    gridRollback.append(_ZvListCtrlState{grid, row, state});
 }

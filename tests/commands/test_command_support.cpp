@@ -498,11 +498,11 @@ TEST_F(CommandSupport, JumpMovesTheRunnerByItsQuery) {
     for (int i = 0; i < int(std::size(cases)); ++i) {
         const auto& c = cases[i];
         trace_.clear();
-        form->ErrorText.clear();
+        form->Runner().ErrorText.clear();
         ASSERT_TRUE(form->Session.Execute("DELETE FROM c_material"));
         EXPECT_EQ(form->RunAction(40 + i + ZvControls::kWindowIdBase, "CLICK"), c.ok) << i;
         EXPECT_EQ(trace_.join(','), QString::fromUtf8(c.trace)) << i;
-        EXPECT_EQ(form->ErrorText, QString::fromUtf8(c.error)) << i;
+        EXPECT_EQ(form->Runner().ErrorText, QString::fromUtf8(c.error)) << i;
     }
     QString users;
     ASSERT_TRUE(form->Session.QueryValue("SELECT count(*) FROM c_user", users));

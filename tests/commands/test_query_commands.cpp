@@ -104,7 +104,7 @@ protected:
     bool Run(const QString& xml) {
         ZUDad::CXmlDocument doc;
         EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
-        form_->ErrorText.clear();
+        form_->Runner().ErrorText.clear();
         return form_->RunCommand(doc.GetRoot(), 0, "CLICK");
     }
     QString PageButtons() {
@@ -141,7 +141,7 @@ protected:
 
 TEST_P(QueryCommands, PagedSearchAndPageButtons) {
     Click(10);
-    ASSERT_EQ(Grid()->RowCount(), 10) << qPrintable(form_->ErrorText);
+    ASSERT_EQ(Grid()->RowCount(), 10) << qPrintable(form_->Runner().ErrorText);
     EXPECT_EQ(ControlText(Control(11)),
               QStringLiteral("当前 1/3 页 每页 10 条记录 合计 25 条记录"));
     EXPECT_EQ(form_->PageCount, 3);
@@ -263,10 +263,10 @@ TEST_P(QueryCommands, SearchWithoutPagingAndAFailingSearch) {
 
     EXPECT_FALSE(Run("<select_info_table><para_info_where select='SELECT x FROM no_such_table'"
                      " counts_in_page='10' order='x ASC' table_id='9'/></select_info_table>"));
-    EXPECT_FALSE(form_->ErrorText.isEmpty());
+    EXPECT_FALSE(form_->Runner().ErrorText.isEmpty());
     EXPECT_EQ(Grid()->RowCount(), 0);
     EXPECT_FALSE(Run("<select_info_table><para_info_where table_id='99'/></select_info_table>"));
-    EXPECT_EQ(form_->ErrorText, QStringLiteral("控件指向出错:\n99"));
+    EXPECT_EQ(form_->Runner().ErrorText, QStringLiteral("控件指向出错:\n99"));
 }
 
 // The rows arrive one at a time; a search that fails after some of them shows none, and a header
@@ -279,7 +279,7 @@ TEST_P(QueryCommands, ASearchFailingPartWayShowsNoRowsAndKeepsTheHeader) {
                      " THEN abs(-9223372036854775807 - 1) ELSE 1 END AS n"
                      " FROM c_material' order=' ORDER BY uid_0' reset_head='1' table_id='9'>"
                      "</para_info></select_info_table>"));
-    EXPECT_FALSE(form_->ErrorText.isEmpty());
+    EXPECT_FALSE(form_->Runner().ErrorText.isEmpty());
     EXPECT_EQ(Grid()->RowCount(), 0);
     EXPECT_EQ(Grid()->ColumnCount(), columns);
     EXPECT_EQ(Grid()->Model()->Column(0)->title, title);
@@ -366,7 +366,7 @@ TEST_P(QueryCommands, QueryToWndJoinsAndQueryToMainSetsGlobals) {
                     "where='{{self}}'/></para_info_where></query_to_wnd>"));
     EXPECT_EQ(Control<QLineEdit>(3)->text(), "M01,M02,M03");
     EXPECT_FALSE(Run("<query_to_wnd values='SELECT 1'/>"));
-    EXPECT_EQ(form_->ErrorText, QStringLiteral("参数错误"));
+    EXPECT_EQ(form_->Runner().ErrorText, QStringLiteral("参数错误"));
 
     auto& globals = CMainApp::Instance().globals;
     globals.fill("old");
@@ -452,7 +452,7 @@ TEST_P(QueryCommands, ListsAndHeaders) {
     EXPECT_EQ(Grid()->Model()->Column(1)->title, QStringLiteral("名称"));
     EXPECT_EQ(Grid()->Model()->Column(2)->title, "Code");
     EXPECT_FALSE(Run("<query_to_head target_ids='1' values=\"SELECT 'a'\"/>"));
-    EXPECT_EQ(form_->ErrorText, QStringLiteral("未指定表格id"));
+    EXPECT_EQ(form_->Runner().ErrorText, QStringLiteral("未指定表格id"));
     EXPECT_FALSE(Run("<query_to_head table_id='9' target_ids='1' values=\"SELECT 'a','b'\"/>"));
     EXPECT_EQ(messages_.last(), QStringLiteral("参数和值数量不匹配!"));
 }

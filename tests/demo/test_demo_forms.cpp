@@ -249,7 +249,8 @@ TEST_F(DemoForms, EveryFunctionOpensAndStartsWithoutComplaint) {
         ASSERT_TRUE(form) << function.formFile;
         EXPECT_EQ(form->windowTitle(), QString::fromUtf8(function.name));
         EXPECT_TRUE(messages_.isEmpty()) << function.formFile << qPrintable(messages_.join('\n'));
-        EXPECT_TRUE(form->ErrorText.isEmpty()) << function.formFile << qPrintable(form->ErrorText);
+        EXPECT_TRUE(form->Runner().ErrorText.isEmpty())
+            << function.formFile << qPrintable(form->Runner().ErrorText);
         // The start-up fills the function's list.
         EXPECT_GT(Grid(form, 9)->RowCount(), 0) << function.formFile;
     }

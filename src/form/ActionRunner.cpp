@@ -1,5 +1,6 @@
-// The form window's action runner: guarded, checked, transactional runs of the actions that the
-// form definition attaches to control events, and the start-up action with the button rights.
+// The form's action runner: guarded, checked, transactional runs of the actions that the form
+// definition attaches to control events, and the start-up action with the button rights.
+#include "form/ActionRunner.h"
 #include "app/AppMessage.h"
 #include "form/ActionLog.h"
 #include "form/CommandRegistry.h"
@@ -20,16 +21,36 @@ const QString kActionFailed =
 // More commands than any real action runs: a jump that keeps coming back is stopped here.
 constexpr int kMaxCommandsPerAction = 100000;
 
+// The action's transaction: whatever way the run ends, it is rolled back unless it was
+// committed.
+class ActionTransaction {
+public:
+    explicit ActionTransaction(CDbSession& session) : session_(session) {}
+    ~ActionTransaction() { Rollback(); }
+    ActionTransaction(const ActionTransaction&) = delete;
+    ActionTransaction& operator=(const ActionTransaction&) = delete;
+
+    bool Begin() { return session_.BeginTrans(); }
+    bool Commit() { return session_.CommitTrans(); }
+    void Rollback() {
+        if (session_.InTransaction())
+            session_.RollbackTrans();
+    }
+
+private:
+    CDbSession& session_;
+};
+
 QStringList ControlIds(const QString& list) {
     return list.split(QLatin1Char(';'), Qt::SkipEmptyParts);
 }
 
 } // namespace
 
-bool D_T1::PrepareAction(int windowId, const QString& event) {
-    if (!ControlByWindowId(windowId))
+bool ActionRunner::PrepareAction(int windowId, const QString& event) {
+    if (!form_.ControlByWindowId(windowId))
         return false;
-    const ZUDad::CXmlNode element = FindEventElement(windowId, event);
+    const ZUDad::CXmlNode element = form_.FindEventElement(windowId, event);
     if (element.IsEmpty())
         return false;
     const QString connstr = element.GetAttribute("connstr");
@@ -38,9 +59,10 @@ bool D_T1::PrepareAction(int windowId, const QString& event) {
     if (!connstr.isEmpty()) {
         QString text = connstr;
         if (id > 0)
-            text.replace(QStringLiteral("{{conn}}"), ControlText(ControlByWindowId(id + 1024)));
-        Session.Close();
-        Session.SetConnectionString(text);
+            text.replace(QStringLiteral("{{conn}}"),
+                         ControlText(form_.ControlByWindowId(id + 1024)));
+        form_.Session.Close();
+        form_.Session.SetConnectionString(text);
         defaultConnection = false;
     } else {
         defaultConnection = true;
@@ -48,26 +70,26 @@ bool D_T1::PrepareAction(int windowId, const QString& event) {
     return true;
 }
 
-D_T1::LoginCheck D_T1::CheckLoginTime() {
+ActionRunner::LoginCheck ActionRunner::CheckLoginTime() {
     CMainApp& app = CMainApp::Instance();
     QString stamped;
-    if (!Session.QueryValue(QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=?"),
-                            {app.userUid.toLongLong()}, stamped) &&
-        !Session.Message().isEmpty())
+    if (!form_.Session.QueryValue(QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=?"),
+                                  {app.userUid.toLongLong()}, stamped) &&
+        !form_.Session.Message().isEmpty())
         return LoginCheck::Unreadable; // a busy or lost account set is not a second login
     return stamped == app.loginTime ? LoginCheck::Current : LoginCheck::Replaced;
 }
 
-void D_T1::PointSessionAtAccountSet() {
+void ActionRunner::PointSessionAtAccountSet() {
     if (defaultConnection)
         return;
-    Session.Close();
-    Session.SetConnectionString(accountSetConnection_);
+    form_.Session.Close();
+    form_.Session.SetConnectionString(form_.accountSetConnection_);
     defaultConnection = true;
 }
 
-void D_T1::RunEvent(int windowId, const QString& event) {
-    if (eventsSuppressed || busy)
+void ActionRunner::RunEvent(int windowId, const QString& event) {
+    if (form_.eventsSuppressed || busy)
         return;
     if (!PrepareAction(windowId, event))
         return;
@@ -76,10 +98,11 @@ void D_T1::RunEvent(int windowId, const QString& event) {
     ErrorText.clear();
     CMainApp& app = CMainApp::Instance();
     // A click that cannot reach the account set says so instead of passing in silence.
-    if ((!Session.IsOpen() && !Session.Open()) || !Session.BeginTrans()) {
-        ErrorText =
-            Session.Message().trimmed().isEmpty() ? kActionFailed : Session.Message().trimmed();
-        WriteActionLog(app.exeFolder, ErrorText + QStringLiteral("\n\n") + Session.Detail());
+    ActionTransaction transaction(form_.Session);
+    if ((!form_.Session.IsOpen() && !form_.Session.Open()) || !transaction.Begin()) {
+        ErrorText = form_.Session.Message().trimmed().isEmpty() ? kActionFailed
+                                                                : form_.Session.Message().trimmed();
+        WriteActionLog(app.exeFolder, ErrorText + QStringLiteral("\n\n") + form_.Session.Detail());
         PointSessionAtAccountSet();
         ShowZvMessage(ErrorText, QStringLiteral("操作提示"), false);
         return;
@@ -91,10 +114,11 @@ void D_T1::RunEvent(int windowId, const QString& event) {
         if (logLevel < 2 && defaultConnection && windowId != 1024) {
             const LoginCheck login = CheckLoginTime();
             if (login != LoginCheck::Current) {
-                ErrorText = login == LoginCheck::Replaced ? kNoRight : Session.Message().trimmed();
-                DetailText = Session.Detail();
+                ErrorText =
+                    login == LoginCheck::Replaced ? kNoRight : form_.Session.Message().trimmed();
+                DetailText = form_.Session.Detail();
                 ok = false;
-            } else if (Session.Exists(
+            } else if (form_.Session.Exists(
                            QStringLiteral(
                                "SELECT TOP 1 1 FROM (c_menu_button \t\tLEFT JOIN "
                                "c_menu_button_group ON c_menu_button.uid_0 = "
@@ -104,26 +128,26 @@ void D_T1::RunEvent(int windowId, const QString& event) {
                                "c_menu_button.button_id_0=? AND c_user.uid_0=? \t\tAND "
                                "(c_menu_button_group.sta_0<0 OR (c_menu_button.sta_0<0 AND "
                                "c_menu_button_group.sta_0=0)))"),
-                           {MenuUidValue(), windowId - 1024, app.userUid.toLongLong()})) {
+                           {form_.MenuUidValue(), windowId - 1024, app.userUid.toLongLong()})) {
                 ErrorText = kNoRight;
                 ok = false;
-            } else if (!Session.Message().isEmpty()) {
+            } else if (!form_.Session.Message().isEmpty()) {
                 // The rights could not be read: the button is not pressed on a guess.
-                ErrorText = Session.Message().trimmed();
-                DetailText = Session.Detail();
+                ErrorText = form_.Session.Message().trimmed();
+                DetailText = form_.Session.Detail();
                 ok = false;
             } else if (logLevel == 1) {
-                QWidget* control = ControlByWindowId(windowId);
-                Session.Execute(
+                QWidget* control = form_.ControlByWindowId(windowId);
+                form_.Session.Execute(
                     QStringLiteral("INSERT INTO log_dh_open(menu_uid_0,open_user_uid_0,menu_name_0,"
                                    "open_user_id_0,control_id_0) values(?,?,?,?,?)"),
-                    {MenuUidValue(), app.userUid.toLongLong(),
-                     windowTitle() + QStringLiteral(" -> ") + ControlText(control), app.loginId,
-                     windowId - 1024});
+                    {form_.MenuUidValue(), app.userUid.toLongLong(),
+                     form_.windowTitle() + QStringLiteral(" -> ") + ControlText(control),
+                     app.loginId, windowId - 1024});
             }
-            if (!ok && threadId > 0 && timerId_) {
-                killTimer(timerId_);
-                timerId_ = 0;
+            if (!ok && form_.threadId > 0 && form_.timerId_) {
+                form_.killTimer(form_.timerId_);
+                form_.timerId_ = 0;
             }
         }
         if (ok)
@@ -138,20 +162,19 @@ void D_T1::RunEvent(int windowId, const QString& event) {
         byException = true;
     }
 
-    if (ok && !Session.CommitTrans()) {
+    if (ok && !transaction.Commit()) {
         // Nothing was stored: the action ends as a failed one, whatever its commands reported.
         ok = false;
         InfoText.clear();
         ErrorText =
-            QStringLiteral("保存失败，数据没有写入账套：%1").arg(Session.Message().trimmed());
-        DetailText = Session.Detail();
+            QStringLiteral("保存失败，数据没有写入账套：%1").arg(form_.Session.Message().trimmed());
+        DetailText = form_.Session.Detail();
     }
     if (ok) {
         if (DetailSaved)
-            DeletedUids.clear();
+            form_.DeletedUids.clear();
     } else {
-        if (Session.InTransaction())
-            Session.RollbackTrans();
+        transaction.Rollback();
         for (const _ZvListCtrlState& record : gridRollback)
             if (record.grid)
                 record.grid->SetRowState(record.row, record.state);
@@ -179,24 +202,24 @@ void D_T1::RunEvent(int windowId, const QString& event) {
         ShowZvMessage(InfoText, QStringLiteral("操作提示"), false);
     }
 
-    if (CloseAfterAction) {
-        if (timerId_ && threadId > 0 && timeSplit >= 2000) {
-            killTimer(timerId_);
-            timerId_ = 0;
+    if (form_.CloseAfterAction) {
+        if (form_.timerId_ && form_.threadId > 0 && form_.timeSplit >= 2000) {
+            form_.killTimer(form_.timerId_);
+            form_.timerId_ = 0;
         }
-        if (parentForm && parentBtn > 0)
-            parentForm->RunEvent(parentBtn + 1024, QStringLiteral("CLICK"));
-        if (popupFlag)
-            accept();
+        if (form_.parentForm && form_.parentBtn > 0)
+            form_.parentForm->RunEvent(form_.parentBtn + 1024, QStringLiteral("CLICK"));
+        if (form_.popupFlag)
+            form_.accept();
         else
-            done(QDialog::Accepted);
+            form_.done(QDialog::Accepted);
     }
 }
 
-bool D_T1::RunAction(int windowId, const QString& event) {
+bool ActionRunner::RunAction(int windowId, const QString& event) {
     const ZUDad::CXmlNode element =
-        windowId == 0 ? document.GetRoot().GetChild("head").GetChild("ACTION").GetChild(event)
-                      : FindEventElement(windowId, event);
+        windowId == 0 ? form_.document.GetRoot().GetChild("head").GetChild("ACTION").GetChild(event)
+                      : form_.FindEventElement(windowId, event);
     const ZUDad::CXmlNodes commands = element.GetChildren();
     const int count = commands.GetCount();
     bool ok = true;
@@ -216,7 +239,7 @@ bool D_T1::RunAction(int windowId, const QString& event) {
                 ++i;
                 continue;
             }
-            const CommandResult moved = jump(*this, command, windowId);
+            const CommandResult moved = jump(form_, command, windowId);
             ApplyResult(moved);
             ok = moved.ok;
             if (!ok)
@@ -233,21 +256,21 @@ bool D_T1::RunAction(int windowId, const QString& event) {
     return ok;
 }
 
-bool D_T1::RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event) {
+bool ActionRunner::RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event) {
     // Earlier commands' effects become visible before the next one runs.
-    if (isVisible())
-        repaint();
+    if (form_.isVisible())
+        form_.repaint();
     EventName = event;
     InfoText.clear();
     const CommandHandler handler = FindCommand(command.GetName());
     if (!handler)
         return true; // unknown commands are ignored
-    const CommandResult result = handler(*this, command, windowId);
+    const CommandResult result = handler(form_, command, windowId);
     ApplyResult(result);
     return result.ok;
 }
 
-void D_T1::ApplyResult(const CommandResult& result) {
+void ActionRunner::ApplyResult(const CommandResult& result) {
     if (result.error)
         ErrorText = *result.error;
     if (result.detail)
@@ -256,7 +279,7 @@ void D_T1::ApplyResult(const CommandResult& result) {
         InfoText = *result.info;
 }
 
-void D_T1::RunStartup() {
+void ActionRunner::RunStartup() {
     CMainApp& app = CMainApp::Instance();
     const std::int64_t minutes = platform::TickCountMs() / 60000 - app.startMinute;
     if (minutes >= 1080) {
@@ -269,36 +292,38 @@ void D_T1::RunStartup() {
     startupFlag = false;
 }
 
-void D_T1::RunRightsAndInit() {
-    for (const QString& id : ControlIds(disableList))
-        if (QWidget* control = ControlByWindowId(id.toInt() + 1024); control && control != this)
+void ActionRunner::RunRightsAndInit() {
+    for (const QString& id : ControlIds(form_.disableList))
+        if (QWidget* control = form_.ControlByWindowId(id.toInt() + 1024);
+            control && control != &form_)
             control->setEnabled(false);
-    for (const QString& id : ControlIds(hideList))
-        if (QWidget* control = ControlByWindowId(id.toInt() + 1024); control && control != this)
+    for (const QString& id : ControlIds(form_.hideList))
+        if (QWidget* control = form_.ControlByWindowId(id.toInt() + 1024);
+            control && control != &form_)
             control->hide();
 
     CMainApp& app = CMainApp::Instance();
-    if (Session.IsOpen() || Session.Open()) {
-        if (menuName.isEmpty())
-            menuName = windowTitle() + QStringLiteral("（PopUp）");
+    if (form_.Session.IsOpen() || form_.Session.Open()) {
+        if (form_.menuName.isEmpty())
+            form_.menuName = form_.windowTitle() + QStringLiteral("（PopUp）");
         if (CheckLoginTime() != LoginCheck::Current) {
             ErrorText = kNoRight;
             return;
         }
         QStringList states;
-        Session.QueryColumns(
+        form_.Session.QueryColumns(
             QStringLiteral("SELECT B.button_id_0,A.sta_0 FROM c_menu_button_group A LEFT JOIN "
                            "c_menu_button B ON A.menu_button_uid_0=B.uid_0 WHERE B.menu_uid_0=? "
                            "AND A.group_uid_0=(SELECT user_group_uid_0 FROM c_user WHERE uid_0=?)"),
-            {MenuUidValue(), app.userUid.toLongLong()},
+            {form_.MenuUidValue(), app.userUid.toLongLong()},
             {QStringLiteral("button_id_0"), QStringLiteral("sta_0")}, states);
         if (!states.isEmpty()) {
-            deniedList = QStringLiteral(";");
+            form_.deniedList = QStringLiteral(";");
             for (int i = 0; i + 1 < states.size(); i += 2) {
                 const int buttonId = states[i].toInt();
                 const int state = states[i + 1].toInt();
-                QWidget* button = ControlByWindowId(buttonId + 1024);
-                if (button == this)
+                QWidget* button = form_.ControlByWindowId(buttonId + 1024);
+                if (button == &form_)
                     button = nullptr;
                 if (state == -1 && button)
                     button->setEnabled(false);
@@ -309,29 +334,33 @@ void D_T1::RunRightsAndInit() {
                     button->hide();
                 }
                 if (state < 0)
-                    deniedList += QString::number(buttonId) + QLatin1Char(';');
+                    form_.deniedList += QString::number(buttonId) + QLatin1Char(';');
             }
         }
     }
 
     const ZUDad::CXmlNode init =
-        document.GetRoot().GetChild("head").GetChild("ACTION").GetChild("INIT");
+        form_.document.GetRoot().GetChild("head").GetChild("ACTION").GetChild("INIT");
     if (init.IsEmpty() || init.GetChildren().GetCount() < 1)
         return;
     const QString connstr = init.GetAttribute("connstr");
     if (!connstr.isEmpty()) {
-        Session.Close();
-        Session.SetConnectionString(connstr);
+        form_.Session.Close();
+        form_.Session.SetConnectionString(connstr);
         defaultConnection = false;
     }
     ErrorText.clear();
     DetailText.clear();
     bool ok = true;
-    if (Session.IsOpen() || Session.Open())
+    if (form_.Session.IsOpen() || form_.Session.Open())
         ok = RunAction(0, QStringLiteral("INIT"));
     PointSessionAtAccountSet();
     if (!ok && !ErrorText.isEmpty()) {
         WriteActionLog(app.exeFolder, ErrorText);
         ShowAppMessage(kActionFailed, QStringLiteral("操作提示0"));
     }
+}
+
+void ActionRunner::RememberRowState(CListCtrlEx* grid, int row, int state) {
+    gridRollback.append(_ZvListCtrlState{grid, row, state});
 }

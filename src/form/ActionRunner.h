@@ -1,0 +1,66 @@
+#pragma once
+// One action at a time of one form window: the guard against re-entry, the login-time and
+// button-right checks, the opening log, the transaction, the commands, the rollback of grid row
+// states and new keys, and the report with log_vemo.log. The start-up action and the form's
+// button rights run here too. The form window owns one runner and stays a window.
+#include "form/XmlDocument.h"
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+
+class CListCtrlEx;
+class D_T1;
+class QWidget;
+struct CommandResult;
+
+// A grid row whose state an action changed, restored when the action fails.
+struct _ZvListCtrlState {
+    QPointer<CListCtrlEx> grid;
+    int row = 0;
+    int state = 0;
+};
+
+class ActionRunner {
+public:
+    explicit ActionRunner(D_T1& form) : form_(form) {}
+    ActionRunner(const ActionRunner&) = delete;
+    ActionRunner& operator=(const ActionRunner&) = delete;
+
+    // The guarded, checked, transactional and reported run of the action of (control, event).
+    void RunEvent(int windowId, const QString& event);
+    // The commands of the action alone: no checks, no transaction, no report.
+    bool RunAction(int windowId, const QString& event);
+    bool PrepareAction(int windowId, const QString& event);
+    void RunStartup();
+    void RunRightsAndInit();
+    bool RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event);
+
+    // --- The running action's bookkeeping, filled by its commands ---
+    void RememberRowState(CListCtrlEx* grid, int row, int state);
+    void RememberKeyField(QWidget* field) { keyFields.append(field); }
+    void MarkDetailSaved() { DetailSaved = true; }
+    void ForgetRowStates() { gridRollback.clear(); }
+
+    // --- The action's report and state, as its commands left them ---
+    QString EventName;
+    QString ErrorText;
+    QString DetailText;
+    QString InfoText;
+    QList<_ZvListCtrlState> gridRollback;
+    QList<QPointer<QWidget>> keyFields;
+    bool DetailSaved = false;
+    bool busy = false;
+    bool startupFlag = false;
+    int logLevel = 0;
+    bool defaultConnection = true;
+
+private:
+    enum class LoginCheck { Current, Replaced, Unreadable };
+    LoginCheck CheckLoginTime();
+    void PointSessionAtAccountSet();
+    // A command's messages become the action's.
+    void ApplyResult(const CommandResult& result);
+
+    D_T1& form_;
+};
