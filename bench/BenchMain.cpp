@@ -2,7 +2,7 @@
 // unless another one is asked for, so widgets, fonts and the event loop behave as in the client.
 // A benchmark that reports an error (wrong result, missing service) makes the program exit
 // with 1, so a smoke run fails visibly.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "commands/CommandTable.h"
 
 #include <QApplication>

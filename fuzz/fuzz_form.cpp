@@ -2,7 +2,7 @@
 // parse or be refused with a reason and a place within it, every lookup the form engine makes
 // must answer without a crash, and expansion must leave texts without known tokens untouched.
 // Built and run by fuzz/run.sh; with VEMO_FUZZ_SEED_MAIN it writes a seed corpus instead.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "form/Placeholders.h"
 #include "form/ValueGrammars.h"

@@ -1,6 +1,6 @@
 #include "app/CVozerDlg.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/Dialog_Change_Pass.h"
 #include "app/Favourites.h"
 #include "app/MainApp.h"

@@ -1,6 +1,6 @@
 #include "app/Dialog_Change_Pass.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgScramble.h"
 #include "widgets/CZvButton.h"

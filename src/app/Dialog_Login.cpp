@@ -1,6 +1,6 @@
 #include "app/Dialog_Login.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/ConnectionText.h"

@@ -1,6 +1,6 @@
 #include "app/MainApp.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/Dialog_Login.h"
 #include "app/StartScreen.h"
 #include "data/CfgFile.h"

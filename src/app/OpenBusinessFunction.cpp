@@ -1,6 +1,6 @@
 #include "app/OpenBusinessFunction.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/DbSession.h"
 #include "form/D_T1.h"

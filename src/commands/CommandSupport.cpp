@@ -1,7 +1,7 @@
 #include "commands/CommandSupport.h"
 #include "commands/CommandTexts.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "data/DbSession.h"
 #include "data/InsertedText.h"
 #include "form/CommandContext.h"

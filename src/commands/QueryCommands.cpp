@@ -2,7 +2,7 @@
 // shows the record in the fields, drop-down lists and headers are filled from lookups.
 #include "commands/QueryCommands.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "commands/CommandSupport.h"
 #include "commands/CommandTexts.h"

@@ -3,7 +3,7 @@
 // every control or cell text is quote-escaped.
 #include "commands/SaveCommands.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "commands/CommandSupport.h"
 #include "data/DbSession.h"
 #include "data/SqlShape.h"

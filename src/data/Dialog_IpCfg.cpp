@@ -1,6 +1,6 @@
 #include "data/Dialog_IpCfg.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"

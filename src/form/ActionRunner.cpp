@@ -1,7 +1,7 @@
 // The form's action runner: guarded, checked, transactional runs of the actions that the form
 // definition attaches to control events, and the start-up action with the button rights.
 #include "form/ActionRunner.h"
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "form/ActionLog.h"
 #include "form/CommandRegistry.h"
 #include "form/ControlValues.h"

@@ -1,6 +1,6 @@
 #include "form/D_T1.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "data/ConnectionText.h"
 #include "form/ControlValues.h"
 #include "form/FormBackground.h"

@@ -1,6 +1,6 @@
 #include "form/ValueGrammars.h"
 
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 
 #include <QVarLengthArray>
 

@@ -1,6 +1,7 @@
 // The client: start-up, then (when start-up lets it) the user's session, then the exit sequence.
 #include "app/CVozerDlg.h"
 #include "app/MainApp.h"
+#include "app/MessageBoxes.h"
 #include "commands/CommandTable.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
         application.installTranslator(&qtTexts);
     QApplication::setWindowIcon(ApplicationIcon());
 
+    InstallMessageBoxes();
     RegisterCommandFamilies();
     CMainApp& app = CMainApp::Instance();
     app.InitInstance();

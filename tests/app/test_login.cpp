@@ -1,5 +1,5 @@
 // The login and change-password dialogs driven as a user drives them, on real account sets.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/Dialog_Change_Pass.h"
 #include "app/Dialog_Login.h"
 #include "app/Login.h"

@@ -1,6 +1,6 @@
 // The main window on real account sets: which entries each user sees and where, favourites kept
 // in c_user.auth1_0, the view remembered in cfg.ini, opening business functions and leaving.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/CVozerDlg.h"
 #include "app/Favourites.h"
 #include "app/Login.h"

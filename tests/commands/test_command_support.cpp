@@ -1,7 +1,7 @@
 // The conventions the command families share, exercised through real forms on a real SQLite
 // account set: control references, value reading and writing by control kind, SQL binding from
 // controls and grid rows, filling targets from a query, and the runner's jump.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "commands/CommandSupport.h"

@@ -1,7 +1,7 @@
 // The query commands through real forms on a real SQLite account set: the paged search and its
 // page buttons, its text mode, showing a record in fields, filling grids, lists, headers and the
 // process-wide values.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "commands/CommandTable.h"

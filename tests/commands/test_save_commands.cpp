@@ -1,6 +1,6 @@
 // The record-saving commands run through real forms on a real SQLite account set, one action
 // per button, so the runner's transaction and rollback bookkeeping take part.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "commands/CommandTable.h"

@@ -1,7 +1,7 @@
 // The account-set settings dialog driven as a user drives it: what it shows for each stored
 // kind, and what "测试并保存" does against real account sets (SQLite, and PostgreSQL when
 // VEMO_TEST_PG names a server), with the connection service and address look-up on loopback.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"

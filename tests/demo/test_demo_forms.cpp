@@ -3,7 +3,7 @@
 // raising the events they raise.
 #include "AdminCommands.h"
 #include "DemoAccountSet.h"
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"

@@ -1,7 +1,7 @@
 // The drawn form background, rendered into 400×300 images: the fill, item places and colours,
 // the alignment digits, dash and corner shapes, text, pictures with their cache, and the
 // messages of malformed values.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "form/FormBackground.h"
 #include "form/XmlDocument.h"
 

@@ -1,6 +1,6 @@
 // The form window as the shell opens it: built from XML, its actions run inside one transaction
 // on a real SQLite account set, with the button rights, the log file and the registry.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"

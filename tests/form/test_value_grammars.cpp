@@ -1,6 +1,6 @@
 // Value grammars of form definition attributes: the integer grammar, rectangles, the two colour
 // forms with their messages and fallbacks, and the two font forms.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "form/ValueGrammars.h"
 
 #include <gtest/gtest.h>

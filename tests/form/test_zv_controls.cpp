@@ -1,6 +1,6 @@
 // Controls built from form definitions through a stand-in form window that records what the
 // controls ask of it.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"

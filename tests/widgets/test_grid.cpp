@@ -1,6 +1,6 @@
 // The grid: columns built from a table definition, row records, colours, read-only flags,
 // sorting, remembered widths, bulk filling, mouse and clipboard behaviour.
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "form/XmlDocument.h"

@@ -1,7 +1,8 @@
 // The system's own message box: its label and size fitted to the message, where its buttons sit,
 // which answer each way of closing it gives, the keys it handles, and its way through the
 // application's message sink.
-#include "app/AppMessage.h"
+#include "app/MessageBoxes.h"
+#include "platform/AppMessage.h"
 #include "widgets/ZvMessageBox.h"
 
 #include <QApplication>
@@ -268,11 +269,12 @@ TEST(ZvMessageBox, ZvMessagesReachTheSinkWithTheirStyle) {
     }
 }
 
-// Without a sink of its own the application opens the system's box for Zv messages.
-TEST(ZvMessageBox, DefaultSinkOpensTheSystemBoxForZvMessages) {
+// The client's message boxes open the system's box for Zv messages.
+TEST(ZvMessageBox, ClientBoxesOpenTheSystemBoxForZvMessages) {
     if (!qEnvironmentVariableIsEmpty("VEMO_HEADLESS_MESSAGES"))
         GTEST_SKIP() << "headless messages go to standard error";
     const MessageSink previous = SetMessageSink(nullptr);
+    InstallMessageBoxes();
     bool opened = false;
     AnswerNextBox(QStringLiteral("cancelButton"), &opened);
     const MessageAnswer answer =

@@ -3,7 +3,7 @@
 #include "PlayDrivers.h"
 #include "PlayOutput.h"
 #include "PlayScript.h"
-#include "app/AppMessage.h"
+#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"

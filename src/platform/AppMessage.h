@@ -1,12 +1,13 @@
 #pragma once
-// The one place through which the application shows a message to the user. Tests and the
-// headless tools install their own sink to capture messages instead of opening a box.
+// The one place through which the application shows a message to the user. The client installs
+// its message boxes at start (InstallMessageBoxes); tests and the headless tools install their
+// own sink, and without one messages go to standard error.
 #include <QString>
 #include <functional>
 
 enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
-// Which box the default sink opens: the toolkit's standard one or the system's own ZvMessageBox.
+// Which box the client's sink opens: the toolkit's standard one or the system's own ZvMessageBox.
 enum class MessageStyle { Standard, Zv };
 
 struct AppMessageRequest {
