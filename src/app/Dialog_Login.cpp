@@ -5,7 +5,7 @@
 #include "data/CfgFile.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
-#include "data/Dialog_IpCfg.h"
+#include "app/Dialog_IpCfg.h"
 #include "net/UpdateSites.h"
 #include "platform/Clock.h"
 #include "widgets/CZvButton.h"

@@ -1,12 +1,12 @@
-#include "data/Dialog_IpCfg.h"
+#include "app/Dialog_IpCfg.h"
 
-#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
 #include "net/HttpClient.h"
+#include "platform/AppMessage.h"
 
 #include <QButtonGroup>
 #include <QFileDialog>

@@ -6,7 +6,7 @@
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
-#include "data/Dialog_IpCfg.h"
+#include "app/Dialog_IpCfg.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TestAccountSet.h"
 
