@@ -247,7 +247,7 @@ void ZvControls::CreateControl(const CXmlNode& element) {
 }
 
 void ZvControls::Register(QWidget* control, int documentId) {
-    const int windowId = documentId + kWindowIdBase;
+    const int windowId = WindowIdOfDocumentId(documentId);
     control->setProperty(kWindowIdProperty, windowId);
     controls_.append(control);
     // As a lookup of a child window by id finds the first one, a repeated id keeps the first.
@@ -503,7 +503,7 @@ QWidget* ZvControls::ControlByWindowId(int windowId) const {
 }
 
 QWidget* ZvControls::ControlByDocumentId(int documentId) const {
-    return ControlByWindowId(documentId + kWindowIdBase);
+    return ControlByWindowId(WindowIdOfDocumentId(documentId));
 }
 
 int ZvControls::WindowIdOf(const QWidget* control) {
@@ -554,13 +554,13 @@ bool ZvControls::HandlesKeyItself(const QWidget* control, int key) {
 
 void ZvControls::Raise(QWidget* control, const char* event) {
     const int windowId = WindowIdOf(control);
-    if (host_ && windowId >= kWindowIdBase && windowId <= kLastEventWindowId)
+    if (host_ && DocumentIdOfWindowId(windowId) >= 0 && windowId <= kLastEventWindowId)
         host_->RaiseEvent(windowId, QString::fromLatin1(event));
 }
 
 void ZvControls::RaiseDirect(QWidget* control, const char* event) {
     const int windowId = WindowIdOf(control);
-    if (host_ && windowId >= kWindowIdBase && windowId <= kLastEventWindowId)
+    if (host_ && DocumentIdOfWindowId(windowId) >= 0 && windowId <= kLastEventWindowId)
         host_->RunActionDirect(windowId, QString::fromLatin1(event));
 }
 
@@ -623,7 +623,7 @@ void ZvControls::OnTextChanged(QWidget* control, const QString& text) {
 namespace {
 
 // Lists of lower ids report every selection and focus loss; from this id on, only real changes.
-constexpr int kFirstFilteredListId = 21 + ZvControls::kWindowIdBase;
+constexpr int kFirstFilteredListId = WindowIdOfDocumentId(21);
 
 QString SelectedText(const QComboBox* list) {
     return list->currentIndex() >= 0 ? list->itemText(list->currentIndex()) : QString();

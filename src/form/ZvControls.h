@@ -1,7 +1,7 @@
 #pragma once
 // The controls of one form window: the factory that turns every control element of the body's
 // dialog into a child window, the registry through which the form, its events and its commands
-// find them again (by window id = document id + 1024), the form's default font, and the wiring
+// find them again (by window id, WindowIdOfDocumentId), the form's default font, and the wiring
 // of user events to the form's actions.
 #include "form/ValueGrammars.h"
 #include "form/XmlDocument.h"
@@ -22,6 +22,7 @@ class ControlHost;
 class ZvControls : public QObject {
     Q_OBJECT
 public:
+    // Use WindowIdOfDocumentId and DocumentIdOfWindowId rather than this.
     static constexpr int kWindowIdBase = 1024;
     // Only windows with ids in this range raise events.
     static constexpr int kLastEventWindowId = 32767;
@@ -97,6 +98,14 @@ private:
     QSet<int> outOfLayout_;
     QList<QPointer<QWidget>> raiseLater_;
 };
+
+// Window ids are document ids moved up past the ids the window system keeps for itself.
+constexpr int WindowIdOfDocumentId(int documentId) {
+    return documentId + ZvControls::kWindowIdBase;
+}
+constexpr int DocumentIdOfWindowId(int windowId) {
+    return windowId - ZvControls::kWindowIdBase;
+}
 
 // The event tag of a control's kind, used to find its actions: "editbutton", "textbox",
 // "droplist", "datectrl", "button", "table", "tree"; for the Enter key also "treelist" for a
