@@ -39,6 +39,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -46,6 +47,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 // Readable failures for texts and lists of texts.
 void PrintTo(const QString& text, std::ostream* out) {
@@ -601,6 +603,29 @@ TEST(ZvControls, ButtonAndTreeEventsReachTheForm) {
     tree->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
     child->setCheckState(0, Qt::Checked);
     EXPECT_EQ(tree->topLevelItem(0)->checkState(0), Qt::Checked);
+}
+
+// Widths the user drags are kept under the form's menu, the table's id and the user, and the
+// next build of the form shows them.
+TEST(ZvControls, GridKeepsDraggedWidthsUnderItsMenuTableAndUser) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    CMainApp& app = CMainApp::Instance();
+    const QString savedFolder = std::exchange(app.exeFolder, folder.path() + QLatin1Char('/'));
+    const QString savedUser = std::exchange(app.userUid, QStringLiteral("7"));
+    const QString dialog = QStringLiteral(
+        "<table id='16' pos='0,0,200,100'><PARA><col_info><col id='1' title='a' width='50'/>"
+        "<col id='2' title='b' width='60'/></col_info></PARA></table>");
+    {
+        Built built(dialog);
+        built.Get<CListCtrlEx>(16)->SetColumnWidth(1, 90);
+    }
+    EXPECT_EQ(ReadCfg(app.CfgPath(), "TABLECOLS", "T57_16_2_7"), "90");
+    Built again(dialog);
+    EXPECT_EQ(again.Get<CListCtrlEx>(16)->ColumnWidth(0), 50);
+    EXPECT_EQ(again.Get<CListCtrlEx>(16)->ColumnWidth(1), 90);
+    app.exeFolder = savedFolder;
+    app.userUid = savedUser;
 }
 
 // ---- Pick list on a real account set ----
