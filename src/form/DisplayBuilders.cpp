@@ -20,6 +20,7 @@ struct StaticSettings {
     QColor textColor;
     int drawMode = 0; // the raster mode of the drawn item; none is drawn unless positive
     std::optional<LabelItem> item;
+    QString pictureFolder;
 };
 
 LabelItem ReadLabelItem(const CXmlNode& node) {
@@ -45,6 +46,7 @@ StaticSettings ReadStatic(const CXmlNode& element, const ControlBuildContext& co
         if (children.GetCount() > 0)
             settings.item = ReadLabelItem(children.GetItem(0));
     }
+    settings.pictureFolder = context.exeFolder;
     return settings;
 }
 
@@ -55,6 +57,7 @@ QWidget* CreateStatic(const StaticSettings& settings, QWidget* parent) {
         label->SetTextColor(settings.textColor);
     if (settings.item)
         label->SetItem(*settings.item, settings.drawMode);
+    label->SetPictureFolder(settings.pictureFolder);
     return label;
 }
 

@@ -628,6 +628,25 @@ TEST(ZvControls, GridKeepsDraggedWidthsUnderItsMenuTableAndUser) {
     app.userUid = savedUser;
 }
 
+// A label's drawn picture is named relative to the client's folder.
+TEST(ZvControls, LabelPictureComesFromTheClientFolder) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QImage red(4, 4, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(folder.filePath(QStringLiteral("red.png"))));
+    CMainApp& app = CMainApp::Instance();
+    const QString savedFolder = std::exchange(app.exeFolder, folder.path() + QLatin1Char('/'));
+    Built built(QStringLiteral("<static id='1' pos='0,0,40,40' minlen='13'>"
+                               "<item type='img' pos='10,10,0,0' text='red.png'/></static>"));
+    app.exeFolder = savedFolder;
+    auto* label = built.Get<CZvStatic>(1);
+    ASSERT_TRUE(label);
+    const QImage drawn = label->grab().toImage();
+    EXPECT_EQ(drawn.pixelColor(11, 11), QColor(Qt::red));
+    EXPECT_NE(drawn.pixelColor(5, 5), QColor(Qt::red));
+}
+
 // ---- Pick list on a real account set ----
 
 class PickListTest : public ::testing::Test {
