@@ -787,6 +787,49 @@ TEST_F(PickListTest, TypedTextStaysInsideItsQuotedLiteral) {
     }
 }
 
+TEST(FillComboFromQuery, FillsOnceUnderAnEmptyItemAndKeepsTheShownText) {
+    QString why;
+    const auto set = TestAccountSet::Create(Engine::Sqlite, why);
+    if (!set)
+        GTEST_SKIP() << qPrintable(why);
+    const MessageSink previousSink =
+        SetMessageSink([](const AppMessageRequest&) { return MessageAnswer::Ok; });
+    CDbSession session;
+    session.SetConnectionString(set->connectionText());
+    ASSERT_TRUE(session.Open());
+    ASSERT_TRUE(session.ExecuteScript(
+        QStringLiteral("CREATE TABLE t_unit (name_0 TEXT); INSERT INTO t_unit VALUES ('个'); "
+                       "INSERT INTO t_unit VALUES ('箱');")));
+    const QString units = QStringLiteral("SELECT name_0 FROM t_unit ORDER BY rowid");
+    struct Case {
+        const char* name;
+        QStringList before;
+        QString sql;
+        bool result;
+        QStringList after;
+    };
+    const Case cases[] = {
+        {"filled under an empty item", {}, units, true, {"", "个", "箱"}},
+        {"no rows leave the empty item", {"旧"}, units + " LIMIT 0", false, {""}},
+        {"a failed query leaves the list", {"旧"}, "SELECT name_0 FROM t_none", false, {"旧"}},
+        {"a filled list is left alone", {"甲", "乙"}, units, true, {"甲", "乙"}},
+    };
+    for (const Case& c : cases) {
+        QComboBox combo;
+        combo.setEditable(true);
+        combo.addItems(c.before);
+        combo.setEditText(QStringLiteral("手写"));
+        EXPECT_EQ(FillComboFromQuery(session, &combo, c.sql, QStringLiteral("name_0")), c.result)
+            << c.name;
+        QStringList items;
+        for (int i = 0; i < combo.count(); ++i)
+            items.append(combo.itemText(i));
+        EXPECT_EQ(items, c.after) << c.name;
+        EXPECT_EQ(combo.currentText(), QStringLiteral("手写")) << c.name;
+    }
+    SetMessageSink(previousSink);
+}
+
 TEST(ZvDialogChildSize, GrowsByRowsUpToAMaximum) {
     const QList<std::pair<int, int>> cases{{1, 26}, {2, 47}, {5, 110}, {13, 278}, {14, 280}};
     for (const auto& [rows, height] : cases)
