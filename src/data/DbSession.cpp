@@ -10,7 +10,6 @@
 #include "data/TextFileTables.h"
 #include "platform/Clock.h"
 
-#include <QComboBox>
 #include <QDate>
 #include <QDateTime>
 #include <QFileInfo>
@@ -1194,21 +1193,4 @@ bool CDbSession::ReadBinary(const QString& sql, const QStringList& fields,
                                                             : v.toString().toUtf8());
         }
     return true;
-}
-
-bool CDbSession::FillCombo(QComboBox* combo, const QString& sql, const QString& column) {
-    if (!combo || combo->count() >= 2)
-        return true;
-    QStringList values;
-    const bool ok = QueryColumns(sql, {column}, values);
-    if (!ok && resultCode_ != 0)
-        return false;
-    const QString shown = combo->currentText();
-    combo->clear();
-    combo->addItem(QString());
-    combo->addItems(values);
-    combo->setCurrentIndex(0);
-    if (combo->isEditable())
-        combo->setEditText(shown);
-    return ok;
 }

@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 
-class QComboBox;
 class QSqlError;
 class QSqlQuery;
 class TextFileTables;
@@ -107,7 +106,6 @@ public:
                        const QStringList& values);
     bool WriteBinary(const QString& sql, const QStringList& fields, const QList<QByteArray>& data);
     bool ReadBinary(const QString& sql, const QStringList& fields, QList<QByteArray>& data);
-    bool FillCombo(QComboBox* combo, const QString& sql, const QString& column);
 
     int ResultCode() const { return resultCode_; }
     // Statements quoted in these texts show their values as the engine received them.

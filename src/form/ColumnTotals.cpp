@@ -73,7 +73,7 @@ void RefreshColumnTotals(CListCtrlEx& grid) {
         cells.reserve(grid.RowCount());
         for (int row = 0; row < grid.RowCount(); ++row)
             cells.append(grid.CellText(row, column));
-        SetControlText(form->ControlByWindowId(target + ZvControls::kWindowIdBase),
+        SetControlText(form->ControlByWindowId(WindowIdOfDocumentId(target)),
                        FormatColumnTotal(cells));
     }
 }

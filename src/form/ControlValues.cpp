@@ -1,5 +1,6 @@
 #include "form/ControlValues.h"
 
+#include "data/DbSession.h"
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
 #include "widgets/CZvStatic.h"
@@ -63,4 +64,23 @@ void ResetControl(QWidget* control) {
 void PressControl(QWidget* control) {
     if (auto* button = qobject_cast<QAbstractButton*>(control))
         button->click();
+}
+
+bool FillComboFromQuery(CDbSession& session, QComboBox* combo, const QString& sql,
+                        const QString& column) {
+    if (!combo || combo->count() >= 2)
+        return true;
+    QStringList texts;
+    const bool found = session.QueryColumns(sql, {column}, texts);
+    // No rows is not a failure of the query: the list is emptied all the same.
+    if (!found && session.ResultCode() != 0)
+        return false;
+    const QString shown = combo->currentText();
+    combo->clear();
+    combo->addItem(QString());
+    combo->addItems(texts);
+    combo->setCurrentIndex(0);
+    if (combo->isEditable())
+        combo->setEditText(shown);
+    return found;
 }

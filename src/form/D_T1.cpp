@@ -126,7 +126,8 @@ void D_T1::ApplyHead() {
             CenterOn(ParseRectText(pos));
         const ZUDad::CXmlNode inId = head.GetChild("in_id");
         if (!inId.IsEmpty() && inId.GetValueInt(0) != 0)
-            if (QWidget* target = ControlByWindowId(head.GetAttributeInt("in_id", 0) + 1024))
+            if (QWidget* target =
+                    ControlByWindowId(WindowIdOfDocumentId(head.GetAttributeInt("in_id", 0))))
                 SetControlText(target, openerValue);
     }
 
@@ -137,7 +138,8 @@ void D_T1::ApplyHead() {
     } else {
         layout_ = new FormLayout(this);
         BuildResizableLayout(*layout_, dialog, [this](int id) -> QWidget* {
-            return controls_->KeepsOutOfLayout(id) ? nullptr : ControlByWindowId(id + 1024);
+            return controls_->KeepsOutOfLayout(id) ? nullptr
+                                                   : ControlByWindowId(WindowIdOfDocumentId(id));
         });
         layout_->SetSizeGripVisible(!embedded);
         layout_->Apply();
@@ -208,7 +210,7 @@ ZUDad::CXmlNode D_T1::FindEventElement(int windowId, const QString& event) const
     return document.SelectSingleNode(
         QStringLiteral("//html[@id=%1]/body/dialog/%2[@id=%3]/ACTION/%4")
             .arg(formId, tag)
-            .arg(windowId - 1024)
+            .arg(DocumentIdOfWindowId(windowId))
             .arg(event));
 }
 
@@ -361,7 +363,7 @@ void D_T1::moveEvent(QMoveEvent* event) {
 
 void D_T1::timerEvent(QTimerEvent* event) {
     if (event->timerId() == timerId_ && threadId > 0)
-        RunEvent(threadId + 1024, QStringLiteral("CLICK"));
+        RunEvent(WindowIdOfDocumentId(threadId), QStringLiteral("CLICK"));
 }
 
 // --- Keys ---
@@ -404,7 +406,8 @@ bool D_T1::HandleKey(QKeyEvent* event) {
         !(event->modifiers() & Qt::ControlModifier)) {
         QWidget* focused = focusWidget();
         const int windowId = focused ? ZvControls::WindowIdOf(focused) : 0;
-        if (windowId >= 1024 && !FindEventElement(windowId, QStringLiteral("ENTER")).IsEmpty()) {
+        if (DocumentIdOfWindowId(windowId) >= 0 &&
+            !FindEventElement(windowId, QStringLiteral("ENTER")).IsEmpty()) {
             RunEvent(windowId, QStringLiteral("ENTER"));
             return true;
         }
@@ -429,7 +432,8 @@ bool D_T1::HandleKey(QKeyEvent* event) {
             const ZUDad::CXmlNode item = items.GetItem(i);
             if (item.GetAttributeInt("id", 0) != number)
                 continue;
-            QWidget* target = ControlByWindowId(item.GetAttributeInt("value", 0) + 1024);
+            QWidget* target =
+                ControlByWindowId(WindowIdOfDocumentId(item.GetAttributeInt("value", 0)));
             if (target && target != this && target->isEnabled()) {
                 PressControl(target);
                 target->setFocus();

@@ -1,8 +1,8 @@
 #pragma once
-// The controls of one form window: the factory that turns every control element of the body's
-// dialog into a child window, the registry through which the form, its events and its commands
-// find them again (by window id = document id + 1024), the form's default font, and the wiring
-// of user events to the form's actions.
+// The controls of one form window: the factory that has every control element of the body's
+// dialog built into a child window (by the builders of ControlBuilders.h), the registry through
+// which the form, its events and its commands find them again (by window id, WindowIdOfDocumentId),
+// the form's default font, and the wiring of user events to the form's actions.
 #include "form/ValueGrammars.h"
 #include "form/XmlDocument.h"
 
@@ -18,10 +18,13 @@
 
 class CListCtrlEx;
 class ControlHost;
+struct ControlBuildContext;
+enum class ControlEvents;
 
 class ZvControls : public QObject {
     Q_OBJECT
 public:
+    // Use WindowIdOfDocumentId and DocumentIdOfWindowId rather than this.
     static constexpr int kWindowIdBase = 1024;
     // Only windows with ids in this range raise events.
     static constexpr int kLastEventWindowId = 32767;
@@ -63,23 +66,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void CreateControl(const ZUDad::CXmlNode& element);
-    QWidget* CreateTextBox(const ZUDad::CXmlNode& element);
-    QWidget* CreateDropList(const ZUDad::CXmlNode& element);
-    QWidget* CreateDateField(const ZUDad::CXmlNode& element);
-    QWidget* CreateButton(const ZUDad::CXmlNode& element);
-    QWidget* CreateStatic(const ZUDad::CXmlNode& element);
-    QWidget* CreateEditButton(const ZUDad::CXmlNode& element);
-    QWidget* CreateGrid(const ZUDad::CXmlNode& element);
-    QWidget* CreatePanel(const ZUDad::CXmlNode& element);
-    QWidget* CreateTree(const ZUDad::CXmlNode& element);
+    void CreateControl(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
 
     void Register(QWidget* control, int documentId);
     void Raise(QWidget* control, const char* event);
     void RaiseDirect(QWidget* control, const char* event);
+    void Wire(QWidget* control, ControlEvents events);
     void WireEditBox(QWidget* control);
     void WireDropList(QWidget* control);
     void WireButton(QWidget* control);
+    void WireGrid(CListCtrlEx* grid);
     void WireTree(QWidget* control);
     void OnTextChanged(QWidget* control, const QString& text);
     void OnDropListSelected(QWidget* control, int index);
@@ -87,7 +83,6 @@ private:
     void OnFocusLost(QWidget* control);
 
     ControlHost* host_ = nullptr;
-    ZUDad::CXmlNode body_;
     QFont defaultFont_;
     QString defaultFace_;
     QList<QFont> fonts_;
@@ -97,6 +92,14 @@ private:
     QSet<int> outOfLayout_;
     QList<QPointer<QWidget>> raiseLater_;
 };
+
+// Window ids are document ids moved up past the ids the window system keeps for itself.
+constexpr int WindowIdOfDocumentId(int documentId) {
+    return documentId + ZvControls::kWindowIdBase;
+}
+constexpr int DocumentIdOfWindowId(int windowId) {
+    return windowId - ZvControls::kWindowIdBase;
+}
 
 // The event tag of a control's kind, used to find its actions: "editbutton", "textbox",
 // "droplist", "datectrl", "button", "table", "tree"; for the Enter key also "treelist" for a

@@ -1,7 +1,5 @@
 #include "widgets/CFileEditCtrl.h"
 
-#include "app/MainApp.h"
-#include "data/DbSession.h"
 #include "form/ControlHost.h"
 #include "form/ValueGrammars.h"
 #include "widgets/Dialog_TextBox_Info.h"
@@ -9,7 +7,6 @@
 
 #include <QColorDialog>
 #include <QKeyEvent>
-#include <QRegularExpression>
 #include <QStyle>
 #include <QThread>
 #include <QToolButton>
@@ -42,10 +39,6 @@ std::optional<QColor> AskColor(const QColor& initial, QWidget* parent) {
     return chosen;
 }
 
-bool IsPickQuery(const QString& text) {
-    return text.startsWith(QLatin1String("SELECT ")) || text.startsWith(QLatin1String("EXEC "));
-}
-
 } // namespace
 
 CFileEditCtrl::CFileEditCtrl(QWidget* parent)
@@ -57,7 +50,7 @@ CFileEditCtrl::CFileEditCtrl(QWidget* parent)
     button_->setAutoRaise(false);
     connect(button_, &QToolButton::clicked, this, &CFileEditCtrl::OpenButton);
     connect(this, &QLineEdit::textChanged, this, [this] {
-        if (!pickQuery_.isEmpty() && !takingPick_)
+        if (pickQuery_ && !takingPick_)
             RequestPickList();
     });
     PlaceButton();
@@ -144,11 +137,9 @@ void CFileEditCtrl::SetColorChooser(ColorChooser chooser) {
     ColorChooserSlot() = std::move(chooser);
 }
 
-void CFileEditCtrl::SetPickList(const QString& query, const QList<int>& parameterIds,
-                                int firstColumn, int totalWidth) {
-    pickQuery_ = IsPickQuery(query) ? query : QString();
-    pickParameters_ = parameterIds;
-    if (pickQuery_.isEmpty())
+void CFileEditCtrl::SetPickList(PickListQuery query, int firstColumn, int totalWidth) {
+    pickQuery_ = std::move(query);
+    if (!pickQuery_)
         return;
     if (!pickList_) {
         pickList_ = new ZvDialogChild(this);
@@ -163,62 +154,19 @@ void CFileEditCtrl::HidePickList() {
         pickList_->hide();
 }
 
-QString CFileEditCtrl::PickListSql() const {
-    // One pass over the query: a filled-in text is never searched for placeholders again, so
-    // whatever the user types stays text. Form authors put {{1}} inside a quoted literal; its
-    // quotes are doubled so that the typed text cannot end that literal.
-    static const QRegularExpression placeholder(
-        QStringLiteral("\\{\\{(1|userid|p([1-9]\\d*))\\}\\}"));
-    QString sql;
-    qsizetype copied = 0;
-    for (auto it = placeholder.globalMatch(pickQuery_); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        const QString name = match.captured(1);
-        std::optional<QString> value;
-        if (name == QLatin1String("1")) {
-            value = text().replace(QLatin1Char('\''), QLatin1String("''"));
-        } else if (name == QLatin1String("userid")) {
-            value = CMainApp::Instance().userUid;
-        } else {
-            const int n = match.captured(2).toInt();
-            const int id = n >= 1 && n <= pickParameters_.size() ? pickParameters_[n - 1] : 0;
-            if (id > 49 && controlText_)
-                value = controlText_(id + 1024);
-        }
-        if (!value)
-            continue;
-        sql += QStringView(pickQuery_).mid(copied, match.capturedStart() - copied);
-        sql += *value;
-        copied = match.capturedEnd();
-    }
-    sql += QStringView(pickQuery_).mid(copied);
-    return sql;
-}
-
 void CFileEditCtrl::RequestPickList() {
-    // Control texts and the user are read here, on the interface thread; the worker only runs
-    // the finished statement.
-    const QString sql = PickListSql();
+    // The query reads what it needs of the form here, on the interface thread; the worker only
+    // finds the rows.
+    PickListRows findRows = pickQuery_(text());
     const quint64 serial = ++shared_->latest;
     const std::shared_ptr<PickShared> shared = shared_;
     CFileEditCtrl* self = this;
-    QThread* worker = QThread::create([shared, sql, serial, self] {
+    QThread* worker = QThread::create([shared, findRows = std::move(findRows), serial, self] {
         std::lock_guard queryLock(shared->queryLock);
         // A newer request made while this one waited for the lock replaces it.
         if (shared->latest.load() != serial)
             return;
-        QStringList cells;
-        {
-            CDbSession session(CDbSession::FromConfig);
-            if (session.Open()) {
-                if (auto rows = session.OpenRecordset(sql)) {
-                    for (rows->MoveFirst(); !rows->IsEof(); rows->MoveNext()) {
-                        cells.append(rows->Text(0));
-                        cells.append(rows->FieldCount() > 1 ? rows->Text(1) : QString());
-                    }
-                }
-            }
-        }
+        const QStringList cells = findRows ? findRows() : QStringList();
         std::lock_guard postLock(shared->postLock);
         if (!shared->alive || shared->latest.load() != serial)
             return;

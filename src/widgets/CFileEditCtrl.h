@@ -1,11 +1,10 @@
 #pragma once
 // The edit-with-button control of forms: a one-line box with a small button at its right. The
 // button opens, by mode, a text editor for long texts, the colour chooser, or a pop-up form
-// whose returned text lands in the box. A box with a pick-list query also offers suggestions
-// under itself as the user types; the query runs on a worker thread with its own session.
+// whose returned text lands in the box. A box with a pick list also offers suggestions under
+// itself as the user types; the rows are found on a worker thread by the query it was given.
 #include <QColor>
 #include <QLineEdit>
-#include <QList>
 #include <QPointer>
 
 #include <functional>
@@ -25,8 +24,11 @@ public:
     // Asks the user for a colour; nothing when cancelled.
     using ColorChooser =
         std::function<std::optional<QColor>(const QColor& initial, QWidget* parent)>;
-    // The text of another control of the form, by window id.
-    using ControlTextReader = std::function<QString(int windowId)>;
+    // The pick list's rows as code and name pairs, found on a worker thread.
+    using PickListRows = std::function<QStringList()>;
+    // Called on the interface thread with the typed text; what it returns runs on a worker, so
+    // it must not touch widgets.
+    using PickListQuery = std::function<PickListRows(const QString& typed)>;
 
     explicit CFileEditCtrl(QWidget* parent = nullptr);
     ~CFileEditCtrl() override;
@@ -44,16 +46,11 @@ public:
     bool ButtonShaded() const { return buttonShaded_; }
     QToolButton* Button() const { return button_; }
 
-    // The pick list: a query with "{{1}}" for the typed text, "{{userid}}" and "{{p<n>}}" for
-    // the text of the n-th parameter control (ids above 49); column widths in pixels.
-    void SetPickList(const QString& query, const QList<int>& parameterIds, int firstColumn,
-                     int totalWidth);
-    QString PickListQuery() const { return pickQuery_; }
+    // Offers the rows of `query` for each text typed; column widths in pixels.
+    void SetPickList(PickListQuery query, int firstColumn, int totalWidth);
+    bool HasPickList() const { return bool(pickQuery_); }
     ZvDialogChild* PickList() const { return pickList_; }
     void HidePickList();
-    void SetControlTextReader(ControlTextReader reader) { controlText_ = std::move(reader); }
-    // The query text as it would run for the current text (its quotes doubled).
-    QString PickListSql() const;
 
     // What pressing the button does.
     void OpenButton();
@@ -87,10 +84,8 @@ private:
     bool buttonShaded_ = true;
     QToolButton* button_;
 
-    QString pickQuery_;
-    QList<int> pickParameters_;
+    PickListQuery pickQuery_;
     ZvDialogChild* pickList_ = nullptr;
-    ControlTextReader controlText_;
     bool takingPick_ = false;
     std::shared_ptr<PickShared> shared_;
     QList<QPointer<QThread>> workers_;

@@ -1,9 +1,5 @@
 #include "widgets/CListCtrlEx.h"
 
-#include "app/MainApp.h"
-#include "data/CfgFile.h"
-#include "form/ValueGrammars.h"
-#include "form/XmlDocument.h"
 #include "widgets/CHeaderCtrlZv.h"
 
 #include <QApplication>
@@ -13,8 +9,6 @@
 #include <QMouseEvent>
 
 namespace {
-
-const QString kWidthSection = QStringLiteral("TABLECOLS");
 
 QString ListEntry(int column) {
     return QStringLiteral(",%1,").arg(column + 1);
@@ -28,20 +22,6 @@ Qt::Alignment AlignmentOf(int format) {
         return Qt::AlignHCenter;
     default:
         return Qt::AlignLeft;
-    }
-}
-
-// The `sort` attribute's kinds; 0 for a column that does not sort.
-int SortKindOf(int sort) {
-    switch (sort) {
-    case 1:
-        return kSortText;
-    case 2:
-        return kSortNumber;
-    case 3:
-        return kSortDate;
-    default:
-        return 0;
     }
 }
 
@@ -94,58 +74,29 @@ CListCtrlEx::~CListCtrlEx() {
 
 // --- Columns from the definition ---
 
-void CListCtrlEx::BuildColumns(const ZUDad::CXmlNode& table) {
-    using ZUDad::CXmlNode;
-    const CXmlNode para = table.GetChild("PARA");
-    const CXmlNode options = para.GetChild("table_info").GetChildren().GetItem(0);
-    // Only an exact "0" keeps the alternating rows; anything else lets column colours show.
-    model_->SetAlternateRowColors(options.GetAttribute("is_col_color", QStringLiteral("0")) ==
-                                  QLatin1String("0"));
-    startsHidden_ = options.GetAttributeInt("hidden", 0) > 0;
-
-    const CXmlNode columns = para.GetChild("col_info");
-    if (columns.IsEmpty())
+void CListCtrlEx::BuildColumns(const GridSettings& settings) {
+    model_->SetAlternateRowColors(settings.alternateRowColors);
+    startsHidden_ = settings.startsHidden;
+    if (!settings.listsColumns)
         return;
     buildingColumns_ = true;
-    const CfgSection widths(CfgFile(), kWidthSection);
-    const ZUDad::CXmlNodes nodes = columns.GetChildren();
-    for (int i = 0; i < nodes.GetCount(); ++i) {
-        const CXmlNode node = nodes.GetItem(i);
-        // col_id nodes only tell the save commands where a field comes from.
-        if (node.GetAttributeInt("col_id", 0) != 0 || node.GetAttributeInt("id", 0) == 0)
-            continue;
+    for (const GridColumnSettings& columnSettings : settings.columns) {
         const int column = ColumnCount();
-        const int format = node.GetAttributeInt("format", 0);
-        int width = node.GetAttributeInt("width", 0);
-        const int sort = node.GetAttributeInt("sort", 0);
-        bool fixed = node.GetAttributeInt("type", 0) == -1;
-        const QString background = node.GetAttribute("color_bg");
-        const QString text = node.GetAttribute("color_text");
-        const QString title = node.GetAttribute("title");
-
-        if (width == 0) {
+        if (columnSettings.hidden)
             hiddenColumns_ += QLatin1Char(',') + QString::number(column + 1);
-            fixed = true;
-        } else if (width > 0) {
-            const QString remembered = widths.Value(WidthKey(column));
-            if (!remembered.isEmpty())
-                width = ParseIntegerText(remembered);
-        }
-
-        InsertColumn(column, title, format, width);
-        model_->SetColumnColors(column, background.isEmpty() ? 0xFFFFFF : ParseRgbText(background),
-                                text.isEmpty() ? 0 : ParseRgbText(text));
-        if (fixed) {
+        InsertColumn(column, columnSettings.title, columnSettings.alignment, columnSettings.width);
+        model_->SetColumnColors(column, columnSettings.background, columnSettings.text);
+        if (columnSettings.fixed || columnSettings.hidden) {
             fixedColumns_ += QLatin1Char(',') + QString::number(column + 1);
             header_->setSectionResizeMode(column, QHeaderView::Fixed);
         }
-        if (const int kind = SortKindOf(sort))
-            SetColumnSort(column, kSortable, kind);
+        if (columnSettings.sortKind != 0)
+            SetColumnSort(column, kSortable, columnSettings.sortKind);
 
         editorControlIds_.resize(size_t(column) + 1, 0);
         sumControlIds_.resize(size_t(column) + 1, 0);
-        editorControlIds_[size_t(column)] = node.GetAttributeInt("hidden_wnd", 0);
-        sumControlIds_[size_t(column)] = node.GetAttributeInt("sum", 0);
+        editorControlIds_[size_t(column)] = columnSettings.editorControlId;
+        sumControlIds_[size_t(column)] = columnSettings.sumControlId;
     }
     // Every entry enclosed in commas, so ",3," finds column 3 and not 13.
     fixedColumns_ += QLatin1Char(',');
@@ -170,18 +121,6 @@ int CListCtrlEx::ColumnEditorControlId(int column) const {
 int CListCtrlEx::ColumnSumControlId(int column) const {
     return column >= 0 && size_t(column) < sumControlIds_.size() ? sumControlIds_[size_t(column)]
                                                                  : 0;
-}
-
-QString CListCtrlEx::WidthKey(int column) const {
-    return QStringLiteral("T%1_%2_%3_%4")
-        .arg(menuUid_)
-        .arg(documentId_)
-        .arg(column + 1)
-        .arg(CMainApp::Instance().userUid);
-}
-
-QString CListCtrlEx::CfgFile() const {
-    return CMainApp::Instance().CfgPath();
 }
 
 // --- Rows ---
@@ -267,7 +206,7 @@ void CListCtrlEx::RestoreCollapsedColumns() {
 }
 
 void CListCtrlEx::OnSectionResized(int column, int /*oldWidth*/, int /*newWidth*/) {
-    if (buildingColumns_ || insertingColumn_ || IsFixedColumn(column) || menuUid_ <= 0)
+    if (buildingColumns_ || insertingColumn_ || IsFixedColumn(column) || !widthWriter_)
         return;
     // A divider drag reports every pixel; the file is written once when the button goes up.
     if (QGuiApplication::mouseButtons() & Qt::LeftButton) {
@@ -287,8 +226,7 @@ void CListCtrlEx::FlushPendingWidths() {
 
 void CListCtrlEx::WriteWidth(int column) {
     if (model_->ValidColumn(column))
-        WriteCfg(CfgFile(), kWidthSection, WidthKey(column),
-                 QString::number(header_->sectionSize(column)));
+        widthWriter_(column, header_->sectionSize(column));
 }
 
 // --- Selection ---

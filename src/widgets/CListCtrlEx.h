@@ -1,7 +1,7 @@
 #pragma once
 // The grid control of forms: a report list over GridModel with per-cell, per-row and
 // per-column colours and read-only flags, a key and save state per row, header sorting, column
-// widths remembered per user in cfg.ini, drag selection and Ctrl+C of the cell under the
+// widths handed to whoever keeps them, drag selection and Ctrl+C of the cell under the
 // pointer. Row and column indexes are 0-based; an index out of range makes an operation do
 // nothing and return 0, false or an empty text.
 #include "widgets/GridModel.h"
@@ -9,11 +9,30 @@
 #include <QTableView>
 
 #include <functional>
+#include <vector>
 
-namespace ZUDad {
-class CXmlNode;
-}
 class CHeaderCtrlZv;
+
+// One display column as a table definition describes it.
+struct GridColumnSettings {
+    QString title;
+    int alignment = 0;         // 0 left, 1 right, 2 centre
+    int width = 0;             // < 0: the header's default width
+    int background = 0xFFFFFF; // packed r + g*256 + b*65536
+    int text = 0;
+    bool hidden = false;     // defined with width 0: it stays out of sight
+    bool fixed = false;      // the user may neither resize nor sort it
+    int sortKind = 0;        // kSortText, kSortNumber, kSortDate; 0 does not sort
+    int editorControlId = 0; // the control that edits its cells (0 when none)
+    int sumControlId = 0;    // the control that shows its total (0 when none)
+};
+
+struct GridSettings {
+    bool alternateRowColors = true;
+    bool startsHidden = false;
+    bool listsColumns = false; // the definition has a column list, if an empty one
+    std::vector<GridColumnSettings> columns;
+};
 
 class CListCtrlEx : public QTableView {
     Q_OBJECT
@@ -30,7 +49,7 @@ public:
     GridModel* Model() const { return model_; }
     CHeaderCtrlZv* Header() const { return header_; }
 
-    // --- Identity, used for width persistence ---
+    // --- Identity ---
     void SetMenuUid(int menuUid) { menuUid_ = menuUid; }
     int MenuUid() const { return menuUid_; }
     // The `id` of the table element (the table id of the width keys).
@@ -40,9 +59,12 @@ public:
     void SetKeyColumn(bool on) { keyColumn_ = on; }
     bool KeyColumn() const { return keyColumn_; }
 
-    // --- Columns from the table element's PARA blocks ---
-    // Reads table_info and col_info of `table` and inserts the display columns.
-    void BuildColumns(const ZUDad::CXmlNode& table);
+    // --- Columns as the definition gives them ---
+    void BuildColumns(const GridSettings& settings);
+    // Gets the width of a column the user resized, fixed columns apart. Without one no width is
+    // kept.
+    using WidthWriter = std::function<void(int column, int width)>;
+    void SetWidthWriter(WidthWriter writer) { widthWriter_ = std::move(writer); }
     // A positive `hidden` in the table_info options: the control creator hides the grid.
     bool StartsHidden() const { return startsHidden_; }
     // ",3,7," forms of 1-based column numbers; "" before any column was built.
@@ -53,8 +75,6 @@ public:
     // The `hidden_wnd` and `sum` control ids of a built column (0 when none).
     int ColumnEditorControlId(int column) const;
     int ColumnSumControlId(int column) const;
-    // Remembered-width key of a column: "T<menu>_<table>_<column number>_<user uid>".
-    QString WidthKey(int column) const;
 
     // --- Rows ---
     int RowCount() const { return model_->RowCount(); }
@@ -161,7 +181,6 @@ private:
     void SelectRange(int first, int last);
     // The column whose accumulated width from the left edge first reaches x; -1 past the end.
     int ColumnAtUnscrolledX(int x) const;
-    QString CfgFile() const;
 
     GridModel* model_ = nullptr;
     CHeaderCtrlZv* header_ = nullptr;
@@ -174,6 +193,7 @@ private:
     int menuUid_ = 0;
     int documentId_ = 0;
     bool buildingColumns_ = false;
+    WidthWriter widthWriter_;
 
     bool dragging_ = false;
     int dragFirst_ = -1;

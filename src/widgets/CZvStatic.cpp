@@ -2,7 +2,6 @@
 
 #include "form/FormBackground.h"
 
-#include "app/MainApp.h"
 #include "platform/StyleBits.h"
 
 #include <QFontMetrics>
@@ -63,22 +62,23 @@ QPainter::CompositionMode ModeOf(int drawMode) {
     }
 }
 
-QString PicturePath(QString text) {
+QString PicturePath(QString text, const QString& folder) {
     if (text.left(4) == QStringLiteral("http"))
         return text;
-    return CMainApp::Instance().exeFolder + text.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return folder + text.replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
 } // namespace
 
-void DrawLabelItem(QPainter& painter, const LabelItem& item, const QRect& area) {
+void DrawLabelItem(QPainter& painter, const LabelItem& item, const QRect& area,
+                   const QString& pictureFolder) {
     const QColor colour = PackedColor(item.color);
     const QPen pen(colour, qMax(item.width, 1));
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QString& type = item.type;
     if (type == QLatin1String("img")) {
-        const QPixmap picture(PicturePath(item.text));
+        const QPixmap picture(PicturePath(item.text, pictureFolder));
         if (!picture.isNull()) {
             const int hDigit = item.style / 10 % 10;
             const int vDigit = item.style % 10;
@@ -199,7 +199,7 @@ void CZvStatic::paintEvent(QPaintEvent*) {
     if (item_) {
         painter.save();
         painter.setCompositionMode(ModeOf(drawMode_));
-        DrawLabelItem(painter, *item_, rect());
+        DrawLabelItem(painter, *item_, rect(), pictureFolder_);
         painter.restore();
     }
     painter.setPen(textColor_.value_or(palette().color(QPalette::WindowText)));

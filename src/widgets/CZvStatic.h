@@ -34,6 +34,8 @@ public:
     Qt::Alignment TextAlignment() const { return alignment_; }
     // `drawMode` is the platform raster mode the item is drawn with (13 plain copy).
     void SetItem(const LabelItem& item, int drawMode);
+    // The folder an "img" item's file is named relative to, with its trailing "/".
+    void SetPictureFolder(const QString& folder) { pictureFolder_ = folder; }
     const std::optional<LabelItem>& Item() const { return item_; }
 
     QSize sizeHint() const override;
@@ -50,9 +52,12 @@ private:
     bool ellipsis_ = false;
     std::optional<LabelItem> item_;
     int drawMode_ = 13;
+    QString pictureFolder_;
 };
 
-// Draws `item` inside `area` the way a form background item is drawn in its client area.
-void DrawLabelItem(QPainter& painter, const LabelItem& item, const QRect& area);
+// Draws `item` inside `area` the way a form background item is drawn in its client area; an "img"
+// file is named relative to `pictureFolder`.
+void DrawLabelItem(QPainter& painter, const LabelItem& item, const QRect& area,
+                   const QString& pictureFolder);
 // A packed r + g*256 + b*65536 colour.
 QColor PackedColor(int packed);

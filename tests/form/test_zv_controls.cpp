@@ -39,6 +39,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -46,6 +47,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 // Readable failures for texts and lists of texts.
 void PrintTo(const QString& text, std::ostream* out) {
@@ -603,6 +605,48 @@ TEST(ZvControls, ButtonAndTreeEventsReachTheForm) {
     EXPECT_EQ(tree->topLevelItem(0)->checkState(0), Qt::Checked);
 }
 
+// Widths the user drags are kept under the form's menu, the table's id and the user, and the
+// next build of the form shows them.
+TEST(ZvControls, GridKeepsDraggedWidthsUnderItsMenuTableAndUser) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    CMainApp& app = CMainApp::Instance();
+    const QString savedFolder = std::exchange(app.exeFolder, folder.path() + QLatin1Char('/'));
+    const QString savedUser = std::exchange(app.userUid, QStringLiteral("7"));
+    const QString dialog = QStringLiteral(
+        "<table id='16' pos='0,0,200,100'><PARA><col_info><col id='1' title='a' width='50'/>"
+        "<col id='2' title='b' width='60'/></col_info></PARA></table>");
+    {
+        Built built(dialog);
+        built.Get<CListCtrlEx>(16)->SetColumnWidth(1, 90);
+    }
+    EXPECT_EQ(ReadCfg(app.CfgPath(), "TABLECOLS", "T57_16_2_7"), "90");
+    Built again(dialog);
+    EXPECT_EQ(again.Get<CListCtrlEx>(16)->ColumnWidth(0), 50);
+    EXPECT_EQ(again.Get<CListCtrlEx>(16)->ColumnWidth(1), 90);
+    app.exeFolder = savedFolder;
+    app.userUid = savedUser;
+}
+
+// A label's drawn picture is named relative to the client's folder.
+TEST(ZvControls, LabelPictureComesFromTheClientFolder) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QImage red(4, 4, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(folder.filePath(QStringLiteral("red.png"))));
+    CMainApp& app = CMainApp::Instance();
+    const QString savedFolder = std::exchange(app.exeFolder, folder.path() + QLatin1Char('/'));
+    Built built(QStringLiteral("<static id='1' pos='0,0,40,40' minlen='13'>"
+                               "<item type='img' pos='10,10,0,0' text='red.png'/></static>"));
+    app.exeFolder = savedFolder;
+    auto* label = built.Get<CZvStatic>(1);
+    ASSERT_TRUE(label);
+    const QImage drawn = label->grab().toImage();
+    EXPECT_EQ(drawn.pixelColor(11, 11), QColor(Qt::red));
+    EXPECT_NE(drawn.pixelColor(5, 5), QColor(Qt::red));
+}
+
 // ---- Pick list on a real account set ----
 
 class PickListTest : public ::testing::Test {
@@ -741,6 +785,49 @@ TEST_F(PickListTest, TypedTextStaysInsideItsQuotedLiteral) {
         EXPECT_EQ(shownCodes, codes)
             << qPrintable(typed) << " listed " << qPrintable(shownNames.join(' '));
     }
+}
+
+TEST(FillComboFromQuery, FillsOnceUnderAnEmptyItemAndKeepsTheShownText) {
+    QString why;
+    const auto set = TestAccountSet::Create(Engine::Sqlite, why);
+    if (!set)
+        GTEST_SKIP() << qPrintable(why);
+    const MessageSink previousSink =
+        SetMessageSink([](const AppMessageRequest&) { return MessageAnswer::Ok; });
+    CDbSession session;
+    session.SetConnectionString(set->connectionText());
+    ASSERT_TRUE(session.Open());
+    ASSERT_TRUE(session.ExecuteScript(
+        QStringLiteral("CREATE TABLE t_unit (name_0 TEXT); INSERT INTO t_unit VALUES ('个'); "
+                       "INSERT INTO t_unit VALUES ('箱');")));
+    const QString units = QStringLiteral("SELECT name_0 FROM t_unit ORDER BY rowid");
+    struct Case {
+        const char* name;
+        QStringList before;
+        QString sql;
+        bool result;
+        QStringList after;
+    };
+    const Case cases[] = {
+        {"filled under an empty item", {}, units, true, {"", "个", "箱"}},
+        {"no rows leave the empty item", {"旧"}, units + " LIMIT 0", false, {""}},
+        {"a failed query leaves the list", {"旧"}, "SELECT name_0 FROM t_none", false, {"旧"}},
+        {"a filled list is left alone", {"甲", "乙"}, units, true, {"甲", "乙"}},
+    };
+    for (const Case& c : cases) {
+        QComboBox combo;
+        combo.setEditable(true);
+        combo.addItems(c.before);
+        combo.setEditText(QStringLiteral("手写"));
+        EXPECT_EQ(FillComboFromQuery(session, &combo, c.sql, QStringLiteral("name_0")), c.result)
+            << c.name;
+        QStringList items;
+        for (int i = 0; i < combo.count(); ++i)
+            items.append(combo.itemText(i));
+        EXPECT_EQ(items, c.after) << c.name;
+        EXPECT_EQ(combo.currentText(), QStringLiteral("手写")) << c.name;
+    }
+    SetMessageSink(previousSink);
 }
 
 TEST(ZvDialogChildSize, GrowsByRowsUpToAMaximum) {

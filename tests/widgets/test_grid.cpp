@@ -3,6 +3,7 @@
 #include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
+#include "form/GridBuilder.h"
 #include "form/XmlDocument.h"
 #include "widgets/CHeaderCtrlZv.h"
 #include "widgets/CListCtrlEx.h"
@@ -119,9 +120,9 @@ protected:
         auto grid = std::make_unique<CListCtrlEx>();
         ZUDad::CXmlDocument doc;
         const ZUDad::CXmlNode table = Parse(doc, xml);
-        grid->SetMenuUid(menuUid);
-        grid->SetDocumentId(table.GetAttributeInt("id", 0));
-        grid->BuildColumns(table);
+        const CMainApp& app = CMainApp::Instance();
+        SetUpGrid(*grid, table,
+                  {app.CfgPath(), menuUid, table.GetAttributeInt("id", 0), app.userUid});
         return grid;
     }
 

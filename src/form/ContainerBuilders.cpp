@@ -1,0 +1,78 @@
+// Panels of embedded forms and trees.
+#include "form/ControlBuilders.h"
+
+#include "form/ControlHost.h"
+#include "platform/StyleBits.h"
+
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <vector>
+
+using ZUDad::CXmlNode;
+
+namespace {
+
+struct PanelPage {
+    CXmlNode html; // the embedded form, which the form window builds
+    QString title;
+};
+
+struct PanelSettings {
+    std::vector<PanelPage> pages;
+};
+
+PanelSettings ReadPanel(const CXmlNode& element, const ControlBuildContext&) {
+    PanelSettings settings;
+    const ZUDad::CXmlNodes children = element.GetChildren();
+    for (int i = 0; i < children.GetCount(); ++i) {
+        const CXmlNode html = children.GetItem(i);
+        if (html.GetName() == QLatin1String("html"))
+            settings.pages.push_back({html, html.GetAttribute("title")});
+    }
+    return settings;
+}
+
+QWidget* CreatePanel(const PanelSettings& settings, ControlHost& host) {
+    auto* tabs = new QTabWidget(host.FormWidget());
+    tabs->setDocumentMode(false);
+    for (const PanelPage& page : settings.pages) {
+        auto* pageWidget = new QWidget;
+        auto* layout = new QVBoxLayout(pageWidget);
+        layout->setContentsMargins(0, 0, 0, 0);
+        if (QWidget* form = host.CreateEmbeddedForm(page.html, pageWidget))
+            layout->addWidget(form);
+        tabs->addTab(pageWidget, page.title);
+    }
+    return tabs;
+}
+
+struct TreeSettings {
+    bool checkBoxes = false;
+};
+
+TreeSettings ReadTree(const CXmlNode& element, const ControlBuildContext&) {
+    return {StyleBits::TreeStyleOf(element.GetAttributeInt("style", 0)).checkBoxes};
+}
+
+QWidget* CreateTree(const TreeSettings& settings, QWidget* parent) {
+    auto* tree = new QTreeWidget(parent);
+    tree->setHeaderHidden(true);
+    tree->setRootIsDecorated(true);
+    tree->setItemsExpandable(true);
+    tree->setFocusPolicy(Qt::StrongFocus);
+    tree->setFrameShape(QFrame::StyledPanel);
+    tree->setProperty("checkBoxes", settings.checkBoxes);
+    return tree;
+}
+
+} // namespace
+
+QWidget* BuildPanel(const CXmlNode& element, const ControlBuildContext& context) {
+    return CreatePanel(ReadPanel(element, context), context.host);
+}
+
+QWidget* BuildTree(const CXmlNode& element, const ControlBuildContext& context) {
+    return CreateTree(ReadTree(element, context), context.host.FormWidget());
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The builders of a form's controls, one per element kind, found by the element's tag. A builder
+// reads its element into a settings struct of its own and creates the widget from that alone, so
+// no widget reads the definition. ZvControls then places, registers and wires what it returns.
+#include "form/XmlDocument.h"
+
+#include <QColor>
+#include <QLatin1String>
+#include <QString>
+
+#include <functional>
+
+class ControlHost;
+class QWidget;
+
+// What a builder may use besides its element. Session facts are read once per form, not per
+// control.
+struct ControlBuildContext {
+    ControlHost& host;
+    ZUDad::CXmlNode body; // pop-up documents of edit-with-button boxes are found here
+    QString exeFolder;    // pictures are named relative to it (ends with "/")
+    QString cfgPath;      // where grids remember their column widths
+    QString userUid;      // widths are remembered per user; the pick lists' {{userid}}
+    std::function<QString(int documentId)> controlText; // another control's text, when asked
+};
+
+// The form's event wiring that a kind gets (see ZvControls).
+enum class ControlEvents { None, EditBox, EditButton, DropList, Button, Grid, Tree };
+
+using BuildControl = QWidget* (*)(const ZUDad::CXmlNode& element,
+                                  const ControlBuildContext& context);
+
+struct ControlBuilder {
+    QLatin1String tag;
+    BuildControl build;
+    ControlEvents events;
+    // The kind reads `hidden`; the others are shown or hidden by their own work.
+    bool readsHidden;
+    // Kept out of the layout (`hidden` 2), the control is raised over its siblings.
+    bool raisedWhenKeptOut;
+};
+
+// The builder of an element's tag; null for layout elements and unknown tags.
+const ControlBuilder* FindControlBuilder(QStringView tag);
+
+// Set on a multi-line box in which Enter starts a new line.
+inline constexpr char kWantsReturnProperty[] = "zvWantsReturn";
+
+// A colour attribute ("r,g,b"); invalid when absent or empty.
+QColor ColorAttribute(const ZUDad::CXmlNode& element, const char* name);
+
+// --- The builders, by family ---
+// InputBuilders.cpp
+QWidget* BuildTextBox(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildDropList(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildDateField(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+// EditButtonBuilder.cpp
+QWidget* BuildEditButton(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+// ButtonBuilders.cpp
+QWidget* BuildButton(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildZvButton(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+// DisplayBuilders.cpp
+QWidget* BuildStatic(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildPicture(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildGuiView(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildTreeList(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+// GridBuilder.cpp
+QWidget* BuildGrid(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+// ContainerBuilders.cpp
+QWidget* BuildPanel(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildTree(const ZUDad::CXmlNode& element, const ControlBuildContext& context);

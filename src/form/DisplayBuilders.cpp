@@ -1,0 +1,114 @@
+// Controls that show rather than take input: drawn labels, pictures, views and tree lists.
+#include "form/ControlBuilders.h"
+
+#include "form/ControlHost.h"
+#include "form/ValueGrammars.h"
+#include "widgets/CZvStatic.h"
+#include "widgets/ZvChart.h"
+#include "widgets/ZvGuiView.h"
+#include "widgets/ZvPicture.h"
+
+#include <optional>
+
+using ZUDad::CXmlNode;
+
+namespace {
+
+struct StaticSettings {
+    QString text;
+    int styleBits = 0;
+    QColor textColor;
+    int drawMode = 0; // the raster mode of the drawn item; none is drawn unless positive
+    std::optional<LabelItem> item;
+    QString pictureFolder;
+};
+
+LabelItem ReadLabelItem(const CXmlNode& node) {
+    LabelItem item;
+    item.type = node.GetAttribute("type");
+    item.pos = ParseRectText(node.GetAttribute("pos"));
+    item.style = node.GetAttributeInt("style", 0);
+    item.width = node.GetAttributeInt("width", 1);
+    item.color = ParseRgbText(node.GetAttribute("color", QStringLiteral("240,240,240")));
+    item.text = node.GetAttribute("text");
+    item.font = node.GetAttribute("font");
+    return item;
+}
+
+StaticSettings ReadStatic(const CXmlNode& element, const ControlBuildContext& context) {
+    StaticSettings settings;
+    settings.text = context.host.Expand(element.GetAttribute("value"));
+    settings.styleBits = element.GetAttributeInt("style", 0);
+    settings.textColor = ColorAttribute(element, "color");
+    settings.drawMode = element.GetAttributeInt("minlen", 0);
+    if (settings.drawMode > 0) {
+        const ZUDad::CXmlNodes children = element.GetChildren();
+        if (children.GetCount() > 0)
+            settings.item = ReadLabelItem(children.GetItem(0));
+    }
+    settings.pictureFolder = context.exeFolder;
+    return settings;
+}
+
+QWidget* CreateStatic(const StaticSettings& settings, QWidget* parent) {
+    auto* label = new CZvStatic(settings.text, parent);
+    label->SetStyleBits(settings.styleBits);
+    if (settings.textColor.isValid())
+        label->SetTextColor(settings.textColor);
+    if (settings.item)
+        label->SetItem(*settings.item, settings.drawMode);
+    label->SetPictureFolder(settings.pictureFolder);
+    return label;
+}
+
+// Pictures and views: a text and a colour, for the work that draws them.
+struct TextAndColor {
+    QString text;
+    QColor color;
+};
+
+TextAndColor ReadTextAndColor(const CXmlNode& element, const ControlBuildContext&) {
+    return {element.GetAttribute("value"), ColorAttribute(element, "color")};
+}
+
+template <typename View> QWidget* CreateView(const TextAndColor& settings, QWidget* parent) {
+    auto* view = new View(parent);
+    view->SetText(settings.text);
+    view->SetColor(settings.color);
+    return view;
+}
+
+struct TreeListSettings {
+    QString text;
+    bool readOnly = false;
+};
+
+TreeListSettings ReadTreeList(const CXmlNode& element, const ControlBuildContext&) {
+    return {element.GetAttribute("value"), element.GetAttributeInt("readonly", 0) != 0};
+}
+
+QWidget* CreateTreeList(const TreeListSettings& settings, QWidget* parent) {
+    auto* chart = new ZvChart(parent);
+    chart->setProperty("windowClass", QStringLiteral("TreeList"));
+    chart->SetText(settings.text);
+    chart->SetReadOnly(settings.readOnly);
+    return chart;
+}
+
+} // namespace
+
+QWidget* BuildStatic(const CXmlNode& element, const ControlBuildContext& context) {
+    return CreateStatic(ReadStatic(element, context), context.host.FormWidget());
+}
+
+QWidget* BuildPicture(const CXmlNode& element, const ControlBuildContext& context) {
+    return CreateView<ZvPicture>(ReadTextAndColor(element, context), context.host.FormWidget());
+}
+
+QWidget* BuildGuiView(const CXmlNode& element, const ControlBuildContext& context) {
+    return CreateView<ZvGuiView>(ReadTextAndColor(element, context), context.host.FormWidget());
+}
+
+QWidget* BuildTreeList(const CXmlNode& element, const ControlBuildContext& context) {
+    return CreateTreeList(ReadTreeList(element, context), context.host.FormWidget());
+}
