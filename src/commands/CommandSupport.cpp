@@ -1,13 +1,13 @@
 #include "commands/CommandSupport.h"
 #include "commands/CommandTexts.h"
 
-#include "platform/AppMessage.h"
 #include "data/DbSession.h"
 #include "data/InsertedText.h"
 #include "form/CommandContext.h"
 #include "form/ControlValues.h"
 #include "form/ValueGrammars.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
 #include "widgets/CZvStatic.h"
@@ -28,7 +28,6 @@ using ZUDad::CXmlNodes;
 namespace {
 
 using namespace CommandTexts;
-
 
 int FirstSelectedRow(const CListCtrlEx& grid) {
     const QList<int> rows = grid.SelectedRows();

@@ -2,7 +2,6 @@
 // shows the record in the fields, drop-down lists and headers are filled from lookups.
 #include "commands/QueryCommands.h"
 
-#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "commands/CommandSupport.h"
 #include "commands/CommandTexts.h"
@@ -12,6 +11,7 @@
 #include "form/CommandContext.h"
 #include "form/ValueGrammars.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "widgets/CListCtrlEx.h"
 
 #include <QAbstractButton>
@@ -41,7 +41,7 @@ QString Placeholder(int i) {
 }
 
 QWidget* ControlById(CommandContext& form, int id) {
-    return form.ControlByWindowId(id + ZvControls::kWindowIdBase);
+    return form.ControlByWindowId(WindowIdOfDocumentId(id));
 }
 
 // A target of query_to_wnds and its kind ("checked" for a check box written as 0 / not 0).
@@ -725,7 +725,7 @@ bool ClickPage(CommandContext& form, CommandResult& /*result*/, const CXmlNode& 
     form.PageResetPermitted() = false;
     // The search re-runs on the changed page; a disabled search button runs nothing.
     if (QWidget* button = ControlById(form, buttonId); button && button->isEnabled())
-        form.RunAction(buttonId + ZvControls::kWindowIdBase, QStringLiteral("CLICK"));
+        form.RunAction(WindowIdOfDocumentId(buttonId), QStringLiteral("CLICK"));
     form.PageResetPermitted() = true;
     return true;
 }

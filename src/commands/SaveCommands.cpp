@@ -3,13 +3,13 @@
 // every control or cell text is quote-escaped.
 #include "commands/SaveCommands.h"
 
-#include "platform/AppMessage.h"
 #include "commands/CommandSupport.h"
 #include "data/DbSession.h"
 #include "data/SqlShape.h"
 #include "form/CommandContext.h"
 #include "form/ValueGrammars.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "widgets/CListCtrlEx.h"
 
 #include <QWidget>
@@ -64,7 +64,7 @@ bool Confirm(const QString& question) {
 }
 
 CListCtrlEx* GridById(CommandContext& form, int id) {
-    return qobject_cast<CListCtrlEx*>(form.ControlByWindowId(id + ZvControls::kWindowIdBase));
+    return qobject_cast<CListCtrlEx*>(form.ControlByWindowId(WindowIdOfDocumentId(id)));
 }
 
 // --- Header ---

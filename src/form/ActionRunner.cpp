@@ -1,12 +1,12 @@
 // The form's action runner: guarded, checked, transactional runs of the actions that the form
 // definition attaches to control events, and the start-up action with the button rights.
 #include "form/ActionRunner.h"
-#include "platform/AppMessage.h"
 #include "form/ActionLog.h"
 #include "form/CommandRegistry.h"
 #include "form/ControlValues.h"
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "platform/Clock.h"
 #include "widgets/CListCtrlEx.h"
 
@@ -60,7 +60,7 @@ bool ActionRunner::PrepareAction(int windowId, const QString& event) {
         QString text = connstr;
         if (id > 0)
             text.replace(QStringLiteral("{{conn}}"),
-                         ControlText(form_.ControlByWindowId(id + 1024)));
+                         ControlText(form_.ControlByWindowId(WindowIdOfDocumentId(id))));
         form_.Session.Close();
         form_.Session.SetConnectionString(text);
         defaultConnection = false;
@@ -111,7 +111,7 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
     bool ok = true;
     bool byException = false;
     try {
-        if (logLevel < 2 && defaultConnection && windowId != 1024) {
+        if (logLevel < 2 && defaultConnection && windowId != WindowIdOfDocumentId(0)) {
             const LoginCheck login = CheckLoginTime();
             if (login != LoginCheck::Current) {
                 ErrorText =
@@ -128,7 +128,8 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
                                "c_menu_button.button_id_0=? AND c_user.uid_0=? \t\tAND "
                                "(c_menu_button_group.sta_0<0 OR (c_menu_button.sta_0<0 AND "
                                "c_menu_button_group.sta_0=0)))"),
-                           {form_.MenuUidValue(), windowId - 1024, app.userUid.toLongLong()})) {
+                           {form_.MenuUidValue(), DocumentIdOfWindowId(windowId),
+                            app.userUid.toLongLong()})) {
                 ErrorText = kNoRight;
                 ok = false;
             } else if (!form_.Session.Message().isEmpty()) {
@@ -143,7 +144,7 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
                                    "open_user_id_0,control_id_0) values(?,?,?,?,?)"),
                     {form_.MenuUidValue(), app.userUid.toLongLong(),
                      form_.windowTitle() + QStringLiteral(" -> ") + ControlText(control),
-                     app.loginId, windowId - 1024});
+                     app.loginId, DocumentIdOfWindowId(windowId)});
             }
             if (!ok && form_.threadId > 0 && form_.timerId_) {
                 form_.killTimer(form_.timerId_);
@@ -208,7 +209,8 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
             form_.timerId_ = 0;
         }
         if (form_.parentForm && form_.parentBtn > 0)
-            form_.parentForm->RunEvent(form_.parentBtn + 1024, QStringLiteral("CLICK"));
+            form_.parentForm->RunEvent(WindowIdOfDocumentId(form_.parentBtn),
+                                       QStringLiteral("CLICK"));
         if (form_.popupFlag)
             form_.accept();
         else
@@ -294,11 +296,11 @@ void ActionRunner::RunStartup() {
 
 void ActionRunner::RunRightsAndInit() {
     for (const QString& id : ControlIds(form_.disableList))
-        if (QWidget* control = form_.ControlByWindowId(id.toInt() + 1024);
+        if (QWidget* control = form_.ControlByWindowId(WindowIdOfDocumentId(id.toInt()));
             control && control != &form_)
             control->setEnabled(false);
     for (const QString& id : ControlIds(form_.hideList))
-        if (QWidget* control = form_.ControlByWindowId(id.toInt() + 1024);
+        if (QWidget* control = form_.ControlByWindowId(WindowIdOfDocumentId(id.toInt()));
             control && control != &form_)
             control->hide();
 
@@ -322,7 +324,7 @@ void ActionRunner::RunRightsAndInit() {
             for (int i = 0; i + 1 < states.size(); i += 2) {
                 const int buttonId = states[i].toInt();
                 const int state = states[i + 1].toInt();
-                QWidget* button = form_.ControlByWindowId(buttonId + 1024);
+                QWidget* button = form_.ControlByWindowId(WindowIdOfDocumentId(buttonId));
                 if (button == &form_)
                     button = nullptr;
                 if (state == -1 && button)

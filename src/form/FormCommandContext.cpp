@@ -31,7 +31,7 @@ D_T1* PageForm(QWidget* panel, int page) {
 QWidget* D_T1::ControlOfFormOrPages(int documentId) {
     if (documentId == 0)
         return this;
-    const int windowId = documentId + ZvControls::kWindowIdBase;
+    const int windowId = WindowIdOfDocumentId(documentId);
     if (QWidget* window = ControlByWindowId(windowId))
         return window;
     for (D_T1* page : EmbeddedForms(*this))
@@ -52,7 +52,7 @@ bool D_T1::FindControl(const QString& reference, QWidget*& window) {
             return true;
         window = parentForm->ControlOfFormOrPages(ParseIntegerText(parts[1]));
     } else if (parts.size() == 3) {
-        QWidget* panel = ControlByWindowId(ParseIntegerText(parts[0]) + ZvControls::kWindowIdBase);
+        QWidget* panel = ControlByWindowId(WindowIdOfDocumentId(ParseIntegerText(parts[0])));
         if (qobject_cast<QTabWidget*>(panel)) {
             D_T1* page = PageForm(panel, ParseIntegerText(parts[1]));
             if (!page)
