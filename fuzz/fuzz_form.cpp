@@ -2,18 +2,18 @@
 // parse or be refused with a reason and a place within it, every lookup the form engine makes
 // must answer without a crash, and expansion must leave texts without known tokens untouched.
 // Built and run by fuzz/run.sh; with VEMO_FUZZ_SEED_MAIN it writes a seed corpus instead.
-#include "platform/AppMessage.h"
-#include "app/MainApp.h"
+#include "data/SessionContext.h"
 #include "form/Placeholders.h"
 #include "form/ValueGrammars.h"
 #include "form/XmlDocument.h"
+#include "platform/AppMessage.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
-// The fuzz build compiles only the form sources; the application object needs no start-up here.
-CMainApp::CMainApp() = default;
+// The fuzz build compiles only the form sources; the session needs no clock here.
+SessionContext::SessionContext() = default;
 
 // Messages of malformed values are expected; the fuzz build has no message box.
 MessageAnswer ShowAppMessage(const QString&, const QString&, MessageButtons) {
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(again.LoadXml(root.GetXml()), "a serialised element parses again");
     }
 
-    CMainApp app;
+    SessionContext app;
     app.userName = QStringLiteral("{{date}}");
     app.userUid = QStringLiteral("1");
     const QString expanded = ExpandPlaceholders(text, FuzzForm(), app, FixedClock);

@@ -1,10 +1,10 @@
 #include "app/MainApp.h"
 
-#include "platform/AppMessage.h"
 #include "app/Dialog_Login.h"
 #include "app/StartScreen.h"
 #include "data/CfgFile.h"
 #include "data/DbSession.h"
+#include "platform/AppMessage.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 
@@ -15,7 +15,19 @@
 
 #include <cstdlib>
 
-CMainApp::CMainApp() : startMinute(platform::TickCountMs() / 60000) {}
+CMainApp::CMainApp()
+    : session(SessionContext::Current()), forms(FormRegistry::Instance()),
+      exeFolder(session.exeFolder), exeVersion(session.exeVersion),
+      closeForReal(session.closeForReal), startMinute(session.startMinute),
+      exeName(session.exeName), dbKind(session.dbKind), updateServer(session.updateServer),
+      appId(session.appId), definitionsVersion(session.definitionsVersion),
+      companyName(session.companyName), storedConnectionText(session.storedConnectionText),
+      updatePending(session.updatePending), userUid(session.userUid), loginId(session.loginId),
+      userName(session.userName), password(session.password), rights(session.rights),
+      loginTime(session.loginTime), accountSetPath(session.accountSetPath),
+      globals(session.globals), likeRewrite(session.likeRewrite), formCache(forms.formCache),
+      formCacheFlushTick(forms.formCacheFlushTick), openForms(forms.openForms),
+      handOff(forms.handOff), mainWindow(forms.mainWindow) {}
 
 CMainApp& CMainApp::Instance() {
     static CMainApp app;

@@ -1,94 +1,52 @@
 #pragma once
-// The application object: process-wide session data that every part of the client reads, the
-// form-definition cache and the open-form registry, and the start-up and exit sequences.
-#include <QDialog>
-#include <QHash>
-#include <QPointer>
-#include <QString>
+// The application object: the start-up and exit sequences of the client.
+#include "data/SessionContext.h"
+#include "form/FormRegistry.h"
 
-#include <array>
-#include <atomic>
-#include <cstdint>
-#include <mutex>
-
-// A text that the update worker writes while the user-interface thread reads it.
-class SharedText {
-public:
-    QString Get() const {
-        std::lock_guard lock(mutex_);
-        return value_;
-    }
-    void Set(const QString& value) {
-        std::lock_guard lock(mutex_);
-        value_ = value;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    QString value_;
-};
-
-// What the opener of a form window hands to it.
-struct FormOpenHandOff {
-    QString definition;
-    QString disabledControls; // first opener value
-    QString hiddenControls;   // second opener value
-    QString menuUid;
-    QString menuName;
-    QString formType;
-};
-
-// Registry entry of an open (or hidden, re-usable) form window.
-struct _ZvDlgData {
-    QString menuUid;
-    bool active = false;
-    QPointer<QDialog> parentForm;
-};
-
+// The client's start-up and exit. It also names the session's facts and the form registry, which
+// live in the layers that use them (SessionContext, FormRegistry), so that the client's own code
+// reads them as one object.
 class CMainApp {
 public:
     CMainApp();
+    CMainApp(const CMainApp&) = delete;
+    CMainApp& operator=(const CMainApp&) = delete;
     static CMainApp& Instance();
 
-    // --- Set at start-up ---
-    QString exeFolder;  // with a trailing "/"
-    QString exeVersion; // "%d.%d.%d.%d"
-    bool closeForReal = false;
-    std::int64_t startMinute = 0;
+    SessionContext& session;
+    FormRegistry& forms;
 
-    // --- Written by the update worker and read everywhere ---
-    SharedText exeName;
-    SharedText dbKind; // "1" SQL Server, "2" local file, "3" other
-    SharedText updateServer;
-    SharedText appId;
-    SharedText definitionsVersion;
-    SharedText companyName;
-    SharedText storedConnectionText; // scrambled, as read from cfg.ini NAME
-    std::atomic<bool> updatePending{false};
+    // --- The session's facts (SessionContext) ---
+    QString& exeFolder;
+    QString& exeVersion;
+    bool& closeForReal;
+    std::int64_t& startMinute;
+    SharedText& exeName;
+    SharedText& dbKind;
+    SharedText& updateServer;
+    SharedText& appId;
+    SharedText& definitionsVersion;
+    SharedText& companyName;
+    SharedText& storedConnectionText;
+    std::atomic<bool>& updatePending;
+    QString& userUid;
+    QString& loginId;
+    QString& userName;
+    QString& password;
+    QString& rights;
+    QString& loginTime;
+    QString& accountSetPath;
+    std::array<QString, 10>& globals;
+    bool& likeRewrite;
 
-    // --- The logged-in user ---
-    QString userUid;
-    QString loginId;
-    QString userName;
-    QString password;
-    QString rights;
-    QString loginTime;
+    // --- The form windows (FormRegistry) ---
+    QHash<QString, QString>& formCache;
+    std::int64_t& formCacheFlushTick;
+    QHash<QDialog*, _ZvDlgData>& openForms;
+    FormOpenHandOff& handOff;
+    QPointer<QWidget>& mainWindow;
 
-    QString accountSetPath;
-    std::array<QString, 10> globals; // A0 .. A9
-    FormOpenHandOff handOff;
-    bool likeRewrite = false;
-
-    // Form definitions by menu uid, flushed by the main window after some hours.
-    QHash<QString, QString> formCache;
-    std::int64_t formCacheFlushTick = 0;
-
-    // Open form windows, hidden ones included, for re-use and for closing at exit.
-    QHash<QDialog*, _ZvDlgData> openForms;
-    // The main window while it exists; forms bring it to the front on a right click.
-    QPointer<QWidget> mainWindow;
-
-    QString CfgPath() const { return exeFolder + QStringLiteral("cfg.ini"); }
+    QString CfgPath() const { return session.CfgPath(); }
 
     // Start-up: returns false when the process must end without running further.
     bool InitInstance();

@@ -2,11 +2,11 @@
 // shows the record in the fields, drop-down lists and headers are filled from lookups.
 #include "commands/QueryCommands.h"
 
-#include "app/MainApp.h"
 #include "commands/CommandSupport.h"
 #include "commands/CommandTexts.h"
 #include "commands/TreeFill.h"
 #include "data/DbSession.h"
+#include "data/SessionContext.h"
 #include "form/ColumnTotals.h"
 #include "form/CommandContext.h"
 #include "form/ValueGrammars.h"
@@ -188,7 +188,7 @@ QString RewriteLike(const QString& fragment) {
 
 void BindSearchFilters(CommandContext& form, const CXmlNode& parameters, bool whereList,
                        QString& select, QString& where) {
-    const bool rewrite = CMainApp::Instance().likeRewrite;
+    const bool rewrite = SessionContext::Current().likeRewrite;
     const CXmlNodes children = parameters.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
         const CXmlNode child = children.GetItem(i);
@@ -528,7 +528,7 @@ bool QueryToMain(CommandContext& form, CommandResult& result, const CXmlNode& co
         ShowAppMessage(kCountMismatch, kAppCaption);
         return false;
     }
-    auto& globals = CMainApp::Instance().globals;
+    auto& globals = SessionContext::Current().globals;
     for (qsizetype k = 0; k < targets.size(); ++k) {
         const int slot = ParseIntegerText(targets[k].reference);
         if (!SlotInRange(slot))

@@ -1,8 +1,8 @@
 #include "data/ConnectionText.h"
 
-#include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
+#include "data/SessionContext.h"
 #include "net/HttpClient.h"
 #include "net/UpdateSites.h"
 
@@ -88,7 +88,7 @@ namespace {
 
 // Steps shared by session construction and the login refresh.
 QString ResolveStoredConnection(const QString& cfgPath) {
-    CMainApp& app = CMainApp::Instance();
+    SessionContext& app = SessionContext::Current();
     const QString stored = app.storedConnectionText.Get();
     if (!stored.isEmpty())
         return ResolveServerAddress(UnscrambleCfgText(stored, 1));
@@ -111,15 +111,15 @@ QString ResolveStoredConnection(const QString& cfgPath) {
 
 QString ResolveSessionConnection(const QString& cfgPath) {
     const QString text = ResolveStoredConnection(cfgPath);
-    CMainApp::Instance().dbKind.Set(text.contains(kSqlServerMarker) ? QStringLiteral("1")
-                                                                    : QStringLiteral("2"));
+    SessionContext::Current().dbKind.Set(text.contains(kSqlServerMarker) ? QStringLiteral("1")
+                                                                         : QStringLiteral("2"));
     return text;
 }
 
 QString ResolveLoginConnection(const QString& cfgPath) {
     const QString text = ResolveStoredConnection(cfgPath);
     if (text.indexOf(QStringLiteral(";Jet"), 1) > 0)
-        CMainApp::Instance().accountSetPath = AccountSetPathOf(text);
+        SessionContext::Current().accountSetPath = AccountSetPathOf(text);
     return text;
 }
 

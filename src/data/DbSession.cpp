@@ -1,6 +1,6 @@
 #include "data/DbSession.h"
 
-#include "app/MainApp.h"
+#include "data/SessionContext.h"
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
 #include "data/InsertedText.h"
@@ -165,7 +165,7 @@ CDbSession::CDbSession()
     : connectionName_(QStringLiteral("vemo_session_%1").arg(g_connectionCounter.fetch_add(1))) {}
 
 CDbSession::CDbSession(FromConfigTag) : CDbSession() {
-    connectionString_ = ResolveSessionConnection(CMainApp::Instance().CfgPath());
+    connectionString_ = ResolveSessionConnection(SessionContext::Current().CfgPath());
 }
 
 CDbSession::~CDbSession() {
@@ -224,7 +224,7 @@ void CDbSession::ClearErrors() {
 bool CDbSession::Open() {
     open_ = true;
     if (connectionString_.isEmpty())
-        connectionString_ = UnscrambleCfgText(CMainApp::Instance().storedConnectionText.Get(), 1);
+        connectionString_ = UnscrambleCfgText(SessionContext::Current().storedConnectionText.Get(), 1);
     if (connectionString_.indexOf(QStringLiteral("{SQL Server};Server=")) > 1)
         connectionString_ = ResolveServerAddress(connectionString_);
     kind_ = static_cast<int>(KindOfConnection(connectionString_));

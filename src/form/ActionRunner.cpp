@@ -71,7 +71,7 @@ bool ActionRunner::PrepareAction(int windowId, const QString& event) {
 }
 
 ActionRunner::LoginCheck ActionRunner::CheckLoginTime() {
-    CMainApp& app = CMainApp::Instance();
+    SessionContext& app = SessionContext::Current();
     QString stamped;
     if (!form_.Session.QueryValue(QStringLiteral("SELECT loginTime_0 FROM c_user WHERE uid_0=?"),
                                   {app.userUid.toLongLong()}, stamped) &&
@@ -96,7 +96,7 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
     InfoText.clear();
     DetailText.clear();
     ErrorText.clear();
-    CMainApp& app = CMainApp::Instance();
+    SessionContext& app = SessionContext::Current();
     // A click that cannot reach the account set says so instead of passing in silence.
     ActionTransaction transaction(form_.Session);
     if ((!form_.Session.IsOpen() && !form_.Session.Open()) || !transaction.Begin()) {
@@ -282,7 +282,7 @@ void ActionRunner::ApplyResult(const CommandResult& result) {
 }
 
 void ActionRunner::RunStartup() {
-    CMainApp& app = CMainApp::Instance();
+    SessionContext& app = SessionContext::Current();
     const std::int64_t minutes = platform::TickCountMs() / 60000 - app.startMinute;
     if (minutes >= 1080) {
         ShowZvMessage(QStringLiteral("已登录【%1小时】超时，请重新登录。").arg(minutes / 60),
@@ -304,7 +304,7 @@ void ActionRunner::RunRightsAndInit() {
             control && control != &form_)
             control->hide();
 
-    CMainApp& app = CMainApp::Instance();
+    SessionContext& app = SessionContext::Current();
     if (form_.Session.IsOpen() || form_.Session.Open()) {
         if (form_.menuName.isEmpty())
             form_.menuName = form_.windowTitle() + QStringLiteral("（PopUp）");

@@ -1,12 +1,12 @@
 #include "form/D_T1.h"
 
-#include "platform/AppMessage.h"
 #include "data/ConnectionText.h"
 #include "form/ControlValues.h"
 #include "form/FormBackground.h"
 #include "form/FormDefinitionLoader.h"
 #include "form/FormLayout.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "widgets/CFileEditCtrl.h"
 
 #include <QCloseEvent>
@@ -43,12 +43,12 @@ D_T1::~D_T1() {
     StopBackgroundWorker();
     if (timerId_)
         killTimer(timerId_);
-    CMainApp::Instance().openForms.remove(this);
+    FormRegistry::Instance().openForms.remove(this);
 }
 
 D_T1* D_T1::OpenForm(const QString& definition, const QString& disableList, const QString& hideList,
                      const QString& menuUid, const QString& menuName, const QString& formType) {
-    CMainApp& app = CMainApp::Instance();
+    FormRegistry& app = FormRegistry::Instance();
     app.handOff = FormOpenHandOff{definition, disableList, hideList, menuUid, menuName, formType};
     if (definition.size() < 20)
         return nullptr;
@@ -79,7 +79,7 @@ void D_T1::LoadDefinition(const QString& definition) {
 }
 
 void D_T1::Build() {
-    CMainApp& app = CMainApp::Instance();
+    const SessionContext& app = SessionContext::Current();
     if (document.IsEmpty()) {
         if (!embedded && !popupFlag)
             show();
@@ -191,7 +191,7 @@ QWidget* D_T1::ControlByWindowId(int windowId) const {
 }
 
 QString D_T1::ExpandPlaceholders(const QString& text) const {
-    return ::ExpandPlaceholders(text, *this, CMainApp::Instance());
+    return ::ExpandPlaceholders(text, *this, SessionContext::Current());
 }
 
 std::optional<QString> D_T1::PickListOwnerText() const {
@@ -244,7 +244,7 @@ bool D_T1::RunPopupForm(const PopupFormRequest& request, QString& returned) {
         popup.formId = request.popupValue;
         popup.LoadDefinition(request.popupDocument);
     } else {
-        CMainApp& app = CMainApp::Instance();
+        FormRegistry& app = FormRegistry::Instance();
         QString definition = app.formCache.value(menuPart);
         if (definition.isEmpty()) {
             CDbSession session(CDbSession::FromConfig);
@@ -270,7 +270,7 @@ bool D_T1::RunPopupForm(const PopupFormRequest& request, QString& returned) {
 // --- Closing, hiding and showing again ---
 
 void D_T1::closeEvent(QCloseEvent* event) {
-    CMainApp& app = CMainApp::Instance();
+    const SessionContext& app = SessionContext::Current();
     const bool markedForReal = property("closeForReal").toBool();
     if (!app.closeForReal && !markedForReal && !popupFlag && threadId == 0 && !embedded) {
         event->ignore();
@@ -284,7 +284,7 @@ void D_T1::closeEvent(QCloseEvent* event) {
 }
 
 void D_T1::HideForReuse() {
-    CMainApp& app = CMainApp::Instance();
+    FormRegistry& app = FormRegistry::Instance();
     auto entry = app.openForms.find(this);
     if (entry != app.openForms.end())
         entry->active = false;
@@ -308,7 +308,7 @@ void D_T1::CloseForReal() {
         QDialog::reject(); // ends the modal run with Cancel; the opener owns the object
         return;
     }
-    CMainApp::Instance().openForms.remove(this);
+    FormRegistry::Instance().openForms.remove(this);
     deleteLater();
 }
 
@@ -322,7 +322,7 @@ void D_T1::ResetContents() {
 
 void D_T1::ShowAgain() {
     CloseAfterAction = false;
-    CMainApp& app = CMainApp::Instance();
+    FormRegistry& app = FormRegistry::Instance();
     auto entry = app.openForms.find(this);
     if (entry != app.openForms.end())
         entry->active = true;
@@ -337,7 +337,7 @@ void D_T1::ShowAgain() {
 void D_T1::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     DrawFormBackground(painter, document.SelectSingleNode("//html/head"), size(),
-                       controls_->DefaultFont(), CMainApp::Instance().exeFolder);
+                       controls_->DefaultFont(), SessionContext::Current().exeFolder);
     std::lock_guard lock(sceneLock_);
     if (!frame_.isNull())
         painter.drawImage(0, 0, frame_);
@@ -347,7 +347,7 @@ void D_T1::mousePressEvent(QMouseEvent* event) {
     if (!embedded && event->button() == Qt::LeftButton && windowHandle())
         windowHandle()->startSystemMove();
     if (event->button() == Qt::RightButton) {
-        if (QWidget* main = CMainApp::Instance().mainWindow) {
+        if (QWidget* main = FormRegistry::Instance().mainWindow) {
             main->showNormal();
             main->raise();
             main->activateWindow();

@@ -2,11 +2,12 @@
 // The form window: one modeless dialog per open business function, built at run time from its
 // form definition. It owns the parsed document, the controls, the layout and the command state
 // that the action runner and the commands work on.
-#include "app/MainApp.h"
 #include "data/DbSession.h"
+#include "data/SessionContext.h"
 #include "form/ActionRunner.h"
 #include "form/CommandContext.h"
 #include "form/ControlHost.h"
+#include "form/FormRegistry.h"
 #include "form/Placeholders.h"
 #include "form/ValueGrammars.h"
 #include "form/XmlDocument.h"

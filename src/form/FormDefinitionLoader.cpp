@@ -1,11 +1,11 @@
 #include "form/FormDefinitionLoader.h"
 
-#include "app/MainApp.h"
 #include "data/DbSession.h"
 #include "form/DefinitionCodec.h"
+#include "form/FormRegistry.h"
 #include "platform/Clock.h"
 
-void FlushFormCacheIfStale(CMainApp& app) {
+void FlushFormCacheIfStale(FormRegistry& app) {
     const std::int64_t now = platform::TickCountMs();
     if (now - app.formCacheFlushTick > kFormCacheLifetimeMs) {
         app.formCache.clear();
@@ -13,8 +13,8 @@ void FlushFormCacheIfStale(CMainApp& app) {
     }
 }
 
-int LoadFormDefinition(CMainApp& app, CDbSession& session, const QString& menuUid, QString& text,
-                       QString* error) {
+int LoadFormDefinition(FormRegistry& app, CDbSession& session, const QString& menuUid,
+                       QString& text, QString* error) {
     FlushFormCacheIfStale(app);
     if (!text.isEmpty())
         return 1;

@@ -4,7 +4,7 @@
 #include <QString>
 
 class CDbSession;
-class CMainApp;
+class FormRegistry;
 
 // The text of a menu entry without a stored row.
 inline const char kEmptyFormDefinition[] = "<html version='1.0' id='0'></html>";
@@ -13,10 +13,10 @@ inline const char kEmptyFormDefinition[] = "<html version='1.0' id='0'></html>";
 inline constexpr long long kFormCacheLifetimeMs = 14'400'000;
 
 // Empties the cache when its lifetime has passed since the last flush.
-void FlushFormCacheIfStale(CMainApp& app);
+void FlushFormCacheIfStale(FormRegistry& app);
 
 // 1: the text was in the cache or was loaded (a non-empty `text` is returned unchanged);
 // 0: c_menu_dh has no row for the uid (text = the empty form);
 // -1: the stored value is empty or damaged (`error` says why).
-int LoadFormDefinition(CMainApp& app, CDbSession& session, const QString& menuUid, QString& text,
-                       QString* error = nullptr);
+int LoadFormDefinition(FormRegistry& app, CDbSession& session, const QString& menuUid,
+                       QString& text, QString* error = nullptr);

@@ -1,6 +1,6 @@
 #include "form/Placeholders.h"
 
-#include "app/MainApp.h"
+#include "data/SessionContext.h"
 
 #include <algorithm>
 #include <array>
@@ -38,7 +38,7 @@ enum Step : int {
     kGlobal0,
     kStepCount = kGlobal0 + 10
 };
-static_assert(std::tuple_size_v<decltype(CMainApp::globals)> == kStepCount - kGlobal0);
+static_assert(std::tuple_size_v<decltype(SessionContext::globals)> == kStepCount - kGlobal0);
 
 const std::array<QString, kStepCount>& Tokens() {
     static const std::array<QString, kStepCount> tokens = {
@@ -124,7 +124,7 @@ QString DateText(const ClockReading& now, QChar separator) {
 }
 
 // The value of one kind; nullopt when the kind does not apply to this form.
-std::optional<QString> ValueOf(int step, const PlaceholderForm& form, const CMainApp& app,
+std::optional<QString> ValueOf(int step, const PlaceholderForm& form, const SessionContext& app,
                                const ClockReading& now) {
     switch (step) {
     case kPickListOwner:
@@ -192,13 +192,14 @@ ClockReading LocalClockNow() {
             QTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59))}; // no leap second
 }
 
-QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form, const CMainApp& app) {
+QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form,
+                           const SessionContext& app) {
     static const PlaceholderClock localClock(&LocalClockNow);
     return ExpandPlaceholders(text, form, app, localClock);
 }
 
-QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form, const CMainApp& app,
-                           const PlaceholderClock& clock) {
+QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form,
+                           const SessionContext& app, const PlaceholderClock& clock) {
     const TokenSet present = TokensIn(text);
     if (present.none())
         return text;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-class CMainApp;
+class SessionContext;
 
 // What the form window tells the expansion about itself.
 class PlaceholderForm {
@@ -52,9 +52,10 @@ ClockReading LocalClockNow();
 // Once the text holds any of these tokens, each of the nine date kinds reads the clock once, in
 // the order above, whether or not its token occurs; a text without any of them is returned
 // untouched without reading the clock or the form.
-QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form, const CMainApp& app);
-QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form, const CMainApp& app,
-                           const PlaceholderClock& clock);
+QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form,
+                           const SessionContext& app);
+QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form,
+                           const SessionContext& app, const PlaceholderClock& clock);
 
 // The capital-numeral form of a year, month or day as written on cheques: "01" 零壹, "10" 零壹拾,
 // "11" 壹拾壹, "20" 零贰拾, "2024" 贰零贰肆. Characters other than digits are kept as they are.

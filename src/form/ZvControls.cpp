@@ -1,6 +1,6 @@
 #include "form/ZvControls.h"
 
-#include "app/MainApp.h"
+#include "data/SessionContext.h"
 #include "form/ControlBuilders.h"
 #include "form/ControlHost.h"
 #include "widgets/CDropList.h"
@@ -97,7 +97,7 @@ void ZvControls::CreateControls(ControlHost& host, const ZUDad::CXmlDocument& do
         return;
     host.FormWidget()->setFont(defaultFont_);
     const CXmlNode body = root.GetChild("body", true);
-    const CMainApp& app = CMainApp::Instance();
+    const SessionContext& app = SessionContext::Current();
     const ControlBuildContext context{host,
                                       body,
                                       app.exeFolder,

@@ -28,7 +28,7 @@ TEST(FormDefinitionLoader, FoundMissingEmptyAndDamagedDefinitions) {
     ASSERT_TRUE(session.WriteBinary("SELECT * FROM c_menu_dh WHERE uid_0=3", {"form_0"},
                                     {packed.left(packed.size() / 2)}));
 
-    CMainApp app;
+    FormRegistry app;
     QString text;
     EXPECT_EQ(LoadFormDefinition(app, session, "1", text), 1);
     EXPECT_EQ(text, form);

@@ -51,7 +51,7 @@ protected:
         return ExpandPlaceholders(text, form, app, [] { return kFixedNow; });
     }
 
-    CMainApp app;
+    SessionContext app;
     FakeForm form;
 };
 

@@ -1,0 +1,6 @@
+#include "form/FormRegistry.h"
+
+FormRegistry& FormRegistry::Instance() {
+    static FormRegistry registry;
+    return registry;
+}
