@@ -5,6 +5,7 @@
 #include "data/ConnectionText.h"
 #include "data/InsertedText.h"
 #include "data/SqlShape.h"
+#include "data/SqlTokenizer.h"
 #include "data/SqlTranslator.h"
 #include "data/SqliteFunctions.h"
 #include "data/TextFileTables.h"
@@ -838,28 +839,25 @@ CDbSession::Outcome CDbSession::ExecuteOne(const QString& sql, const QVariantLis
 namespace {
 
 // The statements of a script: split at every ";" except one inside a quoted text, so that a
-// value the user typed may hold a semicolon. Quotes inside a "--" comment open no text.
+// value the user typed may hold a semicolon. Quotes inside a "--" comment open no text, yet a ";"
+// there still ends the statement. Double quotes, brackets and "/*" protect nothing here.
 QStringList SplitScript(const QString& sql) {
+    constexpr SqlLexis lexis{.blockComments = false, .quotedNames = false, .bracketNames = false};
     QStringList pieces;
     qsizetype start = 0;
-    bool inText = false;
-    bool inComment = false;
-    const qsizetype n = sql.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = sql.at(i);
-        if (inText) {
-            inText = c != u'\'';
-        } else if (c == u';') {
-            pieces.append(sql.mid(start, i - start));
-            start = i + 1;
-            inComment = false;
-        } else if (inComment) {
-            inComment = c != u'\n';
-        } else if (c == u'\'') {
-            inText = true;
-        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
-            inComment = true;
-        }
+    SqlTokenizer reader(sql, lexis);
+    SqlToken token;
+    while (reader.Next(token)) {
+        qsizetype end = -1;
+        if (reader.IsPunct(token, u';'))
+            end = token.begin;
+        else if (token.kind == SqlTokenKind::Comment)
+            end = QStringView(sql).sliced(0, token.end).indexOf(u';', token.begin);
+        if (end < 0)
+            continue;
+        pieces.append(sql.mid(start, end - start));
+        start = end + 1;
+        reader.Seek(start);
     }
     pieces.append(sql.mid(start));
     return pieces;
