@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class EngineProfile;
 class QComboBox;
 class QSqlError;
 class QSqlQuery;
@@ -63,8 +64,8 @@ public:
     bool Open();
     void Close();
     bool IsOpen() const { return open_; }
-    int Kind() const { return kind_; }
-    QString KindText() const { return QString::number(kind_); }
+    int Kind() const;
+    QString KindText() const { return QString::number(Kind()); }
 
     bool BeginTrans();
     // False when the transaction could not be committed: it is rolled back then, and Message()
@@ -127,7 +128,6 @@ public:
 
 private:
     enum class Outcome { Ok, NotFound, LockError, Failed };
-    enum class ErrorClass { Lock, Network, Data };
 
     bool Connected() const;
     bool RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
@@ -135,7 +135,9 @@ private:
     bool Prepare(QSqlQuery& query, const QString& sql);
     QString WithTextFiles(const QString& sql);
     bool ExecPrepared(QSqlQuery& query);
-    ErrorClass Classify(const QSqlError& error, bool withLock) const;
+    bool IsLockError(const QSqlError& error) const;
+    // Records a failed write: a lock error is tried again, anything else ends the write.
+    Outcome FailedWrite(const QSqlError& error, const QString& sql);
     void RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
                      bool openRecordset);
     bool LockWait(const std::function<Outcome()>& attempt);
@@ -155,7 +157,7 @@ private:
     QList<QVariant> TypedValues(const QString& table, const QStringList& fields,
                                 const QStringList& values);
     void SetBusyWait(bool waitForLocks);
-    void SetSqliteBusyTimeout(int ms);
+    void SetEngineBusyTimeout(int ms);
     void ClearErrors();
 
     class StatementScope;
@@ -167,7 +169,7 @@ private:
     bool open_ = false;
     bool connected_ = false;
     bool inTransaction_ = false;
-    int kind_ = 1;
+    const EngineProfile* profile_; // of the connection's kind, chosen when it opens
     int resultCode_ = -1;
     QString message_ = QStringLiteral("未设置错误信息");
     QString detail_;
