@@ -5,7 +5,7 @@
 #include "data/ConnectionText.h"
 #include "data/EngineProfile.h"
 #include "data/InsertedText.h"
-#include "data/SqlShape.h"
+#include "data/RecordWriter.h"
 #include "data/SqlTokenizer.h"
 #include "data/TextFileTables.h"
 #include "platform/Clock.h"
@@ -33,9 +33,7 @@ std::atomic<int> g_connectionCounter{0};
 const QString kNetworkMessage = QStringLiteral("网络或者账套异常，请检查后重试。\n");
 const QString kDataMessage = QStringLiteral("数据异常，请检查输入数据的格式。\n");
 const QString kUnknownMessage = QStringLiteral("其它未知错误。\n");
-const QString kCountMismatch = QStringLiteral("字段和值不对应，不能添加。\n");
 const QString kOpenFailed = QStringLiteral("连接服务器异常，请正确设置服务器，并确认网络正常。\n");
-const QString kRowDeleted = QStringLiteral("该记录已经被删除，不能修改保存。\n");
 
 // True when swapping the " ASC" and " DESC" tokens of the order-by text reverses it exactly:
 // every term at the top level ends in one of them and the text holds no other. The nested TOP
@@ -129,33 +127,25 @@ QString CRecordset::Text(int column) const {
     return DbValueText(Value(column));
 }
 
-// A savepoint around one statement of a transaction, on engines that want one.
-class CDbSession::StatementScope {
-public:
-    explicit StatementScope(CDbSession& session)
-        : session_(session),
-          active_(session.inTransaction_ && session.profile_->SavepointPerStatement()) {
-        if (active_)
-            QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
-                .exec(QStringLiteral("SAVEPOINT zv_stmt"));
-    }
-    ~StatementScope() {
-        if (active_)
-            QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
-                .exec(ok_ ? QStringLiteral("RELEASE SAVEPOINT zv_stmt")
-                          : QStringLiteral("ROLLBACK TO SAVEPOINT zv_stmt"));
-    }
-    void Fail() { ok_ = false; }
+CDbSession::StatementScope::StatementScope(CDbSession& session)
+    : session_(session),
+      active_(session.inTransaction_ && session.profile_->SavepointPerStatement()) {
+    if (active_)
+        QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
+            .exec(QStringLiteral("SAVEPOINT zv_stmt"));
+}
 
-private:
-    CDbSession& session_;
-    bool active_;
-    bool ok_ = true;
-};
+CDbSession::StatementScope::~StatementScope() {
+    if (active_)
+        QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
+            .exec(ok_ ? QStringLiteral("RELEASE SAVEPOINT zv_stmt")
+                      : QStringLiteral("ROLLBACK TO SAVEPOINT zv_stmt"));
+}
 
 CDbSession::CDbSession()
     : connectionName_(QStringLiteral("vemo_session_%1").arg(g_connectionCounter.fetch_add(1))),
-      profile_(&EngineProfile::Of(DbKindCode::SqlServer)) {}
+      profile_(&EngineProfile::Of(DbKindCode::SqlServer)),
+      writer_(std::make_unique<RecordWriter>(*this)) {}
 
 CDbSession::CDbSession(FromConfigTag) : CDbSession() {
     connectionString_ = ResolveSessionConnection(CMainApp::Instance().CfgPath());
@@ -280,7 +270,7 @@ bool CDbSession::Open() {
             openError.databaseText().isEmpty() ? openError.text() : openError.databaseText(),
             QStringLiteral("%1 (%2)").arg(openError.driverText(), openError.nativeErrorCode()));
     }
-    columnTypes_.clear();
+    writer_->ForgetColumnTypes();
     textFiles_.reset();
     if (!target.textFolder.isEmpty())
         textFiles_ = std::make_unique<TextFileTables>(target.textFolder);
@@ -383,6 +373,13 @@ void CDbSession::RollbackTrans() {
         detail_ = QStringLiteral("RollbackTrans\n%1\n%2\n").arg(e.databaseText(), e.driverText());
     }
     inTransaction_ = false;
+}
+
+bool CDbSession::DataFailure(const QString& detail) {
+    resultCode_ = -1;
+    message_ = kDataMessage;
+    detail_ = detail;
+    return false;
 }
 
 bool CDbSession::IsLockError(const QSqlError& error) const {
@@ -547,12 +544,8 @@ bool CDbSession::ColumnIndexes(const CRecordset& rs, const QString& sql, const Q
                                QList<int>& indexes) {
     for (const QString& name : names) {
         const int index = rs.FieldIndex(name);
-        if (index < 0) {
-            resultCode_ = -1;
-            message_ = kDataMessage;
-            detail_ = QStringLiteral("%1\n列 %2 不存在\n").arg(sql, name);
-            return false;
-        }
+        if (index < 0)
+            return DataFailure(QStringLiteral("%1\n列 %2 不存在\n").arg(sql, name));
         indexes.append(index);
     }
     return true;
@@ -817,236 +810,24 @@ bool CDbSession::ExecuteScript(const QString& sql) {
     return RunScript(sql, false);
 }
 
-bool CDbSession::CheckCounts(const QStringList& fields, int valueCount) {
-    if (fields.size() == valueCount)
-        return true;
-    resultCode_ = -1;
-    message_ = kCountMismatch;
-    detail_ = QStringLiteral("字段数 %1，值数 %2\n").arg(fields.size()).arg(valueCount);
-    return false;
-}
-
-QList<QVariant> CDbSession::TypedValues(const QString& table, const QStringList& fields,
-                                        const QStringList& values) {
-    // Empty texts become NULL in columns that are not texts, where the engine would refuse them.
-    auto cached = columnTypes_.find(table);
-    if (cached == columnTypes_.end())
-        cached = columnTypes_.insert(table,
-                                     QSqlDatabase::database(connectionName_, false).record(table));
-    const QSqlRecord& columns = *cached;
-    QList<QVariant> typed;
-    typed.reserve(values.size());
-    for (int i = 0; i < values.size(); ++i) {
-        const int index = columns.indexOf(fields[i]);
-        int typeId = QMetaType::QString;
-        if (index >= 0)
-            typeId = columns.field(index).metaType().id();
-        else
-            for (int c = 0; c < columns.count(); ++c)
-                if (columns.fieldName(c).compare(fields[i], Qt::CaseInsensitive) == 0)
-                    typeId = columns.field(c).metaType().id();
-        const bool textColumn = typeId == QMetaType::QString || typeId == QMetaType::UnknownType;
-        if (values[i].isEmpty() && !textColumn)
-            typed.append(QVariant(QMetaType(typeId)));
-        else if (values[i].isNull())
-            typed.append(QStringLiteral("")); // a null text would be bound as NULL
-        else
-            typed.append(values[i]);
-    }
-    return typed;
-}
-
-// Field names go into the statement text, so only plain identifiers are accepted.
-bool CDbSession::CheckFieldNames(const QString& sql, const QStringList& fields) {
-    for (const QString& field : fields) {
-        if (!IsPlainIdentifier(field)) {
-            resultCode_ = -1;
-            message_ = kDataMessage;
-            detail_ = sql + QStringLiteral("\n字段名无效：") + field + QLatin1Char('\n');
-            return false;
-        }
-    }
-    return true;
-}
-
-// The base table a row is written to, and field names that may go into the statement.
-bool CDbSession::WritableShape(const QString& sql, const QStringList& fields, SelectShape& shape,
-                               QString& normalized) {
-    if (!ParseSelectShape(sql, shape, normalized)) {
-        resultCode_ = -1;
-        message_ = kDataMessage;
-        detail_ = sql + QStringLiteral("\n无法确定要写入记录的表\n");
-        return false;
-    }
-    return CheckFieldNames(sql, fields);
-}
-
-CDbSession::Outcome CDbSession::InsertRow(const QString& sql, const QStringList& fields,
-                                          const QList<QVariant>& values) {
-    // The row does not exist yet: add it to the statement's base table.
-    SelectShape shape;
-    QString normalized;
-    if (!WritableShape(sql, fields, shape, normalized))
-        return Outcome::Failed;
-    QStringList marks;
-    for (int i = 0; i < fields.size(); ++i)
-        marks.append(QStringLiteral("?"));
-    const QString insert =
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(shape.baseTable, fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    QSqlQuery query(QSqlDatabase::database(connectionName_, false));
-    // PostgreSQL locks the table while preparing: a held lock shows here first.
-    if (!Prepare(query, insert))
-        return FailedWrite(query.lastError(), sql);
-    for (const QVariant& v : values)
-        query.addBindValue(v);
-    if (!ExecPrepared(query))
-        return FailedWrite(query.lastError(), sql);
-    return Outcome::Ok;
-}
-
-CDbSession::Outcome CDbSession::UpdateFirstRow(const QString& sql, const QStringList& fields,
-                                               const QList<QVariant>& values) {
-    SelectShape shape;
-    QString normalized;
-    if (!WritableShape(sql, fields, shape, normalized))
-        return Outcome::Failed;
-    QStringList assignments;
-    for (const QString& field : fields)
-        assignments.append(field + QStringLiteral("=?"));
-    // The statement's own filter and order find the row; it is updated by its physical id or,
-    // on an engine without one, through the finding statement itself.
-    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    const bool byRowId = profile_->UpdatesByRowId();
-    const QString first = profile_->FirstRowQuery(normalized, shape);
-    QSqlQuery probe(db);
-    if (!RunQuery(probe, first, true))
-        return FailedWrite(probe.lastError(), sql);
-    if (!probe.next())
-        return Outcome::NotFound;
-    const QVariant rowId = byRowId ? probe.value(0) : QVariant();
-    probe.finish();
-
-    QSqlQuery update(db);
-    if (!Prepare(update,
-                 profile_->FirstRowUpdate(assignments.join(QLatin1Char(',')), first, shape)))
-        return FailedWrite(update.lastError(), sql);
-    for (const QVariant& v : values)
-        update.addBindValue(v);
-    if (byRowId)
-        update.addBindValue(profile_->RowIdParameter(rowId));
-    if (!ExecPrepared(update))
-        return FailedWrite(update.lastError(), sql);
-    // Another client may have changed the row between finding and updating it, which gives it
-    // a new physical id: look it up again, as after a lock.
-    return byRowId && update.numRowsAffected() == 0 ? Outcome::LockError : Outcome::Ok;
-}
-
-bool CDbSession::UpdateFirstRowWithLockWait(const QString& sql, const QStringList& fields,
-                                            const QList<QVariant>& values, bool& found) {
-    found = false;
-    return LockWait([&]() -> Outcome {
-        if (!connected_)
-            return ExecuteOne(sql);
-        StatementScope scope(*this);
-        const Outcome outcome = UpdateFirstRow(sql, fields, values);
-        found = outcome == Outcome::Ok;
-        if (outcome == Outcome::Failed || outcome == Outcome::LockError)
-            scope.Fail();
-        return outcome;
-    });
-}
-
 int CDbSession::AddRecord(const QString& sql, const QStringList& fields,
                           const QStringList& values) {
-    ClearErrors();
-    if (!CheckCounts(fields, int(values.size())))
-        return -1;
-    int result = -1;
-    const bool ok = LockWait([&]() -> Outcome {
-        if (!connected_)
-            return ExecuteOne(sql);
-        // The query goes after its savepoint is settled: freeing its statement inside an aborted
-        // PostgreSQL transaction fails and leaks it.
-        QSqlQuery probe(QSqlDatabase::database(connectionName_, false));
-        StatementScope scope(*this);
-        if (!RunQuery(probe, sql, true)) {
-            scope.Fail();
-            return FailedWrite(probe.lastError(), sql);
-        }
-        if (probe.next()) {
-            result = 0;
-            return Outcome::Ok;
-        }
-        probe.finish();
-        SelectShape shape;
-        QString normalized;
-        const QString table =
-            ParseSelectShape(sql, shape, normalized) ? shape.baseTable : QString();
-        const Outcome outcome = InsertRow(sql, fields, TypedValues(table, fields, values));
-        if (outcome != Outcome::Ok)
-            scope.Fail();
-        else
-            result = 1;
-        return outcome;
-    });
-    if (ok)
-        resultCode_ = 1;
-    return ok ? result : -1;
+    return writer_->AddRecord(sql, fields, values);
 }
 
 bool CDbSession::UpdateRecord(const QString& sql, const QStringList& fields,
                               const QStringList& values) {
-    ClearErrors();
-    if (!CheckCounts(fields, int(values.size())))
-        return false;
-    bool found = false;
-    SelectShape shape;
-    QString normalized;
-    const QString table = ParseSelectShape(sql, shape, normalized) ? shape.baseTable : QString();
-    const bool ok =
-        UpdateFirstRowWithLockWait(sql, fields, TypedValues(table, fields, values), found);
-    if (ok && !found) {
-        resultCode_ = 0;
-        message_ = kRowDeleted;
-        return false;
-    }
-    if (ok)
-        resultCode_ = 1;
-    return ok;
+    return writer_->UpdateRecord(sql, fields, values);
 }
 
 int CDbSession::AddRecordGetId(QString& id, const QString& sql, const QStringList& fields,
                                const QStringList& values) {
-    if (fields.size() != values.size()) {
-        CheckCounts(fields, int(values.size()));
-        return -2;
-    }
-    if (AddRecord(sql, fields, values) != 1)
-        return -1;
-    QString value;
-    if (!QueryValue(profile_->IdentityQuery(), value))
-        return -1;
-    id = value;
-    return 1;
+    return writer_->AddRecordGetId(id, sql, fields, values);
 }
 
 bool CDbSession::WriteBinary(const QString& sql, const QStringList& fields,
                              const QList<QByteArray>& data) {
-    ClearErrors();
-    if (!CheckCounts(fields, int(data.size())))
-        return false;
-    QList<QVariant> values;
-    for (const QByteArray& bytes : data)
-        values.append(QVariant(bytes));
-    bool found = false;
-    const bool ok = UpdateFirstRowWithLockWait(sql, fields, values, found);
-    if (ok && !found) {
-        resultCode_ = 0;
-        detail_ = QStringLiteral("WriteBinary\n") + sql + QStringLiteral("\n没有找到记录\n");
-        return false;
-    }
-    return ok;
+    return writer_->WriteBinary(sql, fields, data);
 }
 
 bool CDbSession::ReadBinary(const QString& sql, const QStringList& fields,

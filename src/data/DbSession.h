@@ -17,8 +17,8 @@ class EngineProfile;
 class QComboBox;
 class QSqlError;
 class QSqlQuery;
+class RecordWriter;
 class TextFileTables;
-struct SelectShape;
 
 // A fully fetched, client-side result: what a static cursor would give.
 class CRecordset {
@@ -127,6 +127,7 @@ public:
     static int ConnectTimeoutSeconds();
 
 private:
+    friend class RecordWriter;
     enum class Outcome { Ok, NotFound, LockError, Failed };
 
     bool Connected() const;
@@ -143,26 +144,29 @@ private:
     bool LockWait(const std::function<Outcome()>& attempt);
     Outcome ExecuteOne(const QString& sql, const QVariantList& params = {});
     bool RunScript(const QString& sql, bool stopAtFailure);
-    bool CheckCounts(const QStringList& fields, int valueCount);
-    bool CheckFieldNames(const QString& sql, const QStringList& fields);
-    bool WritableShape(const QString& sql, const QStringList& fields, SelectShape& shape,
-                       QString& normalized);
     bool ColumnIndexes(const CRecordset& rs, const QString& sql, const QStringList& names,
                        QList<int>& indexes);
-    bool UpdateFirstRowWithLockWait(const QString& sql, const QStringList& fields,
-                                    const QList<QVariant>& values, bool& found);
-    Outcome InsertRow(const QString& sql, const QStringList& fields, const QList<QVariant>& values);
-    Outcome UpdateFirstRow(const QString& sql, const QStringList& fields,
-                           const QList<QVariant>& values);
-    QList<QVariant> TypedValues(const QString& table, const QStringList& fields,
-                                const QStringList& values);
+    // Sets the data message with `detail`; false.
+    bool DataFailure(const QString& detail);
     void SetBusyWait(bool waitForLocks);
     void SetEngineBusyTimeout(int ms);
     void ClearErrors();
 
-    class StatementScope;
+    // A savepoint around one statement of a transaction, on engines that want one.
+    class StatementScope {
+    public:
+        explicit StatementScope(CDbSession& session);
+        ~StatementScope();
+        StatementScope(const StatementScope&) = delete;
+        StatementScope& operator=(const StatementScope&) = delete;
+        void Fail() { ok_ = false; }
 
-    QHash<QString, QSqlRecord> columnTypes_;    // column types of written tables, per connection
+    private:
+        CDbSession& session_;
+        bool active_;
+        bool ok_ = true;
+    };
+
     std::unique_ptr<TextFileTables> textFiles_; // the local text session's folder of files
     QString connectionString_;
     QString connectionName_;
@@ -174,4 +178,5 @@ private:
     QString message_ = QStringLiteral("未设置错误信息");
     QString detail_;
     QString systemErrorText_;
+    std::unique_ptr<RecordWriter> writer_; // AddRecord, UpdateRecord, AddRecordGetId, WriteBinary
 };
