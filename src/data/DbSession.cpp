@@ -3,19 +3,17 @@
 #include "data/SessionContext.h"
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
+#include "data/EngineProfile.h"
 #include "data/InsertedText.h"
-#include "data/SqlShape.h"
-#include "data/SqlTranslator.h"
-#include "data/SqliteFunctions.h"
+#include "data/RecordWriter.h"
+#include "data/SqlTokenizer.h"
 #include "data/TextFileTables.h"
 #include "platform/Clock.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QHash>
 #include <QSqlDatabase>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -24,8 +22,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
-#include <sqlite3.h>
 
 namespace {
 
@@ -36,14 +32,7 @@ std::atomic<int> g_connectionCounter{0};
 const QString kNetworkMessage = QStringLiteral("网络或者账套异常，请检查后重试。\n");
 const QString kDataMessage = QStringLiteral("数据异常，请检查输入数据的格式。\n");
 const QString kUnknownMessage = QStringLiteral("其它未知错误。\n");
-const QString kCountMismatch = QStringLiteral("字段和值不对应，不能添加。\n");
 const QString kOpenFailed = QStringLiteral("连接服务器异常，请正确设置服务器，并确认网络正常。\n");
-const QString kRowDeleted = QStringLiteral("该记录已经被删除，不能修改保存。\n");
-
-// How a statement's row is found again for writing, per engine.
-QString RowIdExpression(int kind, const QString& prefix) {
-    return kind == 2 ? prefix + QStringLiteral(".rowid") : prefix + QStringLiteral(".ctid");
-}
 
 // True when swapping the " ASC" and " DESC" tokens of the order-by text reverses it exactly:
 // every term at the top level ends in one of them and the text holds no other. The nested TOP
@@ -137,32 +126,25 @@ QString CRecordset::Text(int column) const {
     return DbValueText(Value(column));
 }
 
-// On PostgreSQL a failed statement poisons the whole transaction; a savepoint around each
-// statement keeps the action's transaction usable so the statement can be retried or tolerated.
-class CDbSession::StatementScope {
-public:
-    explicit StatementScope(CDbSession& session)
-        : session_(session), active_(session.kind_ == 3 && session.inTransaction_) {
-        if (active_)
-            QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
-                .exec(QStringLiteral("SAVEPOINT zv_stmt"));
-    }
-    ~StatementScope() {
-        if (active_)
-            QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
-                .exec(ok_ ? QStringLiteral("RELEASE SAVEPOINT zv_stmt")
-                          : QStringLiteral("ROLLBACK TO SAVEPOINT zv_stmt"));
-    }
-    void Fail() { ok_ = false; }
+CDbSession::StatementScope::StatementScope(CDbSession& session)
+    : session_(session),
+      active_(session.inTransaction_ && session.profile_->SavepointPerStatement()) {
+    if (active_)
+        QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
+            .exec(QStringLiteral("SAVEPOINT zv_stmt"));
+}
 
-private:
-    CDbSession& session_;
-    bool active_;
-    bool ok_ = true;
-};
+CDbSession::StatementScope::~StatementScope() {
+    if (active_)
+        QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
+            .exec(ok_ ? QStringLiteral("RELEASE SAVEPOINT zv_stmt")
+                      : QStringLiteral("ROLLBACK TO SAVEPOINT zv_stmt"));
+}
 
 CDbSession::CDbSession()
-    : connectionName_(QStringLiteral("vemo_session_%1").arg(g_connectionCounter.fetch_add(1))) {}
+    : connectionName_(QStringLiteral("vemo_session_%1").arg(g_connectionCounter.fetch_add(1))),
+      profile_(&EngineProfile::Of(DbKindCode::SqlServer)),
+      writer_(std::make_unique<RecordWriter>(*this)) {}
 
 CDbSession::CDbSession(FromConfigTag) : CDbSession() {
     connectionString_ = ResolveSessionConnection(SessionContext::Current().CfgPath());
@@ -198,14 +180,13 @@ bool CDbSession::Connected() const {
     return connected_;
 }
 
+int CDbSession::Kind() const {
+    return static_cast<int>(profile_->Kind());
+}
+
 QString CDbSession::Dialect(const QString& sql) const {
     // Sealed values are opened first, so the translation sees them as the literals they are.
-    const QString opened = OpenInsertedTexts(sql);
-    if (kind_ == 2)
-        return TranslateAccessSql(opened, SqlDialect::Sqlite);
-    if (kind_ == 3)
-        return TranslateAccessSql(opened, SqlDialect::Postgres);
-    return opened;
+    return profile_->Translate(OpenInsertedTexts(sql));
 }
 
 QString CDbSession::Message() const {
@@ -227,7 +208,7 @@ bool CDbSession::Open() {
         connectionString_ = UnscrambleCfgText(SessionContext::Current().storedConnectionText.Get(), 1);
     if (connectionString_.indexOf(QStringLiteral("{SQL Server};Server=")) > 1)
         connectionString_ = ResolveServerAddress(connectionString_);
-    kind_ = static_cast<int>(KindOfConnection(connectionString_));
+    profile_ = &EngineProfile::Of(KindOfConnection(connectionString_));
 
     if (connected_) {
         {
@@ -259,8 +240,7 @@ bool CDbSession::Open() {
         detail_ = QStringLiteral("Open\n缺少数据库驱动 %1\n").arg(target.driver);
         return false;
     }
-    if (kind_ == 2 && target.databaseName != QLatin1String(":memory:") &&
-        !QFileInfo(target.databaseName).isFile()) {
+    if (profile_->FileMissing(target)) {
         fail(QStringLiteral("账套文件不存在：%1").arg(target.databaseName), QString());
         // No network is involved: name the file and where another is chosen.
         message_ = QStringLiteral("账套文件不存在：%1，请点击“设置”选择账套文件。\n")
@@ -273,57 +253,13 @@ bool CDbSession::Open() {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(target.driver, connectionName_);
         db.setDatabaseName(target.databaseName);
-        if (kind_ == 2) {
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
-        } else if (kind_ == 3) {
-            db.setHostName(target.host);
-            if (target.port > 0)
-                db.setPort(target.port);
-            db.setUserName(target.user);
-            db.setPassword(target.password);
-            // connect_timeout bounds each address's connect and handshake, so a server that
-            // accepts and never answers ends too; keepalives end a statement whose server
-            // went away (idle 10 s, then 3 probes 5 s apart).
-            db.setConnectOptions(
-                QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=10;"
-                               "keepalives_interval=5;keepalives_count=3")
-                    .arg(g_connectTimeout.load()));
-        } else {
-            db.setConnectOptions(
-                QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(g_connectTimeout.load()));
-        }
+        profile_->Configure(db, target, g_connectTimeout.load());
         db.setNumericalPrecisionPolicy(QSql::HighPrecision);
         opened = db.open();
-        if (opened) {
-            QSqlQuery setup(db);
-            if (kind_ == 2) {
-                QVariant handle = db.driver()->handle();
-                if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-                    sqlite3* native = *static_cast<sqlite3**>(handle.data());
-                    RegisterAccessFunctions(native);
-                    // The probe below is a read: it waits out another client's commit as
-                    // every read does instead of failing the open.
-                    sqlite3_busy_timeout(native, 2000);
-                }
-                // A file that is not an account set fails here rather than at the first query.
-                opened = setup.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-            } else if (kind_ == 3) {
-                // Lock waits are retried by the session itself, so the server gives up quickly.
-                opened = setup.exec(QStringLiteral("SET lock_timeout = '100ms'"));
-                // NOW() and the login stamps are the client's local time, as on the other kinds.
-                const int offset = QDateTime::currentDateTime().offsetFromUtc() / 60;
-                setup.exec(QStringLiteral("SET TIME ZONE INTERVAL '%1%2:%3' HOUR TO MINUTE")
-                               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                               .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
-                               .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0')));
-            } else {
-                setup.exec(QStringLiteral("SET LOCK_TIMEOUT 100"));
-            }
-            if (!opened)
-                openError = setup.lastError();
-        } else {
+        if (opened)
+            opened = profile_->SetUp(db, openError);
+        else
             openError = db.lastError();
-        }
         if (!opened)
             db.close();
     }
@@ -333,7 +269,7 @@ bool CDbSession::Open() {
             openError.databaseText().isEmpty() ? openError.text() : openError.databaseText(),
             QStringLiteral("%1 (%2)").arg(openError.driverText(), openError.nativeErrorCode()));
     }
-    columnTypes_.clear();
+    writer_->ForgetColumnTypes();
     textFiles_.reset();
     if (!target.textFolder.isEmpty())
         textFiles_ = std::make_unique<TextFileTables>(target.textFolder);
@@ -363,21 +299,19 @@ bool CDbSession::BeginTrans() {
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    if (kind_ == 2) {
-        // An action's transaction takes the file's write lock when it begins. Begun deferred,
-        // two clients that had both read could each wait for the other to let go (one to
-        // write, one to commit) until both time out. SQLite's own waiting lets the next
-        // client in as soon as the lock is free.
-        SetSqliteBusyTimeout(int(std::min<qint64>(qint64(g_lockWaitLimit) * 1000, INT_MAX)));
+    const QString lockingBegin = profile_->LockingBegin();
+    if (!lockingBegin.isEmpty()) {
+        // The engine's own waiting lets the next client in as soon as the lock is free.
+        SetEngineBusyTimeout(ReadWaitMs());
         QSqlQuery begin(db);
-        const bool begun = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        const bool begun = begin.exec(lockingBegin);
         SetBusyWait(true);
         if (begun) {
             inTransaction_ = true;
             return true;
         }
         RecordError(begin.lastError(), QStringLiteral("BeginTrans"), true, false);
-        if (Classify(begin.lastError(), true) == ErrorClass::Lock)
+        if (IsLockError(begin.lastError()))
             message_ = QStringLiteral("保存数据超时:%1秒。\n").arg(g_lockWaitLimit.load());
         return false;
     }
@@ -405,14 +339,13 @@ bool CDbSession::CommitTrans() {
     QSqlError error;
     const bool committed = LockWait([&] {
         // SQLite waits for readers to finish in small steps of its own.
-        SetSqliteBusyTimeout(kind_ == 2 ? 1000 : 0);
+        SetEngineBusyTimeout(1000);
         const bool done = db.commit();
         SetBusyWait(true);
         if (done)
             return Outcome::Ok;
         error = db.lastError();
-        RecordError(error, QStringLiteral("CommitTrans"), true, false);
-        return Classify(error, true) == ErrorClass::Lock ? Outcome::LockError : Outcome::Failed;
+        return FailedWrite(error, QStringLiteral("CommitTrans"));
     });
     if (!committed) {
         const QString message = message_;
@@ -441,40 +374,20 @@ void CDbSession::RollbackTrans() {
     inTransaction_ = false;
 }
 
-CDbSession::ErrorClass CDbSession::Classify(const QSqlError& error, bool withLock) const {
-    const QString description = error.databaseText() + QLatin1Char(' ') + error.driverText();
-    const QString code = error.nativeErrorCode();
-    bool lock = description.contains(QLatin1String("locked")) ||
-                description.contains(QStringLiteral("死锁")) ||
-                description.contains(QStringLiteral("冲突")) ||
-                description.contains(QLatin1String("deadlock"), Qt::CaseInsensitive);
-    bool network = description.contains(QLatin1String("network")) ||
-                   description.contains(QStringLiteral("关闭")) ||
-                   description.contains(QLatin1String("Disk")) ||
-                   // The SQLite driver files every failed step under this type.
-                   (kind_ != 2 && error.type() == QSqlError::ConnectionError);
-    if (kind_ == 2) {
-        const int primary = code.toInt() & 0xFF;
-        lock = lock || primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
-        network = network || primary == SQLITE_IOERR || primary == SQLITE_CORRUPT ||
-                  primary == SQLITE_FULL || primary == SQLITE_CANTOPEN ||
-                  primary == SQLITE_NOTADB || primary == SQLITE_READONLY;
-    } else if (kind_ == 3) {
-        lock = lock || code == QLatin1String("40P01") || code == QLatin1String("40001") ||
-               code == QLatin1String("55P03");
-        network = network || code.startsWith(QLatin1String("08")) ||
-                  code.startsWith(QLatin1String("57P")) || code.startsWith(QLatin1String("53")) ||
-                  code.startsWith(QLatin1String("58")) ||
-                  description.contains(QLatin1String("server closed the connection"));
-    } else {
-        lock = lock || code.contains(QLatin1String("1222")) || code.contains(QLatin1String("1205"));
-        network = network || code.startsWith(QLatin1String("08"));
-    }
-    if (withLock && lock)
-        return ErrorClass::Lock;
-    if (network)
-        return ErrorClass::Network;
-    return ErrorClass::Data;
+bool CDbSession::DataFailure(const QString& detail) {
+    resultCode_ = -1;
+    message_ = kDataMessage;
+    detail_ = detail;
+    return false;
+}
+
+bool CDbSession::IsLockError(const QSqlError& error) const {
+    return profile_->Classify(error, true) == EngineProfile::ErrorClass::Lock;
+}
+
+CDbSession::Outcome CDbSession::FailedWrite(const QSqlError& error, const QString& sql) {
+    RecordError(error, sql, true, false);
+    return IsLockError(error) ? Outcome::LockError : Outcome::Failed;
 }
 
 void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
@@ -483,7 +396,9 @@ void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, 
     const QString description =
         error.databaseText().isEmpty() ? error.text() : error.databaseText();
     systemErrorText_ = QStringLiteral("%1 (%2)").arg(error.driverText(), error.nativeErrorCode());
-    message_ = Classify(error, withLock) == ErrorClass::Network ? kNetworkMessage : kDataMessage;
+    message_ = profile_->Classify(error, withLock) == EngineProfile::ErrorClass::Network
+                   ? kNetworkMessage
+                   : kDataMessage;
     detail_ = detailHead + QLatin1Char('\n') + description + QLatin1Char('\n') + systemErrorText_ +
               QLatin1Char('\n');
     if (openRecordset)
@@ -527,17 +442,18 @@ bool CDbSession::ExecPrepared(QSqlQuery& query) {
 
 void CDbSession::SetBusyWait(bool waitForLocks) {
     // Writes give up at once so that the lock wait below retries on its own schedule; reads
-    // may wait a moment for another client's commit to finish.
-    SetSqliteBusyTimeout(waitForLocks ? 0 : 2000);
+    // wait for other clients' commits as long as a write would wait for its lock: with many
+    // clients saving, their commits can keep a reader out for more than a moment.
+    SetEngineBusyTimeout(waitForLocks ? 0 : ReadWaitMs());
 }
 
-void CDbSession::SetSqliteBusyTimeout(int ms) {
-    if (kind_ != 2 || !connected_)
-        return;
-    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        sqlite3_busy_timeout(*static_cast<sqlite3**>(handle.data()), ms);
+int CDbSession::ReadWaitMs() {
+    return int(std::min<qint64>(qint64(g_lockWaitLimit) * 1000, INT_MAX));
+}
+
+void CDbSession::SetEngineBusyTimeout(int ms) {
+    if (connected_)
+        profile_->SetBusyTimeout(connectionName_, ms);
 }
 
 std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql) {
@@ -632,12 +548,8 @@ bool CDbSession::ColumnIndexes(const CRecordset& rs, const QString& sql, const Q
                                QList<int>& indexes) {
     for (const QString& name : names) {
         const int index = rs.FieldIndex(name);
-        if (index < 0) {
-            resultCode_ = -1;
-            message_ = kDataMessage;
-            detail_ = QStringLiteral("%1\n列 %2 不存在\n").arg(sql, name);
-            return false;
-        }
+        if (index < 0)
+            return DataFailure(QStringLiteral("%1\n列 %2 不存在\n").arg(sql, name));
         indexes.append(index);
     }
     return true;
@@ -743,10 +655,8 @@ bool CDbSession::QueryPage(const QString& selectPart, const QString& fromPart, i
     QString count;
     total = 0;
     pageCount = 0;
-    // SQLite counts a whole table from its b-tree without reading the rows only for count(*);
-    // the two forms count the same.
-    const QString counted = kind_ == 2 ? QStringLiteral("*") : QStringLiteral("1");
-    if (!QueryValue(QStringLiteral("SELECT count(%1) as zv_counts FROM %2").arg(counted, table),
+    if (!QueryValue(QStringLiteral("SELECT count(%1) as zv_counts FROM %2")
+                        .arg(profile_->PageCountArgument(), table),
                     count))
         return message_.isEmpty();
     total = count.toInt();
@@ -766,11 +676,11 @@ bool CDbSession::QueryPage(const QString& selectPart, const QString& fromPart, i
         upper = total;
     }
 
-    // SQLite and PostgreSQL walk the order's index to the page instead of sorting every row
-    // before it a second time, when the window is the same rows: a reversible order and a page
-    // that exists. Ties in the order may be cut differently at the window's edges, as the nested
-    // form leaves their order to the engine anyway.
-    if ((kind_ == 2 || kind_ == 3) && rows >= 1 && upper >= rows && SwapReversesEveryTerm(orderBy))
+    // LIMIT and OFFSET walk the order's index to the page instead of sorting every row before it
+    // a second time, when the window is the same rows: a reversible order and a page that
+    // exists. Ties in the order may be cut differently at the window's edges, as the nested form
+    // leaves their order to the engine anyway.
+    if (profile_->PagesWithLimit() && rows >= 1 && upper >= rows && SwapReversesEveryTerm(orderBy))
         // One pass over the markers: the texts may hold "%1" of their own (LIKE '%1%').
         return QueryWithNames(
             QStringLiteral("SELECT * FROM %1 Order By %2 LIMIT %3 OFFSET %4")
@@ -829,36 +739,31 @@ CDbSession::Outcome CDbSession::ExecuteOne(const QString& sql, const QVariantLis
         return Outcome::Ok;
     }
     scope.Fail();
-    RecordError(query.lastError(), sql, true, false);
-    return Classify(query.lastError(), true) == ErrorClass::Lock ? Outcome::LockError
-                                                                 : Outcome::Failed;
+    return FailedWrite(query.lastError(), sql);
 }
 
 namespace {
 
 // The statements of a script: split at every ";" except one inside a quoted text, so that a
-// value the user typed may hold a semicolon. Quotes inside a "--" comment open no text.
+// value the user typed may hold a semicolon. Quotes inside a "--" comment open no text, yet a ";"
+// there still ends the statement. Double quotes, brackets and "/*" protect nothing here.
 QStringList SplitScript(const QString& sql) {
+    constexpr SqlLexis lexis{.blockComments = false, .quotedNames = false, .bracketNames = false};
     QStringList pieces;
     qsizetype start = 0;
-    bool inText = false;
-    bool inComment = false;
-    const qsizetype n = sql.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = sql.at(i);
-        if (inText) {
-            inText = c != u'\'';
-        } else if (c == u';') {
-            pieces.append(sql.mid(start, i - start));
-            start = i + 1;
-            inComment = false;
-        } else if (inComment) {
-            inComment = c != u'\n';
-        } else if (c == u'\'') {
-            inText = true;
-        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
-            inComment = true;
-        }
+    SqlTokenizer reader(sql, lexis);
+    SqlToken token;
+    while (reader.Next(token)) {
+        qsizetype end = -1;
+        if (reader.IsPunct(token, u';'))
+            end = token.begin;
+        else if (token.kind == SqlTokenKind::Comment)
+            end = QStringView(sql).sliced(0, token.end).indexOf(u';', token.begin);
+        if (end < 0)
+            continue;
+        pieces.append(sql.mid(start, end - start));
+        start = end + 1;
+        reader.Seek(start);
     }
     pieces.append(sql.mid(start));
     return pieces;
@@ -890,7 +795,7 @@ bool CDbSession::RunScript(const QString& sql, bool stopAtFailure) {
 }
 
 bool CDbSession::Execute(const QString& sql) {
-    if (kind_ == 1) {
+    if (!profile_->SplitsScripts()) {
         ClearErrors();
         return LockWait([&] { return ExecuteOne(sql); });
     }
@@ -909,273 +814,24 @@ bool CDbSession::ExecuteScript(const QString& sql) {
     return RunScript(sql, false);
 }
 
-bool CDbSession::CheckCounts(const QStringList& fields, int valueCount) {
-    if (fields.size() == valueCount)
-        return true;
-    resultCode_ = -1;
-    message_ = kCountMismatch;
-    detail_ = QStringLiteral("字段数 %1，值数 %2\n").arg(fields.size()).arg(valueCount);
-    return false;
-}
-
-QList<QVariant> CDbSession::TypedValues(const QString& table, const QStringList& fields,
-                                        const QStringList& values) {
-    // Empty texts become NULL in columns that are not texts, where the engine would refuse them.
-    auto cached = columnTypes_.find(table);
-    if (cached == columnTypes_.end())
-        cached = columnTypes_.insert(table,
-                                     QSqlDatabase::database(connectionName_, false).record(table));
-    const QSqlRecord& columns = *cached;
-    QList<QVariant> typed;
-    typed.reserve(values.size());
-    for (int i = 0; i < values.size(); ++i) {
-        const int index = columns.indexOf(fields[i]);
-        int typeId = QMetaType::QString;
-        if (index >= 0)
-            typeId = columns.field(index).metaType().id();
-        else
-            for (int c = 0; c < columns.count(); ++c)
-                if (columns.fieldName(c).compare(fields[i], Qt::CaseInsensitive) == 0)
-                    typeId = columns.field(c).metaType().id();
-        const bool textColumn = typeId == QMetaType::QString || typeId == QMetaType::UnknownType;
-        if (values[i].isEmpty() && !textColumn)
-            typed.append(QVariant(QMetaType(typeId)));
-        else if (values[i].isNull())
-            typed.append(QStringLiteral("")); // a null text would be bound as NULL
-        else
-            typed.append(values[i]);
-    }
-    return typed;
-}
-
-// Field names go into the statement text, so only plain identifiers are accepted.
-bool CDbSession::CheckFieldNames(const QString& sql, const QStringList& fields) {
-    for (const QString& field : fields) {
-        if (!IsPlainIdentifier(field)) {
-            resultCode_ = -1;
-            message_ = kDataMessage;
-            detail_ = sql + QStringLiteral("\n字段名无效：") + field + QLatin1Char('\n');
-            return false;
-        }
-    }
-    return true;
-}
-
-// The base table a row is written to, and field names that may go into the statement.
-bool CDbSession::WritableShape(const QString& sql, const QStringList& fields, SelectShape& shape,
-                               QString& normalized) {
-    if (!ParseSelectShape(sql, shape, normalized)) {
-        resultCode_ = -1;
-        message_ = kDataMessage;
-        detail_ = sql + QStringLiteral("\n无法确定要写入记录的表\n");
-        return false;
-    }
-    return CheckFieldNames(sql, fields);
-}
-
-CDbSession::Outcome CDbSession::InsertRow(const QString& sql, const QStringList& fields,
-                                          const QList<QVariant>& values) {
-    // The row does not exist yet: add it to the statement's base table.
-    SelectShape shape;
-    QString normalized;
-    if (!WritableShape(sql, fields, shape, normalized))
-        return Outcome::Failed;
-    QStringList marks;
-    for (int i = 0; i < fields.size(); ++i)
-        marks.append(QStringLiteral("?"));
-    const QString insert =
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(shape.baseTable, fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    QSqlQuery query(QSqlDatabase::database(connectionName_, false));
-    if (!Prepare(query, insert)) {
-        // PostgreSQL locks the table while preparing: a held lock shows here first.
-        RecordError(query.lastError(), sql, true, false);
-        return Classify(query.lastError(), true) == ErrorClass::Lock ? Outcome::LockError
-                                                                     : Outcome::Failed;
-    }
-    for (const QVariant& v : values)
-        query.addBindValue(v);
-    if (!ExecPrepared(query)) {
-        RecordError(query.lastError(), sql, true, false);
-        return Classify(query.lastError(), true) == ErrorClass::Lock ? Outcome::LockError
-                                                                     : Outcome::Failed;
-    }
-    return Outcome::Ok;
-}
-
-CDbSession::Outcome CDbSession::UpdateFirstRow(const QString& sql, const QStringList& fields,
-                                               const QList<QVariant>& values) {
-    SelectShape shape;
-    QString normalized;
-    if (!WritableShape(sql, fields, shape, normalized))
-        return Outcome::Failed;
-    QStringList assignments;
-    for (const QString& field : fields)
-        assignments.append(field + QStringLiteral("=?"));
-    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    auto failWith = [&](const QSqlQuery& q) {
-        RecordError(q.lastError(), sql, true, false);
-        return Classify(q.lastError(), true) == ErrorClass::Lock ? Outcome::LockError
-                                                                 : Outcome::Failed;
-    };
-
-    if (kind_ == 1) {
-        // SQL Server updates the first row through an updatable derived table.
-        QString first = normalized;
-        if (!normalized.mid(0, shape.listStart).contains(QLatin1String("TOP"), Qt::CaseInsensitive))
-            first.insert(shape.listStart, QStringLiteral(" TOP 1 "));
-        QSqlQuery probe(db);
-        if (!RunQuery(probe, first, true))
-            return failWith(probe);
-        if (!probe.next())
-            return Outcome::NotFound;
-        probe.finish();
-        QSqlQuery update(db);
-        if (!Prepare(update, QStringLiteral("UPDATE zv_row SET %1 FROM (%2) AS zv_row")
-                                 .arg(assignments.join(QLatin1Char(',')), first)))
-            return failWith(update);
-        for (const QVariant& v : values)
-            update.addBindValue(v);
-        return ExecPrepared(update) ? Outcome::Ok : failWith(update);
-    }
-
-    // SQLite and PostgreSQL: find the first row's physical id with the statement's own
-    // filter and order, then update exactly that row.
-    QString locate = normalized;
-    locate.replace(shape.listStart, shape.listEnd - shape.listStart,
-                   QLatin1Char(' ') + RowIdExpression(kind_, shape.rowPrefix) +
-                       QStringLiteral(" AS zv_rowid "));
-    QSqlQuery probe(db);
-    if (!RunQuery(probe, locate, true))
-        return failWith(probe);
-    if (!probe.next())
-        return Outcome::NotFound;
-    const QVariant rowId = probe.value(0);
-    probe.finish();
-
-    const QString where =
-        kind_ == 2 ? QStringLiteral("rowid=?") : QStringLiteral("ctid=CAST(? AS tid)");
-    QSqlQuery update(db);
-    if (!Prepare(update, QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                             .arg(shape.baseTable, assignments.join(QLatin1Char(',')), where)))
-        return failWith(update);
-    for (const QVariant& v : values)
-        update.addBindValue(v);
-    update.addBindValue(kind_ == 2 ? rowId : QVariant(rowId.toString()));
-    if (!ExecPrepared(update))
-        return failWith(update);
-    // Another client may have changed the row between finding and updating it, which gives it
-    // a new physical id: look it up again, as after a lock.
-    return update.numRowsAffected() == 0 ? Outcome::LockError : Outcome::Ok;
-}
-
-bool CDbSession::UpdateFirstRowWithLockWait(const QString& sql, const QStringList& fields,
-                                            const QList<QVariant>& values, bool& found) {
-    found = false;
-    return LockWait([&]() -> Outcome {
-        if (!connected_)
-            return ExecuteOne(sql);
-        StatementScope scope(*this);
-        const Outcome outcome = UpdateFirstRow(sql, fields, values);
-        found = outcome == Outcome::Ok;
-        if (outcome == Outcome::Failed || outcome == Outcome::LockError)
-            scope.Fail();
-        return outcome;
-    });
-}
-
 int CDbSession::AddRecord(const QString& sql, const QStringList& fields,
                           const QStringList& values) {
-    ClearErrors();
-    if (!CheckCounts(fields, int(values.size())))
-        return -1;
-    int result = -1;
-    const bool ok = LockWait([&]() -> Outcome {
-        if (!connected_)
-            return ExecuteOne(sql);
-        // The query goes after its savepoint is settled: freeing its statement inside an aborted
-        // PostgreSQL transaction fails and leaks it.
-        QSqlQuery probe(QSqlDatabase::database(connectionName_, false));
-        StatementScope scope(*this);
-        if (!RunQuery(probe, sql, true)) {
-            scope.Fail();
-            RecordError(probe.lastError(), sql, true, false);
-            return Classify(probe.lastError(), true) == ErrorClass::Lock ? Outcome::LockError
-                                                                         : Outcome::Failed;
-        }
-        if (probe.next()) {
-            result = 0;
-            return Outcome::Ok;
-        }
-        probe.finish();
-        SelectShape shape;
-        QString normalized;
-        const QString table =
-            ParseSelectShape(sql, shape, normalized) ? shape.baseTable : QString();
-        const Outcome outcome = InsertRow(sql, fields, TypedValues(table, fields, values));
-        if (outcome != Outcome::Ok)
-            scope.Fail();
-        else
-            result = 1;
-        return outcome;
-    });
-    if (ok)
-        resultCode_ = 1;
-    return ok ? result : -1;
+    return writer_->AddRecord(sql, fields, values);
 }
 
 bool CDbSession::UpdateRecord(const QString& sql, const QStringList& fields,
                               const QStringList& values) {
-    ClearErrors();
-    if (!CheckCounts(fields, int(values.size())))
-        return false;
-    bool found = false;
-    SelectShape shape;
-    QString normalized;
-    const QString table = ParseSelectShape(sql, shape, normalized) ? shape.baseTable : QString();
-    const bool ok =
-        UpdateFirstRowWithLockWait(sql, fields, TypedValues(table, fields, values), found);
-    if (ok && !found) {
-        resultCode_ = 0;
-        message_ = kRowDeleted;
-        return false;
-    }
-    if (ok)
-        resultCode_ = 1;
-    return ok;
+    return writer_->UpdateRecord(sql, fields, values);
 }
 
 int CDbSession::AddRecordGetId(QString& id, const QString& sql, const QStringList& fields,
                                const QStringList& values) {
-    if (fields.size() != values.size()) {
-        CheckCounts(fields, int(values.size()));
-        return -2;
-    }
-    if (AddRecord(sql, fields, values) != 1)
-        return -1;
-    QString value;
-    if (!QueryValue(QStringLiteral("SELECT @@IDENTITY AS z_uid"), value))
-        return -1;
-    id = value;
-    return 1;
+    return writer_->AddRecordGetId(id, sql, fields, values);
 }
 
 bool CDbSession::WriteBinary(const QString& sql, const QStringList& fields,
                              const QList<QByteArray>& data) {
-    ClearErrors();
-    if (!CheckCounts(fields, int(data.size())))
-        return false;
-    QList<QVariant> values;
-    for (const QByteArray& bytes : data)
-        values.append(QVariant(bytes));
-    bool found = false;
-    const bool ok = UpdateFirstRowWithLockWait(sql, fields, values, found);
-    if (ok && !found) {
-        resultCode_ = 0;
-        detail_ = QStringLiteral("WriteBinary\n") + sql + QStringLiteral("\n没有找到记录\n");
-        return false;
-    }
-    return ok;
+    return writer_->WriteBinary(sql, fields, data);
 }
 
 bool CDbSession::ReadBinary(const QString& sql, const QStringList& fields,

@@ -13,10 +13,11 @@
 #include <functional>
 #include <memory>
 
+class EngineProfile;
 class QSqlError;
 class QSqlQuery;
+class RecordWriter;
 class TextFileTables;
-struct SelectShape;
 
 // A fully fetched, client-side result: what a static cursor would give.
 class CRecordset {
@@ -62,8 +63,8 @@ public:
     bool Open();
     void Close();
     bool IsOpen() const { return open_; }
-    int Kind() const { return kind_; }
-    QString KindText() const { return QString::number(kind_); }
+    int Kind() const;
+    QString KindText() const { return QString::number(Kind()); }
 
     bool BeginTrans();
     // False when the transaction could not be committed: it is rolled back then, and Message()
@@ -119,13 +120,15 @@ public:
     // Seconds a write may wait on a locked record (cfg.ini TIMEOUT, read at process start).
     static void SetLockWaitLimitSeconds(int seconds);
     static int LockWaitLimitSeconds();
+    // How long a read waits for other clients' commits, in milliseconds: the same limit.
+    static int ReadWaitMs();
     // Seconds a server connection may take to answer before Open gives up (15 by default).
     static void SetConnectTimeoutSeconds(int seconds);
     static int ConnectTimeoutSeconds();
 
 private:
+    friend class RecordWriter;
     enum class Outcome { Ok, NotFound, LockError, Failed };
-    enum class ErrorClass { Lock, Network, Data };
 
     bool Connected() const;
     bool RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
@@ -133,41 +136,47 @@ private:
     bool Prepare(QSqlQuery& query, const QString& sql);
     QString WithTextFiles(const QString& sql);
     bool ExecPrepared(QSqlQuery& query);
-    ErrorClass Classify(const QSqlError& error, bool withLock) const;
+    bool IsLockError(const QSqlError& error) const;
+    // Records a failed write: a lock error is tried again, anything else ends the write.
+    Outcome FailedWrite(const QSqlError& error, const QString& sql);
     void RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
                      bool openRecordset);
     bool LockWait(const std::function<Outcome()>& attempt);
     Outcome ExecuteOne(const QString& sql, const QVariantList& params = {});
     bool RunScript(const QString& sql, bool stopAtFailure);
-    bool CheckCounts(const QStringList& fields, int valueCount);
-    bool CheckFieldNames(const QString& sql, const QStringList& fields);
-    bool WritableShape(const QString& sql, const QStringList& fields, SelectShape& shape,
-                       QString& normalized);
     bool ColumnIndexes(const CRecordset& rs, const QString& sql, const QStringList& names,
                        QList<int>& indexes);
-    bool UpdateFirstRowWithLockWait(const QString& sql, const QStringList& fields,
-                                    const QList<QVariant>& values, bool& found);
-    Outcome InsertRow(const QString& sql, const QStringList& fields, const QList<QVariant>& values);
-    Outcome UpdateFirstRow(const QString& sql, const QStringList& fields,
-                           const QList<QVariant>& values);
-    QList<QVariant> TypedValues(const QString& table, const QStringList& fields,
-                                const QStringList& values);
+    // Sets the data message with `detail`; false.
+    bool DataFailure(const QString& detail);
     void SetBusyWait(bool waitForLocks);
-    void SetSqliteBusyTimeout(int ms);
+    void SetEngineBusyTimeout(int ms);
     void ClearErrors();
 
-    class StatementScope;
+    // A savepoint around one statement of a transaction, on engines that want one.
+    class StatementScope {
+    public:
+        explicit StatementScope(CDbSession& session);
+        ~StatementScope();
+        StatementScope(const StatementScope&) = delete;
+        StatementScope& operator=(const StatementScope&) = delete;
+        void Fail() { ok_ = false; }
 
-    QHash<QString, QSqlRecord> columnTypes_;    // column types of written tables, per connection
+    private:
+        CDbSession& session_;
+        bool active_;
+        bool ok_ = true;
+    };
+
     std::unique_ptr<TextFileTables> textFiles_; // the local text session's folder of files
     QString connectionString_;
     QString connectionName_;
     bool open_ = false;
     bool connected_ = false;
     bool inTransaction_ = false;
-    int kind_ = 1;
+    const EngineProfile* profile_; // of the connection's kind, chosen when it opens
     int resultCode_ = -1;
     QString message_ = QStringLiteral("未设置错误信息");
     QString detail_;
     QString systemErrorText_;
+    std::unique_ptr<RecordWriter> writer_; // AddRecord, UpdateRecord, AddRecordGetId, WriteBinary
 };

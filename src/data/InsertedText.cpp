@@ -32,6 +32,17 @@ QString SealInsertedText(const QString& text) {
     return sealed;
 }
 
+qsizetype SealedTextEnd(QStringView text, qsizetype at) {
+    if (at >= text.size() || text[at] != QChar(kOpen))
+        return -1;
+    qsizetype end = at + 1;
+    while (end < text.size() && HexValue(text[end].unicode()) >= 0)
+        ++end;
+    if (end >= text.size() || text[end] != QChar(kClose) || (end - at - 1) % 4 != 0)
+        return -1;
+    return end + 1;
+}
+
 QString OpenInsertedTexts(const QString& sql) {
     qsizetype open = sql.indexOf(QChar(kOpen));
     if (open < 0)
@@ -40,30 +51,20 @@ QString OpenInsertedTexts(const QString& sql) {
     out.reserve(sql.size());
     qsizetype copied = 0;
     while (open >= 0) {
-        const qsizetype close = sql.indexOf(QChar(kClose), open + 1);
-        if (close < 0)
-            break;
-        const qsizetype digits = close - open - 1;
-        bool valid = digits % 4 == 0;
-        QString text;
-        text.reserve(digits / 4);
-        for (qsizetype at = open + 1; valid && at < close; at += 4) {
-            int unit = 0;
-            for (qsizetype k = 0; k < 4 && valid; ++k) {
-                const int v = HexValue(sql.at(at + k).unicode());
-                valid = v >= 0;
-                unit = unit * 16 + v;
-            }
-            text.append(QChar(char16_t(unit)));
-        }
-        if (!valid) {
+        const qsizetype end = SealedTextEnd(sql, open);
+        if (end < 0) {
             // Not one of ours: keep the opening character and look further on.
             open = sql.indexOf(QChar(kOpen), open + 1);
             continue;
         }
         out.append(QStringView(sql).sliced(copied, open - copied));
-        out.append(text);
-        copied = close + 1;
+        for (qsizetype at = open + 1; at + 1 < end; at += 4) {
+            int unit = 0;
+            for (qsizetype k = 0; k < 4; ++k)
+                unit = unit * 16 + HexValue(sql.at(at + k).unicode());
+            out.append(QChar(char16_t(unit)));
+        }
+        copied = end;
         open = sql.indexOf(QChar(kOpen), copied);
     }
     out.append(QStringView(sql).sliced(copied));

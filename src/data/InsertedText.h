@@ -5,9 +5,12 @@
 // inserted once and never scanned again. The session opens the seals in one pass just before
 // the statement reaches the engine.
 #include <QString>
+#include <QStringView>
 
 // `text` sealed; an empty text stays empty.
 QString SealInsertedText(const QString& text);
 // `sql` with every sealed text opened, in one left-to-right pass: opened texts are not looked
 // at again. A damaged seal is left as it stands.
 QString OpenInsertedTexts(const QString& sql);
+// Index just past the sealed text that opens at `at` in `text`; -1 when none opens there.
+qsizetype SealedTextEnd(QStringView text, qsizetype at);

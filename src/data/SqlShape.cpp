@@ -1,58 +1,70 @@
 #include "data/SqlShape.h"
 
+#include "data/SqlTokenizer.h"
+
 namespace {
 
 bool IsWordChar(QChar c) {
     return c.isLetterOrNumber() || c == '_' || c == '.';
 }
 
-// Skips blanks, comments and (when asked) quoted texts and bracketed groups; the position of
-// the next word at parenthesis depth 0, with that word in `word`.
-int NextTopLevelWord(const QString& s, int pos, QString& word) {
+bool IsPlainName(QStringView name) {
+    if (name.isEmpty() || name.front().isDigit() || name.startsWith(u'.') || name.endsWith(u'.'))
+        return false;
+    for (QChar c : name)
+        if (!IsWordChar(c))
+            return false;
+    return true;
+}
+
+// "/* */" is not a comment to this reader: the words inside it count.
+constexpr SqlLexis kShapeLexis{.blockComments = false};
+
+// A word here is a run of letters, digits, "_", "." and "@" ("dbo.c_user", "t.name_0", "10"),
+// read on from the token that starts it: a "$" or an exponent's sign ends it.
+bool IsInWord(QChar c) {
+    return IsWordChar(c) || c == u'@';
+}
+
+// Skips blanks, comments, quoted texts and names and bracketed groups; the position of the next
+// word at parenthesis depth 0, with that word in `word`. A sealed value is a word of its own, as
+// the literal it stands for.
+qsizetype NextTopLevelWord(QStringView s, qsizetype pos, QStringView& word) {
+    SqlTokenizer reader(s, kShapeLexis);
+    reader.Seek(pos);
     int depth = 0;
-    while (pos < s.size()) {
-        const QChar c = s.at(pos);
-        if (c == '\'' || c == '"' || c == '[') {
-            const QChar close = c == '[' ? QChar(']') : c;
-            ++pos;
-            while (pos < s.size() && s.at(pos) != close)
-                ++pos;
-            ++pos;
-            continue;
-        }
-        if (c == '-' && pos + 1 < s.size() && s.at(pos + 1) == '-') {
-            while (pos < s.size() && s.at(pos) != '\n')
-                ++pos;
-            continue;
-        }
-        if (c == '(') {
+    SqlToken token;
+    while (reader.Next(token)) {
+        qsizetype end = token.end;
+        if (reader.IsPunct(token, u'(')) {
             ++depth;
-            ++pos;
             continue;
         }
-        if (c == ')') {
+        if (reader.IsPunct(token, u')')) {
             --depth;
-            ++pos;
             continue;
         }
-        if (IsWordChar(c) || c == '@') {
-            int end = pos;
-            while (end < s.size() && (IsWordChar(s.at(end)) || s.at(end) == '@'))
+        if (token.kind != SqlTokenKind::Sealed) {
+            const bool code = token.kind == SqlTokenKind::Word ||
+                              token.kind == SqlTokenKind::Number ||
+                              token.kind == SqlTokenKind::Punct;
+            if (!code || !IsInWord(s[token.begin]))
+                continue;
+            end = token.begin;
+            while (end < s.size() && IsInWord(s[end]))
                 ++end;
-            if (depth == 0) {
-                word = s.mid(pos, end - pos);
-                return pos;
-            }
-            pos = end;
-            continue;
         }
-        ++pos;
+        if (depth == 0) {
+            word = s.sliced(token.begin, end - token.begin);
+            return token.begin;
+        }
+        reader.Seek(end);
     }
-    word.clear();
+    word = {};
     return -1;
 }
 
-bool IsClauseWord(const QString& w) {
+bool IsClauseWord(QStringView w) {
     static const char* const words[] = {"WHERE", "ORDER", "GROUP",   "HAVING", "LEFT", "RIGHT",
                                         "INNER", "OUTER", "JOIN",    "CROSS",  "FULL", "UNION",
                                         "LIMIT", "ON",    "NATURAL", "WITH",   "FOR"};
@@ -65,12 +77,7 @@ bool IsClauseWord(const QString& w) {
 } // namespace
 
 bool IsPlainIdentifier(const QString& name) {
-    if (name.isEmpty() || name.at(0).isDigit() || name.startsWith('.') || name.endsWith('.'))
-        return false;
-    for (QChar c : name)
-        if (!IsWordChar(c))
-            return false;
-    return true;
+    return IsPlainName(name);
 }
 
 bool ParseSelectShape(const QString& sql, SelectShape& shape, QString& normalizedSql) {
@@ -82,20 +89,20 @@ bool ParseSelectShape(const QString& sql, SelectShape& shape, QString& normalize
     }
     const QString& s = normalizedSql;
 
-    QString word;
-    int pos = NextTopLevelWord(s, 0, word);
+    QStringView word;
+    qsizetype pos = NextTopLevelWord(s, 0, word);
     if (pos < 0 || word.compare(QLatin1String("SELECT"), Qt::CaseInsensitive) != 0)
         return false;
     pos += word.size();
-    int listStart = pos;
+    qsizetype listStart = pos;
     // Optional DISTINCT and TOP n stay outside the replaceable list.
-    int next = NextTopLevelWord(s, pos, word);
+    qsizetype next = NextTopLevelWord(s, pos, word);
     if (next >= 0 && word.compare(QLatin1String("DISTINCT"), Qt::CaseInsensitive) == 0) {
         listStart = next + word.size();
         next = NextTopLevelWord(s, listStart, word);
     }
     if (next >= 0 && word.compare(QLatin1String("TOP"), Qt::CaseInsensitive) == 0) {
-        const int count = NextTopLevelWord(s, next + word.size(), word);
+        const qsizetype count = NextTopLevelWord(s, next + word.size(), word);
         if (count < 0)
             return false;
         listStart = count + word.size();
@@ -103,7 +110,7 @@ bool ParseSelectShape(const QString& sql, SelectShape& shape, QString& normalize
 
     // The FROM that ends the select list.
     pos = listStart;
-    int from = -1;
+    qsizetype from = -1;
     while ((pos = NextTopLevelWord(s, pos, word)) >= 0) {
         if (word.compare(QLatin1String("FROM"), Qt::CaseInsensitive) == 0) {
             from = pos;
@@ -115,31 +122,31 @@ bool ParseSelectShape(const QString& sql, SelectShape& shape, QString& normalize
         return false;
 
     // The first thing after FROM must be a plain table (a sub-query is not updatable).
-    int tablePos = from + 4;
+    qsizetype tablePos = from + 4;
     while (tablePos < s.size() && s.at(tablePos).isSpace())
         ++tablePos;
-    int tableEnd = tablePos;
+    qsizetype tableEnd = tablePos;
     while (tableEnd < s.size() && IsWordChar(s.at(tableEnd)))
         ++tableEnd;
-    const QString table = s.mid(tablePos, tableEnd - tablePos);
-    if (!IsPlainIdentifier(table))
+    const QStringView table = QStringView(s).sliced(tablePos, tableEnd - tablePos);
+    if (!IsPlainName(table))
         return false;
 
-    QString prefix = table;
-    const int aliasPos = NextTopLevelWord(s, tableEnd, word);
-    if (aliasPos >= 0 && s.mid(tableEnd, aliasPos - tableEnd).trimmed().isEmpty()) {
+    QStringView prefix = table;
+    const qsizetype aliasPos = NextTopLevelWord(s, tableEnd, word);
+    if (aliasPos >= 0 && QStringView(s).sliced(tableEnd, aliasPos - tableEnd).trimmed().isEmpty()) {
         if (word.compare(QLatin1String("AS"), Qt::CaseInsensitive) == 0) {
-            const int realAlias = NextTopLevelWord(s, aliasPos + 2, word);
-            if (realAlias >= 0 && IsPlainIdentifier(word))
+            const qsizetype realAlias = NextTopLevelWord(s, aliasPos + 2, word);
+            if (realAlias >= 0 && IsPlainName(word))
                 prefix = word;
-        } else if (!IsClauseWord(word) && IsPlainIdentifier(word)) {
+        } else if (!IsClauseWord(word) && IsPlainName(word)) {
             prefix = word;
         }
     }
 
-    shape.baseTable = table;
-    shape.rowPrefix = prefix;
-    shape.listStart = listStart;
-    shape.listEnd = from;
+    shape.baseTable = table.toString();
+    shape.rowPrefix = prefix.toString();
+    shape.listStart = int(listStart);
+    shape.listEnd = int(from);
     return true;
 }

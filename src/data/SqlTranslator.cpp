@@ -1,5 +1,7 @@
 #include "data/SqlTranslator.h"
 
+#include "data/SqlTokenizer.h"
+
 #include <QStringList>
 
 #include <utility>
@@ -12,7 +14,7 @@
 
 namespace {
 
-enum class Tk { Space, Comment, Word, Number, String, QuotedId, BracketId, Punct };
+using Tk = SqlTokenKind;
 
 struct Token {
     Tk kind;
@@ -21,88 +23,12 @@ struct Token {
 
 using Tokens = std::vector<Token>;
 
-bool isWordStart(QChar c) {
-    return c.isLetter() || c == u'_' || c == u'@';
-}
-bool isWordChar(QChar c) {
-    return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'$';
-}
-
-// Index just past a quoted run that starts at `open`; the quote doubles to escape itself.
-qsizetype skipQuoted(const QString& s, qsizetype open, QChar quote) {
-    qsizetype j = open + 1;
-    while (j < s.size()) {
-        if (s[j] == quote) {
-            if (j + 1 < s.size() && s[j + 1] == quote) {
-                j += 2;
-                continue;
-            }
-            return j + 1;
-        }
-        ++j;
-    }
-    return s.size();
-}
-
 Tokens tokenize(const QString& s) {
-    static const QStringList twoCharOps = {"<>", "<=", ">=", "!=", "||", "::", "=="};
     Tokens out;
-    const qsizetype n = s.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar c = s[i];
-        const QChar next = i + 1 < n ? s[i + 1] : QChar();
-        qsizetype j = i + 1;
-        Tk kind = Tk::Punct;
-        if (c.isSpace()) {
-            while (j < n && s[j].isSpace())
-                ++j;
-            kind = Tk::Space;
-        } else if (c == u'-' && next == u'-') {
-            while (j < n && s[j] != u'\n')
-                ++j;
-            kind = Tk::Comment;
-        } else if (c == u'/' && next == u'*') {
-            const qsizetype close = s.indexOf(QLatin1String("*/"), i + 2);
-            j = close < 0 ? n : close + 2;
-            kind = Tk::Comment;
-        } else if (c == u'\'') {
-            j = skipQuoted(s, i, u'\'');
-            kind = Tk::String;
-        } else if ((c == u'N' || c == u'n') && next == u'\'') {
-            j = skipQuoted(s, i + 1, u'\'');
-            kind = Tk::String;
-        } else if (c == u'"') {
-            j = skipQuoted(s, i, u'"');
-            kind = Tk::QuotedId;
-        } else if (c == u'[') {
-            const qsizetype close = s.indexOf(u']', i + 1);
-            j = close < 0 ? n : close + 1;
-            kind = Tk::BracketId;
-        } else if (c.isDigit() || (c == u'.' && next.isDigit())) {
-            while (j < n && (s[j].isDigit() || s[j] == u'.'))
-                ++j;
-            if (j < n && (s[j] == u'e' || s[j] == u'E')) {
-                qsizetype k = j + 1;
-                if (k < n && (s[k] == u'+' || s[k] == u'-'))
-                    ++k;
-                if (k < n && s[k].isDigit()) {
-                    j = k;
-                    while (j < n && s[j].isDigit())
-                        ++j;
-                }
-            }
-            kind = Tk::Number;
-        } else if (isWordStart(c)) {
-            while (j < n && isWordChar(s[j]))
-                ++j;
-            kind = Tk::Word;
-        } else if (twoCharOps.contains(s.mid(i, 2))) {
-            j = i + 2;
-        }
-        out.push_back({kind, s.mid(i, j - i)});
-        i = j;
-    }
+    SqlTokenizer reader(s);
+    SqlToken token;
+    while (reader.Next(token))
+        out.push_back({token.kind, s.mid(token.begin, token.end - token.begin)});
     return out;
 }
 
@@ -116,7 +42,7 @@ bool isPunct(const Token& t, QStringView p) {
     return t.kind == Tk::Punct && t.text == p;
 }
 bool isName(const Token& t) {
-    return t.kind == Tk::Word || t.kind == Tk::QuotedId || t.kind == Tk::BracketId;
+    return t.kind == Tk::Word || t.kind == Tk::QuotedName || t.kind == Tk::BracketName;
 }
 bool isInteger(const Token& t) {
     if (t.kind != Tk::Number)
@@ -188,9 +114,9 @@ QString joinText(const Tokens& t, int b, int e) {
 
 // A name as the engine compares it: without [..] or "..", case-insensitive.
 QString bareName(const Token& t) {
-    if (t.kind == Tk::BracketId)
+    if (t.kind == Tk::BracketName)
         return t.text.mid(1, t.text.size() - 2).toLower();
-    if (t.kind == Tk::QuotedId)
+    if (t.kind == Tk::QuotedName)
         return t.text.mid(1, t.text.size() - 2).replace(QLatin1String("\"\""), "\"").toLower();
     return t.text.toLower();
 }
@@ -799,7 +725,7 @@ private:
             return false;
         switch (only->kind) {
         case Item::Tok:
-            return tok(*only).kind == Tk::String;
+            return tok(*only).kind == Tk::Text;
         case Item::Group:
             return isTextExpr(only->open + 1, only->close);
         case Item::Call:
@@ -891,9 +817,9 @@ private:
             return d_ == SqlDialect::Sqlite ? "last_insert_rowid()" : "lastval()";
         // N'..' is SQL Server's Unicode text; SQLite rejects it and PostgreSQL reads it as
         // char(n), which drops trailing blanks. Every text is Unicode on both.
-        if (tk.kind == Tk::String && tk.text.front() != u'\'')
+        if (tk.kind == Tk::Text && tk.text.front() != u'\'')
             return tk.text.mid(1);
-        if (tk.kind == Tk::BracketId && d_ == SqlDialect::Postgres)
+        if (tk.kind == Tk::BracketName && d_ == SqlDialect::Postgres)
             return quoteLowerIdent(tk.text);
         return tk.text;
     }

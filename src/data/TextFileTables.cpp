@@ -1,10 +1,10 @@
 #include "data/TextFileTables.h"
 
+#include "data/SqlTokenizer.h"
 #include "platform/Gbk.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringDecoder>
@@ -12,13 +12,75 @@
 
 namespace {
 
-const QRegularExpression& ReferencePattern() {
-    // [name.ext] or name#ext; the name never leaves the folder.
-    static const QRegularExpression pattern(
-        QStringLiteral(
-            R"(\[([^\[\]/\\]+)\.(txt|csv|tab|asc)\]|(?<![\w.])([^\s\[\]/\\,()'"#;]+)#(txt|csv|tab|asc)\b)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
-    return pattern;
+// References are found wherever they stand, inside quoted texts and comments too: only
+// [bracketed] names are read as units.
+constexpr SqlLexis kReferenceLexis{.texts = false,
+                                   .lineComments = false,
+                                   .blockComments = false,
+                                   .quotedNames = false,
+                                   .bracketNames = true};
+
+bool IsTextFileSuffix(QStringView suffix) {
+    for (const char* known : {"txt", "csv", "tab", "asc"})
+        if (suffix.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// The whole character at `at`, or the one that ends just before `at`, pairs of surrogates joined.
+char32_t CodePointAt(QStringView s, qsizetype at) {
+    if (s[at].isHighSurrogate() && at + 1 < s.size() && s[at + 1].isLowSurrogate())
+        return QChar::surrogateToUcs4(s[at], s[at + 1]);
+    return s[at].unicode();
+}
+char32_t CodePointBefore(QStringView s, qsizetype at) {
+    if (s[at - 1].isLowSurrogate() && at >= 2 && s[at - 2].isHighSurrogate())
+        return QChar::surrogateToUcs4(s[at - 2], s[at - 1]);
+    return s[at - 1].unicode();
+}
+bool IsNameWordChar(char32_t c) {
+    return c == U'_' || QChar::isLetterOrNumber(c);
+}
+
+// A character a name#ext reference may hold: no blank, bracket, slash, quote or separator, so
+// the name never leaves the folder.
+bool IsReferenceChar(QChar c) {
+    static constexpr QStringView excluded = u"[]/\\,()'\"#;";
+    return !c.isSpace() && !excluded.contains(c);
+}
+
+// "[name.ext]": the file name, or empty when the brackets name no text file.
+QString BracketedFileName(QStringView bracketed) {
+    if (bracketed.size() < 7 || !bracketed.endsWith(u']'))
+        return {};
+    const QStringView inner = bracketed.sliced(1, bracketed.size() - 2);
+    if (inner.contains(u'[') || inner.contains(u'/') || inner.contains(u'\\') ||
+        inner[inner.size() - 4] != u'.' || !IsTextFileSuffix(inner.last(3)))
+        return {};
+    return inner.toString();
+}
+
+// "name#ext" around the "#" at `hash`, the name starting at `from` or later: the file name and
+// the reference's range, or an empty name.
+QString HashedFileName(QStringView s, qsizetype hash, qsizetype from, qsizetype& begin,
+                       qsizetype& end) {
+    end = hash + 4;
+    if (end > s.size() || !IsTextFileSuffix(s.sliced(hash + 1, 3)) ||
+        (end < s.size() && IsNameWordChar(CodePointAt(s, end))))
+        return {};
+    begin = hash;
+    while (begin > from && IsReferenceChar(s[begin - 1]))
+        --begin;
+    // The name starts where no word character or dot stands before it.
+    while (begin < hash && begin > 0 &&
+           (IsNameWordChar(CodePointBefore(s, begin)) || s[begin - 1] == u'.'))
+        begin += CodePointAt(s, begin) > 0xFFFF ? 2 : 1;
+    if (begin == hash)
+        return {};
+    QString name = s.sliced(begin, hash - begin).toString();
+    name += QLatin1Char('.');
+    name += s.sliced(hash + 1, 3);
+    return name;
 }
 
 QString QuoteIdentifier(const QString& name) {
@@ -112,22 +174,39 @@ TextFileTable ParseTextFileTable(const QByteArray& bytes, QChar delimiter) {
 
 QString TextFileTables::Attach(QSqlDatabase& db, const QString& sql) {
     QString out;
-    qsizetype last = 0;
-    QRegularExpressionMatchIterator it = ReferencePattern().globalMatch(sql);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch m = it.next();
-        const bool bracketed = m.capturedLength(1) > 0;
-        const QString fileName = bracketed ? m.captured(1) + QLatin1Char('.') + m.captured(2)
-                                           : m.captured(3) + QLatin1Char('.') + m.captured(4);
+    qsizetype copied = 0;
+    qsizetype searched = 0; // past the last reference found, loaded or not
+    SqlTokenizer reader(sql, kReferenceLexis);
+    SqlToken token;
+    while (reader.Next(token)) {
+        QString fileName;
+        qsizetype begin = token.begin;
+        qsizetype end = token.end;
+        if (token.kind == SqlTokenKind::BracketName) {
+            fileName = BracketedFileName(reader.Text(token));
+            if (fileName.isEmpty()) {
+                // Brackets that name no file may still hold a reference of either form.
+                reader.Seek(token.begin + 1);
+                continue;
+            }
+        } else if (reader.IsPunct(token, u'#')) {
+            fileName = HashedFileName(sql, token.begin, searched, begin, end);
+            if (fileName.isEmpty())
+                continue;
+            reader.Seek(end);
+        } else {
+            continue;
+        }
+        searched = end;
         if (fileName.startsWith(QLatin1Char('.')) || !Load(db, fileName))
             continue;
-        out += QStringView(sql).mid(last, m.capturedStart() - last);
+        out += QStringView(sql).mid(copied, begin - copied);
         out += QuoteIdentifier(fileName);
-        last = m.capturedEnd();
+        copied = end;
     }
-    if (last == 0)
+    if (copied == 0)
         return sql;
-    out += QStringView(sql).mid(last);
+    out += QStringView(sql).mid(copied);
     return out;
 }
 

@@ -1,0 +1,85 @@
+#pragma once
+// What sets the engines behind the session kinds apart, in one object per kind: how a connection
+// is set up, how the engine waits on locks and reports errors, how a statement is written for it,
+// and how a row a SELECT found is found again to be updated. The session takes the profile of
+// its kind when it opens and asks it instead of comparing kinds. Profiles hold no state.
+#include "data/ConnectionText.h"
+
+#include <QString>
+#include <QVariant>
+
+class QSqlDatabase;
+class QSqlError;
+struct SelectShape;
+
+class EngineProfile {
+public:
+    enum class ErrorClass { Lock, Network, Data };
+
+    virtual ~EngineProfile() = default;
+
+    // The profile of a kind; it lives as long as the process.
+    static const EngineProfile& Of(DbKindCode kind);
+
+    virtual DbKindCode Kind() const = 0;
+
+    // ---- connecting
+    // True when the connection names a local file that is not there.
+    virtual bool FileMissing(const DriverConnection& target) const;
+    // Driver settings before the connection opens.
+    virtual void Configure(QSqlDatabase& db, const DriverConnection& target,
+                           int connectTimeoutSeconds) const = 0;
+    // The session's settings once the connection is open; false, with `error`, when the
+    // connection cannot serve as an account set.
+    virtual bool SetUp(QSqlDatabase& db, QSqlError& error) const = 0;
+
+    // ---- statements
+    // `sql`, its sealed values opened, as this engine takes it.
+    virtual QString Translate(const QString& sql) const = 0;
+    // True when a text of several statements is run one statement at a time; false when the
+    // engine takes the batch whole.
+    virtual bool SplitsScripts() const { return true; }
+    // True when each statement inside a transaction runs under a savepoint of its own.
+    virtual bool SavepointPerStatement() const { return false; }
+    // Reads the id the connection's last insert generated.
+    virtual QString IdentityQuery() const = 0;
+    // The argument of count() that counts a page's rows fastest.
+    virtual QString PageCountArgument() const { return QStringLiteral("1"); }
+    // True when a page is read with LIMIT and OFFSET rather than nested TOP.
+    virtual bool PagesWithLimit() const { return true; }
+
+    // ---- locks and errors
+    // How long the engine itself waits on a lock before it reports one; engines that never
+    // wait on their own ignore it.
+    virtual void SetBusyTimeout(const QString& connectionName, int ms) const;
+    // The statement that begins a transaction holding the write lock from the start; empty when
+    // the driver's own begin serves.
+    virtual QString LockingBegin() const { return {}; }
+    ErrorClass Classify(const QSqlError& error, bool withLock) const;
+
+    // ---- updating the first row a SELECT finds
+    // `select` (a normalized SELECT of shape `shape`) rewritten to find that row: its first
+    // column is the row's id on engines that have one.
+    virtual QString FirstRowQuery(const QString& select, const SelectShape& shape) const;
+    // The UPDATE of that row: a "?" for each of `assignments`, then one for the id found.
+    virtual QString FirstRowUpdate(const QString& assignments, const QString& firstRowQuery,
+                                   const SelectShape& shape) const;
+    // True when the update names the row by the id FirstRowQuery found.
+    virtual bool UpdatesByRowId() const { return true; }
+    // The found id as the update binds it.
+    virtual QVariant RowIdParameter(const QVariant& id) const { return id; }
+
+protected:
+    // The row id column and the condition that matches it to a bound value.
+    virtual QString RowIdColumn() const { return {}; }
+    virtual QString RowIdCondition() const { return {}; }
+    // Adds what the engine's own codes and texts say to the classes read from the message.
+    virtual void ClassifyNative(const QSqlError& error, const QString& description, bool& lock,
+                                bool& network) const = 0;
+    // False when the driver files every failed step as a connection error.
+    virtual bool ConnectionErrorsMeanNetwork() const { return true; }
+};
+
+const EngineProfile& SqlServerProfile();
+const EngineProfile& SqliteProfile();
+const EngineProfile& PostgresProfile();
