@@ -4,7 +4,7 @@
 // Built and run by fuzz/run.sh; with VEMO_FUZZ_SEED_MAIN it writes a seed corpus instead.
 #include "data/SessionContext.h"
 #include "form/Placeholders.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "form/XmlDocument.h"
 #include "platform/AppMessage.h"
 

@@ -5,7 +5,7 @@
 #include "data/InsertedText.h"
 #include "form/CommandContext.h"
 #include "form/ControlValues.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 #include "widgets/CFileEditCtrl.h"

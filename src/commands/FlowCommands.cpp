@@ -4,7 +4,7 @@
 #include "commands/CommandTable.h"
 #include "data/DbSession.h"
 #include "form/CommandContext.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 
 bool Jump(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
           int /*windowId*/) {

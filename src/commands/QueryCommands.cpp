@@ -9,7 +9,7 @@
 #include "data/SessionContext.h"
 #include "form/ColumnTotals.h"
 #include "form/CommandContext.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 #include "widgets/CListCtrlEx.h"

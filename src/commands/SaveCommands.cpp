@@ -7,7 +7,7 @@
 #include "data/DbSession.h"
 #include "data/SqlShape.h"
 #include "form/CommandContext.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 #include "widgets/CListCtrlEx.h"

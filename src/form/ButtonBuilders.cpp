@@ -2,7 +2,7 @@
 #include "form/ControlBuilders.h"
 
 #include "form/ControlHost.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "platform/StyleBits.h"
 #include "widgets/CButtonST.h"
 #include "widgets/CLinkCtrl.h"

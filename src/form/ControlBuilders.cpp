@@ -1,6 +1,6 @@
 #include "form/ControlBuilders.h"
 
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "widgets/CZvStatic.h"
 
 namespace {

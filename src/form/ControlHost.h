@@ -2,22 +2,13 @@
 // What the controls of a form need from the form window that holds them. The form window
 // implements it; keeping it an interface lets the controls be built and tested on their own.
 #include "form/XmlDocument.h"
+#include "widgets/PopupFormHost.h"
 
 #include <QString>
 
 class QWidget;
-class CFileEditCtrl;
 
-// How an edit-with-button asks its form to run a pop-up form.
-struct PopupFormRequest {
-    QString popupValue;     // the control's `popup` attribute, as written
-    QString popupDocument;  // serialised "popup/html[@id=...]" element, "" when none matched
-    CFileEditCtrl* opener = nullptr;
-    int columnOffset = 0;   // the opener's `minlen`
-    QString openerValue;    // set for a grid's cell editor, else empty
-};
-
-class ControlHost {
+class ControlHost : public PopupFormHost {
 public:
     virtual ~ControlHost() = default;
 
@@ -37,6 +28,4 @@ public:
 
     // Builds the embedded form of one panel page from its html element, parented to `page`.
     virtual QWidget* CreateEmbeddedForm(const ZUDad::CXmlNode& html, QWidget* page) = 0;
-    // Shows a pop-up form modally; true (with the returned text) when it ended with OK.
-    virtual bool RunPopupForm(const PopupFormRequest& request, QString& returned) = 0;
 };

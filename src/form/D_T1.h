@@ -9,7 +9,7 @@
 #include "form/ControlHost.h"
 #include "form/FormRegistry.h"
 #include "form/Placeholders.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "form/XmlDocument.h"
 
 #include <QDialog>

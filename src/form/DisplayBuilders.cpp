@@ -2,7 +2,7 @@
 #include "form/ControlBuilders.h"
 
 #include "form/ControlHost.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "widgets/CZvStatic.h"
 #include "widgets/ZvChart.h"
 #include "widgets/ZvGuiView.h"

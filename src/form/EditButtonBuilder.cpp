@@ -3,7 +3,7 @@
 
 #include "data/DbSession.h"
 #include "form/ControlHost.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "platform/StyleBits.h"
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/TypingLimit.h"

@@ -1,6 +1,6 @@
 #include "form/FormBackground.h"
 
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "form/XmlDocument.h"
 
 #include <QCache>
@@ -248,17 +248,3 @@ void DrawFormBackground(QPainter& painter, const ZUDad::CXmlNode& head, QSize cl
     painter.restore();
 }
 
-Qt::PenStyle BackgroundDashStyle(int style) {
-    switch (style) {
-    case 1:
-        return Qt::DashLine;
-    case 2:
-        return Qt::DotLine;
-    case 3:
-        return Qt::DashDotLine;
-    case 4:
-        return Qt::DashDotDotLine;
-    default:
-        return Qt::SolidLine;
-    }
-}

@@ -2,6 +2,8 @@
 // The drawn background of a form window: the head's `bg` fill and the items under its `bg`
 // element (pictures, lines, rectangles, arrows and texts), painted anti-aliased in client
 // coordinates every time the form's background is painted.
+#include "platform/ValueGrammars.h"
+
 #include <QColor>
 #include <QFont>
 #include <QPen>
@@ -17,8 +19,6 @@ class CXmlNode;
 // A colour packed as red + green·256 + blue·65536.
 QColor PackedRgbColor(int packed);
 
-// Pen of a "rect" item's style: 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot.
-Qt::PenStyle BackgroundDashStyle(int style);
 
 // Fills `client` white when the head's `bg` is below 1, otherwise with the application
 // palette's button colour, then draws every element child of the head's `bg` element in

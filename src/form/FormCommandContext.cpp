@@ -1,7 +1,7 @@
 // The form as its commands see it: how their reference texts find controls (in the form, in
 // the pages embedded in its panels, in the form that opened it).
 #include "form/D_T1.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "form/ZvControls.h"
 
 #include <QTabWidget>

@@ -1,6 +1,6 @@
 #include "form/FormLayout.h"
 
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "form/XmlDocument.h"
 
 #include <QAbstractSlider>

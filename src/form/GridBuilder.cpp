@@ -3,7 +3,7 @@
 #include "data/CfgFile.h"
 #include "form/ControlBuilders.h"
 #include "form/ControlHost.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 
 using ZUDad::CXmlNode;
 

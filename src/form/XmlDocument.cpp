@@ -1,6 +1,6 @@
 #include "form/XmlDocument.h"
 
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 
 #include <QVarLengthArray>
 

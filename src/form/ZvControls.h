@@ -3,7 +3,7 @@
 // dialog built into a child window (by the builders of ControlBuilders.h), the registry through
 // which the form, its events and its commands find them again (by window id, WindowIdOfDocumentId),
 // the form's default font, and the wiring of user events to the form's actions.
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 #include "form/XmlDocument.h"
 
 #include <QFont>

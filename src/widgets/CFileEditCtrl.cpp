@@ -1,7 +1,7 @@
 #include "widgets/CFileEditCtrl.h"
 
-#include "form/ControlHost.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
+#include "widgets/PopupFormHost.h"
 #include "widgets/Dialog_TextBox_Info.h"
 #include "widgets/ZvDialogChild.h"
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-class ControlHost;
+class PopupFormHost;
 class QThread;
 class QToolButton;
 class ZvDialogChild;
@@ -33,7 +33,7 @@ public:
     explicit CFileEditCtrl(QWidget* parent = nullptr);
     ~CFileEditCtrl() override;
 
-    void SetHost(ControlHost* host) { host_ = host; }
+    void SetHost(PopupFormHost* host) { host_ = host; }
     void SetMode(Mode mode) { mode_ = mode; }
     Mode GetMode() const { return mode_; }
     // The `popup` value and the serialised pop-up document kept for the pop-up form.
@@ -76,7 +76,7 @@ private:
     void ApplyPickRows(quint64 serial, const QStringList& cells);
     void TakePick(const QString& text);
 
-    ControlHost* host_ = nullptr;
+    PopupFormHost* host_ = nullptr;
     Mode mode_ = Mode::TextEditor;
     QString popupValue_;
     QString popupDocument_;

@@ -1,6 +1,5 @@
 #include "widgets/CZvStatic.h"
 
-#include "form/FormBackground.h"
 
 #include "platform/StyleBits.h"
 

@@ -2,7 +2,7 @@
 // The owner-drawn label of forms: text on a transparent background in the label's own colour,
 // aligned by its style bits, and optionally one drawn item (a line, a frame, a picture...)
 // described like a form background item, placed relative to the label.
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 
 #include <QColor>
 #include <QPainter>

@@ -1,7 +1,7 @@
 // Value grammars of form definition attributes: the integer grammar, rectangles, the two colour
 // forms with their messages and fallbacks, and the two font forms.
 #include "platform/AppMessage.h"
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 
 #include <gtest/gtest.h>
 

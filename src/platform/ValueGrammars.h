@@ -85,3 +85,6 @@ TextFontValue ParseTextFontText(QStringView text);
 // is `width` pixels wide (the designing face's Latin glyphs are half as wide as tall). A height
 // of 0 keeps the application's default size and a width of 0 the face's natural width.
 QFont MakeTextFont(const TextFontValue& font);
+
+// Pen of a "rect" item's style: 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot.
+Qt::PenStyle BackgroundDashStyle(int style);

@@ -1,4 +1,4 @@
-#include "form/ValueGrammars.h"
+#include "platform/ValueGrammars.h"
 
 #include "platform/AppMessage.h"
 
@@ -157,4 +157,19 @@ QFont MakeTextFont(const TextFontValue& value) {
         }
     }
     return font;
+}
+
+Qt::PenStyle BackgroundDashStyle(int style) {
+    switch (style) {
+    case 1:
+        return Qt::DashLine;
+    case 2:
+        return Qt::DotLine;
+    case 3:
+        return Qt::DashDotLine;
+    case 4:
+        return Qt::DashDotDotLine;
+    default:
+        return Qt::SolidLine;
+    }
 }
