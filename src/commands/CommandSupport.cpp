@@ -5,9 +5,9 @@
 #include "data/InsertedText.h"
 #include "form/CommandContext.h"
 #include "form/ControlValues.h"
-#include "platform/ValueGrammars.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "platform/ValueGrammars.h"
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
 #include "widgets/CZvStatic.h"
@@ -109,7 +109,7 @@ bool ResolveControl(CommandContext& form, CommandResult& result, const QString& 
     return false;
 }
 
-QString ReadControlText(const QWidget* window) {
+QString ReadControlValue(const QWidget* window) {
     if (const auto* list = qobject_cast<const QComboBox*>(window);
         list && list->currentIndex() >= 0)
         return list->itemText(list->currentIndex());
@@ -122,7 +122,7 @@ int ReadControlInt(CommandContext& form, CommandResult& result, const QString& r
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, reference, window))
         return 0;
-    return ParseIntegerText(ReadControlText(window));
+    return ParseIntegerText(ReadControlValue(window));
 }
 
 bool WriteControlValue(QWidget* window, const QString& value) {
@@ -210,7 +210,7 @@ void BindWhereParameters(CommandContext& form, CommandResult& result, const CXml
         QWidget* window = nullptr;
         // An unresolvable filter control reads as empty: its condition is dropped.
         ResolveControl(form, result, parameter.GetAttribute("value"), window);
-        QString text = ReadControlText(window);
+        QString text = ReadControlValue(window);
         if (text.isEmpty() && defaults == WhereDefaults::Use)
             text = parameter.GetAttribute("default");
         ReplaceParameter(sql, i + 1, parameter, text);

@@ -29,10 +29,12 @@ bool ResolveControl(CommandContext& form, CommandResult& result, const QString& 
                     QWidget*& window);
 
 // --- Reading and writing control values ---
+// A command reads a control's value with ReadControlValue and writes one with WriteControlValue;
+// ControlText and SetControlText (form/ControlValues) are the raw texts underneath.
 
 // The selected item's text of a drop-down list with a selection, otherwise the control's text;
 // empty for no window.
-QString ReadControlText(const QWidget* window);
+QString ReadControlValue(const QWidget* window);
 // The text of the referenced control read as an integer: -1 for an empty reference, 0 when the
 // reference cannot be resolved or the text is empty.
 int ReadControlInt(CommandContext& form, CommandResult& result, const QString& reference);

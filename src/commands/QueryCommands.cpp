@@ -9,9 +9,9 @@
 #include "data/SessionContext.h"
 #include "form/ColumnTotals.h"
 #include "form/CommandContext.h"
-#include "platform/ValueGrammars.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "platform/ValueGrammars.h"
 #include "widgets/CListCtrlEx.h"
 
 #include <QAbstractButton>
@@ -109,7 +109,7 @@ void BindControlIds(CommandContext& form, const CXmlNode& list, QString& sql) {
     const CXmlNodes children = list.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
         const int id = children.GetItem(i).GetAttributeInt("value", 0);
-        sql.replace(Placeholder(i + 1), EscapeQuotes(ReadControlText(ControlById(form, id))));
+        sql.replace(Placeholder(i + 1), EscapeQuotes(ReadControlValue(ControlById(form, id))));
     }
 }
 
@@ -192,7 +192,7 @@ void BindSearchFilters(CommandContext& form, const CXmlNode& parameters, bool wh
     const CXmlNodes children = parameters.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
         const CXmlNode child = children.GetItem(i);
-        const QString text = ReadControlText(ControlById(form, child.GetAttributeInt("value", 0)));
+        const QString text = ReadControlValue(ControlById(form, child.GetAttributeInt("value", 0)));
         const QString placeholder = Placeholder(i + 1);
         QString replacement;
         if (!whereList) {
@@ -318,7 +318,7 @@ bool FillFromText(CommandContext& form, CommandResult& result, CListCtrlEx& grid
     const int perRow = p.GetAttributeInt("counts_in_page", 0);
     if (separator.isEmpty() || perRow < 1)
         return false;
-    QString text = ReadControlText(source);
+    QString text = ReadControlValue(source);
     if (const QString drop = p.GetAttribute("reset_head"); !drop.isEmpty())
         text.remove(drop);
     for (const QString& piece : p.GetAttribute("result_info_id").split(QLatin1Char('|')))

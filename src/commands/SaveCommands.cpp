@@ -7,9 +7,9 @@
 #include "data/DbSession.h"
 #include "data/SqlShape.h"
 #include "form/CommandContext.h"
-#include "platform/ValueGrammars.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "platform/ValueGrammars.h"
 #include "widgets/CListCtrlEx.h"
 
 #include <QWidget>
@@ -88,7 +88,7 @@ bool ReadHeadFields(CommandContext& form, CommandResult& result, const CXmlNode&
             result.error = QStringLiteral("没有此控件") + reference;
             return false;
         }
-        if (ReadControlText(window).isEmpty()) {
+        if (ReadControlValue(window).isEmpty()) {
             if (window)
                 window->setFocus();
             result.error =
@@ -102,7 +102,7 @@ bool ReadHeadFields(CommandContext& form, CommandResult& result, const CXmlNode&
         if (!ResolveControl(form, result, child.GetAttribute("wnd"), window))
             return false;
         head.fields.append(child.GetAttribute("field"));
-        head.values.append(ReadControlText(window));
+        head.values.append(ReadControlValue(window));
     }
     return true;
 }
@@ -180,7 +180,7 @@ bool PrepareRow(DetailContext& ctx, int row, bool insert, const QString& key, He
             return false;
         }
         lists.fields.append(parentField);
-        lists.values.append(ReadControlText(window));
+        lists.values.append(ReadControlValue(window));
     }
 
     for (int i = 0; i < ctx.columns.GetCount(); ++i) {
@@ -368,7 +368,7 @@ bool RunCheck(CommandContext& form, CommandResult& result, const CXmlNode& comma
         QWidget* keyWindow = nullptr;
         if (!ResolveControl(form, result, para.GetAttribute("uid_wnd_id"), keyWindow))
             return false;
-        key = ReadControlText(keyWindow);
+        key = ReadControlValue(keyWindow);
         haveKey = !key.isEmpty();
     }
     if (!haveKey) {
@@ -659,7 +659,7 @@ bool UpdateHead(CommandContext& form, CommandResult& result, const CXmlNode& com
     QWidget* keyWindow = nullptr;
     if (!ResolveControl(form, result, para.GetAttribute("uid_wnd_id"), keyWindow))
         return false;
-    const QString key = ReadControlText(keyWindow);
+    const QString key = ReadControlValue(keyWindow);
 
     HeadFields head;
     if (!ReadHeadFields(form, result, para, head))

@@ -71,31 +71,34 @@ int ParseIntegerText(std::string_view text) {
     return ParseInteger(text.data(), text.data() + text.size());
 }
 
-RectValue ParseRectText(QStringView text) {
+RectValue ReadRectText(QStringView text, QString& error) {
+    error.clear();
     const Parts parts = SplitAtCommas(text);
     if (parts.size() != 4) {
-        ShowAppMessage(QStringLiteral("矩形数据格式错误"), MessageCaption());
+        error = QStringLiteral("矩形数据格式错误");
         return {};
     }
     return {ParseIntegerText(parts[0]), ParseIntegerText(parts[1]), ParseIntegerText(parts[2]),
             ParseIntegerText(parts[3])};
 }
 
-int ParseRgbText(QStringView text) {
+int ReadRgbText(QStringView text, QString& error) {
+    error.clear();
     const Parts parts = SplitAtCommas(text);
     if (parts.size() != 3) {
-        ShowAppMessage(QStringLiteral("RGB颜色格式错误(x,y,z)"), MessageCaption());
+        error = QStringLiteral("RGB颜色格式错误(x,y,z)");
         return 255;
     }
     return LowByte(parts[0]) | LowByte(parts[1]) << 8 | LowByte(parts[2]) << 16;
 }
 
-std::uint32_t ParseArgbText(QStringView text) {
+std::uint32_t ReadArgbText(QStringView text, QString& error) {
+    error.clear();
     if (text.isEmpty())
         return kOpaqueBlack;
     const Parts parts = SplitAtCommas(text);
     if (parts.size() != 3 && parts.size() != 4) {
-        ShowAppMessage(QStringLiteral("Color颜色格式错误(a,x,y,z)"), MessageCaption());
+        error = QStringLiteral("Color颜色格式错误(a,x,y,z)");
         return kOpaqueBlack;
     }
     const qsizetype first = parts.size() - 3;
@@ -103,6 +106,32 @@ std::uint32_t ParseArgbText(QStringView text) {
     return alpha << 24 | static_cast<std::uint32_t>(LowByte(parts[first])) << 16 |
            static_cast<std::uint32_t>(LowByte(parts[first + 1])) << 8 |
            static_cast<std::uint32_t>(LowByte(parts[first + 2]));
+}
+
+void ReportGrammarError(const QString& error) {
+    if (!error.isEmpty())
+        ShowAppMessage(error, MessageCaption());
+}
+
+RectValue ParseRectText(QStringView text) {
+    QString error;
+    const RectValue value = ReadRectText(text, error);
+    ReportGrammarError(error);
+    return value;
+}
+
+int ParseRgbText(QStringView text) {
+    QString error;
+    const int value = ReadRgbText(text, error);
+    ReportGrammarError(error);
+    return value;
+}
+
+std::uint32_t ParseArgbText(QStringView text) {
+    QString error;
+    const std::uint32_t value = ReadArgbText(text, error);
+    ReportGrammarError(error);
+    return value;
 }
 
 FontValue ParseFontText(QStringView text) {

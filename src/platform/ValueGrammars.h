@@ -1,9 +1,10 @@
 #pragma once
 // The textual value formats of form definition attributes: integers, rectangles, colours and
 // fonts. Rectangles, colours and fonts split their text at "," and read every part with the
-// integer grammar; the number of parts decides the form. Malformed rectangles and colours are
-// reported to the user through ShowAppMessage each time they are read (the form author must
-// see them) and continue with a fixed fallback value.
+// integer grammar; the number of parts decides the form. The readers (Read…Text) return what was
+// wrong with a malformed rectangle or colour together with a fixed fallback value; the caller
+// decides whether the user sees it (ReportGrammarError). The Parse…Text forms read and report in
+// one step, as a form does each time it reads a value (the form author must see it).
 #include <QFont>
 #include <QRect>
 #include <QString>
@@ -33,21 +34,27 @@ struct RectValue {
     bool operator==(const RectValue&) const = default;
 };
 
-// "left,top,right,bottom". Any other number of parts shows "矩形数据格式错误" and gives
+// "left,top,right,bottom". Any other number of parts is the error "矩形数据格式错误" and gives
 // (0,0,0,0). Empty parts count ("1,2,3," is four parts, the last 0).
+RectValue ReadRectText(QStringView text, QString& error);
 RectValue ParseRectText(QStringView text);
 
 // "r,g,b" packed as r + g*256 + b*65536; each part keeps its low byte, as a byte-wide colour
-// component would. Any other number of parts shows "RGB颜色格式错误(x,y,z)" and gives pure red
-// (255).
+// component would. Any other number of parts is the error "RGB颜色格式错误(x,y,z)" and gives
+// pure red (255).
+int ReadRgbText(QStringView text, QString& error);
 int ParseRgbText(QStringView text);
 
 inline constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
 
 // "a,r,g,b" or "r,g,b" (alpha 255) packed as a*2^24 + r*2^16 + g*2^8 + b, every part keeping
-// its low byte. Empty text gives opaque black silently; any other number of parts shows
-// "Color颜色格式错误(a,x,y,z)" and gives opaque black.
+// its low byte. Empty text gives opaque black without an error; any other number of parts is
+// the error "Color颜色格式错误(a,x,y,z)" and gives opaque black.
+std::uint32_t ReadArgbText(QStringView text, QString& error);
 std::uint32_t ParseArgbText(QStringView text);
+
+// Shows a reader's error to the user (nothing for an empty one).
+void ReportGrammarError(const QString& error);
 
 // A control font: "size" or "size,face". Empty text means the dialog's default font.
 // More than two parts: the first two are used and the rest ignored, the same leniency as the

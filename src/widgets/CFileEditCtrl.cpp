@@ -1,8 +1,8 @@
 #include "widgets/CFileEditCtrl.h"
 
 #include "platform/ValueGrammars.h"
-#include "widgets/PopupFormHost.h"
 #include "widgets/Dialog_TextBox_Info.h"
+#include "widgets/PopupFormHost.h"
 #include "widgets/ZvDialogChild.h"
 
 #include <QColorDialog>
@@ -105,7 +105,9 @@ void CFileEditCtrl::OpenButton() {
     case Mode::ColorChooser: {
         QColor initial;
         if (!text().isEmpty()) {
-            const int packed = ParseRgbText(text());
+            QString error;
+            const int packed = ReadRgbText(text(), error);
+            ReportGrammarError(error);
             initial = QColor(packed & 0xFF, (packed >> 8) & 0xFF, (packed >> 16) & 0xFF);
         }
         if (const auto chosen = AskColor(initial, this))

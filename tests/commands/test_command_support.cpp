@@ -1,7 +1,6 @@
 // The conventions the command families share, exercised through real forms on a real SQLite
 // account set: control references, value reading and writing by control kind, SQL binding from
 // controls and grid rows, filling targets from a query, and the runner's jump.
-#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "commands/CommandSupport.h"
@@ -12,6 +11,7 @@
 #include "form/CommandRegistry.h"
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
@@ -206,12 +206,12 @@ TEST_F(CommandSupport, ReadingControlsAsTextAndNumbers) {
     auto* list = Control<QComboBox>(form, 3);
     list->setCurrentIndex(1);
     list->setEditText(QStringLiteral("手改"));
-    EXPECT_EQ(ReadControlText(list), QStringLiteral("乙")); // the selection, not the edit text
+    EXPECT_EQ(ReadControlValue(list), QStringLiteral("乙")); // the selection, not the edit text
     list->setCurrentIndex(-1);
     list->setEditText(QStringLiteral("手改"));
-    EXPECT_EQ(ReadControlText(list), QStringLiteral("手改"));
-    EXPECT_EQ(ReadControlText(Control(form, 4)), QStringLiteral("2020-01-01"));
-    EXPECT_EQ(ReadControlText(nullptr), QString());
+    EXPECT_EQ(ReadControlValue(list), QStringLiteral("手改"));
+    EXPECT_EQ(ReadControlValue(Control(form, 4)), QStringLiteral("2020-01-01"));
+    EXPECT_EQ(ReadControlValue(nullptr), QString());
 
     Control<QLineEdit>(form, 2)->setText("12件");
     EXPECT_EQ(ReadControlInt(*form, result, "2"), 12);

@@ -1,7 +1,6 @@
 // The query commands through real forms on a real SQLite account set: the paged search and its
 // page buttons, its text mode, showing a record in fields, filling grids, lists, headers and the
 // process-wide values.
-#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "commands/CommandTable.h"
@@ -10,6 +9,7 @@
 #include "form/ControlValues.h"
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CListCtrlEx.h"
 

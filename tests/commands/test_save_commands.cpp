@@ -1,6 +1,5 @@
 // The record-saving commands run through real forms on a real SQLite account set, one action
 // per button, so the runner's transaction and rollback bookkeeping take part.
-#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "commands/CommandTable.h"
@@ -9,6 +8,7 @@
 #include "data/ConnectionText.h"
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CListCtrlEx.h"
 

@@ -126,6 +126,29 @@ TEST(ArgbGrammar, ReadsThreeOrFourPartsAndFallsBackToOpaqueBlack) {
     }
 }
 
+// The readers say what was wrong and show nothing: the caller decides what the user sees.
+TEST(GrammarReaders, ReturnTheirErrorsWithoutShowingThem) {
+    CapturedMessages messages;
+    QString error = QStringLiteral("left over");
+    EXPECT_EQ(ReadRectText(u"1,2,3,4", error), (RectValue{1, 2, 3, 4}));
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_EQ(ReadRectText(u"1,2", error), RectValue{});
+    EXPECT_EQ(error, QStringLiteral("矩形数据格式错误"));
+    EXPECT_EQ(ReadRgbText(u"1", error), 255);
+    EXPECT_EQ(error, QStringLiteral("RGB颜色格式错误(x,y,z)"));
+    EXPECT_EQ(ReadArgbText(u"1,2", error), kOpaqueBlack);
+    EXPECT_EQ(error, QStringLiteral("Color颜色格式错误(a,x,y,z)"));
+    EXPECT_EQ(ReadArgbText(u"", error), kOpaqueBlack);
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_TRUE(messages.requests.empty());
+
+    ReportGrammarError(QString());
+    EXPECT_TRUE(messages.requests.empty());
+    ReportGrammarError(QStringLiteral("矩形数据格式错误"));
+    ASSERT_EQ(messages.requests.size(), 1u);
+    EXPECT_EQ(messages.requests[0].caption, QStringLiteral("Vemo"));
+}
+
 TEST(FontGrammar, ReadsSizeAndFace) {
     struct Case {
         const char16_t* text;
