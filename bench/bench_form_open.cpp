@@ -78,7 +78,7 @@ void BM_FormOpen(benchmark::State& state) {
     CMainApp& app = CMainApp::Instance();
     for (auto _ : state) {
         QString text;
-        if (LoadFormDefinition(app, *f.session, kMenuUid, text) != 1) {
+        if (LoadFormDefinition(app.forms, *f.session, kMenuUid, text) != 1) {
             state.SkipWithError("the stored definition was not read");
             break;
         }
