@@ -203,7 +203,9 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
         ShowZvMessage(InfoText, QStringLiteral("操作提示"), false);
     }
 
-    if (form_.CloseAfterAction) {
+    // An action ended by an exception stops at its report: the form stays open and its parent
+    // is not refreshed.
+    if (form_.CloseAfterAction && !byException) {
         if (form_.timerId_ && form_.threadId > 0 && form_.timeSplit >= 2000) {
             form_.killTimer(form_.timerId_);
             form_.timerId_ = 0;

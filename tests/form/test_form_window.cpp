@@ -1,6 +1,5 @@
 // The form window as the shell opens it: built from XML, its actions run inside one transaction
 // on a real SQLite account set, with the button rights, the log file and the registry.
-#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
@@ -8,6 +7,7 @@
 #include "form/CommandRegistry.h"
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "platform/Gbk.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CListCtrlEx.h"
@@ -31,6 +31,8 @@
 #include "form/FormDefinitionLoader.h"
 #include "widgets/CFileEditCtrl.h"
 #include <functional>
+
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +64,13 @@ void RegisterTestCommands(int* initCount) {
         form.SetReturnValue(c.GetAttribute("value"));
         form.RequestCloseAfterAction();
         return CommandResult();
+    });
+    RegisterCommand("t_close", [](CommandContext& form, const ZUDad::CXmlNode&, int) {
+        form.RequestCloseAfterAction();
+        return CommandResult();
+    });
+    RegisterCommand("t_throw", [](CommandContext&, const ZUDad::CXmlNode&, int) -> CommandResult {
+        throw std::runtime_error("driver gave up");
     });
     RegisterCommand("t_count", [initCount](CommandContext&, const ZUDad::CXmlNode&, int) {
         ++*initCount;
@@ -441,6 +450,21 @@ TEST_F(FormWindow, EnterStartsANewLineInABoxThatWantsReturn) {
     EXPECT_NE(QApplication::focusWidget(), form->ControlByWindowId(3 + 1024));
     EXPECT_TRUE(
         qobject_cast<QPlainTextEdit*>(form->ControlByWindowId(3 + 1024))->toPlainText().isEmpty());
+}
+
+// An action that ends in an exception reports it and stops there: the form stays open even when
+// a command before the failure asked it to close.
+TEST_F(FormWindow, AnActionEndedByAnExceptionLeavesTheFormOpen) {
+    D_T1* form = Open(QStringLiteral("<html version='1.0' id='0'><head title='关闭' pos='0'/>"
+                                     "<body><dialog><button id='1' value='关' pos='0,0,10,10'>"
+                                     "<ACTION><CLICK><t_close/><t_throw/></CLICK></ACTION>"
+                                     "</button></dialog></body></html>"),
+                      "6");
+    ASSERT_TRUE(form && form->isVisible());
+    form->RunEvent(1 + 1024, "CLICK");
+    EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示1|操作失败，请先检查录入数据是否规范；"
+                                                    "或者联系管理员反映问题。")});
+    EXPECT_TRUE(form->isVisible());
 }
 
 TEST_F(FormWindow, ClosedFormIsResetAndShownAgainWithItsInit) {
