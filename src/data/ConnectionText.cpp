@@ -160,7 +160,8 @@ DriverConnection MapToDriver(const QString& connectionText) {
         }
         break;
     case DbKindCode::SqlServer: {
-        // FreeTDS through unixODBC; "Server=host,port" splits into its own keys there.
+        // FreeTDS through unixODBC; "Server=host,port" splits into its own keys there. The
+        // protocol version is negotiated, so older servers connect as well as current ones.
         const QString server = ConnectionValue(connectionText, QStringLiteral("Server"));
         const int comma = server.indexOf(QLatin1Char(','));
         const QString host = comma < 0 ? server : server.left(comma).trimmed();
@@ -168,7 +169,7 @@ DriverConnection MapToDriver(const QString& connectionText) {
         c.driver = QStringLiteral("QODBC");
         c.databaseName =
             QStringLiteral("DRIVER={FreeTDS};SERVER=%1;PORT=%2;DATABASE=%3;UID=%4;"
-                           "PWD=%5;TDS_Version=7.4;ClientCharset=UTF-8;")
+                           "PWD=%5;TDS_Version=auto;ClientCharset=UTF-8;")
                 .arg(host, port, ConnectionValue(connectionText, QStringLiteral("DATABASE")),
                      ConnectionValue(connectionText, QStringLiteral("UID")),
                      ConnectionValue(connectionText, QStringLiteral("PWD")));

@@ -47,7 +47,7 @@ TEST(ConnectionText, StoredFormsAndTheirDriverMapping) {
     const DriverConnection ms = MapToDriver(msText);
     EXPECT_EQ(ms.driver, "QODBC");
     EXPECT_EQ(ms.databaseName, "DRIVER={FreeTDS};SERVER=10.1.1.5;PORT=1433;DATABASE=erp;UID=sa;"
-                               "PWD=pw;TDS_Version=7.4;ClientCharset=UTF-8;");
+                               "PWD=pw;TDS_Version=auto;ClientCharset=UTF-8;");
 
     EXPECT_EQ(KindOfConnection(msText), DbKindCode::SqlServer);
     EXPECT_EQ(KindOfConnection(AccessConnectionText("/a.dat")), DbKindCode::LocalFile);
