@@ -348,7 +348,9 @@ void D_T1::mousePressEvent(QMouseEvent* event) {
         windowHandle()->startSystemMove();
     if (event->button() == Qt::RightButton) {
         if (QWidget* main = FormRegistry::Instance().mainWindow) {
-            main->showNormal();
+            // Out of the task bar, but as large as the user left it.
+            main->setWindowState(main->windowState() & ~Qt::WindowMinimized);
+            main->show();
             main->raise();
             main->activateWindow();
         }

@@ -1,6 +1,5 @@
 // The main window on real account sets: which entries each user sees and where, favourites kept
 // in c_user.auth1_0, the view remembered in cfg.ini, opening business functions and leaving.
-#include "platform/AppMessage.h"
 #include "app/CVozerDlg.h"
 #include "app/Favourites.h"
 #include "app/Login.h"
@@ -8,6 +7,7 @@
 #include "app/NavigationTree.h"
 #include "data/CfgFile.h"
 #include "form/DefinitionCodec.h"
+#include "platform/AppMessage.h"
 #include "platform/GlobalHotKey.h"
 #include "support/TestAccountSet.h"
 
@@ -315,6 +315,10 @@ TEST_F(MainWindow, OnlyBusinessFunctionsOpenAndRightClickOffersTheMenu) {
                       Qt::NoModifier);
     QApplication::sendEvent(form, &press);
     EXPECT_FALSE(window.isMinimized());
+    // A maximised main window comes to the front as it is.
+    window.showMaximized();
+    QApplication::sendEvent(form, &press);
+    EXPECT_TRUE(window.isMaximized());
 
     QTreeWidgetItem* folder = Entry(navigation, "库存管理");
     const QPoint at = navigation->visualItemRect(folder).center();
