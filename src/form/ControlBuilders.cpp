@@ -17,7 +17,7 @@ const ControlBuilder kBuilders[] = {
     {QLatin1String("pic"), BuildPicture, Events::None, true, false},
     {QLatin1String("gui"), BuildGuiView, Events::None, true, false},
     {QLatin1String("editbutton"), BuildEditButton, Events::EditButton, true, false},
-    {QLatin1String("table"), BuildGrid, Events::Grid, false, false},
+    {QLatin1String("table"), BuildGrid, Events::Grid, true, false},
     {QLatin1String("droplist"), BuildDropList, Events::DropList, true, true},
     {QLatin1String("datectrl"), BuildDateField, Events::None, true, false},
     {QLatin1String("panel"), BuildPanel, Events::None, false, false},

@@ -282,15 +282,20 @@ TEST(ZvControls, HiddenHidesAndTwoKeepsOutOfLayout) {
     Built built(QStringLiteral("<textbox id='1' pos='0,0,50,20' hidden='2'/>"
                                "<textbox id='2' pos='0,0,50,20' hidden='1'/>"
                                "<textbox id='3' pos='0,0,50,20'/>"
-                               "<table id='4' pos='0,0,50,20' hidden='1'/>"));
+                               "<table id='4' pos='0,0,50,20' hidden='1'/>"
+                               "<table id='5' pos='0,0,50,20'><PARA><table_info>"
+                               "<p hidden='1'/></table_info></PARA></table>"
+                               "<table id='6' pos='0,0,50,20'/>"));
     const ZvControls& controls = built.controls;
     EXPECT_TRUE(controls.ControlByDocumentId(1)->isHidden());
     EXPECT_TRUE(controls.KeepsOutOfLayout(1));
     EXPECT_TRUE(controls.ControlByDocumentId(2)->isHidden());
     EXPECT_FALSE(controls.KeepsOutOfLayout(2));
     EXPECT_FALSE(controls.ControlByDocumentId(3)->isHidden());
-    // A grid's hiding is its own options' business.
-    EXPECT_FALSE(controls.ControlByDocumentId(4)->isHidden());
+    // A grid hides by its own `hidden` as every control does, and by its options' one.
+    EXPECT_TRUE(controls.ControlByDocumentId(4)->isHidden());
+    EXPECT_TRUE(controls.ControlByDocumentId(5)->isHidden());
+    EXPECT_FALSE(controls.ControlByDocumentId(6)->isHidden());
     // Brought to the top: the last child in stacking order.
     EXPECT_EQ(built.host.form.children().last(), controls.ControlByDocumentId(1));
 }
