@@ -671,13 +671,20 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode
     QStringList values;
     SearchResultRows rows(grid->KeyColumn(), p.GetAttributeBool("is_rowid", false));
     const int pageSize = p.GetAttributeInt("counts_in_page", 0);
-    // No rows is an empty result, not a failure: the session then carries no message.
     bool ok = false;
     if (pageSize < 1) {
-        ok = session.QueryRows(select + where + order, names, [&](QStringList&& row) {
-            rows.Take(std::move(row));
-        }) || session.Message().isEmpty();
+        // A search without paging that finds no row fails, as a query with field names does; the
+        // grid keeps its columns and shows no rows.
+        ok = session.QueryRows(select + where + order, names,
+                               [&](QStringList&& row) { rows.Take(std::move(row)); });
+        if (!ok && session.Message().isEmpty()) {
+            form.LoadedKeysText().clear();
+            scroll.Restore();
+            return false;
+        }
     } else {
+        // A paged search that finds nothing shows its empty page: the session then carries no
+        // message.
         if (!where.isEmpty())
             where.prepend(QLatin1String(" WHERE "));
         int total = 0;
@@ -746,9 +753,12 @@ bool SelectInfoTree(CommandContext& form, CommandResult& result, const CXmlNode&
     CDbSession& session = form.AccountSession();
     QStringList names;
     QStringList values;
-    if (!session.QueryWithNames(select, names, values) && !session.Message().isEmpty()) {
-        result.error = session.Message();
-        result.detail = session.Detail();
+    if (!session.QueryWithNames(select, names, values)) {
+        // No row fails the command as a failed query does, without a message of its own.
+        if (!session.Message().isEmpty()) {
+            result.error = session.Message();
+            result.detail = session.Detail();
+        }
         return false;
     }
     QString checked;

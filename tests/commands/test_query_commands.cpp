@@ -269,6 +269,21 @@ TEST_P(QueryCommands, SearchWithoutPagingAndAFailingSearch) {
     EXPECT_EQ(form_->Runner().ErrorText, QStringLiteral("控件指向出错:\n99"));
 }
 
+// A search without paging that finds nothing fails without a message of its own; its grid shows
+// no rows and keeps the header it would have rebuilt.
+TEST_P(QueryCommands, AnEmptySearchWithoutPagingFailsAndKeepsTheHeader) {
+    const int columns = Grid()->ColumnCount();
+    const QString title = Grid()->Model()->Column(0)->title;
+    Grid()->InsertRow(0, "old");
+    EXPECT_FALSE(Run("<select_info_table><para_info select='SELECT name_0 FROM c_material'"
+                     " where=\" WHERE name_0 = 'none'\" reset_head='1' table_id='9'>"
+                     "</para_info></select_info_table>"));
+    EXPECT_TRUE(form_->Runner().ErrorText.isEmpty());
+    EXPECT_EQ(Grid()->RowCount(), 0);
+    EXPECT_EQ(Grid()->ColumnCount(), columns);
+    EXPECT_EQ(Grid()->Model()->Column(0)->title, title);
+}
+
 // The rows arrive one at a time; a search that fails after some of them shows none, and a header
 // it would have rebuilt stays as it was.
 TEST_P(QueryCommands, ASearchFailingPartWayShowsNoRowsAndKeepsTheHeader) {
