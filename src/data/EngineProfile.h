@@ -49,8 +49,8 @@ public:
     virtual bool PagesWithLimit() const { return true; }
 
     // ---- locks and errors
-    // How long the engine itself waits on a lock before it reports one; engines that never
-    // wait on their own ignore it.
+    // How long the engine itself waits on a lock before it reports one: 0 for a write, which
+    // the session retries itself, the TIMEOUT limit for a read.
     virtual void SetBusyTimeout(const QString& connectionName, int ms) const;
     // The statement that begins a transaction holding the write lock from the start; empty when
     // the driver's own begin serves.

@@ -47,6 +47,15 @@ public:
         return true;
     }
 
+    // Writes give up on a lock after 100 ms and the session retries them on its own schedule;
+    // reads wait for the lock as long as a write may (0 asks for the writes' short wait, which
+    // the server would otherwise read as no limit at all). Set before every statement: a value
+    // set inside a savepoint or a transaction that is rolled back would not last.
+    void SetBusyTimeout(const QString& connectionName, int ms) const override {
+        QSqlQuery(QSqlDatabase::database(connectionName, false))
+            .exec(QStringLiteral("SET lock_timeout = %1").arg(ms <= 0 ? 100 : ms));
+    }
+
     QString Translate(const QString& sql) const override {
         return TranslateAccessSql(sql, SqlDialect::Postgres);
     }

@@ -25,6 +25,12 @@ public:
         return true;
     }
 
+    // As on PostgreSQL: writes give up on a lock after 100 ms and are retried; reads wait.
+    void SetBusyTimeout(const QString& connectionName, int ms) const override {
+        QSqlQuery(QSqlDatabase::database(connectionName, false))
+            .exec(QStringLiteral("SET LOCK_TIMEOUT %1").arg(ms <= 0 ? 100 : ms));
+    }
+
     QString Translate(const QString& sql) const override { return sql; }
     // The server runs a batch of statements itself.
     bool SplitsScripts() const override { return false; }

@@ -1,10 +1,13 @@
 // The database session against real engines: every case runs on a SQLite account-set file and
 // on the loopback PostgreSQL server.
+#include "data/ConnectionText.h"
 #include "data/DbSession.h"
 #include "support/TestAccountSet.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -327,6 +330,42 @@ TEST_P(SessionTest, LockWaitRetriesUntilTheLimit) {
         other.join();
     }
     EXPECT_EQ(Count(QStringLiteral("WHERE qty_0=7")), 1);
+}
+
+// A read meets another client that holds the table for longer than a moment (a SQLite writer
+// committing, a PostgreSQL table lock): it waits as a write would, instead of failing at once.
+TEST_P(SessionTest, ReadsWaitForAnotherClientsLock) {
+    const int limit = CDbSession::LockWaitLimitSeconds();
+    CDbSession::SetLockWaitLimitSeconds(6);
+    std::promise<bool> locked;
+    std::thread other([this, &locked] {
+        if (GetParam() == Engine::Sqlite) {
+            sqlite3* db = nullptr;
+            sqlite3_open(MapToDriver(set_->connectionText()).databaseName.toUtf8().constData(),
+                         &db);
+            locked.set_value(sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) ==
+                             SQLITE_OK);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        } else {
+            CDbSession holder;
+            holder.SetConnectionString(set_->connectionText());
+            locked.set_value(holder.Open() && holder.BeginTrans() &&
+                             holder.Execute("LOCK TABLE t_item IN ACCESS EXCLUSIVE MODE"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+            holder.RollbackTrans();
+        }
+    });
+    ASSERT_TRUE(locked.get_future().get());
+    QElapsedTimer timer;
+    timer.start();
+    QString count;
+    EXPECT_TRUE(session_.QueryValue(QStringLiteral("SELECT count(*) FROM t_item"), count))
+        << qPrintable(session_.Detail());
+    EXPECT_GE(timer.elapsed(), 2000);
+    other.join();
+    CDbSession::SetLockWaitLimitSeconds(limit);
 }
 
 // A server that cannot be reached gets the network wording; a missing local file is named.
