@@ -451,6 +451,8 @@ public:
                 }
             }
         }
+        // A pass that fails skips the rest of itself only; the step fails once all have run.
+        bool everyPassOk = true;
         for (int row : rows) {
             switch (RunPass(row)) {
             case Pass::Ok:
@@ -458,11 +460,15 @@ public:
             case Pass::Refused:
                 return false;
             case Pass::Failed:
-                result_.detail = result_.error.value_or(QString());
-                result_.info = QStringLiteral("运行异常，如自己无法解决，请联系管理员。\n");
-                result_.error = QStringLiteral("运行异常，如自己无法解决，请联系管理员。");
-                return false;
+                everyPassOk = false;
+                break;
             }
+        }
+        if (!everyPassOk) {
+            result_.detail = result_.error.value_or(QString());
+            result_.info = QStringLiteral("运行异常，如自己无法解决，请联系管理员。\n");
+            result_.error = QStringLiteral("运行异常，如自己无法解决，请联系管理员。");
+            return false;
         }
         result_.info = QStringLiteral("操作成功。");
         return true;
@@ -503,8 +509,9 @@ private:
         return false;
     }
 
+    // A query without targets fails its pass, as filling no targets does.
     bool Fill(const QString& targets, const QString& sql) {
-        if (sql.trimmed().isEmpty() || targets.isEmpty())
+        if (sql.trimmed().isEmpty())
             return true;
         Show(sql);
         return FillTargets(form_, result_, targets, sql);

@@ -456,6 +456,35 @@ TEST_P(RunSqlCommand, RegistersRepeatAndStopTheirStages) {
     EXPECT_EQ(Box(form, 3)->text(), "c"); // stage C still runs
 }
 
+// A statement that fails skips the rest of its own pass; the other rows' passes still run, and
+// the step fails after them. A query whose targets are missing fails its pass too.
+TEST_P(RunSqlCommand, AFailedPassSkipsItsRestAndTheOthersStillRun) {
+    const struct {
+        const char* step;
+        const char* shownLast;
+    } cases[] = {
+        // Every row's statement fails; each pass still fills field 1 before it, so the last
+        // row's pass has run.
+        {"<s table_id='9' all_rows='1' ids1='1' query1=\"SELECT '{{id?1}}'\""
+         " run_sql=\"INSERT INTO t_log (v) SELECT 'x' FROM t_log WHERE nowhere=1\"/>",
+         "c"},
+        {"<s table_id='9' all_rows='1' ids1='1' query1=\"SELECT '{{id?1}}'\""
+         " query_sql=\"SELECT 'lost'\"/>",
+         "c"},
+    };
+    for (const auto& c : cases) {
+        messages_.clear();
+        D_T1* form = OpenWithStep(c.step);
+        Click(form, 20);
+        EXPECT_EQ(Box(form, 1)->text(), QString::fromUtf8(c.shownLast)) << c.step;
+        EXPECT_EQ(messages_, QStringList({"操作提示|运行异常，如自己无法解决，请联系管理员。"}))
+            << c.step;
+        EXPECT_EQ(Rows("SELECT COUNT(*) FROM t_log"), QStringList({"0"})) << c.step;
+        delete form;
+        CMainApp::Instance().openForms.clear();
+    }
+}
+
 TEST_P(RunSqlCommand, FailuresStopTheActionAndRollBack) {
     const struct {
         const char* steps;
