@@ -1,15 +1,16 @@
 #include "app/Dialog_Login.h"
 
-#include "platform/AppMessage.h"
+#include "app/Dialog_IpCfg.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
-#include "app/Dialog_IpCfg.h"
 #include "net/UpdateSites.h"
+#include "platform/AppMessage.h"
 #include "platform/Clock.h"
 #include "widgets/CZvButton.h"
 
+#include <QCollator>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QGridLayout>
@@ -192,7 +193,12 @@ void Dialog_Login::ApplyUserList(bool loaded, const QStringList& users) {
         const QSignalBlocker quiet(userBox_);
         userBox_->clear();
         userBox_->addItem(QString());
-        userBox_->addItems(users);
+        // A sorted list in the user's order of names, capitals or not.
+        QStringList sorted = users;
+        QCollator order;
+        order.setCaseSensitivity(Qt::CaseInsensitive);
+        std::sort(sorted.begin(), sorted.end(), order);
+        userBox_->addItems(sorted);
         userBox_->setCurrentIndex(std::max(0, userBox_->findText(typed, Qt::MatchExactly)));
         userBox_->setEditText(typed);
     }

@@ -226,11 +226,16 @@ LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
 
     QStringList user;
     const bool found =
-        session.QueryColumns(QStringLiteral("SELECT uid_0,auth_0,name_0,pass_0 FROM view_c_user "
-                                            "WHERE  state_0='正常' AND  id_0=? AND pass_0=?"),
-                             {request.loginId, scrambled},
+        // Login ids compare without regard to case, as the account sets' original engines
+        // did; an exact match comes first.
+        session.QueryColumns(QStringLiteral("SELECT uid_0,auth_0,name_0,pass_0,id_0 FROM "
+                                            "view_c_user WHERE  state_0='正常' AND  "
+                                            "LOWER(id_0)=LOWER(?) AND pass_0=? ORDER BY CASE WHEN "
+                                            "id_0=? THEN 0 ELSE 1 END"),
+                             {request.loginId, scrambled, request.loginId},
                              {QStringLiteral("uid_0"), QStringLiteral("auth_0"),
-                              QStringLiteral("name_0"), QStringLiteral("pass_0")},
+                              QStringLiteral("name_0"), QStringLiteral("pass_0"),
+                              QStringLiteral("id_0")},
                              user);
     // A failed read is not a wrong password: the account set is damaged or went away.
     if (!found && session.ResultCode() != 0)
@@ -240,7 +245,7 @@ LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
                           .arg(ReasonOf(session)));
     const HostFacts host = CollectHostFacts();
     const LogForm form = ChooseLogForm(session, kind);
-    if (user.size() < 4) {
+    if (user.size() < 5) {
         report(LoginStage::Recording);
         const QString log = FailureLogStatement(form);
         if (!log.isEmpty())
@@ -269,6 +274,7 @@ LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
     outcome.userUid = user[0];
     outcome.rights = user[1];
     outcome.userName = user[2];
+    outcome.loginId = user[4];
     outcome.loginTime = loginTime;
     return finish(LoginResult::LoggedIn);
 }
@@ -278,13 +284,14 @@ void ApplyLogin(CMainApp& app, const LoginRequest& request, const LoginOutcome& 
         app.dbKind.Set(outcome.dbKind);
     if (outcome.result != LoginResult::LoggedIn)
         return;
-    app.loginId = request.loginId;
+    // The id as stored, whatever case it was typed in.
+    app.loginId = outcome.loginId.isEmpty() ? request.loginId : outcome.loginId;
     app.userUid = outcome.userUid;
     app.rights = outcome.rights;
     app.userName = outcome.userName;
     app.password = request.password;
     app.loginTime = outcome.loginTime;
-    WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("USER"), request.loginId);
+    WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("USER"), app.loginId);
 }
 
 LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& loginId,

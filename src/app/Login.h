@@ -34,6 +34,7 @@ struct LoginOutcome {
     QString message; // shown to the user; "" when nothing is shown
     QString dbKind;  // the session's kind once it opened, else ""
     QString userUid, rights, userName, loginTime;
+    QString loginId; // as stored in the account set
 };
 
 // Steps of the database work, reported as they begin.

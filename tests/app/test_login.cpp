@@ -1,5 +1,4 @@
 // The login and change-password dialogs driven as a user drives them, on real account sets.
-#include "platform/AppMessage.h"
 #include "app/Dialog_Change_Pass.h"
 #include "app/Dialog_Login.h"
 #include "app/Login.h"
@@ -9,6 +8,7 @@
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
+#include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
 
 #include <QApplication>
@@ -183,8 +183,19 @@ TEST_P(LoginTest, QuotesInTheLoginIdAndTheVersionRule) {
     }
 }
 
+// Login ids compare without regard to case; the id kept is the stored one.
+TEST_P(LoginTest, LoginIdsCompareWithoutCase) {
+    CDbSession login(CDbSession::FromConfig);
+    CMainApp& app = CMainApp::Instance();
+    EXPECT_EQ(AttemptLogin(login, app, "ADMIN", "1"), LoginResult::LoggedIn);
+    EXPECT_EQ(app.loginId, "admin");
+    EXPECT_EQ(ReadCfg(app.CfgPath(), "SERVER", "USER"), "admin");
+    EXPECT_EQ(AttemptLogin(login, app, "ADMIN", "2"), LoginResult::WrongCredentials);
+}
+
 TEST_P(LoginTest, UserListFillsInTheBackgroundAndPreselectsTheLastUser) {
     ASSERT_TRUE(session_.Execute("INSERT INTO c_user (id_0, state_0) VALUES ('zhang', '正常');"
+                                 "INSERT INTO c_user (id_0, state_0) VALUES ('Bao', '正常');"
                                  "INSERT INTO c_user (id_0, state_0) VALUES ('li', '停用')"));
     WriteCfg(CMainApp::Instance().CfgPath(), "SERVER", "USER", "zhang");
     Dialog_Login dialog;
@@ -194,7 +205,8 @@ TEST_P(LoginTest, UserListFillsInTheBackgroundAndPreselectsTheLastUser) {
     QStringList items;
     for (int i = 0; i < box->count(); ++i)
         items.append(box->itemText(i));
-    EXPECT_EQ(items, (QStringList{"", "admin", "zhang"}));
+    // Sorted without regard to case.
+    EXPECT_EQ(items, (QStringList{"", "admin", "Bao", "zhang"}));
     EXPECT_EQ(box->currentText(), "zhang");
 }
 
