@@ -1,6 +1,5 @@
 #include "app/CVozerDlg.h"
 
-#include "platform/AppMessage.h"
 #include "app/Dialog_Change_Pass.h"
 #include "app/Favourites.h"
 #include "app/MainApp.h"
@@ -8,6 +7,7 @@
 #include "app/OpenBusinessFunction.h"
 #include "data/CfgFile.h"
 #include "net/UpdateSites.h"
+#include "platform/AppMessage.h"
 #include "platform/GlobalHotKey.h"
 #include "widgets/CButtonST.h"
 
@@ -25,8 +25,27 @@
 #include <QWindow>
 
 #include <cmath>
+#include <functional>
 
 namespace {
+
+// Calls `act` on every left double click in a tree's viewport, on an item or not.
+class TreeDoubleClick : public QObject {
+public:
+    TreeDoubleClick(QObject* parent, std::function<void()> act)
+        : QObject(parent), act_(std::move(act)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonDblClick &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            act_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> act_;
+};
 
 const QColor kHeadColour(0xF0, 0xF0, 0xF0);
 const QColor kBandColour(0xFF, 0xEA, 0xD6);
@@ -308,11 +327,12 @@ QTreeWidget* CVozerDlg::CreateTree(const char* name, QMenu* menu, int openComman
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tree, &QWidget::customContextMenuRequested, this,
             [this, tree, menu](const QPoint& position) { ShowContextMenu(tree, menu, position); });
-    // Opening is posted, so the tree finishes its own double-click handling first.
-    connect(tree, &QTreeWidget::itemDoubleClicked, this, [this, openCommand] {
+    // A double click anywhere in the tree opens the selected entry. Opening is posted, so the
+    // tree finishes its own double-click handling first.
+    tree->viewport()->installEventFilter(new TreeDoubleClick(tree->viewport(), [this, openCommand] {
         QMetaObject::invokeMethod(
             this, [this, openCommand] { OnCommand(openCommand); }, Qt::QueuedConnection);
-    });
+    }));
     return tree;
 }
 
@@ -429,10 +449,10 @@ void CVozerDlg::ChangeFavourites(bool add) {
 }
 
 void CVozerDlg::ShowContextMenu(QTreeWidget* tree, QMenu* menu, const QPoint& position) {
-    QTreeWidgetItem* item = tree->itemAt(position);
-    if (!item)
-        return;
-    tree->setCurrentItem(item);
+    // The item under the pointer becomes the selected one; on blank space the menu still comes
+    // and acts on the selection there is.
+    if (QTreeWidgetItem* item = tree->itemAt(position))
+        tree->setCurrentItem(item);
     menu->popup(tree->viewport()->mapToGlobal(position));
 }
 

@@ -320,6 +320,22 @@ TEST_F(MainWindow, OnlyBusinessFunctionsOpenAndRightClickOffersTheMenu) {
     QApplication::sendEvent(form, &press);
     EXPECT_TRUE(window.isMaximized());
 
+    // A double click on blank space opens the selected entry, as on the entry itself.
+    delete form;
+    ASSERT_TRUE(app.openForms.isEmpty());
+    navigation->setCurrentItem(Entry(navigation, "采购合同"));
+    const QPoint blank(5, navigation->viewport()->height() - 5);
+    ASSERT_FALSE(navigation->itemAt(blank));
+    SendMouse(navigation->viewport(), QEvent::MouseButtonDblClick, blank);
+    QApplication::processEvents();
+    EXPECT_EQ(app.openForms.size(), 1);
+    // A right click on blank space still offers the menu, for the selected entry.
+    QContextMenuEvent onBlank(QContextMenuEvent::Mouse, blank,
+                              navigation->viewport()->mapToGlobal(blank));
+    QApplication::sendEvent(navigation->viewport(), &onBlank);
+    EXPECT_TRUE(window.NavigationMenu()->isVisible());
+    window.NavigationMenu()->hide();
+
     QTreeWidgetItem* folder = Entry(navigation, "库存管理");
     const QPoint at = navigation->visualItemRect(folder).center();
     QContextMenuEvent click(QContextMenuEvent::Mouse, at, navigation->viewport()->mapToGlobal(at));
