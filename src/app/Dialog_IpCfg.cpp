@@ -9,6 +9,7 @@
 #include "platform/AppMessage.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -85,7 +86,9 @@ Dialog_IpCfg::Dialog_IpCfg(QWidget* parent, const QString& cfgPath)
                                             QFileInfo(path_->text()).absolutePath(),
                                             QStringLiteral("账套文件 (*.*)"));
     };
-    restart_ = [] { RestartProcess(CMainApp::Instance().exeFolder); };
+    restart_ = [] {
+        RestartProcess(QCoreApplication::applicationFilePath(), CMainApp::Instance().exeFolder);
+    };
 
     BuildWidgets();
     LoadFromCfg();

@@ -99,7 +99,9 @@ void CMainApp::ExitInstance() {
     platform::EmptyAndRemoveFolder(QDir::current().absoluteFilePath(QStringLiteral("temp")));
 }
 
-void RestartProcess(const QString& exeFolder) {
-    QProcess::startDetached(exeFolder + QStringLiteral("vemo"), {}, exeFolder);
-    std::_Exit(-1);
+void RestartProcess(const QString& program, const QString& exeFolder) {
+    if (QProcess::startDetached(program, {}, exeFolder))
+        std::_Exit(-1);
+    ShowAppMessage(QStringLiteral("软件未能重新启动（%1），新的设置已保存，请关闭后手动启动软件。")
+                       .arg(program));
 }

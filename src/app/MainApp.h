@@ -58,6 +58,8 @@ public:
 bool IsAcceptedExecutableName(const QString& fileName);
 QString WrongExecutableNameMessage(const QString& fileName);
 
-// Starts the client again from the exe folder and ends this process at once, without the exit
-// sequence (used after new account-set settings were saved).
-[[noreturn]] void RestartProcess(const QString& exeFolder);
+// Starts `program` (the running client's own file, whatever its accepted name) again in the exe
+// folder and ends this process at once, without the exit sequence (used after new account-set
+// settings were saved). When it cannot be started, says so and returns: the user is not left
+// without a client.
+void RestartProcess(const QString& program, const QString& exeFolder);

@@ -2,6 +2,7 @@
 #include "AdminCommands.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
+#include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
 
 #include <QDialog>
@@ -82,6 +83,20 @@ TEST(Startup, ClientUnderItsOwnNameWaitsAtTheLoginDialog) {
     EXPECT_FALSE(process.waitForFinished(3000)) << qPrintable(process.readAllStandardError());
     process.kill();
     process.waitForFinished();
+}
+
+// A restart that cannot start the client says so and leaves this one running.
+TEST(Startup, ARestartThatCannotStartSaysSoAndGoesOn) {
+    QTemporaryDir folder;
+    QStringList shown;
+    const MessageSink previous = SetMessageSink([&](const AppMessageRequest& request) {
+        shown.append(request.text);
+        return MessageAnswer::Ok;
+    });
+    RestartProcess(folder.path() + "/Vemo", folder.path() + "/");
+    SetMessageSink(previous);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("软件未能重新启动"))) << qPrintable(shown[0]);
 }
 
 TEST(Startup, CloseForRealOnlyForExactlyOne) {
