@@ -3,8 +3,8 @@
 
 #include "data/DbSession.h"
 #include "form/ControlHost.h"
-#include "platform/ValueGrammars.h"
 #include "platform/StyleBits.h"
+#include "platform/ValueGrammars.h"
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/TypingLimit.h"
 
@@ -51,9 +51,9 @@ EditButtonSettings ReadEditButton(const CXmlNode& element, const ControlBuildCon
     settings.value = element.GetAttribute("value");
     settings.pickList = settings.value.startsWith(QLatin1String("SELECT ")) ||
                         settings.value.startsWith(QLatin1String("EXEC "));
+    // An empty part keeps its place in the numbering: "51;;52" makes 52 the third parameter.
     for (const QString& part : element.GetAttribute("desp").split(QLatin1Char(';')))
-        if (!part.isEmpty())
-            settings.pickParameters.append(ParseIntegerText(part));
+        settings.pickParameters.append(ParseIntegerText(part));
     settings.readOnly = element.GetAttributeInt("readonly", 0) != 0;
     settings.disabled = element.GetAttributeInt("disabled", 0) != 0;
     settings.textColor = ColorAttribute(element, "color");

@@ -1,6 +1,5 @@
 // Controls built from form definitions through a stand-in form window that records what the
 // controls ask of it.
-#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
@@ -8,6 +7,7 @@
 #include "form/ControlHost.h"
 #include "form/ControlValues.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CButtonST.h"
 #include "widgets/CDropList.h"
@@ -728,6 +728,17 @@ TEST_F(PickListTest, FillsFromTheQueryAsTheUserTypesAndHidesWithoutRows) {
 
     EXPECT_EQ(TypeAndWait(box, "Z"), 0);
     EXPECT_FALSE(list->isVisible());
+}
+
+// An empty part of `desp` keeps its place in the parameter numbering.
+TEST_F(PickListTest, EmptyParameterPartsKeepTheirPlace) {
+    Built built(QStringLiteral(
+        "<textbox id='50' pos='0,0,10,10' value='7'/>"
+        "<editbutton id='1' pos='10,10,110,32' desp=';;50' value=\"SELECT code_0, name_0 FROM "
+        "t_pick WHERE code_0 LIKE '{{1}}%' AND owner_0 = '{{p3}}' ORDER BY code_0\"/>"));
+    auto* box = built.Get<CFileEditCtrl>(1);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(TypeAndWait(box, "A"), 2);
 }
 
 TEST_F(PickListTest, NewerTextSupersedesOlderRequestsAndChoosingTakesTheCode) {
