@@ -3,6 +3,7 @@
 // section read must agree; and in a file whose text survives decoding, a value written must read
 // back while every other value reads as before.
 // Built and run by fuzz/run.sh; with VEMO_FUZZ_SEED_MAIN it writes a seed corpus instead.
+#include "FuzzSupport.h"
 #include "data/CfgFile.h"
 
 #include <QDir>
@@ -22,13 +23,6 @@
 #ifndef VEMO_FUZZ_SEED_MAIN
 
 namespace {
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
 
 // The reads go through a real file, as the client's do; on a memory file system when there is
 // one, since every write is synced to disk.
@@ -145,7 +139,7 @@ int main(int argc, char** argv) {
     WriteCfg(written, QStringLiteral("SERVER"), QStringLiteral("NAME"),
              QStringLiteral("x\rq\n\u7532 ;=[z]"));
     WriteCfg(written, QStringLiteral("TABLECOLS"), QStringLiteral("12_9_0"), QStringLiteral("80"));
-    const QByteArray handWritten[] = {
+    const QList<QByteArray> handWritten = {
         // UTF-8 with a mark, LF, quotes, comments and a repeated section.
         "\xEF\xBB\xBF; settings\n[Server]\n  dtype = 3 \nName=\"a b\"\n\n[server]\nTIMEOUT=999x\n",
         // UTF-8 without a mark, CR only.
@@ -153,14 +147,8 @@ int main(int argc, char** argv) {
         // GBK (not UTF-8): a section and value in Chinese.
         "[\xB7\xFE\xCE\xF1]\r\nNAME=\xD5\xCB\xCC\xD7\r\n[SERVER]\r\nDTYPE=1\r\n",
     };
-    int next = 1;
-    for (const QByteArray& bytes : handWritten) {
-        QFile file(folder.filePath(QStringLiteral("seed-%1.ini").arg(next++)));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
-            return 1;
-        }
-    }
+    if (const int status = WriteSeeds(argc, argv, handWritten, ".ini", 1))
+        return status;
     return QFile::exists(written) ? 0 : 1;
 }
 

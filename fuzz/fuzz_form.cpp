@@ -2,11 +2,12 @@
 // parse or be refused with a reason and a place within it, every lookup the form engine makes
 // must answer without a crash, and expansion must leave texts without known tokens untouched.
 // Built and run by fuzz/run.sh; with VEMO_FUZZ_SEED_MAIN it writes a seed corpus instead.
+#include "FuzzSupport.h"
 #include "data/SessionContext.h"
 #include "form/Placeholders.h"
-#include "platform/ValueGrammars.h"
 #include "form/XmlDocument.h"
 #include "platform/AppMessage.h"
+#include "platform/ValueGrammars.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -23,13 +24,6 @@ MessageAnswer ShowAppMessage(const QString&, const QString&, MessageButtons) {
 #ifndef VEMO_FUZZ_SEED_MAIN
 
 namespace {
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
 
 class FuzzForm : public PlaceholderForm {
 public:
@@ -99,10 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #else
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s SEED_FOLDER\n", argv[0]);
-        return 2;
-    }
     const char* const texts[] = {
         "<html version='1.0' id='0'></html>",
         "<html version='1.0' id='0'><head title='合同登记' pos='0,0,600,400' bg='-128'>"
@@ -114,18 +104,10 @@ int main(int argc, char** argv) {
         "</html>",
         "{{index2}}{{type}}{{A1}}{{A10}}{{today:year_big}}{{today:day_big}}",
     };
-    int written = 0;
-    for (const char* text : texts) {
-        const QByteArray path =
-            QByteArray(argv[1]) + "/seed-" + QByteArray::number(written++) + ".xml";
-        std::FILE* f = std::fopen(path.constData(), "wb");
-        if (!f || std::fputs(text, f) < 0) {
-            std::fprintf(stderr, "cannot write %s\n", path.constData());
-            return 1;
-        }
-        std::fclose(f);
-    }
-    return 0;
+    QList<QByteArray> seeds;
+    for (const char* text : texts)
+        seeds.append(text);
+    return WriteSeeds(argc, argv, seeds, ".xml");
 }
 
 #endif

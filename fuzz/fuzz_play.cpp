@@ -2,6 +2,7 @@
 // the line at fault, and the steps of an accepted script, written out again with the script's
 // escapes, must read back unchanged.
 // Built and run by fuzz/run.sh; with VEMO_FUZZ_SEED_MAIN it writes a seed corpus instead.
+#include "FuzzSupport.h"
 #include "PlayScript.h"
 
 #include <cstdint>
@@ -11,13 +12,6 @@
 #ifndef VEMO_FUZZ_SEED_MAIN
 
 namespace {
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
 
 bool SameSteps(const QList<PlayStep>& a, const QList<PlayStep>& b) {
     if (a.size() != b.size())
@@ -64,10 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #else
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s SEED_FOLDER\n", argv[0]);
-        return 2;
-    }
     const char* const scripts[] = {
         "# 登录后查询\nlogin admin 1\nopen 12\nopen-xml forms/main form.xml\n"
         "set 3 供应商 甲\ntype 2 abc\\tdef\nclick 10\ndclick 9\nkey 2 Enter\nkey 2 f12\n"
@@ -77,18 +67,10 @@ int main(int argc, char** argv) {
         "sql SELECT 1\nkey 2 PageUp\n",
         "edit 9 x 1 text\n",
     };
-    int written = 0;
-    for (const char* script : scripts) {
-        const QByteArray path =
-            QByteArray(argv[1]) + "/seed-" + QByteArray::number(written++) + ".play";
-        std::FILE* f = std::fopen(path.constData(), "wb");
-        if (!f || std::fputs(script, f) < 0) {
-            std::fprintf(stderr, "cannot write %s\n", path.constData());
-            return 1;
-        }
-        std::fclose(f);
-    }
-    return 0;
+    QList<QByteArray> seeds;
+    for (const char* script : scripts)
+        seeds.append(script);
+    return WriteSeeds(argc, argv, seeds, ".play");
 }
 
 #endif

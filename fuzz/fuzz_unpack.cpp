@@ -2,6 +2,7 @@
 // without a crash, and a text it accepts must come back unchanged through packing.
 // Built and run by fuzz/run.sh; with VEMO_FUZZ_SEED_MAIN it is instead a small program
 // that writes a seed corpus of well-formed values into the folder given as its argument.
+#include "FuzzSupport.h"
 #include "form/DefinitionCodec.h"
 
 #include <QtEndian>
@@ -12,16 +13,7 @@
 
 #ifndef VEMO_FUZZ_SEED_MAIN
 
-namespace {
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
+namespace {} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const UnpackResult r = UnpackDefinition(data, size);
@@ -46,10 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #include <QString>
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s SEED_FOLDER\n", argv[0]);
-        return 2;
-    }
     const QString texts[] = {
         QString(),
         QStringLiteral("<html version='1.0' id='0'></html>"),
@@ -58,22 +46,11 @@ int main(int argc, char** argv) {
                        "pos='90,10,300,30'/></dialog></body></html>"),
         QString(3000, QChar(u'a')),
     };
-    int written = 0;
-    for (const QString& text : texts) {
-        for (const int bits : {9, 12, 16, 25}) {
-            const QByteArray stored = PackDefinition(text, bits);
-            const QByteArray path =
-                QByteArray(argv[1]) + "/seed-" + QByteArray::number(written++) + ".bin";
-            std::FILE* f = std::fopen(path.constData(), "wb");
-            if (!f || std::fwrite(stored.constData(), 1, stored.size(), f) !=
-                          static_cast<std::size_t>(stored.size())) {
-                std::fprintf(stderr, "cannot write %s\n", path.constData());
-                return 1;
-            }
-            std::fclose(f);
-        }
-    }
-    return 0;
+    QList<QByteArray> seeds;
+    for (const QString& text : texts)
+        for (const int bits : {9, 12, 16, 25})
+            seeds.append(PackDefinition(text, bits));
+    return WriteSeeds(argc, argv, seeds, ".bin");
 }
 
 #endif
