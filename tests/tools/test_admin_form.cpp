@@ -43,7 +43,21 @@ protected:
         QFile f(Path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    // A SQLite account set whose menu has entry 1, for forms to be imported into.
+    void CreateAccountSetWithOneEntry() {
+        QString why;
+        set_ = TestAccountSet::Create(Engine::Sqlite, why);
+        ASSERT_TRUE(set_) << qPrintable(why);
+        accountSetFile_ = set_->folder() + "account.dat";
+        CDbSession session;
+        session.SetConnectionString(set_->connectionText());
+        ASSERT_TRUE(session.Open());
+        ASSERT_TRUE(session.Execute(
+            "INSERT INTO c_menu_dh (pUid_0, leaf_0, name_0) VALUES (0, 1, '物料')"));
+    }
     QTemporaryDir dir_;
+    std::unique_ptr<TestAccountSet> set_;
+    QString accountSetFile_;
 };
 
 TEST_F(AdminForm, PackThenUnpackGivesTheFileBackByteForByte) {
@@ -89,17 +103,8 @@ TEST_F(AdminForm, DamagedInputsFailWithOneLineAndNoOutput) {
 // The client refuses to open a definition its XML parse rejects ("Load失败"), so the tool must
 // neither store nor write one: not from a hand-written file, nor from a damaged image.
 TEST_F(AdminForm, DefinitionsThatDoNotParseAreRefusedAndNothingIsReplaced) {
-    QString why;
-    auto set = TestAccountSet::Create(Engine::Sqlite, why);
-    ASSERT_TRUE(set) << qPrintable(why);
-    const QString file = set->folder() + "account.dat";
-    {
-        CDbSession session;
-        session.SetConnectionString(set->connectionText());
-        ASSERT_TRUE(session.Open());
-        ASSERT_TRUE(session.Execute(
-            "INSERT INTO c_menu_dh (pUid_0, leaf_0, name_0) VALUES (0, 1, '物料')"));
-    }
+    ASSERT_NO_FATAL_FAILURE(CreateAccountSetWithOneEntry());
+    const QString file = accountSetFile_;
     Write("form.xml", kForm);
     ASSERT_EQ(
         RunAdmin({"form", "import", "--sqlite", file, "--uid", "1", Path("form.xml")}).exitCode, 0);
@@ -142,25 +147,16 @@ TEST_F(AdminForm, DefinitionsThatDoNotParseAreRefusedAndNothingIsReplaced) {
 }
 
 TEST_F(AdminForm, ImportAndExportThroughTheAccountSet) {
-    QString why;
-    auto set = TestAccountSet::Create(Engine::Sqlite, why);
-    ASSERT_TRUE(set) << qPrintable(why);
-    const QString file = set->folder() + "account.dat";
-    {
-        CDbSession session;
-        session.SetConnectionString(set->connectionText());
-        ASSERT_TRUE(session.Open());
-        ASSERT_TRUE(session.Execute(
-            "INSERT INTO c_menu_dh (pUid_0, leaf_0, name_0) VALUES (0, 1, '物料')"));
-    }
+    ASSERT_NO_FATAL_FAILURE(CreateAccountSetWithOneEntry());
+    const QString file = accountSetFile_;
     Write("form.xml", kForm);
     const AdminRun import =
         RunAdmin({"form", "import", "--sqlite", file, "--uid", "1", Path("form.xml")});
     ASSERT_EQ(import.exitCode, 0) << qPrintable(import.err);
     ASSERT_EQ(
-        RunAdmin({"cfg", "set-connection", "--dir", set->folder(), "--sqlite", file}).exitCode, 0);
+        RunAdmin({"cfg", "set-connection", "--dir", set_->folder(), "--sqlite", file}).exitCode, 0);
     const AdminRun exported =
-        RunAdmin({"form", "export", "--dir", set->folder(), "--uid", "1", Path("back.xml")});
+        RunAdmin({"form", "export", "--dir", set_->folder(), "--uid", "1", Path("back.xml")});
     ASSERT_EQ(exported.exitCode, 0) << qPrintable(exported.err);
     EXPECT_EQ(Read("back.xml"), kForm);
 
