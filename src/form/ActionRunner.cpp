@@ -100,11 +100,11 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
     // A click that cannot reach the account set says so instead of passing in silence.
     ActionTransaction transaction(form_.Session);
     if ((!form_.Session.IsOpen() && !form_.Session.Open()) || !transaction.Begin()) {
-        ErrorText = form_.Session.Message().trimmed().isEmpty() ? kActionFailed
-                                                                : form_.Session.Message().trimmed();
-        WriteActionLog(app.exeFolder, ErrorText + QStringLiteral("\n\n") + form_.Session.Detail());
+        TakeSessionError(QString());
+        if (ErrorText.isEmpty())
+            ErrorText = kActionFailed;
         PointSessionAtAccountSet();
-        ShowZvMessage(ErrorText, QStringLiteral("操作提示"), false);
+        ReportError();
         return;
     }
     busy = true;
@@ -114,9 +114,7 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
         if (logLevel < 2 && defaultConnection && windowId != WindowIdOfDocumentId(0)) {
             const LoginCheck login = CheckLoginTime();
             if (login != LoginCheck::Current) {
-                ErrorText =
-                    login == LoginCheck::Replaced ? kNoRight : form_.Session.Message().trimmed();
-                DetailText = form_.Session.Detail();
+                TakeSessionError(login == LoginCheck::Replaced ? kNoRight : QString());
                 ok = false;
             } else if (form_.Session.Exists(
                            QStringLiteral(
@@ -134,8 +132,7 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
                 ok = false;
             } else if (!form_.Session.Message().isEmpty()) {
                 // The rights could not be read: the button is not pressed on a guess.
-                ErrorText = form_.Session.Message().trimmed();
-                DetailText = form_.Session.Detail();
+                TakeSessionError(QString());
                 ok = false;
             } else if (logLevel == 1) {
                 QWidget* control = form_.ControlByWindowId(windowId);
@@ -167,9 +164,8 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
         // Nothing was stored: the action ends as a failed one, whatever its commands reported.
         ok = false;
         InfoText.clear();
-        ErrorText =
-            QStringLiteral("保存失败，数据没有写入账套：%1").arg(form_.Session.Message().trimmed());
-        DetailText = form_.Session.Detail();
+        TakeSessionError(QStringLiteral("保存失败，数据没有写入账套：%1")
+                             .arg(form_.Session.Message().trimmed()));
     }
     if (ok) {
         if (DetailSaved)
@@ -189,16 +185,14 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
     busy = false;
     PointSessionAtAccountSet();
 
-    const QString exeFolder = app.exeFolder;
     if (byException) {
-        WriteActionLog(exeFolder, ErrorText + QStringLiteral("\n\n") + DetailText);
+        WriteActionLog(app.exeFolder, ErrorText + QStringLiteral("\n\n") + DetailText);
         ShowZvMessage(kActionFailed, QStringLiteral("操作提示1"), false);
     } else if (ok) {
         if (!InfoText.isEmpty())
             ShowZvMessage(InfoText, QStringLiteral("操作提示"), false);
     } else if (!ErrorText.isEmpty()) {
-        WriteActionLog(exeFolder, ErrorText + QStringLiteral("\n\n") + DetailText);
-        ShowZvMessage(ErrorText, QStringLiteral("操作提示"), false);
+        ReportError();
     } else if (!InfoText.isEmpty()) {
         ShowZvMessage(InfoText, QStringLiteral("操作提示"), false);
     }
@@ -363,6 +357,17 @@ void ActionRunner::RunRightsAndInit() {
         WriteActionLog(app.exeFolder, ErrorText);
         ShowAppMessage(kActionFailed, QStringLiteral("操作提示0"));
     }
+}
+
+void ActionRunner::TakeSessionError(const QString& text) {
+    ErrorText = text.isNull() ? form_.Session.Message().trimmed() : text;
+    DetailText = form_.Session.Detail();
+}
+
+void ActionRunner::ReportError() {
+    WriteActionLog(SessionContext::Current().exeFolder,
+                   ErrorText + QStringLiteral("\n\n") + DetailText);
+    ShowZvMessage(ErrorText, QStringLiteral("操作提示"), false);
 }
 
 void ActionRunner::RememberRowState(CListCtrlEx* grid, int row, int state) {

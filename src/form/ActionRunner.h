@@ -61,6 +61,11 @@ private:
     void PointSessionAtAccountSet();
     // A command's messages become the action's.
     void ApplyResult(const CommandResult& result);
+    // The session's failure becomes the action's: `text` (the session's message when null) and
+    // its detail.
+    void TakeSessionError(const QString& text);
+    // Writes the error and its detail to log_vemo.log and shows the error.
+    void ReportError();
 
     D_T1& form_;
 };
