@@ -1,11 +1,11 @@
 #include "data/DbSession.h"
 
-#include "data/SessionContext.h"
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
 #include "data/EngineProfile.h"
 #include "data/InsertedText.h"
 #include "data/RecordWriter.h"
+#include "data/SessionContext.h"
 #include "data/SqlTokenizer.h"
 #include "data/TextFileTables.h"
 #include "platform/Clock.h"
@@ -135,10 +135,13 @@ CDbSession::StatementScope::StatementScope(CDbSession& session)
 }
 
 CDbSession::StatementScope::~StatementScope() {
-    if (active_)
-        QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
-            .exec(ok_ ? QStringLiteral("RELEASE SAVEPOINT zv_stmt")
-                      : QStringLiteral("ROLLBACK TO SAVEPOINT zv_stmt"));
+    if (!active_)
+        return;
+    QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
+        .exec(ok_ ? QStringLiteral("RELEASE SAVEPOINT zv_stmt")
+                  : QStringLiteral("ROLLBACK TO SAVEPOINT zv_stmt"));
+    if (!ok_)
+        session_.engineBusyMs_ = -1;
 }
 
 CDbSession::CDbSession()
@@ -205,7 +208,8 @@ void CDbSession::ClearErrors() {
 bool CDbSession::Open() {
     open_ = true;
     if (connectionString_.isEmpty())
-        connectionString_ = UnscrambleCfgText(SessionContext::Current().storedConnectionText.Get(), 1);
+        connectionString_ =
+            UnscrambleCfgText(SessionContext::Current().storedConnectionText.Get(), 1);
     if (connectionString_.indexOf(QStringLiteral("{SQL Server};Server=")) > 1)
         connectionString_ = ResolveServerAddress(connectionString_);
     profile_ = &EngineProfile::Of(KindOfConnection(connectionString_));
@@ -274,6 +278,7 @@ bool CDbSession::Open() {
     if (!target.textFolder.isEmpty())
         textFiles_ = std::make_unique<TextFileTables>(target.textFolder);
     connected_ = true;
+    engineBusyMs_ = -1;
     return true;
 }
 
@@ -351,6 +356,7 @@ bool CDbSession::CommitTrans() {
         const QString message = message_;
         const QString detail = detail_;
         db.rollback();
+        engineBusyMs_ = -1;
         message_ = message;
         detail_ = detail.isEmpty() ? QStringLiteral("CommitTrans\n%1\n%2\n")
                                          .arg(error.databaseText(), error.driverText())
@@ -372,6 +378,7 @@ void CDbSession::RollbackTrans() {
         detail_ = QStringLiteral("RollbackTrans\n%1\n%2\n").arg(e.databaseText(), e.driverText());
     }
     inTransaction_ = false;
+    engineBusyMs_ = -1;
 }
 
 bool CDbSession::DataFailure(const QString& detail) {
@@ -452,8 +459,11 @@ int CDbSession::ReadWaitMs() {
 }
 
 void CDbSession::SetEngineBusyTimeout(int ms) {
-    if (connected_)
-        profile_->SetBusyTimeout(connectionName_, ms);
+    // Every statement asks for its wait; the engine is told only when it changes.
+    if (!connected_ || ms == engineBusyMs_)
+        return;
+    profile_->SetBusyTimeout(connectionName_, ms);
+    engineBusyMs_ = ms;
 }
 
 std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql) {

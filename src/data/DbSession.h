@@ -173,6 +173,9 @@ private:
     bool open_ = false;
     bool connected_ = false;
     bool inTransaction_ = false;
+    // The engine's lock wait as last set, or -1 when unknown: a rollback may have undone a
+    // setting made inside it.
+    int engineBusyMs_ = -1;
     const EngineProfile* profile_; // of the connection's kind, chosen when it opens
     int resultCode_ = -1;
     QString message_ = QStringLiteral("未设置错误信息");

@@ -49,8 +49,8 @@ public:
 
     // Writes give up on a lock after 100 ms and the session retries them on its own schedule;
     // reads wait for the lock as long as a write may (0 asks for the writes' short wait, which
-    // the server would otherwise read as no limit at all). Set before every statement: a value
-    // set inside a savepoint or a transaction that is rolled back would not last.
+    // the server would otherwise read as no limit at all). The session sends it when it changes
+    // and again after a rollback, which may have undone it.
     void SetBusyTimeout(const QString& connectionName, int ms) const override {
         QSqlQuery(QSqlDatabase::database(connectionName, false))
             .exec(QStringLiteral("SET lock_timeout = %1").arg(ms <= 0 ? 100 : ms));
