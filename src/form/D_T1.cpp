@@ -157,8 +157,30 @@ void D_T1::CenterOn(const RectValue& rect) {
     const int height = rect.bottom - rect.top;
     const int dx = std::max(0, (work.width() - width - 325) / 2);
     const int dy = (work.height() - height) / 2;
-    resize(std::max(0, width), std::max(0, height));
-    move(rect.left + dx, rect.top + dy);
+    placement_ = QRect(rect.left + dx, rect.top + dy, std::max(0, width), std::max(0, height));
+    FitFrameToPlacement();
+}
+
+void D_T1::FitFrameToPlacement() {
+    if (!placement_ || isMaximized() || fullScreen_)
+        return;
+    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    placedWithMargins_ = margins;
+    // A fixed-size frame style pins the inside, so it is unpinned to be fitted and pinned again.
+    const bool fixed = minimumSize() == maximumSize() && minimumSize() != QSize(0, 0);
+    const QSize inside(std::max(0, placement_->width() - margins.left() - margins.right()),
+                       std::max(0, placement_->height() - margins.top() - margins.bottom()));
+    if (fixed)
+        setFixedSize(inside);
+    else
+        resize(inside);
+    // A top-level window's position is its frame's.
+    move(placement_->topLeft());
+}
+
+void D_T1::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FitFrameToPlacement();
 }
 
 void D_T1::ApplyFrameStyle() {
@@ -169,7 +191,10 @@ void D_T1::ApplyFrameStyle() {
         setFixedSize(size());
         break;
     case 3:
-        flags |= Qt::FramelessWindowHint;
+        // No caption, but the sizing border stays: the window can still be resized.
+        flags |= Qt::CustomizeWindowHint;
+        flags &= ~(Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowMinMaxButtonsHint);
         break;
     case 4:
         flags |= Qt::FramelessWindowHint;
@@ -360,6 +385,8 @@ void D_T1::mousePressEvent(QMouseEvent* event) {
 
 void D_T1::moveEvent(QMoveEvent* event) {
     controls_->HidePickLists();
+    if (placement_ && windowHandle() && windowHandle()->frameMargins() != placedWithMargins_)
+        FitFrameToPlacement();
     QDialog::moveEvent(event);
 }
 
@@ -447,6 +474,8 @@ bool D_T1::HandleKey(QKeyEvent* event) {
 }
 
 void D_T1::ToggleFullScreen() {
+    // From here on the window keeps the geometry it had, not the head's placement.
+    placement_.reset();
     if (!fullScreen_) {
         normalGeometry_ = geometry();
         setWindowFlag(Qt::FramelessWindowHint, true);

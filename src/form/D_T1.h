@@ -9,16 +9,18 @@
 #include "form/ControlHost.h"
 #include "form/FormRegistry.h"
 #include "form/Placeholders.h"
-#include "platform/ValueGrammars.h"
 #include "form/XmlDocument.h"
+#include "platform/ValueGrammars.h"
 
 #include <QDialog>
 #include <QImage>
+#include <QMargins>
 #include <QPointer>
 
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class CListCtrlEx;
@@ -158,10 +160,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void ApplyHead();
     void CenterOn(const RectValue& rect);
+    void FitFrameToPlacement();
     void ApplyFrameStyle();
     bool HandleKey(QKeyEvent* event);
     void CloseForReal();
@@ -193,6 +197,12 @@ private:
         quint64 timestamp = 0;
     };
     SeenKey keySeen_;
+
+    // The placement from the head is the outer rectangle, frame included. The frame's size is
+    // known only once the window system has framed the window, so the inside is fitted again
+    // whenever the frame margins it was fitted with change.
+    std::optional<QRect> placement_;
+    QMargins placedWithMargins_;
 
     // Full-screen toggle (F11).
     bool fullScreen_ = false;

@@ -493,12 +493,40 @@ TEST_F(FormWindow, TimerFormIsDestroyedOnClose) {
     EXPECT_FALSE(CMainApp::Instance().openForms.contains(form.data()));
 }
 
-TEST_F(FormWindow, PositionIsCentredOnTheWorkArea) {
+TEST_F(FormWindow, PositionIsCentredOnTheWorkAreaFrameIncluded) {
+    // The head's rectangle is the whole window, frame and caption included.
     D_T1* form = Open();
     const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_EQ(form->size(), QSize(600, 400));
-    EXPECT_EQ(form->pos().x(), std::max(0, (work.width() - 600 - 325) / 2));
-    EXPECT_EQ(form->pos().y(), (work.height() - 400) / 2);
+    const QRect frame = form->frameGeometry();
+    ASSERT_NE(frame.size(), form->size()) << "the test platform should give windows a frame";
+    EXPECT_EQ(frame.size(), QSize(600, 400));
+    EXPECT_EQ(frame.x(), std::max(0, (work.width() - 600 - 325) / 2));
+    EXPECT_EQ(frame.y(), (work.height() - 400) / 2);
+}
+
+TEST_F(FormWindow, FrameStyles) {
+    struct Case {
+        int style;
+        bool caption;
+        bool resizable;
+    };
+    for (const Case& c :
+         {Case{0, true, true}, Case{2, true, false}, Case{3, false, true}, Case{4, false, false}}) {
+        D_T1* form = Open(QStringLiteral("<html version='1.0' id='0'><head title='样式' "
+                                         "pos='0,0,400,300' style='%1'/><body><dialog>"
+                                         "</dialog></body></html>")
+                              .arg(c.style),
+                          QString::number(100 + c.style));
+        const Qt::WindowFlags flags = form->windowFlags();
+        const bool caption =
+            !flags.testFlag(Qt::FramelessWindowHint) &&
+            (!flags.testFlag(Qt::CustomizeWindowHint) || flags.testFlag(Qt::WindowTitleHint));
+        EXPECT_EQ(caption, c.caption) << c.style;
+        // Style 3 drops only the caption: the sizing border stays.
+        EXPECT_EQ(!flags.testFlag(Qt::FramelessWindowHint), c.caption || c.resizable) << c.style;
+        EXPECT_EQ(form->minimumSize() != form->maximumSize(), c.resizable) << c.style;
+        form->close();
+    }
 }
 
 TEST_F(FormWindow, PopupFormsFromTheDocumentAndFromAStoredFunction) {
