@@ -129,7 +129,9 @@ void CFileEditCtrl::OpenButton() {
         if (!host_->RunPopupForm(request, returned))
             return;
         setText(returned);
+        // Kill-focus then set-focus: the box's leave action runs and the user goes on typing here.
         Q_EMIT popupAccepted();
+        setFocus(Qt::OtherFocusReason);
         break;
     }
     }

@@ -369,13 +369,24 @@ TEST(ZvControls, PopupFormGetsItsDocumentAndWritesTheReturnedTextOnOk) {
     EXPECT_FALSE(popup.SelectSingleNode("body/dialog/textbox").IsEmpty());
     EXPECT_TRUE(host.events.isEmpty());
 
+    // OK writes the text, runs the box's kill-focus action and gives the box the focus back.
+    QWidget* window = box->window();
+    window->show();
+    window->activateWindow();
+    QApplication::processEvents();
+    built.Get<CFileEditCtrl>(2)->setFocus();
+    host.events.clear();
     host.popupAnswer = true;
     host.popupText = QStringLiteral("新值");
     box->OpenButton();
     EXPECT_EQ(box->text(), QStringLiteral("新值"));
-    EXPECT_EQ(host.events, (QStringList{"1:EN_CHANGE", "1:EN_KILLFOCUS"}));
+    // The focus comes from box 2, which runs its own leave action.
+    EXPECT_EQ(host.events, (QStringList{"1:EN_CHANGE", "1:EN_KILLFOCUS", "2:EN_KILLFOCUS"}));
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    host.events.clear();
 
     // A menu-function pop-up goes through as written: the form splits it.
+    host.popupAnswer = false;
     built.Get<CFileEditCtrl>(2)->OpenButton();
     ASSERT_EQ(host.popupRequests.size(), 3);
     EXPECT_EQ(host.popupRequests[2].popupValue, QStringLiteral("0:57:3;4:5"));
