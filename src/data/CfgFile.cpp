@@ -127,8 +127,15 @@ QStringView TrimLeadingSpaces(QStringView s) {
     return s;
 }
 
-// A value keeps its trailing characters: scrambled texts may end in blanks or control
-// characters, and a hand-typed "1 " is not "1".
+QStringView TrimTrailingSpaces(QStringView s) {
+    while (!s.isEmpty() && (s.back() == u' ' || s.back() == u'\t'))
+        s.chop(1);
+    return s;
+}
+
+// A value loses the spaces and tabs around it, as the profile API reads it; other control
+// characters stay, since scrambled texts may end in them. A value that must keep surrounding
+// spaces is written in quotes (QuotedForFile).
 std::optional<KeyLine> KeyOf(QStringView line) {
     const QStringView t = TrimLeadingSpaces(line);
     if (t.startsWith(u';'))
@@ -139,7 +146,7 @@ std::optional<KeyLine> KeyOf(QStringView line) {
     const QStringView key = TrimBlanks(t.left(eq));
     if (key.isEmpty())
         return std::nullopt;
-    return KeyLine{key, TrimLeadingSpaces(t.mid(eq + 1))};
+    return KeyLine{key, TrimTrailingSpaces(TrimLeadingSpaces(t.mid(eq + 1)))};
 }
 
 bool SameName(QStringView a, QStringView b) {
@@ -180,6 +187,18 @@ QStringView Unquote(QStringView value) {
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
         value.back() == value.front())
         return value.mid(1, value.size() - 2);
+    return value;
+}
+
+// The value as it must stand in the file to read back unchanged: quoted when reading would
+// otherwise drop its surrounding spaces or a pair of surrounding quotes.
+QString QuotedForFile(const QString& value) {
+    if (value.isEmpty())
+        return value;
+    const QStringView view(value);
+    const bool spaced = TrimTrailingSpaces(TrimLeadingSpaces(view)).size() != view.size();
+    if (spaced || Unquote(view).size() != view.size())
+        return QLatin1Char('"') + value + QLatin1Char('"');
     return value;
 }
 
@@ -309,7 +328,7 @@ void WriteCfg(const QString& file, const QString& section, const QString& key,
         cfg = DecodeCfg(in.readAll());
         in.close();
     }
-    SetValue(cfg.lines, CutAtNul(section), CutAtNul(key), value);
+    SetValue(cfg.lines, CutAtNul(section), CutAtNul(key), QuotedForFile(value));
     // CR LF ends, the client's own, hold every line as it was read: no line text of a file
     // split at LF or at CR contains a CR LF. Only then are the file's line ends changed.
     if (!SplitsAsWritten(cfg.lines))

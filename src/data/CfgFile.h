@@ -4,7 +4,8 @@
 // follow the Windows profile-string rules the file format comes from, so files written by older
 // clients and by hand read the same way:
 // - section and key names match case-insensitively; the first matching section and key win;
-// - values lose surrounding blanks and one pair of surrounding quotes (" or ');
+// - values lose surrounding spaces and tabs and then one pair of surrounding quotes (" or ');
+//   the client writes a value in quotes when it would otherwise not read back as written;
 // - a value comes back cut to 511 characters;
 // - a missing file, section or key reads as empty text.
 // A file the client creates is UTF-16 LE with a byte-order mark and CR LF line ends; existing

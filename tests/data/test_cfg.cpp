@@ -105,7 +105,8 @@ const QString kHandWritten = u"; settings written by hand\n"
                              "TOP=before any section\n"
                              "[Server]\n"
                              "  Name =  \"  padded in quotes  \"\n"
-                             "Close=1 \n"
+                             "Close=1 \t\n"
+                             "Kept=\"1 \"\n"
                              "user=中文\n"
                              "Dup=first\n"
                              "DUP=second\n"
@@ -139,7 +140,8 @@ TEST_P(CfgFileFormatTest, ReadsLikeTheProfileApi) {
     };
     const Lookup lookups[] = {
         {"SERVER", "NAME", "  padded in quotes  "},
-        {"SERVER", "CLOSE", "1 "}, // trailing characters are part of the value
+        {"SERVER", "CLOSE", "1"}, // trailing blanks are not part of the value
+        {"SERVER", "KEPT", "1 "}, // unless quoted
         {"server", "USER", u"中文"_s},
         {"SERVER", "dup", "first"},
         {"SERVER", "Single", "x"},
@@ -210,6 +212,8 @@ TEST_F(CfgFileTest, WriteKeepsEveryLineWhenTheFileLineEndsCannotHoldIt) {
     };
     const Case cases[] = {
         {"value with LF", "[SERVER]\nX=1\n", "a\nb", "1"},
+        {"value with surrounding blanks", "[SERVER]\nX=1\n", " a\t", "1"},
+        {"value in quotes", "[SERVER]\nX=1\n", "'a'", "1"},
         {"value ending in CR", "[SERVER]\nX=1\n", "a\r", "1"},
         {"last line ending in CR", "[SERVER]\nY=\nX=1\r", "a", "1\r"},
         {"value with CR, file split at CR", "[SERVER]\rX=1\r", "a\rb", "1"},
