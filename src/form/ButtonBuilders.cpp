@@ -2,8 +2,9 @@
 #include "form/ControlBuilders.h"
 
 #include "form/ControlHost.h"
-#include "platform/ValueGrammars.h"
+#include "net/PictureDownloads.h"
 #include "platform/StyleBits.h"
+#include "platform/ValueGrammars.h"
 #include "widgets/CButtonST.h"
 #include "widgets/CLinkCtrl.h"
 #include "widgets/CZvButton.h"
@@ -73,8 +74,10 @@ QPixmap ButtonPicture(const QString& img, int side, const QString& exeFolder) {
         const QIcon icon = QApplication::style()->standardIcon(builtIn[img[0].unicode() - '1']);
         return icon.pixmap(qBound(16, side, 32));
     }
-    const QString path = img.left(4) == QStringLiteral("http") ? img : exeFolder + img;
-    return QPixmap(path);
+    if (img.left(4) == QStringLiteral("http"))
+        return QPixmap(
+            PictureDownloads::Instance().LocalFile(img, exeFolder + QStringLiteral("temp/")));
+    return QPixmap(exeFolder + img);
 }
 
 QWidget* CreateStyledButton(const QString& text, const StyleBits::ButtonStyle& bits,
@@ -123,6 +126,15 @@ QWidget* CreateButton(const ButtonSettings& settings, const ControlBuildContext&
         auto* button = new CButtonST(settings.text, parent);
         button->SetPicture(
             ButtonPicture(settings.picture, settings.pictureSide, context.exeFolder));
+        if (button->Picture().isNull() && settings.picture.left(4) == QStringLiteral("http")) {
+            // Shown once its download has arrived.
+            QObject::connect(&PictureDownloads::Instance(), &PictureDownloads::arrived, button,
+                             [button, settings, folder = context.exeFolder](const QString& url) {
+                                 if (url == settings.picture)
+                                     button->SetPicture(ButtonPicture(
+                                         settings.picture, settings.pictureSide, folder));
+                             });
+        }
         if (settings.shade)
             button->SetShade(*settings.shade);
         if (settings.textColor.isValid())

@@ -6,6 +6,7 @@
 #include "form/FormDefinitionLoader.h"
 #include "form/FormLayout.h"
 #include "form/ZvControls.h"
+#include "net/PictureDownloads.h"
 #include "platform/AppMessage.h"
 #include "widgets/CFileEditCtrl.h"
 
@@ -36,6 +37,8 @@ D_T1::D_T1(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(QStringLiteral("XXX"));
     setSizeGripEnabled(false);
+    // A background picture from an http address is drawn once it has been downloaded.
+    connect(&PictureDownloads::Instance(), &PictureDownloads::arrived, this, [this] { update(); });
 }
 
 D_T1::~D_T1() {

@@ -1,7 +1,8 @@
 #include "form/FormBackground.h"
 
-#include "platform/ValueGrammars.h"
 #include "form/XmlDocument.h"
+#include "net/PictureDownloads.h"
+#include "platform/ValueGrammars.h"
 
 #include <QCache>
 #include <QFontMetrics>
@@ -119,10 +120,18 @@ void AlignLineAxis(Alignment alignment, int& start, int& end, int client) {
 }
 
 void DrawPicture(QPainter& painter, const Item& item, QSize client, const QString& exeFolder) {
-    if (item.text.isEmpty() || item.text.startsWith(QLatin1String("http")))
+    if (item.text.isEmpty())
         return;
-    QString path = exeFolder + item.text;
-    path.replace(u'\\', u'/');
+    QString path;
+    if (item.text.startsWith(QLatin1String("http"))) {
+        path =
+            PictureDownloads::Instance().LocalFile(item.text, exeFolder + QStringLiteral("temp/"));
+        if (path.isEmpty())
+            return;
+    } else {
+        path = exeFolder + item.text;
+        path.replace(u'\\', u'/');
+    }
     const QImage picture = Pictures().Get(path);
     if (picture.isNull())
         return;
@@ -247,4 +256,3 @@ void DrawFormBackground(QPainter& painter, const ZUDad::CXmlNode& head, QSize cl
         DrawItem(painter, ReadItem(items.GetItem(i)), client, exeFolder);
     painter.restore();
 }
-

@@ -19,7 +19,6 @@ class CXmlNode;
 // A colour packed as red + green·256 + blue·65536.
 QColor PackedRgbColor(int packed);
 
-
 // Fills `client` white when the head's `bg` is below 1, otherwise with the application
 // palette's button colour, then draws every element child of the head's `bg` element in
 // document order. Each item reads all of its attributes, so a malformed `pos` or `color`
@@ -36,7 +35,7 @@ QColor PackedRgbColor(int packed);
 // "img" names a file relative to `exeFolder` (which ends with "/"; "\" separators are read as
 // "/"). Pictures are loaded once per path and kept in a process-wide cache bounded in memory,
 // so repaints read no files; a file that cannot be loaded draws nothing and is tried again on
-// the next paint. Pictures named by an "http" address are not drawn: painting never waits on
-// the network.
+// the next paint. A picture named by an "http" address is drawn from its copy under
+// `exeFolder`/temp once PictureDownloads has fetched it: painting never waits on the network.
 void DrawFormBackground(QPainter& painter, const ZUDad::CXmlNode& head, QSize client,
                         const QFont& defaultFont, const QString& exeFolder);

@@ -1,6 +1,6 @@
 #include "widgets/CZvStatic.h"
 
-
+#include "net/PictureDownloads.h"
 #include "platform/StyleBits.h"
 
 #include <QFontMetrics>
@@ -61,9 +61,10 @@ QPainter::CompositionMode ModeOf(int drawMode) {
     }
 }
 
+// An http picture is read from its downloaded copy; until it has arrived nothing is drawn.
 QString PicturePath(QString text, const QString& folder) {
     if (text.left(4) == QStringLiteral("http"))
-        return text;
+        return PictureDownloads::Instance().LocalFile(text, folder + QStringLiteral("temp/"));
     return folder + text.replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
@@ -160,6 +161,21 @@ CZvStatic::CZvStatic(const QString& text, QWidget* parent) : QWidget(parent), te
     setAutoFillBackground(false);
 }
 
+void CZvStatic::SetItem(const LabelItem& item, int drawMode) {
+    item_ = item;
+    drawMode_ = drawMode;
+    if (!watchingDownloads_ && item.type == QLatin1String("img") &&
+        item.text.left(4) == QStringLiteral("http")) {
+        watchingDownloads_ = true;
+        connect(&PictureDownloads::Instance(), &PictureDownloads::arrived, this,
+                [this](const QString& url) {
+                    if (item_ && url == item_->text)
+                        update();
+                });
+    }
+    update();
+}
+
 void CZvStatic::SetText(const QString& text) {
     text_ = text;
     update();
@@ -176,12 +192,6 @@ void CZvStatic::SetStyleBits(int bits) {
     sunken_ = style.sunken;
     border_ = style.border;
     ellipsis_ = style.ellipsis;
-    update();
-}
-
-void CZvStatic::SetItem(const LabelItem& item, int drawMode) {
-    item_ = item;
-    drawMode_ = drawMode;
     update();
 }
 

@@ -34,7 +34,8 @@ public:
     Qt::Alignment TextAlignment() const { return alignment_; }
     // `drawMode` is the platform raster mode the item is drawn with (13 plain copy).
     void SetItem(const LabelItem& item, int drawMode);
-    // The folder an "img" item's file is named relative to, with its trailing "/".
+    // The folder an "img" item's file is named relative to, with its trailing "/"; pictures named
+    // by an http address are downloaded into its "temp/" folder.
     void SetPictureFolder(const QString& folder) { pictureFolder_ = folder; }
     const std::optional<LabelItem>& Item() const { return item_; }
 
@@ -53,6 +54,7 @@ private:
     std::optional<LabelItem> item_;
     int drawMode_ = 13;
     QString pictureFolder_;
+    bool watchingDownloads_ = false;
 };
 
 // Draws `item` inside `area` the way a form background item is drawn in its client area; an "img"

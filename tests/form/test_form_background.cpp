@@ -1,12 +1,17 @@
 // The drawn form background, rendered into 400×300 images: the fill, item places and colours,
 // the alignment digits, dash and corner shapes, text, pictures with their cache, and the
 // messages of malformed values.
-#include "platform/AppMessage.h"
 #include "form/FormBackground.h"
 #include "form/XmlDocument.h"
+#include "net/PictureDownloads.h"
+#include "platform/AppMessage.h"
+#include "support/LoopbackHttpServer.h"
 
+#include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -222,16 +227,40 @@ TEST(FormBackground, PicturesAreAlignedAndLoadedOnce) {
     // Repaints draw the picture already loaded, without the file.
     ASSERT_TRUE(QFile::remove(file));
     EXPECT_EQ(At(Render(item.arg(0), 0, exeFolder), {15, 15}), QColor(0, 160, 0));
-    // A missing file and a web address draw nothing.
+    // A missing file draws nothing.
     EXPECT_TRUE(InkBox(Render(QStringLiteral("<i type='img' pos='0,0,0,0' text='none.png'/>"), 0,
                               exeFolder),
                        kWhite)
                     .isNull());
-    EXPECT_TRUE(InkBox(Render(QStringLiteral("<i type='img' pos='0,0,0,0' "
-                                             "text='http://127.0.0.1:9/bg.png'/>"),
-                              0, exeFolder),
-                       kWhite)
-                    .isNull());
+}
+
+TEST(FormBackground, WebPicturesAreDrawnOnceDownloaded) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    LoopbackHttpServer server;
+    QImage picture(20, 10, QImage::Format_RGB32);
+    picture.fill(QColor(0, 0, 160));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    server.setRoute(QStringLiteral("/bg.png"), 200, png, "image/png", 200);
+    const QString item =
+        QStringLiteral("<i type='img' pos='10,10,30,20' text='%1/bg.png'/>").arg(server.baseUrl());
+    const QString exeFolder = folder.path() + u'/';
+
+    QStringList arrived;
+    QObject context;
+    QObject::connect(&PictureDownloads::Instance(), &PictureDownloads::arrived, &context,
+                     [&arrived](const QString& url) { arrived.append(url); });
+    // The first paint only starts the download; painting never waits on the server.
+    EXPECT_TRUE(InkBox(Render(item, 0, exeFolder), kWhite).isNull());
+    PictureDownloads::Instance().WaitForDownloads();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(arrived, QStringList{server.baseUrl() + QStringLiteral("/bg.png")});
+    EXPECT_EQ(InkBox(Render(item, 0, exeFolder), kWhite), QRect(10, 10, 20, 10));
+    EXPECT_TRUE(QFileInfo::exists(folder.filePath(QStringLiteral("temp"))));
+    EXPECT_EQ(server.requests().size(), 1);
 }
 
 TEST(FormBackground, MalformedValuesAreReportedOnEveryPaint) {

@@ -7,7 +7,9 @@
 #include "form/ControlHost.h"
 #include "form/ControlValues.h"
 #include "form/ZvControls.h"
+#include "net/PictureDownloads.h"
 #include "platform/AppMessage.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CButtonST.h"
 #include "widgets/CDropList.h"
@@ -25,6 +27,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDateEdit>
@@ -339,6 +342,25 @@ TEST(ZvControls, ButtonKindFollowsPopupThenStyleThenImage) {
     pushLike->click();
     EXPECT_TRUE(pushLike->isChecked());
     EXPECT_EQ(built.host.events, QStringList{"4:CLICK"});
+}
+
+TEST(ZvControls, ImageButtonShowsAWebPictureOnceDownloaded) {
+    LoopbackHttpServer server;
+    QImage picture(16, 16, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    server.setRoute("/ok.png", 200, png, "image/png", 100);
+    Built built(QStringLiteral("<button id='8' pos='0,0,60,24' value='确定' img='%1/ok.png'/>")
+                    .arg(server.baseUrl()));
+    auto* image = built.Get<CButtonST>(8);
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(image->Picture().isNull());
+    PictureDownloads::Instance().WaitForDownloads();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(image->Picture().size(), QSize(16, 16));
 }
 
 TEST(ZvControls, PopupFormGetsItsDocumentAndWritesTheReturnedTextOnOk) {
