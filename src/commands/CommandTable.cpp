@@ -1,5 +1,6 @@
 #include "commands/CommandTable.h"
 
+#include "commands/PopupEndCommands.h"
 #include "commands/QueryCommands.h"
 #include "commands/SaveCommands.h"
 
@@ -58,7 +59,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"uprow", Grid, nullptr},
     {"downrow", Grid, nullptr},
     {"get_daxie", Grid, nullptr},
-    {"return_selected", Grid, nullptr},
+    {"return_selected", Grid, &ReturnSelected},
     {"return_selected_node", Grid, nullptr},
     {"del_cell_text", Grid, nullptr},
     {"set_cell_text", Grid, nullptr},
@@ -79,7 +80,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"menu", Window, nullptr},
     {"set_wnds_color1", Window, nullptr},
     {"set_wnds_color2", Window, nullptr},
-    {"close", Window, nullptr},
+    {"close", Window, &Close},
     {"send_click", Window, nullptr},
     {"set_btn_state", Window, nullptr},
     {"get_btn_state", Window, nullptr},

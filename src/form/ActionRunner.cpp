@@ -108,6 +108,8 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
         return;
     }
     busy = true;
+    // A close asked for by an earlier, failed action does not carry over to this one.
+    form_.CloseAfterAction = false;
     bool ok = true;
     bool byException = false;
     try {
@@ -197,9 +199,9 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
         ShowZvMessage(InfoText, QStringLiteral("操作提示"), false);
     }
 
-    // An action ended by an exception stops at its report: the form stays open and its parent
-    // is not refreshed.
-    if (form_.CloseAfterAction && !byException) {
+    // Only a successful action closes the form: a failed one has been rolled back, and closing
+    // would throw away what the user typed. The form stays open and shows the failure.
+    if (form_.CloseAfterAction && ok) {
         if (form_.timerId_ && form_.threadId > 0 && form_.timeSplit >= 2000) {
             form_.killTimer(form_.timerId_);
             form_.timerId_ = 0;

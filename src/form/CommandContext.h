@@ -69,6 +69,10 @@ public:
     virtual void ForgetRowStates() = 0;
 
     // A pop-up's answer to the box that opened it, and the form's end once the action is over.
+    // Only a form opened as an edit-with-button's pop-up has somewhere to return a value.
+    virtual bool HasReturnSlot() const = 0;
+    // The opener's column offset, added to the column a pop-up returns.
+    virtual int ColumnOffset() const = 0;
     virtual void SetReturnValue(const QString& value) = 0;
     virtual void RequestCloseAfterAction() = 0;
 
