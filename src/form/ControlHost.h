@@ -6,6 +6,7 @@
 
 #include <QString>
 
+class CListCtrlEx;
 class QWidget;
 
 class ControlHost : public PopupFormHost {
@@ -25,6 +26,10 @@ public:
     virtual void RaiseEvent(int windowId, const QString& event) = 0;
     // Runs the action directly, without guard, checks, transaction or report (right clicks).
     virtual void RunActionDirect(int windowId, const QString& event) = 0;
+
+    // Runs the ENDEDIT fill steps of a grid column after the user changed a cell; false when a
+    // step failed (and said so).
+    virtual bool RunEndEdit(CListCtrlEx& grid, int row, int column) = 0;
 
     // Builds the embedded form of one panel page from its html element, parented to `page`.
     virtual QWidget* CreateEmbeddedForm(const ZUDad::CXmlNode& html, QWidget* page) = 0;

@@ -1,6 +1,7 @@
 #include "form/D_T1.h"
 
 #include "data/ConnectionText.h"
+#include "form/CellEditSteps.h"
 #include "form/ControlValues.h"
 #include "form/FormBackground.h"
 #include "form/FormDefinitionLoader.h"
@@ -255,6 +256,16 @@ QWidget* D_T1::CreateEmbeddedForm(const ZUDad::CXmlNode& html, QWidget* page) {
     form->Build();
     form->show();
     return form;
+}
+
+bool D_T1::RunEndEdit(CListCtrlEx& grid, int row, int column) {
+    const EndEditForm form{document,
+                           formId,
+                           Session,
+                           this,
+                           [this](int windowId) { return ControlByWindowId(windowId); },
+                           [this](const QString& text) { return ExpandPlaceholders(text); }};
+    return RunColumnEndEdit(form, grid, row, column);
 }
 
 bool D_T1::RunPopupForm(const PopupFormRequest& request, QString& returned) {

@@ -83,6 +83,7 @@ public:
     }
     QWidget* CreateEmbeddedForm(const ZUDad::CXmlNode& html, QWidget* page) override;
     bool RunPopupForm(const PopupFormRequest& request, QString& returned) override;
+    bool RunEndEdit(CListCtrlEx& grid, int row, int column) override;
 
     // --- CommandContext ---
     QWidget* ControlOfFormOrPages(int documentId) override;
@@ -101,6 +102,8 @@ public:
     void RememberKeyField(QWidget* field) override { runner_.RememberKeyField(field); }
     void MarkDetailSaved() override { runner_.MarkDetailSaved(); }
     void ForgetRowStates() override { runner_.ForgetRowStates(); }
+    bool HasReturnSlot() const override { return ReturnSlot != nullptr; }
+    int ColumnOffset() const override { return columnOffset; }
     void SetReturnValue(const QString& value) override {
         if (ReturnSlot)
             *ReturnSlot = value;

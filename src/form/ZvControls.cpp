@@ -1,6 +1,7 @@
 #include "form/ZvControls.h"
 
 #include "data/SessionContext.h"
+#include "form/CellEditSteps.h"
 #include "form/ControlBuilders.h"
 #include "form/ControlHost.h"
 #include "widgets/CDropList.h"
@@ -108,6 +109,7 @@ void ZvControls::CreateControls(ControlHost& host, const ZUDad::CXmlDocument& do
     const ZUDad::CXmlNodes children = dialog.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i)
         CreateControl(children.GetItem(i), context);
+    InstallCellEditors(*this, host);
     // Siblings created later stack above earlier ones here, so the boxes asked to be on top are
     // raised once all exist.
     for (const QPointer<QWidget>& control : std::as_const(raiseLater_))

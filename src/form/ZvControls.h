@@ -3,8 +3,8 @@
 // dialog built into a child window (by the builders of ControlBuilders.h), the registry through
 // which the form, its events and its commands find them again (by window id, WindowIdOfDocumentId),
 // the form's default font, and the wiring of user events to the form's actions.
-#include "platform/ValueGrammars.h"
 #include "form/XmlDocument.h"
+#include "platform/ValueGrammars.h"
 
 #include <QFont>
 #include <QHash>
@@ -45,8 +45,9 @@ public:
     QList<QWidget*> Controls() const;
     QList<CListCtrlEx*> Grids() const;
 
-    // A `hidden` of 2: the control stays out of the resizable layout.
+    // A `hidden` of 2, or a grid's cell editor: the control stays out of the resizable layout.
     bool KeepsOutOfLayout(int documentId) const;
+    void KeepOutOfLayout(int documentId) { outOfLayout_.insert(documentId); }
 
     QFont DefaultFont() const { return defaultFont_; }
     QString DefaultFace() const { return defaultFace_; }

@@ -1,6 +1,7 @@
 #include "widgets/CFileEditCtrl.h"
 
 #include "platform/ValueGrammars.h"
+#include "widgets/CListCtrlEx.h"
 #include "widgets/Dialog_TextBox_Info.h"
 #include "widgets/PopupFormHost.h"
 #include "widgets/ZvDialogChild.h"
@@ -99,8 +100,10 @@ void CFileEditCtrl::keyPressEvent(QKeyEvent* event) {
 void CFileEditCtrl::OpenButton() {
     switch (mode_) {
     case Mode::TextEditor:
-        if (const auto edited = Dialog_TextBox_Info::Edit(text(), this))
+        if (const auto edited = Dialog_TextBox_Info::Edit(text(), this)) {
             setText(*edited);
+            StoreInEditedCell(*edited);
+        }
         break;
     case Mode::ColorChooser: {
         QColor initial;
@@ -110,11 +113,13 @@ void CFileEditCtrl::OpenButton() {
             ReportGrammarError(error);
             initial = QColor(packed & 0xFF, (packed >> 8) & 0xFF, (packed >> 16) & 0xFF);
         }
-        if (const auto chosen = AskColor(initial, this))
+        if (const auto chosen = AskColor(initial, this)) {
             setText(QStringLiteral("%1,%2,%3")
                         .arg(chosen->red())
                         .arg(chosen->green())
                         .arg(chosen->blue()));
+            StoreInEditedCell(text());
+        }
         break;
     }
     case Mode::PopupForm: {
@@ -125,10 +130,27 @@ void CFileEditCtrl::OpenButton() {
         request.popupDocument = popupDocument_;
         request.opener = this;
         request.columnOffset = columnOffset_;
+        // As a cell editor the pop-up form learns the edited row's key, and the edit ends first:
+        // the choice arrives in the cell as a finished edit.
+        QPointer<CListCtrlEx> grid = grid_;
+        const int column = column_;
+        const int row = EditedRow();
+        if (grid && row >= 0) {
+            const QString key = grid->RowKey(row);
+            request.openerValue = key.isEmpty() ? QStringLiteral("0") : key;
+            grid->EndEdit(1);
+        }
+        const quint64 serial = rowSerial_;
         QString returned;
         if (!host_->RunPopupForm(request, returned))
             return;
         setText(returned);
+        if (grid && row >= 0) {
+            const int now = grid->FindRowBySerial(serial);
+            if (now >= 0)
+                grid->ApplyEditorText(now, column);
+            return;
+        }
         // Kill-focus then set-focus: the box's leave action runs and the user goes on typing here.
         Q_EMIT popupAccepted();
         setFocus(Qt::OtherFocusReason);
@@ -208,4 +230,39 @@ void CFileEditCtrl::TakePick(const QString& text) {
     setText(text);
     takingPick_ = false;
     setFocus();
+    // In a cell, the choice ends the edit: the cell takes it and its column's steps run.
+    if (grid_ && grid_->EditorWindow() == this)
+        grid_->EndEdit(1);
+}
+
+void CFileEditCtrl::SetEditedCell(CListCtrlEx* grid, int row, int column) {
+    grid_ = grid;
+    column_ = column;
+    const ItemData* data = grid ? grid->RowData(row) : nullptr;
+    rowSerial_ = data ? data->serial : 0;
+}
+
+CListCtrlEx* CFileEditCtrl::EditedGrid() const {
+    return grid_;
+}
+
+int CFileEditCtrl::EditedColumn() const {
+    return grid_ ? column_ : -1;
+}
+
+int CFileEditCtrl::EditedRow() const {
+    if (!grid_ || rowSerial_ == 0)
+        return -1;
+    const int row = grid_->EditorWindow() == this ? grid_->EditRow() : -1;
+    const ItemData* data = grid_->RowData(row);
+    return data && data->serial == rowSerial_ ? row : grid_->FindRowBySerial(rowSerial_);
+}
+
+void CFileEditCtrl::StoreInEditedCell(const QString& text) {
+    const int row = EditedRow();
+    if (!grid_ || row < 0 || grid_->CellText(row, column_) == text)
+        return;
+    grid_->SetCellText(row, column_, text);
+    if (grid_->RowState(row) != 1)
+        grid_->SetRowState(row, 3);
 }

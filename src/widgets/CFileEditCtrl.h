@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class CListCtrlEx;
 class PopupFormHost;
 class QThread;
 class QToolButton;
@@ -55,6 +56,14 @@ public:
     // What pressing the button does.
     void OpenButton();
 
+    // As a grid's cell editor: the cell it now edits. Its pick list binds "{{c<n>}}" from that
+    // row, and what the user picks or a pop-up form returns goes into that cell.
+    void SetEditedCell(CListCtrlEx* grid, int row, int column);
+    CListCtrlEx* EditedGrid() const;
+    // The edited row, found again when the grid's rows moved; -1 when there is none.
+    int EditedRow() const;
+    int EditedColumn() const;
+
     // Replaces the colour chooser of every box (tests); an empty function restores the dialog.
     static void SetColorChooser(ColorChooser chooser);
 
@@ -83,6 +92,13 @@ private:
     int columnOffset_ = 0;
     bool buttonShaded_ = true;
     QToolButton* button_;
+
+    // Stores a text the user chose for the edited cell and marks its row edited.
+    void StoreInEditedCell(const QString& text);
+
+    QPointer<CListCtrlEx> grid_;
+    int column_ = -1;
+    quint64 rowSerial_ = 0;
 
     PickListQuery pickQuery_;
     ZvDialogChild* pickList_ = nullptr;

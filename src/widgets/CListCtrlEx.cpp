@@ -1,6 +1,7 @@
 #include "widgets/CListCtrlEx.h"
 
 #include "widgets/CHeaderCtrlZv.h"
+#include "widgets/CMsgHook.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -36,6 +37,8 @@ CListCtrlEx::CListCtrlEx(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab steps through the editable cells (StepByKey), or leaves the grid.
+    setTabKeyNavigation(false);
     setShowGrid(true);
     setWordWrap(false);
     setFrameShadow(QFrame::Sunken);
@@ -69,7 +72,8 @@ CListCtrlEx::CListCtrlEx(QWidget* parent) : QTableView(parent) {
 }
 
 CListCtrlEx::~CListCtrlEx() {
-    EndEdit(false);
+    // No end step runs for a grid that goes away with its form; only the watch ends.
+    hook_.reset();
 }
 
 // --- Columns from the definition ---
@@ -159,15 +163,18 @@ void CListCtrlEx::SetRowState(int row, int state) {
         data->state = state;
 }
 
+// An edit open on a deleted row ends without its text: the end step finds its row gone.
 bool CListCtrlEx::DeleteRow(int row) {
-    if (row == editRow_)
-        EndEdit(false);
-    return model_->DeleteRow(row);
+    const bool deleted = model_->DeleteRow(row);
+    if (deleted && IsEditing() && EditRow() < 0)
+        EndEdit(0);
+    return deleted;
 }
 
 void CListCtrlEx::DeleteAllRows() {
-    EndEdit(false);
     model_->DeleteAllRows();
+    if (IsEditing())
+        EndEdit(0);
 }
 
 bool CListCtrlEx::DeleteAllRowsAndColumns() {
@@ -287,64 +294,6 @@ bool CListCtrlEx::SetCellColors(int row, int column, int background, int text) {
     return model_->SetCellColors(row, column, background, text);
 }
 
-// --- Editing ---
-
-bool CListCtrlEx::SetColumnEditor(int column, std::function<bool(CListCtrlEx*, int, int)> begin,
-                                  std::function<bool(CListCtrlEx*, int, int, bool)> end,
-                                  QWidget* window) {
-    ColumnInfo* info = model_->Column(column);
-    if (!info)
-        return false;
-    info->editor.begin = std::move(begin);
-    info->editor.end = std::move(end);
-    info->editor.window = window;
-    return true;
-}
-
-const CellEditor* CListCtrlEx::ColumnEditor(int column) const {
-    const ColumnInfo* info = model_->Column(column);
-    return info ? &info->editor : nullptr;
-}
-
-// The most specific usable editor: the cell's, the row's, then the column's.
-const CellEditor* CListCtrlEx::EditorOf(int row, int column) const {
-    const ItemData* data = model_->RowData(row);
-    if (!data || !model_->ValidColumn(column))
-        return nullptr;
-    if (const CellInfo* cell = data->FindCell(column); cell && cell->editor.Usable())
-        return &cell->editor;
-    if (data->editor.Usable())
-        return &data->editor;
-    return ColumnEditor(column);
-}
-
-bool CListCtrlEx::BeginEdit(int row, int column) {
-    // The editing work replaces this with the full rules; until then an editor opens when the
-    // cell, its row or its column has a begin function and nothing locks the cell.
-    if (!model_->ValidCell(row, column) || model_->IsCellReadOnly(row, column))
-        return false;
-    const CellEditor* editor = EditorOf(row, column);
-    if (!editor || !editor->begin)
-        return false;
-    EndEdit(true);
-    if (!editor->begin(this, row, column))
-        return false;
-    editRow_ = lastEditRow_ = row;
-    editColumn_ = lastEditColumn_ = column;
-    return true;
-}
-
-void CListCtrlEx::EndEdit(bool apply) {
-    if (editRow_ < 0)
-        return;
-    const int row = editRow_;
-    const int column = editColumn_;
-    editRow_ = editColumn_ = -1;
-    const CellEditor* editor = EditorOf(row, column);
-    if (editor && editor->end)
-        editor->end(this, row, column, apply);
-}
-
 // --- Sorting ---
 
 bool CListCtrlEx::SetColumnSort(int column, int flags, int kind) {
@@ -460,6 +409,10 @@ void CListCtrlEx::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CListCtrlEx::keyPressEvent(QKeyEvent* event) {
+    if (StepByKey(event)) {
+        event->accept();
+        return;
+    }
     if (event->matches(QKeySequence::Copy) && hasFocus()) {
         const QPoint pos = viewport()->mapFromGlobal(QCursor::pos());
         const int row = rowAt(pos.y());

@@ -9,9 +9,12 @@
 #include <QTableView>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class CHeaderCtrlZv;
+class CMsgHook;
+class QKeyEvent;
 
 // One display column as a table definition describes it.
 struct GridColumnSettings {
@@ -136,14 +139,34 @@ public:
     }
     bool IsCellReadOnly(int row, int column) const { return model_->IsCellReadOnly(row, column); }
 
-    // --- Editing (the editing work fills these in) ---
-    bool SetColumnEditor(int column, std::function<bool(CListCtrlEx*, int, int)> begin,
-                         std::function<bool(CListCtrlEx*, int, int, bool)> end, QWidget* window);
+    // --- Editing in place ---
+    // The editor of a column's cells: its window is borrowed from the form, becomes a child of
+    // the grid on its first edit and stays there, hidden, between edits.
+    bool SetColumnEditor(int column, CellEditor::Step begin, CellEditor::Step end, QWidget* window);
     const CellEditor* ColumnEditor(int column) const;
-    // True when an editor opened on the cell.
+    // Ends any open edit, then opens the cell's editor over it; true when an editor opened.
+    // Refused outside the grid, on a read-only column, row or cell, and without a usable editor.
     bool BeginEdit(int row, int column);
-    void EndEdit(bool apply);
-    bool IsEditing() const { return editRow_ >= 0; }
+    // Ends the open edit: `apply` 1 stores what the end step gives back, 0 does not.
+    void EndEdit(int apply);
+    bool IsEditing() const { return hook_ != nullptr; }
+    // The cell being edited (found again when rows moved); -1 when none or its row is gone.
+    int EditRow() const;
+    int EditColumn() const { return IsEditing() ? editColumn_ : -1; }
+    QWidget* EditorWindow() const { return IsEditing() ? currentEditor_.window : nullptr; }
+    // Where keyboard stepping goes on from.
+    int LastEditRow() const { return lastEditRow_; }
+    int LastEditColumn() const { return lastEditColumn_; }
+    // The row holding the row record with this serial; -1 when it is gone.
+    int FindRowBySerial(quint64 serial) const;
+    // Runs the cell's end step on a text its editor got outside an open edit (a pop-up form's
+    // choice) and stores the result as an ended edit would.
+    void ApplyEditorText(int row, int column);
+    // Up, Down, Tab, Shift+Tab and Enter move the edit to another cell; true when an editor
+    // opened there (the key is then used up).
+    bool StepByKey(const QKeyEvent* event);
+    // The open editor handles this key itself (its pick list is showing).
+    bool EditorKeepsKey(const QKeyEvent* event) const;
 
     // --- Sorting ---
     // Ignored unless `flags` has one of the bits 1, 2, 4.
@@ -167,6 +190,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -174,6 +198,10 @@ private:
     void OnSectionResized(int column, int oldWidth, int newWidth);
     void CheckFocusedSelected();
     const CellEditor* EditorOf(int row, int column) const;
+    // The rectangle the editor covers, after scrolling the cell into view.
+    QRect EditorRect(int row, int column);
+    bool StepToCell(bool forward);
+    bool PopUpRuleForDown();
     void WriteWidth(int column);
     void FlushPendingWidths();
     void ShowSortIndicator();
@@ -207,8 +235,13 @@ private:
     int focusedSelected_ = -1;
     bool insertingColumn_ = false;
     QList<int> pendingWidths_;
-    int editRow_ = -1;
+    // The open edit: its row (by index and, as rows move, by serial), column and editor.
+    mutable int editRow_ = -1;
     int editColumn_ = -1;
+    quint64 editSerial_ = 0;
+    CellEditor currentEditor_;
+    std::unique_ptr<CMsgHook> hook_;
+    bool editLock_ = false;
     int lastEditRow_ = -1;
     int lastEditColumn_ = -1;
 };

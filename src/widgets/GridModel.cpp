@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <atomic>
 #include <numeric>
 
 namespace {
@@ -47,6 +48,11 @@ QColor GridColorToQColor(int color) {
 
 int QColorToGridColor(const QColor& color) {
     return color.red() | (color.green() << 8) | (color.blue() << 16);
+}
+
+quint64 NextRowSerial() {
+    static std::atomic<quint64> next{0};
+    return ++next;
 }
 
 CellInfo* ItemData::FindCell(int column) const {

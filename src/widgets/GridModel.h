@@ -22,14 +22,24 @@ inline constexpr int kColorNotSet = -1;
 QColor GridColorToQColor(int color);
 int QColorToGridColor(const QColor& color);
 
-// An in-place editor of a cell, a row or a column; the editing work installs and runs them.
+// An in-place editor of a cell, a row or a column. Both steps see the editor window, the cell,
+// the cell's text, the row's user data, the grid and a flag. The begin step gets the cell text
+// and flag 1. The end step gets the cell text and the apply flag (1 apply, 0 not), may replace
+// the text, and answers 0 (leave the cell), another value (store the text) or -1 (store it and
+// sort the grid again by the column).
 struct CellEditor {
-    std::function<bool(CListCtrlEx*, int row, int column)> begin;
-    std::function<bool(CListCtrlEx*, int row, int column, bool apply)> end;
+    using Step = std::function<int(QWidget* window, int row, int column, QString& text,
+                                   void* userData, CListCtrlEx* grid, int flag)>;
+    Step begin;
+    Step end;
     QWidget* window = nullptr;
 
     bool Usable() const { return bool(begin) || window != nullptr; }
 };
+
+// A number no other row of the process has had; it travels with its row through sorts, so an
+// edit finds its row again after the rows moved.
+quint64 NextRowSerial();
 
 struct CellInfo {
     int column = 0;
@@ -42,6 +52,7 @@ struct CellInfo {
 // The record of one row: its database key and save state (0 saved, 1 new, 2 changed in bulk,
 // 3 edited) plus the row's own settings.
 struct ItemData {
+    quint64 serial = NextRowSerial();
     QString key;
     int state = 0;
     CellEditor editor;

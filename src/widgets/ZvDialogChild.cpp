@@ -123,3 +123,11 @@ void ZvDialogChild::Choose(int row) {
     hide();
     Q_EMIT chosen(text);
 }
+
+void ZvDialogChild::FocusFirstRow() {
+    if (list_->topLevelItemCount() == 0)
+        return;
+    activateWindow();
+    list_->setCurrentItem(list_->topLevelItem(0));
+    list_->setFocus(Qt::OtherFocusReason);
+}

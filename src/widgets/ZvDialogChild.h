@@ -22,6 +22,8 @@ public:
     int RowCount() const;
     QString RowText(int row, int column) const;
     QTreeWidget* List() const { return list_; }
+    // Puts the focus into the list on its first row.
+    void FocusFirstRow();
 
     // Height for `rows` rows: one row 26 pixels, more 21 each plus 5, at most 280.
     static int HeightForRows(int rows);

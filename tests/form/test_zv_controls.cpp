@@ -94,6 +94,11 @@ public:
         embedded->setObjectName(QStringLiteral("form") + html.GetAttribute("id"));
         return embedded;
     }
+    bool RunEndEdit(CListCtrlEx& grid, int row, int column) override {
+        events.append(
+            QStringLiteral("ENDEDIT %1:%2,%3").arg(grid.DocumentId()).arg(row).arg(column));
+        return true;
+    }
     bool RunPopupForm(const PopupFormRequest& request, QString& returned) override {
         popupRequests.append(request);
         returned = popupText;

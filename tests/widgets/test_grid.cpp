@@ -1,10 +1,10 @@
 // The grid: columns built from a table definition, row records, colours, read-only flags,
 // sorting, remembered widths, bulk filling, mouse and clipboard behaviour.
-#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "form/GridBuilder.h"
 #include "form/XmlDocument.h"
+#include "platform/AppMessage.h"
 #include "widgets/CHeaderCtrlZv.h"
 #include "widgets/CListCtrlEx.h"
 
@@ -13,6 +13,7 @@
 #include <QCursor>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 
@@ -534,8 +535,11 @@ TEST_F(Grid, ClicksReachTheFormUnlessAnEditorTakesThem) {
     EXPECT_EQ((*rights)[0], QVariantList({2, 2}));
 
     int opened = 0;
+    auto* editor = new QLineEdit(grid.get());
+    editor->hide();
     grid->SetColumnEditor(
-        1, [&](CListCtrlEx*, int, int) { return ++opened, true; }, {}, nullptr);
+        1, [&](QWidget*, int, int, QString&, void*, CListCtrlEx*, int) { return ++opened, 1; }, {},
+        editor);
     clicks->clear();
     Click(viewport, CellCentre(*grid, 0, 1));
     EXPECT_EQ(opened, 1);

@@ -1,0 +1,176 @@
+#include "widgets/CMsgHook.h"
+
+#include "widgets/CListCtrlEx.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QList>
+#include <QWidget>
+
+namespace {
+
+QList<CMsgHook*>& Registrations() {
+    static QList<CMsgHook*> registrations;
+    return registrations;
+}
+
+// `widget` is `editor` or lies inside it, its pop-up windows (drop-down lists, calendars, the
+// pick list) included.
+bool Inside(const QWidget* widget, const QWidget* editor) {
+    for (const QWidget* w = widget; w; w = w->parentWidget())
+        if (w == editor)
+            return true;
+    return false;
+}
+
+bool InsideAnyEditor(const QWidget* widget) {
+    return CMsgHook::Holding(widget) != nullptr;
+}
+
+// Ends every open edit whose editor has no drop-down open. The grids are collected first:
+// ending an edit removes its registration from the list being walked.
+void EndEveryEdit() {
+    QList<QPointer<CListCtrlEx>> grids;
+    for (CMsgHook* hook : std::as_const(Registrations()))
+        if (hook->Editor() && hook->Grid() && !hook->DropDownOpen())
+            grids.append(hook->Grid());
+    for (const QPointer<CListCtrlEx>& grid : grids)
+        if (grid)
+            grid->EndEdit(1);
+}
+
+// The innermost widget under a pointer event that `receiver` got.
+QWidget* PressedWidget(QWidget* receiver, QEvent* event) {
+    QPoint pos(-1, -1);
+    if (event->type() == QEvent::ContextMenu)
+        pos = static_cast<QContextMenuEvent*>(event)->pos();
+    else
+        pos = static_cast<QSinglePointEvent*>(event)->position().toPoint();
+    QWidget* child = receiver->childAt(pos);
+    return child ? child : receiver;
+}
+
+class Watcher : public QObject {
+public:
+    Watcher() {
+        qApp->installEventFilter(this);
+        connect(qApp, &QApplication::focusChanged, this, &Watcher::OnFocusChanged);
+    }
+    ~Watcher() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!watched->isWidgetType())
+            return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Hide:
+            if (widget->windowType() == Qt::Popup)
+                if (CMsgHook* hook = CMsgHook::Holding(widget))
+                    hook->SetDropDownOpen(event->type() == QEvent::Show);
+            return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            // An event a widget inside an editor ignored travels on to its parents; it is still
+            // the editor's, so the widget at its position is the one that counts.
+            if (!InsideAnyEditor(PressedWidget(widget, event)))
+                EndEveryEdit();
+            return false;
+        case QEvent::KeyPress:
+            return OnKeyPress(widget, static_cast<QKeyEvent*>(event));
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool OnKeyPress(QWidget* widget, QKeyEvent* event) {
+        if (event->key() == Qt::Key_Alt) {
+            EndEveryEdit();
+            return false;
+        }
+        CMsgHook* hook = CMsgHook::Holding(widget);
+        if (!hook || hook->DropDownOpen() || !hook->Grid())
+            return false;
+        // Keys for a pop-up window of the editor (its pick list) are that window's own.
+        if (widget->window() != hook->Editor()->window())
+            return false;
+        CListCtrlEx* grid = hook->Grid();
+        if (grid->EditorKeepsKey(event))
+            return false;
+        const bool ctrl = event->modifiers() & Qt::ControlModifier;
+        switch (event->key()) {
+        case Qt::Key_Escape:
+            grid->EndEdit(0);
+            grid->setFocus(Qt::OtherFocusReason);
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (ctrl)
+                return false;
+            grid->EndEdit(1);
+            grid->setFocus(Qt::OtherFocusReason);
+            grid->StepByKey(event);
+            return true;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (ctrl)
+                return false;
+            return grid->StepByKey(event);
+        default:
+            return false;
+        }
+    }
+
+    void OnFocusChanged(QWidget* old, QWidget* now) {
+        if (!old || !now)
+            return;
+        QList<QPointer<CListCtrlEx>> grids;
+        for (CMsgHook* hook : std::as_const(Registrations()))
+            if (hook->Editor() && hook->Grid() && !hook->DropDownOpen() &&
+                Inside(old, hook->Editor()) && !Inside(now, hook->Editor()))
+                grids.append(hook->Grid());
+        for (const QPointer<CListCtrlEx>& grid : grids)
+            if (grid)
+                grid->EndEdit(1);
+    }
+};
+
+Watcher*& TheWatcher() {
+    static Watcher* watcher = nullptr;
+    return watcher;
+}
+
+} // namespace
+
+CMsgHook::CMsgHook(QWidget* editor, CListCtrlEx* grid) : editor_(editor), grid_(grid) {
+    Registrations().append(this);
+    if (!TheWatcher() && qApp)
+        TheWatcher() = new Watcher;
+}
+
+CMsgHook::~CMsgHook() {
+    Registrations().removeOne(this);
+    if (Registrations().isEmpty()) {
+        delete TheWatcher();
+        TheWatcher() = nullptr;
+    }
+}
+
+CMsgHook* CMsgHook::Holding(const QWidget* widget) {
+    for (CMsgHook* hook : std::as_const(Registrations()))
+        if (hook->editor_ && Inside(widget, hook->editor_))
+            return hook;
+    return nullptr;
+}
+
+int CMsgHook::Count() {
+    return int(Registrations().size());
+}
