@@ -125,7 +125,11 @@ bool RunFillStep(const EndEditForm& form, const CXmlNode& step, CListCtrlEx& gri
     sql = form.expand(sql);
 
     QStringList values;
-    if (form.session.QueryList(sql, values) > 0 && !values.isEmpty()) {
+    const int found = form.session.QueryList(sql, values);
+    // A query the engine refused is a failed step, not an empty answer.
+    if (found <= 0 && !form.session.Message().isEmpty())
+        return false;
+    if (found > 0 && !values.isEmpty()) {
         if (values.size() != targets.size()) {
             ShowAppMessage(QStringLiteral("参数和值数量不匹配!"), kApplicationCaption);
             return false;

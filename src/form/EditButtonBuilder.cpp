@@ -6,6 +6,7 @@
 #include "platform/StyleBits.h"
 #include "platform/ValueGrammars.h"
 #include "widgets/CFileEditCtrl.h"
+#include "widgets/CListCtrlEx.h"
 #include "widgets/TypingLimit.h"
 
 #include <QRegularExpression>
@@ -63,15 +64,17 @@ EditButtonSettings ReadEditButton(const CXmlNode& element, const ControlBuildCon
 }
 
 // The pick-list query with its placeholders filled in: "{{1}}" the typed text, "{{userid}}" the
-// user, "{{p<n>}}" the text of the n-th parameter control (ids above 49).
+// user, "{{p<n>}}" the text of the n-th parameter control (ids above 49) and, for a cell editor,
+// "{{c<n>}}" the edited row's key (id 0) or its cell in column id - 1 (ids up to 49).
 QString PickListStatement(const QString& query, const QString& typed,
                           const QList<int>& parameterIds, const QString& userUid,
-                          const std::function<QString(int documentId)>& controlText) {
+                          const std::function<QString(int documentId)>& controlText,
+                          const std::function<std::optional<QString>(int id)>& cellText) {
     // One pass over the query: a filled-in text is never searched for placeholders again, so
     // whatever the user types stays text. Form authors put {{1}} inside a quoted literal; its
     // quotes are doubled so that the typed text cannot end that literal.
     static const QRegularExpression placeholder(
-        QStringLiteral("\\{\\{(1|userid|p([1-9]\\d*))\\}\\}"));
+        QStringLiteral("\\{\\{(1|userid|([pc])([1-9]\\d*))\\}\\}"));
     QString sql;
     qsizetype copied = 0;
     for (auto it = placeholder.globalMatch(query); it.hasNext();) {
@@ -83,10 +86,18 @@ QString PickListStatement(const QString& query, const QString& typed,
         } else if (name == QLatin1String("userid")) {
             value = userUid;
         } else {
-            const int n = match.captured(2).toInt();
-            const int id = n >= 1 && n <= parameterIds.size() ? parameterIds[n - 1] : 0;
-            if (id > 49 && controlText)
-                value = controlText(id);
+            const int n = match.captured(3).toInt();
+            const bool known = n >= 1 && n <= parameterIds.size();
+            const int id = known ? parameterIds[n - 1] : -1;
+            if (match.captured(2) == QLatin1String("p")) {
+                if (id > 49 && controlText)
+                    value = controlText(id);
+            } else if (id >= 0 && id <= 49 && cellText) {
+                value = cellText(id);
+            }
+            // Form texts go in with their quotes doubled, like the typed text.
+            if (value)
+                value->replace(QLatin1Char('\''), QLatin1String("''"));
         }
         if (!value)
             continue;
@@ -127,13 +138,20 @@ QWidget* CreateEditButton(const EditButtonSettings& settings, const ControlBuild
     if (settings.pickList) {
         // The statement is made on the interface thread, where the other controls may be read;
         // only the finished text goes to the worker.
+        // The edited row's cells, read on the interface thread when the box edits a grid cell.
+        auto cellText = [box](int id) -> std::optional<QString> {
+            CListCtrlEx* grid = box->EditedGrid();
+            const int row = box->EditedRow();
+            if (!grid || row < 0)
+                return std::nullopt;
+            return id == 0 ? grid->RowKey(row) : grid->CellText(row, id - 1);
+        };
         box->SetPickList(
             [query = settings.value, parameters = settings.pickParameters, user = context.userUid,
-             controlText =
-                 context.controlText](const QString& typed) -> CFileEditCtrl::PickListRows {
-                return [sql = PickListStatement(query, typed, parameters, user, controlText)] {
-                    return FindPickListRows(sql);
-                };
+             controlText = context.controlText,
+             cellText](const QString& typed) -> CFileEditCtrl::PickListRows {
+                return [sql = PickListStatement(query, typed, parameters, user, controlText,
+                                                cellText)] { return FindPickListRows(sql); };
             },
             firstColumn, totalWidth);
     } else {

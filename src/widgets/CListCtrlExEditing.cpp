@@ -302,12 +302,15 @@ bool CListCtrlEx::StepToCell(bool forward) {
 }
 
 bool CListCtrlEx::focusNextPrevChild(bool next) {
-    // Tab on the grid itself steps through its editable cells before it leaves the grid.
-    if (hasFocus()) {
-        const QKeyEvent key(QEvent::KeyPress, next ? Qt::Key_Tab : Qt::Key_Backtab,
-                            next ? Qt::NoModifier : Qt::ShiftModifier);
-        if (StepByKey(&key))
-            return true;
-    }
+    // Tab steps through the editable cells before it leaves the grid; it leaves from the grid
+    // itself, so the focus goes on to the control after the grid.
+    const QKeyEvent key(QEvent::KeyPress, next ? Qt::Key_Tab : Qt::Key_Backtab,
+                        next ? Qt::NoModifier : Qt::ShiftModifier);
+    if (StepByKey(&key))
+        return true;
+    if (IsEditing())
+        EndEdit(1);
+    if (!hasFocus())
+        setFocus(Qt::TabFocusReason);
     return QTableView::focusNextPrevChild(next);
 }

@@ -111,6 +111,7 @@ private:
             return true;
         case Qt::Key_Return:
         case Qt::Key_Enter:
+            // Enter ends the edit and steps on; it never reaches the form's default button.
             if (ctrl)
                 return false;
             grid->EndEdit(1);
@@ -118,7 +119,14 @@ private:
             grid->StepByKey(event);
             return true;
         case Qt::Key_Tab:
-        case Qt::Key_Backtab:
+        case Qt::Key_Backtab: {
+            // The grid takes the key: it steps to the next editable cell or leaves the grid.
+            if (ctrl)
+                return false;
+            QKeyEvent resent(event->type(), event->key(), event->modifiers(), event->text());
+            QApplication::sendEvent(grid, &resent);
+            return true;
+        }
         case Qt::Key_Up:
         case Qt::Key_Down:
             if (ctrl)
