@@ -90,6 +90,12 @@ void CFileEditCtrl::resizeEvent(QResizeEvent* event) {
     PlaceButton();
 }
 
+void CFileEditCtrl::hideEvent(QHideEvent* event) {
+    // The suggestions are a window of their own: they go with the box (a cell editor put away).
+    HidePickList();
+    QLineEdit::hideEvent(event);
+}
+
 void CFileEditCtrl::keyPressEvent(QKeyEvent* event) {
     // While suggestions show, the arrows, Enter and Escape move through them from the box.
     if (pickList_ && pickList_->isVisible() && pickList_->HandleKey(event->key()))

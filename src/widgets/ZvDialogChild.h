@@ -24,6 +24,8 @@ public:
     QTreeWidget* List() const { return list_; }
     // Puts the focus into the list on its first row.
     void FocusFirstRow();
+    // Takes row `row` as a double click on it would.
+    void ChooseRow(int row) { Choose(row); }
 
     // Height for `rows` rows: one row 26 pixels, more 21 each plus 5, at most 280.
     static int HeightForRows(int rows);

@@ -1,12 +1,15 @@
 #include "PlayDrivers.h"
 
+#include "form/D_T1.h"
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/ZvDialogChild.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -16,6 +19,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -400,9 +404,72 @@ bool EditGridCell(CListCtrlEx* grid, int row, int column, const QString& text, Q
     }
     if (typing)
         SelectAllText(typing);
+    // A box with a pick list looks its candidates up on a worker; the user waits to see them.
+    auto* box = qobject_cast<CFileEditCtrl*>(typing.data());
+    std::optional<QEventLoop> waiting;
+    if (box && box->HasPickList()) {
+        waiting.emplace();
+        QObject::connect(box, &CFileEditCtrl::pickListUpdated, &*waiting, &QEventLoop::quit);
+        QTimer::singleShot(10000, &*waiting, &QEventLoop::quit);
+    }
     if (typing)
         TypeKeys(typing, text);
+    if (waiting && typing && !text.isEmpty())
+        waiting->exec();
+    // With candidates showing and none of them typed in full, the edit stays open for the
+    // user's choice (`pick`).
+    if (box && typing && box->PickList() && box->PickList()->isVisible()) {
+        bool typedInFull = false;
+        for (int row = 0; row < box->PickList()->RowCount() && !typedInFull; ++row)
+            typedInFull = box->PickList()->RowText(row, 0) == text;
+        if (!typedInFull)
+            return true;
+    }
     if (guard)
-        grid->EndEdit(true);
+        grid->EndEdit(1);
+    return true;
+}
+
+void PressEditKey(CListCtrlEx* grid, int key) {
+    if (!UserCanReach(grid))
+        return;
+    QWidget* editor = grid->EditorWindow();
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* target = editor ? (focus && editor->isAncestorOf(focus) ? focus : editor) : grid;
+    if (!editor)
+        grid->setFocus(Qt::OtherFocusReason);
+    const Qt::KeyboardModifiers modifiers =
+        key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
+    SendKey(target, key, modifiers, KeyText(key));
+}
+
+bool PickCandidate(D_T1* form, int row, QString& error) {
+    // An open pick list first: it sits above everything else.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* list = qobject_cast<ZvDialogChild*>(window);
+        if (!list || !list->isVisible())
+            continue;
+        if (row >= list->RowCount()) {
+            error = QStringLiteral("候选列表只有 %1 行").arg(list->RowCount());
+            return false;
+        }
+        list->ChooseRow(row);
+        return true;
+    }
+    // Otherwise a candidate pop-up form: its grid's row, double-clicked.
+    CListCtrlEx* grid = nullptr;
+    if (form && form->popupFlag)
+        for (CListCtrlEx* candidate : form->findChildren<CListCtrlEx*>())
+            if (candidate->isVisible()) {
+                grid = candidate;
+                break;
+            }
+    if (!grid) {
+        error = QStringLiteral("没有打开的候选列表或候选窗口");
+        return false;
+    }
+    if (!SelectInControl(grid, {row}, error))
+        return false;
+    DoubleClickControl(grid);
     return true;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 class CListCtrlEx;
+class D_T1;
 class QWidget;
 
 bool UserCanReach(const QWidget* control);
@@ -41,5 +42,14 @@ bool CheckControl(QWidget* control, bool on, QString& error);
 bool SelectInControl(QWidget* control, const QList<int>& rows, QString& error);
 
 // Clicks the cell (row, column), types `text` into the editor that opened over it and ends the
-// edit applying it. False with `error` when the cell is outside the grid or no editor opens.
+// edit applying it. An editor with a pick list that shows candidates for the text stays open
+// for `PickCandidate`. False with `error` when the cell is outside the grid or no editor opens.
 bool EditGridCell(CListCtrlEx* grid, int row, int column, const QString& text, QString& error);
+
+// A key pressed while editing cells: at the open editor (where its focus is), else at the grid.
+// Shift+Tab is Qt::Key_Backtab.
+void PressEditKey(CListCtrlEx* grid, int key);
+
+// Chooses candidate `row` (0-based) of the open pick list, or of the grid of `form` when it is a
+// candidate pop-up form (a double click on the row). False with `error` when there is neither.
+bool PickCandidate(D_T1* form, int row, QString& error);

@@ -3,7 +3,6 @@
 #include "PlayDrivers.h"
 #include "PlayOutput.h"
 #include "PlayScript.h"
-#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"
@@ -15,6 +14,7 @@
 #include "form/D_T1.h"
 #include "form/XmlDocument.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "platform/Clock.h"
 #include "widgets/CListCtrlEx.h"
 
@@ -318,6 +318,10 @@ bool PlayRunner::RunStep(const PlayStep& step, QString& error) {
     }
     if (name == QLatin1String("close"))
         return CloseCurrent(error);
+    if (name == QLatin1String("pick")) {
+        ActivateWindowOf(CurrentForm());
+        return PickCandidate(CurrentForm(), step.args[0].toInt(), error);
+    }
     return ControlStep(step, error);
 }
 
@@ -501,6 +505,15 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
             error = QStringLiteral("控件 %1：%2").arg(step.args[0], error);
             return false;
         }
+        return true;
+    }
+    if (name == QLatin1String("edit-key")) {
+        auto* grid = qobject_cast<CListCtrlEx*>(control);
+        if (!grid) {
+            error = QStringLiteral("控件 %1 不是表格").arg(step.args[0]);
+            return false;
+        }
+        PressEditKey(grid, PlayKeyCode(step.args[1]));
         return true;
     }
     if (name == QLatin1String("edit")) {

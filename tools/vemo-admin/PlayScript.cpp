@@ -13,10 +13,11 @@ struct StepShape {
 };
 
 constexpr StepShape kSteps[] = {
-    {"login", 2, true},  {"open", 1, false},  {"open-xml", 1, true}, {"set", 2, true},
-    {"type", 2, true},   {"click", 1, false}, {"dclick", 1, false},  {"key", 2, false},
-    {"check", 2, false}, {"select", 2, true}, {"edit", 4, true},     {"answer", 1, false},
-    {"close", 0, false}, {"expect", 2, true}, {"dump", 1, false},    {"sql", 1, true},
+    {"login", 2, true},     {"open", 1, false},  {"open-xml", 1, true}, {"set", 2, true},
+    {"type", 2, true},      {"click", 1, false}, {"dclick", 1, false},  {"key", 2, false},
+    {"check", 2, false},    {"select", 2, true}, {"edit", 4, true},     {"answer", 1, false},
+    {"close", 0, false},    {"expect", 2, true}, {"dump", 1, false},    {"sql", 1, true},
+    {"edit-key", 2, false}, {"pick", 1, false},
 };
 
 const StepShape* ShapeOf(const QString& name) {
@@ -68,6 +69,11 @@ QString CheckArguments(const PlayStep& step) {
     if (name == QLatin1String("key") && PlayKeyCode(a[1]) == 0)
         return QStringLiteral("未知的按键 %1（可用 Enter、Escape、Tab、Up、Down、F1 到 F24）")
             .arg(a[1]);
+    if (name == QLatin1String("edit-key") && PlayKeyCode(a[1]) == 0)
+        return QStringLiteral("未知的按键 %1（可用 Enter、Escape、Tab、Shift+Tab、Up、Down）")
+            .arg(a[1]);
+    if (name == QLatin1String("pick") && !IsNumber(a[0]))
+        return QStringLiteral("候选行号须是整数：%1").arg(a[0]);
     if (name == QLatin1String("check") && a[1] != QLatin1String("0") && a[1] != QLatin1String("1"))
         return QStringLiteral("check 的值须是 0 或 1：%1").arg(a[1]);
     if (name == QLatin1String("answer") &&
@@ -141,6 +147,8 @@ int PlayKeyCode(const QString& name) {
         return Qt::Key_Escape;
     if (key == QLatin1String("tab"))
         return Qt::Key_Tab;
+    if (key == QLatin1String("shift+tab"))
+        return Qt::Key_Backtab;
     if (key == QLatin1String("up"))
         return Qt::Key_Up;
     if (key == QLatin1String("down"))
