@@ -3,7 +3,6 @@
 // raising the events they raise.
 #include "AdminCommands.h"
 #include "DemoAccountSet.h"
-#include "platform/AppMessage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"
@@ -15,7 +14,9 @@
 #include "form/DefinitionCodec.h"
 #include "form/XmlDocument.h"
 #include "form/ZvControls.h"
+#include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
+#include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
 
 #include <QComboBox>
@@ -47,10 +48,11 @@ constexpr int kCodeFilter = 2, kNameFilter = 4, kSearch = 7, kList = 9, kPageInf
               kDelete = 32;
 }
 namespace document { // 入库单 and 销售合同 share their layout
-constexpr int kList = 9, kKey = 20, kCode = 21, kPartner = 23, kPartnerKey = 24, kMaterial = 31,
-              kQty = 33, kPrice = 34, kAddLine = 35, kLines = 40, kTotal = 41, kNew = 50,
-              kSave = 51, kContractState = 56, kAudit = 58, kUnaudit = 59;
-}
+constexpr int kList = 9, kKey = 20, kCode = 21, kPartner = 23, kPartnerKey = 24, kLines = 40,
+              kTotal = 42, kNew = 50, kSave = 51, kContractState = 56, kAudit = 58, kUnaudit = 59;
+// Grid columns of the lines.
+constexpr int kCodeColumn = 1, kQtyColumn = 5, kPriceColumn = 6, kAmountColumn = 7;
+} // namespace document
 namespace users {
 constexpr int kList = 9, kId = 21, kName = 22, kGroup = 23, kNew = 30, kSave = 31, kStatus = 27;
 }
@@ -123,9 +125,14 @@ protected:
     }
     static void Click(D_T1* form, int id) { Raise(form, id, "CLICK"); }
     // The user picks an item of a drop-down list: the list reports the choice, which raises
-    // the list's EN_CHANGE.
+    // the list's EN_CHANGE. A box whose pop-up list returned the item runs its leave action.
     static void Choose(D_T1* form, int id, const QString& item) {
         QCoreApplication::processEvents(); // a user's pick comes after pending events
+        if (auto* box = Control<CFileEditCtrl>(form, id)) {
+            box->setText(item);
+            Raise(form, id, "EN_KILLFOCUS");
+            return;
+        }
         auto* list = Control<QComboBox>(form, id);
         const int index = list->findText(item);
         ASSERT_GE(index, 0) << qPrintable(item);
@@ -150,13 +157,24 @@ protected:
             cells.append(grid->CellText(r, column));
         return cells;
     }
-    // A line of a goods receipt or contract: the material (its price filled in when the field
-    // is left), the quantity, then 加入明细.
-    static void AddLine(D_T1* form, const QString& code, const QString& qty) {
-        Type(form, document::kMaterial, code);
-        Raise(form, document::kMaterial, "EN_KILLFOCUS");
-        Type(form, document::kQty, qty);
-        Click(form, document::kAddLine);
+    // Types into a cell: the column's editor opens over it, takes the text, and the edit ends.
+    static void EditCell(D_T1* form, int gridId, int row, int column, const QString& text) {
+        CListCtrlEx* grid = Grid(form, gridId);
+        ASSERT_TRUE(grid->BeginEdit(row, column)) << row << "," << column;
+        auto* editor = qobject_cast<QLineEdit*>(grid->EditorWindow());
+        ASSERT_TRUE(editor);
+        editor->setText(text);
+        grid->EndEdit(1);
+    }
+    // A line of a goods receipt or contract typed into the empty line at the bottom: the
+    // material (its description and price follow), then the quantity.
+    static void AddLine(D_T1* form, const QString& code, const QString& qty,
+                        const QString& price = {}) {
+        const int row = Grid(form, document::kLines)->RowCount() - 1;
+        EditCell(form, document::kLines, row, document::kCodeColumn, code);
+        EditCell(form, document::kLines, row, document::kQtyColumn, qty);
+        if (!price.isEmpty())
+            EditCell(form, document::kLines, row, document::kPriceColumn, price);
     }
 
     QStringList Rows(const QString& sql) {
@@ -397,17 +415,14 @@ TEST_F(DemoForms, GoodsReceiptSavesHeaderAndLinesTogether) {
 
     AddLine(form, "JG0001", "20");
     AddLine(form, "JG0005", "10");
-    Type(form, document::kMaterial, "JG0010");
-    Raise(form, document::kMaterial, "EN_KILLFOCUS");
-    Type(form, document::kQty, "4");
-    Type(form, document::kPrice, "1.25"); // the typed price wins over the material's
-    Click(form, document::kAddLine);
+    AddLine(form, "JG0010", "4", "1.25"); // the typed price wins over the material's
     CListCtrlEx* lines = Grid(form, document::kLines);
-    ASSERT_EQ(lines->RowCount(), 3) << qPrintable(messages_.join('\n'));
-    EXPECT_EQ(Column(lines, 0), QStringList({"1", "2", "3"}));
-    EXPECT_EQ(Column(lines, 7), QStringList({"190.00", "320.00", "5.00"}));
-    EXPECT_EQ(Text(form, document::kTotal), QStringLiteral("合计金额：515.00"));
-    EXPECT_TRUE(Text(form, document::kMaterial).isEmpty()); // ready for the next line
+    // An empty numbered line waits for the next material.
+    ASSERT_EQ(lines->RowCount(), 4) << qPrintable(messages_.join('\n'));
+    EXPECT_EQ(Column(lines, 0), QStringList({"1", "2", "3", "4"}));
+    EXPECT_EQ(Column(lines, document::kAmountColumn),
+              QStringList({"190.00", "320.00", "5.00", ""}));
+    EXPECT_EQ(Text(form, document::kTotal), "515");
 
     messages_.clear();
     Click(form, document::kSave);
@@ -452,11 +467,11 @@ TEST_F(DemoForms, GoodsReceiptSavesHeaderAndLinesTogether) {
     const int row = RowWith(Grid(form, document::kList), 1, number);
     ASSERT_GE(row, 0);
     Click(form, document::kNew);
-    EXPECT_EQ(lines->RowCount(), 0);
+    EXPECT_EQ(lines->RowCount(), 1);
     ClickRow(form, document::kList, row);
     EXPECT_EQ(Text(form, document::kPartner), supplier);
-    EXPECT_EQ(Column(lines, 1), QStringList({"JG0001", "JG0005", "JG0010"}));
-    EXPECT_EQ(Text(form, document::kTotal), QStringLiteral("合计金额：515.00"));
+    EXPECT_EQ(Column(lines, document::kCodeColumn), QStringList({"JG0001", "JG0005", "JG0010"}));
+    EXPECT_EQ(Text(form, document::kTotal), "515.00");
 }
 
 TEST_F(DemoForms, AFailingGoodsReceiptLeavesNothingBehind) {
@@ -486,7 +501,7 @@ TEST_F(DemoForms, AFailingGoodsReceiptLeavesNothingBehind) {
         const QString codes[] = {"JG0001", "TMP001", "JG0003"};
         for (int i = 0; i < c.linesToAdd; ++i)
             AddLine(form, codes[i], "5");
-        ASSERT_EQ(Grid(form, document::kLines)->RowCount(), c.linesToAdd);
+        ASSERT_EQ(Grid(form, document::kLines)->RowCount(), c.linesToAdd + 1);
         if (c.dropMaterial) {
             ASSERT_TRUE(db_.Execute("UPDATE c_material SET code_0 = 'TMP001-old' WHERE code_0 = "
                                     "'TMP001'"));
@@ -550,7 +565,10 @@ TEST_F(DemoForms, ContractIsSavedAsDraftAndAuditedAfterConfirmation) {
          {"操作确认|是否确认操作？",
           QStringLiteral("操作提示|合同 %1 已审核，不需要再审核").arg(number)},
          "已审核"},
-        {document::kAddLine, {}, {"操作提示|合同已审核，不能再加入物料"}, "已审核"},
+        {document::kSave,
+         {},
+         {QStringLiteral("操作提示|合同 %1 已审核，不能修改").arg(number)},
+         "已审核"},
         {document::kUnaudit,
          {MessageAnswer::Ok},
          {"操作确认|是否确认操作？", "操作提示|操作成功。"},
@@ -559,11 +577,8 @@ TEST_F(DemoForms, ContractIsSavedAsDraftAndAuditedAfterConfirmation) {
     for (const auto& s : steps) {
         messages_.clear();
         answers_.assign(s.answers.begin(), s.answers.end());
-        if (s.button == document::kAddLine) {
-            Type(form, document::kMaterial, "DG0002");
-            Type(form, document::kQty, "1");
-            Type(form, document::kPrice, "1");
-        }
+        if (s.button == document::kSave)
+            AddLine(form, "DG0002", "1", "1");
         Click(form, s.button);
         EXPECT_EQ(messages_, s.messages) << s.button << s.state;
         EXPECT_EQ(Value("SELECT state_0 FROM p_contract WHERE uid_0 = " + key), s.state);
