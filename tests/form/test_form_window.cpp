@@ -2,6 +2,7 @@
 // on a real SQLite account set, with the button rights, the log file and the registry.
 #include "app/Login.h"
 #include "app/MainApp.h"
+#include "commands/CommandTable.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "form/CommandRegistry.h"
@@ -465,6 +466,74 @@ TEST_F(FormWindow, AnActionEndedByAnExceptionLeavesTheFormOpen) {
     EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示1|操作失败，请先检查录入数据是否规范；"
                                                     "或者联系管理员反映问题。")});
     EXPECT_TRUE(form->isVisible());
+}
+
+// `close` takes effect only when its action succeeds: a failed action has been undone, and the
+// form stays open with what the user typed; the request does not carry over to the next action.
+TEST_F(FormWindow, AFailedActionLeavesTheFormOpenAndForgetsItsClose) {
+    RegisterCommandFamilies();
+    D_T1* form = Open(QStringLiteral("<html version='1.0' id='0'><head title='关闭' pos='0'/>"
+                                     "<body><dialog><button id='1' value='关' pos='0,0,10,10'>"
+                                     "<ACTION><CLICK><close/><t_fail error='没有保存'/></CLICK>"
+                                     "</ACTION></button><button id='2' value='提示' "
+                                     "pos='0,20,10,30'><ACTION><CLICK><t_info text='好'/>"
+                                     "</CLICK></ACTION></button></dialog></body></html>"),
+                      "7");
+    ASSERT_TRUE(form && form->isVisible());
+    form->RunEvent(1 + 1024, "CLICK");
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|没有保存")});
+    form->RunEvent(2 + 1024, "CLICK");
+    EXPECT_TRUE(form->isVisible());
+}
+
+// A candidate pop-up returns the chosen row: its key for 0, else a column shifted by the
+// opener's column offset; with nothing chosen it stays open.
+TEST_F(FormWindow, ReturnSelectedAnswersTheOpenerWithTheChosenRow) {
+    RegisterCommandFamilies();
+    const QString definition = QStringLiteral(
+        "<html version='1.0' id='0'><head title='选择' pos='0'/><body><dialog>"
+        "<editbutton id='1' popup='60' minlen='%1' pos='0,0,100,20'/></dialog>"
+        "<popup><html version='1.0' id='60'><head title='候选' pos='0,0,300,200'/><body><dialog>"
+        "<table id='4' pos='0,0,300,160'><PARA><col_info><col id='1' title='序号' width='30'/>"
+        "<col id='2' title='编码' width='60'/><col id='3' title='名称' width='100'/>"
+        "</col_info></PARA></table>"
+        "<button id='5' value='选定' pos='0,170,60,190'><ACTION><CLICK>"
+        "<return_selected table_id='4' values='%2'/></CLICK></ACTION></button>"
+        "</dialog></body></html></popup></body></html>");
+    struct Case {
+        int offset;
+        int values;
+        int selected; // -1: nothing
+        QString returned;
+    } cases[] = {
+        {0, 0, 1, "key2"},
+        {0, 3, 0, "甲"},
+        {1, 2, 1, "乙"},
+        {0, 2, -1, "原样"},
+    };
+    int uid = 20;
+    for (const Case& c : cases) {
+        D_T1* form = Open(definition.arg(c.offset).arg(c.values), QString::number(uid++));
+        auto* box = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(1 + 1024));
+        ASSERT_TRUE(box);
+        box->setText("原样");
+        bool stillOpen = false;
+        WhenPopupShown([&](D_T1* popup) {
+            auto* grid = qobject_cast<CListCtrlEx*>(popup->ControlByWindowId(4 + 1024));
+            grid->AppendRow({"1", "A", "甲"}, "key1");
+            grid->AppendRow({"2", "B", "乙"}, "key2");
+            if (c.selected >= 0)
+                grid->SelectRow(c.selected, true);
+            popup->RunEvent(5 + 1024, "CLICK");
+            stillOpen = popup->isVisible();
+            if (stillOpen)
+                popup->close();
+        });
+        box->OpenButton();
+        EXPECT_EQ(box->text(), c.returned) << c.values << "," << c.selected;
+        EXPECT_EQ(stillOpen, c.selected < 0);
+    }
 }
 
 TEST_F(FormWindow, ClosedFormIsResetAndShownAgainWithItsInit) {
