@@ -7,6 +7,8 @@
 #include <QString>
 
 class CListCtrlEx;
+class QTreeWidget;
+class ZvChart;
 class QWidget;
 
 bool UserCanReach(const QWidget* control);
@@ -43,3 +45,12 @@ bool SelectInControl(QWidget* control, const QList<int>& rows, QString& error);
 // Clicks the cell (row, column), types `text` into the editor that opened over it and ends the
 // edit applying it. False with `error` when the cell is outside the grid or no editor opens.
 bool EditGridCell(CListCtrlEx* grid, int row, int column, const QString& text, QString& error);
+
+// Clicks the node with `key` of a tree on its text, after opening the branches above it and
+// scrolling to it. False with `error` when no node has that key.
+bool ClickTreeNode(QTreeWidget* tree, int key, QString& error);
+// Checks or unchecks the box of the node with `key`, as a click on the box does.
+bool CheckTreeNode(QTreeWidget* tree, int key, bool on, QString& error);
+// Clicks (left or right) body row `row` of a tree-list (0-based in display order) on its title,
+// after scrolling it into view.
+bool ClickTreeListRow(ZvChart* chart, int row, bool right, QString& error);
