@@ -181,6 +181,10 @@ void ZvChart::SelectNode(const ZvTree* node) {
 }
 
 void ZvChart::LayoutBody() {
+    // Rows or columns replaced under a drag (a timer's refill) end it: its index would point
+    // at another row.
+    drag_ = Drag::None;
+    dragIndex_ = -1;
     shown_.clear();
     const int treeLeft = leaves_.size() > 1 ? leaves_[1]->x : 0;
     int y = 0;

@@ -315,6 +315,14 @@ TEST(TreeList, BoundariesResizeAndEverywhereElseSelects) {
     EXPECT_EQ(chart.ShownRows().size(), 2u);
     Mouse(chart, QEvent::MouseButtonDblClick, {150, 40 + 17});
     EXPECT_EQ(chart.ShownRows().size(), 3u);
+
+    // Rows refilled under a row drag (a timer's action) end the drag.
+    Mouse(chart, QEvent::MouseButtonPress, {150, 40 + 34 + 24 + 24 - 1}); // row 2's bottom
+    chart.ClearBody();
+    chart.AddRows(Values({"", "z", "丁", "1"}), {}, {}, 4, 24);
+    Mouse(chart, QEvent::MouseMove, {150, 200});
+    Mouse(chart, QEvent::MouseButtonRelease, {150, 200});
+    EXPECT_EQ(chart.ShownRows()[0]->height, 24);
 }
 
 TEST(TreeList, ARightClickAsksForTheButtonOfTheRowsDepth) {
