@@ -96,9 +96,8 @@ bool ShowTable(CommandContext& form, CommandResult& result, const CXmlNode& comm
     const CXmlNodes sections = command.GetChildren();
     for (int s = 0; s < sections.GetCount(); ++s) {
         const CXmlNode section = sections.GetItem(s);
+        // A section's `loop` changes nothing here.
         const int height = section.GetAttributeInt("height", 0);
-        // `loop` is read with every section; nothing here depends on it.
-        section.GetAttributeInt("loop", 0);
         const SectionQueries queries = BindSection(form, section.GetChild("para_info_where"));
         int columnCount = 0;
         const QStringList values = ValuesOrNone(session, queries.select, &columnCount);
