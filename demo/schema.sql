@@ -77,3 +77,21 @@ CREATE TABLE p_contract_line (
 );
 CREATE INDEX ix_p_contract_line_head ON p_contract_line (head_uid_0);
 CREATE INDEX ix_p_contract_line_material ON p_contract_line (material_uid_0);
+
+-- Material categories: groups (parent 0) and the categories materials name in category_0.
+CREATE TABLE c_material_category (
+  uid_0 INTEGER PRIMARY KEY,
+  parent_uid_0 INTEGER NOT NULL DEFAULT 0,
+  name_0 TEXT NOT NULL UNIQUE,
+  order_0 INTEGER NOT NULL DEFAULT 0
+);
+
+-- Planned deliveries of contract lines: a day and a time window within it, in minutes.
+CREATE TABLE p_delivery (
+  uid_0 INTEGER PRIMARY KEY AUTOINCREMENT,
+  line_uid_0 INTEGER NOT NULL REFERENCES p_contract_line (uid_0),
+  date_0 TEXT NOT NULL,
+  from_minute_0 INTEGER NOT NULL CHECK (from_minute_0 BETWEEN 1 AND 1439),
+  to_minute_0 INTEGER NOT NULL CHECK (to_minute_0 > from_minute_0 AND to_minute_0 <= 1440)
+);
+CREATE INDEX ix_p_delivery_line ON p_delivery (line_uid_0, date_0);

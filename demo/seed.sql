@@ -3,9 +3,9 @@
 
 -- Groups and users. Group 1 and user 1 (admin) come from the client's own schema set-up.
 -- auth_0 is the comma-separated list of menu uids the group may open.
-UPDATE c_user_group SET auth_0 = '1,11,12,13,2,21,22,3,31,4,41', remark_0 = '可查看全部功能' WHERE uid_0 = 1;
+UPDATE c_user_group SET auth_0 = '1,11,12,13,14,2,21,22,3,31,32,4,41', remark_0 = '可查看全部功能' WHERE uid_0 = 1;
 INSERT INTO c_user_group (uid_0, name_0, auth_0, remark_0) VALUES
-  (2, '营业员', '1,11,12,13,2,21,22,3,31', '日常业务，不含系统管理');
+  (2, '营业员', '1,11,12,13,14,2,21,22,3,31,32', '日常业务，不含系统管理');
 -- pass_0 holds the scrambled password: '0' is the scrambled form of the initial password 1.
 INSERT INTO c_user (uid_0, id_0, name_0, pass_0, state_0, user_group_uid_0) VALUES
   (2, 'zhangxm', '张晓梅', '0', '正常', 2);
@@ -15,11 +15,13 @@ INSERT INTO c_menu_dh (uid_0, pUid_0, leaf_0, name_0, level_0, order_0, update_u
   (11, 1, 1, '物料档案', 2, 1, 1, '2025-06-01 08:00:00'),
   (12, 1, 1, '供应商档案', 2, 2, 1, '2025-06-01 08:00:00'),
   (13, 1, 1, '客户档案', 2, 3, 1, '2025-06-01 08:00:00'),
+  (14, 1, 1, '物料分类', 2, 4, 1, '2025-06-01 08:00:00'),
   (2, 0, 0, '采购管理', 1, 2, 1, '2025-06-01 08:00:00'),
   (21, 2, 1, '入库单', 2, 1, 1, '2025-06-01 08:00:00'),
   (22, 2, 1, '库存查询', 2, 2, 1, '2025-06-01 08:00:00'),
   (3, 0, 0, '销售管理', 1, 3, 1, '2025-06-01 08:00:00'),
   (31, 3, 1, '销售合同', 2, 1, 1, '2025-06-01 08:00:00'),
+  (32, 3, 1, '交货计划', 2, 2, 1, '2025-06-01 08:00:00'),
   (4, 0, 0, '系统管理', 1, 4, 1, '2025-06-01 08:00:00'),
   (41, 4, 1, '用户与权限', 2, 1, 1, '2025-06-01 08:00:00');
 
@@ -821,3 +823,29 @@ INSERT INTO p_sto (material_uid_0, qty_0, update_time_0)
   SELECT m.uid_0, (m.uid_0 * 37) % 90 + COALESCE((SELECT SUM(l.qty_0) FROM p_receipt_line l
     WHERE l.material_uid_0 = m.uid_0), 0), '2025-06-01 08:00:00'
   FROM c_material m ORDER BY m.uid_0;
+
+-- Material categories in four groups; the categories carry the names of category_0.
+INSERT INTO c_material_category (uid_0, parent_uid_0, name_0, order_0) VALUES
+  (1, 0, '五金与紧固', 1),
+  (2, 0, '水电安装', 2),
+  (3, 0, '辅料耗材', 3),
+  (4, 0, '办公劳保', 4),
+  (11, 1, '五金工具', 1),
+  (12, 1, '门窗五金', 2),
+  (13, 1, '紧固件', 3),
+  (21, 2, '电工电料', 1),
+  (22, 2, '管件阀门', 2),
+  (31, 3, '焊接磨具', 1),
+  (32, 3, '胶粘密封', 2),
+  (33, 3, '油漆涂料', 3),
+  (41, 4, '办公用品', 1),
+  (42, 4, '劳保用品', 2),
+  (43, 4, '清洁用品', 3),
+  (44, 4, '包装材料', 4);
+
+-- One planned delivery per contract line, in the last days before the contract's delivery
+-- date, within working hours.
+INSERT INTO p_delivery (line_uid_0, date_0, from_minute_0, to_minute_0)
+  SELECT l.uid_0, date(h.delivery_date_0, '-' || (l.line_0 % 4) || ' days'),
+         480 + (l.uid_0 * 7 % 8) * 30, 480 + (l.uid_0 * 7 % 8) * 30 + 60 + (l.uid_0 % 4) * 45
+  FROM p_contract_line l JOIN p_contract h ON h.uid_0 = l.head_uid_0;

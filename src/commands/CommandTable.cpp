@@ -3,6 +3,7 @@
 #include "commands/PopupEndCommands.h"
 #include "commands/QueryCommands.h"
 #include "commands/SaveCommands.h"
+#include "commands/TreeCommands.h"
 
 #include "form/CommandContext.h"
 #include "form/CommandRegistry.h"
@@ -60,7 +61,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"downrow", Grid, nullptr},
     {"get_daxie", Grid, nullptr},
     {"return_selected", Grid, &ReturnSelected},
-    {"return_selected_node", Grid, nullptr},
+    {"return_selected_node", Grid, &ReturnSelectedNode},
     {"del_cell_text", Grid, nullptr},
     {"set_cell_text", Grid, nullptr},
     {"copytable", Grid, nullptr},
@@ -68,11 +69,11 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"paste_table", Grid, nullptr},
     {"copycontent", Grid, nullptr},
     {"show_cols", Grid, nullptr},
-    {"select_item", Grid, nullptr},
-    {"get_id_from_tree", Grid, nullptr},
-    {"get_ids_from_tree", Grid, nullptr},
+    {"select_item", Grid, &SelectItem},
+    {"get_id_from_tree", Grid, &GetIdFromTree},
+    {"get_ids_from_tree", Grid, &GetIdsFromTree},
     {"get_ids_from_list", Grid, nullptr},
-    {"get_name_from_tree", Grid, nullptr},
+    {"get_name_from_tree", Grid, &GetNameFromTree},
 
     {"sendmessage", Window, nullptr},
     {"show", Window, nullptr},
@@ -119,7 +120,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"print", Print, nullptr},
     {"print_pre", Print, nullptr},
 
-    {"show_table", TreeList, nullptr},
+    {"show_table", TreeList, &ShowTable},
 
     {"show_report", Chart, nullptr},
     {"show_report3", Chart, nullptr},

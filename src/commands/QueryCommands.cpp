@@ -4,7 +4,6 @@
 
 #include "commands/CommandSupport.h"
 #include "commands/CommandTexts.h"
-#include "commands/TreeFill.h"
 #include "data/DbSession.h"
 #include "data/SessionContext.h"
 #include "form/ColumnTotals.h"
@@ -13,6 +12,8 @@
 #include "platform/AppMessage.h"
 #include "platform/ValueGrammars.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/CTreeCtrl.h"
+#include "widgets/ZvChart.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -367,8 +368,25 @@ bool SlotInRange(int slot) {
     return false;
 }
 
-TreeFillTarget* AsTree(QWidget* window) {
-    return dynamic_cast<TreeFillTarget*>(window);
+// The selected node of a tree-list (key and tips) or of a tree (its key, no tips); false when
+// the control has none.
+bool SelectedNodeOf(const QWidget* window, QString& key, QStringList& tips) {
+    if (auto* chart = qobject_cast<const ZvChart*>(window)) {
+        const ZvTree* node = chart->SelectedNode();
+        if (!node)
+            return false;
+        key = node->key;
+        tips = {node->tip1, node->tip2, node->tip3};
+        return true;
+    }
+    if (auto* tree = qobject_cast<const CTreeCtrl*>(window)) {
+        const QTreeWidgetItem* item = tree->currentItem();
+        if (!item)
+            return false;
+        key = QString::number(CTreeCtrl::Key(item));
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -546,14 +564,14 @@ bool QueryTree(CommandContext& form, CommandResult& result, const CXmlNode& comm
         QWidget* window = nullptr;
         if (!ResolveControl(form, result, table, window))
             return false;
-        TreeFillTarget* tree = AsTree(window);
         QString key;
         QStringList tips;
-        if (!tree || !tree->SelectedNode(key, tips))
+        if (!SelectedNodeOf(window, key, tips))
             return false;
-        sql.replace(QLatin1String("{{id?uid}}"), key);
+        // Keys and tips come from the database: they are spliced in as sealed, escaped texts.
+        sql.replace(QLatin1String("{{id?uid}}"), EscapeQuotes(key));
         for (int i = 0; i < 3; ++i)
-            sql.replace(QStringLiteral("{{id?tip%1}}").arg(i + 1), tips.value(i));
+            sql.replace(QStringLiteral("{{id?tip%1}}").arg(i + 1), EscapeQuotes(tips.value(i)));
     }
     BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
     sql = form.ExpandPlaceholders(sql);
@@ -572,8 +590,9 @@ bool QueryToTreeHead(CommandContext& form, CommandResult& result, const CXmlNode
     sql = form.ExpandPlaceholders(sql);
     QStringList values;
     QueryAllValues(form.AccountSession(), sql, values);
-    if (TreeFillTarget* tree = AsTree(ControlById(form, ParseIntegerText(table))))
-        tree->RebuildHeader(values);
+    // `target_ids` names the header level whose titles the values replace.
+    if (auto* chart = qobject_cast<ZvChart*>(ControlById(form, ParseIntegerText(table))))
+        chart->SetHeaderTitles(ParseIntegerText(command.GetAttribute("target_ids")), values);
     return true;
 }
 
@@ -743,10 +762,10 @@ bool SelectInfoTree(CommandContext& form, CommandResult& result, const CXmlNode&
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, p.GetAttribute("tree_id"), window))
         return false;
-    TreeFillTarget* tree = AsTree(window);
+    auto* tree = qobject_cast<CTreeCtrl*>(window);
     if (!tree)
         return false;
-    tree->ClearTree();
+    tree->clear();
     QString select = p.GetAttribute("select");
     BindWhereParameters(form, result, p, select);
     select = form.ExpandPlaceholders(select);
@@ -768,6 +787,7 @@ bool SelectInfoTree(CommandContext& form, CommandResult& result, const CXmlNode&
         if (QueryAllValues(session, checkSql, keys) > 0)
             checked = QLatin1Char(',') + keys.join(QLatin1Char(',')) + QLatin1Char(',');
     }
-    tree->FillTree(names, values, checked);
+    tree->FillTree(values, checked);
+    tree->ExpandTree(true);
     return true;
 }

@@ -75,6 +75,11 @@ public:
     virtual int ColumnOffset() const = 0;
     virtual void SetReturnValue(const QString& value) = 0;
     virtual void RequestCloseAfterAction() = 0;
+    // Ends a pop-up at once, accepted, while its action goes on to its end.
+    virtual void ClosePopupNow() = 0;
+
+    // The event whose action is running ("CLICK", "EN_CHANGE", ...).
+    virtual QString EventName() const = 0;
 
     // Runs another action of the form inside the current one (no checks, no transaction).
     virtual bool RunAction(int windowId, const QString& event) = 0;

@@ -3,9 +3,9 @@
 
 #include "form/ControlHost.h"
 #include "platform/StyleBits.h"
+#include "widgets/CTreeCtrl.h"
 
 #include <QTabWidget>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <vector>
@@ -57,14 +57,7 @@ TreeSettings ReadTree(const CXmlNode& element, const ControlBuildContext&) {
 }
 
 QWidget* CreateTree(const TreeSettings& settings, QWidget* parent) {
-    auto* tree = new QTreeWidget(parent);
-    tree->setHeaderHidden(true);
-    tree->setRootIsDecorated(true);
-    tree->setItemsExpandable(true);
-    tree->setFocusPolicy(Qt::StrongFocus);
-    tree->setFrameShape(QFrame::StyledPanel);
-    tree->setProperty("checkBoxes", settings.checkBoxes);
-    return tree;
+    return new CTreeCtrl(settings.checkBoxes, parent);
 }
 
 } // namespace

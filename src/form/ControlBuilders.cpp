@@ -22,8 +22,8 @@ const ControlBuilder kBuilders[] = {
     {QLatin1String("datectrl"), BuildDateField, Events::None, true, false},
     {QLatin1String("panel"), BuildPanel, Events::None, false, false},
     {QLatin1String("tree"), BuildTree, Events::Tree, false, false},
-    {QLatin1String("treelist"), BuildTreeList, Events::None, true, false},
-    {QLatin1String("gdistatic"), BuildTreeList, Events::None, true, false},
+    {QLatin1String("treelist"), BuildTreeList, Events::TreeList, true, false},
+    {QLatin1String("gdistatic"), BuildTreeList, Events::TreeList, true, false},
 };
 
 } // namespace

@@ -25,7 +25,7 @@ struct ControlBuildContext {
 };
 
 // The form's event wiring that a kind gets (see ZvControls).
-enum class ControlEvents { None, EditBox, EditButton, DropList, Button, Grid, Tree };
+enum class ControlEvents { None, EditBox, EditButton, DropList, Button, Grid, Tree, TreeList };
 
 using BuildControl = QWidget* (*)(const ZUDad::CXmlNode& element,
                                   const ControlBuildContext& context);

@@ -109,6 +109,11 @@ public:
             *ReturnSlot = value;
     }
     void RequestCloseAfterAction() override { CloseAfterAction = true; }
+    void ClosePopupNow() override {
+        if (popupFlag)
+            accept();
+    }
+    QString EventName() const override { return runner_.EventName; }
 
     // --- PlaceholderForm ---
     std::optional<QString> PickListOwnerText() const override;

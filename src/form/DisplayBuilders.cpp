@@ -81,10 +81,28 @@ template <typename View> QWidget* CreateView(const TextAndColor& settings, QWidg
 struct TreeListSettings {
     QString text;
     bool readOnly = false;
+    QList<ZvChart::HeaderColumn> header;
 };
 
+// A header element and its subtree; element names do not matter, only the nesting.
+ZvChart::HeaderColumn ReadHeaderColumn(const CXmlNode& element) {
+    ZvChart::HeaderColumn column{
+        element.GetAttribute("title"),        element.GetAttributeInt("width", 0),
+        element.GetAttributeInt("height", 0), element.GetAttributeInt("type", 0),
+        element.GetAttribute("menu_id"),      {}};
+    const ZUDad::CXmlNodes children = element.GetChildren();
+    for (int i = 0; i < children.GetCount(); ++i)
+        column.children.append(ReadHeaderColumn(children.GetItem(i)));
+    return column;
+}
+
 TreeListSettings ReadTreeList(const CXmlNode& element, const ControlBuildContext&) {
-    return {element.GetAttribute("value"), element.GetAttributeInt("readonly", 0) != 0};
+    TreeListSettings settings{
+        element.GetAttribute("value"), element.GetAttributeInt("readonly", 0) != 0, {}};
+    const ZUDad::CXmlNodes columns = element.GetChild("PARA").GetChild("head_info").GetChildren();
+    for (int i = 0; i < columns.GetCount(); ++i)
+        settings.header.append(ReadHeaderColumn(columns.GetItem(i)));
+    return settings;
 }
 
 QWidget* CreateTreeList(const TreeListSettings& settings, QWidget* parent) {
@@ -92,6 +110,7 @@ QWidget* CreateTreeList(const TreeListSettings& settings, QWidget* parent) {
     chart->setProperty("windowClass", QStringLiteral("TreeList"));
     chart->SetText(settings.text);
     chart->SetReadOnly(settings.readOnly);
+    chart->BuildHeader(settings.header);
     return chart;
 }
 

@@ -246,6 +246,9 @@ void ZvControls::Wire(QWidget* control, ControlEvents events) {
     case ControlEvents::Tree:
         WireTree(control);
         break;
+    case ControlEvents::TreeList:
+        WireTreeList(control);
+        break;
     }
 }
 
@@ -303,6 +306,16 @@ void ZvControls::WireTree(QWidget* control) {
         for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
             if (parent->checkState(column) != Qt::Checked)
                 parent->setCheckState(column, Qt::Checked);
+    });
+}
+
+void ZvControls::WireTreeList(QWidget* control) {
+    // A right click on a row presses the form's button named by its column; a disabled or
+    // missing button is not pressed.
+    connect(static_cast<ZvChart*>(control), &ZvChart::buttonRequested, this, [this](int id) {
+        auto* button = qobject_cast<QAbstractButton*>(ControlByDocumentId(id));
+        if (button && button->isEnabled())
+            button->click();
     });
 }
 

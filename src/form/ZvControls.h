@@ -78,6 +78,7 @@ private:
     void WireButton(QWidget* control);
     void WireGrid(CListCtrlEx* grid);
     void WireTree(QWidget* control);
+    void WireTreeList(QWidget* control);
     void OnTextChanged(QWidget* control, const QString& text);
     void OnDropListSelected(QWidget* control, int index);
     void OnDropListFocusLost(QWidget* control);

@@ -16,6 +16,7 @@
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CLinkCtrl.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/CTreeCtrl.h"
 #include "widgets/CZvButton.h"
 #include "widgets/CZvStatic.h"
 #include "widgets/Dialog_TextBox_Info.h"
@@ -179,7 +180,10 @@ TEST(ZvControls, CreatesEveryKindWithItsAttributes) {
         "<table id='16' pos='0,0,200,100'/>"
         "<panel id='17' pos='0,0,200,100'><html id='30' title='第一页'/><x/>"
         "<html id='31' title='第二页'/></panel>"
-        "<tree id='18' pos='0,0,60,60'/><treelist id='19' pos='0,0,60,60'/>"
+        "<tree id='18' pos='0,0,60,60' style='256'/><treelist id='19' pos='0,0,60,60'>"
+        "<PARA><head_info><c title='名称' width='80' height='40' menu_id='7'/>"
+        "<g title='计划' width='60' height='20' type='1' menu_id='1:3,'><d title='日' width='60' "
+        "height='20' type='0'/></g></head_info></PARA></treelist>"
         "<split id='s' value='1;2'/><group id='g' value='1;2'/>"));
     const ZvControls& controls = built.controls;
     ASSERT_EQ(controls.Controls().size(), 19); // layout elements create nothing
@@ -255,7 +259,20 @@ TEST(ZvControls, CreatesEveryKindWithItsAttributes) {
     auto* tree = built.Get<QTreeWidget>(18);
     ASSERT_TRUE(tree);
     EXPECT_TRUE(tree->rootIsDecorated());
-    EXPECT_TRUE(built.Get<ZvChart>(19));
+    EXPECT_TRUE(qobject_cast<CTreeCtrl*>(tree)->HasCheckBoxes());
+    // The tree-list's header from head_info: a leaf without menu_id or a type of its own takes
+    // its group's.
+    auto* chart = built.Get<ZvChart>(19);
+    ASSERT_TRUE(chart);
+    EXPECT_EQ(chart->DisplayMode(), 1);
+    const QList<const ZvTree*> leaves = chart->LeafColumns();
+    ASSERT_EQ(leaves.size(), 2);
+    EXPECT_EQ(leaves[0]->menuId, QStringLiteral("7"));
+    EXPECT_EQ(leaves[1]->title, QStringLiteral("日"));
+    EXPECT_EQ(leaves[1]->menuId, QStringLiteral("1:3,"));
+    EXPECT_EQ(leaves[1]->style.type, 1);
+    EXPECT_EQ(QRect(leaves[1]->x, leaves[1]->y, leaves[1]->width, leaves[1]->height),
+              QRect(80, 20, 60, 20));
 
     // The tags the form looks actions up by.
     const QList<std::pair<int, QString>> tags{

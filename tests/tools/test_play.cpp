@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QProcess>
 
@@ -102,6 +103,39 @@ const char kPopupForm[] = R"xml(<html version='1.0' id='0'>
   </html></popup>
 </body></html>)xml";
 
+// An edit-with-button (3) whose pop-up form 13 offers a tree; a click on a node returns its
+// text. Beside it a tree-list (9) that a button (7) fills; a right click on a row presses 8.
+const char kTreeForm[] = R"xml(<html version='1.0' id='0'>
+<head title='树表单' pos='0,0,700,400'/>
+<body>
+  <dialog>
+    <editbutton id='3' popup='13' pos='10,10,200,30'/>
+    <textbox id='4' pos='10,40,200,60'/>
+    <button id='7' value='填' pos='10,70,90,95'><ACTION><CLICK>
+      <show_table table_id='9'><rows height='22'><para_info_where
+        select="SELECT '', 'a', '甲', '1' UNION ALL SELECT 'a', 'b', '乙', '2'"
+        select_color="SELECT '1,2,3', '' UNION ALL SELECT '', ''"/></rows></show_table>
+    </CLICK></ACTION></button>
+    <button id='8' value='右' pos='100,70,190,95'><ACTION><CLICK>
+      <query_tree table_id='9' target_ids='4' values="SELECT 'right:{{id?uid}}'"/>
+    </CLICK></ACTION></button>
+    <treelist id='9' pos='210,10,690,390'><PARA><head_info>
+      <c title='#' width='30' height='24'/><c title='名称' width='200' height='24' menu_id='2:8,'/>
+      <c title='值' width='80' height='24'/>
+    </head_info></PARA></treelist>
+  </dialog>
+  <popup><html version='1.0' id='13'>
+    <head title='选择节点' pos='0,0,300,300'><ACTION><INIT>
+      <select_info_tree><para_info_where tree_id='2'
+        select="SELECT 0, '扳手', 7 UNION ALL SELECT 7, '活动扳手', 8"/></select_info_tree>
+    </INIT></ACTION></head>
+    <body><dialog>
+      <tree id='2' style='256' pos='10,10,280,280'><ACTION><CLICK>
+        <return_selected_node values='1'/></CLICK></ACTION></tree>
+    </dialog></body>
+  </html></popup>
+</body></html>)xml";
+
 class Play : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -114,6 +148,7 @@ protected:
         Write("main.xml", kMainForm);
         Write("grid.xml", kGridForm);
         Write("popup.xml", kPopupForm);
+        Write("tree.xml", kTreeForm);
     }
 
     struct AdminRun {
@@ -335,6 +370,37 @@ dump 5
     EXPECT_EQ(run.out, "dump 5: init ran\n");
 }
 
+TEST_F(Play, TreesAndTreeListsAreDrivenAndDumped) {
+    const PlayRun run = Run(QStringLiteral(R"(open-xml tree.xml
+click 3
+expect 0 选择节点
+tree-check 2 8 1
+dump 2
+# a click on a node returns its text and closes the pop-up at once
+tree-select 2 8
+expect 0 树表单
+expect 3 活动扳手
+click 7
+dump 9
+row-click 9 1
+expect 4
+row-click 9 0 right
+expect 4
+row-click 9 1 right
+expect 4 right:b
+save-image 9 list.png
+)"));
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_EQ(run.out, "dump 2:\n"
+                       "7\t1\t扳手\n"
+                       "  8\t1\t活动扳手\n"
+                       "dump 9:\n"
+                       "a\t\t\t\t1,2,3\t甲\t1\n"
+                       "  b\t\t\t\t\t乙\t2\n");
+    const QImage image(set_->folder() + "list.png");
+    EXPECT_EQ(image.size(), QSize(480, 380));
+}
+
 TEST_F(Play, FailuresAndScriptErrors) {
     const struct {
         const char* script;
@@ -368,6 +434,12 @@ TEST_F(Play, FailuresAndScriptErrors) {
          "click 10\nedit 9 0 1 x\n",
          2, "", "第 5 行：控件 9：单元格 (0, 1) 不能编辑"},
         {"open-xml grid.xml\nselect 9 0\n", 2, "", "第 2 行：控件 9：表格只有 0 行"},
+        {"sql SELECT 1\ntree-select 2 x\n", 2, "", "第 2 行：节点的键须是整数：x"},
+        {"sql SELECT 1\nrow-click 9 1 left\n", 2, "",
+         "第 2 行：row-click 须是“行号”或“行号 right”"},
+        {"open-xml tree.xml\ntree-select 4 1\n", 2, "", "第 2 行：控件 4 不是树"},
+        {"open-xml tree.xml\nrow-click 9 0\n", 2, "", "第 2 行：控件 9：没有第 0 行"},
+        {"open-xml tree.xml\nrow-click 4 0\n", 2, "", "第 2 行：控件 4 不是树形列表"},
     };
     for (const auto& c : cases) {
         const PlayRun run = Run(QString::fromUtf8(c.script));

@@ -6,7 +6,6 @@
 #include "form/DefinitionCodec.h"
 #include "form/XmlDocument.h"
 
-
 #include <array>
 
 namespace {
@@ -15,9 +14,11 @@ constexpr auto kFunctions = std::to_array<DemoFunction>({
     {11, "物料档案", "materials.xml"},
     {12, "供应商档案", "suppliers.xml"},
     {13, "客户档案", "customers.xml"},
+    {14, "物料分类", "categories.xml"},
     {21, "入库单", "receipts.xml"},
     {22, "库存查询", "stock.xml"},
     {31, "销售合同", "contracts.xml"},
+    {32, "交货计划", "delivery.xml"},
     {41, "用户与权限", "users.xml"},
 });
 

@@ -3,6 +3,8 @@
 #include "form/D_T1.h"
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/CTreeCtrl.h"
+#include "widgets/ZvChart.h"
 #include "widgets/ZvDialogChild.h"
 
 #include <QAbstractButton>
@@ -30,11 +32,12 @@ struct ClickPoint {
     QPoint pos;
 };
 
-void SendMouse(QWidget* target, QEvent::Type type, const QPoint& pos, Qt::MouseButtons held) {
+void SendMouse(QWidget* target, QEvent::Type type, const QPoint& pos, Qt::MouseButtons held,
+               Qt::MouseButton button = Qt::LeftButton) {
     const QPointF local(pos);
     const QPointF global(target->mapToGlobal(pos));
     const QPointF scene(target->window()->mapFromGlobal(global.toPoint()));
-    QMouseEvent event(type, local, scene, global, Qt::LeftButton, held, Qt::NoModifier);
+    QMouseEvent event(type, local, scene, global, button, held, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
@@ -471,5 +474,63 @@ bool PickCandidate(D_T1* form, int row, QString& error) {
     if (!SelectInControl(grid, {row}, error))
         return false;
     DoubleClickControl(grid);
+    return true;
+}
+
+bool ClickTreeNode(QTreeWidget* tree, int key, QString& error) {
+    auto* keyed = qobject_cast<CTreeCtrl*>(tree);
+    QTreeWidgetItem* item = keyed ? keyed->FindTreeItem(key) : nullptr;
+    if (!item) {
+        error = QStringLiteral("没有键为 %1 的节点").arg(key);
+        return false;
+    }
+    if (!UserCanReach(tree))
+        return true;
+    // The user opens the branches above the node and scrolls to it before clicking it.
+    for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
+        parent->setExpanded(true);
+    tree->scrollToItem(item);
+    const QRect rect = tree->visualItemRect(item);
+    // On the text, clear of the check box and the branch mark.
+    PressAndRelease(tree->viewport(), QPoint(rect.right() - 4, rect.center().y()));
+    return true;
+}
+
+bool CheckTreeNode(QTreeWidget* tree, int key, bool on, QString& error) {
+    auto* keyed = qobject_cast<CTreeCtrl*>(tree);
+    QTreeWidgetItem* item = keyed ? keyed->FindTreeItem(key) : nullptr;
+    if (!item) {
+        error = QStringLiteral("没有键为 %1 的节点").arg(key);
+        return false;
+    }
+    if (!keyed->HasCheckBoxes()) {
+        error = QStringLiteral("树没有复选框");
+        return false;
+    }
+    if (UserCanReach(tree))
+        item->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
+    return true;
+}
+
+bool ClickTreeListRow(ZvChart* chart, int row, bool right, QString& error) {
+    if (row < 0 || size_t(row) >= chart->ShownRows().size()) {
+        error = QStringLiteral("没有第 %1 行").arg(row);
+        return false;
+    }
+    if (!UserCanReach(chart))
+        return true;
+    chart->ScrollToRow(row);
+    const QRect rect = chart->RowRect(row);
+    // On the row's title in the tree column, clear of its expand mark.
+    const QList<const ZvTree*> columns = chart->LeafColumns();
+    const int scrolled = rect.left() - (columns.isEmpty() ? 0 : columns.front()->x);
+    const int x = chart->ShownRows()[size_t(row)]->expanderX + 24 + scrolled;
+    const QPoint pos(x, rect.center().y());
+    QPointer<QWidget> target = chart;
+    GiveClickFocus(chart);
+    const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
+    SendMouse(target, QEvent::MouseButtonPress, pos, button, button);
+    if (target)
+        SendMouse(target, QEvent::MouseButtonRelease, pos, Qt::NoButton, button);
     return true;
 }

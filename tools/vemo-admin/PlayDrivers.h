@@ -8,6 +8,8 @@
 
 class CListCtrlEx;
 class D_T1;
+class QTreeWidget;
+class ZvChart;
 class QWidget;
 
 bool UserCanReach(const QWidget* control);
@@ -53,3 +55,11 @@ void PressEditKey(CListCtrlEx* grid, int key);
 // Chooses candidate `row` (0-based) of the open pick list, or of the grid of `form` when it is a
 // candidate pop-up form (a double click on the row). False with `error` when there is neither.
 bool PickCandidate(D_T1* form, int row, QString& error);
+// Clicks the node with `key` of a tree on its text, after opening the branches above it and
+// scrolling to it. False with `error` when no node has that key.
+bool ClickTreeNode(QTreeWidget* tree, int key, QString& error);
+// Checks or unchecks the box of the node with `key`, as a click on the box does.
+bool CheckTreeNode(QTreeWidget* tree, int key, bool on, QString& error);
+// Clicks (left or right) body row `row` of a tree-list (0-based in display order) on its title,
+// after scrolling it into view.
+bool ClickTreeListRow(ZvChart* chart, int row, bool right, QString& error);

@@ -4,6 +4,8 @@
 
 #include "form/ZvControls.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/CTreeCtrl.h"
+#include "widgets/ZvChart.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -57,6 +59,43 @@ void DumpList(const QComboBox& list, QStringList& lines) {
                      EscapeScriptText(list.itemText(i)));
 }
 
+// Depth-first, each node indented two spaces per level below the top.
+void DumpTree(const QTreeWidget& tree, QStringList& lines) {
+    std::vector<std::pair<const QTreeWidgetItem*, int>> stack;
+    for (int i = tree.topLevelItemCount() - 1; i >= 0; --i)
+        stack.emplace_back(tree.topLevelItem(i), 0);
+    while (!stack.empty()) {
+        const auto [item, depth] = stack.back();
+        stack.pop_back();
+        lines.append(
+            QString(depth * 2, QLatin1Char(' ')) +
+            RowLine({QString::number(CTreeCtrl::Key(item)),
+                     CTreeCtrl::IsChecked(item) ? QStringLiteral("1") : QStringLiteral("0"),
+                     item->text(0)}));
+        for (int i = item->childCount() - 1; i >= 0; --i)
+            stack.emplace_back(item->child(i), depth + 1);
+    }
+}
+
+// Every body row in tree order, collapsed ones included.
+void DumpTreeList(const ZvChart& chart, QStringList& lines) {
+    std::vector<const ZvTree*> stack;
+    const auto push = [&stack](const ZvTree& node) {
+        for (auto it = node.children.rbegin(); it != node.children.rend(); ++it)
+            stack.push_back(it->get());
+    };
+    push(chart.BodyRoot());
+    while (!stack.empty()) {
+        const ZvTree& row = *stack.back();
+        stack.pop_back();
+        QStringList fields{row.key, row.tip1, row.tip2, row.tip3, row.style.color, row.title};
+        for (const ZvTree::_ZvTreeItem& cell : row.cells)
+            fields.append(cell.text);
+        lines.append(QString((row.depth - 1) * 2, QLatin1Char(' ')) + RowLine(fields));
+        push(row);
+    }
+}
+
 } // namespace
 
 QStringList DumpLines(const QString& id, const QWidget* control) {
@@ -66,6 +105,10 @@ QStringList DumpLines(const QString& id, const QWidget* control) {
         (text.isEmpty() ? QStringLiteral(":") : QStringLiteral(": ") + EscapeScriptText(text))};
     if (auto* grid = qobject_cast<const CListCtrlEx*>(control)) {
         DumpGrid(*grid, lines);
+    } else if (auto* tree = qobject_cast<const QTreeWidget*>(control)) {
+        DumpTree(*tree, lines);
+    } else if (auto* chart = qobject_cast<const ZvChart*>(control)) {
+        DumpTreeList(*chart, lines);
     } else if (auto* list = qobject_cast<const QComboBox*>(control)) {
         DumpList(*list, lines);
     } else if (auto* box = qobject_cast<const QCheckBox*>(control)) {

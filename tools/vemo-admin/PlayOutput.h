@@ -11,6 +11,10 @@
 //     drop-down list                 one line per item: "* ITEM" selected, "- ITEM" other
 //     grid                           "key<TAB>state<TAB>TITLE..." then per row
 //                                    "KEY<TAB>STATE<TAB>CELL..."
+//     tree                           per node, depth first, two spaces per level:
+//                                    "KEY<TAB>CHECKED<TAB>TEXT"
+//     tree-list                      per body row in tree order, indented the same way:
+//                                    "KEY<TAB>TIP1<TAB>TIP2<TAB>TIP3<TAB>COLOUR<TAB>TITLE<TAB>CELL..."
 //   sql rows                         one line per row, fields separated by tabs
 #include <QString>
 #include <QStringList>

@@ -17,6 +17,7 @@
 #include "platform/AppMessage.h"
 #include "platform/Clock.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/ZvChart.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,6 +28,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 #include <QTranslator>
+#include <QTreeWidget>
 
 #include <cstdio>
 
@@ -50,13 +52,19 @@ const char kPlayUsage[] =
     "      close                    关闭当前表单\n"
     "      expect ID TEXT           比较控件的文字\n"
     "      dump ID                  打印控件\n"
+    "      tree-select ID KEY       单击树中键为 KEY 的节点\n"
+    "      tree-check ID KEY 0|1    勾选或取消勾选树节点\n"
+    "      row-click ID ROW [right] 单击（或右击）树形列表的第 ROW 行（从 0 数，按显示顺序）\n"
+    "      save-image ID FILE       把控件按显示的样子存为 PNG（相对路径从 EXE_FOLDER 算起）\n"
     "      sql QUERY                在账套上执行，打印结果行\n"
     "    标准输出（文字里的换行、制表符、回车、反斜杠写作 \\n \\t \\r \\\\）：\n"
     "      message [标题] 文字\n"
     "      expect failed: ID，随后 \"  expected: 文字\" 和 \"  actual: 文字\" 两行\n"
     "      dump ID: 文字（文字为空时只有 \"dump ID:\"），随后：复选框 \"checked: 0|1|2\"；\n"
     "        下拉列表每项一行，\"* 项\" 为选中项，\"- 项\" 为其他；表格先一行\n"
-    "        \"key<TAB>state<TAB>列标题...\"，再每行 \"键<TAB>状态<TAB>单元格...\"\n"
+    "        \"key<TAB>state<TAB>列标题...\"，再每行 \"键<TAB>状态<TAB>单元格...\"；树每个节点\n"
+    "        一行（深度优先，每层缩进两个空格）\"键<TAB>勾选<TAB>文字\"；树形列表每行一行（缩进\n"
+    "        同上）\"键<TAB>提示1<TAB>提示2<TAB>提示3<TAB>颜色<TAB>标题<TAB>单元格...\"\n"
     "      sql 的结果每行一行，字段以 TAB 分隔\n"
     "    退出码：0 全部通过；1 有 expect 不符；2 脚本错误（未知步骤、控件或表单），运行停止，\n"
     "    错误写在标准错误上。\n";
@@ -461,6 +469,14 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
             PrintPlayLine(line);
         return true;
     }
+    if (name == QLatin1String("save-image")) {
+        const QString path = QDir::current().absoluteFilePath(step.args[1]);
+        if (!control->grab().save(path, "PNG")) {
+            error = QStringLiteral("无法写入图片 %1").arg(path);
+            return false;
+        }
+        return true;
+    }
     if (name == QLatin1String("set")) {
         // Written as a command writes a value; the form hears nothing of it.
         D_T1* form = FormOf(control);
@@ -514,6 +530,35 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
             return false;
         }
         PressEditKey(grid, PlayKeyCode(step.args[1]));
+        return true;
+    }
+    if (name == QLatin1String("tree-select") || name == QLatin1String("tree-check")) {
+        auto* tree = qobject_cast<QTreeWidget*>(control);
+        if (!tree) {
+            error = QStringLiteral("控件 %1 不是树").arg(step.args[0]);
+            return false;
+        }
+        const int key = step.args[1].toInt();
+        const bool ok = name == QLatin1String("tree-select")
+                            ? ClickTreeNode(tree, key, error)
+                            : CheckTreeNode(tree, key, step.args[2] == QLatin1String("1"), error);
+        if (!ok)
+            error = QStringLiteral("控件 %1：%2").arg(step.args[0], error);
+        return ok;
+    }
+    if (name == QLatin1String("row-click")) {
+        auto* chart = qobject_cast<ZvChart*>(control);
+        if (!chart) {
+            error = QStringLiteral("控件 %1 不是树形列表").arg(step.args[0]);
+            return false;
+        }
+        int row = 0;
+        bool right = false;
+        ParseRowClick(step.args[1], row, right);
+        if (!ClickTreeListRow(chart, row, right, error)) {
+            error = QStringLiteral("控件 %1：%2").arg(step.args[0], error);
+            return false;
+        }
         return true;
     }
     if (name == QLatin1String("edit")) {

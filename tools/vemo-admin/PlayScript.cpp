@@ -13,11 +13,14 @@ struct StepShape {
 };
 
 constexpr StepShape kSteps[] = {
-    {"login", 2, true},     {"open", 1, false},  {"open-xml", 1, true}, {"set", 2, true},
-    {"type", 2, true},      {"click", 1, false}, {"dclick", 1, false},  {"key", 2, false},
-    {"check", 2, false},    {"select", 2, true}, {"edit", 4, true},     {"answer", 1, false},
-    {"close", 0, false},    {"expect", 2, true}, {"dump", 1, false},    {"sql", 1, true},
-    {"edit-key", 2, false}, {"pick", 1, false},
+    {"login", 2, true},     {"open", 1, false},        {"open-xml", 1, true},
+    {"set", 2, true},       {"type", 2, true},         {"click", 1, false},
+    {"dclick", 1, false},   {"key", 2, false},         {"check", 2, false},
+    {"select", 2, true},    {"edit", 4, true},         {"answer", 1, false},
+    {"close", 0, false},    {"expect", 2, true},       {"dump", 1, false},
+    {"sql", 1, true},       {"tree-select", 2, false}, {"tree-check", 3, false},
+    {"row-click", 2, true}, {"save-image", 2, true},   {"edit-key", 2, false},
+    {"pick", 1, false},
 };
 
 const StepShape* ShapeOf(const QString& name) {
@@ -43,6 +46,12 @@ QString TakeWord(const QString& line, int& at) {
     while (at < line.size() && !IsBlank(line[at]))
         ++at;
     return line.mid(start, at - start);
+}
+
+bool IsSignedNumber(const QString& text) {
+    bool ok = false;
+    text.toInt(&ok);
+    return ok && !text.isEmpty() && (text[0] == QLatin1Char('-') || text[0].isDigit());
 }
 
 bool IsNumber(const QString& text) {
@@ -84,7 +93,20 @@ QString CheckArguments(const PlayStep& step) {
         return QStringLiteral("行号须是以逗号分隔的整数：%1").arg(a[1]);
     if (name == QLatin1String("edit") && (!IsNumber(a[1]) || !IsNumber(a[2])))
         return QStringLiteral("行号和列号须是整数：%1 %2").arg(a[1], a[2]);
-    if ((name == QLatin1String("open-xml") || name == QLatin1String("sql")) &&
+    if ((name == QLatin1String("tree-select") || name == QLatin1String("tree-check")) &&
+        !IsSignedNumber(a[1]))
+        return QStringLiteral("节点的键须是整数：%1").arg(a[1]);
+    if (name == QLatin1String("tree-check") && a[2] != QLatin1String("0") &&
+        a[2] != QLatin1String("1"))
+        return QStringLiteral("tree-check 的值须是 0 或 1：%1").arg(a[2]);
+    if (name == QLatin1String("row-click")) {
+        int row = 0;
+        bool right = false;
+        if (!ParseRowClick(a[1], row, right))
+            return QStringLiteral("row-click 须是“行号”或“行号 right”：%1").arg(a[1]);
+    }
+    if ((name == QLatin1String("open-xml") || name == QLatin1String("sql") ||
+         name == QLatin1String("save-image")) &&
         a[0].trimmed().isEmpty())
         return QStringLiteral("%1 缺少参数").arg(name);
     return {};
@@ -159,6 +181,17 @@ int PlayKeyCode(const QString& name) {
             return Qt::Key_F1 + number - 1;
     }
     return 0;
+}
+
+bool ParseRowClick(const QString& text, int& row, bool& right) {
+    const QStringList words = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty() || words.size() > 2 || !IsNumber(words[0]))
+        return false;
+    if (words.size() == 2 && words[1] != QLatin1String("right"))
+        return false;
+    row = words[0].toInt();
+    right = words.size() == 2;
+    return true;
 }
 
 bool ParseRowList(const QString& text, QList<int>& rows) {

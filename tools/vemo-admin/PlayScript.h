@@ -29,3 +29,6 @@ int PlayKeyCode(const QString& name);
 
 // A `select` row list: 0-based numbers separated by commas; an empty text selects nothing.
 bool ParseRowList(const QString& text, QList<int>& rows);
+
+// The rest of a `row-click` step: a 0-based row number, optionally followed by "right".
+bool ParseRowClick(const QString& text, int& row, bool& right);

@@ -1,0 +1,146 @@
+#include "widgets/CTreeCtrl.h"
+
+#include "platform/ValueGrammars.h"
+
+#include <QHash>
+#include <QMouseEvent>
+#include <QSet>
+
+#include <optional>
+
+namespace {
+
+constexpr int kKeyRole = Qt::UserRole;
+
+// Every node in depth-first order; the visitor returns false to stop.
+template <typename Visit> void ForEachItem(const QTreeWidget& tree, Visit visit) {
+    std::vector<QTreeWidgetItem*> stack;
+    for (int i = tree.topLevelItemCount() - 1; i >= 0; --i)
+        stack.push_back(tree.topLevelItem(i));
+    while (!stack.empty()) {
+        QTreeWidgetItem* item = stack.back();
+        stack.pop_back();
+        if (!visit(item))
+            return;
+        for (int i = item->childCount() - 1; i >= 0; --i)
+            stack.push_back(item->child(i));
+    }
+}
+
+} // namespace
+
+CTreeCtrl::CTreeCtrl(bool checkBoxes, QWidget* parent)
+    : QTreeWidget(parent), checkBoxes_(checkBoxes) {
+    setHeaderHidden(true);
+    setRootIsDecorated(true);
+    setItemsExpandable(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setFrameShape(QFrame::StyledPanel);
+    setMouseTracking(true);
+    setProperty("checkBoxes", checkBoxes);
+}
+
+int CTreeCtrl::Key(const QTreeWidgetItem* item) {
+    return item ? item->data(0, kKeyRole).toInt() : 0;
+}
+
+bool CTreeCtrl::IsChecked(const QTreeWidgetItem* item) {
+    return item && item->data(0, Qt::CheckStateRole).isValid() &&
+           item->checkState(0) == Qt::Checked;
+}
+
+void CTreeCtrl::FillTree(const QStringList& values, const QString& checkedKeys) {
+    // Looking every parent up from the first root would make a large fill quadratic. Nodes are
+    // only appended, so the first node of a key stays the first in depth-first order unless a
+    // later node shares its key; such keys fall back to the search itself.
+    QHash<int, QTreeWidgetItem*> byKey;
+    QSet<int> sharedKeys;
+    const auto find = [&](int key) -> QTreeWidgetItem* {
+        if (sharedKeys.contains(key))
+            return FindTreeItem(key);
+        return byKey.value(key, nullptr);
+    };
+    std::optional<int> previousParentKey;
+    QTreeWidgetItem* parent = nullptr;
+    setUpdatesEnabled(false);
+    const QSignalBlocker blocker(this);
+    for (qsizetype at = 0; at + 3 <= values.size(); at += 3) {
+        const int parentKey = ParseIntegerText(values[at]);
+        if (parentKey != previousParentKey) {
+            parent = find(parentKey);
+            previousParentKey = parentKey;
+        }
+        auto* item = new QTreeWidgetItem(QStringList{values[at + 1]});
+        const QString& keyText = values[at + 2];
+        const int key = ParseIntegerText(keyText);
+        item->setData(0, kKeyRole, key);
+        if (checkBoxes_) {
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            const bool checked =
+                !checkedKeys.isEmpty() &&
+                checkedKeys.contains(QLatin1Char(',') + keyText + QLatin1Char(','));
+            item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+        }
+        if (parent)
+            parent->addChild(item);
+        else
+            addTopLevelItem(item);
+        if (byKey.contains(key))
+            sharedKeys.insert(key);
+        else
+            byKey.insert(key, item);
+    }
+    setUpdatesEnabled(true);
+}
+
+QTreeWidgetItem* CTreeCtrl::FindTreeItem(int key) const {
+    QTreeWidgetItem* found = nullptr;
+    ForEachItem(*this, [&](QTreeWidgetItem* item) {
+        if (Key(item) != key)
+            return true;
+        found = item;
+        return false;
+    });
+    return found;
+}
+
+void CTreeCtrl::ExpandTree(bool expand) {
+    if (expand)
+        expandAll();
+    else
+        collapseAll();
+}
+
+QList<int> CTreeCtrl::CheckedKeys() const {
+    QList<int> keys;
+    ForEachItem(*this, [&](QTreeWidgetItem* item) {
+        if (IsChecked(item))
+            keys.append(Key(item));
+        return true;
+    });
+    return keys;
+}
+
+QTreeWidgetItem* CTreeCtrl::ItemUnderPointer() const {
+    return pointerSeen_ ? itemAt(pointer_) : nullptr;
+}
+
+void CTreeCtrl::mousePressEvent(QMouseEvent* event) {
+    NotePointer(event->position().toPoint());
+    QTreeWidget::mousePressEvent(event);
+}
+
+void CTreeCtrl::mouseMoveEvent(QMouseEvent* event) {
+    NotePointer(event->position().toPoint());
+    QTreeWidget::mouseMoveEvent(event);
+}
+
+void CTreeCtrl::mouseReleaseEvent(QMouseEvent* event) {
+    NotePointer(event->position().toPoint());
+    QTreeWidget::mouseReleaseEvent(event);
+}
+
+void CTreeCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
+    NotePointer(event->position().toPoint());
+    QTreeWidget::mouseDoubleClickEvent(event);
+}
