@@ -1,5 +1,6 @@
 #include "commands/CommandTable.h"
 
+#include "commands/GridCommands.h"
 #include "commands/PopupEndCommands.h"
 #include "commands/QueryCommands.h"
 #include "commands/SaveCommands.h"
@@ -41,10 +42,10 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"checkthis", Save, &CheckThis},
 
     {"sum_table_col", Grid, nullptr},
-    {"lock_col", Grid, nullptr},
+    {"lock_col", Grid, &LockCol},
     {"sum_cols", Grid, nullptr},
-    {"set_table_readonly", Grid, nullptr},
-    {"select_all", Grid, nullptr},
+    {"set_table_readonly", Grid, &SetTableReadonly},
+    {"select_all", Grid, &SelectAll},
     {"set_row_color", Grid, nullptr},
     {"set_rows_colors", Grid, nullptr},
     {"set_cell_color", Grid, nullptr},
@@ -54,10 +55,10 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"set_cols_text", Grid, nullptr},
     {"set_cols_text2", Grid, nullptr},
     {"set_cols_pinyin", Grid, nullptr},
-    {"addrow", Grid, nullptr},
-    {"delrow", Grid, nullptr},
-    {"uprow", Grid, nullptr},
-    {"downrow", Grid, nullptr},
+    {"addrow", Grid, &AddRow},
+    {"delrow", Grid, &DelRow},
+    {"uprow", Grid, &UpRow},
+    {"downrow", Grid, &DownRow},
     {"get_daxie", Grid, nullptr},
     {"return_selected", Grid, &ReturnSelected},
     {"return_selected_node", Grid, nullptr},
@@ -67,11 +68,11 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"copy_table", Grid, nullptr},
     {"paste_table", Grid, nullptr},
     {"copycontent", Grid, nullptr},
-    {"show_cols", Grid, nullptr},
+    {"show_cols", Grid, &ShowCols},
     {"select_item", Grid, nullptr},
     {"get_id_from_tree", Grid, nullptr},
     {"get_ids_from_tree", Grid, nullptr},
-    {"get_ids_from_list", Grid, nullptr},
+    {"get_ids_from_list", Grid, &GetIdsFromList},
     {"get_name_from_tree", Grid, nullptr},
 
     {"sendmessage", Window, nullptr},
