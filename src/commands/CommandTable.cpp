@@ -59,7 +59,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"delrow", Grid, &DelRow},
     {"uprow", Grid, &UpRow},
     {"downrow", Grid, &DownRow},
-    {"get_daxie", Grid, nullptr},
+    {"get_daxie", Grid, &GetDaxie},
     {"return_selected", Grid, &ReturnSelected},
     {"return_selected_node", Grid, nullptr},
     {"del_cell_text", Grid, &DelCellText},
