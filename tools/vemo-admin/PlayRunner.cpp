@@ -19,6 +19,7 @@
 #include "widgets/CListCtrlEx.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -322,6 +323,14 @@ bool PlayRunner::RunStep(const PlayStep& step, QString& error) {
         ActivateWindowOf(CurrentForm());
         return PickCandidate(CurrentForm(), step.args[0].toInt(), error);
     }
+    if (name == QLatin1String("clipboard")) {
+        PrintPlayLine(ClipboardLine(QGuiApplication::clipboard()->text()));
+        return true;
+    }
+    if (name == QLatin1String("clipboard-set")) {
+        QGuiApplication::clipboard()->setText(step.args[0]);
+        return true;
+    }
     return ControlStep(step, error);
 }
 
@@ -458,6 +467,16 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
     }
     if (name == QLatin1String("dump")) {
         for (const QString& line : DumpLines(step.args[0], control))
+            PrintPlayLine(line);
+        return true;
+    }
+    if (name == QLatin1String("dump-colors")) {
+        auto* grid = qobject_cast<CListCtrlEx*>(control);
+        if (!grid) {
+            error = QStringLiteral("控件 %1 不是表格").arg(step.args[0]);
+            return false;
+        }
+        for (const QString& line : ColorDumpLines(step.args[0], *grid))
             PrintPlayLine(line);
         return true;
     }
