@@ -218,6 +218,13 @@ TEST_P(GridCommandsDb, LockColCollapsesTheColumnsItsQueryNamesOnce) {
     EXPECT_FALSE(Command("<lock_col table_id='9' target_ids='4' values='SELECT 1, 1'/>"));
     EXPECT_EQ(messages_, QStringList({"参数和值数量不匹配!"}));
     EXPECT_GT(grid_->ColumnWidth(3), 0);
+    // A control's text bound through para_info stays a value, quotes and all.
+    Box(2)->setText("O'Neil");
+    ASSERT_TRUE(Command("<lock_col table_id='9' target_ids='4' values=\"SELECT CASE WHEN "
+                        "'{{p1}}' = 'O''Neil' THEN 1 ELSE 0 END\"><para_info><p value='2'/>"
+                        "</para_info></lock_col>"))
+        << qPrintable(Error());
+    EXPECT_EQ(grid_->ColumnWidth(3), 0);
 }
 
 TEST_P(GridCommandsDb, SetColsTextBindsEachRowInItsBase) {
