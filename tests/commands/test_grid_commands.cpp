@@ -288,6 +288,32 @@ TEST_F(GridCommands, AddRowInsertsWhereWhichRowSays) {
     EXPECT_EQ(Error(), "控件指向出错:\n99");
 }
 
+// A grid without row numbers: the new row opens the editor of its first column at once.
+TEST_F(GridCommands, AddRowWithoutNumbersOpensTheEditor) {
+    D_T1* form = D_T1::OpenForm(
+        QStringLiteral("<html version='1.0' id='0'><head title='清单' pos='0,0,500,300'/>"
+                       "<body><dialog><textbox id='61' pos='0,0,60,20' hidden='1'/>"
+                       "<table id='9' pos='10,10,480,280'><PARA><col_info>"
+                       "<col id='1' title='名称' width='100' hidden_wnd='61'/>"
+                       "<col id='2' title='数量' width='60'/></col_info></PARA></table>"
+                       "</dialog></body></html>"),
+        QString(), QString(), "6", "清单", "");
+    ASSERT_TRUE(form);
+    auto* grid = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(9 + ZvControls::kWindowIdBase));
+    ASSERT_TRUE(grid);
+    grid->AppendRow({"甲", "1"}, "k1", 0);
+    ZUDad::CXmlDocument doc;
+    ASSERT_TRUE(doc.LoadXml("<addrow><para_info table_id='9' which_row='-1'/></addrow>"));
+    ASSERT_TRUE(form->RunCommand(doc.GetRoot(), 0, "CLICK"));
+    ASSERT_EQ(grid->RowCount(), 2);
+    EXPECT_TRUE(grid->IsEditing());
+    EXPECT_EQ(grid->EditRow(), 0);
+    EXPECT_EQ(grid->EditColumn(), 0);
+    EXPECT_EQ(ControlText(form->ControlByWindowId(61 + ZvControls::kWindowIdBase)), "请输入...");
+    EXPECT_EQ(grid->RowState(0), 1);
+    EXPECT_EQ(grid->CellText(1, 0), "甲");
+}
+
 TEST_F(GridCommands, UpAndDownMoveRowsButNotTheirNumbers) {
     Fill({{"a"}, {"b"}, {"c"}, {"d"}, {"e"}});
     Select({2, 3});
