@@ -85,7 +85,7 @@ QString Convert(const QString& text) {
 
 QString CapitalNumerals(double amount) {
     const QString text = QString::asprintf("%.2f", amount);
-    if (text.size() > kLongest)
+    if (text.size() > kLongest || !std::isfinite(amount))
         return QStringLiteral("出错!");
     // A refund or a credit is negative: it is written as such, not as its positive amount.
     if (text.startsWith(QLatin1Char('-')))

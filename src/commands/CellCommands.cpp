@@ -115,6 +115,9 @@ bool DelCellText(CommandContext& form, CommandResult& result, const CXmlNode& co
     if (!RequireGrid(form, result, p.GetAttribute("table_id"), grid))
         return false;
     const int column = ColumnNumber(p, "col");
+    // Without a column to compare every row would repeat the one above and lose its cells.
+    if (column < 0 || column >= grid->ColumnCount())
+        return true;
     const int from = std::max(ColumnNumber(p, "col_from"), 0);
     const int to = std::min(ColumnNumber(p, "col_to"), grid->ColumnCount() - 1);
     QString previous;

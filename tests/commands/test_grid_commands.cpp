@@ -17,6 +17,8 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -402,6 +404,10 @@ TEST_F(GridCommands, FillDownAndBlankRepeats) {
     EXPECT_EQ(Column(2), QStringList({"1", "", "3", "", "5"}));
     EXPECT_EQ(Column(3), QStringList({"p", "", "r", "", "t"}));
     EXPECT_EQ(Column(1), QStringList({"X", "X", "Y", "Y", "Z"}));
+    // Without a column to compare nothing is blanked.
+    ASSERT_TRUE(Command("<del_cell_text><para_info table_id='9' col_from='2' col_to='4'/>"
+                        "</del_cell_text>"));
+    EXPECT_EQ(Column(1), QStringList({"X", "X", "Y", "Y", "Z"}));
     const QList<int> shades = {0xFFFFFF, 0xFFFFFF, kShade, kShade, 0xFFFFFF};
     for (int row = 0; row < 5; ++row) {
         EXPECT_EQ(Background(row, 1), shades[row]) << row;
@@ -508,6 +514,7 @@ TEST(CapitalNumerals, AmountsAsTheyAreWrittenOnContracts) {
         {1000000000000, "壹万亿元整"},
         {9999999999999.99, "玖万玖仟玖佰玖拾玖亿玖仟玖佰玖拾玖万玖仟玖佰玖拾玖元玖角玖分"},
         {10000000000000, "出错!"},
+        {HUGE_VAL, "出错!"},
         {-5, "负伍元整"},
     };
     for (const auto& c : cases)
