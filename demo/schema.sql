@@ -4,6 +4,9 @@
 
 ALTER TABLE c_material ADD COLUMN category_0 TEXT NOT NULL DEFAULT '';
 ALTER TABLE c_material ADD COLUMN sale_price_0 REAL NOT NULL DEFAULT 0;
+-- Phonetic initials of the name (螺丝刀 → LSD), for searching; the materials form writes them
+-- when it saves a material.
+ALTER TABLE c_material ADD COLUMN py_0 TEXT NOT NULL DEFAULT '';
 CREATE UNIQUE INDEX ix_c_material_code ON c_material (code_0);
 
 -- One stock row per material, which goods receipts add to.

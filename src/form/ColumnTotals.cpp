@@ -48,7 +48,11 @@ QString FormatColumnTotal(const QStringList& cells) {
         hadComma = hadComma || cell.contains(QLatin1Char(','));
         total += GridModel::NumberValue(cell);
     }
-    return hadComma ? GroupThousands(total) : PlainNumber(total);
+    return FormatTotalNumber(total, hadComma);
+}
+
+QString FormatTotalNumber(double value, bool grouped) {
+    return grouped ? GroupThousands(value) : PlainNumber(value);
 }
 
 void RefreshColumnTotals(CListCtrlEx& grid) {

@@ -116,6 +116,16 @@ bool CListCtrlEx::IsHiddenColumn(int column) const {
     return hiddenColumns_.contains(ListEntry(column));
 }
 
+void CListCtrlEx::AddFixedColumn(int column) {
+    if (!model_->ValidColumn(column) || IsFixedColumn(column))
+        return;
+    // The list always ends with a comma once columns exist, so each entry stays enclosed.
+    if (fixedColumns_.isEmpty())
+        fixedColumns_ = QStringLiteral(",");
+    fixedColumns_ += QString::number(column + 1) + QLatin1Char(',');
+    header_->setSectionResizeMode(column, QHeaderView::Fixed);
+}
+
 int CListCtrlEx::ColumnEditorControlId(int column) const {
     return column >= 0 && size_t(column) < editorControlIds_.size()
                ? editorControlIds_[size_t(column)]

@@ -75,6 +75,8 @@ public:
     QString HiddenColumns() const { return hiddenColumns_; }
     bool IsFixedColumn(int column) const;
     bool IsHiddenColumn(int column) const;
+    // Enters a column into the fixed-column list (once) and stops the user resizing it.
+    void AddFixedColumn(int column);
     // The `hidden_wnd` and `sum` control ids of a built column (0 when none).
     int ColumnEditorControlId(int column) const;
     int ColumnSumControlId(int column) const;

@@ -357,6 +357,8 @@ bool GridModel::SetCellReadOnly(int row, int column, bool on) {
 bool GridModel::IsCellReadOnly(int row, int column) const {
     if (!ValidCell(row, column))
         return false;
+    if (readOnly_)
+        return true;
     const ItemData& data = rows_[size_t(row)].data;
     const CellInfo* cell = data.FindCell(column);
     return (cell && cell->readOnly) || data.readOnly || columns_[size_t(column)].readOnly;

@@ -162,10 +162,13 @@ public:
     // column) that has any colour set, unset members from the defaults.
     std::pair<int, int> ResolveColors(int row, int column) const;
 
+    // The whole grid read-only: no cell can be edited, whatever its own flags say.
+    void SetReadOnly(bool on) { readOnly_ = on; }
+    bool ReadOnly() const { return readOnly_; }
     bool SetColumnReadOnly(int column, bool on);
     bool SetRowReadOnly(int row, bool on);
     bool SetCellReadOnly(int row, int column, bool on);
-    // Any of the three levels locks the cell.
+    // The grid or any of the three levels locks the cell.
     bool IsCellReadOnly(int row, int column) const;
 
     // --- Sorting ---
@@ -187,6 +190,7 @@ private:
     std::vector<Row> rows_;
     std::vector<ColumnInfo> columns_;
     bool alternate_ = true;
+    bool readOnly_ = false;
     int fillDepth_ = 0;
     int defaultBackground_ = 0xFFFFFF;
     int defaultText_ = 0;

@@ -477,8 +477,8 @@ TEST_F(CommandSupport, JumpMovesTheRunnerByItsQuery) {
         {"<jump table_id='99' values='SELECT 1'/><t_log name='a'/>", false, "",
          "控件指向出错:\n99"},
         // A name the client knows but cannot run yet stops the action and says so.
-        {"<t_log name='a'/><addrow/><t_log name='b'/>", false, "a",
-         "本客户端还不能执行命令 addrow，请升级客户端或联系管理员。"},
+        {"<t_log name='a'/><print_pre/><t_log name='b'/>", false, "a",
+         "本客户端还不能执行命令 print_pre，请升级客户端或联系管理员。"},
         // Unknown names, upper case included, are ignored and succeed.
         {"<no_such_command/><Run_sql values='DELETE FROM c_user'/><t_log name='a'/>", true, "a",
          ""},

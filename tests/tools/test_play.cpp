@@ -327,6 +327,27 @@ check 15 1
                        "checked: 1\n");
 }
 
+// The clipboard as the grid commands leave it, and the colours a grid's cells are drawn with.
+TEST_F(Play, ClipboardAndGridColours) {
+    const PlayRun run = Run(QStringLiteral(R"(login admin 1
+sql INSERT INTO c_material (code_0, name_0) VALUES ('A1', '螺钉'), ('A2', '螺母')
+open-xml grid.xml
+clipboard
+clipboard-set 一\t二\n三
+clipboard
+click 10
+dump-colors 9
+dump-colors 4
+)"));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "clipboard:\n"
+                       "clipboard: 一\\t二\\n三\n"
+                       "dump-colors 9:\n"
+                       "255,255,255\t0,0,0\t255,255,255\t0,0,0\n"
+                       "252,252,252\t0,0,0\t252,252,252\t0,0,0\n");
+    EXPECT_TRUE(run.err.contains("控件 4 不是表格")) << qPrintable(run.err);
+}
+
 TEST_F(Play, QuestionsTakeTheQueuedAnswerAndNoWithout) {
     const PlayRun run = Run(QStringLiteral(R"(login admin 1
 sql INSERT INTO c_material (code_0, name_0) VALUES ('A1', '螺钉')

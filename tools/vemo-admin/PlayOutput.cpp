@@ -123,3 +123,33 @@ QStringList DumpLines(const QString& id, const QWidget* control) {
     }
     return lines;
 }
+
+namespace {
+
+QString RgbText(int color) {
+    return QStringLiteral("%1,%2,%3")
+        .arg(color & 0xFF)
+        .arg((color >> 8) & 0xFF)
+        .arg((color >> 16) & 0xFF);
+}
+
+} // namespace
+
+QStringList ColorDumpLines(const QString& id, const CListCtrlEx& grid) {
+    QStringList lines{QStringLiteral("dump-colors ") + EscapeScriptText(id) + QLatin1Char(':')};
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        QStringList fields;
+        for (int column = 0; column < grid.ColumnCount(); ++column) {
+            const auto [background, text] = grid.Model()->ResolveColors(row, column);
+            fields.append(RgbText(background));
+            fields.append(RgbText(text));
+        }
+        lines.append(fields.join(QLatin1Char('\t')));
+    }
+    return lines;
+}
+
+QString ClipboardLine(const QString& text) {
+    return text.isEmpty() ? QStringLiteral("clipboard:")
+                          : QStringLiteral("clipboard: ") + EscapeScriptText(text);
+}

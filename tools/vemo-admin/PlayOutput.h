@@ -16,9 +16,13 @@
 //     tree-list                      per body row in tree order, indented the same way:
 //                                    "KEY<TAB>TIP1<TAB>TIP2<TAB>TIP3<TAB>COLOUR<TAB>TITLE<TAB>CELL..."
 //   sql rows                         one line per row, fields separated by tabs
+//   dump-colors ID:                  then per grid row the background and text colour of each
+//                                    cell in turn, "r,g,b" each, separated by tabs
+//   clipboard: TEXT                  the clipboard's text (": TEXT" left off when empty)
 #include <QString>
 #include <QStringList>
 
+class CListCtrlEx;
 class QWidget;
 
 // Writes one line (UTF-8) and flushes, so output and a crash never come apart.
@@ -28,5 +32,8 @@ QString MessageLine(const QString& caption, const QString& text);
 QStringList ExpectFailureLines(const QString& id, const QString& expected, const QString& actual);
 // The dump of a control named `id` in the script.
 QStringList DumpLines(const QString& id, const QWidget* control);
+// The colours a grid's cells are drawn with, row by row.
+QStringList ColorDumpLines(const QString& id, const CListCtrlEx& grid);
+QString ClipboardLine(const QString& text);
 // One row of a query result.
 QString RowLine(const QStringList& fields);

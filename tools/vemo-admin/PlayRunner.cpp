@@ -20,6 +20,7 @@
 #include "widgets/ZvChart.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -330,6 +331,14 @@ bool PlayRunner::RunStep(const PlayStep& step, QString& error) {
         ActivateWindowOf(CurrentForm());
         return PickCandidate(CurrentForm(), step.args[0].toInt(), error);
     }
+    if (name == QLatin1String("clipboard")) {
+        PrintPlayLine(ClipboardLine(QGuiApplication::clipboard()->text()));
+        return true;
+    }
+    if (name == QLatin1String("clipboard-set")) {
+        QGuiApplication::clipboard()->setText(step.args[0]);
+        return true;
+    }
     return ControlStep(step, error);
 }
 
@@ -475,6 +484,16 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
             error = QStringLiteral("无法写入图片 %1").arg(path);
             return false;
         }
+        return true;
+    }
+    if (name == QLatin1String("dump-colors")) {
+        auto* grid = qobject_cast<CListCtrlEx*>(control);
+        if (!grid) {
+            error = QStringLiteral("控件 %1 不是表格").arg(step.args[0]);
+            return false;
+        }
+        for (const QString& line : ColorDumpLines(step.args[0], *grid))
+            PrintPlayLine(line);
         return true;
     }
     if (name == QLatin1String("set")) {

@@ -13,14 +13,15 @@ struct StepShape {
 };
 
 constexpr StepShape kSteps[] = {
-    {"login", 2, true},     {"open", 1, false},        {"open-xml", 1, true},
-    {"set", 2, true},       {"type", 2, true},         {"click", 1, false},
-    {"dclick", 1, false},   {"key", 2, false},         {"check", 2, false},
-    {"select", 2, true},    {"edit", 4, true},         {"answer", 1, false},
-    {"close", 0, false},    {"expect", 2, true},       {"dump", 1, false},
-    {"sql", 1, true},       {"tree-select", 2, false}, {"tree-check", 3, false},
-    {"row-click", 2, true}, {"save-image", 2, true},   {"edit-key", 2, false},
-    {"pick", 1, false},
+    {"login", 2, true},        {"open", 1, false},        {"open-xml", 1, true},
+    {"set", 2, true},          {"type", 2, true},         {"click", 1, false},
+    {"dclick", 1, false},      {"key", 2, false},         {"check", 2, false},
+    {"select", 2, true},       {"edit", 4, true},         {"answer", 1, false},
+    {"close", 0, false},       {"expect", 2, true},       {"dump", 1, false},
+    {"sql", 1, true},          {"tree-select", 2, false}, {"tree-check", 3, false},
+    {"row-click", 2, true},    {"save-image", 2, true},   {"edit-key", 2, false},
+    {"pick", 1, false},        {"clipboard", 0, false},   {"clipboard-set", 1, true},
+    {"dump-colors", 1, false},
 };
 
 const StepShape* ShapeOf(const QString& name) {
