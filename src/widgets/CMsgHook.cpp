@@ -51,13 +51,22 @@ QWidget* PressedWidget(QWidget* receiver, QEvent* event) {
     return child ? child : receiver;
 }
 
+// One for the process. It is switched on and off rather than created and deleted: the last edit
+// often ends from inside one of its own callbacks, and the next edit opens right after.
 class Watcher : public QObject {
 public:
-    Watcher() {
-        qApp->installEventFilter(this);
-        connect(qApp, &QApplication::focusChanged, this, &Watcher::OnFocusChanged);
+    void SetWatching(bool on) {
+        if (on == watching_ || !qApp)
+            return;
+        watching_ = on;
+        if (on) {
+            qApp->installEventFilter(this);
+            focus_ = connect(qApp, &QApplication::focusChanged, this, &Watcher::OnFocusChanged);
+        } else {
+            qApp->removeEventFilter(this);
+            disconnect(focus_);
+        }
     }
-    ~Watcher() override { qApp->removeEventFilter(this); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -149,27 +158,27 @@ private:
             if (grid)
                 grid->EndEdit(1);
     }
+
+    bool watching_ = false;
+    QMetaObject::Connection focus_;
 };
 
-Watcher*& TheWatcher() {
-    static Watcher* watcher = nullptr;
-    return watcher;
+Watcher& TheWatcher() {
+    static Watcher* watcher = new Watcher;
+    return *watcher;
 }
 
 } // namespace
 
 CMsgHook::CMsgHook(QWidget* editor, CListCtrlEx* grid) : editor_(editor), grid_(grid) {
     Registrations().append(this);
-    if (!TheWatcher() && qApp)
-        TheWatcher() = new Watcher;
+    TheWatcher().SetWatching(true);
 }
 
 CMsgHook::~CMsgHook() {
     Registrations().removeOne(this);
-    if (Registrations().isEmpty()) {
-        delete TheWatcher();
-        TheWatcher() = nullptr;
-    }
+    if (Registrations().isEmpty())
+        TheWatcher().SetWatching(false);
 }
 
 CMsgHook* CMsgHook::Holding(const QWidget* widget) {
