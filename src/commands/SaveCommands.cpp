@@ -319,14 +319,10 @@ bool DeleteRemovedRows(CommandContext& form, CommandResult& result, const CXmlNo
 }
 
 // A new last row left empty is the entry row a numbered grid keeps for typing: not data.
-void DropEntryRow(CListCtrlEx& grid) {
+// Should the action fail, the row comes back so the user can go on typing.
+void DropEntryRow(CommandContext& form, CListCtrlEx& grid) {
     const int rows = grid.RowCount();
-    if (rows == 0 || grid.ColumnCount() == 0)
-        return;
-    const ColumnInfo* first = grid.Model()->Column(0);
-    const QString title = first ? first->title : QString();
-    if (title != QStringLiteral("行号") && title != QStringLiteral("序号") &&
-        title != QStringLiteral("LN"))
+    if (rows == 0 || !grid.HasRowNumbers())
         return;
     const int last = rows - 1;
     if (grid.RowState(last) != 1)
@@ -336,6 +332,7 @@ void DropEntryRow(CListCtrlEx& grid) {
         if (!grid.CellText(last, c).isEmpty())
             return;
     grid.DeleteRow(last);
+    form.RememberDroppedEntryRow(&grid);
 }
 
 // --- check / checkthis ---
@@ -709,7 +706,7 @@ bool InsertDetail(CommandContext& form, CommandResult& result, const CXmlNode& c
     if (!DeleteRemovedRows(form, result, parameters))
         return false;
 
-    DropEntryRow(*grid);
+    DropEntryRow(form, *grid);
     if (grid->RowCount() == 0) {
         result.error = QStringLiteral("表格无需要保存新数据");
         return true;

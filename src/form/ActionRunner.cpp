@@ -180,9 +180,13 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
         for (const QPointer<QWidget>& field : keyFields)
             if (field)
                 SetControlText(field, QStringLiteral("0"));
+        for (const QPointer<CListCtrlEx>& grid : droppedEntryRows)
+            if (grid)
+                grid->AppendEntryRow();
     }
     gridRollback.clear();
     keyFields.clear();
+    droppedEntryRows.clear();
     DetailSaved = false;
     busy = false;
     PointSessionAtAccountSet();
@@ -214,6 +218,10 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
         else
             form_.done(QDialog::Accepted);
     }
+}
+
+void ActionRunner::RememberDroppedEntryRow(CListCtrlEx* grid) {
+    droppedEntryRows.append(grid);
 }
 
 bool ActionRunner::RunAction(int windowId, const QString& event) {

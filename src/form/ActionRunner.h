@@ -41,6 +41,8 @@ public:
     void RememberKeyField(QWidget* field) { keyFields.append(field); }
     void MarkDetailSaved() { DetailSaved = true; }
     void ForgetRowStates() { gridRollback.clear(); }
+    // The save removed a numbered grid's empty entry row; a failed action gives it back.
+    void RememberDroppedEntryRow(CListCtrlEx* grid);
 
     // --- The action's report and state, as its commands left them ---
     QString EventName;
@@ -49,6 +51,7 @@ public:
     QString InfoText;
     QList<_ZvListCtrlState> gridRollback;
     QList<QPointer<QWidget>> keyFields;
+    QList<QPointer<CListCtrlEx>> droppedEntryRows;
     bool DetailSaved = false;
     bool busy = false;
     bool startupFlag = false;

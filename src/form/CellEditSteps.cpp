@@ -192,9 +192,7 @@ bool RunColumnEndEdit(const EndEditForm& form, CListCtrlEx& grid, int row, int c
 }
 
 bool AddNumberedRowWhenFilled(CListCtrlEx& grid) {
-    const QString first = grid.ColumnCount() > 0 ? grid.Model()->Column(0)->title : QString();
-    if (first != QStringLiteral("行号") && first != QStringLiteral("序号") &&
-        first != QLatin1String("LN"))
+    if (!grid.HasRowNumbers())
         return false;
     const int last = grid.RowCount() - 1;
     if (last < 0)
@@ -205,7 +203,6 @@ bool AddNumberedRowWhenFilled(CListCtrlEx& grid) {
         filled = !grid.CellText(last, column).isEmpty();
     if (!filled)
         return false;
-    const int row = grid.InsertRow(grid.RowCount(), QString::number(grid.RowCount() + 1));
-    grid.SetRowState(row, 1);
+    grid.AppendEntryRow();
     return true;
 }

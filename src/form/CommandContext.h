@@ -65,6 +65,7 @@ public:
     virtual void RememberRowState(CListCtrlEx* grid, int row, int state) = 0;
     virtual void RememberKeyField(QWidget* field) = 0;
     virtual void MarkDetailSaved() = 0;
+    virtual void RememberDroppedEntryRow(CListCtrlEx* grid) = 0;
     // A new search replaced the grid's rows: the remembered states no longer apply.
     virtual void ForgetRowStates() = 0;
 

@@ -96,6 +96,9 @@ public:
     bool& PageResetPermitted() override { return PageResetAllowed; }
     QString& DeletedKeys() override { return DeletedUids; }
     QString& LoadedKeysText() override { return loadedKeys; }
+    void RememberDroppedEntryRow(CListCtrlEx* grid) override {
+        runner_.RememberDroppedEntryRow(grid);
+    }
     void RememberRowState(CListCtrlEx* grid, int row, int state) override {
         runner_.RememberRowState(grid, row, state);
     }

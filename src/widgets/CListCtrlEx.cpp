@@ -173,6 +173,19 @@ void CListCtrlEx::SetRowState(int row, int state) {
         data->state = state;
 }
 
+bool CListCtrlEx::HasRowNumbers() const {
+    const ColumnInfo* first = model_->Column(0);
+    const QString title = first ? first->title : QString();
+    return title == QStringLiteral("行号") || title == QStringLiteral("序号") ||
+           title == QLatin1String("LN");
+}
+
+int CListCtrlEx::AppendEntryRow() {
+    const int row = InsertRow(RowCount(), QString::number(RowCount() + 1));
+    SetRowState(row, 1);
+    return row;
+}
+
 // An edit open on a deleted row ends without its text: the end step finds its row gone.
 bool CListCtrlEx::DeleteRow(int row) {
     const bool deleted = model_->DeleteRow(row);

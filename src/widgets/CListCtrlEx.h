@@ -93,6 +93,11 @@ public:
     void SetRowKey(int row, const QString& key);
     void SetRowState(int row, int state);
     bool DeleteRow(int row);
+    // A grid whose first column is titled 行号, 序号 or LN numbers its rows and keeps an empty
+    // entry row at the bottom for typing.
+    bool HasRowNumbers() const;
+    // Appends that empty numbered entry row (state 1); its index.
+    int AppendEntryRow();
     void DeleteAllRows();
     bool DeleteAllRowsAndColumns();
 

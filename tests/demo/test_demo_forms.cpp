@@ -515,8 +515,12 @@ TEST_F(DemoForms, AFailingGoodsReceiptLeavesNothingBehind) {
         EXPECT_EQ(Value("SELECT COUNT(*) FROM p_receipt"), receipts) << c.message;
         EXPECT_EQ(Value("SELECT COUNT(*) FROM p_receipt_line"), lines) << c.message;
         EXPECT_EQ(Value("SELECT SUM(qty_0) FROM p_sto"), stock) << c.message;
-        // The receipt is still new: a corrected save inserts it.
+        // The receipt is still new: a corrected save inserts it, and the empty line the save
+        // took away is back for typing.
         EXPECT_EQ(Text(form, document::kKey), "0") << c.message;
+        ASSERT_EQ(Grid(form, document::kLines)->RowCount(), c.linesToAdd + 1) << c.message;
+        EXPECT_EQ(Grid(form, document::kLines)->CellText(c.linesToAdd, document::kCodeColumn), "")
+            << c.message;
         for (int r = 0; r < Grid(form, document::kLines)->RowCount(); ++r)
             EXPECT_EQ(Grid(form, document::kLines)->RowState(r), 1) << c.message;
         if (c.dropMaterial) {
