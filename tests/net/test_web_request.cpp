@@ -1,0 +1,150 @@
+// The request of the web-page commands against a real server on loopback: what the server
+// receives, how the answer is decoded and the status message of every way a request ends.
+#include "net/WebRequest.h"
+#include "platform/Gbk.h"
+#include "support/LoopbackHttpServer.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+static void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+class WebRequestTest : public ::testing::Test {
+protected:
+    WebRequestSettings Settings(const QString& target, bool post = false) {
+        WebRequestSettings settings;
+        settings.url = server.baseUrl() + target;
+        settings.post = post;
+        return settings;
+    }
+    LoopbackHttpServer server;
+};
+
+} // namespace
+
+TEST_F(WebRequestTest, SendsVerbPathBrowserHeadersAndUtf8Body) {
+    server.setRoute("/form", 200, u"收到"_s.toUtf8());
+    for (const bool post : {false, true}) {
+        server.clearRequests();
+        WebRequestSettings settings = Settings("/form?a=1", post);
+        settings.body = post ? u"name=张三&x=1"_s : QString();
+        ASSERT_TRUE(HttpRequest(settings)) << qPrintable(settings.status);
+        EXPECT_EQ(settings.response, u"收到"_s);
+        EXPECT_EQ(settings.status, u"提交成功完成！"_s);
+        const auto requests = server.requests();
+        ASSERT_EQ(requests.size(), 1);
+        const LoopbackHttpServer::Request& r = requests[0];
+        EXPECT_EQ(r.method, post ? "POST" : "GET");
+        EXPECT_EQ(r.target, "/form?a=1");
+        EXPECT_EQ(r.header("content-type"), "application/x-www-form-urlencoded");
+        EXPECT_EQ(r.header("accept"), "*/*");
+        EXPECT_EQ(r.header("accept-language"), "zh-CN");
+        EXPECT_EQ(r.header("user-agent"),
+                  "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)");
+        // UTF-8 without a terminating zero; nothing at all for an empty body.
+        EXPECT_EQ(r.body, post ? u"name=张三&x=1"_s.toUtf8() : QByteArray());
+        EXPECT_EQ(r.header("expect"), "");
+    }
+}
+
+TEST_F(WebRequestTest, DecodesGb2312FromCodePage936AndElseUtf8) {
+    const QString text = u"汇率 人民币"_s;
+    server.setRoute("/gbk", 200, platform::EncodeGbk(text), "text/html; charset=gb2312");
+    server.setRoute("/utf8", 200, text.toUtf8() + "\xFF");
+    WebRequestSettings gbk = Settings("/gbk");
+    gbk.charset = "GB2312";
+    ASSERT_TRUE(HttpRequest(gbk));
+    EXPECT_EQ(gbk.response, text);
+    WebRequestSettings utf8 = Settings("/utf8");
+    utf8.charset = "UTF-8";
+    ASSERT_TRUE(HttpRequest(utf8));
+    EXPECT_EQ(utf8.response, text + QChar(0xFFFD));
+    // Any other charset name reads UTF-8; GBK bytes then become replacement characters.
+    WebRequestSettings other = Settings("/gbk");
+    other.charset = "Big5";
+    ASSERT_TRUE(HttpRequest(other));
+    EXPECT_TRUE(other.response.contains(QChar(0xFFFD)));
+}
+
+TEST_F(WebRequestTest, EveryFailureHasItsMessage) {
+    quint16 closedPort;
+    {
+        LoopbackHttpServer gone;
+        closedPort = gone.port();
+    }
+    server.setRoute("/slow", 200, "late", "text/plain", 4000);
+    struct Case {
+        QString url;
+        bool post;
+        QString status;
+    };
+    const QString base = server.baseUrl();
+    const Case cases[] = {
+        {base + "/missing", false, u"网站服务器错误"_s + base + "/missing"},
+        {"ftp://127.0.0.1/x", false, u"ftp://127.0.0.1/x不是有效有网络地址！"_s},
+        {"no address", true, u"no address不是有效有网络地址！"_s},
+        {u"http://127.0.0.1:%1/x"_s.arg(closedPort), true, u"对不起，连接服务器失败！"_s},
+        // 28: the time-out of the transfer
+        {base + "/slow", false, u"向服务器get失败！错误号：28"_s},
+        {base + "/slow", true, u"向服务器post失败！错误号：28"_s},
+    };
+    for (const Case& c : cases) {
+        WebRequestSettings settings;
+        settings.url = c.url;
+        settings.post = c.post;
+        settings.timeouts.stallMs = 1000;
+        settings.timeouts.connectRetries = 2;
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(HttpRequest(settings)) << qPrintable(c.url);
+        EXPECT_EQ(settings.status, c.status);
+        EXPECT_EQ(settings.response, "");
+        EXPECT_LT(timer.elapsed(), 3500) << qPrintable(c.url);
+    }
+}
+
+// The scheme is read without regard to letter case: "HTTPS://" asks for TLS, which the plain
+// server cannot give, instead of silently going without it.
+TEST_F(WebRequestTest, CapitalHttpsStillUsesTls) {
+    server.setRoute("/x", 200, "plain");
+    WebRequestSettings settings = Settings("/x");
+    settings.url.replace("http://", "HTTPS://");
+    settings.timeouts.connectMs = 1000; // the handshake waits for an answer that never comes
+    EXPECT_FALSE(HttpRequest(settings));
+    EXPECT_TRUE(settings.status.startsWith(u"向服务器get失败！错误号："_s))
+        << qPrintable(settings.status);
+    EXPECT_EQ(settings.response, "");
+}
+
+TEST_F(WebRequestTest, SessionServesRequestsInTurn) {
+    server.setRoute("/a", 200, "A");
+    server.setRoute("/b", 200, "B");
+    HttpSession session;
+    for (const bool keep : {true, true, false, true}) {
+        WebRequestSettings settings = Settings(keep ? "/a" : "/b", !keep);
+        settings.session = &session;
+        settings.keepConnection = keep;
+        settings.timeouts = WebTimeouts::FormSession();
+        ASSERT_TRUE(HttpRequest(settings)) << qPrintable(settings.status);
+        EXPECT_EQ(settings.response, keep ? "A" : "B");
+    }
+    session.Close();
+    WebRequestSettings after = Settings("/a");
+    after.session = &session;
+    EXPECT_TRUE(HttpRequest(after));
+    EXPECT_EQ(server.requests().size(), 5);
+}
+
+TEST(WebTls, UncheckedHostsAreNamedExactly) {
+    WebTlsSettings tls;
+    tls.uncheckedHosts = {" erp.example.cn ", ""};
+    EXPECT_FALSE(tls.ChecksHost("ERP.example.cn"));
+    EXPECT_TRUE(tls.ChecksHost("example.cn"));
+    EXPECT_TRUE(tls.ChecksHost(""));
+}
