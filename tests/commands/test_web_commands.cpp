@@ -5,6 +5,9 @@
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "commands/CommandTable.h"
+#include "commands/WebCommands.h"
+#include "data/CfgFile.h"
+#include "data/SessionContext.h"
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
@@ -288,4 +291,19 @@ TEST_F(WebCommands, ARequestLeavesTheInterfaceRunning) {
     EXPECT_TRUE(visibleDuringRequest);
     EXPECT_EQ(Text(5), ""); // the other button's action never ran
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
+}
+
+TEST_F(WebCommands, CertificateSettingsComeFromCfgIni) {
+    const SessionContext& app = SessionContext::Current();
+    EXPECT_EQ(ReadWebTlsSettings().extraCaFile, "");
+    EXPECT_TRUE(ReadWebTlsSettings().uncheckedHosts.isEmpty());
+    WriteCfg(app.CfgPath(), "HTTPS", "CA_FILE", "certs/company-ca.pem");
+    WriteCfg(app.CfgPath(), "HTTPS", "UNCHECKED_HOSTS", "erp.local; 10.0.0.5");
+    const WebTlsSettings tls = ReadWebTlsSettings();
+    EXPECT_EQ(tls.extraCaFile, app.exeFolder + "certs/company-ca.pem");
+    EXPECT_FALSE(tls.ChecksHost("ERP.local"));
+    EXPECT_FALSE(tls.ChecksHost("10.0.0.5"));
+    EXPECT_TRUE(tls.ChecksHost("erp.local.cn"));
+    WriteCfg(app.CfgPath(), "HTTPS", "CA_FILE", "/etc/company/ca.pem");
+    EXPECT_EQ(ReadWebTlsSettings().extraCaFile, "/etc/company/ca.pem");
 }

@@ -5,6 +5,11 @@
 #include "support/LoopbackHttpServer.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -147,4 +152,93 @@ TEST(WebTls, UncheckedHostsAreNamedExactly) {
     EXPECT_FALSE(tls.ChecksHost("ERP.example.cn"));
     EXPECT_TRUE(tls.ChecksHost("example.cn"));
     EXPECT_TRUE(tls.ChecksHost(""));
+}
+
+namespace {
+
+// An https server on loopback: openssl's s_server (its -www answers a GET with a status page)
+// with a certificate for localhost signed by an authority made for the test, as a company's own
+// would be.
+class CompanyTlsServer {
+public:
+    CompanyTlsServer() {
+        const QString ext = dir_.filePath("ext.cnf");
+        QFile file(ext);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n");
+        file.close();
+        const QStringList ec = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                "-nodes"};
+        if (!Openssl(QStringList{"req", "-x509"} + ec +
+                     QStringList{"-keyout", Path("ca.key"), "-out", Path("ca.pem"), "-days", "2",
+                                 "-subj", "/CN=Vemo Test CA"}) ||
+            !Openssl(QStringList{"req"} + ec +
+                     QStringList{"-keyout", Path("server.key"), "-out", Path("server.csr"), "-subj",
+                                 "/CN=localhost"}) ||
+            !Openssl({"x509", "-req", "-in", Path("server.csr"), "-CA", Path("ca.pem"), "-CAkey",
+                      Path("ca.key"), "-CAcreateserial", "-out", Path("server.pem"), "-days", "2",
+                      "-extfile", ext}))
+            return;
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost))
+            return;
+        port_ = probe.serverPort();
+        probe.close();
+        server_.start("openssl",
+                      {"s_server", "-accept", QString::number(port_), "-cert", Path("server.pem"),
+                       "-key", Path("server.key"), "-www", "-quiet"});
+        for (int i = 0; i < 100 && server_.state() != QProcess::NotRunning; ++i) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, port_);
+            if (socket.waitForConnected(100)) {
+                ready_ = true;
+                return;
+            }
+            QThread::msleep(50);
+        }
+    }
+    ~CompanyTlsServer() {
+        server_.kill();
+        server_.waitForFinished();
+    }
+    bool ready() const { return ready_; }
+    QString Url() const { return QStringLiteral("https://localhost:%1/").arg(port_); }
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    static bool Openssl(const QStringList& arguments) {
+        QProcess process;
+        process.start("openssl", arguments);
+        return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+    QTemporaryDir dir_;
+    QProcess server_;
+    quint16 port_ = 0;
+    bool ready_ = false;
+};
+
+} // namespace
+
+// Certificates are checked: a server whose authority the system does not know is refused,
+// unless cfg.ini names that authority's file or the host as unchecked.
+TEST(WebTls, CompanyAuthorityOrUncheckedHostLetsTheRequestThrough) {
+    CompanyTlsServer server;
+    ASSERT_TRUE(server.ready()) << "openssl could not serve https";
+    WebRequestSettings settings;
+    settings.url = server.Url();
+    EXPECT_FALSE(HttpRequest(settings));
+    EXPECT_EQ(settings.status, u"向服务器get失败！错误号：60"_s); // the peer's certificate
+    EXPECT_EQ(settings.response, "");
+
+    settings.tls.extraCaFile = server.Path("ca.pem");
+    EXPECT_TRUE(HttpRequest(settings)) << qPrintable(settings.status);
+    EXPECT_TRUE(settings.response.contains("s_server")) << qPrintable(settings.response);
+
+    settings.tls = WebTlsSettings();
+    settings.tls.uncheckedHosts = {"LOCALHOST"};
+    EXPECT_TRUE(HttpRequest(settings)) << qPrintable(settings.status);
+    settings.tls.uncheckedHosts = {"127.0.0.1"}; // names the host as the address does, only
+    EXPECT_FALSE(HttpRequest(settings));
 }
