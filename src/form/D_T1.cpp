@@ -366,6 +366,8 @@ void D_T1::HideForReuse() {
 
 void D_T1::CloseForReal() {
     closing_ = true;
+    if (waitingOffInterface_ == 0)
+        webSession_.reset();
     if (timerId_ && threadId > 0 && timeSplit >= 2000) {
         killTimer(timerId_);
         timerId_ = 0;

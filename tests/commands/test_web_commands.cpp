@@ -174,6 +174,21 @@ TEST_F(WebCommands, Post2HtmlUsesTheFormsSessionVerbAndCharset) {
     EXPECT_EQ(requests[0].body, "a=1");
     EXPECT_EQ(requests[1].method, "GET");
     EXPECT_EQ(requests[1].body, "");
+
+    // login keeps the form's connection for its next request; closing the form (here hidden
+    // for re-use) ends it.
+    const QString kept = "<post2_html><para_info url_id='1' result_id='3' is_post='no' "
+                         "login='1' code='GB2312'/></post2_html>";
+    const int connections = server_.connectionCount();
+    ASSERT_TRUE(Run(kept));
+    ASSERT_TRUE(Run(kept));
+    EXPECT_EQ(server_.connectionCount(), connections + 1);
+    form_->HideForReuse();
+    form_->ShowAgain();
+    SetText(1, Url("/gbk")); // the form came back empty
+    ASSERT_TRUE(Run(kept));
+    EXPECT_EQ(Text(3), page);
+    EXPECT_EQ(server_.connectionCount(), connections + 2);
 }
 
 TEST_F(WebCommands, SourceTextConventionAndItsMessages) {
