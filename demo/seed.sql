@@ -3,9 +3,9 @@
 
 -- Groups and users. Group 1 and user 1 (admin) come from the client's own schema set-up.
 -- auth_0 is the comma-separated list of menu uids the group may open.
-UPDATE c_user_group SET auth_0 = '1,11,12,13,14,2,21,22,3,31,32,4,41', remark_0 = '可查看全部功能' WHERE uid_0 = 1;
+UPDATE c_user_group SET auth_0 = '1,11,12,13,14,15,2,21,22,3,31,32,4,41', remark_0 = '可查看全部功能' WHERE uid_0 = 1;
 INSERT INTO c_user_group (uid_0, name_0, auth_0, remark_0) VALUES
-  (2, '营业员', '1,11,12,13,14,2,21,22,3,31,32', '日常业务，不含系统管理');
+  (2, '营业员', '1,11,12,13,14,15,2,21,22,3,31,32', '日常业务，不含系统管理');
 -- pass_0 holds the scrambled password: '0' is the scrambled form of the initial password 1.
 INSERT INTO c_user (uid_0, id_0, name_0, pass_0, state_0, user_group_uid_0) VALUES
   (2, 'zhangxm', '张晓梅', '0', '正常', 2);
@@ -16,6 +16,7 @@ INSERT INTO c_menu_dh (uid_0, pUid_0, leaf_0, name_0, level_0, order_0, update_u
   (12, 1, 1, '供应商档案', 2, 2, 1, '2025-06-01 08:00:00'),
   (13, 1, 1, '客户档案', 2, 3, 1, '2025-06-01 08:00:00'),
   (14, 1, 1, '物料分类', 2, 4, 1, '2025-06-01 08:00:00'),
+  (15, 1, 1, '网上报价', 2, 5, 1, '2025-06-01 08:00:00'),
   (2, 0, 0, '采购管理', 1, 2, 1, '2025-06-01 08:00:00'),
   (21, 2, 1, '入库单', 2, 1, 1, '2025-06-01 08:00:00'),
   (22, 2, 1, '库存查询', 2, 2, 1, '2025-06-01 08:00:00'),

@@ -2,7 +2,7 @@
 # Builds one fuzz target with clang (libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)
 # and runs it for SECONDS seconds (default 60). Targets: unpack (stored definitions), form
 # (loading a definition and expanding placeholders), cfg (reading and writing cfg.ini), play (the
-# play script reader).
+# play script reader), html (the HTML reader of the web-page commands).
 # Exits non-zero when the fuzzer finds a crash, a sanitizer report, a leak, a slow input or a
 # failed check; the input that caused it is written to the build folder's artifacts/.
 # Build folder: $VEMO_FUZZ_DIR, default build-fuzz at the top of the source tree. The corpus
@@ -13,7 +13,7 @@ target="${1:-}"
 seconds="${2:-60}"
 case "$seconds" in
 '' | *[!0-9]*)
-    echo "usage: $0 unpack|form|cfg|play [SECONDS]" >&2
+    echo "usage: $0 unpack|form|cfg|play|html [SECONDS]" >&2
     exit 2
     ;;
 esac
@@ -44,8 +44,12 @@ play)
     sources=("$here/fuzz_play.cpp" "$root/tools/vemo-admin/PlayScript.cpp")
     includes=(-I"$root/tools/vemo-admin")
     ;;
+html)
+    modules="Qt6Core"
+    sources=("$here/fuzz_html.cpp" "$root/src/net/HtmlReader.cpp" "$root/src/net/HtmlEntities.cpp")
+    ;;
 *)
-    echo "usage: $0 unpack|form|cfg|play [SECONDS]" >&2
+    echo "usage: $0 unpack|form|cfg|play|html [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -11,6 +11,7 @@ PACKAGES=(
   libpugixml-dev libcurl4-openssl-dev libqrencode-dev libzip-dev
   libx11-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev qt6-tools-dev libqt6opengl6-dev
+  libxml2-dev openssl
   clang libclang-rt-14-dev
   postgresql
   fonts-wqy-zenhei qt6-translations-l10n

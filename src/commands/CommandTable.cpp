@@ -5,6 +5,7 @@
 #include "commands/QueryCommands.h"
 #include "commands/SaveCommands.h"
 #include "commands/TreeCommands.h"
+#include "commands/WebCommands.h"
 
 #include "form/CommandContext.h"
 #include "form/CommandRegistry.h"
@@ -129,16 +130,16 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"show_report5", Chart, nullptr},
     {"show_report6", Chart, nullptr},
 
-    {"UrlEncode", Web, nullptr},
-    {"UrlDecode", Web, nullptr},
-    {"open_url", Web, nullptr},
-    {"get_html", Web, nullptr},
-    {"post_html", Web, nullptr},
-    {"post2_html", Web, nullptr},
-    {"open_file", Web, nullptr},
-    {"show_pic", Web, nullptr},
-    {"get_html_node_text", Web, nullptr},
-    {"get_html_list", Web, nullptr},
+    {"UrlEncode", Web, &UrlEncodeCommand},
+    {"UrlDecode", Web, &UrlDecodeCommand},
+    {"open_url", Web, &OpenUrl},
+    {"get_html", Web, &GetHtml},
+    {"post_html", Web, &PostHtml},
+    {"post2_html", Web, &Post2Html},
+    {"open_file", Web, &OpenFile},
+    {"show_pic", Web, &ShowPic},
+    {"get_html_node_text", Web, &GetHtmlNodeText},
+    {"get_html_list", Web, &GetHtmlList},
 
     {"export_excel", File, nullptr},
     {"upload", File, nullptr},

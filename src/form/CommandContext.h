@@ -6,9 +6,11 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class CDbSession;
+class HttpSession;
 class CListCtrlEx;
 class QWidget;
 
@@ -84,4 +86,12 @@ public:
 
     // Runs another action of the form inside the current one (no checks, no transaction).
     virtual bool RunAction(int windowId, const QString& event) = 0;
+
+    // --- Waiting on the network ---
+    // The form's own HTTP session: connections it keeps open are closed with the form.
+    virtual HttpSession& WebSession() = 0;
+    // Runs `work` on a worker thread and returns when it is done. Meanwhile the user-interface
+    // thread goes on painting and serving other forms; this form's busy flag keeps its other
+    // actions from starting, and it cannot be closed. `work` must not touch widgets.
+    virtual void WaitOffInterface(const std::function<void()>& work) = 0;
 };

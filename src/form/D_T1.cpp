@@ -12,6 +12,7 @@
 #include "widgets/CFileEditCtrl.h"
 
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -309,6 +310,11 @@ bool D_T1::RunPopupForm(const PopupFormRequest& request, QString& returned) {
 // --- Closing, hiding and showing again ---
 
 void D_T1::closeEvent(QCloseEvent* event) {
+    // A request still running holds this form's action on the stack.
+    if (waitingOffInterface_ > 0) {
+        event->ignore();
+        return;
+    }
     const SessionContext& app = SessionContext::Current();
     const bool markedForReal = property("closeForReal").toBool();
     if (!app.closeForReal && !markedForReal && !popupFlag && threadId == 0 && !embedded) {
@@ -322,7 +328,29 @@ void D_T1::closeEvent(QCloseEvent* event) {
     CloseForReal();
 }
 
+HttpSession& D_T1::WebSession() {
+    if (!webSession_)
+        webSession_ = std::make_unique<HttpSession>();
+    return *webSession_;
+}
+
+void D_T1::WaitOffInterface(const std::function<void()>& work) {
+    ++waitingOffInterface_;
+    QEventLoop loop;
+    std::thread worker([&] {
+        work();
+        // Queued: the loop may not have started yet.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    --waitingOffInterface_;
+}
+
 void D_T1::HideForReuse() {
+    // Connections kept open for the form's requests end with it, as when it closes for real.
+    if (waitingOffInterface_ == 0)
+        webSession_.reset();
     FormRegistry& app = FormRegistry::Instance();
     auto entry = app.openForms.find(this);
     if (entry != app.openForms.end())
@@ -338,6 +366,8 @@ void D_T1::HideForReuse() {
 
 void D_T1::CloseForReal() {
     closing_ = true;
+    if (waitingOffInterface_ == 0)
+        webSession_.reset();
     if (timerId_ && threadId > 0 && timeSplit >= 2000) {
         killTimer(timerId_);
         timerId_ = 0;

@@ -10,6 +10,7 @@
 #include "form/FormRegistry.h"
 #include "form/Placeholders.h"
 #include "form/XmlDocument.h"
+#include "net/HttpClient.h"
 #include "platform/ValueGrammars.h"
 
 #include <QDialog>
@@ -57,6 +58,8 @@ public:
     bool RunAction(int windowId, const QString& event) override {
         return runner_.RunAction(windowId, event);
     }
+    HttpSession& WebSession() override;
+    void WaitOffInterface(const std::function<void()>& work) override;
     bool PrepareAction(int windowId, const QString& event) {
         return runner_.PrepareAction(windowId, event);
     }
@@ -189,6 +192,8 @@ private:
 
     std::unique_ptr<ZvControls> controls_;
     ActionRunner runner_{*this};
+    std::unique_ptr<HttpSession> webSession_;
+    int waitingOffInterface_ = 0; // the form cannot close while work it waits for runs
     FormLayout* layout_ = nullptr;
     ScrollLayout* scrollLayout_ = nullptr;
     int timerId_ = 0;

@@ -27,6 +27,7 @@ LoadResult Load() {
     const bool resolved = Resolve(library, "curl_global_init", api.globalInit) &&
                           Resolve(library, "curl_easy_init", api.easyInit) &&
                           Resolve(library, "curl_easy_cleanup", api.easyCleanup) &&
+                          Resolve(library, "curl_easy_reset", api.easyReset) &&
                           Resolve(library, "curl_easy_setopt", api.easySetopt) &&
                           Resolve(library, "curl_easy_perform", api.easyPerform) &&
                           Resolve(library, "curl_easy_getinfo", api.easyGetinfo) &&

@@ -10,6 +10,7 @@ struct CurlLibrary {
     decltype(&::curl_global_init) globalInit = nullptr;
     decltype(&::curl_easy_init) easyInit = nullptr;
     decltype(&::curl_easy_cleanup) easyCleanup = nullptr;
+    decltype(&::curl_easy_reset) easyReset = nullptr;
     decltype(&::curl_easy_setopt) easySetopt = nullptr;
     decltype(&::curl_easy_perform) easyPerform = nullptr;
     decltype(&::curl_easy_getinfo) easyGetinfo = nullptr;

@@ -5,6 +5,7 @@
 
 #include "net/CurlLibrary.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -46,11 +47,26 @@ using CurlHeaders = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
 } // namespace
 
-HttpResponse PerformHttp(const HttpRequest& request) {
+HttpSession::~HttpSession() {
+    Close();
+}
+
+void HttpSession::Close() {
+    const std::lock_guard lock(mutex_);
+    if (!handle_)
+        return;
+    QString error;
+    if (const CurlLibrary* api = CurlLibrary::Get(error))
+        api->easyCleanup(static_cast<CURL*>(handle_));
+    handle_ = nullptr;
+}
+
+HttpResponse PerformHttp(const HttpTransfer& request) {
     HttpResponse response;
 
     // Addresses come from forms and users: tolerant parsing percent-encodes spaces and Chinese
-    // query values and keeps escapes that are already there.
+    // query values and keeps escapes that are already there. The scheme is read without regard
+    // to letter case, so "HTTPS://" is as secure as "https://".
     const QUrl url(request.url, QUrl::TolerantMode);
     if (!url.isValid() || url.host().isEmpty() ||
         (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
@@ -63,19 +79,32 @@ HttpResponse PerformHttp(const HttpRequest& request) {
     QString loadError;
     const CurlLibrary* const api = CurlLibrary::Get(loadError);
     if (!api) {
-        response.failure = HttpFailure::Transfer;
+        response.failure = HttpFailure::NoRequest;
         response.errorText = loadError;
         return response;
     }
-    CurlHandle curl(api->easyInit(), api->easyCleanup);
-    if (!curl) {
-        response.failure = HttpFailure::Transfer;
+    std::unique_lock<std::mutex> sessionLock;
+    CurlHandle ownHandle(nullptr, api->easyCleanup);
+    CURL* h = nullptr;
+    if (request.session) {
+        sessionLock = std::unique_lock(request.session->mutex_);
+        if (!request.session->handle_)
+            request.session->handle_ = api->easyInit();
+        else // options go, kept connections stay
+            api->easyReset(static_cast<CURL*>(request.session->handle_));
+        h = static_cast<CURL*>(request.session->handle_);
+    } else {
+        ownHandle.reset(api->easyInit());
+        h = ownHandle.get();
+    }
+    if (!h) {
+        response.failure = HttpFailure::NoRequest;
         response.errorText = QStringLiteral("cannot create a curl handle");
         return response;
     }
-    CURL* h = curl.get();
     char errorBuffer[CURL_ERROR_SIZE] = {};
     BodySink sink{&response.body, request.bodySink};
+    const QByteArray caFile = request.extraCaFile.toLocal8Bit();
 
     api->easySetopt(h, CURLOPT_URL, encodedUrl.constData());
     api->easySetopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -87,9 +116,20 @@ HttpResponse PerformHttp(const HttpRequest& request) {
     api->easySetopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     api->easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeoutMs));
     api->easySetopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(request.totalTimeoutMs));
+    if (request.stallTimeoutMs > 0) {
+        api->easySetopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        api->easySetopt(h, CURLOPT_LOW_SPEED_TIME,
+                        static_cast<long>(std::max(1, (request.stallTimeoutMs + 999) / 1000)));
+    }
+    if (!request.keepConnection)
+        api->easySetopt(h, CURLOPT_FORBID_REUSE, 1L);
     if (!request.verifyTls) {
         api->easySetopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
         api->easySetopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+    } else if (!caFile.isEmpty()) {
+        // The company's authorities and, through the folder, the system's.
+        api->easySetopt(h, CURLOPT_CAINFO, caFile.constData());
+        api->easySetopt(h, CURLOPT_CAPATH, "/etc/ssl/certs");
     }
     curl_slist* headerList = nullptr;
     for (const QByteArray& line : request.headers)
@@ -98,18 +138,26 @@ HttpResponse PerformHttp(const HttpRequest& request) {
     const CurlHeaders headers(headerList, api->slistFreeAll);
     if (headers)
         api->easySetopt(h, CURLOPT_HTTPHEADER, headers.get());
-    if (request.post) {
+    if (request.post || !request.body.isEmpty()) {
         api->easySetopt(h, CURLOPT_POST, 1L);
         api->easySetopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
                         static_cast<curl_off_t>(request.body.size()));
         api->easySetopt(h, CURLOPT_POSTFIELDS, request.body.constData());
+        if (!request.post)
+            api->easySetopt(h, CURLOPT_CUSTOMREQUEST, "GET");
     }
     api->easySetopt(h, CURLOPT_WRITEFUNCTION, &OnBodyData);
     api->easySetopt(h, CURLOPT_WRITEDATA, &sink);
 
-    const CURLcode rc = api->easyPerform(h);
+    CURLcode rc = api->easyPerform(h);
+    for (int retry = 0; retry < request.connectRetries && FailureOf(rc) == HttpFailure::Connect;
+         ++retry) {
+        errorBuffer[0] = 0;
+        rc = api->easyPerform(h);
+    }
     if (rc != CURLE_OK) {
         response.failure = FailureOf(rc);
+        response.errorCode = static_cast<int>(rc);
         response.errorText =
             QString::fromUtf8(errorBuffer[0] ? errorBuffer : api->easyStrerror(rc));
         return response;
@@ -122,7 +170,7 @@ HttpResponse PerformHttp(const HttpRequest& request) {
 }
 
 QString HttpGetText(const QString& url) {
-    HttpRequest request;
+    HttpTransfer request;
     request.url = url;
     const HttpResponse response = PerformHttp(request);
     if (!response.completed || response.status != 200)

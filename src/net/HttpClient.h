@@ -9,9 +9,12 @@
 #include <QList>
 #include <QString>
 
-class QIODevice;
+#include <mutex>
 
-struct HttpRequest {
+class QIODevice;
+class HttpSession;
+
+struct HttpTransfer {
     QString url;
     // POST sends `body` as it is (an empty body sends nothing); otherwise GET.
     bool post = false;
@@ -21,8 +24,20 @@ struct HttpRequest {
     // Bounds so that no caller, on any thread, waits forever on a silent server.
     int connectTimeoutMs = 10000;
     int totalTimeoutMs = 30000;
+    // Longest stall of the transfer once connected (no byte sent or received); 0: none.
+    // Counted in whole seconds, at least one.
+    int stallTimeoutMs = 0;
+    // Further attempts when the server cannot be reached.
+    int connectRetries = 0;
     // Certificate and host-name checks for https.
     bool verifyTls = true;
+    // A PEM file of further certificate authorities trusted besides the system's (a company's
+    // own); empty for the system's alone.
+    QString extraCaFile;
+    // A session whose connections outlive the request; none: a handle of its own.
+    HttpSession* session = nullptr;
+    // With a session: whether the connection may stay open for its next request.
+    bool keepConnection = true;
     // When set, the response body streams into this device (downloads) instead of
     // HttpResponse::body; a failing write aborts the transfer.
     QIODevice* bodySink = nullptr;
@@ -31,6 +46,7 @@ struct HttpRequest {
 enum class HttpFailure {
     None,
     InvalidUrl, // not an http or https address
+    NoRequest,  // libcurl cannot be loaded or give a handle
     Connect,    // host not found or connection refused
     Transfer,   // anything after connecting: time-out, TLS, broken connection, sink write
 };
@@ -41,11 +57,29 @@ struct HttpResponse {
     int status = 0;
     QByteArray body;
     HttpFailure failure = HttpFailure::None;
+    int errorCode = 0; // libcurl's error number of a failure
     QString errorText;
 };
 
-// Performs one request, following redirects.
-HttpResponse PerformHttp(const HttpRequest& request);
+// A handle kept between requests, so that a connection to a server can serve the next request
+// too (a form's own session). Requests through one session take turns. Destroying or closing it
+// closes the connections it keeps.
+class HttpSession {
+public:
+    HttpSession() = default;
+    ~HttpSession();
+    HttpSession(const HttpSession&) = delete;
+    HttpSession& operator=(const HttpSession&) = delete;
+    void Close();
+
+private:
+    friend HttpResponse PerformHttp(const HttpTransfer& request);
+    std::mutex mutex_;
+    void* handle_ = nullptr; // CURL*, made by the first request
+};
+
+// Performs one request, following redirects. A GET with a body sends it too.
+HttpResponse PerformHttp(const HttpTransfer& request);
 
 // GET of a small text (connection service, update server): the body of a 200 response
 // decoded as UTF-8, invalid bytes as replacement characters; empty text on any failure or

@@ -59,7 +59,7 @@ void PictureDownloads::Fetch(const QString& url, const QString& path) {
     QSaveFile file(path);
     bool ok = file.open(QIODevice::WriteOnly);
     if (ok) {
-        HttpRequest request;
+        HttpTransfer request;
         request.url = url;
         request.bodySink = &file;
         const HttpResponse response = PerformHttp(request);

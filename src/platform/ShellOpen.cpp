@@ -20,6 +20,13 @@ bool OpenWithDesktop(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+bool OpenLinkWithDesktop(const QString& link) {
+    if (Opener())
+        return Opener()(link);
+    const QUrl url = QUrl::fromUserInput(link);
+    return url.isValid() && QDesktopServices::openUrl(url);
+}
+
 DesktopOpener SetDesktopOpener(DesktopOpener opener) {
     DesktopOpener previous = std::move(Opener());
     Opener() = std::move(opener);

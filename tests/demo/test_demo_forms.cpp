@@ -15,15 +15,20 @@
 #include "form/XmlDocument.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "platform/ShellOpen.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
 #include "widgets/ZvChart.h"
+#include "widgets/ZvPicture.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QDir>
 #include <QFocusEvent>
+#include <QImage>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
@@ -661,3 +666,55 @@ TEST_F(DemoForms, ANewUserLogsInWithTheInitialPassword) {
 }
 
 } // namespace
+
+// 网上报价: a material's supplier page goes to the browser, its picture shows from the client's
+// pictures folder, and a supplier's price list page (served on loopback) becomes grid rows.
+TEST_F(DemoForms, WebPricesOpensPagesShowsPicturesAndReadsAPriceList) {
+    constexpr int kList = 9, kPage = 21, kPicturePath = 22, kOpen = 31, kShow = 32, kPicture = 30,
+                  kAddress = 41, kFetch = 42, kPrices = 50, kFound = 45;
+    LoopbackHttpServer server;
+    server.setRoute("/prices.html", 200,
+                    QStringLiteral("<html><body><h1>五金报价</h1><table class='prices'>"
+                                   "<tr><td>WJ0001</td><td><a href='/g/1'>十字螺丝刀</a></td>"
+                                   "<td>6.80</td><td>2025-06-02</td></tr>"
+                                   "<tr><td>WJ0002</td><td>十字螺丝刀</td><td>7.90</td>"
+                                   "<td>2025-06-02</td></tr></table></body></html>")
+                        .toUtf8(),
+                    "text/html; charset=utf-8");
+    QStringList opened;
+    platform::SetDesktopOpener([&](const QString& link) {
+        opened.append(link);
+        return true;
+    });
+    const QString previousFolder = QDir::currentPath();
+    QDir::setCurrent(set_->folder()); // the client runs in its own folder
+    D_T1* form = Open(15);
+    ASSERT_TRUE(form);
+    ClickRow(form, kList, 0);
+    const QString code = Grid(form, kList)->CellText(0, 1);
+    EXPECT_EQ(Text(form, kPage), "https://gys.example.cn/goods/" + code);
+    EXPECT_EQ(Text(form, kPicturePath), "pictures/" + code + ".png");
+    Click(form, kOpen);
+    EXPECT_EQ(opened, QStringList({"https://gys.example.cn/goods/" + code}));
+    Click(form, kShow); // no picture yet: the control stays empty
+    EXPECT_TRUE(Control<ZvPicture>(form, kPicture)->Picture().isNull());
+    QDir().mkpath("pictures");
+    QImage picture(8, 6, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save("pictures/" + code + ".png"));
+    Click(form, kShow);
+    EXPECT_EQ(Control<ZvPicture>(form, kPicture)->Picture().size(), QSize(8, 6));
+
+    Type(form, kAddress, server.baseUrl() + "/prices.html");
+    Click(form, kFetch);
+    const CListCtrlEx* prices = Grid(form, kPrices);
+    ASSERT_EQ(prices->RowCount(), 2);
+    EXPECT_EQ(Column(prices, 0), QStringList({"WJ0001", "WJ0002"}));
+    EXPECT_EQ(Column(prices, 1), QStringList({"十字螺丝刀", "十字螺丝刀"}));
+    EXPECT_EQ(Column(prices, 2), QStringList({"6.80", "7.90"}));
+    EXPECT_EQ(Text(form, kFound), " 15 -  15  - Html Elements found");
+    EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
+
+    platform::SetDesktopOpener({});
+    QDir::setCurrent(previousFolder);
+}

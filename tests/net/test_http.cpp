@@ -100,7 +100,7 @@ TEST_F(HttpClientTest, WorkerThreadsFetchConcurrently) {
 
 TEST_F(HttpClientTest, RequestGivesUpAtItsTimeOut) {
     server.setRoute("/slow", 200, "late", "text/plain", 5000);
-    HttpRequest request;
+    HttpTransfer request;
     request.url = url("/slow");
     request.totalTimeoutMs = 300;
     QElapsedTimer timer;
@@ -113,7 +113,7 @@ TEST_F(HttpClientTest, RequestGivesUpAtItsTimeOut) {
 
 TEST_F(HttpClientTest, PostSendsBodyAndHeaders) {
     server.setRoute("/post", 200, "done");
-    HttpRequest request;
+    HttpTransfer request;
     request.url = url("/post");
     request.post = true;
     request.body = u"name=张三&x=1"_s.toUtf8();

@@ -163,8 +163,10 @@ void LoopbackHttpServer::acceptLoop() {
         if (fds[1].revents != 0)
             return;
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0)
+        if (fd >= 0) {
+            ++accepted_;
             connections_.emplace_back([this, fd] { serveConnection(fd); });
+        }
     }
 }
 

@@ -59,6 +59,8 @@ public:
 
     QList<Request> requests() const;
     void clearRequests();
+    // Connections accepted so far: requests over a kept connection share one.
+    int connectionCount() const { return accepted_; }
 
 private:
     void acceptLoop();
@@ -71,6 +73,7 @@ private:
     int wakePipe_[2] = {-1, -1}; // written once at shutdown; every poll watches its read end
     quint16 port_ = 0;
     std::atomic<bool> stopping_{false};
+    std::atomic<int> accepted_{0};
     mutable std::mutex mutex_;
     std::condition_variable stopWake_;
     std::map<QByteArray, Route> routes_;

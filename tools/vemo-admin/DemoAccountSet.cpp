@@ -15,6 +15,7 @@ constexpr auto kFunctions = std::to_array<DemoFunction>({
     {12, "供应商档案", "suppliers.xml"},
     {13, "客户档案", "customers.xml"},
     {14, "物料分类", "categories.xml"},
+    {15, "网上报价", "web.xml"},
     {21, "入库单", "receipts.xml"},
     {22, "库存查询", "stock.xml"},
     {31, "销售合同", "contracts.xml"},

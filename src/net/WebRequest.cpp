@@ -1,0 +1,79 @@
+#include "net/WebRequest.h"
+
+#include "platform/Gbk.h"
+
+#include <QUrl>
+
+namespace {
+
+// The headers a web form expects of a browser; a request that has one already keeps its own.
+void AddHeaderIfAbsent(QList<QByteArray>& headers, const QByteArray& line) {
+    const QByteArray name = line.left(line.indexOf(':') + 1).toLower();
+    for (const QByteArray& present : headers)
+        if (present.toLower().startsWith(name))
+            return;
+    headers.append(line);
+}
+
+} // namespace
+
+bool WebTlsSettings::ChecksHost(const QString& host) const {
+    for (const QString& unchecked : uncheckedHosts)
+        if (!unchecked.trimmed().isEmpty() &&
+            unchecked.trimmed().compare(host, Qt::CaseInsensitive) == 0)
+            return false;
+    return true;
+}
+
+bool HttpRequest(WebRequestSettings& settings) {
+    settings.status = QStringLiteral("提交成功完成！");
+    settings.response.clear();
+
+    HttpTransfer transfer;
+    transfer.url = settings.url;
+    transfer.post = settings.post;
+    transfer.body = settings.body.toUtf8();
+    transfer.session = settings.session;
+    transfer.keepConnection = settings.keepConnection;
+    transfer.connectTimeoutMs = settings.timeouts.connectMs;
+    transfer.stallTimeoutMs = settings.timeouts.stallMs;
+    transfer.totalTimeoutMs = settings.timeouts.totalMs;
+    transfer.connectRetries = settings.timeouts.connectRetries;
+    transfer.verifyTls = settings.tls.ChecksHost(QUrl(settings.url, QUrl::TolerantMode).host());
+    transfer.extraCaFile = settings.tls.extraCaFile;
+    AddHeaderIfAbsent(transfer.headers, "Content-Type: application/x-www-form-urlencoded");
+    AddHeaderIfAbsent(transfer.headers, "Accept: */*");
+    AddHeaderIfAbsent(transfer.headers, "Accept-Language: zh-CN");
+    AddHeaderIfAbsent(transfer.headers,
+                      "User-Agent:Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)");
+    // A body of more than a kilobyte would otherwise wait for the server's "100 Continue".
+    transfer.headers.append("Expect:");
+
+    const HttpResponse answer = PerformHttp(transfer);
+    switch (answer.failure) {
+    case HttpFailure::None:
+        break;
+    case HttpFailure::InvalidUrl:
+        settings.status = settings.url + QStringLiteral("不是有效有网络地址！");
+        return false;
+    case HttpFailure::NoRequest:
+        settings.status = QStringLiteral("找不到网络地址") + settings.url;
+        return false;
+    case HttpFailure::Connect:
+        settings.status = QStringLiteral("对不起，连接服务器失败！");
+        return false;
+    case HttpFailure::Transfer:
+        settings.status = (settings.post ? QStringLiteral("向服务器post失败！错误号：%1")
+                                         : QStringLiteral("向服务器get失败！错误号：%1"))
+                              .arg(answer.errorCode);
+        return false;
+    }
+    if (answer.status < 200 || answer.status > 299) {
+        settings.status = QStringLiteral("网站服务器错误") + settings.url;
+        return false;
+    }
+    settings.response = settings.charset.compare(QLatin1String("GB2312"), Qt::CaseInsensitive) == 0
+                            ? platform::DecodeGbk(answer.body)
+                            : QString::fromUtf8(answer.body);
+    return true;
+}
