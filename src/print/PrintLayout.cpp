@@ -154,8 +154,9 @@ namespace {
 QFont QtFont(const QString& face, int height, int width) {
     QFont font(face);
     font.setPixelSize(std::max(1, height));
-    font.setWeight(QFont::Thin);
     if (width > 0) {
+        // An explicit font is the lightest weight of its face.
+        font.setWeight(QFont::Thin);
         // An explicit width is the average glyph width; the faces used here are about half as
         // wide as they are high.
         font.setStretch(std::clamp(width * 200 / std::max(1, height), 1, 4000));
