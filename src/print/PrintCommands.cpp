@@ -55,6 +55,7 @@ PrinterChoice g_printer;
 QString g_folder;
 std::function<void(const QString&, int)> g_written;
 int g_jobs = 0;
+int g_pendingClicks = 0;
 
 bool RealSetupDialog(PrinterChoice& choice);
 PrinterSetupDialog g_setupDialog = &RealSetupDialog;
@@ -136,7 +137,10 @@ void ContinueBatch(CommandContext& form, const CXmlNode& para) {
     QPointer<QWidget> button = ControlOf(form, para.GetAttributeInt("print_btn", 0));
     if (!button)
         return;
-    QTimer::singleShot(0, window, [button] {
+    ++g_pendingClicks;
+    // Not tied to the form: the count must come down even when the form has closed.
+    QTimer::singleShot(0, [button] {
+        --g_pendingClicks;
         if (button)
             PressControl(button);
     });
@@ -182,6 +186,10 @@ int PaperCodeOfPageSize(const QPageSize& size) {
         if (paper.size == size.id())
             return paper.code;
     return 9;
+}
+
+bool PrintBatchPending() {
+    return g_pendingClicks > 0;
 }
 
 PrinterChoice CurrentPrinter() {

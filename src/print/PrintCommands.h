@@ -40,6 +40,9 @@ bool PrintsWithoutDialog(CommandContext& form, const ZUDad::CXmlNode& printPara)
 void SetPrintToFolder(const QString& folder,
                       std::function<void(const QString& file, int pages)> written = {});
 
+// True from the end of a batch job until the click that starts the next one has run.
+bool PrintBatchPending();
+
 // The printer the next jobs use, as cfg.ini keeps it: name, paper size code of the printer
 // driver (the platform's DMPAPER numbers) and orientation (1 portrait, 2 landscape).
 struct PrinterChoice {
