@@ -128,11 +128,11 @@ int PrintLayout::PageCount(const QPaintDevice& device) {
     return 1;
 }
 
-PrintLayout::Font PrintLayout::FontOf(const QString& spec) const {
+PrintLayout::Font PrintLayout::FontOf(const QString& text) const {
     Font font = defaultFont_;
-    if (spec.isEmpty())
+    if (text.isEmpty())
         return font;
-    const QStringList parts = spec.split(QLatin1Char(','));
+    const QStringList parts = text.split(QLatin1Char(','));
     const int first = ToInt(parts[0]);
     if (first == 0)
         return font;

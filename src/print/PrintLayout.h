@@ -50,7 +50,7 @@ private:
     int ControlIntOf(int documentId) const;
     int HeadHeight() const;
     TableRows MeasureTable(const ZUDad::CXmlNode& table) const;
-    Font FontOf(const QString& spec) const;
+    Font FontOf(const QString& text) const;
     void DrawText(QPainter& painter, const QRect& rect, const QString& text, int format,
                   const Font& font) const;
     void DrawBoxes(QPainter& painter, const QRect& rect, const QString& text, int boxWidth,
