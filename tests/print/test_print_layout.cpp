@@ -236,6 +236,39 @@ TEST_F(PrintLayoutTest, MalformedRectangleIsReportedAndDrawnAtZero) {
     EXPECT_EQ(TextAt(path, 1, QRect(0, 0, 2000, 2900)), "");
 }
 
+TEST_F(PrintLayoutTest, LongTextsShrinkIntoTheirBoxes) {
+    const QString line = QStringLiteral("一段很长的说明文字必须缩小字号才能放进这个格子");
+    QString path;
+    ASSERT_EQ(Print(QStringLiteral("<print_para>"
+                                   "<a pos='100,100,500,200' value='%1' format='37'/>"
+                                   "<b pos='100,300,500,500' value='%1%1%1' format='2069'/>"
+                                   "</print_para>")
+                        .arg(line),
+                    path),
+              1);
+    // Every glyph box, in points, lies inside its item's box.
+    const QString boxes = RunTool("pdftotext", {"-bbox", path, "-"});
+    const QRegularExpression word(
+        R"re(xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)<)re");
+    const auto pt = [](int units) { return units * 72.0 / 254.0; };
+    QString first;
+    QString second;
+    for (auto it = word.globalMatch(boxes); it.hasNext();) {
+        const auto m = it.next();
+        const double x0 = m.captured(1).toDouble(), y0 = m.captured(2).toDouble();
+        const double x1 = m.captured(3).toDouble(), y1 = m.captured(4).toDouble();
+        const bool inFirst = y0 < pt(250);
+        (inFirst ? first : second) += m.captured(5);
+        const QRect box = inFirst ? QRect(100, 100, 400, 100) : QRect(100, 300, 400, 200);
+        EXPECT_GE(x0, pt(box.left()) - 0.5) << qPrintable(m.captured(5));
+        EXPECT_LE(x1, pt(box.right()) + 0.5) << qPrintable(m.captured(5));
+        EXPECT_GE(y0, pt(box.top()) - 0.5) << qPrintable(m.captured(5));
+        EXPECT_LE(y1, pt(box.bottom()) + 0.5) << qPrintable(m.captured(5));
+    }
+    EXPECT_EQ(first, line);
+    EXPECT_EQ(second, line + line + line);
+}
+
 TEST(ThousandsText, Formats) {
     const std::pair<const char*, const char*> cases[] = {
         {"0", "0.00"},          {"", "0.00"},    {"abc", "0.00"},         {"999.995", "1,000.00"},
