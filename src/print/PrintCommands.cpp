@@ -13,6 +13,7 @@
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QPageLayout>
 #include <QPageSetupDialog>
@@ -228,7 +229,7 @@ bool Print(CommandContext& form, CommandResult& /*result*/, const CXmlNode& comm
                                         .arg(++g_jobs, 3, 10, QLatin1Char('0'))
                                         .arg(preview ? QStringLiteral("-preview") : QString()));
         const int pages = WritePdf(layout, path, PageSizeOfPaperCode(g_printer.paper),
-                                   g_printer.orientation == 2);
+                                   g_printer.orientation == 2, title);
         if (g_written)
             g_written(path, pages);
         if (!preview)
@@ -241,6 +242,8 @@ bool Print(CommandContext& form, CommandResult& /*result*/, const CXmlNode& comm
     if (preview) {
         QPrintPreviewDialog dialog(&printer, form.FormWidget());
         dialog.setWindowTitle(title);
+        dialog.setWindowIcon(QApplication::windowIcon());
+        dialog.resize(1440, 900);
         QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
                          [&layout](QPrinter* target) { PrintPages(layout, *target); });
         dialog.showMaximized();

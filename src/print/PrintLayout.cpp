@@ -532,11 +532,13 @@ int PrintPages(PrintLayout& layout, QPagedPaintDevice& device) {
     return pages;
 }
 
-int WritePdf(PrintLayout& layout, const QString& path, const QPageSize& size, bool landscape) {
+int WritePdf(PrintLayout& layout, const QString& path, const QPageSize& size, bool landscape,
+             const QString& title) {
     QPdfWriter writer(path);
     writer.setPageLayout(QPageLayout(
         size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     writer.setResolution(600);
     writer.setCreator(QStringLiteral("Vemo"));
+    writer.setTitle(title);
     return PrintPages(layout, writer);
 }

@@ -84,4 +84,4 @@ QRect LayoutRect(const QString& text);
 int PrintPages(PrintLayout& layout, QPagedPaintDevice& device);
 // Writes every page to a PDF file of paper `size`, with the whole sheet printable.
 int WritePdf(PrintLayout& layout, const QString& path, const QPageSize& size,
-             bool landscape = false);
+             bool landscape = false, const QString& title = {});

@@ -190,6 +190,9 @@ TEST_F(PrintCommandsTest, SetupRemembersThePrinterForEachButton) {
     info.start("pdfinfo", {dir_.filePath("001.pdf")});
     info.waitForFinished(30000);
     const QString pdfInfo = QString::fromUtf8(info.readAllStandardOutput());
+    // Without `name_id` the document is called 打印.
+    EXPECT_TRUE(pdfInfo.contains(QRegularExpression(QStringLiteral("Title: +打印\n"))))
+        << qPrintable(pdfInfo);
     EXPECT_TRUE(pdfInfo.contains(QRegularExpression("Page size: +595(\\.\\d+)? x 420 pts")))
         << qPrintable(pdfInfo);
 
