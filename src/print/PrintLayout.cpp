@@ -120,6 +120,10 @@ int PrintLayout::PageCount(const QPaintDevice& device) {
         const CXmlNode child = children.GetItem(i);
         if (child.GetName() != QLatin1String("table_print"))
             continue;
+        // A table that names no grid prints nothing, so it cannot decide the pages either.
+        if (!qobject_cast<const CListCtrlEx*>(
+                form_.ControlByWindowId(WindowIdOfDocumentId(child.GetAttributeInt("value", 0)))))
+            continue;
         const TableRows measure = MeasureTable(child);
         if (measure.perPage == 0)
             continue;

@@ -189,6 +189,16 @@ TEST_F(PrintLayoutTest, EmptyGridPrintsNoPage) {
                  PageText(path, 1).contains("FOOTER"));
 }
 
+TEST_F(PrintLayoutTest, TableWithoutAGridPrintsTheRestOnOnePage) {
+    Rows(25);
+    QString path;
+    ASSERT_EQ(Print(TableLayout(10, 870).replace("value='9'", "value='99'"), path), 1);
+    const QString page = PageText(path, 1);
+    EXPECT_TRUE(page.contains("FOOTER")) << qPrintable(page);
+    EXPECT_FALSE(page.contains(QStringLiteral("品1"))) << qPrintable(page);
+    EXPECT_EQ(TextAt(path, 1, QRect(100, 870, 900, 60)), "FOOTER");
+}
+
 TEST_F(PrintLayoutTest, AlignMovesAndWidensOnWiderPaper) {
     // Designed for A4 (2100), printed on A3 (2970): 870 units of free width.
     SetText(1, "MOVED");
