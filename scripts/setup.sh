@@ -16,6 +16,7 @@ PACKAGES=(
   postgresql
   fonts-wqy-zenhei qt6-translations-l10n
   xvfb xauth
+  poppler-utils zbar-tools
 )
 
 missing=()

@@ -115,6 +115,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"set_value", Window, nullptr},
     {"get_pos", Window, nullptr},
 
+    // The print layer sits above this one: RegisterPrintCommands fills these at start-up.
     {"query_to_print", Print, nullptr},
     {"print_pos_get", Print, nullptr},
     {"print_pos_setup", Print, nullptr},

@@ -3,6 +3,7 @@
 #include "app/MainApp.h"
 #include "app/MessageBoxes.h"
 #include "commands/CommandTable.h"
+#include "print/PrintCommands.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
 
     InstallMessageBoxes();
     RegisterCommandFamilies();
+    RegisterPrintCommands();
     CMainApp& app = CMainApp::Instance();
     app.InitInstance();
     app.ExitInstance();

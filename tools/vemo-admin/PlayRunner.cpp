@@ -16,6 +16,7 @@
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 #include "platform/Clock.h"
+#include "print/PrintCommands.h"
 #include "widgets/CListCtrlEx.h"
 #include "widgets/ZvChart.h"
 
@@ -26,6 +27,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QPointer>
+#include <QProcess>
 #include <QStringDecoder>
 #include <QTimer>
 #include <QTranslator>
@@ -192,6 +194,7 @@ private:
     bool Resolve(const QString& id, QWidget*& control, QString& error);
 
     bool Login(const PlayStep& step);
+    bool PrintPdfText(const QString& file, QString& error);
     bool Open(const PlayStep& step, QString& error);
     bool OpenXml(const PlayStep& step, QString& error);
     bool RunSql(const PlayStep& step, QString& error);
@@ -256,6 +259,11 @@ void PlayRunner::Next() {
     // events): the step is not done yet, and it starts the next one when it is.
     if (!frames_.isEmpty() && QApplication::activeModalWidget() == frames_.last().modalAtStart)
         return;
+    // A batch of print jobs goes on by posted clicks: the script sees it when it has ended.
+    if (PrintBatchPending()) {
+        tick_.start();
+        return;
+    }
     if (next_ >= steps_.size()) {
         Finish(expectFailed_ ? kPlayExpectFailed : kPlayPassed);
         return;
@@ -335,11 +343,39 @@ bool PlayRunner::RunStep(const PlayStep& step, QString& error) {
         PrintPlayLine(ClipboardLine(QGuiApplication::clipboard()->text()));
         return true;
     }
+    if (name == QLatin1String("print-to")) {
+        SetPrintToFolder(QDir(step.args[0]).absolutePath(), [](const QString& file, int pages) {
+            PrintPlayLine(
+                QStringLiteral("printed %1: %2").arg(QFileInfo(file).fileName()).arg(pages));
+        });
+        return true;
+    }
+    if (name == QLatin1String("pdf-text"))
+        return PrintPdfText(step.args[0], error);
     if (name == QLatin1String("clipboard-set")) {
         QGuiApplication::clipboard()->setText(step.args[0]);
         return true;
     }
     return ControlStep(step, error);
+}
+
+// The texts of a PDF file line by line, as poppler reads them, without blank lines.
+bool PlayRunner::PrintPdfText(const QString& file, QString& error) {
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-layout"), file, QStringLiteral("-")});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        error = QStringLiteral("无法读取 PDF 文件 %1").arg(file);
+        return false;
+    }
+    const QStringList lines =
+        QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        const QString text = line.simplified();
+        if (!text.isEmpty())
+            PrintPlayLine(text);
+    }
+    return true;
 }
 
 bool PlayRunner::Login(const PlayStep& step) {
@@ -627,6 +663,7 @@ int RunPlay(const QString& exeFolder, const QString& scriptPath) {
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTexts);
     RegisterCommandFamilies();
+    RegisterPrintCommands();
     // Closing the last form must not end the run: the script decides when it is over.
     QApplication::setQuitOnLastWindowClosed(false);
     CMainApp& app = CMainApp::Instance();
@@ -634,6 +671,7 @@ int RunPlay(const QString& exeFolder, const QString& scriptPath) {
 
     PlayRunner runner(steps, scriptFolder);
     const int code = runner.Run();
+    SetPrintToFolder(QString());
     QCoreApplication::removeTranslator(&qtTexts);
     return code;
 }
