@@ -321,17 +321,9 @@ bool DeleteRemovedRows(CommandContext& form, CommandResult& result, const CXmlNo
 // A new last row left empty is the entry row a numbered grid keeps for typing: not data.
 // Should the action fail, the row comes back so the user can go on typing.
 void DropEntryRow(CommandContext& form, CListCtrlEx& grid) {
-    const int rows = grid.RowCount();
-    if (rows == 0 || !grid.HasRowNumbers())
+    if (!grid.EndsWithEntryRow())
         return;
-    const int last = rows - 1;
-    if (grid.RowState(last) != 1)
-        return;
-    const int lastColumn = std::min(5, grid.ColumnCount() - 1);
-    for (int c = 1; c <= lastColumn; ++c)
-        if (!grid.CellText(last, c).isEmpty())
-            return;
-    grid.DeleteRow(last);
+    grid.DeleteRow(grid.RowCount() - 1);
     form.RememberDroppedEntryRow(&grid);
 }
 

@@ -98,7 +98,8 @@ PrintLayout::TableRows PrintLayout::MeasureTable(const CXmlNode& table) const {
     TableRows measure;
     const auto* grid = qobject_cast<const CListCtrlEx*>(
         form_.ControlByWindowId(WindowIdOfDocumentId(table.GetAttributeInt("value", 0))));
-    measure.rows = grid ? grid->RowCount() : 0;
+    // The empty line a numbered grid keeps for typing is not printed.
+    measure.rows = grid ? grid->RowCount() - (grid->EndsWithEntryRow() ? 1 : 0) : 0;
     measure.headHeight = table.GetChild("head_info_print").GetAttributeInt("row_height", 0);
     const CXmlNode columns = table.GetChild("col_info_print");
     measure.rowHeight = columns.GetAttributeInt("row_height", 0);

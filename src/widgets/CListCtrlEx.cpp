@@ -186,6 +186,17 @@ int CListCtrlEx::AppendEntryRow() {
     return row;
 }
 
+bool CListCtrlEx::EndsWithEntryRow() const {
+    const int last = RowCount() - 1;
+    if (last < 0 || !HasRowNumbers() || RowState(last) != 1)
+        return false;
+    const int lastColumn = std::min(5, ColumnCount() - 1);
+    for (int column = 1; column <= lastColumn; ++column)
+        if (!CellText(last, column).isEmpty())
+            return false;
+    return true;
+}
+
 // An edit open on a deleted row ends without its text: the end step finds its row gone.
 bool CListCtrlEx::DeleteRow(int row) {
     const bool deleted = model_->DeleteRow(row);

@@ -98,6 +98,9 @@ public:
     bool HasRowNumbers() const;
     // Appends that empty numbered entry row (state 1); its index.
     int AppendEntryRow();
+    // The last row is such an entry row, new and still empty in columns 1 to 5: not data, so
+    // saving and printing leave it out.
+    bool EndsWithEntryRow() const;
     void DeleteAllRows();
     bool DeleteAllRowsAndColumns();
 
