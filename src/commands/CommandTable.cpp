@@ -5,6 +5,7 @@
 #include "commands/QueryCommands.h"
 #include "commands/SaveCommands.h"
 #include "commands/TreeCommands.h"
+#include "commands/WindowCommands.h"
 
 #include "form/CommandContext.h"
 #include "form/CommandRegistry.h"
@@ -76,24 +77,24 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"get_ids_from_list", Grid, &GetIdsFromList},
     {"get_name_from_tree", Grid, &GetNameFromTree},
 
-    {"sendmessage", Window, nullptr},
-    {"show", Window, nullptr},
-    {"able", Window, nullptr},
+    {"sendmessage", Window, &SendMessage},
+    {"show", Window, &Show},
+    {"able", Window, &Able},
     {"menu", Window, nullptr},
     {"set_wnds_color1", Window, nullptr},
     {"set_wnds_color2", Window, nullptr},
     {"close", Window, &Close},
-    {"send_click", Window, nullptr},
-    {"set_btn_state", Window, nullptr},
-    {"get_btn_state", Window, nullptr},
+    {"send_click", Window, &SendClick},
+    {"set_btn_state", Window, &SetBtnState},
+    {"get_btn_state", Window, &GetBtnState},
     {"show_dialog", Window, nullptr},
-    {"set_focus", Window, nullptr},
+    {"set_focus", Window, &SetFocus},
     {"select_file", Window, nullptr},
     {"cmd", Window, nullptr},
-    {"run_dll_method", Window, nullptr},
+    {"run_dll_method", Window, &RunDllMethod},
     {"set_draw_method", Window, nullptr},
-    {"set_top", Window, nullptr},
-    {"set_notop", Window, nullptr},
+    {"set_top", Window, &SetTop},
+    {"set_notop", Window, &SetNotop},
     {"mouse_event", Window, nullptr},
     {"mouse_move", Window, nullptr},
     {"left_down", Window, nullptr},

@@ -83,4 +83,7 @@ public:
 
     // Runs another action of the form inside the current one (no checks, no transaction).
     virtual bool RunAction(int windowId, const QString& event) = 0;
+    // Whether the user's rights deny the button `documentId` of this form: such a button stays
+    // disabled whatever a command asks.
+    virtual bool ButtonDenied(int documentId) const = 0;
 };

@@ -57,6 +57,10 @@ public:
     bool RunAction(int windowId, const QString& event) override {
         return runner_.RunAction(windowId, event);
     }
+    bool ButtonDenied(int documentId) const override {
+        return deniedList.contains(QLatin1Char(';') + QString::number(documentId) +
+                                   QLatin1Char(';'));
+    }
     bool PrepareAction(int windowId, const QString& event) {
         return runner_.PrepareAction(windowId, event);
     }

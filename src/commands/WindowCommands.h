@@ -1,0 +1,24 @@
+#pragma once
+// The commands that act on windows rather than on data: the form's own controls (actions of
+// other controls, clicks, focus, visibility, enabling, check states, staying on top).
+#include "form/XmlDocument.h"
+
+class CommandContext;
+struct CommandResult;
+
+#define VEMO_WINDOW_COMMAND(Name)                                                                  \
+    bool Name(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,         \
+              int windowId);
+
+VEMO_WINDOW_COMMAND(SendMessage)
+VEMO_WINDOW_COMMAND(SendClick)
+VEMO_WINDOW_COMMAND(SetFocus)
+VEMO_WINDOW_COMMAND(Show)
+VEMO_WINDOW_COMMAND(Able)
+VEMO_WINDOW_COMMAND(SetBtnState)
+VEMO_WINDOW_COMMAND(GetBtnState)
+VEMO_WINDOW_COMMAND(RunDllMethod)
+VEMO_WINDOW_COMMAND(SetTop)
+VEMO_WINDOW_COMMAND(SetNotop)
+
+#undef VEMO_WINDOW_COMMAND

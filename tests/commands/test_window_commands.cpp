@@ -1,0 +1,157 @@
+// The commands on a form's own controls, on a real form: another control's action run inside
+// the current one, a queued click, focus, and visibility, enabling and check states from a
+// one-row query.
+#include "app/Login.h"
+#include "app/MainApp.h"
+#include "commands/CommandTable.h"
+#include "commands/CommandTexts.h"
+#include "form/D_T1.h"
+#include "form/ZvControls.h"
+#include "platform/AppMessage.h"
+#include "support/TestAccountSet.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+
+using CommandTexts::kCountMismatch;
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Button 20 writes "按过" into box 2.
+const char* kForm = R"xml(<html version='1.0' id='0'>
+<head title='控件' pos='0,0,600,400'/>
+<body><dialog>
+  <textbox id='1' value='甲' pos='10,10,100,30'/>
+  <textbox id='2' pos='110,10,200,30'/>
+  <button id='7' value='勾选' style='6' pos='10,50,100,70'/>
+  <button id='20' value='按钮' pos='10,90,90,110'><ACTION><CLICK>
+    <query_to_wnds values="SELECT '按过'" target_ids='2'/>
+  </CLICK></ACTION></button>
+  <button id='21' value='另一个' pos='100,90,190,110'/>
+</dialog></body></html>)xml";
+
+class WindowCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString why;
+        set_ = TestAccountSet::Create(Engine::Sqlite, why);
+        if (!set_)
+            GTEST_SKIP() << qPrintable(why);
+        CMainApp& app = CMainApp::Instance();
+        UseAccountSetAsConfigured(*set_, app);
+        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
+            messages_.append(r.text);
+            return MessageAnswer::Ok;
+        });
+        CDbSession login(CDbSession::FromConfig);
+        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
+        RegisterCommandFamilies();
+        form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "控件", "");
+        ASSERT_TRUE(form_);
+    }
+    void TearDown() override {
+        if (!set_)
+            return;
+        SetMessageSink(previousSink_);
+        for (QDialog* form : CMainApp::Instance().openForms.keys())
+            delete form;
+        CMainApp::Instance().openForms.clear();
+    }
+
+    bool Command(const QString& xml) {
+        ZUDad::CXmlDocument doc;
+        EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
+        form_->Runner().ErrorText.clear();
+        return form_->RunCommand(doc.GetRoot(), 0, "CLICK");
+    }
+    QWidget* Control(int id) { return form_->ControlByWindowId(id + ZvControls::kWindowIdBase); }
+    QLineEdit* Box(int id) { return qobject_cast<QLineEdit*>(Control(id)); }
+
+    std::unique_ptr<TestAccountSet> set_;
+    D_T1* form_ = nullptr;
+    QStringList messages_;
+    MessageSink previousSink_;
+};
+
+TEST_F(WindowCommands, SendMessageRunsTheActionNowUnlessTheControlIsDisabled) {
+    EXPECT_TRUE(Command("<sendmessage target_ids='20' values='CLICK'/>"));
+    EXPECT_EQ(Box(2)->text(), "按过");
+
+    Control(20)->setEnabled(false);
+    Box(2)->clear();
+    EXPECT_TRUE(Command("<sendmessage target_ids='20' values='CLICK'/>"));
+    EXPECT_EQ(Box(2)->text(), "");
+}
+
+TEST_F(WindowCommands, SendClickPressesOnceAfterTheAction) {
+    int clicks = 0;
+    QObject::connect(qobject_cast<QPushButton*>(Control(20)), &QPushButton::clicked,
+                     [&clicks] { ++clicks; });
+    EXPECT_TRUE(Command("<send_click target_ids='20'/>"));
+    EXPECT_EQ(clicks, 0); // not yet: the current action is still running
+    EXPECT_EQ(Box(2)->text(), "");
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(Box(2)->text(), "按过");
+    EXPECT_FALSE(Command("<send_click target_ids='99'/>"));
+    EXPECT_EQ(form_->Runner().ErrorText, "控件指向出错:\n99");
+}
+
+TEST_F(WindowCommands, ShowAbleAndCheckStatesFromTheQuery) {
+    form_->show();
+    EXPECT_TRUE(Command("<show values='SELECT 0, 5' target_ids='1;21'/>"));
+    EXPECT_TRUE(Box(1)->isHidden());
+    EXPECT_FALSE(Control(21)->isHidden());
+
+    // Edit boxes stay enabled and turn read-only; buttons are disabled.
+    EXPECT_TRUE(Command("<able values='SELECT 0, 0' target_ids='2;21'/>"));
+    EXPECT_TRUE(Box(2)->isEnabled());
+    EXPECT_TRUE(Box(2)->isReadOnly());
+    EXPECT_FALSE(Control(21)->isEnabled());
+    EXPECT_TRUE(Command("<able values='SELECT 1, 1' target_ids='2;21'/>"));
+    EXPECT_FALSE(Box(2)->isReadOnly());
+    EXPECT_TRUE(Control(21)->isEnabled());
+
+    // A button the user's rights deny stays disabled.
+    form_->deniedList = ";21;";
+    Control(21)->setEnabled(false);
+    EXPECT_TRUE(Command("<able values='SELECT 1' target_ids='21'/>"));
+    EXPECT_FALSE(Control(21)->isEnabled());
+
+    auto* box = qobject_cast<QCheckBox*>(Control(7));
+    ASSERT_TRUE(box);
+    for (int state : {1, 2, 0}) {
+        EXPECT_TRUE(Command(
+            QStringLiteral("<set_btn_state values='SELECT %1' target_ids='7'/>").arg(state)));
+        EXPECT_TRUE(Command("<get_btn_state target_ids='7' values='1'/>"));
+        EXPECT_EQ(Box(1)->text(), QString::number(state));
+    }
+    EXPECT_TRUE(Box(1)->isHidden()) << "get_btn_state keeps the target's visibility";
+}
+
+TEST_F(WindowCommands, TargetsAndValuesMustMatchInNumber) {
+    for (const char* name : {"show", "able", "set_btn_state"}) {
+        messages_.clear();
+        Box(1)->setEnabled(true);
+        EXPECT_FALSE(Command(QStringLiteral("<%1 values='SELECT 0' target_ids='1;2'/>").arg(name)))
+            << name;
+        EXPECT_EQ(messages_, QStringList{kCountMismatch}) << name;
+        EXPECT_FALSE(Box(1)->isReadOnly()) << name;
+        EXPECT_FALSE(Box(1)->isHidden()) << name;
+    }
+}
+
+TEST_F(WindowCommands, SetFocusSelectsTheText) {
+    form_->show();
+    form_->activateWindow();
+    EXPECT_TRUE(Command("<set_focus target_ids='1'/>"));
+    EXPECT_EQ(Box(1)->selectedText(), "甲");
+    EXPECT_FALSE(Command("<set_focus target_ids='98'/>"));
+}
+
+} // namespace
