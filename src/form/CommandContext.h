@@ -86,4 +86,6 @@ public:
     // Whether the user's rights deny the button `documentId` of this form: such a button stays
     // disabled whatever a command asks.
     virtual bool ButtonDenied(int documentId) const = 0;
+    // Changes how the form's background is drawn ("1": the animated scene) and repaints it.
+    virtual void SetDrawMethod(const QString& method) = 0;
 };

@@ -57,6 +57,7 @@ public:
     bool RunAction(int windowId, const QString& event) override {
         return runner_.RunAction(windowId, event);
     }
+    void SetDrawMethod(const QString& method) override;
     bool ButtonDenied(int documentId) const override {
         return deniedList.contains(QLatin1Char(';') + QString::number(documentId) +
                                    QLatin1Char(';'));

@@ -146,6 +146,28 @@ TEST_F(WindowCommands, TargetsAndValuesMustMatchInNumber) {
     }
 }
 
+TEST_F(WindowCommands, ColoursFromTheQueryWithTheFilterTextKeptInItsLiteral) {
+    // The state box holds a quote: it must stay inside the literal, not end it.
+    Box(1)->setText("审'核");
+    const char* command = R"xml(<%1><para_info_where
+        values="SELECT CASE WHEN 1=1 @F THEN '255,0,0' ELSE '0,0,255' END, ''" target_ids='2;1'>
+        <p value='1' where="AND '{{self}}' = '审''核'" sign='@F'/></para_info_where></%1>)xml";
+    EXPECT_TRUE(Command(QString::fromUtf8(command).arg("set_wnds_color1")));
+    EXPECT_EQ(Box(2)->palette().color(QPalette::Base), QColor(255, 0, 0));
+    EXPECT_TRUE(Box(2)->autoFillBackground());
+    EXPECT_FALSE(Box(1)->autoFillBackground()) << "an empty value leaves the target as it was";
+    EXPECT_TRUE(Command(QString::fromUtf8(command).arg("set_wnds_color2")));
+    EXPECT_EQ(Box(2)->palette().color(QPalette::Text), QColor(255, 0, 0));
+
+    for (const char* name : {"set_wnds_color1", "set_wnds_color2"}) {
+        messages_.clear();
+        EXPECT_FALSE(Command(
+            QStringLiteral("<%1><para_info_where values=\"SELECT '1,2,3'\" target_ids='1;2'/></%1>")
+                .arg(name)));
+        EXPECT_EQ(messages_, QStringList{kCountMismatch}) << name;
+    }
+}
+
 TEST_F(WindowCommands, SetFocusSelectsTheText) {
     form_->show();
     form_->activateWindow();
