@@ -80,7 +80,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"sendmessage", Window, &SendMessage},
     {"show", Window, &Show},
     {"able", Window, &Able},
-    {"menu", Window, nullptr},
+    {"menu", Window, &Menu},
     {"set_wnds_color1", Window, &SetWndsColor1},
     {"set_wnds_color2", Window, &SetWndsColor2},
     {"close", Window, &Close},

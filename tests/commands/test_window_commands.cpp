@@ -8,11 +8,13 @@
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "platform/PopupChoice.h"
 #include "support/TestAccountSet.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 using CommandTexts::kCountMismatch;
@@ -166,6 +168,32 @@ TEST_F(WindowCommands, ColoursFromTheQueryWithTheFilterTextKeptInItsLiteral) {
                 .arg(name)));
         EXPECT_EQ(messages_, QStringList{kCountMismatch}) << name;
     }
+}
+
+TEST_F(WindowCommands, MenuItemsAndTheChosenOnePressesItsControl) {
+    Control(21)->setEnabled(false);
+    QStringList shown;
+    QAction* (*pick)(QMenu&, const QString&) = [](QMenu& menu, const QString& name) -> QAction* {
+        for (QAction* item : menu.actions())
+            if (item->text() == name)
+                return item;
+        return nullptr;
+    };
+    const MenuChooser previous = SetMenuChooser([&](QMenu& menu) {
+        for (QAction* item : menu.actions())
+            shown.append(item->isSeparator() ? QStringLiteral("-")
+                                             : item->text() + (item->isEnabled() ? "" : "(灰)") +
+                                                   (item->icon().isNull() ? "" : "(✓)"));
+        return pick(menu, "审核");
+    });
+    const char* menu = R"xml(<menu><i id='20' name='审核' color='3'/><i id='0'/>
+        <i id='21' name='反审核'/><i id='55' name='复制合同' color='36'/></menu>)xml";
+    EXPECT_TRUE(Command(QString::fromUtf8(menu)));
+    SetMenuChooser(previous);
+    EXPECT_EQ(shown, QStringList({"审核(✓)", "-", "反审核(灰)", "复制合同"}));
+    EXPECT_EQ(Box(2)->text(), "") << "the item's action runs after the menu's";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Box(2)->text(), "按过");
 }
 
 TEST_F(WindowCommands, SetFocusSelectsTheText) {
