@@ -89,7 +89,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"get_btn_state", Window, &GetBtnState},
     {"show_dialog", Window, nullptr},
     {"set_focus", Window, &SetFocus},
-    {"select_file", Window, nullptr},
+    {"select_file", Window, &SelectFile},
     {"cmd", Window, nullptr},
     {"run_dll_method", Window, &RunDllMethod},
     {"set_draw_method", Window, &SetDrawMethod},

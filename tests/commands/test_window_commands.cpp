@@ -196,6 +196,23 @@ TEST_F(WindowCommands, MenuItemsAndTheChosenOnePressesItsControl) {
     EXPECT_EQ(Box(2)->text(), "按过");
 }
 
+TEST_F(WindowCommands, SelectFileWritesThePathOrFailsQuietlyOnCancel) {
+    QStringList asked;
+    std::optional<QString> answer = QStringLiteral("/tmp/合同.xlsx");
+    const FileChooser previous = SetFileChooser([&](const QString& title, const QStringList& f) {
+        asked.append(title + ":" + f.join('|'));
+        return answer;
+    });
+    EXPECT_TRUE(Command("<select_file target_ids='2' values='pic'/>"));
+    EXPECT_EQ(Box(2)->text(), "/tmp/合同.xlsx");
+    answer.reset();
+    EXPECT_FALSE(Command("<select_file target_ids='2'/>"));
+    EXPECT_EQ(form_->Runner().ErrorText, "");
+    SetFileChooser(previous);
+    EXPECT_EQ(asked.value(0), "打开文件:All Files(*.*) (*)|Pic Files (*.jpeg *.jpg *.png *.bmp)");
+    EXPECT_EQ(asked.value(1).count('|'), 3);
+}
+
 TEST_F(WindowCommands, SetFocusSelectsTheText) {
     form_->show();
     form_->activateWindow();

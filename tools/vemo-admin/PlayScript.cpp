@@ -21,7 +21,7 @@ constexpr StepShape kSteps[] = {
     {"sql", 1, true},          {"tree-select", 2, false}, {"tree-check", 3, false},
     {"row-click", 2, true},    {"save-image", 2, true},   {"edit-key", 2, false},
     {"pick", 1, false},        {"clipboard", 0, false},   {"clipboard-set", 1, true},
-    {"dump-colors", 1, false},
+    {"dump-colors", 1, false}, {"menu-pick", 1, true},    {"file", 1, true},
 };
 
 const StepShape* ShapeOf(const QString& name) {
