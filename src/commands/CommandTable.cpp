@@ -90,7 +90,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"show_dialog", Window, nullptr},
     {"set_focus", Window, &SetFocus},
     {"select_file", Window, &SelectFile},
-    {"cmd", Window, nullptr},
+    {"cmd", Window, &Cmd},
     {"run_dll_method", Window, &RunDllMethod},
     {"set_draw_method", Window, &SetDrawMethod},
     {"set_top", Window, &SetTop},

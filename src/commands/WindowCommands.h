@@ -25,5 +25,10 @@ VEMO_WINDOW_COMMAND(SetWndsColor2)
 VEMO_WINDOW_COMMAND(SetDrawMethod)
 VEMO_WINDOW_COMMAND(Menu)
 VEMO_WINDOW_COMMAND(SelectFile)
+VEMO_WINDOW_COMMAND(Cmd)
+
+// Runs `commandLine` through "/bin/sh -c" and returns what it wrote to standard output and
+// standard error, decoded as UTF-8 or else GBK; at most 30 s, the interface kept working.
+QString RunCommandLine(const QString& commandLine);
 
 #undef VEMO_WINDOW_COMMAND

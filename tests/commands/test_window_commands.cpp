@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 using CommandTexts::kCountMismatch;
@@ -29,6 +30,7 @@ const char* kForm = R"xml(<html version='1.0' id='0'>
 <body><dialog>
   <textbox id='1' value='甲' pos='10,10,100,30'/>
   <textbox id='2' pos='110,10,200,30'/>
+  <textbox id='4' style='4' pos='310,10,500,80'/>
   <button id='7' value='勾选' style='6' pos='10,50,100,70'/>
   <button id='20' value='按钮' pos='10,90,90,110'><ACTION><CLICK>
     <query_to_wnds values="SELECT '按过'" target_ids='2'/>
@@ -211,6 +213,23 @@ TEST_F(WindowCommands, SelectFileWritesThePathOrFailsQuietlyOnCancel) {
     SetFileChooser(previous);
     EXPECT_EQ(asked.value(0), "打开文件:All Files(*.*) (*)|Pic Files (*.jpeg *.jpg *.png *.bmp)");
     EXPECT_EQ(asked.value(1).count('|'), 3);
+}
+
+TEST_F(WindowCommands, CmdWritesAllOutputAndKeepsTypedTextOneWord) {
+    auto* out = qobject_cast<QPlainTextEdit*>(Control(4));
+    ASSERT_TRUE(out);
+    EXPECT_TRUE(Command("<cmd target_ids='4' values=\"printf '一\\n'; echo 二 >&amp;2\"/>"));
+    EXPECT_EQ(out->toPlainText(), "一\n二\n");
+
+    // Typed text with quotes and a command of its own is one argument of printf.
+    Box(1)->setText("x'; echo 坏 #");
+    EXPECT_TRUE(
+        Command("<cmd target_ids='4' values=\"printf '[%s]' {{p1}}\">"
+                "<para_info_where><p value='1' where='{{self}}'/></para_info_where></cmd>"));
+    EXPECT_EQ(out->toPlainText(), "[x'; echo 坏 #]");
+    // GBK output is read as GBK.
+    EXPECT_TRUE(Command("<cmd target_ids='4' values=\"printf '\\272\\317\\315\\254'\"/>"));
+    EXPECT_EQ(out->toPlainText(), "合同");
 }
 
 TEST_F(WindowCommands, SetFocusSelectsTheText) {
