@@ -106,7 +106,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"right_click", Window, nullptr},
     {"right_dclick", Window, nullptr},
     {"key_down", Window, nullptr},
-    {"wait", Window, nullptr},
+    {"wait", Window, &Wait},
     {"key_up", Window, nullptr},
     {"key_click", Window, nullptr},
     {"key_input", Window, nullptr},

@@ -132,3 +132,13 @@ bool Cmd(CommandContext& form, CommandResult& result, const CXmlNode& command, i
     WriteControlValue(target, RunCommandLine(line));
     return true;
 }
+
+bool Wait(CommandContext& /*form*/, CommandResult& /*result*/, const CXmlNode& command,
+          int /*windowId*/) {
+    // Other windows keep working meanwhile; this form's busy action holds back its own events.
+    const int milliseconds = qMax(0, command.GetAttributeInt("values", 0));
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+    return true;
+}

@@ -13,10 +13,12 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 using CommandTexts::kCountMismatch;
 
@@ -230,6 +232,20 @@ TEST_F(WindowCommands, CmdWritesAllOutputAndKeepsTypedTextOneWord) {
     // GBK output is read as GBK.
     EXPECT_TRUE(Command("<cmd target_ids='4' values=\"printf '\\272\\317\\315\\254'\"/>"));
     EXPECT_EQ(out->toPlainText(), "合同");
+}
+
+TEST_F(WindowCommands, WaitLetsAnotherFormsButtonRun) {
+    D_T1* other = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "6", "另一个", "");
+    ASSERT_TRUE(other);
+    auto* button =
+        qobject_cast<QPushButton*>(other->ControlByWindowId(20 + ZvControls::kWindowIdBase));
+    auto* box = qobject_cast<QLineEdit*>(other->ControlByWindowId(2 + ZvControls::kWindowIdBase));
+    QTimer::singleShot(20, button, [button] { button->click(); });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(Command("<wait values='300'/>"));
+    EXPECT_GE(clock.elapsed(), 290);
+    EXPECT_EQ(box->text(), "按过");
 }
 
 TEST_F(WindowCommands, SetFocusSelectsTheText) {
