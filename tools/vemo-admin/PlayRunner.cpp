@@ -596,14 +596,28 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
         return ok;
     }
     if (name == QLatin1String("row-click")) {
-        auto* chart = qobject_cast<ZvChart*>(control);
-        if (!chart) {
-            error = QStringLiteral("控件 %1 不是树形列表").arg(step.args[0]);
-            return false;
-        }
         int row = 0;
         bool right = false;
         ParseRowClick(step.args[1], row, right);
+        if (auto* grid = qobject_cast<CListCtrlEx*>(control)) {
+            if (row < 0 || row >= grid->RowCount()) {
+                error = QStringLiteral("控件 %1：没有第 %2 行").arg(step.args[0]).arg(row);
+                return false;
+            }
+            // A click on the first cell of the row, as a person's would select it first.
+            grid->SelectRow(-1, false);
+            grid->SelectRow(row, true);
+            if (right)
+                Q_EMIT grid->rightClicked(row, 0);
+            else
+                Q_EMIT grid->clicked(row, 0);
+            return true;
+        }
+        auto* chart = qobject_cast<ZvChart*>(control);
+        if (!chart) {
+            error = QStringLiteral("控件 %1 不是树形列表或表格").arg(step.args[0]);
+            return false;
+        }
         if (!ClickTreeListRow(chart, row, right, error)) {
             error = QStringLiteral("控件 %1：%2").arg(step.args[0], error);
             return false;
