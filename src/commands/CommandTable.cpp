@@ -96,7 +96,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"set_top", Window, &SetTop},
     {"set_notop", Window, &SetNotop},
     {"mouse_event", Window, nullptr},
-    {"mouse_move", Window, nullptr},
+    {"mouse_move", Window, &MouseMove},
     {"left_down", Window, nullptr},
     {"left_up", Window, nullptr},
     {"left_click", Window, nullptr},
@@ -113,7 +113,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"key_input2", Window, nullptr},
     {"get_value", Window, nullptr},
     {"set_value", Window, nullptr},
-    {"get_pos", Window, nullptr},
+    {"get_pos", Window, &GetPos},
 
     {"query_to_print", Print, nullptr},
     {"print_pos_get", Print, nullptr},

@@ -27,6 +27,8 @@ VEMO_WINDOW_COMMAND(Menu)
 VEMO_WINDOW_COMMAND(SelectFile)
 VEMO_WINDOW_COMMAND(Cmd)
 VEMO_WINDOW_COMMAND(Wait)
+VEMO_WINDOW_COMMAND(GetPos)
+VEMO_WINDOW_COMMAND(MouseMove)
 
 // Runs `commandLine` through "/bin/sh -c" and returns what it wrote to standard output and
 // standard error, decoded as UTF-8 or else GBK; at most 30 s, the interface kept working.

@@ -248,6 +248,17 @@ TEST_F(WindowCommands, WaitLetsAnotherFormsButtonRun) {
     EXPECT_EQ(box->text(), "按过");
 }
 
+TEST_F(WindowCommands, PointerCommandsWithoutX11SayWhyAndDoNothing) {
+    Box(1)->setText("1,2,3,4");
+    for (const char* command : {"<get_pos values='1'/>", "<mouse_move values='1'/>"}) {
+        messages_.clear();
+        EXPECT_FALSE(Command(command)) << command;
+        EXPECT_EQ(form_->Runner().ErrorText, "没有 X11 显示，不能操作鼠标和键盘") << command;
+        EXPECT_EQ(Box(1)->text(), "1,2,3,4") << command;
+        EXPECT_TRUE(messages_.isEmpty()) << command;
+    }
+}
+
 TEST_F(WindowCommands, SetFocusSelectsTheText) {
     form_->show();
     form_->activateWindow();
