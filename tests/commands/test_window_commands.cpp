@@ -8,6 +8,7 @@
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "platform/Pointer.h"
 #include "platform/PopupChoice.h"
 #include "support/TestAccountSet.h"
 
@@ -257,6 +258,23 @@ TEST_F(WindowCommands, PointerCommandsWithoutX11SayWhyAndDoNothing) {
         EXPECT_EQ(Box(1)->text(), "1,2,3,4") << command;
         EXPECT_TRUE(messages_.isEmpty()) << command;
     }
+}
+
+// Runs only on an X11 display (an Xvfb will do).
+TEST_F(WindowCommands, GetPosThenMouseMoveReturnsThePointer) {
+    if (!PointerAvailable())
+        GTEST_SKIP() << "no X11 display";
+    ASSERT_TRUE(MovePointer(QPoint(40, 30)));
+    EXPECT_TRUE(Command("<get_pos values='1'/>"));
+    EXPECT_EQ(Box(1)->text(), "0,0,40,30");
+    MovePointer(QPoint(200, 150));
+    EXPECT_TRUE(Command("<mouse_move values='1'/>"));
+    EXPECT_EQ(PointerPosition(), QPoint(40, 30));
+
+    Box(1)->setText("40,30");
+    EXPECT_TRUE(Command("<mouse_move values='1'/>"));
+    EXPECT_EQ(messages_, QStringList{"矩形数据格式错误"});
+    EXPECT_EQ(PointerPosition(), QPoint(0, 0));
 }
 
 TEST_F(WindowCommands, SetFocusSelectsTheText) {
