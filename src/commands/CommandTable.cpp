@@ -6,6 +6,7 @@
 #include "commands/SaveCommands.h"
 #include "commands/TreeCommands.h"
 #include "commands/WebCommands.h"
+#include "commands/WindowCommands.h"
 
 #include "form/CommandContext.h"
 #include "form/CommandRegistry.h"
@@ -77,26 +78,26 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"get_ids_from_list", Grid, &GetIdsFromList},
     {"get_name_from_tree", Grid, &GetNameFromTree},
 
-    {"sendmessage", Window, nullptr},
-    {"show", Window, nullptr},
-    {"able", Window, nullptr},
-    {"menu", Window, nullptr},
-    {"set_wnds_color1", Window, nullptr},
-    {"set_wnds_color2", Window, nullptr},
+    {"sendmessage", Window, &SendMessage},
+    {"show", Window, &Show},
+    {"able", Window, &Able},
+    {"menu", Window, &Menu},
+    {"set_wnds_color1", Window, &SetWndsColor1},
+    {"set_wnds_color2", Window, &SetWndsColor2},
     {"close", Window, &Close},
-    {"send_click", Window, nullptr},
-    {"set_btn_state", Window, nullptr},
-    {"get_btn_state", Window, nullptr},
+    {"send_click", Window, &SendClick},
+    {"set_btn_state", Window, &SetBtnState},
+    {"get_btn_state", Window, &GetBtnState},
     {"show_dialog", Window, nullptr},
-    {"set_focus", Window, nullptr},
-    {"select_file", Window, nullptr},
-    {"cmd", Window, nullptr},
-    {"run_dll_method", Window, nullptr},
-    {"set_draw_method", Window, nullptr},
-    {"set_top", Window, nullptr},
-    {"set_notop", Window, nullptr},
+    {"set_focus", Window, &SetFocus},
+    {"select_file", Window, &SelectFile},
+    {"cmd", Window, &Cmd},
+    {"run_dll_method", Window, &RunDllMethod},
+    {"set_draw_method", Window, &SetDrawMethod},
+    {"set_top", Window, &SetTop},
+    {"set_notop", Window, &SetNotop},
     {"mouse_event", Window, nullptr},
-    {"mouse_move", Window, nullptr},
+    {"mouse_move", Window, &MouseMove},
     {"left_down", Window, nullptr},
     {"left_up", Window, nullptr},
     {"left_click", Window, nullptr},
@@ -106,14 +107,14 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"right_click", Window, nullptr},
     {"right_dclick", Window, nullptr},
     {"key_down", Window, nullptr},
-    {"wait", Window, nullptr},
+    {"wait", Window, &Wait},
     {"key_up", Window, nullptr},
     {"key_click", Window, nullptr},
     {"key_input", Window, nullptr},
     {"key_input2", Window, nullptr},
     {"get_value", Window, nullptr},
     {"set_value", Window, nullptr},
-    {"get_pos", Window, nullptr},
+    {"get_pos", Window, &GetPos},
 
     // The print layer sits above this one: RegisterPrintCommands fills these at start-up.
     {"query_to_print", Print, nullptr},

@@ -94,4 +94,9 @@ public:
     // thread goes on painting and serving other forms; this form's busy flag keeps its other
     // actions from starting, and it cannot be closed. `work` must not touch widgets.
     virtual void WaitOffInterface(const std::function<void()>& work) = 0;
+    // Whether the user's rights deny the button `documentId` of this form: such a button stays
+    // disabled whatever a command asks.
+    virtual bool ButtonDenied(int documentId) const = 0;
+    // Changes how the form's background is drawn ("1": the animated scene) and repaints it.
+    virtual void SetDrawMethod(const QString& method) = 0;
 };

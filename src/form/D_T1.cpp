@@ -403,12 +403,21 @@ void D_T1::ShowAgain() {
 
 // --- Painting, mouse, timer ---
 
+void D_T1::SetDrawMethod(const QString& method) {
+    drawMethod = method;
+    // The scene's worker, once started, runs until the form closes; other methods just stop
+    // showing its frames.
+    if (drawMethod == QLatin1String("1") && !worker_.joinable() && !closing_)
+        StartBackgroundWorker();
+    update();
+}
+
 void D_T1::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     DrawFormBackground(painter, document.SelectSingleNode("//html/head"), size(),
                        controls_->DefaultFont(), SessionContext::Current().exeFolder);
     std::lock_guard lock(sceneLock_);
-    if (!frame_.isNull())
+    if (!frame_.isNull() && drawMethod == QLatin1String("1"))
         painter.drawImage(0, 0, frame_);
 }
 

@@ -60,6 +60,11 @@ public:
     }
     HttpSession& WebSession() override;
     void WaitOffInterface(const std::function<void()>& work) override;
+    void SetDrawMethod(const QString& method) override;
+    bool ButtonDenied(int documentId) const override {
+        return deniedList.contains(QLatin1Char(';') + QString::number(documentId) +
+                                   QLatin1Char(';'));
+    }
     bool PrepareAction(int windowId, const QString& event) {
         return runner_.PrepareAction(windowId, event);
     }

@@ -16,6 +16,7 @@
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 #include "platform/Clock.h"
+#include "platform/PopupChoice.h"
 #include "print/PrintCommands.h"
 #include "widgets/CListCtrlEx.h"
 #include "widgets/ZvChart.h"
@@ -26,6 +27,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QMenu>
 #include <QPointer>
 #include <QProcess>
 #include <QStringDecoder>
@@ -206,8 +208,10 @@ private:
     int next_ = 0;
     QTimer tick_;
     QList<Frame> frames_;
-    QList<QPointer<D_T1>> forms_; // in the order they were last shown
-    QList<bool> answers_;         // queued answers: true for yes and ok
+    QList<QPointer<D_T1>> forms_;         // in the order they were last shown
+    QList<bool> answers_;                 // queued answers: true for yes and ok
+    QStringList menuPicks_;               // queued menu choices by item text
+    QList<std::optional<QString>> files_; // queued file dialog answers; none: cancel
     bool expectFailed_ = false;
     bool finished_ = false;
     int exitCode_ = kPlayPassed;
@@ -216,11 +220,26 @@ private:
 int PlayRunner::Run() {
     const MessageSink previous =
         SetMessageSink([this](const AppMessageRequest& request) { return Answer(request); });
+    // A menu takes the next queued choice (an unknown name or none dismisses it); a file
+    // dialog the next queued answer (none cancels it).
+    const MenuChooser previousMenu = SetMenuChooser([this](QMenu& menu) -> QAction* {
+        const QString name = menuPicks_.isEmpty() ? QString() : menuPicks_.takeFirst();
+        for (QAction* item : menu.actions())
+            if (!name.isEmpty() && item->text() == name && item->isEnabled())
+                return item;
+        return nullptr;
+    });
+    const FileChooser previousFile =
+        SetFileChooser([this](const QString&, const QStringList&) -> std::optional<QString> {
+            return files_.isEmpty() ? std::nullopt : files_.takeFirst();
+        });
     qApp->installEventFilter(this);
     tick_.start();
     QApplication::exec();
     qApp->removeEventFilter(this);
     CloseOpenForms(CMainApp::Instance());
+    SetFileChooser(previousFile);
+    SetMenuChooser(previousMenu);
     SetMessageSink(previous);
     return exitCode_;
 }
@@ -335,6 +354,17 @@ bool PlayRunner::RunStep(const PlayStep& step, QString& error) {
     }
     if (name == QLatin1String("close"))
         return CloseCurrent(error);
+    if (name == QLatin1String("menu-pick")) {
+        menuPicks_.append(step.args[0]);
+        return true;
+    }
+    if (name == QLatin1String("file")) {
+        if (step.args[0] == QLatin1String("cancel"))
+            files_.append(std::nullopt);
+        else
+            files_.append(QDir(scriptFolder_).absoluteFilePath(step.args[0]));
+        return true;
+    }
     if (name == QLatin1String("pick")) {
         ActivateWindowOf(CurrentForm());
         return PickCandidate(CurrentForm(), step.args[0].toInt(), error);
@@ -602,14 +632,28 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
         return ok;
     }
     if (name == QLatin1String("row-click")) {
-        auto* chart = qobject_cast<ZvChart*>(control);
-        if (!chart) {
-            error = QStringLiteral("控件 %1 不是树形列表").arg(step.args[0]);
-            return false;
-        }
         int row = 0;
         bool right = false;
         ParseRowClick(step.args[1], row, right);
+        if (auto* grid = qobject_cast<CListCtrlEx*>(control)) {
+            if (row < 0 || row >= grid->RowCount()) {
+                error = QStringLiteral("控件 %1：没有第 %2 行").arg(step.args[0]).arg(row);
+                return false;
+            }
+            // A click on the first cell of the row, as a person's would select it first.
+            grid->SelectRow(-1, false);
+            grid->SelectRow(row, true);
+            if (right)
+                Q_EMIT grid->rightClicked(row, 0);
+            else
+                Q_EMIT grid->clicked(row, 0);
+            return true;
+        }
+        auto* chart = qobject_cast<ZvChart*>(control);
+        if (!chart) {
+            error = QStringLiteral("控件 %1 不是树形列表或表格").arg(step.args[0]);
+            return false;
+        }
         if (!ClickTreeListRow(chart, row, right, error)) {
             error = QStringLiteral("控件 %1：%2").arg(step.args[0], error);
             return false;
