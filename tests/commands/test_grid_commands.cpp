@@ -10,6 +10,7 @@
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CListCtrlEx.h"
 
@@ -56,31 +57,14 @@ class GridCommandsBase {
 protected:
     void Start(Engine engine) {
         QString why;
-        set_ = TestAccountSet::Create(engine, why);
-        if (!set_)
+        if (!session_.Start(engine, why))
             GTEST_SKIP() << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
-        UseAccountSetAsConfigured(*set_, app);
-        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
-            messages_.append(r.text);
-            return MessageAnswer::Ok;
-        });
-        CDbSession login(CDbSession::FromConfig);
-        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
-        RegisterCommandFamilies();
         form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "明细", "");
         ASSERT_TRUE(form_);
         grid_ = qobject_cast<CListCtrlEx*>(form_->ControlByWindowId(9 + ZvControls::kWindowIdBase));
         ASSERT_TRUE(grid_);
     }
-    void Stop() {
-        if (!set_)
-            return;
-        SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
-            delete form;
-        CMainApp::Instance().openForms.clear();
-    }
+    void Stop() { session_.Stop(); }
 
     // Runs one command element as the runner does; ErrorText tells what it reported.
     bool Command(const QString& xml) {
@@ -132,11 +116,10 @@ protected:
         return grid_->Model()->ResolveColors(row, column).second;
     }
 
-    std::unique_ptr<TestAccountSet> set_;
+    FormTestSession session_;
     D_T1* form_ = nullptr;
     CListCtrlEx* grid_ = nullptr;
-    QStringList messages_;
-    MessageSink previousSink_;
+    QStringList& messages_ = session_.messages;
 };
 
 // Commands whose outcome depends on the database run on both engines.

@@ -10,6 +10,7 @@
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CListCtrlEx.h"
 
@@ -57,19 +58,9 @@ class QueryCommands : public ::testing::TestWithParam<Engine> {
 protected:
     void SetUp() override {
         QString why;
-        set_ = TestAccountSet::Create(GetParam(), why);
-        if (!set_)
+        if (!session_.Start(GetParam(), why))
             GTEST_SKIP() << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
-        UseAccountSetAsConfigured(*set_, app);
-        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
-            messages_.append(r.text);
-            return MessageAnswer::Ok;
-        });
-        CDbSession login(CDbSession::FromConfig);
-        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
-        app.likeRewrite = false;
-        RegisterCommandFamilies();
+        CMainApp::Instance().likeRewrite = false;
 
         form_ =
             D_T1::OpenForm(QString::fromUtf8(kSearchForm), QString(), QString(), "5", "物料", "");
@@ -86,13 +77,10 @@ protected:
         ASSERT_EQ(uids_.size(), 25);
     }
     void TearDown() override {
-        if (!set_)
+        if (!session_.Set())
             return;
         CMainApp::Instance().likeRewrite = false;
-        SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
-            delete form;
-        CMainApp::Instance().openForms.clear();
+        session_.Stop();
     }
 
     template <typename T = QWidget> T* Control(int id) {
@@ -132,11 +120,10 @@ protected:
         return names;
     }
 
-    std::unique_ptr<TestAccountSet> set_;
+    FormTestSession session_;
     D_T1* form_ = nullptr;
     QStringList uids_;
-    QStringList messages_;
-    MessageSink previousSink_;
+    QStringList& messages_ = session_.messages;
 };
 
 TEST_P(QueryCommands, PagedSearchAndPageButtons) {

@@ -9,6 +9,7 @@
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 #include "platform/ShellOpen.h"
+#include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CTreeCtrl.h"
 #include "widgets/ZvChart.h"
@@ -58,18 +59,8 @@ class TreeCommands : public ::testing::TestWithParam<Engine> {
 protected:
     void SetUp() override {
         QString why;
-        set_ = TestAccountSet::Create(GetParam(), why);
-        if (!set_)
+        if (!session_.Start(GetParam(), why))
             GTEST_SKIP() << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
-        UseAccountSetAsConfigured(*set_, app);
-        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
-            messages_.append(r.text);
-            return MessageAnswer::Ok;
-        });
-        CDbSession login(CDbSession::FromConfig);
-        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
-        RegisterCommandFamilies();
         form_ = D_T1::OpenForm(QString::fromUtf8(kTreeForm), QString(), QString(), "5", "树", "");
         ASSERT_TRUE(form_);
         ASSERT_TRUE(form_->Session.IsOpen() || form_->Session.Open());
@@ -89,13 +80,10 @@ protected:
                 << qPrintable(form_->Session.Detail());
     }
     void TearDown() override {
-        if (!set_)
+        if (!session_.Set())
             return;
         platform::SetDesktopOpener({});
-        SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
-            delete form;
-        CMainApp::Instance().openForms.clear();
+        session_.Stop();
     }
 
     template <typename T = QWidget> T* Control(int id) {
@@ -127,10 +115,9 @@ protected:
         QApplication::sendEvent(&Chart(), &press);
     }
 
-    std::unique_ptr<TestAccountSet> set_;
+    FormTestSession session_;
     D_T1* form_ = nullptr;
-    QStringList messages_;
-    MessageSink previousSink_;
+    QStringList& messages_ = session_.messages;
 };
 
 TEST_P(TreeCommands, SelectInfoTreeFillsAndTheTreeCommandsReadIt) {
@@ -259,7 +246,7 @@ TEST_P(TreeCommands, ShowTableOfType1SavesThePictureAndOpensIt) {
         return true;
     });
     ASSERT_TRUE(ShowPlan(QString(), QString(), 1));
-    const QString picture = set_->folder() + QStringLiteral("temp/temp.bmp");
+    const QString picture = session_.Set()->folder() + QStringLiteral("temp/temp.bmp");
     EXPECT_EQ(opened, QStringList{picture});
     EXPECT_GT(QFileInfo(picture).size(), 0);
     EXPECT_TRUE(messages_.isEmpty());

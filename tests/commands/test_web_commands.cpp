@@ -13,6 +13,7 @@
 #include "platform/AppMessage.h"
 #include "platform/Gbk.h"
 #include "platform/ShellOpen.h"
+#include "support/FormTestSession.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CListCtrlEx.h"
@@ -63,17 +64,7 @@ class WebCommands : public ::testing::Test {
 protected:
     void SetUp() override {
         QString why;
-        set_ = TestAccountSet::Create(Engine::Sqlite, why);
-        ASSERT_TRUE(set_) << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
-        UseAccountSetAsConfigured(*set_, app);
-        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
-            messages_.append(r.text);
-            return MessageAnswer::Ok;
-        });
-        CDbSession login(CDbSession::FromConfig);
-        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
-        RegisterCommandFamilies();
+        ASSERT_TRUE(session_.Start(Engine::Sqlite, why)) << qPrintable(why);
         platform::SetDesktopOpener([this](const QString& path) {
             opened_.append(path);
             return true;
@@ -83,10 +74,7 @@ protected:
     }
     void TearDown() override {
         platform::SetDesktopOpener({});
-        SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
-            delete form;
-        CMainApp::Instance().openForms.clear();
+        session_.Stop();
     }
 
     template <typename T = QWidget> T* Control(int id) {
@@ -104,9 +92,8 @@ protected:
     QString Error() { return form_->Runner().ErrorText; }
     QString Url(const QString& target) { return server_.baseUrl() + target; }
 
-    std::unique_ptr<TestAccountSet> set_;
-    MessageSink previousSink_;
-    QStringList messages_;
+    FormTestSession session_;
+    QStringList& messages_ = session_.messages;
     QStringList opened_;
     D_T1* form_ = nullptr;
     LoopbackHttpServer server_;

@@ -10,6 +10,7 @@
 #include "platform/AppMessage.h"
 #include "platform/Pointer.h"
 #include "platform/PopupChoice.h"
+#include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
 
 #include <QCheckBox>
@@ -45,29 +46,12 @@ class WindowCommands : public ::testing::Test {
 protected:
     void SetUp() override {
         QString why;
-        set_ = TestAccountSet::Create(Engine::Sqlite, why);
-        if (!set_)
+        if (!session_.Start(Engine::Sqlite, why))
             GTEST_SKIP() << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
-        UseAccountSetAsConfigured(*set_, app);
-        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
-            messages_.append(r.text);
-            return MessageAnswer::Ok;
-        });
-        CDbSession login(CDbSession::FromConfig);
-        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
-        RegisterCommandFamilies();
         form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "控件", "");
         ASSERT_TRUE(form_);
     }
-    void TearDown() override {
-        if (!set_)
-            return;
-        SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
-            delete form;
-        CMainApp::Instance().openForms.clear();
-    }
+    void TearDown() override { session_.Stop(); }
 
     bool Command(const QString& xml) {
         ZUDad::CXmlDocument doc;
@@ -78,10 +62,9 @@ protected:
     QWidget* Control(int id) { return form_->ControlByWindowId(id + ZvControls::kWindowIdBase); }
     QLineEdit* Box(int id) { return qobject_cast<QLineEdit*>(Control(id)); }
 
-    std::unique_ptr<TestAccountSet> set_;
+    FormTestSession session_;
     D_T1* form_ = nullptr;
-    QStringList messages_;
-    MessageSink previousSink_;
+    QStringList& messages_ = session_.messages;
 };
 
 TEST_F(WindowCommands, SendMessageRunsTheActionNowUnlessTheControlIsDisabled) {

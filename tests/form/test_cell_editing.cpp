@@ -8,6 +8,7 @@
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CListCtrlEx.h"
 
@@ -51,27 +52,10 @@ class CellEditing : public ::testing::TestWithParam<Engine> {
 protected:
     void SetUp() override {
         QString why;
-        set_ = TestAccountSet::Create(GetParam(), why);
-        if (!set_)
+        if (!session_.Start(GetParam(), why))
             GTEST_SKIP() << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
-        UseAccountSetAsConfigured(*set_, app);
-        RegisterCommandFamilies();
-        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
-            messages_.append(r.text);
-            return MessageAnswer::Ok;
-        });
-        CDbSession login(CDbSession::FromConfig);
-        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
     }
-    void TearDown() override {
-        if (!set_)
-            return;
-        SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
-            delete form;
-        CMainApp::Instance().openForms.clear();
-    }
+    void TearDown() override { session_.Stop(); }
 
     D_T1* Open(const QString& definition = QString::fromUtf8(kForm)) {
         D_T1* form = D_T1::OpenForm(definition, QString(), QString(), "9", "入库明细", "");
@@ -111,10 +95,9 @@ protected:
     }
     QString Cell(int row, int column) const { return grid_->CellText(row, column); }
 
-    std::unique_ptr<TestAccountSet> set_;
+    FormTestSession session_;
     CListCtrlEx* grid_ = nullptr;
-    QStringList messages_;
-    MessageSink previousSink_;
+    QStringList& messages_ = session_.messages;
 };
 
 TEST_P(CellEditing, EnterAndEscapeBothKeepTheTypedTextAndRunTheColumnSteps) {

@@ -9,6 +9,7 @@
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 #include "print/PrintCommands.h"
+#include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
 
 #include <QCoreApplication>
@@ -57,18 +58,8 @@ class PrintCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QString why;
-        set_ = TestAccountSet::Create(Engine::Sqlite, why);
-        if (!set_)
+        if (!session_.Start(Engine::Sqlite, why))
             GTEST_SKIP() << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
-        UseAccountSetAsConfigured(*set_, app);
-        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
-            messages_.append(r.text);
-            return MessageAnswer::Ok;
-        });
-        CDbSession login(CDbSession::FromConfig);
-        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
-        RegisterCommandFamilies();
         RegisterPrintCommands();
         SetCurrentPrinter({});
         form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "77", "打印", "");
@@ -81,12 +72,7 @@ protected:
     void TearDown() override {
         SetPrintToFolder(QString());
         SetPrinterSetupDialog(nullptr);
-        if (!set_)
-            return;
-        SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
-            delete form;
-        CMainApp::Instance().openForms.clear();
+        session_.Stop();
     }
 
     QWidget* Control(int id) { return form_->ControlByWindowId(WindowIdOfDocumentId(id)); }
@@ -112,9 +98,8 @@ protected:
         return ReadCfg(CMainApp::Instance().CfgPath(), section, key);
     }
 
-    std::unique_ptr<TestAccountSet> set_;
-    MessageSink previousSink_;
-    QStringList messages_;
+    FormTestSession session_;
+    QStringList& messages_ = session_.messages;
     D_T1* form_ = nullptr;
     QTemporaryDir dir_;
     QList<Job> jobs_;

@@ -9,6 +9,7 @@
 #include "platform/AppMessage.h"
 #include "print/Barcodes.h"
 #include "print/PrintLayout.h"
+#include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CListCtrlEx.h"
 
@@ -49,32 +50,15 @@ class PrintLayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QString why;
-        set_ = TestAccountSet::Create(Engine::Sqlite, why);
-        if (!set_)
+        if (!session_.Start(Engine::Sqlite, why))
             GTEST_SKIP() << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
-        UseAccountSetAsConfigured(*set_, app);
-        previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
-            messages_.append(r.text);
-            return MessageAnswer::Ok;
-        });
-        CDbSession login(CDbSession::FromConfig);
-        ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
-        RegisterCommandFamilies();
         form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "打印", "");
         ASSERT_TRUE(form_);
         grid_ = qobject_cast<CListCtrlEx*>(form_->ControlByWindowId(WindowIdOfDocumentId(9)));
         ASSERT_TRUE(grid_);
         ASSERT_TRUE(dir_.isValid());
     }
-    void TearDown() override {
-        if (!set_)
-            return;
-        SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
-            delete form;
-        CMainApp::Instance().openForms.clear();
-    }
+    void TearDown() override { session_.Stop(); }
 
     void Rows(int count) {
         grid_->DeleteAllRows();
@@ -117,9 +101,8 @@ protected:
         return RunTool("zbarimg", {"--raw", "-q", "-Sbinary", png + ".png"}).trimmed();
     }
 
-    std::unique_ptr<TestAccountSet> set_;
-    MessageSink previousSink_;
-    QStringList messages_;
+    FormTestSession session_;
+    QStringList& messages_ = session_.messages;
     D_T1* form_ = nullptr;
     CListCtrlEx* grid_ = nullptr;
     ZUDad::CXmlDocument doc_;

@@ -1,0 +1,42 @@
+#include "support/FormTestSession.h"
+
+#include "app/Login.h"
+#include "app/MainApp.h"
+#include "commands/CommandTable.h"
+#include "data/DbSession.h"
+
+#include <QDialog>
+
+#include <gtest/gtest.h>
+
+bool FormTestSession::Start(Engine engine, QString& why) {
+    set_ = TestAccountSet::Create(engine, why);
+    if (!set_)
+        return false;
+    CMainApp& app = CMainApp::Instance();
+    UseAccountSetAsConfigured(*set_, app);
+    previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
+        messages.append(r.text);
+        return MessageAnswer::Ok;
+    });
+    CDbSession login(CDbSession::FromConfig);
+    const LoginResult result = AttemptLogin(login, app, "admin", "1");
+    if (result != LoginResult::LoggedIn) {
+        ADD_FAILURE() << "the administrator could not log in";
+        why = QStringLiteral("login failed");
+        return false;
+    }
+    RegisterCommandFamilies();
+    return true;
+}
+
+void FormTestSession::Stop() {
+    if (!set_)
+        return;
+    SetMessageSink(previousSink_);
+    CMainApp& app = CMainApp::Instance();
+    for (QDialog* form : app.openForms.keys())
+        delete form;
+    app.openForms.clear();
+    set_.reset();
+}
