@@ -160,9 +160,7 @@ void SetWindowText(QWidget* window, const QString& text) {
 }
 
 QString EscapeQuotes(const QString& text) {
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
-    return SealInsertedText(escaped);
+    return SealSqlLiteralText(text);
 }
 
 bool BindSelectedRow(const CListCtrlEx& grid, QString& sql, RowColumns columns, int num) {

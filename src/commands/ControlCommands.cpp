@@ -98,13 +98,22 @@ bool SendMessage(CommandContext& form, CommandResult& /*result*/, const CXmlNode
     return form.RunAction(WindowIdOfDocumentId(id), event);
 }
 
+namespace {
+
+// The control `target_ids` names; the form itself when it names none.
+bool ResolveTargetOrForm(CommandContext& form, CommandResult& result, const CXmlNode& command,
+                         QWidget*& window) {
+    const QString reference = command.GetAttribute("target_ids");
+    return ResolveControl(form, result, reference.isEmpty() ? QStringLiteral("0") : reference,
+                          window);
+}
+
+} // namespace
+
 bool SendClick(CommandContext& form, CommandResult& result, const CXmlNode& command,
                int /*windowId*/) {
-    QString reference = command.GetAttribute("target_ids");
-    if (reference.isEmpty())
-        reference = QStringLiteral("0");
     QWidget* window = nullptr;
-    if (!ResolveControl(form, result, reference, window))
+    if (!ResolveTargetOrForm(form, result, command, window))
         return false;
     // One click, queued: the button's action runs once the current action is over, and only
     // when the button is still there and enabled then.
@@ -118,11 +127,8 @@ bool SendClick(CommandContext& form, CommandResult& result, const CXmlNode& comm
 
 bool SetFocus(CommandContext& form, CommandResult& result, const CXmlNode& command,
               int /*windowId*/) {
-    QString reference = command.GetAttribute("target_ids");
-    if (reference.isEmpty())
-        reference = QStringLiteral("0");
     QWidget* window = nullptr;
-    if (!ResolveControl(form, result, reference, window))
+    if (!ResolveTargetOrForm(form, result, command, window))
         return false;
     if (!window)
         return true;

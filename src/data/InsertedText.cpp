@@ -16,6 +16,12 @@ int HexValue(char16_t c) {
 
 } // namespace
 
+QString SealSqlLiteralText(const QString& text) {
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
+    return SealInsertedText(escaped);
+}
+
 QString SealInsertedText(const QString& text) {
     if (text.isEmpty())
         return text;

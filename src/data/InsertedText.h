@@ -9,6 +9,8 @@
 
 // `text` sealed; an empty text stays empty.
 QString SealInsertedText(const QString& text);
+// `text` for the inside of a quoted SQL literal: its quotes doubled, then sealed.
+QString SealSqlLiteralText(const QString& text);
 // `sql` with every sealed text opened, in one left-to-right pass: opened texts are not looked
 // at again. A damaged seal is left as it stands.
 QString OpenInsertedTexts(const QString& sql);

@@ -21,14 +21,6 @@ namespace {
 
 const QString kApplicationCaption = QStringLiteral("Vemo");
 
-// A text spliced into a statement: its quotes doubled, and sealed so that nothing scans it
-// again before the session runs the statement.
-QString Quoted(const QString& text) {
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
-    return SealInsertedText(escaped);
-}
-
 bool IsEditorKind(const QWidget* control) {
     return qobject_cast<const QLineEdit*>(control) || qobject_cast<const QComboBox*>(control) ||
            qobject_cast<const QDateTimeEdit*>(control) ||
@@ -109,14 +101,14 @@ bool RunFillStep(const EndEditForm& form, const CXmlNode& step, CListCtrlEx& gri
         QString value = ControlText(form.control ? form.control(id + 1024) : nullptr);
         if (value.isEmpty())
             value = parameter.GetAttribute("default");
-        sql.replace(QStringLiteral("{{p%1}}").arg(i + 1), Quoted(value));
+        sql.replace(QStringLiteral("{{p%1}}").arg(i + 1), SealSqlLiteralText(value));
     }
     for (int i = 0; i < parameters.GetCount(); ++i) {
         const CXmlNode parameter = parameters.GetItem(i);
         QString value = grid.CellText(row, parameter.GetAttributeInt("value", 0) - 1);
         if (value.isEmpty())
             value = parameter.GetAttribute("default");
-        sql.replace(QStringLiteral("{{c%1}}").arg(i + 1), Quoted(value));
+        sql.replace(QStringLiteral("{{c%1}}").arg(i + 1), SealSqlLiteralText(value));
     }
     const QStringList targets =
         targetIds.isEmpty() ? QStringList() : targetIds.split(QLatin1Char(';'));

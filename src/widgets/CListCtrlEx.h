@@ -208,6 +208,8 @@ private:
     void OnSectionResized(int column, int oldWidth, int newWidth);
     void CheckFocusedSelected();
     const CellEditor* EditorOf(int row, int column) const;
+    // The end step (or, without one, the editor's text) and the store that follows it.
+    void StoreEditorText(const CellEditor& editor, int row, int column, int apply);
     // The rectangle the editor covers, after scrolling the cell into view.
     QRect EditorRect(int row, int column);
     bool StepToCell(bool forward);

@@ -46,13 +46,6 @@ void SetEditorText(QWidget* window, const QString& text) {
         rich->setPlainText(text);
 }
 
-bool Holds(const QWidget* outer, const QWidget* inner) {
-    for (const QWidget* w = inner; w; w = w->parentWidget())
-        if (w == outer)
-            return true;
-    return false;
-}
-
 } // namespace
 
 bool CListCtrlEx::SetColumnEditor(int column, CellEditor::Step begin, CellEditor::Step end,
@@ -171,37 +164,29 @@ void CListCtrlEx::EndEdit(int apply) {
     QWidget* window = editor.window;
     if (window) {
         // The focus stays in the grid rather than wandering to the next control of the form.
-        if (Holds(window, QApplication::focusWidget()))
+        if (CMsgHook::Inside(QApplication::focusWidget(), window))
             setFocus(Qt::OtherFocusReason);
         window->hide();
     }
     editRow_ = -1;
-    if (row < 0)
-        return; // the row went away: nothing to store and no end step
-    ItemData* data = model_->RowData(row);
-    QString text = CellText(row, column);
-    if (editor.end)
-        apply = editor.end(window, row, column, text, data->userData, this, apply);
-    else if (window)
-        text = EditorText(window);
-    if (apply != 0 && model_->ValidCell(row, column)) {
-        SetCellText(row, column, text);
-        if (apply == -1)
-            SortByColumn(column, false);
-    }
+    if (row >= 0) // a row that went away gets nothing stored and no end step
+        StoreEditorText(editor, row, column, apply);
 }
 
 void CListCtrlEx::ApplyEditorText(int row, int column) {
-    const CellEditor* editor = EditorOf(row, column);
+    if (const CellEditor* editor = EditorOf(row, column))
+        StoreEditorText(*editor, row, column, 1);
+}
+
+void CListCtrlEx::StoreEditorText(const CellEditor& editor, int row, int column, int apply) {
     ItemData* data = model_->RowData(row);
-    if (!editor || !data)
+    if (!data)
         return;
     QString text = CellText(row, column);
-    int apply = 1;
-    if (editor->end)
-        apply = editor->end(editor->window, row, column, text, data->userData, this, 1);
-    else if (editor->window)
-        text = EditorText(editor->window);
+    if (editor.end)
+        apply = editor.end(editor.window, row, column, text, data->userData, this, apply);
+    else if (editor.window)
+        text = EditorText(editor.window);
     if (apply != 0 && model_->ValidCell(row, column)) {
         SetCellText(row, column, text);
         if (apply == -1)

@@ -15,15 +15,6 @@ QList<CMsgHook*>& Registrations() {
     return registrations;
 }
 
-// `widget` is `editor` or lies inside it, its pop-up windows (drop-down lists, calendars, the
-// pick list) included.
-bool Inside(const QWidget* widget, const QWidget* editor) {
-    for (const QWidget* w = widget; w; w = w->parentWidget())
-        if (w == editor)
-            return true;
-    return false;
-}
-
 bool InsideAnyEditor(const QWidget* widget) {
     return CMsgHook::Holding(widget) != nullptr;
 }
@@ -152,7 +143,7 @@ private:
         QList<QPointer<CListCtrlEx>> grids;
         for (CMsgHook* hook : std::as_const(Registrations()))
             if (hook->Editor() && hook->Grid() && !hook->DropDownOpen() &&
-                Inside(old, hook->Editor()) && !Inside(now, hook->Editor()))
+                CMsgHook::Inside(old, hook->Editor()) && !CMsgHook::Inside(now, hook->Editor()))
                 grids.append(hook->Grid());
         for (const QPointer<CListCtrlEx>& grid : grids)
             if (grid)
@@ -190,4 +181,11 @@ CMsgHook* CMsgHook::Holding(const QWidget* widget) {
 
 int CMsgHook::Count() {
     return int(Registrations().size());
+}
+
+bool CMsgHook::Inside(const QWidget* widget, const QWidget* editor) {
+    for (const QWidget* w = widget; w; w = w->parentWidget())
+        if (w == editor)
+            return true;
+    return false;
 }

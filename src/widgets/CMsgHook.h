@@ -32,6 +32,9 @@ public:
     bool DropDownOpen() const { return dropDownOpen_; }
     void SetDropDownOpen(bool open) { dropDownOpen_ = open; }
 
+    // `widget` is `editor` or lies inside it, the editor's pop-up windows (drop-down lists,
+    // calendars, the pick list) included.
+    static bool Inside(const QWidget* widget, const QWidget* editor);
     // The registration of the editor that holds `widget` (or is it), if any.
     static CMsgHook* Holding(const QWidget* widget);
     // Number of registrations alive (the watcher is installed while it is above 0).
