@@ -88,7 +88,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"send_click", Window, &SendClick},
     {"set_btn_state", Window, &SetBtnState},
     {"get_btn_state", Window, &GetBtnState},
-    {"show_dialog", Window, nullptr},
+    {"show_dialog", Window, &ShowDialog},
     {"set_focus", Window, &SetFocus},
     {"select_file", Window, &SelectFile},
     {"cmd", Window, &Cmd},

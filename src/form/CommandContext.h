@@ -32,6 +32,16 @@ struct CommandResult {
     }
 };
 
+// What `show_dialog` hands to the pop-up form it opens.
+struct DialogFormRequest {
+    QString menuUid;         // a stored function's form; empty for a nested document
+    ZUDad::CXmlNode nested;  // a `popup/html` document of the opener's definition
+    QString disableList;     // control ids disabled after the pop-up's start-up action
+    QString hideList;        // control ids hidden after it
+    QString formType;
+    QString openerValue;
+};
+
 class CommandContext {
 public:
     virtual ~CommandContext() = default;
@@ -97,6 +107,10 @@ public:
     // Whether the user's rights deny the button `documentId` of this form: such a button stays
     // disabled whatever a command asks.
     virtual bool ButtonDenied(int documentId) const = 0;
+    // Opens a modeless pop-up form owned by this form, or brings back the one already open for
+    // the same function (or nested document) and this opener, handing it `openerValue`. None
+    // when the stored function has no definition that parses.
+    virtual CommandContext* OpenDialogForm(const DialogFormRequest& request) = 0;
     // Changes how the form's background is drawn ("1": the animated scene) and repaints it.
     virtual void SetDrawMethod(const QString& method) = 0;
 };

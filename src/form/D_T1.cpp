@@ -129,11 +129,7 @@ void D_T1::ApplyHead() {
         const QString pos = head.GetAttribute("pos");
         if (pos != QLatin1String("0"))
             CenterOn(ParseRectText(pos));
-        const ZUDad::CXmlNode inId = head.GetChild("in_id");
-        if (!inId.IsEmpty() && inId.GetValueInt(0) != 0)
-            if (QWidget* target =
-                    ControlByWindowId(WindowIdOfDocumentId(head.GetAttributeInt("in_id", 0))))
-                SetControlText(target, openerValue);
+        ShowOpenerValue();
     }
 
     const ZUDad::CXmlNode dialog =
@@ -152,6 +148,15 @@ void D_T1::ApplyHead() {
     if (bg < 0)
         setWindowOpacity(std::min(255, -bg) / 255.0);
     ApplyFrameStyle();
+}
+
+void D_T1::ShowOpenerValue() {
+    const ZUDad::CXmlNode head = document.SelectSingleNode("//html/head");
+    const ZUDad::CXmlNode inId = head.GetChild("in_id");
+    if (!inId.IsEmpty() && inId.GetValueInt(0) != 0)
+        if (QWidget* target =
+                ControlByWindowId(WindowIdOfDocumentId(head.GetAttributeInt("in_id", 0))))
+            SetControlText(target, openerValue);
 }
 
 void D_T1::CenterOn(const RectValue& rect) {
@@ -284,15 +289,9 @@ bool D_T1::RunPopupForm(const PopupFormRequest& request, QString& returned) {
         popup.formId = request.popupValue;
         popup.LoadDefinition(request.popupDocument);
     } else {
-        FormRegistry& app = FormRegistry::Instance();
-        QString definition = app.formCache.value(menuPart);
-        if (definition.isEmpty()) {
-            CDbSession session(CDbSession::FromConfig);
-            if (!session.Open())
-                return false;
-            LoadFormDefinition(app, session, menuPart, definition);
-            session.Close();
-        }
+        QString definition;
+        if (!StoredDefinition(menuPart, definition))
+            return false;
         popup.formId = QStringLiteral("0");
         popup.menuUid = menuPart;
         popup.disableList = parts.value(2);
@@ -305,6 +304,64 @@ bool D_T1::RunPopupForm(const PopupFormRequest& request, QString& returned) {
         return false;
     returned = slot;
     return true;
+}
+
+CommandContext* D_T1::OpenDialogForm(const DialogFormRequest& request) {
+    // One pop-up per function (or nested document) and opener.
+    const QString key = request.nested.IsEmpty()
+                            ? QString::number(request.menuUid.toInt())
+                            : QStringLiteral("%1/%2").arg(menuUid, request.nested.GetAttribute("id"));
+    FormRegistry& app = FormRegistry::Instance();
+    for (auto it = app.openForms.cbegin(); it != app.openForms.cend(); ++it) {
+        auto* open = qobject_cast<D_T1*>(it.key());
+        if (!open || it->parentForm != this || it->menuUid != key)
+            continue;
+        open->openerValue = request.openerValue;
+        if (open->isVisible()) {
+            open->raise();
+            open->activateWindow();
+        } else {
+            open->ShowAgain();
+        }
+        return open;
+    }
+
+    QString definition;
+    if (request.nested.IsEmpty() ? !StoredDefinition(request.menuUid, definition)
+                                 : (definition = request.nested.GetXml()).isEmpty())
+        return nullptr;
+    auto* popup = new D_T1(this);
+    popup->LoadDefinition(definition);
+    if (popup->document.IsEmpty()) {
+        delete popup;
+        return nullptr;
+    }
+    popup->parentForm = this;
+    popup->formId = request.nested.IsEmpty() ? QStringLiteral("0")
+                                             : request.nested.GetAttribute("id");
+    popup->menuUid = request.nested.IsEmpty() ? request.menuUid : menuUid;
+    popup->menuName = menuName;
+    popup->formType = request.formType;
+    popup->disableList = request.disableList;
+    popup->hideList = request.hideList;
+    // Handed over before the start-up action, which may show or query by it.
+    popup->openerValue = request.openerValue;
+    app.openForms.insert(popup, _ZvDlgData{key, true, this});
+    popup->Build();
+    return popup;
+}
+
+bool D_T1::StoredDefinition(const QString& uid, QString& definition) {
+    FormRegistry& app = FormRegistry::Instance();
+    definition = app.formCache.value(uid);
+    if (!definition.isEmpty())
+        return true;
+    CDbSession session(CDbSession::FromConfig);
+    if (!session.Open())
+        return false;
+    const bool loaded = LoadFormDefinition(app, session, uid, definition) > 0;
+    session.Close();
+    return loaded;
 }
 
 // --- Closing, hiding and showing again ---
@@ -398,6 +455,8 @@ void D_T1::ShowAgain() {
     show();
     raise();
     activateWindow();
+    // The reset emptied the box that shows the opener's value; a pop-up may have a new one.
+    ShowOpenerValue();
     RunStartup();
 }
 

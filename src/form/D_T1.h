@@ -61,6 +61,7 @@ public:
     HttpSession& WebSession() override;
     void WaitOffInterface(const std::function<void()>& work) override;
     void SetDrawMethod(const QString& method) override;
+    CommandContext* OpenDialogForm(const DialogFormRequest& request) override;
     bool ButtonDenied(int documentId) const override {
         return deniedList.contains(QLatin1Char(';') + QString::number(documentId) +
                                    QLatin1Char(';'));
@@ -183,11 +184,15 @@ protected:
 
 private:
     void ApplyHead();
+    // Writes the opener's value into the head's `in_id` control, when the head asks for it.
+    void ShowOpenerValue();
     void CenterOn(const RectValue& rect);
     void FitFrameToPlacement();
     void ApplyFrameStyle();
     bool HandleKey(QKeyEvent* event);
     void CloseForReal();
+    // A stored function's definition, from the cache or the account set; false when none.
+    static bool StoredDefinition(const QString& uid, QString& definition);
     friend class ActionRunner;
     // The menu uid as a bound value: a pop-up form without one reads as menu 0.
     qlonglong MenuUidValue() const { return menuUid.toLongLong(); }

@@ -24,8 +24,12 @@ int LoadFormDefinition(FormRegistry& app, CDbSession& session, const QString& me
         return 1;
     }
 
+    // Menu uids are integers; anything else (a value read from data, say) names no function
+    // and never reaches the statement.
+    bool isNumber = false;
+    menuUid.toLongLong(&isNumber);
     QList<QByteArray> stored;
-    if (!session.ReadBinary(
+    if (!isNumber || !session.ReadBinary(
             QStringLiteral("SELECT form_0 FROM c_menu_dh WHERE uid_0=%1").arg(menuUid),
             {QStringLiteral("form_0")}, stored) ||
         stored.isEmpty()) {

@@ -1,5 +1,7 @@
 #include "support/FormTestSession.h"
 
+#include <QPointer>
+
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "commands/CommandTable.h"
@@ -35,8 +37,12 @@ void FormTestSession::Stop() {
         return;
     SetMessageSink(previousSink_);
     CMainApp& app = CMainApp::Instance();
+    // A pop-up goes with the form that owns it, so each is deleted only while it still exists.
+    QList<QPointer<QDialog>> forms;
     for (QDialog* form : app.openForms.keys())
-        delete form;
+        forms.append(form);
+    for (const QPointer<QDialog>& form : forms)
+        delete form.data();
     app.openForms.clear();
     set_.reset();
 }
