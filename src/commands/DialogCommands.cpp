@@ -84,12 +84,12 @@ bool ShowDialog(CommandContext& form, CommandResult& /*result*/, const CXmlNode&
     if (kept && toId == 0)
         request.openerValue = *kept;
     if (fromId != 0)
-        request.openerValue = ReadControlValue(form.ControlByWindowId(WindowIdOfDocumentId(fromId)));
+        request.openerValue =
+            ReadControlValue(form.ControlByWindowId(WindowIdOfDocumentId(fromId)));
 
-    CommandContext* popup = form.OpenDialogForm(request);
-    if (!popup)
-        return false;
     if (kept && toId != 0)
-        WriteControlValue(popup->ControlByWindowId(WindowIdOfDocumentId(toId)), *kept);
-    return true;
+        request.whenOpen = [text = *kept, toId](CommandContext& popup) {
+            WriteControlValue(popup.ControlByWindowId(WindowIdOfDocumentId(toId)), text);
+        };
+    return form.OpenDialogForm(request);
 }

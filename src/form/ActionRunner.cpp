@@ -11,6 +11,7 @@
 #include "widgets/CListCtrlEx.h"
 
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -218,6 +219,15 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
         else
             form_.done(QDialog::Accepted);
     }
+    for (const std::function<void()>& work : std::exchange(afterAction_, {}))
+        work();
+}
+
+void ActionRunner::AfterAction(std::function<void()> work) {
+    if (busy)
+        afterAction_.append(std::move(work));
+    else
+        work();
 }
 
 void ActionRunner::RememberDroppedEntryRow(CListCtrlEx* grid) {

@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class CListCtrlEx;
 class D_T1;
 class QWidget;
@@ -43,6 +45,9 @@ public:
     void ForgetRowStates() { gridRollback.clear(); }
     // The save removed a numbered grid's empty entry row; a failed action gives it back.
     void RememberDroppedEntryRow(CListCtrlEx* grid);
+    // Runs `work` once the running action has ended, its transaction committed or rolled back
+    // (at once when no action runs): another form's actions must not start inside it.
+    void AfterAction(std::function<void()> work);
 
     // --- The action's report and state, as its commands left them ---
     QString EventName;
@@ -71,4 +76,5 @@ private:
     void ReportError();
 
     D_T1& form_;
+    QList<std::function<void()>> afterAction_;
 };

@@ -10,6 +10,7 @@
 #include <optional>
 
 class CDbSession;
+class CommandContext;
 class HttpSession;
 class CListCtrlEx;
 class QWidget;
@@ -34,12 +35,14 @@ struct CommandResult {
 
 // What `show_dialog` hands to the pop-up form it opens.
 struct DialogFormRequest {
-    QString menuUid;         // a stored function's form; empty for a nested document
-    ZUDad::CXmlNode nested;  // a `popup/html` document of the opener's definition
-    QString disableList;     // control ids disabled after the pop-up's start-up action
-    QString hideList;        // control ids hidden after it
+    QString menuUid;        // a stored function's form; empty for a nested document
+    ZUDad::CXmlNode nested; // a `popup/html` document of the opener's definition
+    QString disableList;    // control ids disabled after the pop-up's start-up action
+    QString hideList;       // control ids hidden after it
     QString formType;
     QString openerValue;
+    // Run on the pop-up once it is open (or brought back).
+    std::function<void(CommandContext& popup)> whenOpen;
 };
 
 class CommandContext {
@@ -108,9 +111,10 @@ public:
     // disabled whatever a command asks.
     virtual bool ButtonDenied(int documentId) const = 0;
     // Opens a modeless pop-up form owned by this form, or brings back the one already open for
-    // the same function (or nested document) and this opener, handing it `openerValue`. None
-    // when the stored function has no definition that parses.
-    virtual CommandContext* OpenDialogForm(const DialogFormRequest& request) = 0;
+    // the same function (or nested document) and this opener, handing it `openerValue`. The
+    // pop-up opens once the running action has ended, so that its own actions never run inside
+    // this form's transaction. False when the stored function has no definition.
+    virtual bool OpenDialogForm(const DialogFormRequest& request) = 0;
     // Changes how the form's background is drawn ("1": the animated scene) and repaints it.
     virtual void SetDrawMethod(const QString& method) = 0;
 };

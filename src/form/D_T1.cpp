@@ -306,49 +306,56 @@ bool D_T1::RunPopupForm(const PopupFormRequest& request, QString& returned) {
     return true;
 }
 
-CommandContext* D_T1::OpenDialogForm(const DialogFormRequest& request) {
-    // One pop-up per function (or nested document) and opener.
-    const QString key = request.nested.IsEmpty()
-                            ? QString::number(request.menuUid.toInt())
-                            : QStringLiteral("%1/%2").arg(menuUid, request.nested.GetAttribute("id"));
-    FormRegistry& app = FormRegistry::Instance();
-    for (auto it = app.openForms.cbegin(); it != app.openForms.cend(); ++it) {
-        auto* open = qobject_cast<D_T1*>(it.key());
-        if (!open || it->parentForm != this || it->menuUid != key)
-            continue;
-        open->openerValue = request.openerValue;
-        if (open->isVisible()) {
-            open->raise();
-            open->activateWindow();
-        } else {
-            open->ShowAgain();
-        }
-        return open;
-    }
-
+bool D_T1::OpenDialogForm(const DialogFormRequest& request) {
     QString definition;
     if (request.nested.IsEmpty() ? !StoredDefinition(request.menuUid, definition)
                                  : (definition = request.nested.GetXml()).isEmpty())
-        return nullptr;
-    auto* popup = new D_T1(this);
-    popup->LoadDefinition(definition);
-    if (popup->document.IsEmpty()) {
-        delete popup;
-        return nullptr;
+        return false;
+    QPointer<D_T1> self(this);
+    runner_.AfterAction([self, request, definition] {
+        if (self)
+            self->ShowDialogForm(request, definition);
+    });
+    return true;
+}
+
+void D_T1::ShowDialogForm(const DialogFormRequest& request, const QString& definition) {
+    // One pop-up per function (or nested document) and opener.
+    const QString key =
+        request.nested.IsEmpty()
+            ? QString::number(request.menuUid.toInt())
+            : QStringLiteral("%1/%2").arg(menuUid, request.nested.GetAttribute("id"));
+    FormRegistry& app = FormRegistry::Instance();
+    D_T1* popup = nullptr;
+    for (auto it = app.openForms.cbegin(); it != app.openForms.cend() && !popup; ++it)
+        if (it->parentForm == this && it->menuUid == key)
+            popup = qobject_cast<D_T1*>(it.key());
+    if (popup) {
+        popup->openerValue = request.openerValue;
+        if (popup->isVisible()) {
+            popup->raise();
+            popup->activateWindow();
+        } else {
+            popup->ShowAgain();
+        }
+    } else {
+        popup = new D_T1(this);
+        popup->LoadDefinition(definition);
+        popup->parentForm = this;
+        popup->formId =
+            request.nested.IsEmpty() ? QStringLiteral("0") : request.nested.GetAttribute("id");
+        popup->menuUid = request.nested.IsEmpty() ? request.menuUid : menuUid;
+        popup->menuName = menuName;
+        popup->formType = request.formType;
+        popup->disableList = request.disableList;
+        popup->hideList = request.hideList;
+        // Handed over before the start-up action, which may show or query by it.
+        popup->openerValue = request.openerValue;
+        app.openForms.insert(popup, _ZvDlgData{key, true, this});
+        popup->Build();
     }
-    popup->parentForm = this;
-    popup->formId = request.nested.IsEmpty() ? QStringLiteral("0")
-                                             : request.nested.GetAttribute("id");
-    popup->menuUid = request.nested.IsEmpty() ? request.menuUid : menuUid;
-    popup->menuName = menuName;
-    popup->formType = request.formType;
-    popup->disableList = request.disableList;
-    popup->hideList = request.hideList;
-    // Handed over before the start-up action, which may show or query by it.
-    popup->openerValue = request.openerValue;
-    app.openForms.insert(popup, _ZvDlgData{key, true, this});
-    popup->Build();
-    return popup;
+    if (request.whenOpen)
+        request.whenOpen(*popup);
 }
 
 bool D_T1::StoredDefinition(const QString& uid, QString& definition) {

@@ -61,7 +61,7 @@ public:
     HttpSession& WebSession() override;
     void WaitOffInterface(const std::function<void()>& work) override;
     void SetDrawMethod(const QString& method) override;
-    CommandContext* OpenDialogForm(const DialogFormRequest& request) override;
+    bool OpenDialogForm(const DialogFormRequest& request) override;
     bool ButtonDenied(int documentId) const override {
         return deniedList.contains(QLatin1Char(';') + QString::number(documentId) +
                                    QLatin1Char(';'));
@@ -191,6 +191,7 @@ private:
     void ApplyFrameStyle();
     bool HandleKey(QKeyEvent* event);
     void CloseForReal();
+    void ShowDialogForm(const DialogFormRequest& request, const QString& definition);
     // A stored function's definition, from the cache or the account set; false when none.
     static bool StoredDefinition(const QString& uid, QString& definition);
     friend class ActionRunner;

@@ -29,7 +29,8 @@ int LoadFormDefinition(FormRegistry& app, CDbSession& session, const QString& me
     bool isNumber = false;
     menuUid.toLongLong(&isNumber);
     QList<QByteArray> stored;
-    if (!isNumber || !session.ReadBinary(
+    if (!isNumber ||
+        !session.ReadBinary(
             QStringLiteral("SELECT form_0 FROM c_menu_dh WHERE uid_0=%1").arg(menuUid),
             {QStringLiteral("form_0")}, stored) ||
         stored.isEmpty()) {

@@ -34,6 +34,10 @@ const char* kOpener = R"xml(<html version='1.0' id='0'>
   <button id='23' value='无此' pos='300,310,390,330'><ACTION><CLICK>
     <show_dialog><para_info html_id='6'/></show_dialog>
   </CLICK></ACTION></button>
+  <button id='24' value='记录' pos='400,310,490,330'><ACTION><CLICK>
+    <show_dialog><para_info html_id='0:79'/></show_dialog>
+    <run_sql><w run_sql="INSERT INTO t_seen (who_0) VALUES ('开启者')"/></run_sql>
+  </CLICK></ACTION></button>
 </dialog>
 <popup><html id='5'><head title='嵌套' pos='0,0,300,200' in_id='1'><in_id>1</in_id></head>
   <body><dialog><textbox id='1' pos='10,10,200,30'/></dialog></body></html></popup>
@@ -48,6 +52,13 @@ const char* kDetail = R"xml(<html version='1.0' id='0'>
   <textbox id='4' pos='10,70,200,90'/><textbox id='5' pos='10,100,200,120'/>
 </dialog></body></html>)xml";
 
+// A function whose start-up action writes: it must not run inside its opener's transaction.
+const char* kWriter = R"xml(<html version='1.0' id='0'>
+<head title='记录' pos='0,0,300,200'><ACTION><INIT>
+  <run_sql><w run_sql="INSERT INTO t_seen (who_0) VALUES ('弹出')"/></run_sql>
+</INIT></ACTION></head>
+<body><dialog><textbox id='1' pos='10,10,200,30'/></dialog></body></html>)xml";
+
 class DialogCommands : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,12 +67,13 @@ protected:
             GTEST_SKIP() << qPrintable(why);
         for (const char* uid : {"77", "78"})
             FormRegistry::Instance().formCache.insert(uid, QString::fromUtf8(kDetail));
+        FormRegistry::Instance().formCache.insert("79", QString::fromUtf8(kWriter));
         form_ = D_T1::OpenForm(QString::fromUtf8(kOpener), QString(), QString(), "5", "合同", "");
         ASSERT_TRUE(form_);
         grid_ = qobject_cast<CListCtrlEx*>(form_->ControlByWindowId(Id(9)));
         ASSERT_TRUE(grid_);
-        for (const QStringList& row : {QStringList{"77", "甲合同", "100"},
-                                       QStringList{"78", "乙合同", "200"}}) {
+        for (const QStringList& row :
+             {QStringList{"77", "甲合同", "100"}, QStringList{"78", "乙合同", "200"}}) {
             const int index = grid_->InsertRow(grid_->RowCount(), row[0]);
             for (int column = 1; column < row.size(); ++column)
                 grid_->SetCellText(index, column, row[column]);
@@ -69,7 +81,7 @@ protected:
         }
     }
     void TearDown() override {
-        for (const char* uid : {"77", "78"})
+        for (const char* uid : {"77", "78", "79"})
             FormRegistry::Instance().formCache.remove(uid);
         session_.Stop();
     }
@@ -150,6 +162,18 @@ TEST_F(DialogCommands, NestedDocumentAndTheOpenerValueRules) {
     D_T1* chosen = Popups().first() == nested ? Popups().last() : Popups().first();
     EXPECT_EQ(chosen->menuUid, "78");
     EXPECT_EQ(chosen->openerValue, "手填");
+}
+
+TEST_F(DialogCommands, OpensOnceTheOpenersActionHasCommitted) {
+    ASSERT_TRUE(form_->Session.Execute("CREATE TABLE t_seen (who_0 VARCHAR(20))"));
+    form_->RunEvent(Id(24), "CLICK");
+    ASSERT_EQ(Popups().size(), 1);
+    for (const QString& message : session_.messages)
+        EXPECT_FALSE(message.contains("超时")) << qPrintable(message);
+    QStringList seen;
+    ASSERT_TRUE(
+        form_->Session.QueryColumns("SELECT who_0 FROM t_seen ORDER BY who_0", {"who_0"}, seen));
+    EXPECT_EQ(seen, (QStringList{"开启者", "弹出"}));
 }
 
 TEST_F(DialogCommands, FailsQuietlyWithoutARowOrADocument) {
