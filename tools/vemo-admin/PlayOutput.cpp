@@ -10,6 +10,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 
 #include <cstdio>
 
@@ -97,6 +99,18 @@ void DumpTreeList(const ZvChart& chart, QStringList& lines) {
 }
 
 } // namespace
+
+QString StateLine(const QString& id, const QWidget* control) {
+    QString line =
+        QStringLiteral("state %1: %2, %3")
+            .arg(id, control->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled"),
+                 control->isHidden() ? QStringLiteral("hidden") : QStringLiteral("shown"));
+    const auto* lineEdit = qobject_cast<const QLineEdit*>(control);
+    const auto* textEdit = qobject_cast<const QPlainTextEdit*>(control);
+    if ((lineEdit && lineEdit->isReadOnly()) || (textEdit && textEdit->isReadOnly()))
+        line += QStringLiteral(", read-only");
+    return line;
+}
 
 QStringList DumpLines(const QString& id, const QWidget* control) {
     const QString text = ControlText(control);

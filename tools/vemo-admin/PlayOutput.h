@@ -32,6 +32,9 @@ QString MessageLine(const QString& caption, const QString& text);
 QStringList ExpectFailureLines(const QString& id, const QString& expected, const QString& actual);
 // The dump of a control named `id` in the script.
 QStringList DumpLines(const QString& id, const QWidget* control);
+// "state ID: enabled|disabled, shown|hidden" and ", read-only" for a box that takes no typing:
+// what a user can do with the control.
+QString StateLine(const QString& id, const QWidget* control);
 // The colours a grid's cells are drawn with, row by row.
 QStringList ColorDumpLines(const QString& id, const CListCtrlEx& grid);
 QString ClipboardLine(const QString& text);

@@ -62,6 +62,8 @@ const char kPlayUsage[] =
     "      close                    关闭当前表单\n"
     "      expect ID TEXT           比较控件的文字\n"
     "      dump ID                  打印控件\n"
+    "      state ID                 打印控件能否使用：state ID: enabled|disabled, shown|hidden\n"
+    "                               （不能输入的文字框再加 \", read-only\"）\n"
     "      tree-select ID KEY       单击树中键为 KEY 的节点\n"
     "      tree-check ID KEY 0|1    勾选或取消勾选树节点\n"
     "      row-click ID ROW [right] 单击（或右击）树形列表或表格的第 ROW 行（从 0 "
@@ -555,6 +557,10 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
     if (name == QLatin1String("dump")) {
         for (const QString& line : DumpLines(step.args[0], control))
             PrintPlayLine(line);
+        return true;
+    }
+    if (name == QLatin1String("state")) {
+        PrintPlayLine(StateLine(step.args[0], control));
         return true;
     }
     if (name == QLatin1String("save-image")) {
