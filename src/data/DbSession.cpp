@@ -189,7 +189,10 @@ int CDbSession::Kind() const {
 
 QString CDbSession::Dialect(const QString& sql) const {
     // Sealed values are opened first, so the translation sees them as the literals they are.
-    return profile_->Translate(OpenInsertedTexts(sql));
+    const QString written = OpenInsertedTexts(sql);
+    const QString engine = profile_->Translate(written, untranslatable_);
+    translatedText_ = engine != written ? engine : QString();
+    return engine;
 }
 
 QString CDbSession::Message() const {
@@ -299,6 +302,8 @@ void CDbSession::Close() {
 }
 
 bool CDbSession::BeginTrans() {
+    untranslatable_.clear();
+    translatedText_.clear();
     if (!connected_) {
         detail_ = QStringLiteral("BeginTrans\n未知错误");
         return false;
@@ -401,13 +406,22 @@ void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, 
                              bool openRecordset) {
     resultCode_ = -1;
     const QString description =
-        error.databaseText().isEmpty() ? error.text() : error.databaseText();
+        !untranslatable_.isEmpty()
+            ? QStringLiteral("语句中的 %1 无法换成本数据库的等价写法，没有执行")
+                  .arg(untranslatable_)
+        : error.databaseText().isEmpty() ? error.text()
+                                         : error.databaseText();
     systemErrorText_ = QStringLiteral("%1 (%2)").arg(error.driverText(), error.nativeErrorCode());
     message_ = profile_->Classify(error, withLock) == EngineProfile::ErrorClass::Network
                    ? kNetworkMessage
                    : kDataMessage;
     detail_ = detailHead + QLatin1Char('\n') + description + QLatin1Char('\n') + systemErrorText_ +
               QLatin1Char('\n');
+    // The author sees what ran as well as what the form says.
+    if (!translatedText_.isEmpty())
+        detail_ += QStringLiteral("实际执行：\n") + translatedText_ + QLatin1Char('\n');
+    untranslatable_.clear();
+    translatedText_.clear();
     if (openRecordset)
         open_ = false;
 }
@@ -416,9 +430,17 @@ bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
                           const QVariantList& params) {
     SetBusyWait(forWrite);
     query.setForwardOnly(true);
-    if (params.isEmpty())
-        return query.exec(Dialect(WithTextFiles(sql)));
-    if (!query.prepare(Dialect(WithTextFiles(sql))))
+    const QString engineSql = Dialect(WithTextFiles(sql));
+    // A construct without a faithful translation would give another result than Access's.
+    if (!untranslatable_.isEmpty())
+        return false;
+    if (params.isEmpty()) {
+        if (!query.exec(engineSql))
+            return false;
+        translatedText_.clear();
+        return true;
+    }
+    if (!query.prepare(engineSql))
         return false;
     for (const QVariant& value : params) {
         // A null text is still a text: bound as it is, it would become NULL.
@@ -433,7 +455,8 @@ bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
 bool CDbSession::Prepare(QSqlQuery& query, const QString& sql) {
     SetBusyWait(true);
     query.setForwardOnly(true);
-    return query.prepare(Dialect(WithTextFiles(sql)));
+    const QString engineSql = Dialect(WithTextFiles(sql));
+    return untranslatable_.isEmpty() && query.prepare(engineSql);
 }
 
 QString CDbSession::WithTextFiles(const QString& sql) {

@@ -114,7 +114,8 @@ public:
     QString Detail() const;
     const QString& SystemErrorText() const { return systemErrorText_; }
 
-    // The statement as it is sent to this session's engine.
+    // The statement as it is sent to this session's engine. A statement that cannot be
+    // translated faithfully is remembered, so that it is reported instead of run.
     QString Dialect(const QString& sql) const;
 
     // Seconds a write may wait on a locked record (cfg.ini TIMEOUT, read at process start).
@@ -181,5 +182,9 @@ private:
     QString message_ = QStringLiteral("未设置错误信息");
     QString detail_;
     QString systemErrorText_;
+    // Of the last statement translated: a construct with no faithful translation, and the
+    // translated text when it differs from the statement as written (for the failure detail).
+    mutable QString untranslatable_;
+    mutable QString translatedText_;
     std::unique_ptr<RecordWriter> writer_; // AddRecord, UpdateRecord, AddRecordGetId, WriteBinary
 };

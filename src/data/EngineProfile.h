@@ -34,8 +34,9 @@ public:
     virtual bool SetUp(QSqlDatabase& db, QSqlError& error) const = 0;
 
     // ---- statements
-    // `sql`, its sealed values opened, as this engine takes it.
-    virtual QString Translate(const QString& sql) const = 0;
+    // `sql`, its sealed values opened, as this engine takes it. `unsupported` names a construct
+    // that has no faithful form on this engine (the statement must then not run).
+    virtual QString Translate(const QString& sql, QString& unsupported) const = 0;
     // True when a text of several statements is run one statement at a time; false when the
     // engine takes the batch whole.
     virtual bool SplitsScripts() const { return true; }

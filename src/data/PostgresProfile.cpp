@@ -56,8 +56,8 @@ public:
             .exec(QStringLiteral("SET lock_timeout = %1").arg(ms <= 0 ? 100 : ms));
     }
 
-    QString Translate(const QString& sql) const override {
-        return TranslateAccessSql(sql, SqlDialect::Postgres);
+    QString Translate(const QString& sql, QString& unsupported) const override {
+        return TranslateAccessSql(sql, SqlDialect::Postgres, &unsupported);
     }
     // A failed statement poisons the whole transaction; a savepoint around each statement keeps
     // the action's transaction usable so the statement can be retried or tolerated.

@@ -31,7 +31,10 @@ public:
             .exec(QStringLiteral("SET LOCK_TIMEOUT %1").arg(ms <= 0 ? 100 : ms));
     }
 
-    QString Translate(const QString& sql) const override { return sql; }
+    QString Translate(const QString& sql, QString& unsupported) const override {
+        unsupported.clear();
+        return sql;
+    }
     // The server runs a batch of statements itself.
     bool SplitsScripts() const override { return false; }
     QString IdentityQuery() const override { return QStringLiteral("SELECT @@IDENTITY AS z_uid"); }

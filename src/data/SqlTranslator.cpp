@@ -2,7 +2,10 @@
 
 #include "data/SqlTokenizer.h"
 
+#include <QDate>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTime>
 
 #include <utility>
 #include <vector>
@@ -136,8 +139,8 @@ Token punct(const QString& p) {
 // Drops `TOP n` after SELECT [DISTINCT|ALL] and appends `LIMIT n` after the last token of that
 // SELECT's own scope (its closing parenthesis or the end of the statement), i.e. after any ORDER
 // BY. A member of a UNION cannot carry LIMIT itself, so it is wrapped in a derived table.
-// TOP n PERCENT has no equivalent and is left alone.
-Tokens rewriteTop(const Tokens& t) {
+// TOP n PERCENT has no equivalent: it is reported, not rewritten.
+Tokens rewriteTop(const Tokens& t, QString& unsupported) {
     const int n = int(t.size());
     std::vector<bool> drop(n, false);
     std::vector<Tokens> before(n + 1);
@@ -169,8 +172,13 @@ Tokens rewriteTop(const Tokens& t) {
         if (last < 0)
             continue;
         const int rest = nextSig(t, last + 1, n);
-        if (rest >= n || isWord(t[rest], u"percent"))
+        if (rest >= n)
             continue;
+        if (isWord(t[rest], u"percent")) {
+            // The count of rows depends on the whole result: no LIMIT says that.
+            unsupported = QStringLiteral("TOP n PERCENT");
+            continue;
+        }
 
         int depth = 0;
         int end = n;
@@ -386,7 +394,7 @@ void append(Tokens& out, const Tokens& t, int b, int e) {
 // SQLite and PostgreSQL reject qualified SET targets and the Access join syntax. The target is
 // the table that the SET targets name (the first table when they are unqualified); the other
 // tables move to FROM and the join conditions to WHERE, ahead of the original condition.
-Tokens rewriteUpdate(const Tokens& t) {
+Tokens rewriteUpdate(const Tokens& t, QString& unsupported) {
     const int n = int(t.size());
     const int upd = nextSig(t, 0, n);
     if (upd >= n || !isWord(t[upd], u"update"))
@@ -409,8 +417,12 @@ Tokens rewriteUpdate(const Tokens& t) {
     if (set < 0)
         return t;
     JoinParser tables(t, upd + 1, set);
-    if (!tables.parse())
+    if (!tables.parse()) {
+        for (int i = upd + 1; i < set; ++i)
+            if (isOneOf(t[i], {u"left", u"right", u"full"}))
+                unsupported = QStringLiteral("UPDATE 中的外连接");
         return t;
+    }
 
     // Qualifier of each SET target ("a.c = ..."): the tokens to drop and the table they name.
     std::vector<bool> drop(n, false);
@@ -536,6 +548,139 @@ Tokens rewriteUpdate(const Tokens& t) {
     return out;
 }
 
+// ---- date literals, DELETE, DISTINCTROW, TRANSFORM ------------------------------------------
+
+// #2018-12-28#, #2018/12/28 10:30#, #12/28/2018# (month first, as Access reads it) become the
+// texts the account set stores dates as. Anything else between # is left for the engine.
+Tokens rewriteDateLiterals(const Tokens& t) {
+    const int n = int(t.size());
+    Tokens out;
+    for (int i = 0; i < n; ++i) {
+        if (!isPunct(t[i], u"#")) {
+            out.push_back(t[i]);
+            continue;
+        }
+        int close = i + 1;
+        while (close < n && close - i < 16 && !isPunct(t[close], u"#") &&
+               (t[close].kind == Tk::Number || t[close].kind == Tk::Space ||
+                t[close].kind == Tk::Punct || isOneOf(t[close], {u"am", u"pm"})))
+            ++close;
+        if (close >= n || !isPunct(t[close], u"#")) {
+            out.push_back(t[i]);
+            continue;
+        }
+        static const QRegularExpression shape(QStringLiteral(
+            R"(^\s*(\d{1,4})([-/])(\d{1,2})[-/](\d{1,4})(?:\s+(\d{1,2}):(\d{2})(?::(\d{2}))?\s*([AaPp][Mm])?)?\s*$)"));
+        const QRegularExpressionMatch m = shape.match(joinText(t, i + 1, close));
+        if (!m.hasMatch()) {
+            out.push_back(t[i]);
+            continue;
+        }
+        const bool yearFirst = m.captured(1).size() == 4;
+        const int year = (yearFirst ? m.captured(1) : m.captured(4)).toInt();
+        const int month = (yearFirst ? m.captured(3) : m.captured(1)).toInt();
+        const int day = (yearFirst ? m.captured(4) : m.captured(3)).toInt();
+        int hour = m.captured(5).toInt();
+        const QString half = m.captured(8).toLower();
+        if (half == QLatin1String("pm") && hour < 12)
+            hour += 12;
+        else if (half == QLatin1String("am") && hour == 12)
+            hour = 0;
+        const QDate date(year, month, day);
+        const QTime time(hour, m.captured(6).toInt(), m.captured(7).toInt());
+        if (!date.isValid() || !time.isValid()) {
+            out.push_back(t[i]);
+            continue;
+        }
+        QString text = date.toString(QStringLiteral("yyyy-MM-dd"));
+        if (!m.captured(5).isEmpty())
+            text += time.toString(QStringLiteral(" HH:mm:ss"));
+        out.push_back({Tk::Text, '\'' + text + '\''});
+        i = close;
+    }
+    return out;
+}
+
+// DELETE * FROM t, DELETE t.* FROM t and DELETE FROM t alias: Access's forms of DELETE. The
+// column list goes and an alias takes AS, which both engines accept.
+Tokens rewriteDelete(const Tokens& t) {
+    const int n = int(t.size());
+    const int del = nextSig(t, 0, n);
+    if (del >= n || !isWord(t[del], u"delete"))
+        return t;
+    int from = nextSig(t, del + 1, n);
+    while (from < n && !isWord(t[from], u"from") &&
+           (t[from].kind != Tk::Punct || isPunct(t[from], u"*") || isPunct(t[from], u".")))
+        from = nextSig(t, from + 1, n);
+    if (from >= n || !isWord(t[from], u"from"))
+        return t;
+    const bool listed = from != nextSig(t, del + 1, n);
+    int name = nextSig(t, from + 1, n);
+    if (name >= n || !isName(t[name]))
+        return t;
+    for (int dot = nextSig(t, name + 1, n); dot < n && isPunct(t[dot], u".");
+         dot = nextSig(t, name + 1, n))
+        name = nextSig(t, dot + 1, n);
+    const int alias = nextSig(t, name + 1, n);
+    const bool bareAlias = alias < n && isName(t[alias]) && !isKeyword(t[alias]);
+    if (!listed && !bareAlias)
+        return t;
+    Tokens out;
+    append(out, t, 0, del + 1);
+    out.push_back(space());
+    append(out, t, from, name + 1);
+    if (bareAlias) {
+        out.push_back(space());
+        out.push_back(word("AS"));
+    }
+    append(out, t, name + 1, n);
+    return out;
+}
+
+// DISTINCTROW drops duplicate records of the tables, which on one table is no rewrite at all;
+// over a join it is not DISTINCT and is reported.
+Tokens rewriteDistinctRow(const Tokens& t, QString& unsupported) {
+    const int n = int(t.size());
+    std::vector<bool> drop(n, false);
+    bool changed = false;
+    for (int i = 0; i < n; ++i) {
+        if (!isWord(t[i], u"distinctrow"))
+            continue;
+        int depth = 0;
+        bool inFrom = false;
+        bool joined = false;
+        for (int j = i + 1; j < n; ++j) {
+            if (isPunct(t[j], u"("))
+                ++depth;
+            else if (isPunct(t[j], u")") && depth-- == 0)
+                break;
+            else if (depth == 0 && isWord(t[j], u"from"))
+                inFrom = true;
+            else if (depth == 0 && (isOneOf(t[j], {u"where", u"group", u"order", u"having"}) ||
+                                    isSetOperator(t[j])))
+                break;
+            else if (inFrom && depth == 0 && (isWord(t[j], u"join") || isPunct(t[j], u",")))
+                joined = true;
+        }
+        if (joined) {
+            unsupported = QStringLiteral("多表查询中的 DISTINCTROW");
+            continue;
+        }
+        drop[i] = true;
+        const int next = i + 1;
+        if (next < n && t[next].kind == Tk::Space)
+            drop[next] = true;
+        changed = true;
+    }
+    if (!changed)
+        return t;
+    Tokens out;
+    for (int i = 0; i < n; ++i)
+        if (!drop[i])
+            out.push_back(t[i]);
+    return out;
+}
+
 // ---- expressions ---------------------------------------------------------------------------
 
 QString quoteLowerIdent(const QString& bracketed) {
@@ -553,6 +698,8 @@ public:
     Emitter(const Tokens& t, SqlDialect d) : t_(t), d_(d) {}
 
     QString render() const { return level(0, int(t_.size())); }
+    // The first construct met that has no faithful rewrite; empty when none.
+    QString unsupported() const { return unsupported_; }
 
 private:
     struct Item {
@@ -580,7 +727,7 @@ private:
                 out.push_back({Item::Group, i, c < e ? c + 1 : e, i, c});
             } else if (tk.kind == Tk::Word &&
                        (!isKeyword(tk) || isOneOf(tk, {u"left", u"right"})) &&
-                       !(prev >= 0 && isPunct(t_[prev], u"."))) {
+                       !isWord(tk, u"mod") && !(prev >= 0 && isPunct(t_[prev], u"."))) {
                 const int p = nextSig(t_, i + 1, e);
                 if (p < e && isPunct(t_[p], u"(")) {
                     const int c = matchParen(t_, p, e);
@@ -614,13 +761,72 @@ private:
         const Items its = items(b, e);
         QString out;
         size_t start = 0;
+        bool afterLike = false;
         for (size_t k = 0; k <= its.size(); ++k) {
             if (k < its.size() && !isBoundary(its[k]))
                 continue;
-            out += segment(its, start, k);
+            const bool escaped = k < its.size() && isWord(tok(its[k]), u"escape");
+            const QString pattern = afterLike && !escaped ? likePattern(its, start, k) : QString();
+            out += pattern.isNull() ? segment(its, start, k) : pattern;
             if (k < its.size())
                 out += token(its[k].begin);
+            afterLike = k < its.size() && isWord(tok(its[k]), u"like");
             start = k + 1;
+        }
+        return out;
+    }
+
+    // A LIKE pattern written as one text with Access's [..] classes, as SQLite's LIKE reads it:
+    // a class of one character stands for that character (escaped when it is % or _). A class
+    // of several characters or a range has no LIKE form and is reported. Null when the operand
+    // is not such a text.
+    QString likePattern(const Items& its, size_t s, size_t e) const {
+        if (d_ != SqlDialect::Sqlite)
+            return {};
+        const Item* only = nullptr;
+        for (size_t k = s; k < e; ++k) {
+            if (!sig(its[k]))
+                continue;
+            if (only)
+                return {};
+            only = &its[k];
+        }
+        if (!only || only->kind != Item::Tok || tok(*only).kind != Tk::Text)
+            return {};
+        const QString quoted = token(only->begin);
+        if (!quoted.contains(u'['))
+            return {};
+        const QString body = quoted.mid(1, quoted.size() - 2);
+        QString pattern;
+        bool escape = false;
+        for (qsizetype i = 0; i < body.size(); ++i) {
+            if (body[i] != u'[') {
+                pattern += body[i] == u'\\' ? QStringLiteral("\\\\") : QString(body[i]);
+                escape = escape || body[i] == u'\\';
+                continue;
+            }
+            const qsizetype close = body.indexOf(u']', i + 2);
+            const QString inside = close < 0 ? QString() : body.mid(i + 1, close - i - 1);
+            if (inside.size() != 1 || inside == QLatin1String("!")) {
+                unsupported_ = QStringLiteral("LIKE 中的字符类 %1")
+                                   .arg(body.mid(i, close < 0 ? -1 : close - i + 1));
+                return {};
+            }
+            if (inside == QLatin1String("%") || inside == QLatin1String("_")) {
+                pattern += u'\\';
+                escape = true;
+            }
+            pattern += inside;
+            i = close;
+        }
+        QString out;
+        for (size_t k = s; k < e; ++k)
+            out += k == size_t(only - its.data()) ? '\'' + pattern + '\'' : item(its[k]);
+        if (escape) {
+            qsizetype tail = out.size();
+            while (tail > 0 && out[tail - 1].isSpace())
+                --tail;
+            out = out.left(tail) + QStringLiteral(" ESCAPE '\\'") + out.mid(tail);
         }
         return out;
     }
@@ -652,6 +858,15 @@ private:
         const auto parts = split(its, s, e, u"&");
         if (parts.size() == 1)
             return chain(its, s, e);
+        if (d_ == SqlDialect::Sqlite) {
+            // Access reads Null as empty text in &; || would make the whole text Null.
+            QString out;
+            for (size_t p = 0; p < parts.size(); ++p)
+                out += (p > 0 ? QStringLiteral(", ") : QString()) +
+                       chain(its, parts[p].first, parts[p].second).trimmed();
+            const QString lead = leadingBlanks(its, s, e);
+            return lead + QStringLiteral("zv_concat(") + out + ')' + trailingBlanks(its, s, e);
+        }
         QString out;
         for (size_t p = 0; p < parts.size(); ++p) {
             if (p > 0)
@@ -662,7 +877,110 @@ private:
         return out;
     }
 
+    // The blanks before the first and after the last significant item of [s, e).
+    QString leadingBlanks(const Items& its, size_t s, size_t e) const {
+        QString out;
+        for (size_t k = s; k < e && !sig(its[k]); ++k)
+            out += item(its[k]);
+        return out;
+    }
+    QString trailingBlanks(const Items& its, size_t s, size_t e) const {
+        QString out;
+        for (size_t k = e; k > s && !sig(its[k - 1]); --k)
+            out.prepend(item(its[k - 1]));
+        return out;
+    }
+
+    bool isArithmetic(const Item& it) const {
+        return it.kind == Item::Tok && (isPunct(tok(it), u"/") || isPunct(tok(it), u"\\") ||
+                                        isPunct(tok(it), u"^") || isWord(tok(it), u"mod"));
+    }
+
+    // An operator item: + - * / \ ^ or Mod.
+    bool isOperator(const Item& it) const {
+        return isArithmetic(it) || isOp(it, u"+") || isOp(it, u"-") || isOp(it, u"*");
+    }
+
+    // Indexes of the significant items of [s, e) that are the binary operators `ops`: an
+    // operator right after another one (or first) is a sign, not a binary operator.
+    std::vector<size_t> binaryAt(const Items& its, size_t s, size_t e,
+                                 std::initializer_list<QStringView> ops) const {
+        std::vector<size_t> at;
+        bool operand = false;
+        for (size_t k = s; k < e; ++k) {
+            if (!sig(its[k]))
+                continue;
+            bool match = false;
+            if (its[k].kind == Item::Tok)
+                for (QStringView op : ops)
+                    match = match || isPunct(tok(its[k]), op) ||
+                            (op == u"mod" && isWord(tok(its[k]), u"mod"));
+            if (match && operand)
+                at.push_back(k);
+            operand = !isOperator(its[k]);
+        }
+        return at;
+    }
+
+    // Access's arithmetic for SQLite, by Access's precedence (^, sign, * and /, \, Mod, + and
+    // -): / divides decimals, \ and Mod work on rounded whole numbers and ^ is a power, each a
+    // function of ours, so the engine's own precedence never applies to them.
+    QString arithmetic(const Items& its, size_t s, size_t e) const {
+        static const std::initializer_list<QStringView> levels[] = {
+            {u"+", u"-"}, {u"mod"}, {u"\\"}, {u"*", u"/"}, {u"^"}};
+        return operation(its, s, e, 0, levels);
+    }
+
+    template <size_t N>
+    QString operation(const Items& its, size_t s, size_t e, size_t depth,
+                      const std::initializer_list<QStringView> (&levels)[N]) const {
+        if (depth == N) {
+            QString out;
+            for (size_t k = s; k < e; ++k)
+                out += item(its[k]);
+            return out.trimmed();
+        }
+        const std::vector<size_t> at = binaryAt(its, s, e, levels[depth]);
+        if (depth == N - 1 && !at.empty()) {
+            // A sign before a power applies to the power: -2 ^ 2 is -4.
+            size_t first = s;
+            while (first < e && !sig(its[first]))
+                ++first;
+            if (isOp(its[first], u"-") || isOp(its[first], u"+"))
+                return tok(its[first]).text + '(' + operation(its, first + 1, e, depth, levels) +
+                       ')';
+        }
+        if (at.empty())
+            return operation(its, s, e, depth + 1, levels);
+        QString acc = operation(its, s, at[0], depth + 1, levels);
+        bool infix = false;
+        for (size_t i = 0; i < at.size(); ++i) {
+            const size_t end = i + 1 < at.size() ? at[i + 1] : e;
+            const QString right = operation(its, at[i] + 1, end, depth + 1, levels);
+            const Token& op = tok(its[at[i]]);
+            if (isWord(op, u"mod"))
+                acc = "zv_mod(" + acc + ", " + right + ')';
+            else if (isPunct(op, u"\\"))
+                acc = "zv_intdiv(" + acc + ", " + right + ')';
+            else if (isPunct(op, u"/"))
+                acc = "zv_div(" + acc + ", " + right + ')';
+            else if (isPunct(op, u"^"))
+                acc = "zv_pow(" + acc + ", " + right + ')';
+            else
+                acc += ' ' + op.text + ' ' + right;
+            infix = !isArithmetic(its[at[i]]);
+        }
+        // A sum or product inside a higher operator keeps its own order.
+        return depth > 0 && infix ? '(' + acc + ')' : acc;
+    }
+
     QString chain(const Items& its, size_t s, size_t e) const {
+        if (d_ == SqlDialect::Sqlite) {
+            for (size_t k = s; k < e; ++k)
+                if (isArithmetic(its[k]))
+                    return leadingBlanks(its, s, e) + arithmetic(its, s, e) +
+                           trailingBlanks(its, s, e);
+        }
         const auto terms = split(its, s, e, u"+");
         bool text = false;
         bool complete = true;
@@ -801,6 +1119,15 @@ private:
     QString item(const Item& it) const {
         switch (it.kind) {
         case Item::Tok:
+            if (d_ == SqlDialect::Sqlite && !afterDot(it.begin)) {
+                // Access's bare Now is the function; True is -1.
+                if (isWord(tok(it), u"now"))
+                    return QStringLiteral("now()");
+                if (isWord(tok(it), u"true"))
+                    return QStringLiteral("-1");
+                if (isWord(tok(it), u"false"))
+                    return QStringLiteral("0");
+            }
             return token(it.begin);
         case Item::Group:
             return '(' + level(it.open + 1, it.close) + (it.close < it.end ? ")" : "");
@@ -808,6 +1135,11 @@ private:
             return call(it);
         }
         return {};
+    }
+
+    bool afterDot(int i) const {
+        const int p = prevSig(t_, i, 0);
+        return p >= 0 && isPunct(t_[p], u".");
     }
 
     QString token(int i) const {
@@ -847,6 +1179,11 @@ private:
             // SQLite's date() is the UTC date; Access means the local one.
             if (is("date") && argc == 0)
                 return "date('now','localtime')";
+            if (is("time") && argc == 0)
+                return "zv_time()";
+            // ISNULL is an operator word in SQLite, so the function has a name of ours.
+            if (is("isnull") && argc == 1)
+                return "zv_isnull(" + arg(0) + ')';
         } else {
             if (is("instr") && argc >= 2 && argc <= 4) {
                 if (argc == 2)
@@ -886,6 +1223,8 @@ private:
                 return "LOCALTIMESTAMP(0)";
             if (is("date") && argc == 0)
                 return "CURRENT_DATE";
+            if (is("isnull") && argc == 1)
+                return "((" + arg(0) + ") IS NULL)";
         }
         QString out =
             tok(it).text + joinText(t_, it.begin + 1, it.open) + '(' + level(it.open + 1, it.close);
@@ -894,18 +1233,24 @@ private:
 
     const Tokens& t_;
     SqlDialect d_;
+    mutable QString unsupported_;
 };
 
 } // namespace
 
-QString TranslateAccessSql(const QString& sql, SqlDialect dialect) {
-    const Tokens all = tokenize(sql);
+QString TranslateAccessSql(const QString& sql, SqlDialect dialect, QString* unsupported) {
+    const Tokens all = rewriteDateLiterals(tokenize(sql));
+    QString note;
     // Statements are rewritten one by one; the separators are kept.
     Tokens out;
     Tokens statement;
     int depth = 0;
     auto flush = [&]() {
-        const Tokens done = rewriteUpdate(rewriteTop(statement));
+        const int first = nextSig(statement, 0, int(statement.size()));
+        if (first < int(statement.size()) && isWord(statement[first], u"transform"))
+            note = QStringLiteral("TRANSFORM … PIVOT");
+        const Tokens done = rewriteUpdate(
+            rewriteTop(rewriteDistinctRow(rewriteDelete(statement), note), note), note);
         out.insert(out.end(), done.begin(), done.end());
         statement.clear();
     };
@@ -923,5 +1268,11 @@ QString TranslateAccessSql(const QString& sql, SqlDialect dialect) {
         }
     }
     flush();
-    return Emitter(out, dialect).render();
+    Emitter emitter(out, dialect);
+    const QString text = emitter.render();
+    if (note.isEmpty())
+        note = emitter.unsupported();
+    if (unsupported)
+        *unsupported = note;
+    return text;
 }

@@ -10,4 +10,7 @@
 
 enum class SqlDialect { Sqlite, Postgres };
 
-QString TranslateAccessSql(const QString& sql, SqlDialect dialect);
+// `unsupported`, when given, receives the name of the first construct that cannot be translated
+// faithfully (TOP n PERCENT, TRANSFORM ... PIVOT, ...); such a statement must not be run, as it
+// would give a result other than Access's. Empty when there is none.
+QString TranslateAccessSql(const QString& sql, SqlDialect dialect, QString* unsupported = nullptr);

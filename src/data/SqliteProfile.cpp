@@ -50,8 +50,8 @@ public:
         return false;
     }
 
-    QString Translate(const QString& sql) const override {
-        return TranslateAccessSql(sql, SqlDialect::Sqlite);
+    QString Translate(const QString& sql, QString& unsupported) const override {
+        return TranslateAccessSql(sql, SqlDialect::Sqlite, &unsupported);
     }
     QString IdentityQuery() const override {
         return QStringLiteral("SELECT last_insert_rowid() AS z_uid");

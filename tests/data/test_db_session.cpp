@@ -110,6 +110,30 @@ TEST_P(SessionTest, FailedQueriesAreResultsWithTheDataMessage) {
     EXPECT_TRUE(session_.Detail().contains(QStringLiteral("no_such_table")));
 }
 
+TEST_P(SessionTest, UntranslatableStatementsAreReportedNotRunAndDetailsShowWhatRan) {
+    InsertItems(3);
+    QStringList list;
+    EXPECT_EQ(session_.QueryList(QStringLiteral("SELECT TOP 50 PERCENT name_0 FROM t_item"), list),
+              0);
+    EXPECT_TRUE(session_.Detail().contains(QStringLiteral("TOP n PERCENT")))
+        << qPrintable(session_.Detail());
+    ASSERT_TRUE(session_.Open());
+    EXPECT_FALSE(session_.Execute(QStringLiteral(
+        "UPDATE t_item LEFT JOIN t_none ON t_item.uid_0=t_none.k SET t_item.qty_0=99")));
+    EXPECT_TRUE(session_.Detail().contains(QStringLiteral("UPDATE 中的外连接")));
+    QString value;
+    EXPECT_TRUE(
+        session_.QueryValue(QStringLiteral("SELECT COUNT(*) FROM t_item WHERE qty_0 = 99"), value));
+    EXPECT_EQ(value, "0");
+    // A translated statement that fails shows both texts.
+    EXPECT_FALSE(session_.Execute(QStringLiteral("UPDATE t_item SET note_0 = Left(no_such_0, 1)")));
+    const QString detail = session_.Detail();
+    EXPECT_TRUE(detail.contains(QStringLiteral("UPDATE t_item SET note_0 = Left(no_such_0, 1)\n")))
+        << qPrintable(detail);
+    EXPECT_TRUE(detail.contains(QStringLiteral("实际执行：\nUPDATE t_item SET note_0 = ")))
+        << qPrintable(detail);
+}
+
 TEST_P(SessionTest, QueryPageTakesTheRowsOfThePage) {
     InsertItems(25);
     struct Case {

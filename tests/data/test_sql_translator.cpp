@@ -103,8 +103,14 @@ TEST(AccessSqlText, RewritesStructureForBothEngines) {
         {"UPDATE c_user u SET u.pass_0='x' WHERE u.uid_0=3",
          "UPDATE c_user AS u SET pass_0='x' WHERE u.uid_0=3"},
         {"select N','+auth_0+N',' from v", "select ','||auth_0||',' from v"},
-        {"SELECT 'a' + x + 'b', a + b, 'c' + 1 * 2, x & y & 1 + 2 FROM t",
-         "SELECT 'a' || x || 'b', a + b, 'c' || (1 * 2), x || y || (1 + 2) FROM t"},
+        {"SELECT 'a' + x + 'b', a + b, 'c' + 1 * 2 FROM t",
+         "SELECT 'a' || x || 'b', a + b, 'c' || (1 * 2) FROM t"},
+        // Date literals become the texts dates are stored as; DELETE takes the engines' form.
+        {"SELECT a FROM t WHERE d >= #2018-12-28# AND d < #1/5/2019 2:30 PM#",
+         "SELECT a FROM t WHERE d >= '2018-12-28' AND d < '2019-01-05 14:30:00'"},
+        {"DELETE * FROM t WHERE a=1;DELETE t.* FROM t;DELETE FROM t x WHERE x.a=1",
+         "DELETE FROM t WHERE a=1;DELETE FROM t;DELETE FROM t AS x WHERE x.a=1"},
+        {"SELECT DISTINCTROW a FROM t", "SELECT a FROM t"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.access);
@@ -156,6 +162,18 @@ TEST(AccessSqlText, RewritesFunctionsPerEngine) {
         {"SELECT [Unit Price], t.[Qty] FROM [Order Lines] t",
          "SELECT [Unit Price], t.[Qty] FROM [Order Lines] t",
          "SELECT \"unit price\", t.\"qty\" FROM \"order lines\" t"},
+        // Access's & reads Null as empty text; its arithmetic has functions of ours on SQLite,
+        // in Access's order of operators.
+        {"SELECT x & y & 1 + 2, a Mod 3 + 1, -2 ^ 2, 7 \\ 2 * 3, a * b / c, IsNull(a), Time(), "
+         "Now, True FROM t",
+         "SELECT zv_concat(x, y, 1 + 2), zv_mod(a, 3) + 1, -(zv_pow(2, 2)), zv_intdiv(7, (2 * 3)), "
+         "zv_div(a * b, c), zv_isnull(a), zv_time(), now(), -1 FROM t",
+         "SELECT x || y || (1 + 2), a Mod 3 + 1, -2 ^ 2, 7 \\ 2 * 3, a * b / c, ((a) IS NULL), "
+         "Time(), Now, True FROM t"},
+        // A class of one character is that character; % and _ in a class are escaped.
+        {"SELECT a FROM t WHERE a LIKE '%[*]%' OR a LIKE '[[]x[%]' OR a LIKE 'b%'",
+         "SELECT a FROM t WHERE a LIKE '%*%' OR a LIKE '[x\\%' ESCAPE '\\' OR a LIKE 'b%'",
+         "SELECT a FROM t WHERE a LIKE '%[*]%' OR a LIKE '[[]x[%]' OR a LIKE 'b%'"},
         // A wrong argument count is left for the engine to report.
         {"SELECT Mid(s), InStr(s), Date(1)", "SELECT Mid(s), InStr(s), Date(1)",
          "SELECT Mid(s), InStr(s), Date(1)"},
@@ -504,6 +522,114 @@ TEST_P(AccessSqlEngine, FunctionsGiveAccessResults) {
     }
     EXPECT_EQ(value("SELECT Date()"), QDate::currentDate().toString(Qt::ISODate));
     expectLocalNow(value("SELECT CStr(Now())"));
+}
+
+// Constructs with no faithful rewrite are named, so that the statement is not run.
+TEST(AccessSqlText, NamesWhatItCannotTranslate) {
+    const struct {
+        const char* access;
+        const char* construct;
+    } cases[] = {
+        {"SELECT TOP 10 PERCENT a FROM t ORDER BY a", "TOP n PERCENT"},
+        {"TRANSFORM Sum(q) SELECT a FROM t GROUP BY a PIVOT b", "TRANSFORM … PIVOT"},
+        {"UPDATE a LEFT JOIN b ON a.x=b.y SET a.c=1 WHERE b.y IS NULL", "UPDATE 中的外连接"},
+        {"SELECT DISTINCTROW a.x FROM a INNER JOIN b ON a.k=b.k", "多表查询中的 DISTINCTROW"},
+        {"SELECT a FROM t WHERE a LIKE '[a-c]%'", "LIKE 中的字符类 [a-c]"},
+        {"SELECT a FROM t WHERE a LIKE '[a-c]%'", nullptr},
+        {"SELECT a FROM t WHERE b = 'x'", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.access);
+        QString note;
+        TranslateAccessSql(QString::fromUtf8(c.access),
+                           c.construct ? SqlDialect::Sqlite : SqlDialect::Postgres, &note);
+        EXPECT_EQ(note.toStdString(), c.construct ? c.construct : "");
+    }
+}
+
+// Access's functions and operators on the local-file kind: the result Access gives.
+TEST(AccessSqlSqliteFunctions, GiveAccessResults) {
+    SqliteRunner db;
+    ASSERT_TRUE(db.registered());
+    const struct {
+        const char* expression;
+        const char* expected;
+    } cases[] = {
+        // Dates
+        {"DatePart('yyyy', #2018-12-28#) & '/' & DatePart('q', '2018-12-28') & '/' & "
+         "DatePart('ww', '2018-12-28') & '/' & DatePart('w', '2018-12-28') & '/' & "
+         "DatePart('y', '2018-12-28')",
+         "2018/4/52/6/362"},
+        {"Year('2018-12-28 10:20:30') & '-' & Month('2018-12-28') & '-' & Day('2018-12-28') & "
+         "' ' & Hour('2018-12-28 10:20:30') & ':' & Minute('10:20:30') & ':' & Second(Now - Now)",
+         "2018-12-28 10:20:0"},
+        {"Weekday('2018-12-30') & Weekday('2018-12-30', 2)", "17"},
+        {"DateValue('2018-12-28 10:20:30')", "2018-12-28"},
+        {"DateAdd('m', 1, '2019-01-31')", "2019-02-28"},
+        {"DateAdd('d', -1, #3/1/2020#)", "2020-02-29"},
+        {"DateAdd('h', 30, '2018-12-28 10:00:00')", "2018-12-29 16:00:00"},
+        {"DateDiff('d', '2018-12-28 23:59', '2018-12-29 00:01')", "1"},
+        {"DateDiff('m', '2018-12-31', '2019-01-01')", "1"},
+        {"DateDiff('yyyy', '2018-12-31', '2019-01-01')", "1"},
+        {"DateDiff('ww', '2018-12-29', '2018-12-30')", "1"},
+        {"DateDiff('h', '2018-12-28 10:59', '2018-12-28 11:01')", "1"},
+        {"DateSerial(2018, 14, 0)", "2019-01-31"},
+        {"DateSerial(18, 1, 1)", "2018-01-01"},
+        {"TimeSerial(10, 90, 0)", "11:30:00"},
+        {"CDate('2018/12/28 08:05')", "2018-12-28 08:05:00"},
+        {"CDate(43462.5)", "2018-12-28 12:00:00"},
+        // Numbers
+        {"Int(-2.5) & ' ' & Fix(-2.5) & ' ' & Int(2.7)", "-3 -2 2"},
+        {"Sgn(-3) & Sgn(0) & Sgn(4)", "-101"},
+        {"Sqr(16) & ' ' & Round(Atn(1) * 4, 5) & ' ' & Round(Log(Exp(1)), 3)", "4 3.14159 1"},
+        {"Round(2.5) & ' ' & Round(3.5) & ' ' & Round(0.125, 2) & ' ' & Round(-2.5)",
+         "2 4 0.12 -2"},
+        {"17 Mod 5 & ' ' & -17 Mod 5 & ' ' & 7.5 Mod 2", "2 -2 0"},
+        {"7 \\ 2 & ' ' & -7 \\ 2 & ' ' & 7 / 2 & ' ' & 2 ^ 10 & ' ' & 2 ^ 3 ^ 2",
+         "3 -3 3.5 1024 64"},
+        {"-2 ^ 2 & ' ' & 2 + 3 * 4 Mod 5", "-4 4"},
+        {"CInt(2.5) & ' ' & CInt(3.5) & ' ' & CLng('12') & ' ' & CDbl('1.5') + 1 & ' ' & "
+         "CBool(5) & ' ' & CBool('False') & ' ' & CVar(7)",
+         "2 4 12 2.5 -1 0 7"},
+        {"Val('  12 34abc') & ' ' & Val('-1.5e2x') & ' ' & Val('&H1F') & ' ' & Val('abc')",
+         "1234 -150 31 0"},
+        // Texts
+        {"String(3, 'ab') & Space(2) & String(2, 65) & '|'", "aaa  AA|"},
+        {"InStrRev('a.b.c', '.') & InStrRev('a.b.c', '.', 3) & InStrRev('abc', 'x')", "420"},
+        {"StrComp('abc', 'ABC') & StrComp('abc', 'ABC', 0) & StrComp('a', 'b')", "01-1"},
+        {"'John' & NULL & '!'", "John!"},
+        {"IsNull(NULL) & IsNull(1) & True & False", "-10-10"},
+        // Format
+        {"Format(1234.5, '#,##0.00') & ' ' & Format(0.5, '0.00%') & ' ' & Format(2.5, '0') & "
+         "' ' & Format(-3, '0;(0)') & ' ' & Format(7, '000')",
+         "1,234.50 50.00% 3 (3) 007"},
+        {"Format('2018-12-28 14:05:09', 'yyyy-mm-dd hh:nn:ss') & ' ' & "
+         "Format(#2018-12-28#, 'yyyy年m月d日') & ' ' & Format('2018-12-28', 'Short Date') & ' ' & "
+         "Format('14:05:09', 'hh:mm')",
+         "2018-12-28 14:05:09 2018年12月28日 2018-12-28 14:05"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expression);
+        Rows rows;
+        QString error;
+        const QString sql = TranslateAccessSql(
+            QStringLiteral("SELECT ") + QString::fromUtf8(c.expression), SqlDialect::Sqlite);
+        ASSERT_TRUE(db.run(sql, &rows, &error)) << sql.toStdString() << "\n" << error.toStdString();
+        EXPECT_EQ(rows.value(0).value(0).toStdString(), c.expected) << sql.toStdString();
+    }
+    // A LIKE class of one character matches that character only; Access's Time is local.
+    Rows rows;
+    QString error;
+    ASSERT_TRUE(db.run(TranslateAccessSql("SELECT ('a*b' LIKE '%[*]%') & ('ab' LIKE '%[*]%') & "
+                                          "('5%' LIKE '_[%]') & ('55' LIKE '_[%]')",
+                                          SqlDialect::Sqlite),
+                       &rows, &error))
+        << error.toStdString();
+    EXPECT_EQ(rows.value(0).value(0), "1010");
+    ASSERT_TRUE(db.run(TranslateAccessSql("SELECT Time()", SqlDialect::Sqlite), &rows, &error));
+    EXPECT_LE(
+        qAbs(QTime::fromString(rows.value(0).value(0), "HH:mm:ss").secsTo(QTime::currentTime())),
+        60);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, AccessSqlEngine,
