@@ -1,0 +1,178 @@
+#include "platform/SyntheticInput.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QThread>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace platform {
+
+namespace {
+
+Display* DisplayOfApp() {
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->display() : nullptr;
+}
+
+Display* XTestDisplay() {
+    Display* display = DisplayOfApp();
+    if (!display)
+        return nullptr;
+    int event = 0;
+    int error = 0;
+    int major = 0;
+    int minor = 0;
+    return XTestQueryExtension(display, &event, &error, &major, &minor) ? display : nullptr;
+}
+
+// A key code with no symbol on it, borrowed to type characters the layout lacks.
+KeyCode SpareKeyCode(Display* display) {
+    int low = 0;
+    int high = 0;
+    XDisplayKeycodes(display, &low, &high);
+    int perCode = 0;
+    KeySym* map = XGetKeyboardMapping(display, KeyCode(low), high - low + 1, &perCode);
+    KeyCode spare = 0;
+    for (int code = high; code >= low && !spare; --code) {
+        bool empty = true;
+        for (int k = 0; k < perCode; ++k)
+            empty = empty && map[(code - low) * perCode + k] == NoSymbol;
+        if (empty)
+            spare = KeyCode(code);
+    }
+    XFree(map);
+    return spare;
+}
+
+KeySym KeySymOfCharacter(char32_t c) {
+    if (c == U'\n' || c == U'\r')
+        return XK_Return;
+    if (c == U'\t')
+        return XK_Tab;
+    if ((c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0xFF))
+        return KeySym(c);
+    return KeySym(0x01000000 | c);
+}
+
+// The window under the pointer that carries a name: the deepest one on the way down from the
+// root (a frame's client, a program's own child window).
+Window NamedWindowUnderPointer(Display* display) {
+    Window root = DefaultRootWindow(display);
+    Window current = root;
+    Window named = 0;
+    for (int depth = 0; depth < 32; ++depth) {
+        Window rootReturn = 0;
+        Window child = 0;
+        int rx = 0, ry = 0, wx = 0, wy = 0;
+        unsigned int mask = 0;
+        if (!XQueryPointer(display, current, &rootReturn, &child, &rx, &ry, &wx, &wy, &mask) ||
+            !child)
+            break;
+        char* name = nullptr;
+        if (XFetchName(display, child, &name) && name) {
+            named = child;
+            XFree(name);
+        }
+        current = child;
+    }
+    return named;
+}
+
+} // namespace
+
+bool SyntheticInputAvailable() {
+    return XTestDisplay() != nullptr;
+}
+
+bool SendButton(MouseButton button, bool down) {
+    Display* display = XTestDisplay();
+    if (!display)
+        return false;
+    XTestFakeButtonEvent(display, static_cast<unsigned int>(button), down ? True : False,
+                         CurrentTime);
+    XFlush(display);
+    return true;
+}
+
+bool SendKey(unsigned long keysym, bool down) {
+    Display* display = XTestDisplay();
+    if (!display || !keysym)
+        return false;
+    const KeyCode code = XKeysymToKeycode(display, keysym);
+    if (!code)
+        return false;
+    XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime);
+    XFlush(display);
+    return true;
+}
+
+bool TypeText(const QString& text) {
+    Display* display = XTestDisplay();
+    if (!display)
+        return false;
+    const KeyCode spare = SpareKeyCode(display);
+    if (!spare)
+        return false;
+    for (char32_t c : text.toUcs4()) {
+        // The symbol on both levels, so that a held Shift does not change it.
+        KeySym symbols[2] = {KeySymOfCharacter(c), KeySymOfCharacter(c)};
+        XChangeKeyboardMapping(display, spare, 2, symbols, 1);
+        XSync(display, False);
+        XTestFakeKeyEvent(display, spare, True, CurrentTime);
+        XTestFakeKeyEvent(display, spare, False, CurrentTime);
+        XSync(display, False);
+        // The program reading the key must have seen it with this mapping before the next.
+        SettleInput();
+    }
+    KeySym none[2] = {NoSymbol, NoSymbol};
+    XChangeKeyboardMapping(display, spare, 2, none, 1);
+    XSync(display, False);
+    return true;
+}
+
+QString ForeignWindowTextUnderPointer(int limit) {
+    Display* display = DisplayOfApp();
+    if (!display)
+        return {};
+    const Window window = NamedWindowUnderPointer(display);
+    char* name = nullptr;
+    if (!window || !XFetchName(display, window, &name) || !name)
+        return {};
+    const QString text = QString::fromLocal8Bit(name).left(limit);
+    XFree(name);
+    return text;
+}
+
+bool SetForeignWindowTextUnderPointer(const QString& text) {
+    Display* display = DisplayOfApp();
+    if (!display)
+        return false;
+    const Window window = NamedWindowUnderPointer(display);
+    if (!window)
+        return false;
+    XStoreName(display, window, text.toLocal8Bit().constData());
+    XFlush(display);
+    return true;
+}
+
+void SettleInput() {
+    if (Display* display = DisplayOfApp())
+        XSync(display, False);
+    // Events travel from the server to the application's connection asynchronously: give them
+    // a few short rounds to arrive and be delivered.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 30) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+}
+
+} // namespace platform
