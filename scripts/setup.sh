@@ -17,6 +17,7 @@ PACKAGES=(
   fonts-wqy-zenhei qt6-translations-l10n
   xvfb xauth
   poppler-utils zbar-tools
+  python3-openpyxl libreoffice-calc-nogui libxlsxwriter-dev
 )
 
 missing=()
