@@ -1,4 +1,5 @@
 #include "commands/CommandTable.h"
+#include "commands/FileCommands.h"
 
 #include "commands/GridCommands.h"
 #include "commands/PopupEndCommands.h"
@@ -143,11 +144,11 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
     {"get_html_node_text", Web, &GetHtmlNodeText},
     {"get_html_list", Web, &GetHtmlList},
 
-    {"export_excel", File, nullptr},
-    {"upload", File, nullptr},
-    {"download", File, nullptr},
-    {"upload_pic", File, nullptr},
-    {"download_pic", File, nullptr},
+    {"export_excel", File, &ExportExcel},
+    {"upload", File, &Upload},
+    {"download", File, &Download},
+    {"upload_pic", File, &UploadPic},
+    {"download_pic", File, &DownloadPic},
 });
 
 } // namespace
