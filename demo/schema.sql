@@ -8,6 +8,8 @@ ALTER TABLE c_material ADD COLUMN sale_price_0 REAL NOT NULL DEFAULT 0;
 -- when it saves a material.
 ALTER TABLE c_material ADD COLUMN py_0 TEXT NOT NULL DEFAULT '';
 CREATE UNIQUE INDEX ix_c_material_code ON c_material (code_0);
+-- A photo of the material, shown on the materials form.
+ALTER TABLE c_material ADD COLUMN photo_0 BLOB;
 
 -- One stock row per material, which goods receipts add to.
 CREATE UNIQUE INDEX ix_p_sto_material ON p_sto (material_uid_0);
@@ -66,7 +68,12 @@ CREATE TABLE p_contract (
   create_user_uid_0 INTEGER NOT NULL DEFAULT 0,
   create_time_0 TEXT,
   audit_user_0 TEXT NOT NULL DEFAULT '',
-  audit_time_0 TEXT
+  audit_time_0 TEXT,
+  -- The signed contract's scan, with who uploaded it when.
+  att_name_0 TEXT,
+  att_file_0 BLOB,
+  date_up_0 TEXT,
+  up_user_uid_0 INTEGER
 );
 
 CREATE TABLE p_contract_line (
@@ -98,3 +105,11 @@ CREATE TABLE p_delivery (
   to_minute_0 INTEGER NOT NULL CHECK (to_minute_0 > from_minute_0 AND to_minute_0 <= 1440)
 );
 CREATE INDEX ix_p_delivery_line ON p_delivery (line_uid_0, date_0);
+
+-- Spreadsheet templates that exports fill (库存查询 → templates/stock.xlsx, stored at set-up).
+CREATE TABLE c_xltx (
+  uid_0 INTEGER PRIMARY KEY,
+  name_0 TEXT NOT NULL,
+  file_0 BLOB
+);
+INSERT INTO c_xltx (uid_0, name_0) VALUES (1, '库存查询.xlsx');

@@ -1,6 +1,5 @@
 #include "platform/TemplateWorkbook.h"
 
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -462,10 +461,9 @@ WorkbookResult FillTemplateWorkbook(const WorkbookFill& fill) {
 }
 
 QString FreeExportPath(const QString& folder, const QString& baseName) {
-    const QString stem = QStringLiteral("%1_%2").arg(
-        baseName, QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
     for (int n = 1;; ++n) {
-        const QString path = QDir(folder).filePath(QStringLiteral("%1_%2.xlsx").arg(stem).arg(n));
+        const QString path =
+            QDir(folder).filePath(QStringLiteral("%1_%2.xlsx").arg(baseName).arg(n));
         if (!QFileInfo::exists(path))
             return path;
     }

@@ -6,6 +6,8 @@
 #include "form/DefinitionCodec.h"
 #include "form/XmlDocument.h"
 
+#include <QFile>
+
 #include <array>
 
 namespace {
@@ -64,9 +66,24 @@ QString DemoFormText(const QString& formFile) {
     return ResourceText(QStringLiteral(":/demo/forms/") + formFile);
 }
 
+// The spreadsheet templates that exports fill, stored as a shop would store them.
+bool StoreTemplates(CDbSession& session, QString& error) {
+    QFile file(QStringLiteral(":/demo/templates/stock.xlsx"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("缺少演示账套文件：templates/stock.xlsx");
+        return false;
+    }
+    if (!session.WriteBinary(QStringLiteral("SELECT * FROM c_xltx WHERE uid_0=1"),
+                             {QStringLiteral("file_0")}, {file.readAll()})) {
+        error = QStringLiteral("不能写入模板：%1").arg(SessionError(session));
+        return false;
+    }
+    return true;
+}
+
 bool AddDemoContent(CDbSession& session, QString& error) {
     if (!RunScript(session, QStringLiteral("schema.sql"), error) ||
-        !RunScript(session, QStringLiteral("seed.sql"), error))
+        !RunScript(session, QStringLiteral("seed.sql"), error) || !StoreTemplates(session, error))
         return false;
     for (const DemoFunction& function : kFunctions)
         if (!StoreForm(session, function, error))

@@ -17,6 +17,7 @@
 #include "platform/AppMessage.h"
 #include "platform/Clock.h"
 #include "platform/PopupChoice.h"
+#include "platform/ShellOpen.h"
 #include "print/PrintCommands.h"
 #include "widgets/CListCtrlEx.h"
 #include "widgets/ZvChart.h"
@@ -79,6 +80,7 @@ const char kPlayUsage[] =
     "      sql QUERY                在账套上执行，打印结果行\n"
     "    标准输出（文字里的换行、制表符、回车、反斜杠写作 \\n \\t \\r \\\\）：\n"
     "      message [标题] 文字\n"
+    "      open 路径：客户端要用桌面程序打开的文件（相对 EXE_FOLDER）或链接，只记录不打开\n"
     "      expect failed: ID，随后 \"  expected: 文字\" 和 \"  actual: 文字\" 两行\n"
     "      dump ID: 文字（文字为空时只有 \"dump ID:\"），随后：复选框 \"checked: 0|1|2\"；\n"
     "        下拉列表每项一行，\"* 项\" 为选中项，\"- 项\" 为其他；表格先一行\n"
@@ -248,11 +250,21 @@ int PlayRunner::Run() {
         SetFileChooser([this](const QString&, const QStringList&) -> std::optional<QString> {
             return files_.isEmpty() ? std::nullopt : files_.takeFirst();
         });
+    // Opening with the desktop's program is recorded, not done: a file by its path in the
+    // client's folder, a link as it is.
+    const platform::DesktopOpener previousOpener =
+        platform::SetDesktopOpener([](const QString& target) {
+            const bool local = !target.contains(QLatin1String("://")) && QFileInfo::exists(target);
+            PrintPlayLine(QStringLiteral("open ") +
+                          (local ? QDir::current().relativeFilePath(target) : target));
+            return true;
+        });
     qApp->installEventFilter(this);
     tick_.start();
     QApplication::exec();
     qApp->removeEventFilter(this);
     CloseOpenForms(CMainApp::Instance());
+    platform::SetDesktopOpener(previousOpener);
     SetFileChooser(previousFile);
     SetMenuChooser(previousMenu);
     SetMessageSink(previous);
