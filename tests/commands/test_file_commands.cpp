@@ -227,6 +227,14 @@ TEST_P(FileCommands, PicturesUpToTheirLimitAndShownFromTheirRecord) {
     qobject_cast<QLineEdit*>(Control(1))->setText(File("big.bin", 5 * 1024 * 1024 + 1));
     Press(23);
     EXPECT_TRUE(session_.messages.join('|').contains("文件太大，只能上传小于5M的文件"));
+    qobject_cast<QLineEdit*>(Control(1))->setText(File("limit.bin", 5 * 1024 * 1024));
+    Press(23);
+    EXPECT_EQ(Stored("t_doc", 1).size(), 5 * 1024 * 1024);
+    // A file that cannot be read is named.
+    qobject_cast<QLineEdit*>(Control(1))->setText(files_.filePath("gone.png"));
+    Press(23);
+    EXPECT_TRUE(session_.messages.join('|').contains(
+        "无法读取文件：" + QDir::toNativeSeparators(files_.filePath("gone.png"))));
     QImage image(12, 8, QImage::Format_RGB32);
     image.fill(Qt::red);
     QByteArray png;

@@ -172,6 +172,19 @@ TEST_F(TemplateWorkbook, LibreOfficeOpensTheFile) {
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly)) << convert.readAllStandardError().toStdString();
     const QStringList lines = QString::fromUtf8(csv.readAll()).split(QLatin1Char('\n'));
     ASSERT_GE(lines.size(), 6);
+    // An old .xls template is converted first.
+    QProcess toXls;
+    toXls.start(office, {QStringLiteral("-env:UserInstallation=file://") + dir_.filePath("lo"),
+                         QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                         QStringLiteral("xls"), QStringLiteral("--outdir"),
+                         dir_.filePath(QStringLiteral("old")), fill.outputPath});
+    ASSERT_TRUE(toXls.waitForFinished(180000));
+    QString converted;
+    const platform::WorkbookResult conversion =
+        platform::ConvertLegacyWorkbook(dir_.filePath(QStringLiteral("old/out.xls")),
+                                        dir_.filePath(QStringLiteral("new")), converted);
+    EXPECT_TRUE(conversion.ok) << conversion.error.toStdString();
+    EXPECT_TRUE(QFile::exists(converted));
     // Texts come quoted, numbers not; the total was recalculated over the filled cells.
     EXPECT_EQ(lines[1], "\"合计\",9.5,,,,");
     EXPECT_EQ(lines[3], ",\"M001\",\"螺丝 <M6> & 垫圈\",12.5,,\"保留\"");
