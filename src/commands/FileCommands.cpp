@@ -177,9 +177,13 @@ bool ExportExcel(CommandContext& form, CommandResult& result, const CXmlNode& co
     const QDir exe(SessionContext::Current().exeFolder);
     fill.templatePath = exe.filePath(QStringLiteral("xltx/") + *templateName);
     if (QFileInfo(*templateName).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0) {
+        // LibreOffice takes seconds: the forms go on meanwhile.
         QString converted;
-        const platform::WorkbookResult conversion = platform::ConvertLegacyWorkbook(
-            fill.templatePath, exe.filePath(QStringLiteral("xltx")), converted);
+        platform::WorkbookResult conversion;
+        form.WaitOffInterface([&] {
+            conversion = platform::ConvertLegacyWorkbook(
+                fill.templatePath, exe.filePath(QStringLiteral("xltx")), converted);
+        });
         if (!conversion.ok) {
             result.error = conversion.error;
             return false;
