@@ -127,6 +127,7 @@ constexpr auto kCommands = std::to_array<CommandEntry>({
 
     {"show_table", TreeList, &ShowTable},
 
+    // So does the chart layer: RegisterChartCommands.
     {"show_report", Chart, nullptr},
     {"show_report3", Chart, nullptr},
     {"show_report31", Chart, nullptr},

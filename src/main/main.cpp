@@ -3,6 +3,7 @@
 #include "app/MainApp.h"
 #include "app/MessageBoxes.h"
 #include "commands/CommandTable.h"
+#include "chart/ChartCommands.h"
 #include "print/PrintCommands.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     InstallMessageBoxes();
     RegisterCommandFamilies();
     RegisterPrintCommands();
+    RegisterChartCommands();
     CMainApp& app = CMainApp::Instance();
     app.InitInstance();
     app.ExitInstance();

@@ -18,6 +18,7 @@
 #include "platform/Clock.h"
 #include "platform/PopupChoice.h"
 #include "platform/ShellOpen.h"
+#include "chart/ChartCommands.h"
 #include "print/PrintCommands.h"
 #include "widgets/CListCtrlEx.h"
 #include "widgets/ZvChart.h"
@@ -739,6 +740,7 @@ int RunPlay(const QString& exeFolder, const QString& scriptPath) {
         QCoreApplication::installTranslator(&qtTexts);
     RegisterCommandFamilies();
     RegisterPrintCommands();
+    RegisterChartCommands();
     // Closing the last form must not end the run: the script decides when it is over.
     QApplication::setQuitOnLastWindowClosed(false);
     CMainApp& app = CMainApp::Instance();
