@@ -113,3 +113,11 @@ CREATE TABLE c_xltx (
   file_0 BLOB
 );
 INSERT INTO c_xltx (uid_0, name_0) VALUES (1, '库存查询.xlsx');
+
+-- Monthly sales and receipts, carried over from the books before the client was used (销售分析).
+CREATE TABLE p_sales_month (
+  month_0 TEXT PRIMARY KEY,
+  amount_0 REAL NOT NULL,
+  received_0 REAL NOT NULL,
+  note_0 TEXT NOT NULL DEFAULT ''
+);

@@ -3,9 +3,9 @@
 
 -- Groups and users. Group 1 and user 1 (admin) come from the client's own schema set-up.
 -- auth_0 is the comma-separated list of menu uids the group may open.
-UPDATE c_user_group SET auth_0 = '1,11,12,13,14,15,2,21,22,3,31,32,4,41', remark_0 = '可查看全部功能' WHERE uid_0 = 1;
+UPDATE c_user_group SET auth_0 = '1,11,12,13,14,15,2,21,22,3,31,32,33,4,41', remark_0 = '可查看全部功能' WHERE uid_0 = 1;
 INSERT INTO c_user_group (uid_0, name_0, auth_0, remark_0) VALUES
-  (2, '营业员', '1,11,12,13,14,15,2,21,22,3,31,32', '日常业务，不含系统管理');
+  (2, '营业员', '1,11,12,13,14,15,2,21,22,3,31,32,33', '日常业务，不含系统管理');
 -- pass_0 holds the scrambled password: '0' is the scrambled form of the initial password 1.
 INSERT INTO c_user (uid_0, id_0, name_0, pass_0, state_0, user_group_uid_0) VALUES
   (2, 'zhangxm', '张晓梅', '0', '正常', 2);
@@ -23,6 +23,7 @@ INSERT INTO c_menu_dh (uid_0, pUid_0, leaf_0, name_0, level_0, order_0, update_u
   (3, 0, 0, '销售管理', 1, 3, 1, '2025-06-01 08:00:00'),
   (31, 3, 1, '销售合同', 2, 1, 1, '2025-06-01 08:00:00'),
   (32, 3, 1, '交货计划', 2, 2, 1, '2025-06-01 08:00:00'),
+  (33, 3, 1, '销售分析', 2, 3, 1, '2025-06-01 08:00:00'),
   (4, 0, 0, '系统管理', 1, 4, 1, '2025-06-01 08:00:00'),
   (41, 4, 1, '用户与权限', 2, 1, 1, '2025-06-01 08:00:00');
 
@@ -990,3 +991,13 @@ INSERT INTO p_delivery (line_uid_0, date_0, from_minute_0, to_minute_0)
   SELECT l.uid_0, date(h.delivery_date_0, '-' || (l.line_0 % 4) || ' days'),
          480 + (l.uid_0 * 7 % 8) * 30, 480 + (l.uid_0 * 7 % 8) * 30 + 60 + (l.uid_0 % 4) * 45
   FROM p_contract_line l JOIN p_contract h ON h.uid_0 = l.head_uid_0;
+
+-- Two years of monthly sales (2023-05 to 2025-04): growth with a dip around the spring festival
+-- and receipts a little behind.
+INSERT INTO p_sales_month (month_0, amount_0, received_0, note_0)
+WITH RECURSIVE m(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM m WHERE i < 23)
+SELECT strftime('%Y-%m', '2023-05-01', '+' || i || ' months'),
+       28000 + i * 1800 + ((i * 37) % 11) * 1300 - CASE WHEN i IN (9, 21) THEN 14000 ELSE 0 END,
+       (28000 + i * 1800 + ((i * 37) % 11) * 1300 - CASE WHEN i IN (9, 21) THEN 14000 ELSE 0 END) * (0.78 + ((i * 13) % 7) * 0.03),
+       CASE WHEN i IN (9, 21) THEN '春节' WHEN i = 20 THEN '年末' ELSE '' END
+FROM m;

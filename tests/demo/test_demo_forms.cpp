@@ -6,6 +6,7 @@
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"
+#include "chart/ChartCommands.h"
 #include "commands/CommandTable.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
@@ -16,6 +17,7 @@
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 #include "platform/ShellOpen.h"
+#include "print/PrintCommands.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TestAccountSet.h"
 #include "widgets/CFileEditCtrl.h"
@@ -88,6 +90,8 @@ protected:
             return answer;
         });
         RegisterCommandFamilies();
+        RegisterPrintCommands();
+        RegisterChartCommands();
         LogIn("admin");
     }
     void TearDown() override {

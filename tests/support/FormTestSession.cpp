@@ -1,13 +1,14 @@
 #include "support/FormTestSession.h"
 
-#include <QPointer>
-
 #include "app/Login.h"
 #include "app/MainApp.h"
+#include "chart/ChartCommands.h"
 #include "commands/CommandTable.h"
 #include "data/DbSession.h"
+#include "print/PrintCommands.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,8 @@ bool FormTestSession::Start(Engine engine, QString& why) {
         return false;
     }
     RegisterCommandFamilies();
+    RegisterPrintCommands();
+    RegisterChartCommands();
     return true;
 }
 

@@ -22,6 +22,7 @@ constexpr auto kFunctions = std::to_array<DemoFunction>({
     {22, "库存查询", "stock.xml"},
     {31, "销售合同", "contracts.xml"},
     {32, "交货计划", "delivery.xml"},
+    {33, "销售分析", "analysis.xml"},
     {41, "用户与权限", "users.xml"},
 });
 
