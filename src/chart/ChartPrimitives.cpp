@@ -1,5 +1,6 @@
 #include "chart/ChartPrimitives.h"
 
+#include <QHash>
 #include <QPainterPath>
 #include <QPolygonF>
 
@@ -9,12 +10,18 @@ namespace chart {
 
 namespace {
 
-QFont ChartFont(int points) {
-    QFont font;
-    font.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
-                      QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPointSize(points);
-    return font;
+// Fonts by size, made once: a chart sets one for each of its thousands of labels.
+const QFont& ChartFont(int points) {
+    static QHash<int, QFont> fonts;
+    auto found = fonts.find(points);
+    if (found == fonts.end()) {
+        QFont font;
+        font.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
+                          QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
+        font.setPointSize(points);
+        found = fonts.insert(points, font);
+    }
+    return *found;
 }
 
 } // namespace
@@ -111,7 +118,9 @@ void TextIn(QPainter& painter, const QRect& rect, int alignment, const QString& 
             const QColor& colour) {
     if (text.isEmpty())
         return;
-    painter.setFont(ChartFont(points));
+    const QFont& font = ChartFont(points);
+    if (painter.font() != font)
+        painter.setFont(font);
     painter.setPen(colour);
     painter.drawText(rect, alignment | Qt::TextDontClip, text);
 }
