@@ -5,10 +5,11 @@
 #include "DemoAccountSet.h"
 #include "FormCommand.h"
 #include "PlayRunner.h"
+#include "app/UpdateWorker.h"
 #include "data/ConnectionText.h"
+#include "data/SessionContext.h"
 
 #include <QDir>
-
 #include <QFileInfo>
 
 #include <cstdio>
@@ -28,7 +29,8 @@ const char kUsage[] =
     "  vemo-admin form unpack IN OUT.xml\n"
     "  vemo-admin form import (--dir EXE_FOLDER | --sqlite FILE) --uid N FILE.xml\n"
     "  vemo-admin form export (--dir EXE_FOLDER | --sqlite FILE) --uid N OUT.xml\n"
-    "  vemo-admin play [--dir EXE_FOLDER] SCRIPT\n";
+    "  vemo-admin play [--dir EXE_FOLDER] SCRIPT\n"
+    "  vemo-admin update --dir EXE_FOLDER\n";
 
 int Fail(const QString& message, int code = kFailed) {
     QString line = message;
@@ -186,6 +188,28 @@ int RunPlayCommand(const QStringList& args) {
     return RunPlay(exeFolder, rest[0]);
 }
 
+// The update worker once, in the foreground, as the client in EXE_FOLDER would run it at
+// start-up: one line per step.
+int RunUpdateCommand(const QStringList& args) {
+    if (args.size() != 2 || args[0] != QLatin1String("--dir"))
+        return Usage(QStringLiteral("update 需要 --dir EXE_FOLDER"));
+    const QDir folder(args[1]);
+    if (!QFileInfo::exists(folder.filePath(QStringLiteral("cfg.ini"))))
+        return Fail(
+            QStringLiteral("%1 中没有 cfg.ini：请先用 vemo-admin cfg set-connection 写入连接")
+                .arg(folder.absolutePath()));
+    SessionContext& app = SessionContext::Current();
+    app.exeFolder = folder.absolutePath() + QLatin1Char('/');
+    app.exeVersion = QStringLiteral(VEMO_VERSION_TEXT);
+    QDir::setCurrent(app.exeFolder);
+    UpdateRun run;
+    run.exeFolder = app.exeFolder;
+    run.ownVersion = app.exeVersion;
+    run.log = [](const QString& line) { std::printf("%s\n", line.toUtf8().constData()); };
+    RunUpdateWorker(app, run);
+    return 0;
+}
+
 } // namespace
 
 int RunAdminCommand(const QStringList& arguments) {
@@ -201,5 +225,7 @@ int RunAdminCommand(const QStringList& arguments) {
         return RunForm(rest);
     if (command == QLatin1String("play"))
         return RunPlayCommand(rest);
+    if (command == QLatin1String("update"))
+        return RunUpdateCommand(rest);
     return Usage(QStringLiteral("未知命令 %1").arg(command));
 }

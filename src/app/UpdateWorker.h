@@ -1,0 +1,23 @@
+#pragma once
+// The update worker: once per process, on a thread of its own, never awaited. It backs up a
+// local-file account set once a day, reports the installation to the update server, installs a
+// newer client (from the server, or one published into the account set) through the updater
+// program, and merges newer function definitions into the account set.
+#include <QString>
+
+#include <functional>
+
+class SessionContext;
+
+struct UpdateRun {
+    QString exeFolder;  // with a trailing "/"
+    QString ownVersion; // "%d.%d.%d.%d"
+    // One line per step taken (the admin tool prints them).
+    std::function<void(const QString&)> log = [](const QString&) {};
+};
+
+// Runs every step in the calling thread; the client calls it on a worker thread.
+void RunUpdateWorker(SessionContext& app, const UpdateRun& run);
+
+// Starts it on a detached thread at start-up.
+void StartUpdateWorker(SessionContext& app);
