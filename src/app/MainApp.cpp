@@ -2,6 +2,7 @@
 
 #include "app/Dialog_Login.h"
 #include "app/StartScreen.h"
+#include "app/UpdateWorker.h"
 #include "data/CfgFile.h"
 #include "data/DbSession.h"
 #include "platform/AppMessage.h"
@@ -71,7 +72,8 @@ bool CMainApp::InitInstance() {
         return false;
     }
 
-    // The update worker joins here when it arrives.
+    // The update worker runs beside the login: backup, client and definitions updates.
+    StartUpdateWorker(session);
     {
         Dialog_Login login;
         if (login.exec() != QDialog::Accepted)
@@ -82,6 +84,7 @@ bool CMainApp::InitInstance() {
 }
 
 void CMainApp::ExitInstance() {
+    FinishUpdateWorker();
     formCache.clear();
 
     const auto forms = openForms.keys();

@@ -196,10 +196,25 @@ void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
     merge.Close();
 }
 
+namespace {
+
+std::thread& WorkerThread() {
+    static std::thread worker;
+    return worker;
+}
+
+} // namespace
+
 void StartUpdateWorker(SessionContext& app) {
     UpdateRun run;
     run.exeFolder = app.exeFolder;
     run.ownVersion = app.exeVersion;
-    // Never awaited: the login goes on while it works.
-    std::thread([&app, run] { RunUpdateWorker(app, run); }).detach();
+    if (WorkerThread().joinable())
+        return; // once per process
+    WorkerThread() = std::thread([&app, run] { RunUpdateWorker(app, run); });
+}
+
+void FinishUpdateWorker() {
+    if (WorkerThread().joinable())
+        WorkerThread().join();
 }

@@ -19,5 +19,7 @@ struct UpdateRun {
 // Runs every step in the calling thread; the client calls it on a worker thread.
 void RunUpdateWorker(SessionContext& app, const UpdateRun& run);
 
-// Starts it on a detached thread at start-up.
+// Starts it on a thread of its own at start-up; nothing waits for it while the client runs.
 void StartUpdateWorker(SessionContext& app);
+// At exit: a worker still busy is waited for, so that it never runs into a closing process.
+void FinishUpdateWorker();
