@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -56,6 +57,8 @@ bool CMainApp::InitInstance() {
     exeFolder = QFileInfo(modulePath).absolutePath() + QLatin1Char('/');
     exeVersion = QStringLiteral(VEMO_VERSION_TEXT);
     QDir::setCurrent(exeFolder);
+    // This client started: the one the updater replaced is no longer needed as a fallback.
+    QFile::remove(exeFolder + QStringLiteral("vemo.previous"));
 
     closeForReal =
         ReadCfg(CfgPath(), QStringLiteral("SERVER"), QStringLiteral("CLOSE")) == QLatin1String("1");
