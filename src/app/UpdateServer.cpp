@@ -11,7 +11,8 @@ QString UpdateServer::Url(const QString& pathAndQuery) const {
 }
 
 QString ShortAnswer(const QString& url) {
-    const QString answer = HttpGetText(url);
+    // A line break after the answer is the server's file, not part of the version.
+    const QString answer = HttpGetText(url).trimmed();
     return answer.size() > 20 ? QString() : answer;
 }
 

@@ -16,7 +16,8 @@ struct UpdateServer {
 // (line breaks removed) is the address. No endpoint set, or none answers: an empty address.
 UpdateServer FindUpdateServer(const QString& cfgPath);
 
-// A plain-text answer of at most 20 characters; a longer one (an error page) counts as none.
+// A plain-text answer of at most 20 characters, surrounding blanks and line breaks removed; a
+// longer one (an error page) counts as none.
 QString ShortAnswer(const QString& url);
 
 // GET of `url` into `path` (created or replaced) when the answer is 200; anything else leaves

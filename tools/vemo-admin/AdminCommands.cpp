@@ -6,6 +6,7 @@
 #include "FormCommand.h"
 #include "PlayRunner.h"
 #include "app/UpdateWorker.h"
+#include "data/CfgFile.h"
 #include "data/ConnectionText.h"
 #include "data/SessionContext.h"
 
@@ -25,6 +26,7 @@ const char kUsage[] =
     "  vemo-admin init --pg CONNINFO\n"
     "  vemo-admin cfg set-connection --dir EXE_FOLDER (--sqlite FILE | --pg HOST PORT DB USER "
     "PASSWORD | --mssql HOST PORT DB USER PASSWORD)\n"
+    "  vemo-admin cfg set --dir EXE_FOLDER SECTION KEY VALUE\n"
     "  vemo-admin form pack IN.xml OUT [--bits B]\n"
     "  vemo-admin form unpack IN OUT.xml\n"
     "  vemo-admin form import (--dir EXE_FOLDER | --sqlite FILE) --uid N FILE.xml\n"
@@ -92,6 +94,14 @@ int RunInit(const QStringList& args) {
 }
 
 int RunCfg(const QStringList& args) {
+    // Any other setting: cfg.ini keeps the encoding it has (UTF-16 as the client writes it).
+    if (args.size() == 6 && args[0] == QLatin1String("set") && args[1] == QLatin1String("--dir")) {
+        const QString path = QDir(args[2]).filePath(QStringLiteral("cfg.ini"));
+        WriteCfg(path, args[3], args[4], args[5]);
+        return ReadCfg(path, args[3], args[4]) == args[5]
+                   ? 0
+                   : Fail(QStringLiteral("无法写入 %1").arg(path));
+    }
     if (args.size() < 4 || args[0] != QLatin1String("set-connection") ||
         args[1] != QLatin1String("--dir"))
         return Usage(QStringLiteral("cfg 需要 set-connection --dir EXE_FOLDER ..."));
