@@ -1,5 +1,6 @@
 #include "app/CVozerDlg.h"
 
+#include "app/ClientUpdate.h"
 #include "app/Dialog_Change_Pass.h"
 #include "app/Favourites.h"
 #include "app/MainApp.h"
@@ -354,9 +355,16 @@ void CVozerDlg::OnCommand(int command) {
         dialog.exec();
         break;
     }
-    case kClientUpdate:
-        ShowAppMessage(QStringLiteral("客户端下载与发布功能尚未提供，将在后续版本中加入。"));
+    case kClientUpdate: {
+        CMainApp& app = CMainApp::Instance();
+        if (DownloadClient(app.CfgPath(), app.exeFolder, app.exeVersion) != 0)
+            break;
+        if (app.userUid == QLatin1String(kAdministratorUid))
+            PublishClient(app.exeFolder, QCoreApplication::applicationFilePath(), app.exeVersion);
+        else
+            ShowAppMessage(QStringLiteral("已经是最新版。"));
         break;
+    }
     case kNavigationView:
     case kFavouritesView: {
         const bool favourites = command == kFavouritesView;

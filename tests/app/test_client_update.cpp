@@ -1,0 +1,153 @@
+// Replacing the client: the updater kept at its recorded size, the size below which a
+// downloaded client is never started, and publishing the running client into the account set.
+#include "app/ClientUpdate.h"
+#include "app/MainApp.h"
+#include "data/CfgFile.h"
+#include "data/DbSession.h"
+#include "platform/AppMessage.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/TestAccountSet.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ClientUpdate : public ::testing::TestWithParam<Engine> {
+protected:
+    void SetUp() override {
+        QString why;
+        set_ = TestAccountSet::Create(GetParam(), why);
+        if (!set_)
+            GTEST_SKIP() << qPrintable(why);
+        UseAccountSetAsConfigured(*set_, CMainApp::Instance());
+        folder_ = set_->folder();
+        previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
+            messages_.append(request.text);
+            return MessageAnswer::Yes;
+        });
+        WriteCfg(folder_ + "cfg.ini", "UPDATE", "DISCOVER1", server_.baseUrl() + "/readip.aspx");
+        server_.setRoute("/readip.aspx", 200, server_.baseUrl().mid(7).toUtf8());
+        server_.setRoute("/version/v.txt", 200, "9.0.0.0");
+        // An updater that only says it was started.
+        Write("up", "#!/bin/sh\necho started > \"$(dirname \"$0\")/up-started\"\n", true);
+        Write("up.size", QByteArray::number(QFile(folder_ + "up").size()));
+    }
+    void TearDown() override {
+        if (set_)
+            SetMessageSink(previousSink_);
+    }
+    void Write(const QString& name, const QByteArray& bytes, bool executable = false) {
+        QFile file(folder_ + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        if (executable)
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    }
+    bool UpdaterStarted() {
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFile::exists(folder_ + "up-started") && waited.elapsed() < 3000)
+            QThread::msleep(20);
+        return QFile::exists(folder_ + "up-started");
+    }
+    int UpdaterDownloads() const {
+        int count = 0;
+        for (const auto& request : server_.requests())
+            count += request.target.endsWith("id=up") ? 1 : 0;
+        return count;
+    }
+
+    std::unique_ptr<TestAccountSet> set_;
+    LoopbackHttpServer server_;
+    QString folder_;
+    QStringList messages_;
+    MessageSink previousSink_;
+};
+
+TEST_P(ClientUpdate, ANewClientStartsOnlyAboveTheSizeLimit) {
+    // Exactly 500,000 bytes: not started; the updater at its recorded size is not fetched again.
+    server_.setRoute("/service/dl.aspx?id=vemo", 200, QByteArray(500000, '#'));
+    EXPECT_EQ(DownloadClient(folder_ + "cfg.ini", folder_, "1.0.0.0"), 0);
+    EXPECT_FALSE(UpdaterStarted());
+    EXPECT_EQ(UpdaterDownloads(), 0);
+
+    server_.setRoute("/service/dl.aspx?id=vemo", 200, QByteArray(500001, '#'));
+    EXPECT_EQ(DownloadClient(folder_ + "cfg.ini", folder_, "1.0.0.0"), 1);
+    EXPECT_TRUE(UpdaterStarted());
+    EXPECT_EQ(QFile(folder_ + "update/vemo").size(), 500001);
+
+    // Not newer: nothing downloaded.
+    QFile::remove(folder_ + "update/vemo");
+    EXPECT_EQ(DownloadClient(folder_ + "cfg.ini", folder_, "9.0.0.0"), 0);
+    EXPECT_FALSE(QFile::exists(folder_ + "update/vemo"));
+}
+
+TEST_P(ClientUpdate, AnUpdaterOfAnotherSizeIsFetchedAgain) {
+    server_.setRoute("/service/dl.aspx?id=up", 200, "#!/bin/sh\n");
+    Write("up.size", "1");
+    DownloadClient(folder_ + "cfg.ini", folder_, "9.0.0.0");
+    EXPECT_EQ(UpdaterDownloads(), 1);
+    QFile updater(folder_ + "up");
+    ASSERT_TRUE(updater.open(QIODevice::ReadOnly));
+    EXPECT_EQ(updater.readAll(), "#!/bin/sh\n");
+}
+
+TEST_P(ClientUpdate, PublishingStoresTheClientOnceItIsNewer) {
+    CDbSession db;
+    db.SetConnectionString(set_->connectionText());
+    ASSERT_TRUE(db.Open());
+    ASSERT_TRUE(db.Execute("UPDATE c_app SET ver_0 = '2.0.0.0' WHERE uid_0 = 1"));
+    Write("vemo", QByteArray(1000, 'v'));
+
+    // The same version: nothing to publish, nothing written.
+    EXPECT_TRUE(PublishClient(folder_, folder_ + "vemo", "2.0.0.0"));
+    EXPECT_EQ(messages_, QStringList{"无更新版本需要发布。"});
+    QList<QByteArray> stored;
+    ASSERT_TRUE(db.ReadBinary("SELECT exe_0 FROM c_app WHERE uid_0=1", {"exe_0"}, stored));
+    EXPECT_TRUE(stored.value(0).isEmpty());
+
+    messages_.clear();
+    EXPECT_TRUE(PublishClient(folder_, folder_ + "vemo", "2.1.0.0"));
+    EXPECT_EQ(messages_, QStringList({"确定发布本新版本软件，供其他用户升级吗？", "发布成功"}));
+    QList<QByteArray> client;
+    QList<QByteArray> updater;
+    ASSERT_TRUE(db.ReadBinary("SELECT exe_0 FROM c_app WHERE uid_0=1", {"exe_0"}, client));
+    ASSERT_TRUE(db.ReadBinary("SELECT exe_0 FROM c_app WHERE uid_0=2", {"exe_0"}, updater));
+    EXPECT_EQ(client.value(0), QByteArray(1000, 'v'));
+    EXPECT_EQ(updater.value(0).left(9), "#!/bin/sh");
+    QString version;
+    ASSERT_TRUE(db.QueryValue("SELECT ver_0 FROM c_app WHERE uid_0=1", version));
+    EXPECT_EQ(version, "2.1.0.0");
+
+    // Another installation of an older version takes it from the account set.
+    EXPECT_FALSE(InstallFromAccountSet(folder_, "2.1.0.0"));
+    EXPECT_TRUE(InstallFromAccountSet(folder_, "2.0.0.0"));
+    QFile installed(folder_ + "update/vemo");
+    ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(installed.readAll(), QByteArray(1000, 'v'));
+    EXPECT_TRUE(UpdaterStarted());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ClientUpdate, ::testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return std::string(EngineName(info.param));
+                         });
+
+TEST(FileDate, HourAndMinuteUnpadded) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("f"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.setFileTime(QDateTime(QDate(2015, 3, 7), QTime(9, 5)), QFileDevice::FileModificationTime);
+    file.close();
+    EXPECT_EQ(FileDateText(dir.filePath("f")), "2015-03-07 9:5");
+}
+
+} // namespace
