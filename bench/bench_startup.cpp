@@ -53,6 +53,58 @@ Fixture& TheFixture() {
     return *fixture;
 }
 
+// The same exe folder with an update server on loopback that the client's update worker finds
+// and asks while the login dialog comes up (it announces nothing newer).
+struct ServedFixture {
+    Fixture client;
+    QTemporaryDir served;
+    QProcess server;
+};
+
+ServedFixture& TheServedFixture() {
+    static ServedFixture* fixture = [] {
+        auto* f = new ServedFixture;
+        const QString folder = f->client.exeFolder.path() + QLatin1Char('/');
+        f->client.client = folder + QStringLiteral("vemo");
+        const QString accountSet = folder + QStringLiteral("account.dat");
+        QFile version(f->served.filePath(QStringLiteral("client-version.txt")));
+        if (!QFile::copy(QStringLiteral(VEMO_CLIENT_PATH), f->client.client) ||
+            !version.open(QIODevice::WriteOnly)) {
+            f->client.error = QStringLiteral("cannot prepare the folders");
+            return f;
+        }
+        version.write(VEMO_VERSION_TEXT);
+        version.close();
+        f->server.setProcessChannelMode(QProcess::MergedChannels);
+        f->server.start(QStringLiteral("python3"),
+                        {QStringLiteral(VEMO_SOURCE_DIR "/tools/update-server/update-server.py"),
+                         QStringLiteral("--dir"), f->served.path(), QStringLiteral("--port"),
+                         QStringLiteral("0")});
+        if (!f->server.waitForReadyRead(10000)) {
+            f->client.error = QStringLiteral("the update server did not start");
+            return f;
+        }
+        const QByteArray line = f->server.readLine();
+        const QByteArray port = line.mid(line.lastIndexOf(':') + 1).trimmed();
+        const QString admin = QStringLiteral(VEMO_ADMIN_PATH);
+        for (const QStringList& args :
+             {QStringList{"init", "--sqlite", accountSet},
+              QStringList{"cfg", "set-connection", "--dir", folder, "--sqlite", accountSet},
+              QStringList{"cfg", "set", "--dir", folder, "UPDATE", "DISCOVER1",
+                          QStringLiteral("http://127.0.0.1:%1/readip.aspx")
+                              .arg(QString::fromLatin1(port))}}) {
+            QProcess step;
+            step.start(admin, args);
+            if (!step.waitForFinished(60000) || step.exitCode() != 0) {
+                f->client.error = QString::fromLocal8Bit(step.readAllStandardError());
+                return f;
+            }
+        }
+        return f;
+    }();
+    return *fixture;
+}
+
 // Runs the program to its end; false unless it exits with 0.
 bool RunOnce(const QByteArray& program, const std::vector<char*>& argv,
              const std::vector<char*>& env) {
@@ -123,6 +175,15 @@ void BM_Startup(benchmark::State& state) {
     Measure(state, f.client, {});
 }
 
+void BM_Startup_UpdateServer(benchmark::State& state) {
+    ServedFixture& f = TheServedFixture();
+    if (!f.client.error.isEmpty()) {
+        state.SkipWithError(qPrintable(f.client.error));
+        return;
+    }
+    Measure(state, f.client.client, {});
+}
+
 void BM_Startup_Reference(benchmark::State& state) {
     Measure(state, QStringLiteral(VEMO_STARTUP_REFERENCE_PATH), {});
 }
@@ -141,6 +202,7 @@ void BM_Startup_LibrariesReference(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_Startup)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Startup_UpdateServer)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Startup_Reference)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Startup_LabelReference)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Startup_LibrariesReference)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -75,8 +76,9 @@ bool CMainApp::InitInstance() {
         return false;
     }
 
-    // The update worker runs beside the login: backup, client and definitions updates.
-    StartUpdateWorker(session);
+    // The update worker runs beside the login (backup, client and definitions updates),
+    // started once the login dialog is up so that it never competes with showing it.
+    QTimer::singleShot(0, [this] { StartUpdateWorker(session); });
     {
         Dialog_Login login;
         if (login.exec() != QDialog::Accepted)
