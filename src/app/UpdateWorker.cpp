@@ -117,12 +117,14 @@ void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
         QString company = UrlEncode(facts.company);
         if (company.size() < 4)
             company = QStringLiteral("test0");
-        latestClient = ShortAnswer(server.Url(
-            QStringLiteral("/service/v.aspx?v=%1-%2-%3-%4&id=%5&name=%6&ip=%7&type=%8&c=%9&app=%10")
-                .arg(run.ownVersion, facts.definitionsVersion, facts.materialRows, facts.stockRows,
-                     platform::FirstAdapterMacAddress(), UrlEncode(platform::HostName()),
-                     platform::HostIpv4Address(), kind, company)
-                .arg(facts.appId)));
+        const QString report =
+            QStringLiteral("/service/v.aspx?v=") + run.ownVersion + QLatin1Char('-') +
+            facts.definitionsVersion + QLatin1Char('-') + facts.materialRows + QLatin1Char('-') +
+            facts.stockRows + QStringLiteral("&id=") + platform::FirstAdapterMacAddress() +
+            QStringLiteral("&name=") + UrlEncode(platform::HostName()) + QStringLiteral("&ip=") +
+            platform::HostIpv4Address() + QStringLiteral("&type=") + kind + QStringLiteral("&c=") +
+            company + QStringLiteral("&app=") + facts.appId;
+        latestClient = ShortAnswer(server.Url(report));
         run.log(QStringLiteral("latest client: %1").arg(latestClient));
         if (!latestClient.isEmpty() && CompareVersions(latestClient, run.ownVersion) > 0)
             EnsureUpdater(server, run.exeFolder);

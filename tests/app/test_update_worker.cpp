@@ -209,6 +209,20 @@ TEST_P(UpdateWorker, NoNavigationMakesAnyAnnouncedVersionNew) {
     EXPECT_TRUE(reported);
 }
 
+TEST_P(UpdateWorker, AShortApplicationIdAndASmallClientAreNotUsed) {
+    Exec("UPDATE c_app SET app_0 = '" + QString(35, 'a') + "' WHERE uid_0 = 1");
+    server_.setRoute("/service/v.aspx", 200, "9.0.0.0");
+    server_.setRoute("/service/dl.aspx?id=vemo", 200, QByteArray(300000, '#'));
+    const QStringList log = Run();
+    EXPECT_TRUE(log.contains("client: download failed")) << qPrintable(log.join('\n'));
+    EXPECT_FALSE(QFile::exists(set_->folder() + "vemo.previous"));
+    bool reported = false;
+    for (const auto& request : server_.requests())
+        reported = reported || (request.target.startsWith("/service/v.aspx") &&
+                                request.target.endsWith("&app="));
+    EXPECT_TRUE(reported) << "a 35-character application id is reported as none";
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, UpdateWorker, ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const ::testing::TestParamInfo<Engine>& info) {
                              return std::string(EngineName(info.param));
