@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The client update end to end: the update worker (run by vemo-admin update, with the client's
 # own code) finds a newer client on the loopback update server, downloads it, starts the
-# updater, and `up` puts it in place of the old client and starts it.
+# updater, and `up` puts it in place of the old client and starts it. The new client is the real
+# one: once started it removes the old one kept as vemo.previous, shows its login (offscreen)
+# and ends (VEMO_EXIT_WHEN_SHOWN).
 set -uo pipefail
 admin=$1
 updater=$2
+client=$3
 server="$(dirname "$0")/../../tools/update-server/update-server.py"
 
 work=$(mktemp -d)
@@ -21,13 +24,9 @@ stat -c %s "$exe/up" >"$exe/up.size"
 printf '#!/bin/sh\necho old > "$(dirname "$0")/started"\n' >"$exe/vemo"
 chmod +x "$exe/vemo"
 
-# The newer client: a program that says which it is, larger than the smallest accepted client.
+# The newer client as announced by the server: the real client program.
 echo '99.0.0.0' >"$served/client-version.txt"
-{
-  printf '#!/bin/sh\necho 99.0.0.0 > "$(dirname "$0")/started"\nexit 0\n'
-  head -c 400000 /dev/zero | tr '\0' '#'
-  echo
-} >"$served/files/vemo"
+cp "$client" "$served/files/vemo"
 cp "$updater" "$served/files/up"
 
 python3 "$server" --dir "$served" --port 0 >"$work/server.log" 2>&1 &
@@ -40,18 +39,18 @@ port=$(sed -n 's/.*127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.log" | head -1)
 [ -n "$port" ] || { echo "the update server did not start"; cat "$work/server.log"; exit 1; }
 "$admin" cfg set --dir "$exe" UPDATE DISCOVER1 "http://127.0.0.1:$port/readip.aspx" || exit 1
 
-"$admin" update --dir "$exe" >"$work/update.log" 2>&1
-for _ in $(seq 100); do
-  [ -f "$exe/started" ] && break
+QT_QPA_PLATFORM=offscreen VEMO_EXIT_WHEN_SHOWN=1 "$admin" update --dir "$exe" >"$work/update.log" 2>&1
+# The updater puts the new client in place; the new client removes the old one once started.
+for _ in $(seq 300); do
+  cmp -s "$client" "$exe/vemo" && [ ! -e "$exe/vemo.previous" ] && break
   sleep 0.1
 done
-sleep 0.2
 failed=0
 grep -q '^client: 99.0.0.0 downloaded, updater started$' "$work/update.log" ||
   { echo "the worker did not start the updater:"; cat "$work/update.log"; failed=1; }
-[ "$(cat "$exe/started" 2>/dev/null)" = "99.0.0.0" ] ||
-  { echo "the new client did not start: $(cat "$exe/started" 2>/dev/null)"; failed=1; }
-[ -f "$exe/vemo.previous" ] || { echo "the old client was not kept"; failed=1; }
+cmp -s "$client" "$exe/vemo" || { echo "the new client is not in place"; failed=1; }
+[ ! -e "$exe/vemo.previous" ] || { echo "the new client did not start (the old one is still kept)"; failed=1; }
+[ ! -f "$exe/started" ] || { echo "the old client was started instead"; failed=1; }
 [ ! -e "$exe/update/vemo" ] || { echo "the new client was left in update/"; failed=1; }
 grep -q '^report ' "$work/server.log" || { echo "no installation report"; failed=1; }
 exit "$failed"
