@@ -4,13 +4,17 @@
 #include "CfgCommand.h"
 #include "DemoAccountSet.h"
 #include "FormCommand.h"
+#include "FormLint.h"
 #include "PlayRunner.h"
 #include "app/UpdateWorker.h"
 #include "data/CfgFile.h"
 #include "data/ConnectionText.h"
+#include "data/DbSession.h"
 #include "data/SessionContext.h"
+#include "form/DefinitionCodec.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -31,6 +35,7 @@ const char kUsage[] =
     "  vemo-admin form unpack IN OUT.xml\n"
     "  vemo-admin form import (--dir EXE_FOLDER | --sqlite FILE) --uid N FILE.xml\n"
     "  vemo-admin form export (--dir EXE_FOLDER | --sqlite FILE) --uid N OUT.xml\n"
+    "  vemo-admin form lint FILE... | --account-set [--dir EXE_FOLDER]\n"
     "  vemo-admin play [--dir EXE_FOLDER] SCRIPT\n"
     "  vemo-admin update --dir EXE_FOLDER\n";
 
@@ -147,8 +152,61 @@ bool AccountSetOf(const QString& option, const QString& value, QString& connecti
     return false;
 }
 
+// Lints form files, or every stored form of the account set in cfg.ini: one line per finding;
+// 0 without errors, 1 with errors, 2 when it cannot run.
+int RunLint(const QStringList& args) {
+    QList<QPair<QString, QString>> texts; // name, definition
+    if (args.value(0) == QLatin1String("--account-set")) {
+        if (args.size() != 1 && !(args.size() == 3 && args[1] == QLatin1String("--dir")))
+            return Usage(QStringLiteral("form lint --account-set [--dir EXE_FOLDER]"));
+        const QDir folder(args.size() == 3 ? args[2] : QStringLiteral("."));
+        if (!QFileInfo::exists(folder.filePath(QStringLiteral("cfg.ini"))))
+            return Fail(
+                QStringLiteral("%1 中没有 cfg.ini：请先用 vemo-admin cfg set-connection 写入连接")
+                    .arg(folder.absolutePath()),
+                kUsageError);
+        SessionContext::Current().exeFolder = folder.absolutePath() + QLatin1Char('/');
+        CDbSession session(CDbSession::FromConfig);
+        if (!session.Open())
+            return Fail(QStringLiteral("无法打开账套：%1").arg(session.Message()), kUsageError);
+        QStringList rows;
+        session.QueryColumns(QStringLiteral("SELECT uid_0, name_0 FROM c_menu_dh WHERE leaf_0=1 "
+                                            "ORDER BY uid_0"),
+                             {QStringLiteral("uid_0"), QStringLiteral("name_0")}, rows);
+        for (qsizetype i = 0; i + 1 < rows.size(); i += 2) {
+            QList<QByteArray> stored;
+            session.ReadBinary(QStringLiteral("SELECT form_0 FROM c_menu_dh WHERE uid_0=%1")
+                                   .arg(rows[i].toLongLong()),
+                               {QStringLiteral("form_0")}, stored);
+            if (stored.value(0).isEmpty())
+                continue;
+            const UnpackResult unpacked = UnpackDefinition(stored.first());
+            texts.append({QStringLiteral("menu:%1(%2)").arg(rows[i], rows[i + 1]),
+                          unpacked.ok ? unpacked.text : QString()});
+        }
+    } else {
+        if (args.isEmpty())
+            return Usage(QStringLiteral("form lint 需要 FILE… 或 --account-set"));
+        for (const QString& path : args) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                return Fail(QStringLiteral("无法读取 %1").arg(path), kUsageError);
+            texts.append({path, QString::fromUtf8(file.readAll())});
+        }
+    }
+    bool errors = false;
+    for (const auto& [name, text] : texts)
+        for (const LintFinding& finding : LintDefinition(text)) {
+            errors = errors || finding.error;
+            std::printf("%s\n", LintLine(name, finding).toUtf8().constData());
+        }
+    return errors ? 1 : 0;
+}
+
 int RunForm(const QStringList& args) {
     const QString sub = args.value(0);
+    if (sub == QLatin1String("lint"))
+        return RunLint(args.mid(1));
     QString error;
     bool ok = false;
     if (sub == QLatin1String("pack") && (args.size() == 3 || args.size() == 5)) {
