@@ -303,6 +303,19 @@ void ButtonsWithoutAction(Context& c, const Rule& rule) {
                            .arg(Attr(control, "id"), Attr(control, "value")));
 }
 
+// Events the form raises: a control's clicks, text and focus changes, Enter, the start-up
+// action and the end of a cell edit. An action under any other name never runs by itself.
+void UnraisedEvents(Context& c, const Rule& rule) {
+    static const QSet<QString> raised = {"CLICK",        "DCLICK", "RCLICK", "EN_CHANGE",
+                                         "EN_KILLFOCUS", "ENTER",  "INIT",   "ENDEDIT"};
+    ForEachEvent(c, [&](const Document&, pugi::xml_node event) {
+        const QString name = QString::fromUtf8(event.name());
+        if (!raised.contains(name))
+            Report(c, rule, event,
+                   QStringLiteral("没有控件会引发事件 %1（只能由 sendmessage 调用）").arg(name));
+    });
+}
+
 constexpr Rule kRules[] = {
     {"unknown-command", true, UnknownCommands},
     {"duplicate-id", true, DuplicateIds},
@@ -312,6 +325,7 @@ constexpr Rule kRules[] = {
     {"placeholder", true, Placeholders},
     {"parameters", true, Parameters},
     {"button-without-action", false, ButtonsWithoutAction},
+    {"unraised-event", false, UnraisedEvents},
 };
 
 } // namespace
