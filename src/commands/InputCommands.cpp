@@ -9,6 +9,7 @@
 #include "platform/Pointer.h"
 #include "platform/SyntheticInput.h"
 #include "platform/VirtualKeys.h"
+#include "platform/WindowUnderPointer.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -191,8 +192,11 @@ bool GetValue(CommandContext& form, CommandResult& result, const CXmlNode& comma
     if (!ResolveControl(form, result, command.GetAttribute("values"), target))
         return false;
     QWidget* own = OwnTextWidgetUnderPointer();
-    const QString text = own ? OwnText(own) : platform::ForeignWindowTextUnderPointer(199);
-    WriteControlValue(target, text.left(199));
+    QString text = own ? OwnText(own) : PointerWindowName();
+    // At most 199 characters, never half of one.
+    if (text.size() > 199)
+        text.truncate(text[198].isHighSurrogate() ? 198 : 199);
+    WriteControlValue(target, text);
     return true;
 }
 
@@ -208,7 +212,7 @@ bool SetValue(CommandContext& form, CommandResult& result, const CXmlNode& comma
         else
             SetControlText(own, text);
     } else {
-        platform::SetForeignWindowTextUnderPointer(text);
+        SetPointerWindowName(text);
     }
     return true;
 }

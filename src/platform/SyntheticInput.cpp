@@ -6,7 +6,6 @@
 #include <QThread>
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -61,30 +60,6 @@ KeySym KeySymOfCharacter(char32_t c) {
     return KeySym(0x01000000 | c);
 }
 
-// The window under the pointer that carries a name: the deepest one on the way down from the
-// root (a frame's client, a program's own child window).
-Window NamedWindowUnderPointer(Display* display) {
-    Window root = DefaultRootWindow(display);
-    Window current = root;
-    Window named = 0;
-    for (int depth = 0; depth < 32; ++depth) {
-        Window rootReturn = 0;
-        Window child = 0;
-        int rx = 0, ry = 0, wx = 0, wy = 0;
-        unsigned int mask = 0;
-        if (!XQueryPointer(display, current, &rootReturn, &child, &rx, &ry, &wx, &wy, &mask) ||
-            !child)
-            break;
-        char* name = nullptr;
-        if (XFetchName(display, child, &name) && name) {
-            named = child;
-            XFree(name);
-        }
-        current = child;
-    }
-    return named;
-}
-
 } // namespace
 
 bool SyntheticInputAvailable() {
@@ -134,31 +109,6 @@ bool TypeText(const QString& text) {
     KeySym none[2] = {NoSymbol, NoSymbol};
     XChangeKeyboardMapping(display, spare, 2, none, 1);
     XSync(display, False);
-    return true;
-}
-
-QString ForeignWindowTextUnderPointer(int limit) {
-    Display* display = DisplayOfApp();
-    if (!display)
-        return {};
-    const Window window = NamedWindowUnderPointer(display);
-    char* name = nullptr;
-    if (!window || !XFetchName(display, window, &name) || !name)
-        return {};
-    const QString text = QString::fromLocal8Bit(name).left(limit);
-    XFree(name);
-    return text;
-}
-
-bool SetForeignWindowTextUnderPointer(const QString& text) {
-    Display* display = DisplayOfApp();
-    if (!display)
-        return false;
-    const Window window = NamedWindowUnderPointer(display);
-    if (!window)
-        return false;
-    XStoreName(display, window, text.toLocal8Bit().constData());
-    XFlush(display);
     return true;
 }
 

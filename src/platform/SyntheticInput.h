@@ -19,12 +19,6 @@ bool SendKey(unsigned long keysym, bool down);
 // mapped for a moment onto a key code the keyboard leaves unused.
 bool TypeText(const QString& text);
 
-// The name (title) of the other program's window under the pointer, at most `limit` characters;
-// empty when there is none or it has no name.
-QString ForeignWindowTextUnderPointer(int limit);
-// Sets that window's name; false when there is no such window.
-bool SetForeignWindowTextUnderPointer(const QString& text);
-
 // Waits until the X server has handled what was sent and lets this program's windows take the
 // events that arrived meanwhile, so that the next command sees their effect.
 void SettleInput();

@@ -166,4 +166,26 @@ TEST_F(InputCommands, XvfbMouseEventTypesItsCodeIntoTheBoxAtItsPlace) {
     EXPECT_EQ(Box(2)->text(), "600321");
 }
 
+TEST_F(InputCommands, XvfbValueOfAnotherWindowIsItsTitle) {
+    if (!platform::SyntheticInputAvailable())
+        GTEST_SKIP() << "no X11 display with XTest";
+    // A bare X window, not a widget of ours: reached through its name on the server, in UTF-8.
+    QWindow other;
+    other.setTitle("外部窗口");
+    other.setGeometry(500, 300, 120, 80);
+    other.show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!other.isExposed() && waited.elapsed() < 3000)
+        platform::SettleInput();
+    ASSERT_TRUE(MovePointer(QPoint(560, 340)));
+    platform::SettleInput();
+    EXPECT_TRUE(Command("<get_value values='3'/>"));
+    EXPECT_EQ(Box(3)->text(), "外部窗口");
+    Box(1)->setText("改名");
+    EXPECT_TRUE(Command("<set_value values='1'/>"));
+    EXPECT_TRUE(Command("<get_value values='3'/>"));
+    EXPECT_EQ(Box(3)->text(), "改名");
+}
+
 } // namespace
