@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTime>
 
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -136,20 +137,142 @@ Token punct(const QString& p) {
 
 // ---- TOP n -> LIMIT n ------------------------------------------------------------------------
 
-// Drops `TOP n` after SELECT [DISTINCT|ALL] and appends `LIMIT n` after the last token of that
+// Splits [b, e) at commas outside parentheses.
+std::vector<std::pair<int, int>> splitTopLevel(const Tokens& t, int b, int e) {
+    std::vector<std::pair<int, int>> parts;
+    int depth = 0;
+    int start = b;
+    for (int i = b; i < e; ++i) {
+        if (isPunct(t[i], u"("))
+            ++depth;
+        else if (isPunct(t[i], u")"))
+            --depth;
+        else if (depth == 0 && isPunct(t[i], u",")) {
+            parts.emplace_back(start, i);
+            start = i + 1;
+        }
+    }
+    parts.emplace_back(start, e);
+    return parts;
+}
+
+// First index in [b, e) outside parentheses where `match` holds, or e.
+template <typename Match> int findTopLevel(const Tokens& t, int b, int e, Match match) {
+    int depth = 0;
+    for (int i = b; i < e; ++i) {
+        if (isPunct(t[i], u"("))
+            ++depth;
+        else if (isPunct(t[i], u")"))
+            --depth;
+        else if (depth == 0 && match(t[i]))
+            return i;
+    }
+    return e;
+}
+
+struct TopSite {
+    int select; // the SELECT word
+    int top;    // the TOP word
+    int rest;   // first significant token after the count
+    int end;    // end of the SELECT's own scope
+    QString count;
+    bool distinct;
+    bool compound;   // a member of a UNION, wrapped in a derived table
+    bool lastMember; // after a UNION
+};
+
+// Access's TOP n returns the rows tied with the n-th in the ORDER BY as well. LIMIT cannot say
+// that, so the limit becomes the count of rows that sort no later than the n-th one (at least n,
+// which also covers a result of fewer rows). SQLite compares the keys the way it sorts them,
+// Null first. Null when the ORDER BY names what the count cannot evaluate.
+QString tiesLimit(const Tokens& t, const TopSite& site) {
+    const int from =
+        findTopLevel(t, site.rest, site.end, [](const Token& k) { return isWord(k, u"from"); });
+    const int order =
+        findTopLevel(t, site.rest, site.end, [](const Token& k) { return isWord(k, u"order"); });
+    const int by = nextSig(t, order + 1, site.end);
+    if (from >= order || by >= site.end || !isWord(t[by], u"by"))
+        return {};
+    const auto columns = splitTopLevel(t, site.rest, from);
+    const QString source = joinText(t, from, order).trimmed();
+    QStringList keys;
+    QStringList descending;
+    for (auto [b, e] : splitTopLevel(t, by + 1, prevSig(t, site.end, by) + 1)) {
+        const int last = prevSig(t, e, b);
+        const bool desc = last >= b && isWord(t[last], u"desc");
+        if (last >= b && (desc || isWord(t[last], u"asc")))
+            e = last;
+        const int first = nextSig(t, b, e);
+        if (first >= e)
+            return {};
+        QString key = joinText(t, first, prevSig(t, e, first) + 1);
+        // A position or an alias of the select list stands for that column's expression.
+        if (isInteger(t[first]) && nextSig(t, first + 1, e) >= e) {
+            const int at = t[first].text.toInt() - 1;
+            if (at < 0 || at >= int(columns.size()))
+                return {};
+            const auto [cb, ce] = columns[size_t(at)];
+            const int as = findTopLevel(t, cb, ce, [](const Token& k) { return isWord(k, u"as"); });
+            key = joinText(t, cb, as).trimmed();
+            if (key == QLatin1String("*") || key.endsWith(QLatin1String(".*")))
+                return {};
+        } else if (isName(t[first]) && nextSig(t, first + 1, e) >= e) {
+            for (auto [cb, ce] : columns) {
+                const int as =
+                    findTopLevel(t, cb, ce, [](const Token& k) { return isWord(k, u"as"); });
+                const int alias = nextSig(t, as + 1, ce);
+                if (as < ce && alias < ce && bareName(t[alias]) == bareName(t[first]))
+                    key = joinText(t, cb, as).trimmed();
+            }
+        }
+        keys << key;
+        descending << (desc ? QStringLiteral(" DESC") : QString());
+    }
+    const QString list = site.distinct ? joinText(t, site.rest, from).trimmed() + ", " : QString();
+    const QString distinct = site.distinct ? QStringLiteral("DISTINCT ") : QString();
+    QStringList all;
+    QStringList nth;
+    QStringList order2;
+    for (int i = 0; i < keys.size(); ++i) {
+        all << QStringLiteral("%1 AS zv_k%2").arg(keys[i]).arg(i);
+        nth << QStringLiteral("%1 AS zv_n%2").arg(keys[i]).arg(i);
+        order2 << keys[i] + descending[i];
+    }
+    // Sorts no later: earlier on a key, or equal on it and no later on the next ones.
+    QString condition;
+    for (qsizetype i = keys.size() - 1; i >= 0; --i) {
+        const QString a = QStringLiteral("zv_all.zv_k%1").arg(i);
+        const QString b = QStringLiteral("zv_nth.zv_n%1").arg(i);
+        const QString earlier =
+            descending[i].isEmpty()
+                ? QStringLiteral("%1 < %2 OR (%1 IS NULL AND %2 IS NOT NULL)").arg(a, b)
+                : QStringLiteral("%1 > %2 OR (%2 IS NULL AND %1 IS NOT NULL)").arg(a, b);
+        const QString same = QStringLiteral("%1 IS %2").arg(a, b);
+        condition = condition.isEmpty() ? earlier + " OR " + same
+                                        : earlier + " OR (" + same + " AND (" + condition + "))";
+    }
+    const int n = site.count.toInt();
+    return QStringLiteral("max(%1, (SELECT count(*) FROM (SELECT %2%3%4 %5) AS zv_all, (SELECT "
+                          "%2%3%6 %5 ORDER BY %7 LIMIT 1 OFFSET %8) AS zv_nth WHERE %9))")
+        .arg(site.count, distinct, list, all.join(", "), source, nth.join(", "), order2.join(", "),
+             QString::number(n - 1), condition);
+}
+
+// Drops `TOP n` after SELECT [DISTINCT|ALL] and appends a limit after the last token of that
 // SELECT's own scope (its closing parenthesis or the end of the statement), i.e. after any ORDER
 // BY. A member of a UNION cannot carry LIMIT itself, so it is wrapped in a derived table.
+// With an ORDER BY the rows tied with the n-th come along, as in Access: FETCH ... WITH TIES on
+// PostgreSQL, a counted limit on SQLite. Nested TOPs, the form the paged search sends, keep the
+// plain limit, so that every page has its size and a tied row never shows on two pages.
 // TOP n PERCENT has no equivalent: it is reported, not rewritten.
-Tokens rewriteTop(const Tokens& t, QString& unsupported) {
+Tokens rewriteTop(const Tokens& t, SqlDialect dialect, QString& unsupported) {
     const int n = int(t.size());
-    std::vector<bool> drop(n, false);
-    std::vector<Tokens> before(n + 1);
-    bool changed = false;
-    int wrapped = 0;
+    std::vector<TopSite> sites;
     for (int s = 0; s < n; ++s) {
         if (!isWord(t[s], u"select"))
             continue;
         int k = nextSig(t, s + 1, n);
+        const bool distinct = k < n && isOneOf(t[k], {u"distinct", u"distinctrow"});
         if (k < n && isOneOf(t[k], {u"distinct", u"all", u"distinctrow"}))
             k = nextSig(t, k + 1, n);
         if (k >= n || !isWord(t[k], u"top"))
@@ -206,12 +329,47 @@ Tokens rewriteTop(const Tokens& t, QString& unsupported) {
         if (previous >= 0 && isWord(t[previous], u"all"))
             previous = prevSig(t, previous, 0);
         const bool preceded = previous >= 0 && isSetOperator(t[previous]);
-        const bool compound = followed || (preceded && !ordered);
-        for (int j = top; j < rest; ++j)
+        sites.push_back(
+            {s, top, rest, end, count, distinct, followed || (preceded && !ordered), preceded});
+    }
+    if (sites.empty())
+        return t;
+
+    std::vector<bool> drop(n, false);
+    std::vector<Tokens> before(n + 1);
+    int wrapped = 0;
+    for (const TopSite& site : sites) {
+        bool nested = false;
+        for (const TopSite& other : sites)
+            nested = nested ||
+                     (&other != &site && ((other.select > site.select && other.select < site.end) ||
+                                          (site.select > other.select && site.select < other.end)));
+        // A TOP in the last member of a UNION limits that member, but its ORDER BY sorts the
+        // whole union, so there is no member order to find ties in.
+        const QString ties = nested || site.lastMember ? QString() : tiesLimit(t, site);
+        for (int j = site.top; j < site.rest; ++j)
             drop[j] = true;
-        Tokens suffix{space(), word("LIMIT"), space(), {Tk::Number, count}};
-        if (compound) {
-            Tokens& prefix = before[s];
+        Tokens suffix{space()};
+        if (ties.isEmpty()) {
+            suffix.insert(suffix.end(), {word("LIMIT"), space(), {Tk::Number, site.count}});
+        } else if (dialect == SqlDialect::Postgres) {
+            suffix.insert(suffix.end(), {word("FETCH"),
+                                         space(),
+                                         word("FIRST"),
+                                         space(),
+                                         {Tk::Number, site.count},
+                                         space(),
+                                         word("ROWS"),
+                                         space(),
+                                         word("WITH"),
+                                         space(),
+                                         word("TIES")});
+        } else {
+            const Tokens limit = tokenize("LIMIT " + ties);
+            suffix.insert(suffix.end(), limit.begin(), limit.end());
+        }
+        if (site.compound) {
+            Tokens& prefix = before[site.select];
             for (const Token& tk :
                  {word("SELECT"), space(), punct("*"), space(), word("FROM"), space(), punct("(")})
                 prefix.push_back(tk);
@@ -221,12 +379,9 @@ Tokens rewriteTop(const Tokens& t, QString& unsupported) {
             suffix.push_back(space());
             suffix.push_back(word(QString("zv_top%1").arg(++wrapped)));
         }
-        Tokens& at = before[prevSig(t, end, s) + 1];
+        Tokens& at = before[prevSig(t, site.end, site.select) + 1];
         at.insert(at.end(), suffix.begin(), suffix.end());
-        changed = true;
     }
-    if (!changed)
-        return t;
     Tokens out;
     for (int i = 0; i <= n; ++i) {
         out.insert(out.end(), before[i].begin(), before[i].end());
@@ -755,22 +910,183 @@ private:
         return isKeyword(tk);
     }
 
+    bool isEquality(const Item& it) const {
+        return isOp(it, u"=") || isOp(it, u"<>") || isOp(it, u"!=") || isOp(it, u"==");
+    }
+
+    // An operator or keyword that makes a truth value of its operands.
+    bool isConditionOperator(const Item& it) const {
+        static const QStringList comparisons = {"=", "<", ">", "<>", "<=", ">=", "!=", "=="};
+        return it.kind == Item::Tok &&
+               ((tok(it).kind == Tk::Punct && comparisons.contains(tok(it).text)) ||
+                isOneOf(tok(it), {u"like", u"is", u"in", u"between", u"not", u"and", u"or"}));
+    }
+
+    // Whether [b, e) is a comparison or a logical expression, alone or in parentheses; a CASE
+    // or a subquery is not, though it holds comparisons.
+    bool isCondition(int b, int e) const {
+        const Items its = items(b, e);
+        const Item* only = nullptr;
+        int count = 0;
+        bool condition = false;
+        for (const Item& it : its) {
+            if (!sig(it))
+                continue;
+            if (it.kind == Item::Tok && isOneOf(tok(it), {u"case", u"select", u"exists"}))
+                return false;
+            condition = condition || isConditionOperator(it);
+            only = &it;
+            ++count;
+        }
+        if (condition)
+            return true;
+        return count == 1 && only->kind == Item::Group && isCondition(only->open + 1, only->close);
+    }
+
+    // The select-list items of [0, its.size()) whose value is a truth value, as [first, last]
+    // significant item indexes. Access gives such a value as -1 or 0, SQLite as 1 or 0.
+    std::vector<std::pair<size_t, size_t>> truthColumns(const Items& its) const {
+        std::vector<std::pair<size_t, size_t>> out;
+        if (d_ != SqlDialect::Sqlite)
+            return out;
+        for (size_t k = 0; k < its.size(); ++k) {
+            if (its[k].kind != Item::Tok || !isWord(tok(its[k]), u"select"))
+                continue;
+            size_t start = k + 1;
+            while (start < its.size() &&
+                   (!sig(its[start]) ||
+                    (its[start].kind == Item::Tok &&
+                     isOneOf(tok(its[start]), {u"distinct", u"all", u"distinctrow"}))))
+                ++start;
+            size_t j = start;
+            size_t alias = its.size();
+            for (; j <= its.size(); ++j) {
+                const bool last =
+                    j == its.size() ||
+                    (its[j].kind == Item::Tok &&
+                     (isPunct(tok(its[j]), u",") || isPunct(tok(its[j]), u";") ||
+                      isOneOf(tok(its[j]), {u"from", u"into", u"union", u"except", u"intersect",
+                                            u"order", u"where", u"group", u"having", u"limit"})));
+                if (j < its.size() && its[j].kind == Item::Tok && isWord(tok(its[j]), u"as"))
+                    alias = std::min(alias, j);
+                if (!last)
+                    continue;
+                const size_t end = std::min(alias, j);
+                size_t first = start;
+                while (first < end && !sig(its[first]))
+                    ++first;
+                size_t final = end;
+                while (final > first && !sig(its[final - 1]))
+                    --final;
+                if (first < final && isCondition(its[first].begin, its[final - 1].end))
+                    out.emplace_back(first, final - 1);
+                if (j == its.size() || !isPunct(tok(its[j]), u","))
+                    break;
+                start = j + 1;
+                alias = its.size();
+            }
+            k = j;
+        }
+        return out;
+    }
+
+    // A text compared with = or <> the way Access compares texts, ignoring case. Only a text
+    // with letters that have case needs it, so a comparison with a number, a date or Chinese
+    // text keeps the engine's index. SQLite's NOCASE folds ASCII only, as its indexes do; a
+    // text with other cased letters takes a collation of ours.
+    QString caseless(const Items& its, size_t s, size_t e, const QString& text) const {
+        if (d_ != SqlDialect::Sqlite)
+            return text;
+        const Item* only = nullptr;
+        for (size_t k = s; k < e; ++k) {
+            if (!sig(its[k]))
+                continue;
+            if (only)
+                return text;
+            only = &its[k];
+        }
+        if (!only || only->kind != Item::Tok || tok(*only).kind != Tk::Text)
+            return text;
+        bool cased = false;
+        bool ascii = true;
+        for (QChar c : tok(*only).text) {
+            if (c.toLower() != c.toUpper()) {
+                cased = true;
+                ascii = ascii && c.unicode() < 128;
+            }
+        }
+        if (!cased)
+            return text;
+        qsizetype tail = text.size();
+        while (tail > 0 && text[tail - 1].isSpace())
+            --tail;
+        return text.left(tail) + (ascii ? " COLLATE NOCASE" : " COLLATE zv_nocase") +
+               text.mid(tail);
+    }
+
+    // A comparison in parentheses that is an operand of arithmetic or & is a value, -1 or 0 in
+    // Access; alone between boundaries it is a condition and stays as it is.
+    void markTruthOperands(const Items& its, size_t s, size_t e) const {
+        if (d_ != SqlDialect::Sqlite)
+            return;
+        int count = 0;
+        for (size_t k = s; k < e; ++k)
+            count += sig(its[k]) ? 1 : 0;
+        if (count < 2)
+            return;
+        for (size_t k = s; k < e; ++k)
+            if (its[k].kind == Item::Group && isCondition(its[k].open + 1, its[k].close))
+                truthGroups_.insert(its[k].open);
+    }
+
     // Expression text with boundaries (commas, comparisons, keywords) copied through and the
     // operands in between rewritten.
     QString level(int b, int e) const {
         const Items its = items(b, e);
+        const auto truth = truthColumns(its);
         QString out;
         size_t start = 0;
         bool afterLike = false;
+        bool afterEquality = false;
+        bool assigning = false;
+        size_t column = 0;
+        qsizetype columnAt = -1;
         for (size_t k = 0; k <= its.size(); ++k) {
-            if (k < its.size() && !isBoundary(its[k]))
+            if (column < truth.size() && k == truth[column].first)
+                columnAt = out.size();
+            const bool boundary = k == its.size() || isBoundary(its[k]);
+            if (boundary) {
+                const bool escaped = k < its.size() && isWord(tok(its[k]), u"escape");
+                const QString pattern =
+                    afterLike && !escaped ? likePattern(its, start, k) : QString();
+                markTruthOperands(its, start, k);
+                QString text = pattern.isNull() ? segment(its, start, k) : pattern;
+                if (!assigning && (afterEquality || (k < its.size() && isEquality(its[k]))))
+                    text = caseless(its, start, k, text);
+                out += text;
+            }
+            if (columnAt >= 0 && boundary && k > truth[column].second) {
+                qsizetype lead = columnAt;
+                while (lead < out.size() && out[lead].isSpace())
+                    ++lead;
+                qsizetype tail = out.size();
+                while (tail > lead && out[tail - 1].isSpace())
+                    --tail;
+                out = out.left(lead) + "-(" + out.mid(lead, tail - lead) + ')' + out.mid(tail);
+                columnAt = -1;
+                ++column;
+            }
+            if (!boundary)
                 continue;
-            const bool escaped = k < its.size() && isWord(tok(its[k]), u"escape");
-            const QString pattern = afterLike && !escaped ? likePattern(its, start, k) : QString();
-            out += pattern.isNull() ? segment(its, start, k) : pattern;
             if (k < its.size())
                 out += token(its[k].begin);
             afterLike = k < its.size() && isWord(tok(its[k]), u"like");
+            afterEquality = k < its.size() && isEquality(its[k]);
+            // SET a = 'X' assigns; its = compares nothing.
+            if (k < its.size() && isWord(tok(its[k]), u"set"))
+                assigning = true;
+            else if (k < its.size() && isWord(tok(its[k]), u"where"))
+                assigning = false;
             start = k + 1;
         }
         return out;
@@ -1087,25 +1403,11 @@ private:
 
     // Argument token ranges of a call, split at top-level commas; none for "f()".
     std::vector<std::pair<int, int>> arguments(const Item& call) const {
-        std::vector<std::pair<int, int>> args;
         const int b = call.open + 1;
         const int e = call.close;
         if (nextSig(t_, b, e) >= e)
-            return args;
-        int depth = 0;
-        int start = b;
-        for (int i = b; i < e; ++i) {
-            if (isPunct(t_[i], u"("))
-                ++depth;
-            else if (isPunct(t_[i], u")"))
-                --depth;
-            else if (depth == 0 && isPunct(t_[i], u",")) {
-                args.emplace_back(start, i);
-                start = i + 1;
-            }
-        }
-        args.emplace_back(start, e);
-        return args;
+            return {};
+        return splitTopLevel(t_, b, e);
     }
 
     bool isNumber(const std::pair<int, int>& arg, QStringView value = {}) const {
@@ -1130,7 +1432,8 @@ private:
             }
             return token(it.begin);
         case Item::Group:
-            return '(' + level(it.open + 1, it.close) + (it.close < it.end ? ")" : "");
+            return (truthGroups_.count(it.open) ? "-(" : "(") + level(it.open + 1, it.close) +
+                   (it.close < it.end ? ")" : "");
         case Item::Call:
             return call(it);
         }
@@ -1234,6 +1537,7 @@ private:
     const Tokens& t_;
     SqlDialect d_;
     mutable QString unsupported_;
+    mutable std::set<int> truthGroups_; // '(' of comparisons used as values
 };
 
 } // namespace
@@ -1250,7 +1554,7 @@ QString TranslateAccessSql(const QString& sql, SqlDialect dialect, QString* unsu
         if (first < int(statement.size()) && isWord(statement[first], u"transform"))
             note = QStringLiteral("TRANSFORM … PIVOT");
         const Tokens done = rewriteUpdate(
-            rewriteTop(rewriteDistinctRow(rewriteDelete(statement), note), note), note);
+            rewriteTop(rewriteDistinctRow(rewriteDelete(statement), note), dialect, note), note);
         out.insert(out.end(), done.begin(), done.end());
         statement.clear();
     };

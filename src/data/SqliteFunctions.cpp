@@ -305,8 +305,23 @@ std::span<const sqlite_access::Function> sqlite_access::TextFunctions() {
     return kTextFunctions;
 }
 
+namespace {
+
+// Access compares texts without regard to case in every alphabet; SQLite's NOCASE folds ASCII
+// only. Used where a compared text has other letters with case.
+int compareNoCase(void*, int leftBytes, const void* left, int rightBytes, const void* right) {
+    const QString a = QString::fromUtf8(static_cast<const char*>(left), leftBytes);
+    const QString b = QString::fromUtf8(static_cast<const char*>(right), rightBytes);
+    return a.compare(b, Qt::CaseInsensitive);
+}
+
+} // namespace
+
 bool RegisterAccessFunctions(sqlite3* db) {
     if (!db)
+        return false;
+    if (sqlite3_create_collation_v2(db, "zv_nocase", SQLITE_UTF8, nullptr, compareNoCase,
+                                    nullptr) != SQLITE_OK)
         return false;
     for (const auto& group : {TextFunctions(), NumberFunctions(), DateFunctions()}) {
         for (const Function& f : group) {

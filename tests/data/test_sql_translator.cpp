@@ -69,8 +69,6 @@ TEST(AccessSqlText, RewritesStructureForBothEngines) {
          "SELECT ver_0 FROM c_app WHERE uid_0=1 LIMIT 1"},
         {"SELECT TOP 1 1 FROM (a \t\tLEFT JOIN b ON a.k = b.k) \t\tWHERE (a.m=05 AND (b.s<0))",
          "SELECT 1 FROM (a \t\tLEFT JOIN b ON a.k = b.k) \t\tWHERE (a.m=05 AND (b.s<0)) LIMIT 1"},
-        {"SELECT DISTINCT TOP 3 a FROM t ORDER BY a DESC -- newest",
-         "SELECT DISTINCT a FROM t ORDER BY a DESC LIMIT 3 -- newest"},
         {"SELECT top(2) a FROM t", "SELECT a FROM t LIMIT 2"},
         {"SELECT * FROM ( SELECT Top 5 * FROM (SELECT Top 25 * FROM (select uid_0 from t1) AS "
          "TABLE_A ORDER By uid_0 ASC ) DERIVEDTBL Order By uid_0 DESC ) DERIVEDTBL Order By uid_0 "
@@ -78,12 +76,11 @@ TEST(AccessSqlText, RewritesStructureForBothEngines) {
          "SELECT * FROM ( SELECT * FROM (SELECT * FROM (select uid_0 from t1) AS TABLE_A ORDER By "
          "uid_0 ASC LIMIT 25 ) DERIVEDTBL Order By uid_0 DESC LIMIT 5 ) DERIVEDTBL Order By uid_0 "
          "ASC"},
-        {"SELECT a FROM t WHERE k IN (SELECT TOP 2 k FROM u ORDER BY k);SELECT TOP 1 b FROM v",
-         "SELECT a FROM t WHERE k IN (SELECT k FROM u ORDER BY k LIMIT 2);SELECT b FROM v LIMIT "
-         "1"},
+        {"SELECT a FROM t WHERE k IN (SELECT TOP 2 k FROM u);SELECT TOP 1 b FROM v",
+         "SELECT a FROM t WHERE k IN (SELECT k FROM u LIMIT 2);SELECT b FROM v LIMIT 1"},
         // LIMIT is not allowed before UNION, so that member becomes a derived table.
-        {"SELECT TOP 1 a FROM t ORDER BY a UNION SELECT b FROM u",
-         "SELECT * FROM (SELECT a FROM t ORDER BY a LIMIT 1) AS zv_top1 UNION SELECT b FROM u"},
+        {"SELECT TOP 1 a FROM t UNION SELECT b FROM u",
+         "SELECT * FROM (SELECT a FROM t LIMIT 1) AS zv_top1 UNION SELECT b FROM u"},
         {"SELECT a FROM t UNION ALL SELECT TOP 2 b FROM u",
          "SELECT a FROM t UNION ALL SELECT * FROM (SELECT b FROM u LIMIT 2) AS zv_top1"},
         {"SELECT a FROM t UNION SELECT TOP 2 b FROM u ORDER BY 1",
@@ -133,7 +130,7 @@ TEST(AccessSqlText, RewritesFunctionsPerEngine) {
          "where strpos((' ,1,2,5,'), (','||CAST(uid_0 AS text)||','))>0"},
         {"SELECT InStr(3, s, 'x'), instr(1, s, t), INSTR(1,LCase(c),LCase('x'),0)<>0, "
          "InStr(1,c,'x',1)",
-         "SELECT InStr(3, s, 'x'), instr(1, s, t), INSTR(1,LCase(c),LCase('x'),0)<>0, "
+         "SELECT InStr(3, s, 'x'), instr(1, s, t), -(INSTR(1,LCase(c),LCase('x'),0)<>0), "
          "InStr(1,c,'x',1)",
          "SELECT COALESCE(NULLIF(strpos(substr(CAST(s AS text), 3), 'x'), 0) + (3) - 1, 0), "
          "strpos(CAST(s AS text), CAST(t AS text)), strpos(lower(CAST(c AS text)), lower('x'))<>0, "
@@ -174,6 +171,21 @@ TEST(AccessSqlText, RewritesFunctionsPerEngine) {
         {"SELECT a FROM t WHERE a LIKE '%[*]%' OR a LIKE '[[]x[%]' OR a LIKE 'b%'",
          "SELECT a FROM t WHERE a LIKE '%*%' OR a LIKE '[x\\%' ESCAPE '\\' OR a LIKE 'b%'",
          "SELECT a FROM t WHERE a LIKE '%[*]%' OR a LIKE '[[]x[%]' OR a LIKE 'b%'"},
+        // TOP n with an ORDER BY brings the rows tied with the n-th, as in Access.
+        {"SELECT DISTINCT TOP 3 a FROM t ORDER BY a DESC -- newest",
+         "SELECT DISTINCT a FROM t ORDER BY a DESC LIMIT max(3, (SELECT count(*) FROM (SELECT "
+         "DISTINCT a, a AS zv_k0 FROM t) AS zv_all, (SELECT DISTINCT a, a AS zv_n0 FROM t ORDER "
+         "BY a DESC LIMIT 1 OFFSET 2) AS zv_nth WHERE zv_all.zv_k0 > zv_nth.zv_n0 OR "
+         "(zv_nth.zv_n0 IS NULL AND zv_all.zv_k0 IS NOT NULL) OR zv_all.zv_k0 IS zv_nth.zv_n0)) "
+         "-- newest",
+         "SELECT DISTINCT a FROM t ORDER BY a DESC FETCH FIRST 3 ROWS WITH TIES -- newest"},
+        // Texts compared with = ignore case; a comparison as a value is -1 or 0.
+        {"SELECT a = b AS same, (x > 1) * 2, c FROM t WHERE n = 'Ab' OR 'ÄB' <> n OR m = '五金' "
+         "OR k = 'A' + d",
+         "SELECT -(a = b) AS same, -(x > 1) * 2, c FROM t WHERE n = 'Ab' COLLATE NOCASE OR 'ÄB' "
+         "COLLATE zv_nocase <> n OR m = '五金' OR k = 'A' || d",
+         "SELECT a = b AS same, (x > 1) * 2, c FROM t WHERE n = 'Ab' OR 'ÄB' <> n OR m = '五金' "
+         "OR k = 'A' || d"},
         // A wrong argument count is left for the engine to report.
         {"SELECT Mid(s), InStr(s), Date(1)", "SELECT Mid(s), InStr(s), Date(1)",
          "SELECT Mid(s), InStr(s), Date(1)"},
@@ -459,6 +471,76 @@ TEST_P(AccessSqlEngine, LimitsEachSelectInItsOwnScope) {
               QStringList({"2", "1"}));
 }
 
+// Access's TOP n returns the rows tied with the n-th too; the paged search's nested TOPs keep
+// their page size.
+TEST_P(AccessSqlEngine, TopReturnsTiedRows) {
+    const struct {
+        const char* access;
+        QStringList uids;
+    } cases[] = {
+        {"SELECT TOP 1 uid_0 FROM c_menu_dh ORDER BY level_0 DESC, uid_0 - uid_0", {"2", "3"}},
+        {"SELECT TOP 2 uid_0 FROM c_menu_dh ORDER BY level_0", {"1", "5", "12"}},
+        {"SELECT TOP 2 uid_0 FROM c_menu_dh ORDER BY level_0, order_0", {"1", "5"}},
+        {"SELECT TOP 1 uid_0, level_0 AS lv FROM c_menu_dh ORDER BY lv DESC", {"2", "3"}},
+        {"SELECT TOP 1 level_0, uid_0 FROM c_menu_dh ORDER BY 1 DESC", {"2", "2"}},
+        // Nulls sort first and tie with each other; fewer rows than n are all rows.
+        {"SELECT TOP 1 uid_0 FROM c_user ORDER BY loginTime_0", {"1", "2"}},
+        {"SELECT TOP 50 uid_0 FROM t1 WHERE uid_0 < 4 ORDER BY uid_0", {"1", "2", "3"}},
+        {"SELECT TOP 1 level_0 FROM c_menu_dh GROUP BY level_0 ORDER BY Count(*) DESC", {"1"}},
+        {"SELECT * FROM (SELECT TOP 2 * FROM (SELECT TOP 4 uid_0, level_0 FROM c_menu_dh ORDER "
+         "BY level_0, uid_0) AS a ORDER BY level_0 DESC, uid_0) AS b ORDER BY uid_0",
+         {"1", "2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.access);
+        QStringList got = column(run(c.access));
+        got.sort();
+        QStringList want = c.uids;
+        want.sort();
+        EXPECT_EQ(got, want);
+    }
+}
+
+// Access compares texts without regard to case and gives a comparison's value as -1 or 0.
+TEST(AccessSqlSqliteFunctions, CompareTextsAndGiveTruthAsAccessDoes) {
+    SqliteRunner db;
+    ASSERT_TRUE(db.registered());
+    Rows rows;
+    QString error;
+    for (const char* sql :
+         {"CREATE TABLE m (code_0 varchar(10), name_0 varchar(10))",
+          "CREATE INDEX i_code ON m (code_0)",
+          "INSERT INTO m VALUES ('ab1', 'Äpfel'), ('AB2', 'äpfel'), ('ab2', '苹果')"})
+        ASSERT_TRUE(db.run(sql, &rows, &error)) << error.toStdString();
+    const struct {
+        const char* access;
+        const char* expected;
+    } cases[] = {
+        {"SELECT Count(*) FROM m WHERE code_0 = 'Ab2'", "2"},
+        {"SELECT Count(*) FROM m WHERE 'AB1' <> code_0", "2"},
+        {"SELECT Count(*) FROM m WHERE name_0 = 'ÄPFEL'", "2"},
+        {"SELECT Count(*) FROM m WHERE name_0 = '苹果' AND code_0 = 'ab2'", "1"},
+        {"SELECT ('abc' = 'ABC') & ' ' & (2 > 1) + 0 & ' ' & (1 > 2) * 5", "-1 -1 0"},
+        {"SELECT 1 = 1, 'a' LIKE 'b', NULL = 1, code_0 IS NULL FROM m", "-1|0|<null>|0"},
+        {"SELECT IIf(code_0 = 'AB1', 'y', 'n') FROM m ORDER BY name_0 DESC", "n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.access);
+        rows.clear();
+        const QString sql = TranslateAccessSql(QString::fromUtf8(c.access), SqlDialect::Sqlite);
+        ASSERT_TRUE(db.run(sql, &rows, &error)) << sql.toStdString() << "\n" << error.toStdString();
+        EXPECT_EQ(rows.value(0).join('|').toStdString(), c.expected) << sql.toStdString();
+    }
+    // A comparison with a number or a Chinese text keeps the engine's index.
+    rows.clear();
+    ASSERT_TRUE(db.run("EXPLAIN QUERY PLAN " + TranslateAccessSql("SELECT name_0 FROM m WHERE "
+                                                                  "code_0 = '0012'",
+                                                                  SqlDialect::Sqlite),
+                       &rows, &error));
+    EXPECT_TRUE(rows.value(0).join('|').contains("i_code"))
+        << rows.value(0).join('|').toStdString();
+}
+
 TEST_P(AccessSqlEngine, UpdatesThroughJoins) {
     for (const char* sql :
          {"CREATE TABLE p (id integer, v integer, name_0 varchar(10))",
@@ -625,7 +707,7 @@ TEST(AccessSqlSqliteFunctions, GiveAccessResults) {
                                           SqlDialect::Sqlite),
                        &rows, &error))
         << error.toStdString();
-    EXPECT_EQ(rows.value(0).value(0), "1010");
+    EXPECT_EQ(rows.value(0).value(0), "-10-10");
     ASSERT_TRUE(db.run(TranslateAccessSql("SELECT Time()", SqlDialect::Sqlite), &rows, &error));
     EXPECT_LE(
         qAbs(QTime::fromString(rows.value(0).value(0), "HH:mm:ss").secsTo(QTime::currentTime())),
