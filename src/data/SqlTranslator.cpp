@@ -1,12 +1,15 @@
 #include "data/SqlTranslator.h"
 
+#include "data/AccessFormat.h"
 #include "data/SqlTokenizer.h"
 
 #include <QDate>
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTime>
 
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -1183,14 +1186,16 @@ private:
             const QString lead = leadingBlanks(its, s, e);
             return lead + QStringLiteral("zv_concat(") + out + ')' + trailingBlanks(its, s, e);
         }
-        QString out;
-        for (size_t p = 0; p < parts.size(); ++p) {
-            if (p > 0)
-                out += QLatin1String("||");
-            out += term(its, parts[p].first, parts[p].second,
-                        chain(its, parts[p].first, parts[p].second));
-        }
-        return out;
+        // concat() joins any types and reads Null as empty text; only all Nulls give Null.
+        QStringList terms;
+        for (const auto& [b, f] : parts)
+            terms << chain(its, b, f).trimmed();
+        const QString list = terms.join(QLatin1String(", "));
+        return leadingBlanks(its, s, e) +
+               QStringLiteral("CASE WHEN num_nulls(%1) = %2 THEN NULL ELSE concat(%1) END")
+                   .arg(list)
+                   .arg(terms.size()) +
+               trailingBlanks(its, s, e);
     }
 
     // The blanks before the first and after the last significant item of [s, e).
@@ -1459,6 +1464,70 @@ private:
         return tk.text;
     }
 
+    // A text literal's content, or null when the argument is not one text.
+    QString literalText(const std::pair<int, int>& arg) const {
+        const int k = nextSig(t_, arg.first, arg.second);
+        if (k >= arg.second || t_[k].kind != Tk::Text ||
+            nextSig(t_, k + 1, arg.second) < arg.second)
+            return {};
+        const QString quoted = token(k);
+        return quoted.mid(1, quoted.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
+    }
+
+    QString quoteText(const QString& text) const {
+        return '\'' + QString(text).replace(u'\'', QLatin1String("''")) + '\'';
+    }
+
+    // Format with a constant pattern, as to_char writes it.
+    QString formatPostgres(const std::vector<std::pair<int, int>>& args) const {
+        const QString pattern = literalText(args[1]);
+        if (pattern.isNull())
+            return {};
+        const std::optional<ToCharTemplate> t = AccessFormatToChar(pattern);
+        if (!t)
+            return {};
+        const QString value = level(args[0].first, args[0].second).trimmed();
+        return "to_char(CAST(" + value + (t->date ? " AS timestamp), " : " AS numeric), ") +
+               quoteText(t->text) + ')';
+    }
+
+    // Access's date parts and DateAdd on PostgreSQL; dates are texts in the account set, so
+    // DateAdd gives the text the local file's DateAdd gives. Null when `name` is none of them
+    // or its interval is not a constant that PostgreSQL has.
+    QString datePostgres(const QString& name, const std::vector<std::pair<int, int>>& args) const {
+        auto arg = [&](size_t k) { return level(args[k].first, args[k].second).trimmed(); };
+        auto stamp = [&](size_t k) { return "CAST(" + arg(k) + " AS timestamp)"; };
+        static const QStringList parts = {"year", "month", "day", "hour", "minute", "second"};
+        if (parts.contains(name) && args.size() == 1)
+            return "CAST(floor(EXTRACT(" + name.toUpper() + " FROM " + stamp(0) + ")) AS integer)";
+        if (name == QLatin1String("weekday") && (args.size() == 1 || args.size() == 2)) {
+            int first = 1;
+            if (args.size() == 2) {
+                const int k = nextSig(t_, args[1].first, args[1].second);
+                first = isNumber(args[1]) ? t_[k].text.toInt() : 0;
+                if (first < 1 || first > 7)
+                    return {};
+            }
+            return QStringLiteral("((CAST(EXTRACT(DOW FROM %1) AS integer) + %2) % 7 + 1)")
+                .arg(stamp(0))
+                .arg(8 - first);
+        }
+        if (name == QLatin1String("dateadd") && args.size() == 3) {
+            static const QHash<QString, QString> units = {
+                {"yyyy", "1 year"}, {"q", "3 months"}, {"m", "1 month"}, {"y", "1 day"},
+                {"d", "1 day"},     {"w", "1 day"},    {"ww", "7 days"}, {"h", "1 hour"},
+                {"n", "1 minute"},  {"s", "1 second"}};
+            const QString unit = units.value(literalText(args[0]).toLower());
+            if (unit.isEmpty())
+                return {};
+            const QString value = "(" + stamp(2) + " + CAST(trunc(" + arg(1) +
+                                  ") AS integer) * interval '" + unit + "')";
+            return "(to_char(" + value + ", 'YYYY-MM-DD') || CASE WHEN CAST(" + value +
+                   " AS time) <> '00:00' THEN to_char(" + value + ", ' HH24:MI:SS') ELSE '' END)";
+        }
+        return {};
+    }
+
     QString call(const Item& it) const {
         const QString name = tok(it).text.toLower();
         const auto args = arguments(it);
@@ -1528,6 +1597,19 @@ private:
                 return "CURRENT_DATE";
             if (is("isnull") && argc == 1)
                 return "((" + arg(0) + ") IS NULL)";
+            const QString dated = datePostgres(name, args);
+            if (!dated.isNull())
+                return dated;
+            if (is("format")) {
+                // PostgreSQL's own format() is printf-like: an untranslated call would run with
+                // another result.
+                const QString formatted = argc == 2 ? formatPostgres(args) : QString();
+                if (formatted.isNull() && unsupported_.isEmpty())
+                    unsupported_ = QStringLiteral("Format 的格式 %1")
+                                       .arg(argc == 2 ? arg(1) : QStringLiteral("（缺省）"));
+                if (!formatted.isNull())
+                    return formatted;
+            }
         }
         QString out =
             tok(it).text + joinText(t_, it.begin + 1, it.open) + '(' + level(it.open + 1, it.close);

@@ -1,6 +1,7 @@
 // Access's date functions and Format for SQLite. Dates travel as texts "yyyy-MM-dd" or
 // "yyyy-MM-dd HH:mm:ss" (local time, as the account set stores them); a bare time stands on
 // 1899-12-30, Access's day zero, and day numbers count from that day.
+#include "data/AccessFormat.h"
 #include "data/SqliteFunctionSet.h"
 
 #include <QLocale>
@@ -404,44 +405,13 @@ QString formatDate(const QDateTime& value, const QString& pattern) {
     return out;
 }
 
-QString namedPattern(const QString& name) {
-    static const struct {
-        const char* name;
-        const char* pattern;
-    } names[] = {{"general date", ""},        {"long date", "yyyy\"年\"m\"月\"d\"日\""},
-                 {"medium date", "yy-mm-dd"}, {"short date", "yyyy-mm-dd"},
-                 {"long time", "hh:nn:ss"},   {"medium time", "hh:nn AM/PM"},
-                 {"short time", "hh:nn"},     {"fixed", "0.00"},
-                 {"standard", "#,##0.00"},    {"percent", "0.00%"},
-                 {"currency", "¥#,##0.00"},   {"general number", ""}};
-    const QString key = name.trimmed().toLower();
-    for (const auto& n : names)
-        if (key == QLatin1String(n.name))
-            return QString::fromUtf8(n.pattern);
-    return name;
-}
-
-bool isDatePattern(const QString& pattern) {
-    bool quoted = false;
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        const QChar c = pattern[i];
-        if (c == u'"')
-            quoted = !quoted;
-        else if (c == u'\\')
-            ++i;
-        else if (!quoted && QStringView(u"yYqQmMdDhHnNsS").contains(c))
-            return true;
-    }
-    return false;
-}
-
 void formatFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (IsNull(argv[0])) {
         sqlite3_result_null(ctx);
         return;
     }
     const QString name = argc == 2 && !IsNull(argv[1]) ? ValueText(argv[1]) : QString();
-    const QString pattern = namedPattern(name);
+    const QString pattern = AccessNamedFormat(name);
     const bool numeric = sqlite3_value_type(argv[0]) == SQLITE_INTEGER ||
                          sqlite3_value_type(argv[0]) == SQLITE_FLOAT;
     if (pattern.isEmpty()) {
@@ -449,7 +419,7 @@ void formatFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         ResultText(ctx, date ? DateText(*date) : ValueText(argv[0]));
         return;
     }
-    if (isDatePattern(pattern)) {
+    if (IsAccessDatePattern(pattern)) {
         const std::optional<QDateTime> date = ValueDate(argv[0]);
         ResultText(ctx, date ? formatDate(*date, pattern) : ValueText(argv[0]));
         return;

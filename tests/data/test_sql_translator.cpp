@@ -165,7 +165,8 @@ TEST(AccessSqlText, RewritesFunctionsPerEngine) {
          "Now, True FROM t",
          "SELECT zv_concat(x, y, 1 + 2), zv_mod(a, 3) + 1, -(zv_pow(2, 2)), zv_intdiv(7, (2 * 3)), "
          "zv_div(a * b, c), zv_isnull(a), zv_time(), now(), -1 FROM t",
-         "SELECT x || y || (1 + 2), a Mod 3 + 1, -2 ^ 2, 7 \\ 2 * 3, a * b / c, ((a) IS NULL), "
+         "SELECT CASE WHEN num_nulls(x, y, 1 + 2) = 3 THEN NULL ELSE concat(x, y, 1 + 2) END, a "
+         "Mod 3 + 1, -2 ^ 2, 7 \\ 2 * 3, a * b / c, ((a) IS NULL), "
          "Time(), Now, True FROM t"},
         // A class of one character is that character; % and _ in a class are escaped.
         {"SELECT a FROM t WHERE a LIKE '%[*]%' OR a LIKE '[[]x[%]' OR a LIKE 'b%'",
@@ -596,7 +597,28 @@ TEST_P(AccessSqlEngine, FunctionsGiveAccessResults) {
         {"'a' + 'b' + CStr(1 + 2)", "ab3"},
         {"N'x ' + 'y'", "x y"},
         {"'a' & 1 + 2", "a3"},
+        {"'John' & NULL & 1 & 2", "John12"},
+        {"Nz(NULL & NULL, 'none')", "none"},
         {"Len(getdate())", "19"},
+        // Dates are texts in the account set; Format writes what Access writes.
+        {"Year('2018-12-28') & '-' & Month('2018-12-28 10:20:30') & '-' & Day('2018-12-28')",
+         "2018-12-28"},
+        {"Hour('2018-12-28 10:20:30') & ':' & Minute('2018-12-28 10:20:30') & ':' & "
+         "Second('2018-12-28 10:20:30')",
+         "10:20:30"},
+        {"Weekday('2018-12-30') & Weekday('2018-12-30', 2) & Weekday('2018-12-31', 2)", "171"},
+        {"DateAdd('d', 7, '2018-12-28')", "2019-01-04"},
+        {"DateAdd('m', 1, '2019-01-31')", "2019-02-28"},
+        {"DateAdd('yyyy', -1, '2020-02-29')", "2019-02-28"},
+        {"DateAdd('h', 30, '2018-12-28 10:00:00')", "2018-12-29 16:00:00"},
+        {"Format(1234.5, '#,##0.00') & ' ' & Format(7, '000') & ' ' & Format(2.5, '0') & ' ' & "
+         "Format(-3.14159, '0.0') & ' ' & Format(1234567, 'Standard') & ' ' & Format(0.5, '#.00')",
+         "1,234.50 007 3 -3.1 1,234,567.00 .50"},
+        {"Format('2018-12-28 14:05:09', 'yyyy-mm-dd hh:nn:ss') & ' ' & "
+         "Format('2018-03-05', 'yyyy年m月d日') & ' ' & Format('2018-03-05', 'Short Date') & ' ' & "
+         "Format('2018-12-28 14:05:09', 'hh:mm') & ' ' & Format('2018-03-05', 'mm-dd') & ' ' & "
+         "Format('2018-12-28 14:05:09', 'h:nn AM/PM \"T\"')",
+         "2018-12-28 14:05:09 2018年3月5日 2018-03-05 14:05 03-05 2:05 PM T"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expression);
@@ -626,6 +648,16 @@ TEST(AccessSqlText, NamesWhatItCannotTranslate) {
         TranslateAccessSql(QString::fromUtf8(c.access),
                            c.construct ? SqlDialect::Sqlite : SqlDialect::Postgres, &note);
         EXPECT_EQ(note.toStdString(), c.construct ? c.construct : "");
+    }
+    // PostgreSQL's own format() is another function: a Format without a to_char form is named.
+    for (const auto& [access, construct] :
+         {std::pair{"SELECT Format(x, '0.00%') FROM t", "Format 的格式 '0.00%'"},
+          std::pair{"SELECT Format(x, y) FROM t", "Format 的格式 y"},
+          std::pair{"SELECT Format(d, 'mmmm') FROM t", "Format 的格式 'mmmm'"},
+          std::pair{"SELECT Format(x, '0.00') FROM t", ""}}) {
+        QString note;
+        TranslateAccessSql(QString::fromUtf8(access), SqlDialect::Postgres, &note);
+        EXPECT_EQ(note.toStdString(), construct) << access;
     }
 }
 

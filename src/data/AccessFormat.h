@@ -1,0 +1,22 @@
+#pragma once
+// Access's Format patterns, shared by the local file's Format function and the translation of
+// Format for PostgreSQL.
+#include <QString>
+
+#include <optional>
+
+// The pattern a named format stands for ("Short Date" → "yyyy-mm-dd", "Fixed" → "0.00", ...);
+// an empty pattern for the general ones, and the name itself when it names none.
+QString AccessNamedFormat(const QString& name);
+
+// Whether the pattern formats dates (it has y q m d h n s outside quotes).
+bool IsAccessDatePattern(const QString& pattern);
+
+// A PostgreSQL to_char template that writes what Access's Format writes with `pattern`, and
+// whether it formats a date; null when there is none that gives the same text (sections,
+// percent, optional decimals, month and day names).
+struct ToCharTemplate {
+    QString text;
+    bool date = false;
+};
+std::optional<ToCharTemplate> AccessFormatToChar(const QString& pattern);
