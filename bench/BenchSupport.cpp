@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
 #include "AccountSetInit.h"
+#include "DemoAccountSet.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
@@ -73,10 +74,10 @@ int Scaled(int n, int small) {
     return SmallRun() ? small : n;
 }
 
-std::unique_ptr<AccountSet> AccountSet::CreateSqlite(QString& why) {
+std::unique_ptr<AccountSet> AccountSet::CreateSqlite(QString& why, bool demo) {
     std::unique_ptr<AccountSet> set(new AccountSet);
     const QString file = set->Folder() + QStringLiteral("account.dat");
-    if (!InitSqliteAccountSet(file, why))
+    if (!(demo ? InitSqliteDemoAccountSet(file, why) : InitSqliteAccountSet(file, why)))
         return nullptr;
     set->connectionText_ = AccessConnectionText(file);
     return set;

@@ -20,8 +20,8 @@ int Scaled(int n, int small);
 // An account set created the way the administrator's tool creates one.
 class AccountSet {
 public:
-    // SQLite file in a temporary folder.
-    static std::unique_ptr<AccountSet> CreateSqlite(QString& why);
+    // SQLite file in a temporary folder; with `demo`, the demo account set (`init --demo`).
+    static std::unique_ptr<AccountSet> CreateSqlite(QString& why, bool demo = false);
     // New database on the server that VEMO_BENCH_PG names (a libpq conninfo); null with `why`
     // set when it is not given or not reachable.
     static std::unique_ptr<AccountSet> CreatePostgres(QString& why);

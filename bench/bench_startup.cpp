@@ -1,6 +1,7 @@
-// Start-up: the client from exec until its login dialog is shown (offscreen), against the
-// smallest Qt program that shows one dialog. Both end on VEMO_EXIT_WHEN_SHOWN right after the
-// first show, so each iteration is one whole process run, timed from spawn to exit.
+// Start-up: the client from exec until its login dialog is shown (offscreen), against a plain-Qt
+// program showing the same kinds of widgets with the user list of the same account set, and
+// against the smallest Qt program that shows one dialog. All end on VEMO_EXIT_WHEN_SHOWN right
+// after the first show, so each iteration is one whole process run, timed from spawn to exit.
 #include "BenchSupport.h"
 
 #include <QDir>
@@ -22,30 +23,32 @@ namespace {
 struct Fixture {
     QTemporaryDir exeFolder;
     QString client;
+    QString accountSet;
     QString error;
 };
 
-// An exe folder as scripts/run.sh prepares one: the client, an account set and cfg.ini. The
-// client is copied, as it takes its folder from its own resolved path.
+// An exe folder as scripts/run.sh prepares one: the client, the demo account set (so the login
+// dialog lists more than one user) and cfg.ini. The client is copied, as it takes its folder
+// from its own resolved path.
 Fixture& TheFixture() {
     static Fixture* fixture = [] {
         auto* f = new Fixture;
         const QString folder = f->exeFolder.path() + QLatin1Char('/');
         f->client = folder + QStringLiteral("vemo");
-        const QString accountSet = folder + QStringLiteral("account.dat");
+        f->accountSet = folder + QStringLiteral("account.dat");
         if (!QFile::copy(QStringLiteral(VEMO_CLIENT_PATH), f->client)) {
             f->error = QStringLiteral("cannot copy the client");
             return f;
         }
         const QString admin = QStringLiteral(VEMO_ADMIN_PATH);
         QProcess init;
-        init.start(admin, {"init", "--sqlite", accountSet});
+        init.start(admin, {"init", "--sqlite", f->accountSet, "--demo"});
         QProcess cfg;
         if (!init.waitForFinished(60000) || init.exitCode() != 0) {
             f->error = QString::fromLocal8Bit(init.readAllStandardError());
             return f;
         }
-        cfg.start(admin, {"cfg", "set-connection", "--dir", folder, "--sqlite", accountSet});
+        cfg.start(admin, {"cfg", "set-connection", "--dir", folder, "--sqlite", f->accountSet});
         if (!cfg.waitForFinished(60000) || cfg.exitCode() != 0)
             f->error = QString::fromLocal8Bit(cfg.readAllStandardError());
         return f;
@@ -188,6 +191,26 @@ void BM_Startup_Reference(benchmark::State& state) {
     Measure(state, QStringLiteral(VEMO_STARTUP_REFERENCE_PATH), {});
 }
 
+// The plain-Qt login dialog on the same account set. It must list the demo's users, read
+// through its own Qt SQL connection, or its time would be that of a dialog with an empty list.
+void BM_Startup_LoginReference(benchmark::State& state) {
+    Fixture& f = TheFixture();
+    if (!f.error.isEmpty()) {
+        state.SkipWithError(qPrintable(f.error));
+        return;
+    }
+    const QString reference = QStringLiteral(VEMO_LOGIN_REFERENCE_PATH);
+    QProcess check;
+    check.start(reference, {f.accountSet, QStringLiteral("--list-users")});
+    const bool finished = check.waitForFinished(30000) && check.exitCode() == 0;
+    const QByteArrayList users = check.readAllStandardOutput().trimmed().split('\n');
+    if (!finished || users.size() < 2 || !users.contains("admin")) {
+        state.SkipWithError("the reference did not read the account set's users");
+        return;
+    }
+    Measure(state, reference, {QFile::encodeName(f.accountSet)});
+}
+
 // Two parts of the difference, measured on their own: the reference's dialog with a line of
 // text (the font system starts), and the reference with the client's libraries loaded.
 void BM_Startup_LabelReference(benchmark::State& state) {
@@ -203,6 +226,7 @@ void BM_Startup_LibrariesReference(benchmark::State& state) {
 
 BENCHMARK(BM_Startup)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Startup_UpdateServer)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Startup_LoginReference)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Startup_Reference)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Startup_LabelReference)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Startup_LibrariesReference)->UseManualTime()->Unit(benchmark::kMillisecond);

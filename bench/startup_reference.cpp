@@ -1,32 +1,11 @@
 // The start-up reference: the smallest Qt program that shows one dialog. With
 // VEMO_EXIT_WHEN_SHOWN set it ends the way the client's login dialog does, as soon as the
 // event loop runs with the dialog shown.
+#include "ExitWhenShown.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
-#include <QTimer>
-
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-class ExitWhenShown : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show)
-            QTimer::singleShot(0, [] {
-                std::fflush(nullptr);
-                std::_Exit(0);
-            });
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -37,6 +16,6 @@ int main(int argc, char** argv) {
     if (QApplication::arguments().contains(QStringLiteral("--label")))
         (new QLabel(QStringLiteral("用户名："), &dialog))->move(48, 120);
     if (qEnvironmentVariableIsSet("VEMO_EXIT_WHEN_SHOWN"))
-        dialog.installEventFilter(new ExitWhenShown(&dialog));
+        dialog.installEventFilter(new bench::ExitWhenShown(&dialog));
     return dialog.exec() == QDialog::Accepted ? 0 : 1;
 }
