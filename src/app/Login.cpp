@@ -10,7 +10,9 @@
 #include "platform/HostInfo.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
+#include <QSqlDatabase>
 
 namespace {
 
@@ -88,9 +90,6 @@ QString FailureLogStatement(LogForm form) {
     return {};
 }
 
-// The account-set settings are fixed through the login dialog's settings button.
-const QString kUseSettings = QStringLiteral("请点击“设置”设置账套。");
-
 // First line of the reason the session recorded (its detail is "step\nreason\nsystem\n").
 QString ReasonOf(const CDbSession& session) {
     const QStringList lines = session.Detail().split(QLatin1Char('\n'));
@@ -109,25 +108,37 @@ QString ServerOf(const QString& connectionText, DbKindCode kind) {
                            : target.host;
 }
 
-// Why the session could not be opened, and what the user can do about it.
-QString OpenFailureMessage(const CDbSession& session) {
+} // namespace
+
+QString OpenFailureMessage(const CDbSession& session, const QString& settings) {
     const QString text = session.ConnectionString();
     if (text.trimmed().isEmpty())
-        return QStringLiteral("没有设置账套：cfg.ini 中没有账套的连接设置。\n") + kUseSettings;
+        return QStringLiteral("没有设置账套：cfg.ini 中没有账套的连接设置。\n请%1设置账套。")
+            .arg(settings);
     const DbKindCode kind = KindOfConnection(text);
+    const DriverConnection target = MapToDriver(text);
+    // Qt's SQL drivers are packages of their own; without one nothing can be opened.
+    if (!target.driver.isEmpty() && !QSqlDatabase::isDriverAvailable(target.driver)) {
+        static const QHash<QString, QString> packages = {{"QSQLITE", "libqt6sql6-sqlite"},
+                                                         {"QPSQL", "libqt6sql6-psql"},
+                                                         {"QODBC", "libqt6sql6-odbc"}};
+        return QStringLiteral("缺少数据库驱动 %1：请安装软件包 %2。")
+            .arg(target.driver, packages.value(target.driver, target.driver));
+    }
     if (kind == DbKindCode::LocalFile) {
-        const QString path = MapToDriver(text).databaseName;
+        const QString path = target.databaseName;
         if (!QFileInfo(path).isFile())
             return session.Message().trimmed();
-        return QStringLiteral("无法打开账套文件：%1\n（%2）\n请确认它是本系统的账套文件，或点击"
-                              "“设置”重新选择账套文件。")
-            .arg(path, ReasonOf(session));
+        return QStringLiteral("无法打开账套文件：%1\n（%2）\n请确认它是本系统的账套文件，或%3"
+                              "重新选择账套文件。")
+            .arg(path, ReasonOf(session), settings);
     }
     const QString server = ServerOf(text, kind);
     // A damaged NAME unscrambles to a text of no known form, which reads as a server without
     // an address.
     if (server.isEmpty())
-        return QStringLiteral("cfg.ini 中的账套连接设置无法识别（可能已损坏）。\n") + kUseSettings;
+        return QStringLiteral("cfg.ini 中的账套连接设置无法识别（可能已损坏）。\n请%1设置账套。")
+            .arg(settings);
     const QString reason = ReasonOf(session);
     const QString what = reason.contains(QLatin1String("timeout expired"), Qt::CaseInsensitive) ||
                                  reason.contains(QLatin1String("timed out"), Qt::CaseInsensitive)
@@ -135,8 +146,11 @@ QString OpenFailureMessage(const CDbSession& session) {
                                    .arg(server)
                                    .arg(CDbSession::ConnectTimeoutSeconds())
                              : QStringLiteral("无法连接账套服务器 %1（%2）。").arg(server, reason);
-    return what + QStringLiteral("\n请确认服务器已启动、网络正常，或点击“设置”重新设置账套。");
+    return what +
+           QStringLiteral("\n请确认服务器已启动、网络正常，或%1重新设置账套。").arg(settings);
 }
+
+namespace {
 
 // Stamps the login time and writes the log row in one transaction. The stamp is what later
 // actions compare to find a second login of the same user, so a login is granted only when
@@ -177,7 +191,7 @@ QString LoginMessage(LoginResult result) {
         return QStringLiteral("用户名或者密码错误！（新账套的初始密码是 %1）")
             .arg(DefaultPassword());
     case LoginResult::NoConnection:
-        return QStringLiteral("无法连接账套。\n") + kUseSettings;
+        return QStringLiteral("无法连接账套。\n请点击“设置”设置账套。");
     case LoginResult::NotRecorded:
         return QStringLiteral("登录未能记录，没有登录，请稍后再试。");
     case LoginResult::LoggedIn:

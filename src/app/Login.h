@@ -45,6 +45,11 @@ QString DefaultPassword();
 // The message shown for a result that needs no detail ("" for the others).
 QString LoginMessage(LoginResult result);
 
+// Why `session` could not be opened, and what to do about it; `settings` names how the user
+// changes the account-set settings (the login dialog's settings button by default).
+QString OpenFailureMessage(const CDbSession& session,
+                           const QString& settings = QStringLiteral("点击“设置”"));
+
 // The checks made before any database work: EmptyLoginId, EmptyPassword or LoggedIn (go on).
 LoginResult CheckLoginInput(const QString& loginId, const QString& password);
 

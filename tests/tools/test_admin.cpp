@@ -225,4 +225,37 @@ TEST(AdminCfg, WarnsOfAMissingAccountSetFileAndWritesTheSettingAnyway) {
     }
 }
 
+// A command that cannot open the account set says in one line what is wrong and what to do.
+TEST(AdminErrors, SayWhatIsWrongWithTheAccountSetAndHowToFixIt) {
+    QTemporaryDir dir;
+    {
+        QFile damaged(dir.filePath("damaged.dat"));
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(4096, 'x'));
+    }
+    const struct {
+        QStringList connection;
+        QStringList says;
+    } cases[] = {
+        {{"--sqlite", dir.filePath("damaged.dat")},
+         {"无法打开账套文件：" + dir.filePath("damaged.dat"), "vemo-admin cfg set-connection"}},
+        {{"--sqlite", dir.filePath("missing.dat")},
+         {dir.filePath("missing.dat"), "vemo-admin cfg set-connection"}},
+        {{"--pg", "127.0.0.1", "1", "db", "u", "p"},
+         {"无法连接账套服务器 127.0.0.1:1", "请确认服务器已启动"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(qPrintable(c.connection.join(' ')));
+        ASSERT_EQ(RunAdmin(QStringList{"cfg", "set-connection", "--dir", dir.path()} + c.connection)
+                      .exitCode,
+                  0);
+        const AdminRun run = RunAdmin({"form", "lint", "--account-set", "--dir", dir.path()});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err.count('\n'), 1) << qPrintable(run.err);
+        for (const QString& part : c.says)
+            EXPECT_TRUE(run.err.contains(part)) << qPrintable(run.err);
+        EXPECT_FALSE(run.err.contains(QStringLiteral("点击"))) << qPrintable(run.err);
+    }
+}
+
 } // namespace

@@ -1,5 +1,7 @@
 #include "AccountSetInit.h"
 
+#include "app/Login.h"
+
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
@@ -32,6 +34,14 @@ QString SessionError(const CDbSession& session) {
         text += QStringLiteral(" (") +
                 QString(detail).replace(QLatin1Char('\n'), QLatin1Char(' ')) + QLatin1Char(')');
     return text;
+}
+
+QString AccountSetOpenError(const CDbSession& session) {
+    // The session's own texts point at the login dialog's settings button too.
+    const QString settings = QStringLiteral("用 vemo-admin cfg set-connection ");
+    return OpenFailureMessage(session, settings)
+        .replace(QStringLiteral("点击“设置”"), settings)
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
 namespace {

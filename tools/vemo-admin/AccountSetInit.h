@@ -19,6 +19,8 @@ QString ResourceText(const QString& path);
 // that starts with "--", which would take the statement after the comment with it.
 QString ResourceScript(const QString& path);
 // The session's last failure as one line, message first, technical detail in brackets.
+// Why an account set named by cfg.ini could not be opened, in one line, with what to do.
+QString AccountSetOpenError(const CDbSession& session);
 QString SessionError(const CDbSession& session);
 
 // Creates the SQLite file; refuses an existing file. On failure nothing is left behind, and no

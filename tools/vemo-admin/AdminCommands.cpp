@@ -168,7 +168,7 @@ int RunLint(const QStringList& args) {
         SessionContext::Current().exeFolder = folder.absolutePath() + QLatin1Char('/');
         CDbSession session(CDbSession::FromConfig);
         if (!session.Open())
-            return Fail(QStringLiteral("无法打开账套：%1").arg(session.Message()), kUsageError);
+            return Fail(AccountSetOpenError(session), kUsageError);
         QStringList rows;
         session.QueryColumns(QStringLiteral("SELECT uid_0, name_0 FROM c_menu_dh WHERE leaf_0=1 "
                                             "ORDER BY uid_0"),

@@ -1,11 +1,14 @@
 #include "PlayRunner.h"
 
+#include "AccountSetInit.h"
+
 #include "PlayDrivers.h"
 #include "PlayOutput.h"
 #include "PlayScript.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"
+#include "chart/ChartCommands.h"
 #include "commands/CommandSupport.h"
 #include "commands/CommandTable.h"
 #include "data/CfgFile.h"
@@ -18,7 +21,6 @@
 #include "platform/Clock.h"
 #include "platform/PopupChoice.h"
 #include "platform/ShellOpen.h"
-#include "chart/ChartCommands.h"
 #include "print/PrintCommands.h"
 #include "widgets/CListCtrlEx.h"
 #include "widgets/ZvChart.h"
@@ -459,7 +461,7 @@ bool PlayRunner::Open(const PlayStep& step, QString& error) {
     {
         CDbSession session(CDbSession::FromConfig);
         if (!session.Open()) {
-            error = QStringLiteral("无法连接账套：%1").arg(session.Message());
+            error = AccountSetOpenError(session);
             return false;
         }
         auto rows = session.OpenRecordset(
@@ -511,7 +513,7 @@ bool PlayRunner::OpenXml(const PlayStep& step, QString& error) {
 bool PlayRunner::RunSql(const PlayStep& step, QString& error) {
     CDbSession session(CDbSession::FromConfig);
     if (!session.Open()) {
-        error = QStringLiteral("无法连接账套：%1").arg(session.Message());
+        error = AccountSetOpenError(session);
         return false;
     }
     const QString& sql = step.args[0];
