@@ -48,6 +48,8 @@ TEST(FormLint, EachRuleFindsItsFault) {
         {Form("<button id='21' value='空' pos='1,1,2,2'/>"), "button-without-action", 6},
         {Form("<button id='21' value='b' pos='1,1,2,2'><ACTION>\n<CLICKED/></ACTION></button>"),
          "unraised-event", 7},
+        {Form(Button("<query_to_wnds target_ids='2' values=\"SELECT printf('%.2f', 1)\"/>")),
+         "dialect", 7},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rule);
@@ -56,7 +58,8 @@ TEST(FormLint, EachRuleFindsItsFault) {
         EXPECT_EQ(findings.first().rule, QString::fromLatin1(c.rule));
         EXPECT_EQ(findings.first().line, c.line);
         EXPECT_EQ(findings.first().error, QLatin1String(c.rule) != "button-without-action" &&
-                                              QLatin1String(c.rule) != "unraised-event");
+                                              QLatin1String(c.rule) != "unraised-event" &&
+                                              QLatin1String(c.rule) != "dialect");
     }
     // Every rule of the table has its case above.
     QStringList covered;
@@ -82,6 +85,30 @@ TEST(FormLint, ReferencesAreCheckedInTheirOwnDocument) {
         QStringLiteral("f.xml:7: error: target_ids=\"5\" 指向的控件不存在 (missing-control)"));
 }
 
+// Only SQLite's own functions and GLOB are named: Access functions of the same name as a
+// column or word are not.
+TEST(FormLint, NamesSqliteOnlySqlOnly) {
+    const struct {
+        const char* sql;
+        QStringList words;
+    } cases[] = {
+        {"SELECT Format(d, 'yyyy'), DateAdd('d', 1, d), date_0, Date(), CStr(total) FROM t", {}},
+        {"SELECT strftime('%Y', d), group_concat(n, ',') FROM t WHERE c GLOB 'A*'",
+         {"strftime", "group_concat", "glob"}},
+        {"UPDATE t SET d = date('now') WHERE 'printf(' <> ''", {"date"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        QStringList words;
+        for (const LintFinding& f : LintDefinition(
+                 Form(Button(QStringLiteral("<query_to_wnds target_ids='2' values=\"%1\"/>")
+                                 .arg(QString::fromUtf8(c.sql).toHtmlEscaped())))))
+            if (f.rule == QLatin1String("dialect"))
+                words << f.message.section(QLatin1Char(' '), 0, 0);
+        EXPECT_EQ(words, c.words);
+    }
+}
+
 TEST(FormLint, EveryDemoFormIsClean) {
     const QDir forms(QStringLiteral(VEMO_SOURCE_DIR "/demo/forms"));
     const QStringList files = forms.entryList({QStringLiteral("*.xml")});
@@ -89,8 +116,13 @@ TEST(FormLint, EveryDemoFormIsClean) {
     for (const QString& name : files) {
         QFile file(forms.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        // The input checks that use GLOB's character classes and the rights list that uses
+        // group_concat have no Access SQL form yet: they keep the demo on the local file.
         for (const LintFinding& finding : LintDefinition(QString::fromUtf8(file.readAll())))
-            ADD_FAILURE() << qPrintable(LintLine(name, finding));
+            if (finding.rule != QLatin1String("dialect") ||
+                !(finding.message.startsWith(QLatin1String("glob ")) ||
+                  finding.message.startsWith(QLatin1String("group_concat "))))
+                ADD_FAILURE() << qPrintable(LintLine(name, finding));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "FormLint.h"
 
 #include "commands/CommandTable.h"
+#include "data/SqlTokenizer.h"
 #include "form/ControlBuilders.h"
 #include "platform/ValueGrammars.h"
 
@@ -44,6 +45,11 @@ struct Rule {
     bool error;
     Check check;
 };
+
+QString Advice(const QString& word, const QString& instead) {
+    return QStringLiteral("%1 是 SQLite 专用的写法，这个表单在 PostgreSQL 账套上无法运行%2")
+        .arg(word, instead.isEmpty() ? QString() : QStringLiteral("（改用 %1）").arg(instead));
+}
 
 void Report(Context& c, const Rule& rule, const pugi::xml_node& node, const QString& message) {
     c.findings.append({c.LineOf(node), rule.error, QString::fromLatin1(rule.name), message});
@@ -316,6 +322,61 @@ void UnraisedEvents(Context& c, const Rule& rule) {
     });
 }
 
+// SQLite's own functions and words in a form's SQL. Forms are written in Access SQL, which the
+// client translates for the local file and for PostgreSQL; these are passed through as they
+// are, so such a form runs on the local file only.
+void EngineDialect(Context& c, const Rule& rule) {
+    static const QHash<QString, QString> sqliteOnly = {{"printf", "Format"},
+                                                       {"strftime", "Format"},
+                                                       {"julianday", "DateDiff"},
+                                                       {"datetime", "DateAdd 或 Now()"},
+                                                       {"date", "DateAdd 或 Date()"},
+                                                       {"ifnull", "Nz 或 COALESCE"},
+                                                       {"total", "Sum"},
+                                                       {"typeof", ""},
+                                                       {"group_concat", ""},
+                                                       {"glob", "LIKE"},
+                                                       {"randomblob", ""},
+                                                       {"zeroblob", ""},
+                                                       {"changes", ""},
+                                                       {"sqlite_version", ""}};
+    static const QRegularExpression statement(
+        QStringLiteral("^\\s*(select|insert|update|delete|with)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (pugi::xpath_node x : c.doc.select_nodes("//*")) {
+        for (pugi::xml_attribute a : x.node().attributes()) {
+            const QString sql = QString::fromUtf8(a.value());
+            if (!statement.match(sql).hasMatch())
+                continue;
+            SqlTokenizer reader(sql);
+            SqlToken token;
+            QString previous;
+            bool dateCall = false; // after "date(": Access's Date() has no arguments
+            while (reader.Next(token)) {
+                if (token.kind == SqlTokenKind::Space || token.kind == SqlTokenKind::Comment)
+                    continue;
+                if (dateCall && !reader.IsPunct(token, u')'))
+                    Report(c, rule, x.node(), Advice(QStringLiteral("date"), sqliteOnly["date"]));
+                dateCall = false;
+                const QString word = reader.Text(token).toString().toLower();
+                if (token.kind != SqlTokenKind::Word) {
+                    // A function is a word before "(".
+                    if (reader.IsPunct(token, u'(') && previous == QLatin1String("date"))
+                        dateCall = true;
+                    else if (reader.IsPunct(token, u'(') && sqliteOnly.contains(previous) &&
+                             previous != QLatin1String("glob"))
+                        Report(c, rule, x.node(), Advice(previous, sqliteOnly.value(previous)));
+                    previous.clear();
+                    continue;
+                }
+                if (word == QLatin1String("glob"))
+                    Report(c, rule, x.node(), Advice(word, sqliteOnly.value(word)));
+                previous = word;
+            }
+        }
+    }
+}
+
 constexpr Rule kRules[] = {
     {"unknown-command", true, UnknownCommands},
     {"duplicate-id", true, DuplicateIds},
@@ -326,6 +387,7 @@ constexpr Rule kRules[] = {
     {"parameters", true, Parameters},
     {"button-without-action", false, ButtonsWithoutAction},
     {"unraised-event", false, UnraisedEvents},
+    {"dialect", false, EngineDialect},
 };
 
 } // namespace
