@@ -33,6 +33,44 @@ bool IsAccessDatePattern(const QString& pattern) {
     return false;
 }
 
+void ForEachDatePatternPart(const QString& pattern,
+                            const std::function<void(const DatePatternPart&)>& take) {
+    static const QString fields = QStringLiteral("yqmdhns");
+    bool afterHour = false;
+    for (qsizetype i = 0; i < pattern.size();) {
+        const QChar c = pattern[i];
+        if (c == u'"') {
+            const qsizetype end = pattern.indexOf(u'"', i + 1);
+            take({pattern.mid(i + 1, (end < 0 ? pattern.size() : end) - i - 1), {}, 0, false});
+            i = end < 0 ? pattern.size() : end + 1;
+            continue;
+        }
+        if (c == u'\\' && i + 1 < pattern.size()) {
+            take({QString(pattern[i + 1]), {}, 0, false});
+            i += 2;
+            continue;
+        }
+        if (pattern.mid(i, 5).compare(QLatin1String("AM/PM"), Qt::CaseInsensitive) == 0) {
+            take({{}, u'a', 1, afterHour});
+            i += 5;
+            continue;
+        }
+        const QChar lower = c.toLower();
+        qsizetype run = 1;
+        while (i + run < pattern.size() && pattern[i + run].toLower() == lower)
+            ++run;
+        if (fields.contains(lower))
+            take({{}, lower, run, afterHour});
+        else
+            take({pattern.mid(i, run), {}, 0, false});
+        if (lower == u'h')
+            afterHour = true;
+        else if (lower.isLetter())
+            afterHour = false;
+        i += run;
+    }
+}
+
 namespace {
 
 // Whole digits, optionally grouped, then forced decimals: 0, 000, #,##0, 0.00, #,##0.00.
@@ -72,62 +110,40 @@ std::optional<QString> dateTemplate(const QString& pattern) {
     const bool twelveHour = pattern.contains(QLatin1String("AM/PM"), Qt::CaseInsensitive);
     QString out;
     QString text; // literal text waiting to be quoted
-    bool afterHour = false;
-    auto field = [&](const QString& f) {
-        out += literal(text) + f;
+    bool named = false;
+    ForEachDatePatternPart(pattern, [&](const DatePatternPart& part) {
+        if (part.field.isNull()) {
+            text += part.literal;
+            return;
+        }
+        const QChar f = part.field;
+        const bool one = part.run == 1;
+        QString field;
+        if (f == u'a')
+            field = QStringLiteral("AM");
+        else if (f == u'y')
+            field = one ? QStringLiteral("FMDDD")
+                        : (part.run >= 3 ? QStringLiteral("YYYY") : QStringLiteral("YY"));
+        else if (f == u'q')
+            field = QStringLiteral("Q");
+        else if ((f == u'm' && part.afterHour && part.run <= 2) || f == u'n')
+            field = one ? QStringLiteral("FMMI") : QStringLiteral("MI");
+        else if (f == u'm' && part.run <= 2)
+            field = one ? QStringLiteral("FMMM") : QStringLiteral("MM");
+        else if (f == u'd' && part.run <= 2)
+            field = one ? QStringLiteral("FMDD") : QStringLiteral("DD");
+        else if (f == u'h')
+            field = (one ? QStringLiteral("FM") : QString()) +
+                    (twelveHour ? QStringLiteral("HH12") : QStringLiteral("HH24"));
+        else if (f == u's')
+            field = one ? QStringLiteral("FMSS") : QStringLiteral("SS");
+        else
+            named = true; // month and day names are Chinese in Access's output
+        out += literal(text) + field;
         text.clear();
-    };
-    for (qsizetype i = 0; i < pattern.size();) {
-        const QChar c = pattern[i];
-        if (c == u'"') {
-            const qsizetype end = pattern.indexOf(u'"', i + 1);
-            text += pattern.mid(i + 1, (end < 0 ? pattern.size() : end) - i - 1);
-            i = end < 0 ? pattern.size() : end + 1;
-            continue;
-        }
-        if (c == u'\\' && i + 1 < pattern.size()) {
-            text += pattern[i + 1];
-            i += 2;
-            continue;
-        }
-        if (pattern.mid(i, 5).compare(QLatin1String("AM/PM"), Qt::CaseInsensitive) == 0) {
-            field(QStringLiteral("AM"));
-            i += 5;
-            continue;
-        }
-        const QChar lower = c.toLower();
-        qsizetype run = 1;
-        while (i + run < pattern.size() && pattern[i + run].toLower() == lower)
-            ++run;
-        const bool one = run == 1;
-        if (lower == u'y' && run != 1) {
-            field(run >= 3 ? QStringLiteral("YYYY") : QStringLiteral("YY"));
-        } else if (lower == u'y') {
-            field(QStringLiteral("FMDDD"));
-        } else if (lower == u'q') {
-            field(QStringLiteral("Q"));
-        } else if ((lower == u'm' && afterHour && run <= 2) || lower == u'n') {
-            field(one ? QStringLiteral("FMMI") : QStringLiteral("MI"));
-        } else if (lower == u'm' && run <= 2) {
-            field(one ? QStringLiteral("FMMM") : QStringLiteral("MM"));
-        } else if (lower == u'd' && run <= 2) {
-            field(one ? QStringLiteral("FMDD") : QStringLiteral("DD"));
-        } else if (lower == u'h') {
-            const QString hour = twelveHour ? QStringLiteral("HH12") : QStringLiteral("HH24");
-            field(one ? QStringLiteral("FM") + hour : hour);
-        } else if (lower == u's') {
-            field(one ? QStringLiteral("FMSS") : QStringLiteral("SS"));
-        } else if (lower == u'm' || lower == u'd') {
-            return std::nullopt; // month and day names are Chinese in Access's output
-        } else {
-            text += pattern.mid(i, run);
-        }
-        if (lower == u'h')
-            afterHour = true;
-        else if (lower.isLetter())
-            afterHour = false;
-        i += run;
-    }
+    });
+    if (named)
+        return std::nullopt;
     return out + literal(text);
 }
 

@@ -3,6 +3,7 @@
 // Format for PostgreSQL.
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The pattern a named format stands for ("Short Date" → "yyyy-mm-dd", "Fixed" → "0.00", ...);
@@ -20,3 +21,15 @@ struct ToCharTemplate {
     bool date = false;
 };
 std::optional<ToCharTemplate> AccessFormatToChar(const QString& pattern);
+
+// One piece of an Access date pattern: literal text (quoted, \escaped or any character that is
+// no field), or a field letter in lower case ('a' for AM/PM) written `run` times. `afterHour`:
+// the field follows an hour, where "m" and "mm" mean minutes, as Access reads them.
+struct DatePatternPart {
+    QString literal;
+    QChar field;
+    qsizetype run = 0;
+    bool afterHour = false;
+};
+void ForEachDatePatternPart(const QString& pattern,
+                            const std::function<void(const DatePatternPart&)>& take);

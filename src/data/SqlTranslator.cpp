@@ -875,6 +875,19 @@ private:
         return it.kind == Item::Tok && isPunct(tok(it), p);
     }
 
+    // The one significant item of [s, e); null when there is none or more than one.
+    const Item* loneItem(const Items& its, size_t s, size_t e) const {
+        const Item* only = nullptr;
+        for (size_t k = s; k < e; ++k) {
+            if (!sig(its[k]))
+                continue;
+            if (only)
+                return nullptr;
+            only = &its[k];
+        }
+        return only;
+    }
+
     Items items(int b, int e) const {
         Items out;
         int prev = -1; // last significant token, to keep "x.len(" a name
@@ -1000,14 +1013,7 @@ private:
     QString caseless(const Items& its, size_t s, size_t e, const QString& text) const {
         if (d_ != SqlDialect::Sqlite)
             return text;
-        const Item* only = nullptr;
-        for (size_t k = s; k < e; ++k) {
-            if (!sig(its[k]))
-                continue;
-            if (only)
-                return text;
-            only = &its[k];
-        }
+        const Item* only = loneItem(its, s, e);
         if (!only || only->kind != Item::Tok || tok(*only).kind != Tk::Text)
             return text;
         bool cased = false;
@@ -1102,14 +1108,7 @@ private:
     QString likePattern(const Items& its, size_t s, size_t e) const {
         if (d_ != SqlDialect::Sqlite)
             return {};
-        const Item* only = nullptr;
-        for (size_t k = s; k < e; ++k) {
-            if (!sig(its[k]))
-                continue;
-            if (only)
-                return {};
-            only = &its[k];
-        }
+        const Item* only = loneItem(its, s, e);
         if (!only || only->kind != Item::Tok || tok(*only).kind != Tk::Text)
             return {};
         const QString quoted = token(only->begin);
@@ -1352,14 +1351,7 @@ private:
     }
 
     bool isTextTerm(const Items& its, size_t s, size_t e) const {
-        const Item* only = nullptr;
-        for (size_t k = s; k < e; ++k) {
-            if (!sig(its[k]))
-                continue;
-            if (only)
-                return false;
-            only = &its[k];
-        }
+        const Item* only = loneItem(its, s, e);
         if (!only)
             return false;
         switch (only->kind) {

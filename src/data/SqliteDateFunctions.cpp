@@ -341,67 +341,44 @@ void timeFn(sqlite3_context* ctx, int, sqlite3_value**) {
 // \escaped literals; "m"/"mm" right after an hour means minutes, as Access reads it.
 QString formatDate(const QDateTime& value, const QString& pattern) {
     static const QLocale chinese(QLocale::Chinese, QLocale::China);
-    QString out;
-    bool afterHour = false;
     const bool twelveHour = pattern.contains(QLatin1String("AM/PM"), Qt::CaseInsensitive);
-    for (qsizetype i = 0; i < pattern.size();) {
-        const QChar c = pattern[i];
-        if (c == u'"') {
-            const qsizetype end = pattern.indexOf(u'"', i + 1);
-            out += pattern.mid(i + 1, (end < 0 ? pattern.size() : end) - i - 1);
-            i = end < 0 ? pattern.size() : end + 1;
-            continue;
-        }
-        if (c == u'\\' && i + 1 < pattern.size()) {
-            out += pattern[i + 1];
-            i += 2;
-            continue;
-        }
-        if (pattern.mid(i, 5).compare(QLatin1String("AM/PM"), Qt::CaseInsensitive) == 0) {
-            out += value.time().hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
-            i += 5;
-            continue;
-        }
-        const QChar lower = c.toLower();
-        qsizetype run = 1;
-        while (i + run < pattern.size() && pattern[i + run].toLower() == lower)
-            ++run;
-        const QDate d = value.date();
-        const QTime t = value.time();
-        auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
-        if (lower == u'y') {
+    const QDate d = value.date();
+    const QTime t = value.time();
+    auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+    QString out;
+    ForEachDatePatternPart(pattern, [&](const DatePatternPart& part) {
+        const QChar f = part.field;
+        const qsizetype run = part.run;
+        if (f.isNull()) {
+            out += part.literal;
+        } else if (f == u'a') {
+            out += t.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+        } else if (f == u'y') {
             out += run >= 3 ? QString::number(d.year())
                             : (run == 2 ? two(d.year() % 100) : QString::number(d.dayOfYear()));
-        } else if (lower == u'q') {
+        } else if (f == u'q') {
             out += QString::number((d.month() - 1) / 3 + 1);
-        } else if (lower == u'm' && afterHour && run <= 2) {
+        } else if (f == u'm' && part.afterHour && run <= 2) {
             out += run == 2 ? two(t.minute()) : QString::number(t.minute());
-        } else if (lower == u'm') {
+        } else if (f == u'm') {
             out += run >= 4   ? chinese.monthName(d.month(), QLocale::LongFormat)
                    : run == 3 ? chinese.monthName(d.month(), QLocale::ShortFormat)
                    : run == 2 ? two(d.month())
                               : QString::number(d.month());
-        } else if (lower == u'd') {
+        } else if (f == u'd') {
             out += run >= 4   ? chinese.dayName(d.dayOfWeek(), QLocale::LongFormat)
                    : run == 3 ? chinese.dayName(d.dayOfWeek(), QLocale::ShortFormat)
                    : run == 2 ? two(d.day())
                               : QString::number(d.day());
-        } else if (lower == u'h') {
+        } else if (f == u'h') {
             const int hour = twelveHour ? (t.hour() % 12 == 0 ? 12 : t.hour() % 12) : t.hour();
             out += run >= 2 ? two(hour) : QString::number(hour);
-        } else if (lower == u'n') {
+        } else if (f == u'n') {
             out += run >= 2 ? two(t.minute()) : QString::number(t.minute());
-        } else if (lower == u's') {
+        } else if (f == u's') {
             out += run >= 2 ? two(t.second()) : QString::number(t.second());
-        } else {
-            out += pattern.mid(i, run);
         }
-        if (lower == u'h')
-            afterHour = true;
-        else if (lower.isLetter())
-            afterHour = false;
-        i += run;
-    }
+    });
     return out;
 }
 
