@@ -1616,7 +1616,9 @@ private:
 
 } // namespace
 
-QString TranslateAccessSql(const QString& sql, SqlDialect dialect, QString* unsupported) {
+namespace {
+
+QString translate(const QString& sql, SqlDialect dialect, QString* unsupported) {
     const Tokens all = rewriteDateLiterals(tokenize(sql));
     QString note;
     // Statements are rewritten one by one; the separators are kept.
@@ -1653,4 +1655,37 @@ QString TranslateAccessSql(const QString& sql, SqlDialect dialect, QString* unsu
     if (unsupported)
         *unsupported = note;
     return text;
+}
+
+} // namespace
+
+QString TranslateAccessSql(const QString& sql, SqlDialect dialect, QString* unsupported) {
+    // A form sends the same statements each time it opens or pages; the translation of a text
+    // never changes, so each thread keeps the recent ones (the sessions of the login and update
+    // workers translate on their own threads).
+    struct Translated {
+        QString text;
+        QString unsupported;
+    };
+    thread_local QHash<QString, Translated> recent[2];
+    // Scripts and statements carrying pasted data are rarely sent twice: not worth keeping.
+    if (sql.size() > 4096) {
+        QString note;
+        const QString text = translate(sql, dialect, &note);
+        if (unsupported)
+            *unsupported = note;
+        return text;
+    }
+    QHash<QString, Translated>& cache = recent[dialect == SqlDialect::Sqlite ? 0 : 1];
+    auto found = cache.constFind(sql);
+    if (found == cache.constEnd()) {
+        if (cache.size() >= 512)
+            cache.clear();
+        Translated t;
+        t.text = translate(sql, dialect, &t.unsupported);
+        found = cache.insert(sql, t);
+    }
+    if (unsupported)
+        *unsupported = found->unsupported;
+    return found->text;
 }
