@@ -1056,6 +1056,7 @@ private:
         QString out;
         size_t start = 0;
         bool afterLike = false;
+        qsizetype likeAt = 0; // where the last boundary word, LIKE or not, was written
         bool afterEquality = false;
         bool assigning = false;
         size_t column = 0;
@@ -1066,8 +1067,11 @@ private:
             const bool boundary = k == its.size() || isBoundary(its[k]);
             if (boundary) {
                 const bool escaped = k < its.size() && isWord(tok(its[k]), u"escape");
+                likeOperator_.clear();
                 const QString pattern =
                     afterLike && !escaped ? likePattern(its, start, k) : QString();
+                if (!likeOperator_.isEmpty())
+                    out.replace(likeAt, 4, likeOperator_);
                 markTruthOperands(its, start, k);
                 QString text = pattern.isNull() ? segment(its, start, k) : pattern;
                 if (!assigning && (afterEquality || (k < its.size() && isEquality(its[k]))))
@@ -1087,6 +1091,7 @@ private:
             }
             if (!boundary)
                 continue;
+            likeAt = out.size();
             if (k < its.size())
                 out += token(its[k].begin);
             afterLike = k < its.size() && isWord(tok(its[k]), u"like");
@@ -1101,13 +1106,46 @@ private:
         return out;
     }
 
-    // A LIKE pattern written as one text with Access's [..] classes, as SQLite's LIKE reads it:
-    // a class of one character stands for that character (escaped when it is % or _). A class
-    // of several characters or a range has no LIKE form and is reported. Null when the operand
-    // is not such a text.
+    // A LIKE pattern with a class of several characters, a range or [!..]: LIKE has none, so
+    // the comparison becomes SQLite's REGEXP (a function of ours, ignoring case as Access's
+    // LIKE does) or PostgreSQL's SIMILAR TO, which reads % _ and classes as Access does. Null
+    // when a class is not closed.
+    QString classPattern(const QString& body) const {
+        const bool sqlite = d_ == SqlDialect::Sqlite;
+        QString out = sqlite ? QStringLiteral("\\A(?:") : QString();
+        for (qsizetype i = 0; i < body.size(); ++i) {
+            const QChar c = body[i];
+            if (c != u'[') {
+                if (sqlite)
+                    out += c == u'%'   ? QStringLiteral(".*")
+                           : c == u'_' ? QStringLiteral(".")
+                                       : QRegularExpression::escape(QString(c));
+                else
+                    out += QStringView(u"|*+?{}()\\").contains(c) ? QString(u'\\') + c : QString(c);
+                continue;
+            }
+            const qsizetype close = body.indexOf(u']', i + 2);
+            if (close < 0)
+                return {};
+            QString inside = body.mid(i + 1, close - i - 1);
+            out += u'[';
+            if (inside.startsWith(u'!') && inside.size() > 1) {
+                out += u'^';
+                inside.remove(0, 1);
+            }
+            for (QChar m : inside)
+                out += QStringView(u"\\[]^").contains(m) ? QString(u'\\') + m : QString(m);
+            out += u']';
+            i = close;
+        }
+        return sqlite ? out + QStringLiteral(")\\z") : out;
+    }
+
+    // A LIKE pattern written as one text with Access's [..] classes. On SQLite a class of one
+    // character stands for that character (escaped when it is % or _); other classes take
+    // classPattern, and `likeOperator_` says what replaces LIKE. Null when the operand is not
+    // such a text.
     QString likePattern(const Items& its, size_t s, size_t e) const {
-        if (d_ != SqlDialect::Sqlite)
-            return {};
         const Item* only = loneItem(its, s, e);
         if (!only || only->kind != Item::Tok || tok(*only).kind != Tk::Text)
             return {};
@@ -1115,6 +1153,12 @@ private:
         if (!quoted.contains(u'['))
             return {};
         const QString body = quoted.mid(1, quoted.size() - 2);
+        auto replaced = [&](const QString& pattern) {
+            QString out;
+            for (size_t k = s; k < e; ++k)
+                out += k == size_t(only - its.data()) ? pattern : item(its[k]);
+            return out;
+        };
         QString pattern;
         bool escape = false;
         for (qsizetype i = 0; i < body.size(); ++i) {
@@ -1125,10 +1169,15 @@ private:
             }
             const qsizetype close = body.indexOf(u']', i + 2);
             const QString inside = close < 0 ? QString() : body.mid(i + 1, close - i - 1);
-            if (inside.size() != 1 || inside == QLatin1String("!")) {
-                unsupported_ = QStringLiteral("LIKE 中的字符类 %1")
-                                   .arg(body.mid(i, close < 0 ? -1 : close - i + 1));
-                return {};
+            if (inside.size() != 1 || inside == QLatin1String("!") || d_ != SqlDialect::Sqlite) {
+                const QString classes = classPattern(body);
+                if (classes.isNull()) {
+                    unsupported_ = QStringLiteral("LIKE 中的字符类 %1").arg(body.mid(i));
+                    return {};
+                }
+                likeOperator_ = d_ == SqlDialect::Sqlite ? QStringLiteral("REGEXP")
+                                                         : QStringLiteral("SIMILAR TO");
+                return replaced(quoteText(classes));
             }
             if (inside == QLatin1String("%") || inside == QLatin1String("_")) {
                 pattern += u'\\';
@@ -1137,9 +1186,7 @@ private:
             pattern += inside;
             i = close;
         }
-        QString out;
-        for (size_t k = s; k < e; ++k)
-            out += k == size_t(only - its.data()) ? '\'' + pattern + '\'' : item(its[k]);
+        QString out = replaced('\'' + pattern + '\'');
         if (escape) {
             qsizetype tail = out.size();
             while (tail > 0 && out[tail - 1].isSpace())
@@ -1612,6 +1659,7 @@ private:
     SqlDialect d_;
     mutable QString unsupported_;
     mutable std::set<int> truthGroups_; // '(' of comparisons used as values
+    mutable QString likeOperator_;      // what replaces the LIKE just written, if anything
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QRegularExpression>
 #include <QString>
 
 #include <sqlite3.h>
@@ -275,7 +276,34 @@ void isNullFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, IsNull(argv[0]) ? -1 : 0);
 }
 
+// x REGEXP p, which SQLite sends here as regexp(p, x): the form Access's LIKE classes take.
+// Case is ignored as in LIKE; the compiled pattern is kept with the statement.
+void regexpFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const QString text = ValueText(argv[1]);
+    if (const auto* kept = static_cast<const QRegularExpression*>(sqlite3_get_auxdata(ctx, 0))) {
+        sqlite3_result_int(ctx, kept->match(text).hasMatch() ? 1 : 0);
+        return;
+    }
+    auto* re = new QRegularExpression(ValueText(argv[0]),
+                                      QRegularExpression::CaseInsensitiveOption |
+                                          QRegularExpression::DotMatchesEverythingOption);
+    if (!re->isValid()) {
+        delete re;
+        ResultInvalid(ctx, "LIKE");
+        return;
+    }
+    const bool matched = re->match(text).hasMatch();
+    // SQLite may free it at once; it has been used by then.
+    sqlite3_set_auxdata(ctx, 0, re, [](void* p) { delete static_cast<QRegularExpression*>(p); });
+    sqlite3_result_int(ctx, matched ? 1 : 0);
+}
+
 constexpr Function kTextFunctions[] = {
+    {"regexp", 2, regexpFn, true},
     {"instr", 3, instrFn, true},
     {"instr", 4, instrFn, true},
     {"cstr", 1, cstrFn, true},

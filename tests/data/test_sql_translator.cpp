@@ -171,7 +171,12 @@ TEST(AccessSqlText, RewritesFunctionsPerEngine) {
         // A class of one character is that character; % and _ in a class are escaped.
         {"SELECT a FROM t WHERE a LIKE '%[*]%' OR a LIKE '[[]x[%]' OR a LIKE 'b%'",
          "SELECT a FROM t WHERE a LIKE '%*%' OR a LIKE '[x\\%' ESCAPE '\\' OR a LIKE 'b%'",
-         "SELECT a FROM t WHERE a LIKE '%[*]%' OR a LIKE '[[]x[%]' OR a LIKE 'b%'"},
+         "SELECT a FROM t WHERE a SIMILAR TO '%[*]%' OR a SIMILAR TO '[\\[]x[%]' OR a LIKE 'b%'"},
+        // Classes of several characters, ranges and [!..] have no LIKE form.
+        {"SELECT a FROM t WHERE a NOT LIKE 'K[0-9]%' AND b LIKE '%[!A-Za-z_.]%'",
+         "SELECT a FROM t WHERE a NOT REGEXP '\\A(?:K[0-9].*)\\z' AND b REGEXP "
+         "'\\A(?:.*[^A-Za-z_.].*)\\z'",
+         "SELECT a FROM t WHERE a NOT SIMILAR TO 'K[0-9]%' AND b SIMILAR TO '%[^A-Za-z_.]%'"},
         // TOP n with an ORDER BY brings the rows tied with the n-th, as in Access.
         {"SELECT DISTINCT TOP 3 a FROM t ORDER BY a DESC -- newest",
          "SELECT DISTINCT a FROM t ORDER BY a DESC LIMIT max(3, (SELECT count(*) FROM (SELECT "
@@ -521,6 +526,7 @@ TEST(AccessSqlSqliteFunctions, CompareTextsAndGiveTruthAsAccessDoes) {
         {"SELECT Count(*) FROM m WHERE 'AB1' <> code_0", "2"},
         {"SELECT Count(*) FROM m WHERE name_0 = 'ÄPFEL'", "2"},
         {"SELECT Count(*) FROM m WHERE name_0 = '苹果' AND code_0 = 'ab2'", "1"},
+        {"SELECT Count(*) FROM m WHERE code_0 LIKE 'AB[0-9]' AND name_0 NOT LIKE '[a-z]%'", "3"},
         {"SELECT ('abc' = 'ABC') & ' ' & (2 > 1) + 0 & ' ' & (1 > 2) * 5", "-1 -1 0"},
         {"SELECT 1 = 1, 'a' LIKE 'b', NULL = 1, code_0 IS NULL FROM m", "-1|0|<null>|0"},
         {"SELECT IIf(code_0 = 'AB1', 'y', 'n') FROM m ORDER BY name_0 DESC", "n"},
@@ -598,6 +604,12 @@ TEST_P(AccessSqlEngine, FunctionsGiveAccessResults) {
         {"N'x ' + 'y'", "x y"},
         {"'a' & 1 + 2", "a3"},
         {"'John' & NULL & 1 & 2", "John12"},
+        // LIKE with Access's character classes.
+        {"IIf('ab1' LIKE 'ab[0-9]', 'y', 'n') & IIf('ab_' LIKE 'ab[!0-9]', 'y', 'n') & "
+         "IIf('x' LIKE '[!a-z]', 'y', 'n') & IIf('a*b' LIKE '%[*]%', 'y', 'n') & "
+         "IIf('a(b' LIKE 'a([b-c]', 'y', 'n') & IIf('5%' LIKE '_[%]', 'y', 'n') & "
+         "IIf('7' NOT LIKE '[0-9]', 'y', 'n') & IIf('a.b' LIKE 'a[.]b', 'y', 'n')",
+         "yynyyyny"},
         {"Nz(NULL & NULL, 'none')", "none"},
         {"Len(getdate())", "19"},
         // Dates are texts in the account set; Format writes what Access writes.
@@ -638,7 +650,7 @@ TEST(AccessSqlText, NamesWhatItCannotTranslate) {
         {"TRANSFORM Sum(q) SELECT a FROM t GROUP BY a PIVOT b", "TRANSFORM … PIVOT"},
         {"UPDATE a LEFT JOIN b ON a.x=b.y SET a.c=1 WHERE b.y IS NULL", "UPDATE 中的外连接"},
         {"SELECT DISTINCTROW a.x FROM a INNER JOIN b ON a.k=b.k", "多表查询中的 DISTINCTROW"},
-        {"SELECT a FROM t WHERE a LIKE '[a-c]%'", "LIKE 中的字符类 [a-c]"},
+        {"SELECT a FROM t WHERE a LIKE 'x[a-c%'", "LIKE 中的字符类 [a-c%"},
         {"SELECT a FROM t WHERE a LIKE '[a-c]%'", nullptr},
         {"SELECT a FROM t WHERE b = 'x'", ""},
     };
