@@ -988,7 +988,7 @@ INSERT INTO c_material_category (uid_0, parent_uid_0, name_0, order_0) VALUES
 -- One planned delivery per contract line, in the last days before the contract's delivery
 -- date, within working hours.
 INSERT INTO p_delivery (line_uid_0, date_0, from_minute_0, to_minute_0)
-  SELECT l.uid_0, date(h.delivery_date_0, '-' || (l.line_0 % 4) || ' days'),
+  SELECT l.uid_0, DateAdd('d', -(l.line_0 % 4), h.delivery_date_0),
          480 + (l.uid_0 * 7 % 8) * 30, 480 + (l.uid_0 * 7 % 8) * 30 + 60 + (l.uid_0 % 4) * 45
   FROM p_contract_line l JOIN p_contract h ON h.uid_0 = l.head_uid_0;
 
@@ -996,7 +996,7 @@ INSERT INTO p_delivery (line_uid_0, date_0, from_minute_0, to_minute_0)
 -- and receipts a little behind.
 INSERT INTO p_sales_month (month_0, amount_0, received_0, note_0)
 WITH RECURSIVE m(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM m WHERE i < 23)
-SELECT strftime('%Y-%m', '2023-05-01', '+' || i || ' months'),
+SELECT Format(DateAdd('m', i, '2023-05-01'), 'yyyy-mm'),
        28000 + i * 1800 + ((i * 37) % 11) * 1300 - CASE WHEN i IN (9, 21) THEN 14000 ELSE 0 END,
        (28000 + i * 1800 + ((i * 37) % 11) * 1300 - CASE WHEN i IN (9, 21) THEN 14000 ELSE 0 END) * (0.78 + ((i * 13) % 7) * 0.03),
        CASE WHEN i IN (9, 21) THEN '春节' WHEN i = 20 THEN '年末' ELSE '' END

@@ -759,6 +759,60 @@ Tokens rewriteDateLiterals(const Tokens& t) {
     return out;
 }
 
+// A table in a FROM clause made by a subquery may go without a name in Access and SQLite;
+// PostgreSQL before 16 requires one, so each unnamed one gets its own.
+Tokens nameDerivedTables(const Tokens& t) {
+    const int n = int(t.size());
+    std::vector<bool> inFrom{false}; // per parenthesis depth: between FROM and the clause's end
+    std::vector<int> opens;          // '(' positions, innermost last
+    std::vector<int> derived;        // the ')' of unnamed derived tables
+    int previous = -1;               // last significant token
+    for (int i = 0; i < n; ++i) {
+        const Token& tk = t[i];
+        if (!isSig(tk))
+            continue;
+        if (isPunct(tk, u"(")) {
+            opens.push_back(i);
+            inFrom.push_back(false);
+        } else if (isPunct(tk, u")") && !opens.empty()) {
+            const int open = opens.back();
+            opens.pop_back();
+            inFrom.pop_back();
+            const int first = nextSig(t, open + 1, n);
+            const bool fromItem =
+                previous >= 0 && !inFrom.empty() && inFrom.back() && first < n &&
+                isWord(t[first], u"select");
+            const int before = prevSig(t, open, 0);
+            const bool placed = before >= 0 && (isOneOf(t[before], {u"from", u"join"}) ||
+                                                isPunct(t[before], u",") ||
+                                                isPunct(t[before], u"("));
+            const int after = nextSig(t, i + 1, n);
+            const bool named = after < n && (isWord(t[after], u"as") ||
+                                             (isName(t[after]) && !isKeyword(t[after])));
+            if (fromItem && placed && !named)
+                derived.push_back(i);
+        } else if (isWord(tk, u"from") || isWord(tk, u"join")) {
+            inFrom.back() = true;
+        } else if (isOneOf(tk, {u"where", u"group", u"order", u"having", u"union", u"except",
+                                u"intersect", u"limit", u"on", u"select", u"set"})) {
+            inFrom.back() = false;
+        }
+        previous = i;
+    }
+    if (derived.empty())
+        return t;
+    Tokens out;
+    size_t next = 0;
+    for (int i = 0; i < n; ++i) {
+        out.push_back(t[i]);
+        if (next < derived.size() && derived[next] == i) {
+            out.insert(out.end(), {space(), word("AS"), space(),
+                                   word(QStringLiteral("zv_t%1").arg(++next))});
+        }
+    }
+    return out;
+}
+
 // DELETE * FROM t, DELETE t.* FROM t and DELETE FROM t alias: Access's forms of DELETE. The
 // column list goes and an alias takes AS, which both engines accept.
 Tokens rewriteDelete(const Tokens& t) {
@@ -960,11 +1014,10 @@ private:
     }
 
     // The select-list items of [0, its.size()) whose value is a truth value, as [first, last]
-    // significant item indexes. Access gives such a value as -1 or 0, SQLite as 1 or 0.
+    // significant item indexes. Access gives such a value as -1 or 0, SQLite as 1 or 0 and
+    // PostgreSQL as a boolean.
     std::vector<std::pair<size_t, size_t>> truthColumns(const Items& its) const {
         std::vector<std::pair<size_t, size_t>> out;
-        if (d_ != SqlDialect::Sqlite)
-            return out;
         for (size_t k = 0; k < its.size(); ++k) {
             if (its[k].kind != Item::Tok || !isWord(tok(its[k]), u"select"))
                 continue;
@@ -1033,11 +1086,16 @@ private:
                text.mid(tail);
     }
 
+    // A condition as Access's value of it: -1 for true, 0 for false. `grouped`: the condition
+    // is one parenthesised group already.
+    QString truthValue(const QString& condition, bool grouped) const {
+        const QString inner = grouped ? condition : '(' + condition + ')';
+        return d_ == SqlDialect::Sqlite ? '-' + inner : "-CAST(" + inner + " AS integer)";
+    }
+
     // A comparison in parentheses that is an operand of arithmetic or & is a value, -1 or 0 in
     // Access; alone between boundaries it is a condition and stays as it is.
     void markTruthOperands(const Items& its, size_t s, size_t e) const {
-        if (d_ != SqlDialect::Sqlite)
-            return;
         int count = 0;
         for (size_t k = s; k < e; ++k)
             count += sig(its[k]) ? 1 : 0;
@@ -1085,7 +1143,7 @@ private:
                 qsizetype tail = out.size();
                 while (tail > lead && out[tail - 1].isSpace())
                     --tail;
-                out = out.left(lead) + "-(" + out.mid(lead, tail - lead) + ')' + out.mid(tail);
+                out = out.left(lead) + truthValue(out.mid(lead, tail - lead), false) + out.mid(tail);
                 columnAt = -1;
                 ++column;
             }
@@ -1475,9 +1533,11 @@ private:
                     return QStringLiteral("0");
             }
             return token(it.begin);
-        case Item::Group:
-            return (truthGroups_.count(it.open) ? "-(" : "(") + level(it.open + 1, it.close) +
-                   (it.close < it.end ? ")" : "");
+        case Item::Group: {
+            const QString group =
+                '(' + level(it.open + 1, it.close) + (it.close < it.end ? ")" : "");
+            return truthGroups_.count(it.open) ? truthValue(group, true) : group;
+        }
         case Item::Call:
             return call(it);
         }
@@ -1667,7 +1727,9 @@ private:
 namespace {
 
 QString translate(const QString& sql, SqlDialect dialect, QString* unsupported) {
-    const Tokens all = rewriteDateLiterals(tokenize(sql));
+    Tokens all = rewriteDateLiterals(tokenize(sql));
+    if (dialect == SqlDialect::Postgres)
+        all = nameDerivedTables(all);
     QString note;
     // Statements are rewritten one by one; the separators are kept.
     Tokens out;

@@ -133,8 +133,8 @@ TEST(AccessSqlText, RewritesFunctionsPerEngine) {
          "SELECT InStr(3, s, 'x'), instr(1, s, t), -(INSTR(1,LCase(c),LCase('x'),0)<>0), "
          "InStr(1,c,'x',1)",
          "SELECT COALESCE(NULLIF(strpos(substr(CAST(s AS text), 3), 'x'), 0) + (3) - 1, 0), "
-         "strpos(CAST(s AS text), CAST(t AS text)), strpos(lower(CAST(c AS text)), lower('x'))<>0, "
-         "strpos(lower(CAST(c AS text)), lower('x'))"},
+         "strpos(CAST(s AS text), CAST(t AS text)), -CAST((strpos(lower(CAST(c AS text)), "
+         "lower('x'))<>0) AS integer), strpos(lower(CAST(c AS text)), lower('x'))"},
         {"SELECT CStr(n), LCase(s), UCase('a'), Len(n), Mid(s, 2), mid(s,2,n+1) FROM t",
          "SELECT CStr(n), LCase(s), UCase('a'), Len(n), Mid(s, 2), mid(s,2,n+1) FROM t",
          "SELECT CAST(n AS text), lower(CAST(s AS text)), upper('a'), length(CAST(n AS text)), "
@@ -190,8 +190,15 @@ TEST(AccessSqlText, RewritesFunctionsPerEngine) {
          "OR k = 'A' + d",
          "SELECT -(a = b) AS same, -(x > 1) * 2, c FROM t WHERE n = 'Ab' COLLATE NOCASE OR 'ÄB' "
          "COLLATE zv_nocase <> n OR m = '五金' OR k = 'A' || d",
-         "SELECT a = b AS same, (x > 1) * 2, c FROM t WHERE n = 'Ab' OR 'ÄB' <> n OR m = '五金' "
-         "OR k = 'A' || d"},
+         "SELECT -CAST((a = b) AS integer) AS same, -CAST((x > 1) AS integer) * 2, c FROM t WHERE "
+         "n = 'Ab' OR 'ÄB' <> n OR m = '五金' OR k = 'A' || d"},
+        // A subquery in FROM takes a name on PostgreSQL, which requires one.
+        {"SELECT c FROM (SELECT 1 AS c) ORDER BY c; SELECT * FROM (SELECT 2) x, (SELECT 3) AS y "
+         "JOIN (SELECT 4 AS k) ON 1=1 WHERE k IN (SELECT 5)",
+         "SELECT c FROM (SELECT 1 AS c) ORDER BY c; SELECT * FROM (SELECT 2) x, (SELECT 3) AS y "
+         "JOIN (SELECT 4 AS k) ON 1=1 WHERE k IN (SELECT 5)",
+         "SELECT c FROM (SELECT 1 AS c) AS zv_t1 ORDER BY c; SELECT * FROM (SELECT 2) x, (SELECT "
+         "3) AS y JOIN (SELECT 4 AS k) AS zv_t2 ON 1=1 WHERE k IN (SELECT 5)"},
         // A wrong argument count is left for the engine to report.
         {"SELECT Mid(s), InStr(s), Date(1)", "SELECT Mid(s), InStr(s), Date(1)",
          "SELECT Mid(s), InStr(s), Date(1)"},
@@ -604,6 +611,9 @@ TEST_P(AccessSqlEngine, FunctionsGiveAccessResults) {
         {"N'x ' + 'y'", "x y"},
         {"'a' & 1 + 2", "a3"},
         {"'John' & NULL & 1 & 2", "John12"},
+        // A comparison used as a value is -1 or 0.
+        {"2 > 1", "-1"},
+        {"(1 = 1) * 2 & ' ' & (1 > 2) + 0", "-2 0"},
         // LIKE with Access's character classes.
         {"IIf('ab1' LIKE 'ab[0-9]', 'y', 'n') & IIf('ab_' LIKE 'ab[!0-9]', 'y', 'n') & "
          "IIf('x' LIKE '[!a-z]', 'y', 'n') & IIf('a*b' LIKE '%[*]%', 'y', 'n') & "

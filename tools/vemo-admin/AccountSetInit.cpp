@@ -141,15 +141,16 @@ bool InitSqliteAccountSet(const QString& filePath, QString& error, const Account
     return ok;
 }
 
-bool InitPostgresAccountSet(const QString& connInfo, QString& error) {
+bool InitPostgresAccountSet(const QString& connInfo, QString& error,
+                            const AccountSetContent& more) {
     CDbSession session;
     session.SetConnectionString(PostgresConnectionTextFromConnInfo(connInfo));
     if (!session.Open()) {
         error = SessionError(session);
         return false;
     }
-    const bool ok =
-        CreateTablesAndRows(session, ResourceScript(QStringLiteral(":/sql/postgres.sql")), error);
+    const bool ok = CreateTablesAndRows(
+        session, ResourceScript(QStringLiteral(":/sql/postgres.sql")), error, more);
     session.Close();
     return ok;
 }

@@ -29,4 +29,5 @@ bool InitSqliteAccountSet(const QString& filePath, QString& error,
                           const AccountSetContent& more = {});
 // Creates the tables in the (empty) PostgreSQL database that the libpq conninfo names, in one
 // transaction.
-bool InitPostgresAccountSet(const QString& connInfo, QString& error);
+bool InitPostgresAccountSet(const QString& connInfo, QString& error,
+                            const AccountSetContent& more = {});

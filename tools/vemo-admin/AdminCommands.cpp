@@ -27,7 +27,7 @@ constexpr int kFailed = 1;
 const char kUsage[] =
     "用法:\n"
     "  vemo-admin init --sqlite FILE [--demo]\n"
-    "  vemo-admin init --pg CONNINFO\n"
+    "  vemo-admin init --pg CONNINFO [--demo]\n"
     "  vemo-admin cfg set-connection --dir EXE_FOLDER (--sqlite FILE | --pg HOST PORT DB USER "
     "PASSWORD | --mssql HOST PORT DB USER PASSWORD)\n"
     "  vemo-admin cfg set --dir EXE_FOLDER SECTION KEY VALUE\n"
@@ -73,12 +73,14 @@ QString PgAccountSetName(const QString& connInfo) {
 int RunInit(const QStringList& args) {
     const bool demo = args.size() == 3 && args[2] == QLatin1String("--demo");
     if (args.size() != 2 && !demo)
-        return Usage(QStringLiteral("init 需要 --sqlite FILE [--demo] 或 --pg CONNINFO"));
+        return Usage(QStringLiteral("init 需要 --sqlite FILE [--demo] 或 --pg CONNINFO [--demo]"));
     QString error;
     bool ok = false;
-    if (demo && args[0] != QLatin1String("--sqlite"))
-        return Usage(QStringLiteral("--demo 只用于 --sqlite 账套"));
-    if (demo)
+    if (demo && args[0] == QLatin1String("--pg"))
+        ok = InitPostgresDemoAccountSet(args[1], error);
+    else if (demo && args[0] != QLatin1String("--sqlite"))
+        return Usage(QStringLiteral("未知选项 %1").arg(args[0]));
+    else if (demo)
         ok = InitSqliteDemoAccountSet(args[1], error);
     else if (args[0] == QLatin1String("--sqlite"))
         ok = InitSqliteAccountSet(args[1], error);

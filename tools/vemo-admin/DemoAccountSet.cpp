@@ -2,6 +2,7 @@
 
 #include "AccountSetInit.h"
 #include "FormCommand.h"
+#include "data/ConnectionText.h"
 #include "data/DbSession.h"
 #include "form/DefinitionCodec.h"
 #include "form/XmlDocument.h"
@@ -83,8 +84,15 @@ bool StoreTemplates(CDbSession& session, QString& error) {
 }
 
 bool AddDemoContent(CDbSession& session, QString& error) {
-    if (!RunScript(session, QStringLiteral("schema.sql"), error) ||
-        !RunScript(session, QStringLiteral("seed.sql"), error) || !StoreTemplates(session, error))
+    // The seed is written in the Access SQL that both kinds translate; only the table
+    // definitions differ, and PostgreSQL's key sequences must learn of the seeded keys.
+    const bool postgres = session.Kind() == int(DbKindCode::Other);
+    if (!RunScript(session,
+                   postgres ? QStringLiteral("schema.postgres.sql") : QStringLiteral("schema.sql"),
+                   error) ||
+        !RunScript(session, QStringLiteral("seed.sql"), error) ||
+        (postgres && !RunScript(session, QStringLiteral("sequences.postgres.sql"), error)) ||
+        !StoreTemplates(session, error))
         return false;
     for (const DemoFunction& function : kFunctions)
         if (!StoreForm(session, function, error))
@@ -94,4 +102,8 @@ bool AddDemoContent(CDbSession& session, QString& error) {
 
 bool InitSqliteDemoAccountSet(const QString& filePath, QString& error) {
     return InitSqliteAccountSet(filePath, error, AddDemoContent);
+}
+
+bool InitPostgresDemoAccountSet(const QString& connInfo, QString& error) {
+    return InitPostgresAccountSet(connInfo, error, AddDemoContent);
 }

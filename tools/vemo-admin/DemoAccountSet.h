@@ -30,3 +30,7 @@ bool AddDemoContent(CDbSession& session, QString& error);
 // Creates a new SQLite account set with the demo content (`init --sqlite FILE --demo`). Like
 // a plain account set, an existing file is refused and a failure leaves nothing behind.
 bool InitSqliteDemoAccountSet(const QString& filePath, QString& error);
+
+// The same demo in the (empty) PostgreSQL database that the libpq conninfo names
+// (`init --pg CONNINFO --demo`), in one transaction.
+bool InitPostgresDemoAccountSet(const QString& connInfo, QString& error);
