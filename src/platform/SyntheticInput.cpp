@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLibrary>
 #include <QThread>
 
 #include <X11/Xlib.h>
@@ -20,15 +21,50 @@ Display* DisplayOfApp() {
     return x11 ? x11->display() : nullptr;
 }
 
+// libXtst, loaded when a script first presses a button or key rather than with the client: it
+// brings libXext, which starting the client and logging in never use.
+struct XTestLibrary {
+    decltype(&::XTestQueryExtension) queryExtension = nullptr;
+    decltype(&::XTestFakeButtonEvent) fakeButtonEvent = nullptr;
+    decltype(&::XTestFakeKeyEvent) fakeKeyEvent = nullptr;
+};
+
+XTestLibrary LoadXTest() {
+    XTestLibrary api;
+    // Kept loaded for the life of the process: the pointers point into it.
+    static QLibrary library(QStringLiteral("Xtst"), 6);
+    if (!library.load())
+        return api;
+    api.queryExtension =
+        reinterpret_cast<decltype(api.queryExtension)>(library.resolve("XTestQueryExtension"));
+    api.fakeButtonEvent =
+        reinterpret_cast<decltype(api.fakeButtonEvent)>(library.resolve("XTestFakeButtonEvent"));
+    api.fakeKeyEvent =
+        reinterpret_cast<decltype(api.fakeKeyEvent)>(library.resolve("XTestFakeKeyEvent"));
+    if (!api.queryExtension || !api.fakeButtonEvent || !api.fakeKeyEvent)
+        return {};
+    return api;
+}
+
+// Loaded once for the process (thread-safe); nullptr without the library, which then counts as a
+// display without the extension.
+const XTestLibrary* XTest() {
+    static const XTestLibrary loaded = LoadXTest();
+    return loaded.queryExtension ? &loaded : nullptr;
+}
+
 Display* XTestDisplay() {
     Display* display = DisplayOfApp();
     if (!display)
+        return nullptr;
+    const XTestLibrary* const xtest = XTest();
+    if (!xtest)
         return nullptr;
     int event = 0;
     int error = 0;
     int major = 0;
     int minor = 0;
-    return XTestQueryExtension(display, &event, &error, &major, &minor) ? display : nullptr;
+    return xtest->queryExtension(display, &event, &error, &major, &minor) ? display : nullptr;
 }
 
 // A key code with no symbol on it, borrowed to type characters the layout lacks.
@@ -70,8 +106,8 @@ bool SendButton(MouseButton button, bool down) {
     Display* display = XTestDisplay();
     if (!display)
         return false;
-    XTestFakeButtonEvent(display, static_cast<unsigned int>(button), down ? True : False,
-                         CurrentTime);
+    XTest()->fakeButtonEvent(display, static_cast<unsigned int>(button), down ? True : False,
+                             CurrentTime);
     XFlush(display);
     return true;
 }
@@ -83,7 +119,7 @@ bool SendKey(unsigned long keysym, bool down) {
     const KeyCode code = XKeysymToKeycode(display, keysym);
     if (!code)
         return false;
-    XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime);
+    XTest()->fakeKeyEvent(display, code, down ? True : False, CurrentTime);
     XFlush(display);
     return true;
 }
@@ -100,8 +136,8 @@ bool TypeText(const QString& text) {
         KeySym symbols[2] = {KeySymOfCharacter(c), KeySymOfCharacter(c)};
         XChangeKeyboardMapping(display, spare, 2, symbols, 1);
         XSync(display, False);
-        XTestFakeKeyEvent(display, spare, True, CurrentTime);
-        XTestFakeKeyEvent(display, spare, False, CurrentTime);
+        XTest()->fakeKeyEvent(display, spare, True, CurrentTime);
+        XTest()->fakeKeyEvent(display, spare, False, CurrentTime);
         XSync(display, False);
         // The program reading the key must have seen it with this mapping before the next.
         SettleInput();

@@ -6,8 +6,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include "platform/ZipLibrary.h"
+
 #include <pugixml.hpp>
-#include <zip.h>
 
 #include <algorithm>
 #include <map>
@@ -33,31 +34,32 @@ const char* const kTemplateType =
 const char* const kWorkbookType =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
 
-bool ReadParts(const QString& path, std::vector<Part>& parts, QString& error) {
+bool ReadParts(const ZipLibrary& zip, const QString& path, std::vector<Part>& parts,
+               QString& error) {
     int code = 0;
-    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
+    zip_t* archive = zip.open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
     if (!archive) {
         error = QStringLiteral("模板 %1 不是 .xlsx 格式的工作簿").arg(QFileInfo(path).fileName());
         return false;
     }
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    const zip_int64_t count = zip.getNumEntries(archive, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
-        if (zip_stat_index(archive, zip_uint64_t(i), 0, &st) != 0)
+        if (zip.statIndex(archive, zip_uint64_t(i), 0, &st) != 0)
             continue;
         Part part{st.name, std::string(st.size, '\0')};
-        zip_file_t* file = zip_fopen_index(archive, zip_uint64_t(i), 0);
-        if (!file || zip_fread(file, part.data.data(), st.size) != zip_int64_t(st.size)) {
+        zip_file_t* file = zip.fopenIndex(archive, zip_uint64_t(i), 0);
+        if (!file || zip.fread(file, part.data.data(), st.size) != zip_int64_t(st.size)) {
             if (file)
-                zip_fclose(file);
-            zip_discard(archive);
+                zip.fclose(file);
+            zip.discard(archive);
             error = QStringLiteral("模板 %1 已损坏").arg(QFileInfo(path).fileName());
             return false;
         }
-        zip_fclose(file);
+        zip.fclose(file);
         parts.push_back(std::move(part));
     }
-    zip_discard(archive);
+    zip.discard(archive);
     return true;
 }
 
@@ -387,30 +389,31 @@ void PrepareWorkbook(std::vector<Part>& parts) {
                 parts.end());
 }
 
-bool WriteParts(const QString& path, const std::vector<Part>& parts, QString& error) {
+bool WriteParts(const ZipLibrary& zip, const QString& path, const std::vector<Part>& parts,
+                QString& error) {
     int code = 0;
     zip_t* archive =
-        zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+        zip.open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     if (!archive) {
         error = QStringLiteral("无法写入 %1").arg(path);
         return false;
     }
     for (const Part& part : parts) {
-        zip_source_t* source = zip_source_buffer(archive, part.data.data(), part.data.size(), 0);
+        zip_source_t* source = zip.sourceBuffer(archive, part.data.data(), part.data.size(), 0);
         const zip_int64_t index =
-            source ? zip_file_add(archive, part.name.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
+            source ? zip.fileAdd(archive, part.name.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
         if (index < 0) {
             if (source)
-                zip_source_free(source);
-            zip_discard(archive);
+                zip.sourceFree(source);
+            zip.discard(archive);
             error = QStringLiteral("无法写入 %1").arg(path);
             return false;
         }
         // Speed over size for the large sheet: the fastest deflate level.
-        zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_DEFLATE, 1);
+        zip.setFileCompression(archive, zip_uint64_t(index), ZIP_CM_DEFLATE, 1);
     }
-    if (zip_close(archive) != 0) {
-        zip_discard(archive);
+    if (zip.close(archive) != 0) {
+        zip.discard(archive);
         error = QStringLiteral("无法写入 %1").arg(path);
         return false;
     }
@@ -421,8 +424,16 @@ bool WriteParts(const QString& path, const std::vector<Part>& parts, QString& er
 
 WorkbookResult FillTemplateWorkbook(const WorkbookFill& fill) {
     WorkbookResult result;
+    QString loadError;
+    const ZipLibrary* const zip = ZipLibrary::Get(loadError);
+    if (!zip) {
+        result = {false, QStringLiteral("无法导出电子表格：未能加载 libzip 库，"
+                                        "请安装 Debian 软件包 libzip4（%1）")
+                             .arg(loadError)};
+        return result;
+    }
     std::vector<Part> parts;
-    if (!ReadParts(fill.templatePath, parts, result.error)) {
+    if (!ReadParts(*zip, fill.templatePath, parts, result.error)) {
         result.ok = false;
         return result;
     }
@@ -447,7 +458,7 @@ WorkbookResult FillTemplateWorkbook(const WorkbookFill& fill) {
 
     // Written under another name first, so that a failure never leaves half a file.
     const QString partial = fill.outputPath + QStringLiteral(".part");
-    if (!WriteParts(partial, parts, result.error)) {
+    if (!WriteParts(*zip, partial, parts, result.error)) {
         QFile::remove(partial);
         result.ok = false;
         return result;
