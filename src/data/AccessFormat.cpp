@@ -160,3 +160,37 @@ std::optional<ToCharTemplate> AccessFormatToChar(const QString& pattern) {
     const std::optional<QString> t = numberTemplate(resolved);
     return t ? std::optional<ToCharTemplate>({*t, false}) : std::nullopt;
 }
+
+double AccessVal(QString text) {
+    text.remove(QLatin1Char(' ')).remove(QLatin1Char('\t'));
+    if (text.startsWith(QLatin1String("&H"), Qt::CaseInsensitive) ||
+        text.startsWith(QLatin1String("&O"), Qt::CaseInsensitive)) {
+        const int base = text[1].toUpper() == QLatin1Char('H') ? 16 : 8;
+        const QString digits = QStringLiteral("0123456789abcdef").left(base);
+        qsizetype end = 2;
+        while (end < text.size() && digits.contains(text[end].toLower()))
+            ++end;
+        return double(text.mid(2, end - 2).toLongLong(nullptr, base));
+    }
+    qsizetype end = 0;
+    if (end < text.size() && (text[end] == u'-' || text[end] == u'+'))
+        ++end;
+    bool dot = false;
+    bool digits = false;
+    while (end < text.size() && (text[end].isDigit() || (text[end] == u'.' && !dot))) {
+        dot = dot || text[end] == u'.';
+        digits = digits || text[end].isDigit();
+        ++end;
+    }
+    if (digits && end < text.size() && (text[end] == u'e' || text[end] == u'E')) {
+        qsizetype exp = end + 1;
+        if (exp < text.size() && (text[exp] == u'-' || text[exp] == u'+'))
+            ++exp;
+        if (exp < text.size() && text[exp].isDigit()) {
+            end = exp;
+            while (end < text.size() && text[end].isDigit())
+                ++end;
+        }
+    }
+    return digits ? text.left(end).toDouble() : 0.0;
+}

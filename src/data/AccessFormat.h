@@ -1,6 +1,6 @@
 #pragma once
-// Access's Format patterns, shared by the local file's Format function and the translation of
-// Format for PostgreSQL.
+// Access's Format patterns and its reading of numbers in texts, shared by the local file's
+// functions and the translation for PostgreSQL.
 #include <QString>
 
 #include <functional>
@@ -33,3 +33,7 @@ struct DatePatternPart {
 };
 void ForEachDatePatternPart(const QString& pattern,
                             const std::function<void(const DatePatternPart&)>& take);
+
+// Access's Val: the number at the start of a text, blanks anywhere ignored, up to the first
+// character that cannot continue it; "&H" and "&O" read hexadecimal and octal. No number: 0.
+double AccessVal(QString text);

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QHash>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTime>
@@ -779,13 +780,12 @@ Tokens nameDerivedTables(const Tokens& t) {
             opens.pop_back();
             inFrom.pop_back();
             const int first = nextSig(t, open + 1, n);
-            const bool fromItem =
-                previous >= 0 && !inFrom.empty() && inFrom.back() && first < n &&
-                isWord(t[first], u"select");
+            const bool fromItem = previous >= 0 && !inFrom.empty() && inFrom.back() && first < n &&
+                                  isWord(t[first], u"select");
             const int before = prevSig(t, open, 0);
-            const bool placed = before >= 0 && (isOneOf(t[before], {u"from", u"join"}) ||
-                                                isPunct(t[before], u",") ||
-                                                isPunct(t[before], u"("));
+            const bool placed =
+                before >= 0 && (isOneOf(t[before], {u"from", u"join"}) ||
+                                isPunct(t[before], u",") || isPunct(t[before], u"("));
             const int after = nextSig(t, i + 1, n);
             const bool named = after < n && (isWord(t[after], u"as") ||
                                              (isName(t[after]) && !isKeyword(t[after])));
@@ -806,8 +806,8 @@ Tokens nameDerivedTables(const Tokens& t) {
     for (int i = 0; i < n; ++i) {
         out.push_back(t[i]);
         if (next < derived.size() && derived[next] == i) {
-            out.insert(out.end(), {space(), word("AS"), space(),
-                                   word(QStringLiteral("zv_t%1").arg(++next))});
+            out.insert(out.end(),
+                       {space(), word("AS"), space(), word(QStringLiteral("zv_t%1").arg(++next))});
         }
     }
     return out;
@@ -1143,7 +1143,8 @@ private:
                 qsizetype tail = out.size();
                 while (tail > lead && out[tail - 1].isSpace())
                     --tail;
-                out = out.left(lead) + truthValue(out.mid(lead, tail - lead), false) + out.mid(tail);
+                out =
+                    out.left(lead) + truthValue(out.mid(lead, tail - lead), false) + out.mid(tail);
                 columnAt = -1;
                 ++column;
             }
@@ -1383,7 +1384,14 @@ private:
             const size_t end = i + 1 < at.size() ? at[i + 1] : e;
             const QString right = operation(its, at[i] + 1, end, depth + 1, levels);
             const Token& op = tok(its[at[i]]);
-            if (isWord(op, u"mod"))
+            const bool sqlite = d_ == SqlDialect::Sqlite;
+            if (!sqlite && isPunct(op, u"/"))
+                acc = "CAST(" + acc + " AS double precision) / " + right;
+            else if (!sqlite && isPunct(op, u"^"))
+                acc = "power(CAST(" + acc + " AS double precision), " + right + ')';
+            else if (!sqlite)
+                acc += ' ' + op.text + ' ' + right;
+            else if (isWord(op, u"mod"))
                 acc = "zv_mod(" + acc + ", " + right + ')';
             else if (isPunct(op, u"\\"))
                 acc = "zv_intdiv(" + acc + ", " + right + ')';
@@ -1400,12 +1408,13 @@ private:
     }
 
     QString chain(const Items& its, size_t s, size_t e) const {
-        if (d_ == SqlDialect::Sqlite) {
-            for (size_t k = s; k < e; ++k)
-                if (isArithmetic(its[k]))
-                    return leadingBlanks(its, s, e) + arithmetic(its, s, e) +
-                           trailingBlanks(its, s, e);
-        }
+        // PostgreSQL divides integers as integers and has its own ^; Mod and \ it lacks, and
+        // they stay for it to refuse.
+        for (size_t k = s; k < e; ++k)
+            if (d_ == SqlDialect::Sqlite ? isArithmetic(its[k])
+                                         : isOp(its[k], u"/") || isOp(its[k], u"^"))
+                return leadingBlanks(its, s, e) + arithmetic(its, s, e) +
+                       trailingBlanks(its, s, e);
         const auto terms = split(its, s, e, u"+");
         bool text = false;
         bool complete = true;
@@ -1696,6 +1705,25 @@ private:
                 return "CURRENT_DATE";
             if (is("isnull") && argc == 1)
                 return "((" + arg(0) + ") IS NULL)";
+            // Int rounds down, Fix toward zero.
+            if ((is("int") || is("fix")) && argc == 1)
+                return (is("int") ? "floor(" : "trunc(") + arg(0) + ')';
+            // Val of a text known here is read here, exactly as Access reads it.
+            if (is("val") && argc == 1 && !literalText(args[0]).isNull())
+                return "CAST(" +
+                       QString::number(AccessVal(literalText(args[0])), 'g',
+                                       QLocale::FloatingPointShortest) +
+                       " AS double precision)";
+            // Access rounds half to even; PostgreSQL's round() half away from zero.
+            if (is("round") && (argc == 1 || argc == 2) && (argc == 1 || isNumber(args[1]))) {
+                const QString scale = argc == 2 ? arg(1) : QStringLiteral("0");
+                const QString v =
+                    "(CAST(" + arg(0) + " AS numeric) * power(10::numeric, " + scale + "))";
+                return "CAST(CASE WHEN abs(" + v + " - trunc(" + v + ")) = 0.5 THEN trunc(" + v +
+                       ") + CASE WHEN mod(trunc(" + v + "), 2) = 0 THEN 0 ELSE sign(" + v +
+                       ") END ELSE round(" + v + ") END / power(10::numeric, " + scale +
+                       ") AS double precision)";
+            }
             const QString dated = datePostgres(name, args);
             if (!dated.isNull())
                 return dated;

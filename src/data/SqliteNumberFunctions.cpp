@@ -1,6 +1,7 @@
 // Access's number functions and operators for SQLite: Int and Fix, Sgn, Sqr, Atn, Log, Round
 // (half to even), the conversions CInt, CLng, CDbl, CBool, CVar and Val, and the operators that
 // SQLite spells differently or computes otherwise (Mod, \, ^ and / on whole numbers).
+#include "data/AccessFormat.h"
 #include "data/SqliteFunctionSet.h"
 
 #include <QStringList>
@@ -281,47 +282,12 @@ void cvarFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, argv[0]);
 }
 
-// Val reads the number at the start of a text, blanks anywhere ignored, and stops at the first
-// character that cannot continue it; "&H" and "&O" read hexadecimal and octal. No number: 0.
 void valFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) {
         sqlite3_result_null(ctx);
         return;
     }
-    QString text = ValueText(argv[0]);
-    text.remove(QLatin1Char(' ')).remove(QLatin1Char('\t'));
-    if (text.startsWith(QLatin1String("&H"), Qt::CaseInsensitive) ||
-        text.startsWith(QLatin1String("&O"), Qt::CaseInsensitive)) {
-        const int base = text[1].toUpper() == QLatin1Char('H') ? 16 : 8;
-        const QString digits = QStringLiteral("0123456789abcdef").left(base);
-        qsizetype end = 2;
-        while (end < text.size() && digits.contains(text[end].toLower()))
-            ++end;
-        sqlite3_result_int64(ctx, text.mid(2, end - 2).toLongLong(nullptr, base));
-        return;
-    }
-    qsizetype end = 0;
-    if (end < text.size() && (text[end] == u'-' || text[end] == u'+'))
-        ++end;
-    bool dot = false;
-    bool digits = false;
-    while (end < text.size() && (text[end].isDigit() || (text[end] == u'.' && !dot))) {
-        dot = dot || text[end] == u'.';
-        digits = digits || text[end].isDigit();
-        ++end;
-    }
-    if (digits && end < text.size() && (text[end] == u'e' || text[end] == u'E')) {
-        qsizetype exp = end + 1;
-        if (exp < text.size() && (text[exp] == u'-' || text[exp] == u'+'))
-            ++exp;
-        if (exp < text.size() && text[exp].isDigit()) {
-            end = exp;
-            while (end < text.size() && text[end].isDigit())
-                ++end;
-        }
-    }
-    const double value = digits ? text.left(end).toDouble() : 0.0;
-    ResultNumber(ctx, value);
+    ResultNumber(ctx, AccessVal(ValueText(argv[0])));
 }
 
 // The operators, for operands already known not to be Null-free: Null gives Null.

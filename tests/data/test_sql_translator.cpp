@@ -166,8 +166,8 @@ TEST(AccessSqlText, RewritesFunctionsPerEngine) {
          "SELECT zv_concat(x, y, 1 + 2), zv_mod(a, 3) + 1, -(zv_pow(2, 2)), zv_intdiv(7, (2 * 3)), "
          "zv_div(a * b, c), zv_isnull(a), zv_time(), now(), -1 FROM t",
          "SELECT CASE WHEN num_nulls(x, y, 1 + 2) = 3 THEN NULL ELSE concat(x, y, 1 + 2) END, a "
-         "Mod 3 + 1, -2 ^ 2, 7 \\ 2 * 3, a * b / c, ((a) IS NULL), "
-         "Time(), Now, True FROM t"},
+         "Mod 3 + 1, -(power(CAST(2 AS double precision), 2)), 7 \\ 2 * 3, CAST(a * b AS double "
+         "precision) / c, ((a) IS NULL), Time(), Now, True FROM t"},
         // A class of one character is that character; % and _ in a class are escaped.
         {"SELECT a FROM t WHERE a LIKE '%[*]%' OR a LIKE '[[]x[%]' OR a LIKE 'b%'",
          "SELECT a FROM t WHERE a LIKE '%*%' OR a LIKE '[x\\%' ESCAPE '\\' OR a LIKE 'b%'",
@@ -611,6 +611,14 @@ TEST_P(AccessSqlEngine, FunctionsGiveAccessResults) {
         {"N'x ' + 'y'", "x y"},
         {"'a' & 1 + 2", "a3"},
         {"'John' & NULL & 1 & 2", "John12"},
+        {"Int(-2.5) & ' ' & Fix(-2.5) & ' ' & Int(2.7) & ' ' & Int(27000 / 10000)", "-3 -2 2 2"},
+        // Round halves to even; Val reads the number a text starts with.
+        {"Round(2.5) & ' ' & Round(3.5) & ' ' & Round(-2.5) & ' ' & Round(0.125, 2) & ' ' & "
+         "Round(146.4, 2) & ' ' & Round(1.2345, 3)",
+         "2 4 -2 0.12 146.4 1.234"},
+        {"Val('  12 34abc') + 1 & ' ' & Val('') & ' ' & Val('-1.5e2x') & ' ' & Val('&H1F')",
+         "1235 0 -150 31"},
+        {"7 / 2 & ' ' & -2 ^ 2 & ' ' & 2 ^ 3 ^ 2 & ' ' & 60 / 60 * 3", "3.5 -4 64 3"},
         // A comparison used as a value is -1 or 0.
         {"2 > 1", "-1"},
         {"(1 = 1) * 2 & ' ' & (1 > 2) + 0", "-2 0"},
