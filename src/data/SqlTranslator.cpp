@@ -1413,8 +1413,7 @@ private:
         for (size_t k = s; k < e; ++k)
             if (d_ == SqlDialect::Sqlite ? isArithmetic(its[k])
                                          : isOp(its[k], u"/") || isOp(its[k], u"^"))
-                return leadingBlanks(its, s, e) + arithmetic(its, s, e) +
-                       trailingBlanks(its, s, e);
+                return leadingBlanks(its, s, e) + arithmetic(its, s, e) + trailingBlanks(its, s, e);
         const auto terms = split(its, s, e, u"+");
         bool text = false;
         bool complete = true;
@@ -1705,6 +1704,10 @@ private:
                 return "CURRENT_DATE";
             if (is("isnull") && argc == 1)
                 return "((" + arg(0) + ") IS NULL)";
+            // Access has no text aggregate; the local file's group_concat serves both kinds.
+            if (is("group_concat") && (argc == 1 || argc == 2))
+                return "string_agg(CAST(" + arg(0) + " AS text), " +
+                       (argc == 2 ? arg(1) : QStringLiteral("','")) + ')';
             // Int rounds down, Fix toward zero.
             if ((is("int") || is("fix")) && argc == 1)
                 return (is("int") ? "floor(" : "trunc(") + arg(0) + ')';

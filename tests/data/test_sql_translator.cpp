@@ -619,6 +619,7 @@ TEST_P(AccessSqlEngine, FunctionsGiveAccessResults) {
         {"Val('  12 34abc') + 1 & ' ' & Val('') & ' ' & Val('-1.5e2x') & ' ' & Val('&H1F')",
          "1235 0 -150 31"},
         {"7 / 2 & ' ' & -2 ^ 2 & ' ' & 2 ^ 3 ^ 2 & ' ' & 60 / 60 * 3", "3.5 -4 64 3"},
+        {"(SELECT group_concat(name_0, '、') FROM c_menu_dh WHERE leaf_0 = 0)", "root"},
         // A comparison used as a value is -1 or 0.
         {"2 > 1", "-1"},
         {"(1 = 1) * 2 & ' ' & (1 > 2) + 0", "-2 0"},

@@ -334,7 +334,7 @@ void EngineDialect(Context& c, const Rule& rule) {
                                                        {"ifnull", "Nz 或 COALESCE"},
                                                        {"total", "Sum"},
                                                        {"typeof", ""},
-                                                       {"group_concat", ""},
+
                                                        {"glob", "LIKE"},
                                                        {"randomblob", ""},
                                                        {"zeroblob", ""},
