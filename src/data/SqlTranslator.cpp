@@ -767,7 +767,6 @@ Tokens nameDerivedTables(const Tokens& t) {
     std::vector<bool> inFrom{false}; // per parenthesis depth: between FROM and the clause's end
     std::vector<int> opens;          // '(' positions, innermost last
     std::vector<int> derived;        // the ')' of unnamed derived tables
-    int previous = -1;               // last significant token
     for (int i = 0; i < n; ++i) {
         const Token& tk = t[i];
         if (!isSig(tk))
@@ -780,8 +779,7 @@ Tokens nameDerivedTables(const Tokens& t) {
             opens.pop_back();
             inFrom.pop_back();
             const int first = nextSig(t, open + 1, n);
-            const bool fromItem = previous >= 0 && !inFrom.empty() && inFrom.back() && first < n &&
-                                  isWord(t[first], u"select");
+            const bool fromItem = inFrom.back() && first < n && isWord(t[first], u"select");
             const int before = prevSig(t, open, 0);
             const bool placed =
                 before >= 0 && (isOneOf(t[before], {u"from", u"join"}) ||
@@ -797,7 +795,6 @@ Tokens nameDerivedTables(const Tokens& t) {
                                 u"intersect", u"limit", u"on", u"select", u"set"})) {
             inFrom.back() = false;
         }
-        previous = i;
     }
     if (derived.empty())
         return t;
