@@ -10,10 +10,12 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+#include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <vector>
 
 extern char** environ;
@@ -83,6 +85,13 @@ ServedFixture& TheServedFixture() {
                         {QStringLiteral(VEMO_SOURCE_DIR "/tools/update-server/update-server.py"),
                          QStringLiteral("--dir"), f->served.path(), QStringLiteral("--port"),
                          QStringLiteral("0")});
+        // The fixture lives until the process ends; so must the server, and no longer.
+        static qint64 serverPid = 0;
+        serverPid = f->server.processId();
+        std::atexit([] {
+            if (serverPid > 0)
+                ::kill(pid_t(serverPid), SIGTERM);
+        });
         if (!f->server.waitForReadyRead(10000)) {
             f->client.error = QStringLiteral("the update server did not start");
             return f;
