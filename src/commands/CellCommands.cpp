@@ -34,7 +34,7 @@ bool FillColumnsFromQuery(CommandContext& form, CommandResult& result, const CXm
         QString sql = command.GetAttribute("values");
         BindGridRow(*grid, row, sql, base);
         BindWhereParameters(form, result, parameters, sql);
-        sql = form.ExpandPlaceholders(sql);
+        sql = form.ExpandStatementPlaceholders(sql);
         QStringList values;
         if (QueryAllValues(session, sql, values) <= 0)
             continue;

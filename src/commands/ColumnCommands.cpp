@@ -52,7 +52,7 @@ bool LockCol(CommandContext& form, CommandResult& result, const CXmlNode& comman
     } else if (!BindControlTexts(form, result, command.GetChild("para_info"), sql)) {
         return false;
     }
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
 
     const QStringList pieces = command.GetAttribute("target_ids").split(QLatin1Char(';'));
     QStringList values;

@@ -230,8 +230,12 @@ bool BindValueParameters(CommandContext& form, CommandResult& result, const CXml
             return false;
         ReplaceParameter(sql, i + 1, parameter, ControlText(window));
     }
-    sql.replace(QLatin1String("{{deleted_uid_0}}"), SealInsertedText(form.DeletedKeys()));
-    sql = form.ExpandPlaceholders(sql);
+    if (const QString& deleted = form.DeletedKeys(); !deleted.isEmpty())
+        sql.replace(QLatin1String("{{deleted_uid_0}}"),
+                    SealKeyList(deleted.split(QLatin1Char(','))));
+    else
+        sql.replace(QLatin1String("{{deleted_uid_0}}"), QString());
+    sql = form.ExpandStatementPlaceholders(sql);
     return true;
 }
 
@@ -254,7 +258,7 @@ bool BuildCommandSql(CommandContext& form, CommandResult& result, const CXmlNode
     if (!table.isEmpty() && !BindTableRow(form, result, table, sql, columns))
         return false;
     BindWhereParameters(form, result, command.GetChild("para_info_where"), sql, defaults);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     return true;
 }
 

@@ -41,7 +41,7 @@ bool QueryTargetValues(CommandContext& form, CommandResult& result, const CXmlNo
     } else {
         BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
     }
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     targets = command.GetAttribute("target_ids").split(QLatin1Char(';'), Qt::SkipEmptyParts);
     QueryAllValues(CommandSession(form, command), sql, values);
     if (values.size() != targets.size()) {

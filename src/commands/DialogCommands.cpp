@@ -61,7 +61,8 @@ bool ShowDialog(CommandContext& form, CommandResult& /*result*/, const CXmlNode&
             QString sql = htmlId;
             sql.replace(QLatin1String("{{popup?id}}"),
                         EscapeQuotes(CellOrEmpty(*grid, row, popupColumnId - 1)));
-            if (!CommandSession(form, command).QueryValue(form.ExpandPlaceholders(sql), htmlId))
+            if (!CommandSession(form, command)
+                     .QueryValue(form.ExpandStatementPlaceholders(sql), htmlId))
                 return false;
         }
     }

@@ -188,6 +188,6 @@ bool BindPictureSql(CommandContext& form, CommandResult& result, const CXmlNode&
         }
         sql.replace(QStringLiteral("{{p%1}}").arg(i + 1), fragment);
     }
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     return true;
 }

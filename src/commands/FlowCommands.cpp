@@ -14,7 +14,7 @@ bool Jump(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& co
     if (!table.isEmpty() && !BindTableRow(form, result, table, sql, RowColumns::UidOnly))
         return false;
     BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     QString value;
     if (!CommandSession(form, command).QueryValue(sql, value)) {
         result.error = QStringLiteral("jump无效");

@@ -101,7 +101,7 @@ bool QueryListValues(CommandContext& form, CommandResult& result, const CXmlNode
                      CDbSession& session, QStringList& values) {
     QString sql = command.GetAttribute("values");
     BindWhereParameters(form, result, ListParameters(command), sql);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     return QueryAllValues(session, sql, values) > 0;
 }
 
@@ -208,8 +208,8 @@ void BindSearchFilters(CommandContext& form, const CXmlNode& parameters, bool wh
         where.replace(placeholder, replacement);
         select.replace(placeholder, replacement);
     }
-    select = form.ExpandPlaceholders(select);
-    where = form.ExpandPlaceholders(where);
+    select = form.ExpandStatementPlaceholders(select);
+    where = form.ExpandStatementPlaceholders(where);
 }
 
 void SetButtonEnabled(CommandContext& form, const QString& id, bool on) {
@@ -399,9 +399,9 @@ bool QueryToWnds(CommandContext& form, CommandResult& result, const CXmlNode& co
                                           command.GetAttributeInt("num", 0)))
         return false;
     BindWhereParameters(form, result, command.GetChild("para_info_where"), sql, WhereDefaults::Use);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     const QList<Target> targets = ApplyParaInOut(command, command.GetAttribute("target_ids"), sql);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
     if (QueryAllValues(CommandSession(form, command), sql, values) <= 0)
         return ClearTargets(form, result, targets);
@@ -433,7 +433,7 @@ bool QueryToWnd(CommandContext& form, CommandResult& result, const CXmlNode& com
         result.error = kBadParameter;
         return false;
     }
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
     const bool found = QueryAllValues(CommandSession(form, command), sql, values) > 0;
     QWidget* window = nullptr;
@@ -505,10 +505,10 @@ bool QueryToHead(CommandContext& form, CommandResult& result, const CXmlNode& co
         return false;
     QString sql = command.GetAttribute("values");
     BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     const QString targetIds = command.GetAttribute("target_ids");
     const QList<Target> targets = ApplyParaInOut(command, targetIds, sql);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
     if (QueryAllValues(CommandSession(form, command), sql, values) <= 0)
         return true;
@@ -537,9 +537,9 @@ bool QueryToMain(CommandContext& form, CommandResult& result, const CXmlNode& co
     if (!table.isEmpty() && !BindTableRow(form, result, table, sql, RowColumns::UidOnly))
         return false;
     BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     const QList<Target> targets = ApplyParaInOut(command, command.GetAttribute("target_ids"), sql);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
     const bool found = QueryAllValues(CommandSession(form, command), sql, values) > 0;
     if (found && values.size() != targets.size()) {
@@ -574,7 +574,7 @@ bool QueryTree(CommandContext& form, CommandResult& result, const CXmlNode& comm
             sql.replace(QStringLiteral("{{id?tip%1}}").arg(i + 1), EscapeQuotes(tips.value(i)));
     }
     BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     return FillTargets(form, result, command.GetAttribute("target_ids"), sql);
 }
 
@@ -587,7 +587,7 @@ bool QueryToTreeHead(CommandContext& form, CommandResult& result, const CXmlNode
     }
     QString sql = command.GetAttribute("values");
     BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
     QueryAllValues(form.AccountSession(), sql, values);
     // `target_ids` names the header level whose titles the values replace.
@@ -607,7 +607,7 @@ bool QueryToTable(CommandContext& form, CommandResult& result, const CXmlNode& c
     auto* grid = qobject_cast<CListCtrlEx*>(window);
     if (!grid)
         return false;
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
     if (QueryAllValues(form.AccountSession(), sql, values) > 0)
         AppendResultRows(*grid, info.GetChild("para_out"), values);
@@ -644,7 +644,7 @@ bool SelectInto(CommandContext& form, CommandResult& result, const CXmlNode& com
     auto* target = qobject_cast<CListCtrlEx*>(window);
     if (!target)
         return false;
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
     if (QueryAllValues(CommandSession(form, command), sql, values) > 0)
         AppendResultRows(*target, paraOut, values);
@@ -768,7 +768,7 @@ bool SelectInfoTree(CommandContext& form, CommandResult& result, const CXmlNode&
     tree->clear();
     QString select = p.GetAttribute("select");
     BindWhereParameters(form, result, p, select);
-    select = form.ExpandPlaceholders(select);
+    select = form.ExpandStatementPlaceholders(select);
     CDbSession& session = form.AccountSession();
     QStringList names;
     QStringList values;
@@ -781,7 +781,7 @@ bool SelectInfoTree(CommandContext& form, CommandResult& result, const CXmlNode&
         return false;
     }
     QString checked;
-    if (const QString checkSql = form.ExpandPlaceholders(p.GetAttribute("check_sql"));
+    if (const QString checkSql = form.ExpandStatementPlaceholders(p.GetAttribute("check_sql"));
         !checkSql.isEmpty()) {
         QStringList keys;
         if (QueryAllValues(session, checkSql, keys) > 0)

@@ -50,9 +50,9 @@ SectionQueries BindSection(CommandContext& form, const CXmlNode& parameters) {
         for (QString* sql : {&queries.select, &queries.color, &queries.tip})
             sql->replace(placeholder, fragment);
     }
-    queries.select = form.ExpandPlaceholders(queries.select);
-    queries.color = form.ExpandPlaceholders(queries.color);
-    queries.tip = form.ExpandPlaceholders(queries.tip);
+    queries.select = form.ExpandStatementPlaceholders(queries.select);
+    queries.color = form.ExpandStatementPlaceholders(queries.color);
+    queries.tip = form.ExpandStatementPlaceholders(queries.tip);
     return queries;
 }
 

@@ -96,7 +96,7 @@ bool SetWindowsColor(CommandContext& form, CommandResult& result, const CXmlNode
         }
         sql.replace(QLatin1String("{{para_in}}"), columns.join(QLatin1Char(',')));
     }
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
     const CXmlNode sessionSource = p.GetAttribute("txt").isEmpty() ? command : p;
     QueryAllValues(CommandSession(form, sessionSource), sql, values);

@@ -1,5 +1,9 @@
 #include "data/InsertedText.h"
 
+#include "data/SqlTokenizer.h"
+
+#include <QRegularExpression>
+
 namespace {
 
 // Private-use characters: no form text or SQL keyword uses them.
@@ -17,9 +21,15 @@ int HexValue(char16_t c) {
 } // namespace
 
 QString SealSqlLiteralText(const QString& text) {
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
-    return SealInsertedText(escaped);
+    return SealInsertedText(text);
+}
+
+QString SealKeyList(const QStringList& keys) {
+    QStringList sealed;
+    sealed.reserve(keys.size());
+    for (const QString& key : keys)
+        sealed.append(key.isEmpty() ? QStringLiteral("''") : SealInsertedText(key));
+    return sealed.join(QLatin1Char(','));
 }
 
 QString SealInsertedText(const QString& text) {
@@ -74,5 +84,82 @@ QString OpenInsertedTexts(const QString& sql) {
         open = sql.indexOf(QChar(kOpen), copied);
     }
     out.append(QStringView(sql).sliced(copied));
+    return out;
+}
+
+namespace {
+
+// The sealed texts inside one token opened, each passed through `write`.
+template <typename Write> void OpenEach(QStringView token, QString& out, Write write) {
+    qsizetype copied = 0;
+    for (qsizetype open = token.indexOf(QChar(kOpen)); open >= 0;
+         open = token.indexOf(QChar(kOpen), open + 1)) {
+        const qsizetype end = SealedTextEnd(token, open);
+        if (end < 0)
+            continue;
+        out.append(token.sliced(copied, open - copied));
+        write(OpenInsertedTexts(token.sliced(open, end - open).toString()));
+        copied = end;
+        open = end - 1;
+    }
+    out.append(token.sliced(copied));
+}
+
+QString Doubled(QString text, QChar quote) {
+    return text.replace(quote, QString(2, quote));
+}
+
+bool IsPlainNumber(const QString& text) {
+    static const QRegularExpression number(
+        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    return number.match(text).hasMatch();
+}
+
+} // namespace
+
+QString OpenInsertedValuesInSql(const QString& sql) {
+    if (!sql.contains(QChar(kOpen)))
+        return sql;
+    QString out;
+    out.reserve(sql.size());
+    SqlTokenizer reader(sql);
+    SqlToken token;
+    while (reader.Next(token)) {
+        const QStringView text = reader.Text(token);
+        if (!text.contains(QChar(kOpen))) {
+            out.append(text);
+            continue;
+        }
+        switch (token.kind) {
+        case SqlTokenKind::Text:
+            OpenEach(text, out, [&](const QString& v) { out.append(Doubled(v, u'\'')); });
+            break;
+        case SqlTokenKind::QuotedName:
+            OpenEach(text, out, [&](const QString& v) { out.append(Doubled(v, u'"')); });
+            break;
+        case SqlTokenKind::BracketName:
+            OpenEach(text, out, [&](const QString& v) { out.append(Doubled(v, u']')); });
+            break;
+        case SqlTokenKind::Comment:
+            OpenEach(text, out, [&](QString v) {
+                v.replace(QLatin1Char('\n'), QLatin1Char(' '));
+                v.replace(QLatin1Char('\r'), QLatin1Char(' '));
+                v.replace(QLatin1String("*/"), QLatin1String("* /"));
+                out.append(v);
+            });
+            break;
+        default:
+            OpenEach(text, out, [&](const QString& v) {
+                const QString number = v.trimmed();
+                if (!IsPlainNumber(number))
+                    out.append(QLatin1Char('\'') + Doubled(v, u'\'') + QLatin1Char('\''));
+                else if (number.front() == u'-' || number.front() == u'+')
+                    out.append(QLatin1Char('(') + number + QLatin1Char(')'));
+                else
+                    out.append(number);
+            });
+            break;
+        }
+    }
     return out;
 }

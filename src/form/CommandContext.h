@@ -64,7 +64,9 @@ public:
     // --- Data ---
     virtual CDbSession& AccountSession() = 0;
     virtual CDbSession& LocalTextSession() = 0;
-    virtual QString ExpandPlaceholders(const QString& text) const = 0;
+    // The form-level placeholders of a statement: values that come from a user or the database
+    // (names, keys, the opener's value) go in sealed, so that they stay values when it runs.
+    virtual QString ExpandStatementPlaceholders(const QString& text) const = 0;
     virtual const ZUDad::CXmlDocument& Definition() const = 0;
 
     // --- State kept between actions ---

@@ -229,6 +229,10 @@ QString D_T1::ExpandPlaceholders(const QString& text) const {
     return ::ExpandPlaceholders(text, *this, SessionContext::Current());
 }
 
+QString D_T1::ExpandStatementPlaceholders(const QString& text) const {
+    return ::ExpandPlaceholders(text, *this, SessionContext::Current(), PlaceholderUse::Statement);
+}
+
 std::optional<QString> D_T1::PickListOwnerText() const {
     if (!popupFlag || !openerEditBox)
         return std::nullopt;
@@ -265,12 +269,13 @@ QWidget* D_T1::CreateEmbeddedForm(const ZUDad::CXmlNode& html, QWidget* page) {
 }
 
 bool D_T1::RunEndEdit(CListCtrlEx& grid, int row, int column) {
-    const EndEditForm form{document,
-                           formId,
-                           Session,
-                           this,
-                           [this](int windowId) { return ControlByWindowId(windowId); },
-                           [this](const QString& text) { return ExpandPlaceholders(text); }};
+    const EndEditForm form{
+        document,
+        formId,
+        Session,
+        this,
+        [this](int windowId) { return ControlByWindowId(windowId); },
+        [this](const QString& text) { return ExpandStatementPlaceholders(text); }};
     return RunColumnEndEdit(form, grid, row, column);
 }
 

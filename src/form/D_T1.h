@@ -76,7 +76,9 @@ public:
     }
     ActionRunner& Runner() { return runner_; }
 
-    QString ExpandPlaceholders(const QString& text) const override;
+    // For texts that are shown; statements go through ExpandStatementPlaceholders.
+    QString ExpandPlaceholders(const QString& text) const;
+    QString ExpandStatementPlaceholders(const QString& text) const override;
     QWidget* ControlByWindowId(int windowId) const override;
     ZvControls& Controls() { return *controls_; }
 

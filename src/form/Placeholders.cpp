@@ -1,5 +1,6 @@
 #include "form/Placeholders.h"
 
+#include "data/InsertedText.h"
 #include "data/SessionContext.h"
 
 #include <algorithm>
@@ -110,6 +111,16 @@ bool ReadsClock(int step) {
     return (step >= kYear && step <= kTodaySlashed) || (step >= kDate && step <= kDayBig);
 }
 
+// Values the client makes itself: the clock's, its version and the TOP clauses, which are SQL.
+bool IsClientsOwn(int step) {
+    return ReadsClock(step) || step == kExeVersion || step == kTop30 || step == kTop100 ||
+           step == kSelectedNow;
+}
+
+QString SealKeys(const QString& joined) {
+    return joined.isEmpty() ? joined : SealKeyList(joined.split(QLatin1Char(',')));
+}
+
 QString TwoDigits(int n) {
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
 }
@@ -193,13 +204,14 @@ ClockReading LocalClockNow() {
 }
 
 QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form,
-                           const SessionContext& app) {
+                           const SessionContext& app, PlaceholderUse use) {
     static const PlaceholderClock localClock(&LocalClockNow);
-    return ExpandPlaceholders(text, form, app, localClock);
+    return ExpandPlaceholders(text, form, app, localClock, use);
 }
 
 QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form,
-                           const SessionContext& app, const PlaceholderClock& clock) {
+                           const SessionContext& app, const PlaceholderClock& clock,
+                           PlaceholderUse use) {
     const TokenSet present = TokensIn(text);
     if (present.none())
         return text;
@@ -208,8 +220,12 @@ QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form,
     for (int step = 0; step < kStepCount; ++step) {
         // Every date kind takes its own reading in its turn, so two kinds may straddle a second.
         const ClockReading now = ReadsClock(step) ? clock() : ClockReading{};
-        if (present.test(static_cast<std::size_t>(step)))
-            values[static_cast<std::size_t>(step)] = ValueOf(step, form, app, now);
+        if (!present.test(static_cast<std::size_t>(step)))
+            continue;
+        auto& value = values[static_cast<std::size_t>(step)];
+        value = ValueOf(step, form, app, now);
+        if (value && use == PlaceholderUse::Statement && !IsClientsOwn(step))
+            *value = step == kLoadedKeys ? SealKeys(*value) : SealInsertedText(*value);
     }
 
     // One pass over the form's text: a value is inserted once and never looked at again, so a

@@ -52,10 +52,16 @@ ClockReading LocalClockNow();
 // Once the text holds any of these tokens, each of the nine date kinds reads the clock once, in
 // the order above, whether or not its token occurs; a text without any of them is returned
 // untouched without reading the clock or the form.
+// For a statement, every value that comes from a user or the database (the pick-list owner's
+// text, the form type, company, opener value, user uid, login id and name, loaded keys, paths,
+// login time, {{A0}}..{{A9}}) is sealed, so that the session writes it as a literal; the clock's
+// values and {{TOP30}}/{{TOP100}} are the client's own and go in as they are.
+enum class PlaceholderUse { Display, Statement };
 QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form,
-                           const SessionContext& app);
+                           const SessionContext& app, PlaceholderUse use = PlaceholderUse::Display);
 QString ExpandPlaceholders(const QString& text, const PlaceholderForm& form,
-                           const SessionContext& app, const PlaceholderClock& clock);
+                           const SessionContext& app, const PlaceholderClock& clock,
+                           PlaceholderUse use = PlaceholderUse::Display);
 
 // The capital-numeral form of a year, month or day as written on cheques: "01" 零壹, "10" 零壹拾,
 // "11" 壹拾壹, "20" 零贰拾, "2024" 贰零贰肆. Characters other than digits are kept as they are.

@@ -330,7 +330,7 @@ bool QueryToPrint(CommandContext& form, CommandResult& result, const CXmlNode& c
     const CXmlNode info = command.GetChild("para_info");
     BindWhereParameters(form, result, info.IsEmpty() ? command.GetChild("para_info_where") : info,
                         sql);
-    sql = form.ExpandPlaceholders(sql);
+    sql = form.ExpandStatementPlaceholders(sql);
     QStringList queue;
     QStringList names;
     CommandSession(form, command).QueryRows(sql, names, [&queue](QStringList&& row) {

@@ -283,10 +283,11 @@ TEST_F(CommandSupport, WritingValuesByControlKind) {
     EXPECT_TRUE(WriteControlValue(nullptr, QStringLiteral("无处")));
 }
 
-TEST_F(CommandSupport, EscapeQuotesDoublesEachQuote) {
-    EXPECT_EQ(OpenInsertedTexts(EscapeQuotes("O'Neil''s")), "O''Neil''''s");
-    EXPECT_EQ(OpenInsertedTexts(EscapeQuotes("无引号")), QStringLiteral("无引号"));
-    EXPECT_EQ(OpenInsertedTexts(EscapeQuotes("")), "");
+TEST_F(CommandSupport, EscapeQuotesMakesALiteralWhereverItIsOpened) {
+    // Inside a literal the quotes double; outside one the value becomes a literal itself.
+    EXPECT_EQ(OpenInsertedValuesInSql("'" + EscapeQuotes("O'Neil''s") + "'"), "'O''Neil''''s'");
+    EXPECT_EQ(OpenInsertedValuesInSql(EscapeQuotes("无引号")), QStringLiteral("'无引号'"));
+    EXPECT_EQ(OpenInsertedValuesInSql(EscapeQuotes("")), "");
 }
 
 TEST_F(CommandSupport, WhereParametersDropEmptyFiltersAndQuoteOnce) {
@@ -308,7 +309,7 @@ TEST_F(CommandSupport, WhereParametersDropEmptyFiltersAndQuoteOnce) {
 
     QString sql = query;
     BindWhereParameters(*form, result, where, sql);
-    EXPECT_EQ(OpenInsertedTexts(sql),
+    EXPECT_EQ(OpenInsertedValuesInSql(sql),
               "SELECT count(*) FROM c_material WHERE 1=1 AND name_0='O''Brien'");
     QString count;
     ASSERT_TRUE(db.QueryValue(sql, count));
@@ -322,7 +323,7 @@ TEST_F(CommandSupport, WhereParametersDropEmptyFiltersAndQuoteOnce) {
     Control<QLineEdit>(form, 2)->clear();
     sql = query;
     BindWhereParameters(*form, result, where, sql);
-    EXPECT_EQ(OpenInsertedTexts(sql), "SELECT count(*) FROM c_material WHERE 1=1");
+    EXPECT_EQ(OpenInsertedValuesInSql(sql), "SELECT count(*) FROM c_material WHERE 1=1");
 }
 
 TEST_F(CommandSupport, ValueParametersBindWindowsDeletedKeysAndPlaceholders) {
@@ -338,8 +339,8 @@ TEST_F(CommandSupport, ValueParametersBindWindowsDeletedKeysAndPlaceholders) {
                                     "</para_info>"));
     QString sql = "{{p1}}|{{p2}}|{{p3}}|{{deleted_uid_0}}|{{userid}}";
     ASSERT_TRUE(BindValueParameters(*form, result, list, sql));
-    EXPECT_EQ(OpenInsertedTexts(sql),
-              QStringLiteral("name_0='O''Brien'|k=乙||4,5|") + CMainApp::Instance().userUid);
+    EXPECT_EQ(OpenInsertedValuesInSql(sql),
+              QStringLiteral("name_0='O''Brien'|k='乙'||4,5|") + CMainApp::Instance().userUid);
 
     ZUDad::CXmlDocument broken;
     const ZUDad::CXmlNode bad = Element(broken, "<para_info><a wnd='99' where='x'/></para_info>");
@@ -364,7 +365,7 @@ TEST_F(CommandSupport, SelectedRowBindsItsKeyAndCells) {
     const QString sql = "{{id?uid}}|{{id?0}}|{{id?1}}|{{id?2}}";
     QString bound = sql;
     EXPECT_FALSE(BindSelectedRow(*grid, bound, RowColumns::FromZero));
-    EXPECT_EQ(OpenInsertedTexts(bound), sql);
+    EXPECT_EQ(OpenInsertedValuesInSql(bound), sql);
 
     grid->SelectRow(2, true);
     grid->SelectRow(1, true);
@@ -373,16 +374,16 @@ TEST_F(CommandSupport, SelectedRowBindsItsKeyAndCells) {
         int num;
         const char* expected;
     } cases[] = {
-        {RowColumns::FromZero, 0, "101|O''Ring|11|{{id?2}}"},
-        {RowColumns::FromOne, 0, "101|{{id?0}}|O''Ring|11"},
+        {RowColumns::FromZero, 0, "101|'O''Ring'|11|{{id?2}}"},
+        {RowColumns::FromOne, 0, "101|{{id?0}}|'O''Ring'|11"},
         {RowColumns::UidOnly, 0, "101|{{id?0}}|{{id?1}}|{{id?2}}"},
-        {RowColumns::FromOne, 2, "102|{{id?0}}|垫片|12"},    // `num` picks the row by index
-        {RowColumns::FromOne, 3, "101|{{id?0}}|O''Ring|11"}, // out of range: the selection
+        {RowColumns::FromOne, 2, "102|{{id?0}}|'垫片'|12"},    // `num` picks the row by index
+        {RowColumns::FromOne, 3, "101|{{id?0}}|'O''Ring'|11"}, // out of range: the selection
     };
     for (const auto& c : cases) {
         bound = sql;
         EXPECT_TRUE(BindSelectedRow(*grid, bound, c.columns, c.num));
-        EXPECT_EQ(OpenInsertedTexts(bound), QString::fromUtf8(c.expected)) << c.num;
+        EXPECT_EQ(OpenInsertedValuesInSql(bound), QString::fromUtf8(c.expected)) << c.num;
     }
 
     bound = sql;
@@ -391,6 +392,29 @@ TEST_F(CommandSupport, SelectedRowBindsItsKeyAndCells) {
     result.error.reset();
     EXPECT_FALSE(BindTableRow(*form, result, "2", bound, RowColumns::FromZero)); // not a grid
     EXPECT_TRUE(result.error.value_or(QString()).isEmpty());
+}
+
+// Names and keys from the database reach a statement as values: a quote in a user's name, or a
+// name written as an expression, is only text.
+TEST_F(CommandSupport, StoredNamesAndKeysInStatementsStayValues) {
+    D_T1* form = Open();
+    CDbSession& db = OpenSession(form);
+    CMainApp& app = CMainApp::Instance();
+    const QString name = app.userName;
+    const QStringList hostile = {
+        "O'Brien", "' || (SELECT pass_0 FROM c_user WHERE id_0 = 'admin') || '", "{{date}}"};
+    for (const QString& text : hostile) {
+        app.userName = text;
+        QString value;
+        ASSERT_TRUE(db.QueryValue(form->ExpandStatementPlaceholders(
+                                      "SELECT '{{username}}' FROM c_user WHERE id_0 = 'admin'"),
+                                  value))
+            << qPrintable(db.Detail());
+        EXPECT_EQ(value, text);
+    }
+    app.userName = name;
+    // Shown texts are not statements: the name is shown as it is.
+    EXPECT_EQ(form->ExpandPlaceholders("经办人：{{username}}"), "经办人：" + name);
 }
 
 TEST_F(CommandSupport, QueriesRunOnTheSessionTheCommandChooses) {
@@ -404,7 +428,7 @@ TEST_F(CommandSupport, QueriesRunOnTheSessionTheCommandChooses) {
                                     "</para_info_where></q>"));
     QString sql;
     ASSERT_TRUE(BuildCommandSql(*form, result, command, RowColumns::FromZero, sql));
-    EXPECT_EQ(OpenInsertedTexts(sql), "SELECT name_0 FROM c_user WHERE 1=1 AND id_0='admin'");
+    EXPECT_EQ(OpenInsertedValuesInSql(sql), "SELECT name_0 FROM c_user WHERE 1=1 AND id_0='admin'");
     QStringList values;
     EXPECT_EQ(QueryAllValues(CommandSession(*form, command), sql, values), 1);
     EXPECT_EQ(values, QStringList{QStringLiteral("系统管理员")});

@@ -44,7 +44,7 @@ namespace {
 void RegisterTestCommands(int* initCount) {
     RegisterCommand("t_sql", [](CommandContext& form, const ZUDad::CXmlNode& c, int) {
         CommandResult result;
-        if (form.AccountSession().Execute(form.ExpandPlaceholders(c.GetAttribute("sql"))))
+        if (form.AccountSession().Execute(form.ExpandStatementPlaceholders(c.GetAttribute("sql"))))
             return result;
         result.ok = false;
         result.error = form.AccountSession().Message();
