@@ -5,6 +5,7 @@
 
 #include "commands/CommandSupport.h"
 #include "data/DbSession.h"
+#include "data/InsertedText.h"
 #include "data/SqlShape.h"
 #include "form/CommandContext.h"
 #include "form/ZvControls.h"
@@ -113,8 +114,8 @@ QString BindHeadGuard(CommandContext& form, QString sql, const HeadFields& head,
     for (int i = head.values.size(); i >= 1; --i) // "{{p1}}" must not eat "{{p10}}"'s start
         sql.replace(QStringLiteral("{{p%1}}").arg(i), EscapeQuotes(head.values[i - 1]));
     if (!key.isNull())
-        sql.replace(kUid, key);
-    return form.ExpandPlaceholders(sql);
+        sql.replace(kUid, SealInsertedText(key));
+    return form.ExpandStatementPlaceholders(sql);
 }
 
 // The statement run after a header write, with the record's key.
@@ -123,7 +124,7 @@ bool RunHeadStatement(CommandContext& form, CommandResult& result, const CXmlNod
     QString sql = para.GetAttribute("run_sql");
     if (sql.trimmed().isEmpty())
         return true;
-    sql.replace(kUid, key);
+    sql.replace(kUid, SealInsertedText(key));
     if (!BindValueParameters(form, result, para, sql))
         return false;
     if (!form.AccountSession().Execute(sql)) {
@@ -157,9 +158,9 @@ bool PrepareRow(DetailContext& ctx, int row, bool insert, const QString& key, He
     auto bind = [&](QString sql) {
         BindRowCells(ctx.grid, row, sql, 0);
         if (!insert)
-            sql.replace(kUid, key);
+            sql.replace(kUid, SealInsertedText(key));
         BindWhereParameters(form, result, where, sql);
-        return form.ExpandPlaceholders(sql);
+        return form.ExpandStatementPlaceholders(sql);
     };
     const QString guard = bind(ctx.info.GetAttribute(insert ? "can_insert_sql" : "can_update_sql"));
     if (GuardRefuses(session, guard, message))
@@ -207,7 +208,7 @@ bool PrepareRow(DetailContext& ctx, int row, bool insert, const QString& key, He
         if (!lookup.isEmpty()) {
             lookup.replace(QStringLiteral("{{self}}"), EscapeQuotes(value));
             QStringList found;
-            if (QueryAllValues(session, form.ExpandPlaceholders(lookup), found) <= 0 ||
+            if (QueryAllValues(session, form.ExpandStatementPlaceholders(lookup), found) <= 0 ||
                 found.isEmpty()) {
                 message = QStringLiteral("表格第%1行,第%2列（%3）,%4对应基础数据异常。\n\n%5")
                               .arg(number)
@@ -237,7 +238,7 @@ bool RunRowStatements(DetailContext& ctx, int row, bool insert, const QString& k
         if (sql.trimmed().isEmpty())
             continue;
         BindRowCells(ctx.grid, row, sql, 0);
-        sql.replace(kUid, key);
+        sql.replace(kUid, SealInsertedText(key));
         if (!BindValueParameters(ctx.form, ctx.result, ctx.parameters, sql)) {
             message = ctx.result.error.value_or(QString());
             return false;
@@ -263,7 +264,7 @@ bool SaveRow(DetailContext& ctx, int row, bool insert, QString& message) {
     const QString failed = QStringLiteral("表格第%1行,数据异常").arg(row + 1);
     if (insert) {
         const QString source =
-            form.ExpandPlaceholders(AddSource(ctx.info.GetAttribute("insert_sql")));
+            form.ExpandStatementPlaceholders(AddSource(ctx.info.GetAttribute("insert_sql")));
         if (session.AddRecordGetId(key, source, lists.fields, lists.values) != 1) {
             result.detail = SessionError(session);
             message = failed;
@@ -272,8 +273,9 @@ bool SaveRow(DetailContext& ctx, int row, bool insert, QString& message) {
         ctx.grid.SetRowKey(row, key);
     } else {
         QString source = ctx.info.GetAttribute("update_sql");
-        source.replace(kUid, key);
-        if (!session.UpdateRecord(form.ExpandPlaceholders(source), lists.fields, lists.values)) {
+        source.replace(kUid, SealInsertedText(key));
+        if (!session.UpdateRecord(form.ExpandStatementPlaceholders(source), lists.fields,
+                                  lists.values)) {
             result.detail = SessionError(session);
             message = failed;
             return false;
@@ -369,8 +371,8 @@ bool RunCheck(CommandContext& form, CommandResult& result, const CXmlNode& comma
     if (!Confirm(question))
         return false;
     auto bind = [&](QString sql) {
-        sql.replace(kUid, key);
-        return form.ExpandPlaceholders(sql);
+        sql.replace(kUid, SealInsertedText(key));
+        return form.ExpandStatementPlaceholders(sql);
     };
     QString value;
     if (GuardRefuses(form.AccountSession(), bind(checkSql), value) &&
@@ -477,7 +479,7 @@ private:
         if (!allSelected_.isNull())
             sql.replace(kAllSelected, allSelected_);
         if (grid_ && row >= 0) {
-            sql.replace(kUid, grid_->RowKey(row));
+            sql.replace(kUid, SealInsertedText(grid_->RowKey(row)));
             BindRowCells(*grid_, row, sql, 1);
         }
         return BindValueParameters(form_, result_, step_, sql);
@@ -595,8 +597,8 @@ private:
         // Stage C: one more fill and statement, with the row's key only.
         const QString key = grid_ && row >= 0 ? grid_->RowKey(row) : QString();
         auto withKey = [&](QString sql) {
-            sql.replace(kUid, key);
-            return form_.ExpandPlaceholders(sql);
+            sql.replace(kUid, SealInsertedText(key));
+            return form_.ExpandStatementPlaceholders(sql);
         };
         if (!Fill(Attribute("ids10"), withKey(Attribute("query10"))) ||
             !Execute(withKey(Attribute("run_sql10"))))
@@ -635,7 +637,8 @@ bool InsertHead(CommandContext& form, CommandResult& result, const CXmlNode& com
         return false;
     }
     QString key;
-    const QString source = form.ExpandPlaceholders(AddSource(para.GetAttribute("insert_sql")));
+    const QString source =
+        form.ExpandStatementPlaceholders(AddSource(para.GetAttribute("insert_sql")));
     if (form.AccountSession().AddRecordGetId(key, source, head.fields, head.values) != 1) {
         result.error = QStringLiteral("出错:") + form.AccountSession().Message();
         result.detail = form.AccountSession().Detail();
@@ -668,8 +671,8 @@ bool UpdateHead(CommandContext& form, CommandResult& result, const CXmlNode& com
         return false;
     }
     QString source = para.GetAttribute("update_sql");
-    source.replace(kUid, key);
-    if (!form.AccountSession().UpdateRecord(form.ExpandPlaceholders(source), head.fields,
+    source.replace(kUid, SealInsertedText(key));
+    if (!form.AccountSession().UpdateRecord(form.ExpandStatementPlaceholders(source), head.fields,
                                             head.values)) {
         result.error = form.AccountSession().Message();
         result.detail = form.AccountSession().Detail();
@@ -726,8 +729,12 @@ bool InsertDetail(CommandContext& form, CommandResult& result, const CXmlNode& c
         else if (state > 2 || !rowNumbersOnly)
             saved = SaveRow(ctx, row, false, message);
         if (!saved) {
+            // A lock, a clash with another user's save or a full disk is not the row's fault.
+            const CDbSession& session = form.AccountSession();
             result.error =
-                QStringLiteral("第 %1 行数据异常,请检查数据:\n\n%2").arg(row + 1).arg(message);
+                session.LastFailureIsData()
+                    ? QStringLiteral("第 %1 行数据异常,请检查数据:\n\n%2").arg(row + 1).arg(message)
+                    : session.Message();
             return false;
         }
         grid->SetRowState(row, 0);

@@ -33,6 +33,10 @@ const QString kNetworkMessage = QStringLiteral("网络或者账套异常，请�
 const QString kDataMessage = QStringLiteral("数据异常，请检查输入数据的格式。\n");
 const QString kUnknownMessage = QStringLiteral("其它未知错误。\n");
 const QString kOpenFailed = QStringLiteral("连接服务器异常，请正确设置服务器，并确认网络正常。\n");
+const QString kConflictMessage =
+    QStringLiteral("与其他用户同时保存的数据发生冲突，本次操作没有保存任何数据，请重新操作。\n");
+const QString kDiskFullMessage =
+    QStringLiteral("账套所在的磁盘已满，本次操作没有保存任何数据，请清理磁盘后重试。\n");
 
 // True when swapping the " ASC" and " DESC" tokens of the order-by text reverses it exactly:
 // every term at the top level ends in one of them and the text holds no other. The nested TOP
@@ -188,8 +192,9 @@ int CDbSession::Kind() const {
 }
 
 QString CDbSession::Dialect(const QString& sql) const {
-    // Sealed values are opened first, so the translation sees them as the literals they are.
-    const QString written = OpenInsertedTexts(sql);
+    // Sealed values are opened first, each as the literal it must be where it stands, so the
+    // translation sees them as the literals they are.
+    const QString written = OpenInsertedValuesInSql(sql);
     const QString engine = profile_->Translate(written, untranslatable_);
     translatedText_ = engine != written ? engine : QString();
     return engine;
@@ -206,6 +211,11 @@ QString CDbSession::Detail() const {
 void CDbSession::ClearErrors() {
     message_.clear();
     detail_.clear();
+    lastErrorClass_ = EngineProfile::ErrorClass::Data;
+}
+
+bool CDbSession::LastFailureIsData() const {
+    return lastErrorClass_ == EngineProfile::ErrorClass::Data;
 }
 
 bool CDbSession::Open() {
@@ -332,6 +342,7 @@ bool CDbSession::BeginTrans() {
     const QSqlError e = db.lastError();
     resultCode_ = -1;
     message_ = kNetworkMessage;
+    lastErrorClass_ = EngineProfile::ErrorClass::Network;
     detail_ = QStringLiteral("BeginTrans\n%1\n%2\n").arg(e.databaseText(), e.driverText());
     return false;
 }
@@ -340,6 +351,7 @@ bool CDbSession::CommitTrans() {
     if (!connected_ || !inTransaction_) {
         resultCode_ = -1;
         message_ = kNetworkMessage;
+        lastErrorClass_ = EngineProfile::ErrorClass::Network;
         detail_ = QStringLiteral("CommitTrans\n未知错误");
         return false;
     }
@@ -399,7 +411,21 @@ bool CDbSession::IsLockError(const QSqlError& error) const {
 
 CDbSession::Outcome CDbSession::FailedWrite(const QSqlError& error, const QString& sql) {
     RecordError(error, sql, true, false);
-    return IsLockError(error) ? Outcome::LockError : Outcome::Failed;
+    switch (profile_->Classify(error, true)) {
+    case EngineProfile::ErrorClass::Lock:
+        if (!profile_->WaitsOutLocks())
+            return Outcome::LockError;
+        // The engine has waited the whole limit already.
+        message_ = QStringLiteral("保存数据超时:%1秒。\n").arg(g_lockWaitLimit.load());
+        lastErrorClass_ = EngineProfile::ErrorClass::Lock;
+        return Outcome::Failed;
+    case EngineProfile::ErrorClass::Conflict:
+        // Alone, the statement held nothing before it ran and may simply run again; inside a
+        // transaction the engine has chosen this one to give way, and the action ends.
+        return inTransaction_ ? Outcome::Failed : Outcome::LockError;
+    default:
+        return Outcome::Failed;
+    }
 }
 
 void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
@@ -412,9 +438,21 @@ void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, 
         : error.databaseText().isEmpty() ? error.text()
                                          : error.databaseText();
     systemErrorText_ = QStringLiteral("%1 (%2)").arg(error.driverText(), error.nativeErrorCode());
-    message_ = profile_->Classify(error, withLock) == EngineProfile::ErrorClass::Network
-                   ? kNetworkMessage
-                   : kDataMessage;
+    lastErrorClass_ = profile_->Classify(error, withLock);
+    switch (lastErrorClass_) {
+    case EngineProfile::ErrorClass::Network:
+        message_ = kNetworkMessage;
+        break;
+    case EngineProfile::ErrorClass::Conflict:
+        message_ = kConflictMessage;
+        break;
+    case EngineProfile::ErrorClass::DiskFull:
+        message_ = kDiskFullMessage;
+        break;
+    default:
+        message_ = kDataMessage;
+        break;
+    }
     detail_ = detailHead + QLatin1Char('\n') + description + QLatin1Char('\n') + systemErrorText_ +
               QLatin1Char('\n');
     // The author sees what ran as well as what the form says.
@@ -471,10 +509,11 @@ bool CDbSession::ExecPrepared(QSqlQuery& query) {
 }
 
 void CDbSession::SetBusyWait(bool waitForLocks) {
-    // Writes give up at once so that the lock wait below retries on its own schedule; reads
-    // wait for other clients' commits as long as a write would wait for its lock: with many
-    // clients saving, their commits can keep a reader out for more than a moment.
-    SetEngineBusyTimeout(waitForLocks ? 0 : ReadWaitMs());
+    // Writes give up at once so that the lock wait below retries on its own schedule, unless
+    // the engine waits out locks itself; reads wait for other clients' commits as long as a
+    // write would wait for its lock: with many clients saving, their commits can keep a reader
+    // out for more than a moment.
+    SetEngineBusyTimeout(waitForLocks && !profile_->WaitsOutLocks() ? 0 : ReadWaitMs());
 }
 
 int CDbSession::ReadWaitMs() {
@@ -500,6 +539,7 @@ std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql,
         resultCode_ = -1;
         open_ = false;
         message_ = kNetworkMessage;
+        lastErrorClass_ = EngineProfile::ErrorClass::Network;
         detail_ = QStringLiteral("Open_Recorders\n%1\n未连接账套\n").arg(sql);
         return nullptr;
     }
@@ -645,6 +685,7 @@ bool CDbSession::QueryRows(const QString& sql, QStringList& names,
         resultCode_ = -1;
         open_ = false;
         message_ = kNetworkMessage;
+        lastErrorClass_ = EngineProfile::ErrorClass::Network;
         detail_ = QStringLiteral("Open_Recorders\n%1\n未连接账套\n").arg(sql);
         return noResultSet();
     }
@@ -749,6 +790,7 @@ bool CDbSession::LockWait(const std::function<Outcome()>& attempt) {
         const std::int64_t elapsed = platform::TickCountMs() / 1000 - startSeconds;
         if (elapsed > g_lockWaitLimit) {
             resultCode_ = -1;
+            lastErrorClass_ = EngineProfile::ErrorClass::Lock;
             message_ = QStringLiteral("保存数据超时:%1秒。\n").arg(g_lockWaitLimit.load());
             return false;
         }
@@ -760,6 +802,7 @@ CDbSession::Outcome CDbSession::ExecuteOne(const QString& sql, const QVariantLis
     if (!connected_) {
         resultCode_ = -1;
         message_ = kNetworkMessage;
+        lastErrorClass_ = EngineProfile::ErrorClass::Network;
         detail_ = sql + QStringLiteral("\n未连接账套\n");
         return Outcome::Failed;
     }
@@ -820,7 +863,10 @@ bool CDbSession::RunScript(const QString& sql, bool stopAtFailure) {
         if (!lastOk && stopAtFailure)
             break;
     }
-    if (!lastOk)
+    // A clash with another user's save or a full disk is not the statement's fault: its message
+    // says what happened, and the statement stays in the detail.
+    if (!lastOk && lastErrorClass_ != EngineProfile::ErrorClass::Conflict &&
+        lastErrorClass_ != EngineProfile::ErrorClass::DiskFull)
         message_ = lastStatement;
     else
         resultCode_ = 1;

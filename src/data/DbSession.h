@@ -2,6 +2,8 @@
 // One connection to the account set with the high-level operations every window and command
 // uses. Failures never escape as exceptions: each operation returns a result and leaves a
 // user message and a technical detail in the session.
+#include "data/EngineProfile.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -13,7 +15,6 @@
 #include <functional>
 #include <memory>
 
-class EngineProfile;
 class QSqlError;
 class QSqlQuery;
 class RecordWriter;
@@ -113,6 +114,9 @@ public:
     QString Message() const;
     QString Detail() const;
     const QString& SystemErrorText() const { return systemErrorText_; }
+    // False when the last failure was not the data's fault: the network or the file, a lock
+    // held too long, a clash with another user's save, a full disk. Its message says which.
+    bool LastFailureIsData() const;
 
     // The statement as it is sent to this session's engine. A statement that cannot be
     // translated faithfully is remembered, so that it is reported instead of run.
@@ -179,6 +183,7 @@ private:
     int engineBusyMs_ = -1;
     const EngineProfile* profile_; // of the connection's kind, chosen when it opens
     int resultCode_ = -1;
+    EngineProfile::ErrorClass lastErrorClass_ = EngineProfile::ErrorClass::Data;
     QString message_ = QStringLiteral("未设置错误信息");
     QString detail_;
     QString systemErrorText_;

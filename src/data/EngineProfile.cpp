@@ -32,6 +32,8 @@ EngineProfile::ErrorClass EngineProfile::Classify(const QSqlError& error, bool w
                    description.contains(QStringLiteral("关闭")) ||
                    description.contains(QLatin1String("Disk")) ||
                    (ConnectionErrorsMeanNetwork() && error.type() == QSqlError::ConnectionError);
+    if (const ErrorClass native = NativeClass(error); native != ErrorClass::Data)
+        return native;
     ClassifyNative(error, description, lock, network);
     if (withLock && lock)
         return ErrorClass::Lock;

@@ -14,7 +14,9 @@ struct SelectShape;
 
 class EngineProfile {
 public:
-    enum class ErrorClass { Lock, Network, Data };
+    // Conflict: the engine gave up the statement to break a cycle of lock waits or a clash with
+    // another transaction (deadlock, serialization); DiskFull: no room to write.
+    enum class ErrorClass { Lock, Network, Data, Conflict, DiskFull };
 
     virtual ~EngineProfile() = default;
 
@@ -53,6 +55,11 @@ public:
     // How long the engine itself waits on a lock before it reports one: 0 for a write, which
     // the session retries itself, the TIMEOUT limit for a read.
     virtual void SetBusyTimeout(const QString& connectionName, int ms) const;
+    // True when a write waits for its lock in the engine itself, up to the TIMEOUT limit, and the
+    // engine detects a cycle of waits. A lock error then means the limit has passed and is never
+    // retried: retrying a statement of a transaction that holds locks keeps a cycle alive for
+    // as long as the limit instead of the engine breaking it at once.
+    virtual bool WaitsOutLocks() const { return false; }
     // The statement that begins a transaction holding the write lock from the start; empty when
     // the driver's own begin serves.
     virtual QString LockingBegin() const { return {}; }
@@ -74,6 +81,9 @@ protected:
     // The row id column and the condition that matches it to a bound value.
     virtual QString RowIdColumn() const { return {}; }
     virtual QString RowIdCondition() const { return {}; }
+    // The class the engine's own code gives the error when it names one of the classes that the
+    // message cannot tell (Conflict, DiskFull); Data otherwise.
+    virtual ErrorClass NativeClass(const QSqlError&) const { return ErrorClass::Data; }
     // Adds what the engine's own codes and texts say to the classes read from the message.
     virtual void ClassifyNative(const QSqlError& error, const QString& description, bool& lock,
                                 bool& network) const = 0;

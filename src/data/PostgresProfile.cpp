@@ -1,6 +1,7 @@
 // The other kind: PostgreSQL through QPSQL.
 #include "data/EngineProfile.h"
 
+#include "data/DbSession.h"
 #include "data/SqlTranslator.h"
 
 #include <QDateTime>
@@ -33,8 +34,10 @@ public:
 
     bool SetUp(QSqlDatabase& db, QSqlError& error) const override {
         QSqlQuery setup(db);
-        // Lock waits are retried by the session itself, so the server gives up quickly.
-        if (!setup.exec(QStringLiteral("SET lock_timeout = '100ms'"))) {
+        // A statement waits for a lock as long as TIMEOUT allows, so the server's deadlock
+        // detection can end a cycle of waits.
+        if (!setup.exec(QStringLiteral("SET lock_timeout = %1")
+                            .arg(LockTimeoutMs(CDbSession::ReadWaitMs())))) {
             error = setup.lastError();
             return false;
         }
@@ -47,14 +50,13 @@ public:
         return true;
     }
 
-    // Writes give up on a lock after 100 ms and the session retries them on its own schedule;
-    // reads wait for the lock as long as a write may (0 asks for the writes' short wait, which
-    // the server would otherwise read as no limit at all). The session sends it when it changes
-    // and again after a rollback, which may have undone it.
+    // Reads and writes wait for a lock up to the TIMEOUT limit. The session sends it when it
+    // changes and again after a rollback, which may have undone it.
     void SetBusyTimeout(const QString& connectionName, int ms) const override {
         QSqlQuery(QSqlDatabase::database(connectionName, false))
-            .exec(QStringLiteral("SET lock_timeout = %1").arg(ms <= 0 ? 100 : ms));
+            .exec(QStringLiteral("SET lock_timeout = %1").arg(LockTimeoutMs(ms)));
     }
+    bool WaitsOutLocks() const override { return true; }
 
     QString Translate(const QString& sql, QString& unsupported) const override {
         return TranslateAccessSql(sql, SqlDialect::Postgres, &unsupported);
@@ -67,14 +69,25 @@ public:
     QVariant RowIdParameter(const QVariant& id) const override { return id.toString(); }
 
 protected:
+    // 0 would mean no limit at all to the server; a limit of 0 seconds ends the wait after one.
+    static int LockTimeoutMs(int ms) { return ms <= 0 ? 1000 : ms; }
+
     QString RowIdColumn() const override { return QStringLiteral("ctid"); }
+
+    ErrorClass NativeClass(const QSqlError& error) const override {
+        const QString code = error.nativeErrorCode();
+        if (code == QLatin1String("40P01") || code == QLatin1String("40001"))
+            return ErrorClass::Conflict;
+        if (code == QLatin1String("53100"))
+            return ErrorClass::DiskFull;
+        return ErrorClass::Data;
+    }
     QString RowIdCondition() const override { return QStringLiteral("ctid=CAST(? AS tid)"); }
 
     void ClassifyNative(const QSqlError& error, const QString& description, bool& lock,
                         bool& network) const override {
         const QString code = error.nativeErrorCode();
-        lock = lock || code == QLatin1String("40P01") || code == QLatin1String("40001") ||
-               code == QLatin1String("55P03");
+        lock = lock || code == QLatin1String("55P03");
         network = network || code.startsWith(QLatin1String("08")) ||
                   code.startsWith(QLatin1String("57P")) || code.startsWith(QLatin1String("53")) ||
                   code.startsWith(QLatin1String("58")) ||

@@ -71,6 +71,11 @@ public:
 
 protected:
     QString RowIdColumn() const override { return QStringLiteral("rowid"); }
+
+    ErrorClass NativeClass(const QSqlError& error) const override {
+        return (error.nativeErrorCode().toInt() & 0xFF) == SQLITE_FULL ? ErrorClass::DiskFull
+                                                                       : ErrorClass::Data;
+    }
     QString RowIdCondition() const override { return QStringLiteral("rowid=?"); }
 
     void ClassifyNative(const QSqlError& error, const QString&, bool& lock,

@@ -356,6 +356,56 @@ TEST_P(SessionTest, LockWaitRetriesUntilTheLimit) {
     EXPECT_EQ(Count(QStringLiteral("WHERE qty_0=7")), 1);
 }
 
+// Two clients' actions lock the same two rows in opposite orders. The engine breaks the cycle:
+// one action gives way at once with a message that says what happened and may be repeated, the
+// other goes on and is stored. Neither waits out the limit or reports a timeout.
+TEST_P(SessionTest, OppositeLockOrdersEndWithOneSaveStoredAndOneRefusedAloud) {
+    InsertItems(2);
+    CDbSession::SetLockWaitLimitSeconds(60);
+    std::promise<void> firstLocked[2];
+    std::shared_future<void> locked[2] = {firstLocked[0].get_future().share(),
+                                          firstLocked[1].get_future().share()};
+    auto client = [&](int first, int second, int index, QString& message) {
+        CDbSession session;
+        if (!Open(session) || !session.BeginTrans()) {
+            firstLocked[index].set_value();
+            message = session.Message();
+            return false;
+        }
+        const auto update = [&](int uid) {
+            return session.Execute(
+                QStringLiteral("UPDATE t_item SET qty_0 = qty_0 + 10 WHERE uid_0 = %1").arg(uid));
+        };
+        const bool firstDone = update(first);
+        firstLocked[index].set_value();
+        // On SQLite the other cannot lock anything before this one commits.
+        locked[1 - index].wait_for(std::chrono::seconds(2));
+        const bool ok = firstDone && update(second) && session.CommitTrans();
+        if (!ok) {
+            message = session.Message();
+            session.RollbackTrans();
+        }
+        return ok;
+    };
+    QString messages[2];
+    auto a = std::async(std::launch::async, client, 1, 2, 0, std::ref(messages[0]));
+    auto b = std::async(std::launch::async, client, 2, 1, 1, std::ref(messages[1]));
+    const bool stored[2] = {a.get(), b.get()};
+    if (GetParam() == Engine::Sqlite) {
+        // The file's write lock is taken when an action begins: the second simply waits.
+        EXPECT_TRUE(stored[0] && stored[1]) << qPrintable(messages[0] + messages[1]);
+        EXPECT_EQ(Count(QStringLiteral("WHERE qty_0 >= 21")), 2);
+        return;
+    }
+    ASSERT_NE(stored[0], stored[1]) << qPrintable(messages[0] + "|" + messages[1]);
+    const QString refused = stored[0] ? messages[1] : messages[0];
+    EXPECT_TRUE(refused.contains(QStringLiteral("其他用户"))) << qPrintable(refused);
+    EXPECT_FALSE(refused.contains(QStringLiteral("超时"))) << qPrintable(refused);
+    // The stored action's two updates and nothing of the other.
+    EXPECT_EQ(
+        Count(QStringLiteral("WHERE (uid_0 = 1 AND qty_0 = 11) OR (uid_0 = 2 AND qty_0 = 12)")), 2);
+}
+
 // A read meets another client that holds the table for longer than a moment (a SQLite writer
 // committing, a PostgreSQL table lock): it waits as a write would, instead of failing at once.
 TEST_P(SessionTest, ReadsWaitForAnotherClientsLock) {

@@ -11,7 +11,7 @@ namespace {
 
 using Class = EngineProfile::ErrorClass;
 
-TEST(EngineProfile, ErrorsReadAsLockNetworkOrData) {
+TEST(EngineProfile, ErrorsReadAsLockNetworkConflictDiskFullOrData) {
     const struct {
         DbKindCode kind;
         const char* code;
@@ -29,7 +29,15 @@ TEST(EngineProfile, ErrorsReadAsLockNetworkOrData) {
         {DbKindCode::LocalFile, "1", "no such table", QSqlError::ConnectionError, Class::Data,
          Class::Data},
         {DbKindCode::Other, "55P03", "", QSqlError::StatementError, Class::Lock, Class::Data},
-        {DbKindCode::Other, "40P01", "", QSqlError::StatementError, Class::Lock, Class::Data},
+        // A deadlock or a serialization failure is a clash with another save, not a lock wait.
+        {DbKindCode::Other, "40P01", "", QSqlError::StatementError, Class::Conflict,
+         Class::Conflict},
+        {DbKindCode::Other, "40001", "", QSqlError::StatementError, Class::Conflict,
+         Class::Conflict},
+        {DbKindCode::Other, "53100", "", QSqlError::StatementError, Class::DiskFull,
+         Class::DiskFull},
+        {DbKindCode::LocalFile, "13", "", QSqlError::StatementError, Class::DiskFull,
+         Class::DiskFull},
         {DbKindCode::Other, "08006", "", QSqlError::StatementError, Class::Network, Class::Network},
         {DbKindCode::Other, "", "server closed the connection unexpectedly",
          QSqlError::StatementError, Class::Network, Class::Network},
