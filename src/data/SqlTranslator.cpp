@@ -1129,6 +1129,10 @@ private:
                     out.replace(likeAt, 4, likeOperator_);
                 markTruthOperands(its, start, k);
                 QString text = pattern.isNull() ? segment(its, start, k) : pattern;
+                // PostgreSQL reads "\" in a LIKE pattern as its escape; Access and SQLite read
+                // it as itself.
+                if (afterLike && !escaped && pattern.isNull() && d_ == SqlDialect::Postgres)
+                    text = withEscapeOff(text);
                 if (!assigning && (afterEquality || (k < its.size() && isEquality(its[k]))))
                     text = caseless(its, start, k, text);
                 out += text;
@@ -1160,6 +1164,14 @@ private:
             start = k + 1;
         }
         return out;
+    }
+
+    // `operand` followed by ESCAPE '', before its trailing blanks.
+    static QString withEscapeOff(const QString& operand) {
+        qsizetype tail = operand.size();
+        while (tail > 0 && operand[tail - 1].isSpace())
+            --tail;
+        return operand.left(tail) + QStringLiteral(" ESCAPE ''") + operand.mid(tail);
     }
 
     // A LIKE pattern with a class of several characters, a range or [!..]: LIKE has none, so

@@ -171,7 +171,8 @@ TEST(AccessSqlText, RewritesFunctionsPerEngine) {
         // A class of one character is that character; % and _ in a class are escaped.
         {"SELECT a FROM t WHERE a LIKE '%[*]%' OR a LIKE '[[]x[%]' OR a LIKE 'b%'",
          "SELECT a FROM t WHERE a LIKE '%*%' OR a LIKE '[x\\%' ESCAPE '\\' OR a LIKE 'b%'",
-         "SELECT a FROM t WHERE a SIMILAR TO '%[*]%' OR a SIMILAR TO '[\\[]x[%]' OR a LIKE 'b%'"},
+         "SELECT a FROM t WHERE a SIMILAR TO '%[*]%' OR a SIMILAR TO '[\\[]x[%]' OR a LIKE 'b%' "
+         "ESCAPE ''"},
         // Classes of several characters, ranges and [!..] have no LIKE form.
         {"SELECT a FROM t WHERE a NOT LIKE 'K[0-9]%' AND b LIKE '%[!A-Za-z_.]%'",
          "SELECT a FROM t WHERE a NOT REGEXP '\\A(?:K[0-9].*)\\z' AND b REGEXP "
