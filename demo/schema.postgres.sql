@@ -36,6 +36,15 @@ CREATE TABLE c_customer (
   address_0 text NOT NULL DEFAULT ''
 );
 
+-- Document numbers: one counter row per kind of document (RK receipts, HT contracts), taken
+-- and raised inside the save's transaction, so that clerks saving at once wait for each other
+-- here and never get the same number. The count starts again each day.
+CREATE TABLE c_doc_counter (
+  kind_0 TEXT PRIMARY KEY,
+  day_0 TEXT NOT NULL DEFAULT '',
+  last_0 INTEGER NOT NULL DEFAULT 0
+);
+
 -- Goods receipts: a header per delivery and one line per material received.
 CREATE TABLE p_receipt (
   uid_0 serial PRIMARY KEY,

@@ -1001,3 +1001,6 @@ SELECT Format(DateAdd('m', i, '2023-05-01'), 'yyyy-mm'),
        (28000 + i * 1800 + ((i * 37) % 11) * 1300 - CASE WHEN i IN (9, 21) THEN 14000 ELSE 0 END) * (0.78 + ((i * 13) % 7) * 0.03),
        CASE WHEN i IN (9, 21) THEN '春节' WHEN i = 20 THEN '年末' ELSE '' END
 FROM m;
+
+INSERT INTO c_doc_counter (kind_0, day_0, last_0) VALUES ('RK', '', 0);
+INSERT INTO c_doc_counter (kind_0, day_0, last_0) VALUES ('HT', '', 0);
