@@ -575,6 +575,34 @@ TEST(ZvControls, MaxlenLimitsWhatTheUserPutsInNotTextsSetByCommands) {
     }
 }
 
+// A box keeps whatever it is given, however long: `maxlen` limits only what the user puts in,
+// and a box without it has no limit at all.
+TEST(ZvControls, BoxesKeepLongTextsWhole) {
+    Built built(QStringLiteral("<textbox id='1' pos='0,0,300,22'/>"
+                               "<textbox id='2' pos='0,0,300,80' style='4'/>"
+                               "<editbutton id='3' pos='0,0,300,22'/>"
+                               "<droplist id='4' pos='0,0,300,22'/>"
+                               "<textbox id='5' pos='0,0,300,22' maxlen='40'/>"));
+    for (const qsizetype length : {qsizetype(40003), qsizetype(1) << 20}) {
+        // The end differs from the rest, so a cut anywhere shows.
+        const QString text = QString(length - 2, QChar(u'名')) + QStringLiteral("尾。");
+        for (const int id : {1, 2, 3, 4, 5}) {
+            QWidget* box = built.controls.ControlByDocumentId(id);
+            ASSERT_TRUE(box);
+            SetControlText(box, text);
+            const QString back = ControlText(box);
+            EXPECT_EQ(back.size(), length) << id;
+            EXPECT_TRUE(back == text) << id;
+        }
+    }
+    // Typing goes on past Qt's usual line-edit limit too.
+    auto* line = built.Get<QLineEdit>(1);
+    line->setText(QString(32767, QChar(u'x')));
+    line->end(false);
+    Type(line, QStringLiteral("y"));
+    EXPECT_EQ(line->text().size(), 32768);
+}
+
 // Selects an item as the user does: opens the list, moves to the item and presses Enter. The
 // opening's own CLICK is left out of the events.
 void SelectByKey(FakeHost& host, QComboBox* list, int index) {
