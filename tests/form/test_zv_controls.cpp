@@ -603,6 +603,27 @@ TEST(ZvControls, BoxesKeepLongTextsWhole) {
     EXPECT_EQ(line->text().size(), 32768);
 }
 
+// A multi-line box gives back what it was given or typed: a no-break space stays one, and line
+// ends read as "\n".
+TEST(ZvControls, MultiLineBoxesKeepNoBreakSpaces) {
+    Built built(QStringLiteral("<textbox id='1' pos='0,0,300,80' style='4'>"
+                               "<ACTION><EN_CHANGE/></ACTION></textbox>"));
+    auto* box = built.Get<QPlainTextEdit>(1);
+    ASSERT_TRUE(box);
+    const QString text = QStringLiteral("a\u00A0b\nc\u00A0");
+    SetControlText(box, text);
+    EXPECT_EQ(ControlText(box), text);
+
+    box->clear();
+    box->setFocus();
+    Type(box, text);
+    EXPECT_EQ(ControlText(box), text);
+
+    // The text editor of an edit-with-button box returns its text the same way.
+    Dialog_TextBox_Info editor(text);
+    EXPECT_EQ(editor.Text(), text);
+}
+
 // Selects an item as the user does: opens the list, moves to the item and presses Enter. The
 // opening's own CLICK is left out of the events.
 void SelectByKey(FakeHost& host, QComboBox* list, int index) {
