@@ -2,6 +2,7 @@
 // through the shell with its output shown.
 #include "commands/CommandSupport.h"
 #include "commands/WindowCommands.h"
+#include "data/InsertedText.h"
 #include "form/CommandContext.h"
 #include "platform/Gbk.h"
 #include "platform/PopupChoice.h"
@@ -11,6 +12,10 @@
 #include <QProcess>
 #include <QStringDecoder>
 #include <QTimer>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 using ZUDad::CXmlNode;
 using ZUDad::CXmlNodes;
@@ -26,6 +31,37 @@ QString ShellQuoted(const QString& text) {
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// A text from a control or a row as one shell word, sealed: nothing scanning the command line
+// after it is inserted can see into it.
+QString ShellWord(const QString& text) {
+    return SealInsertedText(ShellQuoted(text));
+}
+
+// `line` with each token of `parameters` replaced in one left-to-right pass: an inserted
+// fragment is not scanned again, so a value holding "{{p2}}" cannot pull in the second one.
+QString ReplaceOnce(const QString& line,
+                    const std::vector<std::pair<QString, QString>>& parameters) {
+    const QStringView view(line);
+    QString out;
+    out.reserve(line.size());
+    qsizetype copied = 0;
+    for (qsizetype at = view.indexOf(u"{{"); at >= 0; at = view.indexOf(u"{{", at)) {
+        const QStringView rest = view.sliced(at);
+        const auto hit = std::find_if(parameters.begin(), parameters.end(),
+                                      [&](const auto& p) { return rest.startsWith(p.first); });
+        if (hit == parameters.end()) {
+            ++at;
+            continue;
+        }
+        out.append(view.sliced(copied, at - copied));
+        out.append(hit->second);
+        at += hit->first.size();
+        copied = at;
+    }
+    out.append(view.sliced(copied));
+    return out;
 }
 
 // UTF-8 when the bytes read as UTF-8, otherwise GBK (what older tools on a Chinese system
@@ -99,7 +135,7 @@ bool SelectFile(CommandContext& form, CommandResult& result, const CXmlNode& com
 bool Cmd(CommandContext& form, CommandResult& result, const CXmlNode& command, int /*windowId*/) {
     // The command line is the author's; what comes from the row or from controls goes in as
     // single shell words, so no typed text can add commands of its own.
-    QString line = command.GetAttribute("values");
+    std::vector<std::pair<QString, QString>> parameters;
     const QString table = command.GetAttribute("table_id");
     if (!table.isEmpty()) {
         QWidget* window = nullptr;
@@ -109,7 +145,8 @@ bool Cmd(CommandContext& form, CommandResult& result, const CXmlNode& command, i
             const QList<int> rows = grid->SelectedRows();
             if (rows.isEmpty())
                 return false;
-            line.replace(QLatin1String("{{id?uid}}"), ShellQuoted(grid->RowKey(rows.first())));
+            parameters.emplace_back(QStringLiteral("{{id?uid}}"),
+                                    ShellWord(grid->RowKey(rows.first())));
         }
     }
     const CXmlNodes filters = command.GetChild("para_info_where").GetChildren();
@@ -122,10 +159,13 @@ bool Cmd(CommandContext& form, CommandResult& result, const CXmlNode& command, i
         QString fragment;
         if (!value.isEmpty()) {
             fragment = filter.GetAttribute("where");
-            fragment.replace(QLatin1String("{{self}}"), ShellQuoted(value));
+            fragment.replace(QLatin1String("{{self}}"), ShellWord(value));
         }
-        line.replace(QStringLiteral("{{p%1}}").arg(i + 1), fragment);
+        parameters.emplace_back(QStringLiteral("{{p%1}}").arg(i + 1), fragment);
     }
+    // The values stay sealed through the form's own placeholders and are opened last.
+    const QString line = OpenInsertedTexts(
+        form.ExpandPlaceholders(ReplaceOnce(command.GetAttribute("values"), parameters)));
     QWidget* target = nullptr;
     if (!ResolveControl(form, result, command.GetAttribute("target_ids"), target))
         return false;

@@ -4,6 +4,7 @@
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
 #include "widgets/CZvStatic.h"
+#include "widgets/TextAsTyped.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -52,7 +53,7 @@ void ResetControl(QWidget* control) {
         if (!edit->isReadOnly() && !KeepsZero(edit->text()))
             edit->clear();
     } else if (auto* plain = qobject_cast<QPlainTextEdit*>(control)) {
-        if (!plain->isReadOnly() && !KeepsZero(plain->toPlainText()))
+        if (!plain->isReadOnly() && !KeepsZero(TextAsTyped(plain->document())))
             plain->clear();
     } else if (auto* grid = qobject_cast<CListCtrlEx*>(control)) {
         grid->DeleteAllRows();

@@ -10,6 +10,7 @@
 #include "widgets/CListCtrlEx.h"
 #include "widgets/CZvButton.h"
 #include "widgets/CZvStatic.h"
+#include "widgets/TextAsTyped.h"
 #include "widgets/ZvChart.h"
 #include "widgets/ZvDialogChild.h"
 #include "widgets/ZvGuiView.h"
@@ -259,7 +260,7 @@ void ZvControls::WireEditBox(QWidget* control) {
                 [this, control](const QString& text) { OnTextChanged(control, text); });
     else if (auto* box = qobject_cast<QPlainTextEdit*>(control))
         connect(box, &QPlainTextEdit::textChanged, this,
-                [this, box] { OnTextChanged(box, box->toPlainText()); });
+                [this, box] { OnTextChanged(box, TextAsTyped(box->document())); });
     control->installEventFilter(this);
 }
 
@@ -453,7 +454,7 @@ QString ControlText(const QWidget* control) {
     if (auto* line = qobject_cast<const QLineEdit*>(control))
         return line->text();
     if (auto* box = qobject_cast<const QPlainTextEdit*>(control))
-        return box->toPlainText();
+        return TextAsTyped(box->document());
     if (auto* list = qobject_cast<const QComboBox*>(control))
         return list->currentText();
     if (auto* date = qobject_cast<const QDateTimeEdit*>(control))

@@ -1,9 +1,12 @@
 #include "widgets/CDropList.h"
 
+#include "widgets/TypingLimit.h"
+
 #include <QLineEdit>
 
 CDropList::CDropList(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
+    LiftLengthCap(lineEdit());
     // Typed text stays as typed: no completion, and Enter never adds an item.
     setCompleter(nullptr);
     setInsertPolicy(QComboBox::NoInsert);

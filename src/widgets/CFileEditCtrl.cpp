@@ -4,6 +4,7 @@
 #include "widgets/CListCtrlEx.h"
 #include "widgets/Dialog_TextBox_Info.h"
 #include "widgets/PopupFormHost.h"
+#include "widgets/TypingLimit.h"
 #include "widgets/ZvDialogChild.h"
 
 #include <QColorDialog>
@@ -44,6 +45,7 @@ std::optional<QColor> AskColor(const QColor& initial, QWidget* parent) {
 
 CFileEditCtrl::CFileEditCtrl(QWidget* parent)
     : QLineEdit(parent), button_(new QToolButton(this)), shared_(std::make_shared<PickShared>()) {
+    LiftLengthCap(this);
     button_->setObjectName(QStringLiteral("editButton"));
     button_->setText(QStringLiteral("…"));
     button_->setCursor(Qt::ArrowCursor);

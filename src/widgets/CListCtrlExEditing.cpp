@@ -5,6 +5,7 @@
 
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CMsgHook.h"
+#include "widgets/TextAsTyped.h"
 #include "widgets/ZvDialogChild.h"
 
 #include <QAbstractSpinBox>
@@ -27,9 +28,9 @@ QString EditorText(const QWidget* window) {
     if (const auto* combo = qobject_cast<const QComboBox*>(window))
         return combo->currentText();
     if (const auto* plain = qobject_cast<const QPlainTextEdit*>(window))
-        return plain->toPlainText();
+        return TextAsTyped(plain->document());
     if (const auto* rich = qobject_cast<const QTextEdit*>(window))
-        return rich->toPlainText();
+        return TextAsTyped(rich->document());
     if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(window))
         return spin->text();
     return {};

@@ -1,5 +1,7 @@
 #include "widgets/Dialog_TextBox_Info.h"
 
+#include "widgets/TextAsTyped.h"
+
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
@@ -23,7 +25,7 @@ Dialog_TextBox_Info::Dialog_TextBox_Info(const QString& text, QWidget* parent)
 }
 
 QString Dialog_TextBox_Info::Text() const {
-    return editor_->toPlainText();
+    return TextAsTyped(editor_->document());
 }
 
 std::optional<QString> Dialog_TextBox_Info::Edit(const QString& text, QWidget* parent) {

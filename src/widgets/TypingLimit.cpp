@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -164,9 +165,16 @@ private:
 
 } // namespace
 
+void LiftLengthCap(QLineEdit* box) {
+    if (box)
+        box->setMaxLength(std::numeric_limits<int>::max());
+}
+
 void LimitTyping(QWidget* box, int maxLength) {
     auto* plain = qobject_cast<QPlainTextEdit*>(box);
-    if (maxLength <= 0 || (!plain && !qobject_cast<QLineEdit*>(box)))
+    auto* line = qobject_cast<QLineEdit*>(box);
+    LiftLengthCap(line);
+    if (maxLength <= 0 || (!plain && !line))
         return;
     auto* limit = new TypingLimit(box, maxLength);
     box->installEventFilter(limit);

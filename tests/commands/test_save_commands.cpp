@@ -191,6 +191,40 @@ TEST_P(SaveCommands, HeaderAndDetailSaveInOneAction) {
     EXPECT_EQ(messages_, QStringList({"操作提示|操作成功"}));
 }
 
+// A text loaded into a single-line box and saved unchanged is stored whole, however long: the
+// box itself has no length limit.
+TEST_P(SaveCommands, LongTextLoadedIntoABoxIsSavedWhole) {
+    D_T1* form = Open(QStringLiteral(R"xml(<html version='1.0' id='0'>
+<head title='长文本' pos='0,0,400,200'/>
+<body><dialog>
+  <textbox id='1' pos='10,10,100,30'/>
+  <textbox id='3' pos='110,10,300,30'/>
+  <button id='20' value='读取' pos='10,50,90,70'><ACTION><CLICK>
+    <query_to_wnds values='SELECT uid_0, name_0 FROM t_head' target_ids='1;3'/>
+  </CLICK></ACTION></button>
+  <button id='21' value='保存' pos='100,50,190,70'><ACTION><CLICK>
+    <update_head><head_para_info uid_wnd_id='1'
+        update_sql='SELECT * FROM t_head WHERE uid_0={{id?uid}}'>
+      <f field='name_0' wnd='3'/>
+    </head_para_info></update_head>
+  </CLICK></ACTION></button>
+</dialog></body></html>)xml"));
+    for (const qsizetype length : {qsizetype(40003), qsizetype(1) << 20}) {
+        // The end differs from the rest, so a cut anywhere shows.
+        const QString text = QString(length - 2, QChar(u'名')) + QStringLiteral("尾。");
+        ASSERT_TRUE(db_->Execute("DELETE FROM t_head"));
+        ASSERT_TRUE(db_->Execute("INSERT INTO t_head (name_0) VALUES (?)", {text}));
+        messages_.clear();
+        Click(form, 20);
+        EXPECT_EQ(Box(form, 3)->text().size(), length);
+        Click(form, 21);
+        const QStringList stored = Rows("SELECT name_0 FROM t_head");
+        ASSERT_EQ(stored.size(), 1) << qPrintable(messages_.join('\n'));
+        EXPECT_EQ(stored[0].size(), length) << qPrintable(messages_.join('\n'));
+        EXPECT_TRUE(stored[0] == text);
+    }
+}
+
 TEST_P(SaveCommands, HeaderChecksRefuseBeforeAnythingIsWritten) {
     ASSERT_TRUE(db_->Execute("INSERT INTO t_head (code_0) VALUES ('D001')"));
     const struct {

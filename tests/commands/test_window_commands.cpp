@@ -15,11 +15,14 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDate>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 using CommandTexts::kCountMismatch;
@@ -216,6 +219,39 @@ TEST_F(WindowCommands, CmdWritesAllOutputAndKeepsTypedTextOneWord) {
     // GBK output is read as GBK.
     EXPECT_TRUE(Command("<cmd target_ids='4' values=\"printf '\\272\\317\\315\\254'\"/>"));
     EXPECT_EQ(out->toPlainText(), "合同");
+}
+
+// Each typed value goes in once, as one shell word: a value naming another parameter or one of
+// the form's placeholders is not looked into again, while the author's placeholders are expanded.
+TEST_F(WindowCommands, CmdInsertsEachValueOnceAsOneWord) {
+    auto* out = qobject_cast<QPlainTextEdit*>(Control(4));
+    ASSERT_TRUE(out);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString command =
+        QStringLiteral("<cmd target_ids='4' values=\"cd '%1' &amp;&amp; "
+                       "printf '[%s]' {{p1}} {{p2}} {{date}}\"><para_info_where>"
+                       "<p value='1' where='{{self}}'/><p value='2' where='{{self}}'/>"
+                       "</para_info_where></cmd>")
+            .arg(dir.path());
+    const struct {
+        const char* first;
+        const char* second;
+    } cases[] = {
+        {"{{p2}}", "; touch PWNED ; echo"},
+        {"'{{p2}}'", "$(touch PWNED)"},
+        {"{{date}}", "{{p1}}"},
+    };
+    const QString today = QDate::currentDate().toString("yyyy-MM-dd");
+    for (const auto& c : cases) {
+        const QString first = QString::fromUtf8(c.first);
+        const QString second = QString::fromUtf8(c.second);
+        Box(1)->setText(first);
+        Box(2)->setText(second);
+        EXPECT_TRUE(Command(command)) << c.first;
+        EXPECT_EQ(out->toPlainText(), "[" + first + "][" + second + "][" + today + "]") << c.first;
+        EXPECT_FALSE(QFile::exists(dir.filePath("PWNED"))) << c.first;
+    }
 }
 
 TEST_F(WindowCommands, WaitLetsAnotherFormsButtonRun) {

@@ -575,6 +575,55 @@ TEST(ZvControls, MaxlenLimitsWhatTheUserPutsInNotTextsSetByCommands) {
     }
 }
 
+// A box keeps whatever it is given, however long: `maxlen` limits only what the user puts in,
+// and a box without it has no limit at all.
+TEST(ZvControls, BoxesKeepLongTextsWhole) {
+    Built built(QStringLiteral("<textbox id='1' pos='0,0,300,22'/>"
+                               "<textbox id='2' pos='0,0,300,80' style='4'/>"
+                               "<editbutton id='3' pos='0,0,300,22'/>"
+                               "<droplist id='4' pos='0,0,300,22'/>"
+                               "<textbox id='5' pos='0,0,300,22' maxlen='40'/>"));
+    for (const qsizetype length : {qsizetype(40003), qsizetype(1) << 20}) {
+        // The end differs from the rest, so a cut anywhere shows.
+        const QString text = QString(length - 2, QChar(u'名')) + QStringLiteral("尾。");
+        for (const int id : {1, 2, 3, 4, 5}) {
+            QWidget* box = built.controls.ControlByDocumentId(id);
+            ASSERT_TRUE(box);
+            SetControlText(box, text);
+            const QString back = ControlText(box);
+            EXPECT_EQ(back.size(), length) << id;
+            EXPECT_TRUE(back == text) << id;
+        }
+    }
+    // Typing goes on past Qt's usual line-edit limit too.
+    auto* line = built.Get<QLineEdit>(1);
+    line->setText(QString(32767, QChar(u'x')));
+    line->end(false);
+    Type(line, QStringLiteral("y"));
+    EXPECT_EQ(line->text().size(), 32768);
+}
+
+// A multi-line box gives back what it was given or typed: a no-break space stays one, and line
+// ends read as "\n".
+TEST(ZvControls, MultiLineBoxesKeepNoBreakSpaces) {
+    Built built(QStringLiteral("<textbox id='1' pos='0,0,300,80' style='4'>"
+                               "<ACTION><EN_CHANGE/></ACTION></textbox>"));
+    auto* box = built.Get<QPlainTextEdit>(1);
+    ASSERT_TRUE(box);
+    const QString text = QStringLiteral("a\u00A0b\nc\u00A0");
+    SetControlText(box, text);
+    EXPECT_EQ(ControlText(box), text);
+
+    box->clear();
+    box->setFocus();
+    Type(box, text);
+    EXPECT_EQ(ControlText(box), text);
+
+    // The text editor of an edit-with-button box returns its text the same way.
+    Dialog_TextBox_Info editor(text);
+    EXPECT_EQ(editor.Text(), text);
+}
+
 // Selects an item as the user does: opens the list, moves to the item and presses Enter. The
 // opening's own CLICK is left out of the events.
 void SelectByKey(FakeHost& host, QComboBox* list, int index) {

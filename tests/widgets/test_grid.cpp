@@ -15,7 +15,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -559,6 +561,23 @@ TEST_F(Grid, ClicksReachTheFormUnlessAnEditorTakesThem) {
     QApplication::sendEvent(viewport, &dbl);
     ASSERT_EQ(doubles->size(), 1);
     EXPECT_EQ((*doubles)[0], QVariantList({0, 0}));
+}
+
+// An editor without steps of its own gives the cell back as it took it: line ends stay "\n"
+// and a no-break space stays one.
+TEST_F(Grid, MultiLineEditorsGiveBackTheCellUnchanged) {
+    auto grid = Shown(1);
+    const QString text = QStringLiteral("a\u00A0b\nc\u00A0");
+    QWidget* editors[] = {new QPlainTextEdit(grid.get()), new QTextEdit(grid.get())};
+    for (QWidget* editor : editors) {
+        const char* kind = editor->metaObject()->className();
+        editor->hide();
+        grid->SetCellText(0, 1, text);
+        grid->SetColumnEditor(1, {}, {}, editor);
+        ASSERT_TRUE(grid->BeginEdit(0, 1)) << kind;
+        grid->EndEdit(1);
+        EXPECT_EQ(grid->CellText(0, 1), text) << kind;
+    }
 }
 
 TEST_F(Grid, DraggingWidensTheSelectionAndPastTheEndSelectsAll) {
