@@ -41,6 +41,9 @@ struct HttpTransfer {
     // When set, the response body streams into this device (downloads) instead of
     // HttpResponse::body; a failing write aborts the transfer.
     QIODevice* bodySink = nullptr;
+    // Most bytes HttpResponse::body may hold; a longer body aborts the transfer (TooLarge), so a
+    // huge page cannot exhaust memory. 0: no bound. A bodySink is not bounded.
+    qint64 maxBodyBytes = 0;
 };
 
 enum class HttpFailure {
@@ -49,6 +52,7 @@ enum class HttpFailure {
     NoRequest,  // libcurl cannot be loaded or give a handle
     Connect,    // host not found or connection refused
     Transfer,   // anything after connecting: time-out, TLS, broken connection, sink write
+    TooLarge,   // the body went past maxBodyBytes
 };
 
 struct HttpResponse {

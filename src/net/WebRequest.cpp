@@ -41,6 +41,7 @@ bool HttpRequest(WebRequestSettings& settings) {
     transfer.connectRetries = settings.timeouts.connectRetries;
     transfer.verifyTls = settings.tls.ChecksHost(QUrl(settings.url, QUrl::TolerantMode).host());
     transfer.extraCaFile = settings.tls.extraCaFile;
+    transfer.maxBodyBytes = settings.maxResponseBytes;
     AddHeaderIfAbsent(transfer.headers, "Content-Type: application/x-www-form-urlencoded");
     AddHeaderIfAbsent(transfer.headers, "Accept: */*");
     AddHeaderIfAbsent(transfer.headers, "Accept-Language: zh-CN");
@@ -62,6 +63,12 @@ bool HttpRequest(WebRequestSettings& settings) {
     case HttpFailure::Connect:
         settings.status = QStringLiteral("对不起，连接服务器失败！");
         return false;
+    case HttpFailure::TooLarge: {
+        constexpr qint64 mib = 1024 * 1024;
+        settings.status = QStringLiteral("网页内容超过 %1 MB，已停止接收。")
+                              .arg((settings.maxResponseBytes + mib - 1) / mib);
+        return false;
+    }
     case HttpFailure::Transfer:
         settings.status = (settings.post ? QStringLiteral("向服务器post失败！错误号：%1")
                                          : QStringLiteral("向服务器get失败！错误号：%1"))

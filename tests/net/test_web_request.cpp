@@ -77,6 +77,30 @@ TEST_F(WebRequestTest, DecodesGb2312FromCodePage936AndElseUtf8) {
     EXPECT_TRUE(other.response.contains(QChar(0xFFFD)));
 }
 
+// A page is kept whole in memory, so one past the limit is cut off with a message instead.
+TEST_F(WebRequestTest, APageBeyondTheLimitIsRefusedWithAMessage) {
+    const qint64 mib = 1024 * 1024;
+    const struct {
+        bool post;
+        qint64 limit;
+        qint64 size;
+        QString status; // empty: received whole
+    } cases[] = {
+        {false, mib, mib, {}},
+        {false, mib, mib + 1, u"网页内容超过 1 MB，已停止接收。"_s},
+        {true, mib, mib + 1, u"网页内容超过 1 MB，已停止接收。"_s},
+        {false, kWebPageLimit, kWebPageLimit + 1, u"网页内容超过 32 MB，已停止接收。"_s},
+    };
+    for (const auto& c : cases) {
+        server.setRoute("/big", 200, QByteArray(c.size, 'x'));
+        WebRequestSettings settings = Settings("/big", c.post);
+        settings.maxResponseBytes = c.limit;
+        EXPECT_EQ(HttpRequest(settings), c.status.isEmpty()) << c.size;
+        EXPECT_EQ(settings.status, c.status.isEmpty() ? u"提交成功完成！"_s : c.status);
+        EXPECT_EQ(settings.response.size(), c.status.isEmpty() ? c.size : 0) << c.size;
+    }
+}
+
 TEST_F(WebRequestTest, EveryFailureHasItsMessage) {
     quint16 closedPort;
     {
