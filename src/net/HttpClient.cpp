@@ -170,6 +170,9 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
     }
     long status = 0;
     api->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    const char* contentType = nullptr;
+    if (api->easyGetinfo(h, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
+        response.contentType = contentType;
     response.completed = true;
     response.status = static_cast<int>(status);
     return response;

@@ -59,6 +59,7 @@ struct HttpResponse {
     // A complete response arrived, whatever its status.
     bool completed = false;
     int status = 0;
+    QByteArray contentType; // the Content-Type header's value; empty when the server sent none
     QByteArray body;
     HttpFailure failure = HttpFailure::None;
     int errorCode = 0; // libcurl's error number of a failure

@@ -35,8 +35,10 @@ struct WebRequestSettings {
     // The form's session, whose connections may outlive the request; none: one for this request.
     HttpSession* session = nullptr;
     QString url;
-    QString body;    // sent as UTF-8 bytes; empty sends nothing
-    QString charset; // "GB2312" decodes the response from code page 936, anything else as UTF-8
+    QString body; // sent as UTF-8 bytes; empty sends nothing
+    // The response's charset when neither the server's Content-Type nor a meta element of the
+    // page names one: "GB2312" decodes from code page 936, anything else as UTF-8.
+    QString charset;
     bool post = false;
     bool keepConnection = false;
     WebTimeouts timeouts;
