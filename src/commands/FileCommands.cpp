@@ -70,15 +70,16 @@ bool Upload(CommandContext& form, CommandResult& result, const CXmlNode& command
     return true;
 }
 
-bool Download(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool Download(CommandContext& form, CommandResult& result, const CXmlNode& command,
               int /*windowId*/) {
     const CXmlNode info = command.GetChild("para_info");
     const std::optional<QString> key = SelectedRecordKey(form, info.GetAttributeInt("table_id", 0));
     if (!key)
         return false;
     const AttachmentColumns columns = ColumnsOf(info);
-    const std::optional<QString> name = FetchAttachment(
-        form, columns.table, columns.name, columns.content, *key, QStringLiteral("temp"), kTip);
+    const std::optional<QString> name =
+        FetchAttachment(form, result, columns.table, columns.name, columns.content, *key,
+                        QStringLiteral("temp"), kTip, QStringLiteral("该记录没有附件，无法下载。"));
     if (!name)
         return false;
     OpenDownloaded(
@@ -139,9 +140,9 @@ bool ExportExcel(CommandContext& form, CommandResult& result, const CXmlNode& co
     if (!number)
         return false; // the key goes into the statement: only a record number may
     const AttachmentColumns columns = ColumnsOf(info);
-    const std::optional<QString> templateName =
-        FetchAttachment(form, columns.table, columns.name, columns.content, key,
-                        QStringLiteral("xltx"), CommandTexts::kAppCaption);
+    const std::optional<QString> templateName = FetchAttachment(
+        form, result, columns.table, columns.name, columns.content, key, QStringLiteral("xltx"),
+        CommandTexts::kAppCaption, QStringLiteral("模板记录中没有Excel模板文件，无法导出。"));
     if (!templateName)
         return false;
 

@@ -122,24 +122,37 @@ bool StoreFileInField(CommandContext& form, CommandResult& result, const QString
     return true;
 }
 
-std::optional<QString> FetchAttachment(CommandContext& form, const QString& table,
-                                       const QString& nameColumn, const QString& contentColumn,
-                                       const QString& key, const QString& folder,
-                                       const QString& failureCaption) {
+std::optional<QString> FetchAttachment(CommandContext& form, CommandResult& result,
+                                       const QString& table, const QString& nameColumn,
+                                       const QString& contentColumn, const QString& key,
+                                       const QString& folder, const QString& failureCaption,
+                                       const QString& nothingStored) {
     CDbSession& session = form.AccountSession();
     QStringList names;
     if (!session.QueryColumns(
             QStringLiteral("SELECT %1 FROM %2 WHERE uid_0=%3").arg(nameColumn, table, key),
             {nameColumn}, names) ||
-        names.isEmpty())
+        names.isEmpty()) {
+        // No record and a record without a file look alike to the user; a failed query does not.
+        if (!session.Message().isEmpty()) {
+            result.error = session.Message();
+            result.detail = session.Detail();
+        } else {
+            result.error = nothingStored;
+        }
         return std::nullopt;
+    }
     QList<QByteArray> content;
     if (!session.ReadBinary(
             QStringLiteral("SELECT %1 FROM %2 where uid_0=%3").arg(contentColumn, table, key),
-            {contentColumn}, content))
+            {contentColumn}, content)) {
         ShowAppMessage(QStringLiteral("下载文件失败"), failureCaption);
-    if (content.isEmpty() || content.first().isEmpty())
         return std::nullopt;
+    }
+    if (content.isEmpty() || content.first().isEmpty()) {
+        result.error = nothingStored;
+        return std::nullopt;
+    }
     // The stored name is data: only its last part names the file, so that it stays in the
     // folder whatever it holds.
     QString name =

@@ -36,11 +36,14 @@ bool StoreFileInField(CommandContext& form, CommandResult& result, const QString
                       const QString& sql, const QString& contentColumn, int limitMiB);
 // The stored file of record `key` written into `folder` beside the program (created when
 // missing, a file of the same name replaced); its name, or nothing when there is none.
-// `failureCaption` is the caption of the message shown when the content cannot be read.
-std::optional<QString> FetchAttachment(CommandContext& form, const QString& table,
-                                       const QString& nameColumn, const QString& contentColumn,
-                                       const QString& key, const QString& folder,
-                                       const QString& failureCaption);
+// `failureCaption` is the caption of the message shown when the content cannot be read or
+// written. A record that holds no file fails `result` with `nothingStored`; a failed lookup
+// with the session's message.
+std::optional<QString> FetchAttachment(CommandContext& form, CommandResult& result,
+                                       const QString& table, const QString& nameColumn,
+                                       const QString& contentColumn, const QString& key,
+                                       const QString& folder, const QString& failureCaption,
+                                       const QString& nothingStored);
 // The SQL text of upload_pic and download_pic: `values` with the key of `table_id`'s selected
 // row and the `para_info_where` filters bound in (each filter's control must exist), expanded.
 bool BindPictureSql(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,

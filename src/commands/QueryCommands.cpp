@@ -403,8 +403,16 @@ bool QueryToWnds(CommandContext& form, CommandResult& result, const CXmlNode& co
     const QList<Target> targets = ApplyParaInOut(command, command.GetAttribute("target_ids"), sql);
     sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
-    if (QueryAllValues(CommandSession(form, command), sql, values) <= 0)
+    CDbSession& session = CommandSession(form, command);
+    if (QueryAllValues(session, sql, values) <= 0) {
+        // A failed query says why and leaves the fields as they were; only no row clears them.
+        if (!session.Message().isEmpty()) {
+            result.error = session.Message();
+            result.detail = session.Detail();
+            return false;
+        }
         return ClearTargets(form, result, targets);
+    }
     if (values.size() != targets.size()) {
         ShowAppMessage(kCountMismatch, kAppCaption);
         return false;

@@ -13,16 +13,22 @@ namespace {
 struct BodySink {
     QByteArray* buffer = nullptr;
     QIODevice* device = nullptr;
+    qint64 limit = 0; // of buffer; 0: none
+    bool overLimit = false;
 };
 
 size_t OnBodyData(char* data, size_t size, size_t count, void* user) {
-    const auto* sink = static_cast<BodySink*>(user);
+    auto* sink = static_cast<BodySink*>(user);
     const size_t bytes = size * count;
     if (sink->device) {
         // Returning fewer bytes than given makes curl stop with a write error.
         return sink->device->write(data, static_cast<qint64>(bytes)) == static_cast<qint64>(bytes)
                    ? bytes
                    : 0;
+    }
+    if (sink->limit > 0 && sink->buffer->size() + static_cast<qint64>(bytes) > sink->limit) {
+        sink->overLimit = true;
+        return 0;
     }
     sink->buffer->append(data, static_cast<qsizetype>(bytes));
     return bytes;
@@ -103,7 +109,7 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
         return response;
     }
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    BodySink sink{&response.body, request.bodySink};
+    BodySink sink{&response.body, request.bodySink, request.maxBodyBytes};
     const QByteArray caFile = request.extraCaFile.toLocal8Bit();
 
     api->easySetopt(h, CURLOPT_URL, encodedUrl.constData());
@@ -156,7 +162,7 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
         rc = api->easyPerform(h);
     }
     if (rc != CURLE_OK) {
-        response.failure = FailureOf(rc);
+        response.failure = sink.overLimit ? HttpFailure::TooLarge : FailureOf(rc);
         response.errorCode = static_cast<int>(rc);
         response.errorText =
             QString::fromUtf8(errorBuffer[0] ? errorBuffer : api->easyStrerror(rc));
@@ -164,6 +170,9 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
     }
     long status = 0;
     api->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    const char* contentType = nullptr;
+    if (api->easyGetinfo(h, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
+        response.contentType = contentType;
     response.completed = true;
     response.status = static_cast<int>(status);
     return response;

@@ -41,6 +41,9 @@ struct HttpTransfer {
     // When set, the response body streams into this device (downloads) instead of
     // HttpResponse::body; a failing write aborts the transfer.
     QIODevice* bodySink = nullptr;
+    // Most bytes HttpResponse::body may hold; a longer body aborts the transfer (TooLarge), so a
+    // huge page cannot exhaust memory. 0: no bound. A bodySink is not bounded.
+    qint64 maxBodyBytes = 0;
 };
 
 enum class HttpFailure {
@@ -49,12 +52,14 @@ enum class HttpFailure {
     NoRequest,  // libcurl cannot be loaded or give a handle
     Connect,    // host not found or connection refused
     Transfer,   // anything after connecting: time-out, TLS, broken connection, sink write
+    TooLarge,   // the body went past maxBodyBytes
 };
 
 struct HttpResponse {
     // A complete response arrived, whatever its status.
     bool completed = false;
     int status = 0;
+    QByteArray contentType; // the Content-Type header's value; empty when the server sent none
     QByteArray body;
     HttpFailure failure = HttpFailure::None;
     int errorCode = 0; // libcurl's error number of a failure

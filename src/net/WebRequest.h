@@ -27,16 +27,23 @@ struct WebTlsSettings {
     bool ChecksHost(const QString& host) const;
 };
 
+// The most of a web page kept in memory: a page is read whole and shown in a control, so a
+// larger one is refused rather than allowed to exhaust memory.
+inline constexpr qint64 kWebPageLimit = 32 * 1024 * 1024;
+
 struct WebRequestSettings {
     // The form's session, whose connections may outlive the request; none: one for this request.
     HttpSession* session = nullptr;
     QString url;
-    QString body;    // sent as UTF-8 bytes; empty sends nothing
-    QString charset; // "GB2312" decodes the response from code page 936, anything else as UTF-8
+    QString body; // sent as UTF-8 bytes; empty sends nothing
+    // The response's charset when neither the server's Content-Type nor a meta element of the
+    // page names one: "GB2312" decodes from code page 936, anything else as UTF-8.
+    QString charset;
     bool post = false;
     bool keepConnection = false;
     WebTimeouts timeouts;
     WebTlsSettings tls;
+    qint64 maxResponseBytes = kWebPageLimit;
 
     QString response; // out: the body of a 2xx answer
     QString status;   // out: "提交成功完成！" or why the request failed

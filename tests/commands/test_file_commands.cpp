@@ -222,6 +222,33 @@ TEST_P(FileCommands, DownloadsReplaceTheFileOfTheSameNameAndStayInTemp) {
                                               QDir::toNativeSeparators(ExeFile("temp/escape.txt")));
 }
 
+// A record with nothing stored, or no record at all, is said as such instead of passing in
+// silence; nothing is opened.
+TEST_P(FileCommands, NothingStoredIsSaid) {
+    grid_->SetRowKey(1, "99");
+    const struct {
+        const char* what;
+        int row;         // the selected grid row
+        const char* key; // the template number typed into field 1
+        int button;
+        QString message;
+    } cases[] = {
+        {"download, record without a file", 0, "", 21, "该记录没有附件，无法下载。"},
+        {"download, no such record", 1, "", 21, "该记录没有附件，无法下载。"},
+        {"export, template record without a file", -1, "1", 26,
+         "模板记录中没有Excel模板文件，无法导出。"},
+        {"export, no such template record", -1, "7", 26, "模板记录中没有Excel模板文件，无法导出。"},
+    };
+    for (const auto& c : cases) {
+        Select(c.row);
+        qobject_cast<QLineEdit*>(Control(1))->setText(c.key);
+        Press(c.button);
+        EXPECT_TRUE(session_.messages.join('|').contains(c.message))
+            << c.what << ": " << qPrintable(session_.messages.join('|'));
+    }
+    EXPECT_TRUE(opened_.isEmpty()) << qPrintable(opened_.join('|'));
+}
+
 TEST_P(FileCommands, PicturesUpToTheirLimitAndShownFromTheirRecord) {
     Select(0);
     qobject_cast<QLineEdit*>(Control(1))->setText(File("big.bin", 5 * 1024 * 1024 + 1));

@@ -357,6 +357,19 @@ TEST_P(QueryCommands, QueryToWndsShowsOneRecord) {
     EXPECT_EQ(Control<QLineEdit>(4)->text(), "M03");
 }
 
+// A query that fails is not "no row": the fields keep what they held and the session's message
+// says why.
+TEST_P(QueryCommands, AFailingQueryToWndsSaysWhyAndKeepsTheFields) {
+    Control<QLineEdit>(3)->setText("kept");
+    Control<QLineEdit>(4)->setText("kept too");
+    EXPECT_FALSE(Run("<query_to_wnds target_ids='3;4' values='SELECT name_0,code_0 FROM "
+                     "no_such_table'/>"));
+    EXPECT_FALSE(form_->Session.Message().isEmpty());
+    EXPECT_EQ(form_->Runner().ErrorText, form_->Session.Message());
+    EXPECT_EQ(Control<QLineEdit>(3)->text(), "kept");
+    EXPECT_EQ(Control<QLineEdit>(4)->text(), "kept too");
+}
+
 TEST_P(QueryCommands, QueryToWndJoinsAndQueryToMainSetsGlobals) {
     ASSERT_TRUE(Run("<query_to_wnd target_ids='3' values=\"SELECT name_0 FROM c_material WHERE "
                     "uid_0&lt;={{p1}}\"><para_info_where><a value='2' where='{{self}}'/>"

@@ -146,7 +146,8 @@ TEST_F(WebCommands, RequestsSendTheBodyAndPutTheAnswerOrTheReasonIntoTheResult) 
 
 TEST_F(WebCommands, Post2HtmlUsesTheFormsSessionVerbAndCharset) {
     const QString page = u"<td>人民币</td>"_s;
-    server_.setRoute("/gbk", 200, platform::EncodeGbk(page), "text/html; charset=gb2312");
+    // The server names no charset, so the form's code decides.
+    server_.setRoute("/gbk", 200, platform::EncodeGbk(page), "text/html");
     SetText(1, Url("/gbk"));
     SetText(2, "a=1");
     ASSERT_TRUE(Run("<post2_html><para_info url_id='1' value_id='2' result_id='3' is_post='yes' "
@@ -176,6 +177,15 @@ TEST_F(WebCommands, Post2HtmlUsesTheFormsSessionVerbAndCharset) {
     ASSERT_TRUE(Run(kept));
     EXPECT_EQ(Text(3), page);
     EXPECT_EQ(server_.connectionCount(), connections + 2);
+}
+
+// A form without a code reads a GBK page its server declares as such.
+TEST_F(WebCommands, GetHtmlReadsThePageInTheCharsetItsServerNames) {
+    const QString page = u"<td>人民币 汇率</td>"_s;
+    server_.setRoute("/gbk", 200, platform::EncodeGbk(page), "text/html; charset=GBK");
+    SetText(1, Url("/gbk"));
+    ASSERT_TRUE(Run("<get_html><para_info url_id='1' result_id='3'/></get_html>"));
+    EXPECT_EQ(Text(3), page);
 }
 
 TEST_F(WebCommands, SourceTextConventionAndItsMessages) {

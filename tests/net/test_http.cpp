@@ -2,6 +2,7 @@
 #include "support/LoopbackHttpServer.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryFile>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -109,6 +110,28 @@ TEST_F(HttpClientTest, RequestGivesUpAtItsTimeOut) {
     EXPECT_LT(timer.elapsed(), 3000);
     EXPECT_FALSE(response.completed);
     EXPECT_EQ(response.failure, HttpFailure::Transfer);
+}
+
+// The bound is on what is kept in memory: a body streamed into a file is not bounded.
+TEST_F(HttpClientTest, BodyBoundAppliesToMemoryNotToASink) {
+    const QByteArray body(256 * 1024 + 1, 'b');
+    server.setRoute("/body", 200, body);
+    HttpTransfer request;
+    request.url = url("/body");
+    request.maxBodyBytes = 256 * 1024;
+    const HttpResponse kept = PerformHttp(request);
+    EXPECT_FALSE(kept.completed);
+    EXPECT_EQ(kept.failure, HttpFailure::TooLarge);
+    EXPECT_LE(kept.body.size(), request.maxBodyBytes);
+
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    request.bodySink = &file;
+    const HttpResponse streamed = PerformHttp(request);
+    EXPECT_TRUE(streamed.completed) << qPrintable(streamed.errorText);
+    EXPECT_EQ(streamed.failure, HttpFailure::None);
+    file.seek(0);
+    EXPECT_EQ(file.readAll(), body);
 }
 
 TEST_F(HttpClientTest, PostSendsBodyAndHeaders) {

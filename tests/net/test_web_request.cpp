@@ -58,10 +58,11 @@ TEST_F(WebRequestTest, SendsVerbPathBrowserHeadersAndUtf8Body) {
     }
 }
 
+// Without a charset from the server or the page, the form's code decides.
 TEST_F(WebRequestTest, DecodesGb2312FromCodePage936AndElseUtf8) {
     const QString text = u"汇率 人民币"_s;
-    server.setRoute("/gbk", 200, platform::EncodeGbk(text), "text/html; charset=gb2312");
-    server.setRoute("/utf8", 200, text.toUtf8() + "\xFF");
+    server.setRoute("/gbk", 200, platform::EncodeGbk(text), "text/html");
+    server.setRoute("/utf8", 200, text.toUtf8() + "\xFF", "text/plain");
     WebRequestSettings gbk = Settings("/gbk");
     gbk.charset = "GB2312";
     ASSERT_TRUE(HttpRequest(gbk));
@@ -75,6 +76,65 @@ TEST_F(WebRequestTest, DecodesGb2312FromCodePage936AndElseUtf8) {
     other.charset = "Big5";
     ASSERT_TRUE(HttpRequest(other));
     EXPECT_TRUE(other.response.contains(QChar(0xFFFD)));
+}
+
+// The server's declared charset comes first, then the page's own meta element, and only then
+// the form's code; a charset the client does not know is passed over.
+TEST_F(WebRequestTest, TheDeclaredCharsetDecidesBeforeTheFormsCode) {
+    const QString page = u"<p>汇率 人民币</p>"_s;
+    const QByteArray gbk = platform::EncodeGbk(page);
+    const QString metaCharset = u"<html><head><meta charset=\"GB2312\" /></head>"_s;
+    const QString metaHttpEquiv =
+        u"<HTML><HEAD><META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=gbk'>"_s;
+    const struct {
+        const char* what;
+        QByteArray contentType;
+        QByteArray body;
+        QString code; // the form's code
+        QString text;
+    } cases[] = {
+        {"header", "text/html; charset=gbk", gbk, "", page},
+        {"quoted header over the form's code", "text/html;charset=\"GBK\"", gbk, "UTF-8", page},
+        {"meta charset", "text/html", platform::EncodeGbk(metaCharset + page), "",
+         metaCharset + page},
+        {"meta http-equiv", "text/html", platform::EncodeGbk(metaHttpEquiv + page), "",
+         metaHttpEquiv + page},
+        {"unknown header charset, then meta", "text/html; charset=no-such-charset",
+         platform::EncodeGbk(metaCharset + page), "", metaCharset + page},
+        {"header over meta", "text/html; charset=utf-8", (metaCharset + page).toUtf8(), "GB2312",
+         metaCharset + page},
+    };
+    for (const auto& c : cases) {
+        server.setRoute("/page", 200, c.body, c.contentType);
+        WebRequestSettings settings = Settings("/page");
+        settings.charset = c.code;
+        ASSERT_TRUE(HttpRequest(settings)) << c.what;
+        EXPECT_EQ(settings.response, c.text) << c.what;
+    }
+}
+
+// A page is kept whole in memory, so one past the limit is cut off with a message instead.
+TEST_F(WebRequestTest, APageBeyondTheLimitIsRefusedWithAMessage) {
+    const qint64 mib = 1024 * 1024;
+    const struct {
+        bool post;
+        qint64 limit;
+        qint64 size;
+        QString status; // empty: received whole
+    } cases[] = {
+        {false, mib, mib, {}},
+        {false, mib, mib + 1, u"网页内容超过 1 MB，已停止接收。"_s},
+        {true, mib, mib + 1, u"网页内容超过 1 MB，已停止接收。"_s},
+        {false, kWebPageLimit, kWebPageLimit + 1, u"网页内容超过 32 MB，已停止接收。"_s},
+    };
+    for (const auto& c : cases) {
+        server.setRoute("/big", 200, QByteArray(c.size, 'x'));
+        WebRequestSettings settings = Settings("/big", c.post);
+        settings.maxResponseBytes = c.limit;
+        EXPECT_EQ(HttpRequest(settings), c.status.isEmpty()) << c.size;
+        EXPECT_EQ(settings.status, c.status.isEmpty() ? u"提交成功完成！"_s : c.status);
+        EXPECT_EQ(settings.response.size(), c.status.isEmpty() ? c.size : 0) << c.size;
+    }
 }
 
 TEST_F(WebRequestTest, EveryFailureHasItsMessage) {
