@@ -33,10 +33,10 @@ QString ShellQuoted(const QString& text) {
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
-// A text from a control or a row as one shell word, sealed: nothing scanning the command line
-// after it is inserted can see into it.
+// A text from a control or a row, sealed: nothing scanning the command line after it is
+// inserted can see into it, and it is opened as one shell word.
 QString ShellWord(const QString& text) {
-    return SealInsertedText(ShellQuoted(text));
+    return text.isEmpty() ? QStringLiteral("''") : SealInsertedText(text);
 }
 
 // `line` with each token of `parameters` replaced in one left-to-right pass: an inserted
@@ -163,9 +163,11 @@ bool Cmd(CommandContext& form, CommandResult& result, const CXmlNode& command, i
         }
         parameters.emplace_back(QStringLiteral("{{p%1}}").arg(i + 1), fragment);
     }
-    // The values stay sealed through the form's own placeholders and are opened last.
-    const QString line = OpenInsertedTexts(
-        form.ExpandPlaceholders(ReplaceOnce(command.GetAttribute("values"), parameters)));
+    // The values stay sealed through the form's own placeholders, whose values from users and
+    // the database are sealed too, and each is opened last as one shell word.
+    const QString line = OpenInsertedTextsWith(
+        form.ExpandStatementPlaceholders(ReplaceOnce(command.GetAttribute("values"), parameters)),
+        ShellQuoted);
     QWidget* target = nullptr;
     if (!ResolveControl(form, result, command.GetAttribute("target_ids"), target))
         return false;

@@ -87,23 +87,26 @@ QString OpenInsertedTexts(const QString& sql) {
     return out;
 }
 
-namespace {
-
-// The sealed texts inside one token opened, each passed through `write`.
-template <typename Write> void OpenEach(QStringView token, QString& out, Write write) {
+QString OpenInsertedTextsWith(QStringView text,
+                              const std::function<QString(const QString&)>& write) {
+    QString out;
+    out.reserve(text.size());
     qsizetype copied = 0;
-    for (qsizetype open = token.indexOf(QChar(kOpen)); open >= 0;
-         open = token.indexOf(QChar(kOpen), open + 1)) {
-        const qsizetype end = SealedTextEnd(token, open);
+    for (qsizetype open = text.indexOf(QChar(kOpen)); open >= 0;
+         open = text.indexOf(QChar(kOpen), open + 1)) {
+        const qsizetype end = SealedTextEnd(text, open);
         if (end < 0)
             continue;
-        out.append(token.sliced(copied, open - copied));
-        write(OpenInsertedTexts(token.sliced(open, end - open).toString()));
+        out.append(text.sliced(copied, open - copied));
+        out.append(write(OpenInsertedTexts(text.sliced(open, end - open).toString())));
         copied = end;
         open = end - 1;
     }
-    out.append(token.sliced(copied));
+    out.append(text.sliced(copied));
+    return out;
 }
+
+namespace {
 
 QString Doubled(QString text, QChar quote) {
     return text.replace(quote, QString(2, quote));
@@ -132,32 +135,33 @@ QString OpenInsertedValuesInSql(const QString& sql) {
         }
         switch (token.kind) {
         case SqlTokenKind::Text:
-            OpenEach(text, out, [&](const QString& v) { out.append(Doubled(v, u'\'')); });
+            out.append(
+                OpenInsertedTextsWith(text, [](const QString& v) { return Doubled(v, u'\''); }));
             break;
         case SqlTokenKind::QuotedName:
-            OpenEach(text, out, [&](const QString& v) { out.append(Doubled(v, u'"')); });
+            out.append(
+                OpenInsertedTextsWith(text, [](const QString& v) { return Doubled(v, u'"'); }));
             break;
         case SqlTokenKind::BracketName:
-            OpenEach(text, out, [&](const QString& v) { out.append(Doubled(v, u']')); });
+            out.append(
+                OpenInsertedTextsWith(text, [](const QString& v) { return Doubled(v, u']'); }));
             break;
         case SqlTokenKind::Comment:
-            OpenEach(text, out, [&](QString v) {
+            out.append(OpenInsertedTextsWith(text, [](QString v) {
                 v.replace(QLatin1Char('\n'), QLatin1Char(' '));
                 v.replace(QLatin1Char('\r'), QLatin1Char(' '));
-                v.replace(QLatin1String("*/"), QLatin1String("* /"));
-                out.append(v);
-            });
+                return v.replace(QLatin1String("*/"), QLatin1String("* /"));
+            }));
             break;
         default:
-            OpenEach(text, out, [&](const QString& v) {
+            out.append(OpenInsertedTextsWith(text, [](const QString& v) {
                 const QString number = v.trimmed();
                 if (!IsPlainNumber(number))
-                    out.append(QLatin1Char('\'') + Doubled(v, u'\'') + QLatin1Char('\''));
-                else if (number.front() == u'-' || number.front() == u'+')
-                    out.append(QLatin1Char('(') + number + QLatin1Char(')'));
-                else
-                    out.append(number);
-            });
+                    return QLatin1Char('\'') + Doubled(v, u'\'') + QLatin1Char('\'');
+                if (number.front() == u'-' || number.front() == u'+')
+                    return QLatin1Char('(') + number + QLatin1Char(')');
+                return number;
+            }));
             break;
         }
     }

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
+
 // `text` sealed; an empty text stays empty.
 QString SealInsertedText(const QString& text);
 // `text` for a statement, sealed. Where it is opened decides how it is written (see
@@ -19,6 +21,9 @@ QString SealKeyList(const QStringList& keys);
 // `sql` with every sealed text opened, in one left-to-right pass: opened texts are not looked
 // at again. A damaged seal is left as it stands. For showing a statement, not for running it.
 QString OpenInsertedTexts(const QString& sql);
+// `text` with every sealed text replaced by what `write` makes of it, in one pass.
+QString OpenInsertedTextsWith(QStringView text,
+                              const std::function<QString(const QString&)>& write);
 // `sql` with every sealed value opened as the statement must hold it, so that no value can end
 // the literal it stands in or become code: inside a quoted text or name with that quote doubled,
 // inside a comment on one line, elsewhere as a number when it is one (in parentheses when signed,

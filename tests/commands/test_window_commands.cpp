@@ -252,6 +252,18 @@ TEST_F(WindowCommands, CmdInsertsEachValueOnceAsOneWord) {
         EXPECT_EQ(out->toPlainText(), "[" + first + "][" + second + "][" + today + "]") << c.first;
         EXPECT_FALSE(QFile::exists(dir.filePath("PWNED"))) << c.first;
     }
+    // A user's name from the database is one word too.
+    CMainApp& app = CMainApp::Instance();
+    const QString name = app.userName;
+    app.userName = QStringLiteral("$(touch PWNED)'; touch PWNED; '");
+    Box(1)->clear();
+    Box(2)->clear();
+    EXPECT_TRUE(Command(QStringLiteral("<cmd target_ids='4' values=\"cd '%1' &amp;&amp; "
+                                       "printf '[%s]' {{username}}\"/>")
+                            .arg(dir.path())));
+    EXPECT_EQ(out->toPlainText(), "[" + app.userName + "]");
+    EXPECT_FALSE(QFile::exists(dir.filePath("PWNED")));
+    app.userName = name;
 }
 
 TEST_F(WindowCommands, WaitLetsAnotherFormsButtonRun) {
