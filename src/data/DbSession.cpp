@@ -206,6 +206,7 @@ QString CDbSession::Detail() const {
 void CDbSession::ClearErrors() {
     message_.clear();
     detail_.clear();
+    explained_ = false;
 }
 
 bool CDbSession::Open() {
@@ -412,7 +413,11 @@ void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, 
         : error.databaseText().isEmpty() ? error.text()
                                          : error.databaseText();
     systemErrorText_ = QStringLiteral("%1 (%2)").arg(error.driverText(), error.nativeErrorCode());
-    message_ = profile_->Classify(error, withLock) == EngineProfile::ErrorClass::Network
+    const QString brokenReference =
+        profile_->BrokenReferenceMessage(error, connectionName_, detailHead);
+    explained_ = !brokenReference.isEmpty();
+    message_ = !brokenReference.isEmpty() ? brokenReference
+               : profile_->Classify(error, withLock) == EngineProfile::ErrorClass::Network
                    ? kNetworkMessage
                    : kDataMessage;
     detail_ = detailHead + QLatin1Char('\n') + description + QLatin1Char('\n') + systemErrorText_ +
@@ -820,10 +825,10 @@ bool CDbSession::RunScript(const QString& sql, bool stopAtFailure) {
         if (!lastOk && stopAtFailure)
             break;
     }
-    if (!lastOk)
-        message_ = lastStatement;
-    else
+    if (lastOk)
         resultCode_ = 1;
+    else if (!explained_)
+        message_ = lastStatement;
     return lastOk;
 }
 

@@ -181,6 +181,9 @@ private:
     int resultCode_ = -1;
     QString message_ = QStringLiteral("未设置错误信息");
     QString detail_;
+    // The message names the failure itself (a broken reference), so a script
+    // reports it instead of its failed statement.
+    bool explained_ = false;
     QString systemErrorText_;
     // Of the last statement translated: a construct with no faithful translation, and the
     // translated text when it differs from the statement as written (for the failure detail).

@@ -6,6 +6,7 @@
 #include "data/ConnectionText.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class QSqlDatabase;
@@ -57,6 +58,21 @@ public:
     // the driver's own begin serves.
     virtual QString LockingBegin() const { return {}; }
     ErrorClass Classify(const QSqlError& error, bool withLock) const;
+
+    // ---- references between rows
+    // The tables on either side of a reference `statement` (as written) would have broken:
+    // `referencing` holds rows that still name the row it removes or changes, `referenced` lacks
+    // the row it names. Either may be empty when the engine does not say.
+    struct BrokenReference {
+        bool broken = false;
+        QStringList referencing;
+        QStringList referenced;
+    };
+    virtual BrokenReference ReadBrokenReference(const QSqlError&, const QString& connectionName,
+                                                const QString& statement) const;
+    // The user's message for a broken reference, "" when `error` is none.
+    QString BrokenReferenceMessage(const QSqlError& error, const QString& connectionName,
+                                   const QString& statement) const;
 
     // ---- updating the first row a SELECT finds
     // `select` (a normalized SELECT of shape `shape`) rewritten to find that row: its first

@@ -4,13 +4,16 @@
 #include "data/DbSession.h"
 #include "support/TestAccountSet.h"
 
+#include <QDate>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -410,6 +413,62 @@ TEST_P(SessionTest, OpenFailsWithTheConnectionMessage) {
             : QStringLiteral("连接服务器异常，请正确设置服务器，并确认网络正常。\n"));
     EXPECT_TRUE(broken.Detail().startsWith(QStringLiteral("Open\n")));
     EXPECT_EQ(broken.KindText(), GetParam() == Engine::Sqlite ? "2" : "3");
+}
+
+// A head with four lines, as a goods receipt has: the engine keeps the lines' reference to it,
+// on every connection, and the refusal names the table on the other side.
+TEST_P(SessionTest, BrokenReferencesAreRefusedNamingTheOtherTable) {
+    ASSERT_TRUE(session_.Execute(
+        QStringLiteral("CREATE TABLE t_head (uid_0 integer PRIMARY KEY, name_0 varchar(20));"
+                       "CREATE TABLE t_line (uid_0 integer PRIMARY KEY, head_uid_0 integer NOT "
+                       "NULL REFERENCES t_head (uid_0), qty_0 integer);"
+                       "INSERT INTO t_head (uid_0, name_0) VALUES (1, 'RK-1');"
+                       "INSERT INTO t_head (uid_0, name_0) VALUES (2, 'RK-2');"
+                       "INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (1, 1, 1);"
+                       "INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (2, 1, 2);"
+                       "INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (3, 1, 3);"
+                       "INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (4, 1, 4)")))
+        << qPrintable(session_.Detail());
+    const QString stillReferenced =
+        QStringLiteral("该记录仍被其他数据引用（t_line），不能删除或修改。\n");
+    const QString notPresent = QStringLiteral("引用的数据不存在（t_head），不能保存。\n");
+    const struct {
+        const char* sql;
+        const QString& message;
+    } cases[] = {
+        {"DELETE FROM t_head WHERE uid_0=1", stillReferenced},
+        {"UPDATE t_head SET uid_0=3 WHERE uid_0=1", stillReferenced},
+        {"INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (5, 9, 1)", notPresent},
+        {"UPDATE t_line SET head_uid_0=9 WHERE uid_0=1", notPresent},
+    };
+    CDbSession other; // a connection of its own keeps the references too
+    ASSERT_TRUE(Open(other));
+    for (CDbSession* session : {&session_, &other}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.sql);
+            EXPECT_FALSE(session->Execute(QString::fromUtf8(c.sql)));
+            EXPECT_EQ(session->Message(), c.message);
+            EXPECT_TRUE(session->Detail().startsWith(QString::fromUtf8(c.sql)))
+                << qPrintable(session->Detail());
+        }
+    }
+    QString lines;
+    session_.QueryValue(QStringLiteral("SELECT count(*) FROM t_line WHERE head_uid_0=1"), lines);
+    EXPECT_EQ(lines, "4");
+
+    // In an action's transaction the refusal leaves the transaction usable: the lines go first,
+    // then their head.
+    ASSERT_TRUE(session_.BeginTrans());
+    EXPECT_FALSE(session_.Execute(QStringLiteral("DELETE FROM t_head WHERE uid_0=1")));
+    EXPECT_EQ(session_.Message(), stillReferenced);
+    EXPECT_TRUE(session_.Execute(QStringLiteral("DELETE FROM t_line WHERE head_uid_0=1")))
+        << qPrintable(session_.Detail());
+    EXPECT_TRUE(session_.Execute(QStringLiteral("DELETE FROM t_head WHERE uid_0=1")))
+        << qPrintable(session_.Detail());
+    ASSERT_TRUE(session_.CommitTrans()) << qPrintable(session_.Detail());
+    QString heads;
+    session_.QueryValue(QStringLiteral("SELECT count(*) FROM t_head"), heads);
+    EXPECT_EQ(heads, "1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SessionTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
