@@ -2,6 +2,7 @@
 
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
+#include "data/DamagedAccountSets.h"
 #include "data/EngineProfile.h"
 #include "data/InsertedText.h"
 #include "data/RecordWriter.h"
@@ -241,6 +242,7 @@ bool CDbSession::Open() {
         return fail(QStringLiteral("未设置账套连接"), QString());
 
     const DriverConnection target = MapToDriver(connectionString_);
+    file_ = profile_->AccountSetFile(target);
     if (!QSqlDatabase::isDriverAvailable(target.driver)) {
         open_ = false;
         resultCode_ = -1;
@@ -273,6 +275,8 @@ bool CDbSession::Open() {
     }
     if (!opened) {
         QSqlDatabase::removeDatabase(connectionName_);
+        if (profile_->ReportsDamage(openError))
+            MarkAccountSetDamaged(file_);
         return fail(
             openError.databaseText().isEmpty() ? openError.text() : openError.databaseText(),
             QStringLiteral("%1 (%2)").arg(openError.driverText(), openError.nativeErrorCode()));
@@ -309,6 +313,8 @@ bool CDbSession::BeginTrans() {
         detail_ = QStringLiteral("BeginTrans\n未知错误");
         return false;
     }
+    if (RefusesWrite(QStringLiteral("BeginTrans")))
+        return false;
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     const QString lockingBegin = profile_->LockingBegin();
     if (!lockingBegin.isEmpty()) {
@@ -345,6 +351,13 @@ bool CDbSession::CommitTrans() {
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    // The file was found damaged while the transaction ran: nothing of it may land there.
+    if (RefusesWrite(QStringLiteral("CommitTrans"))) {
+        db.rollback();
+        engineBusyMs_ = -1;
+        inTransaction_ = false;
+        return false;
+    }
     // A reader of another client keeps SQLite from committing until it lets go: the commit is
     // retried like any write, and the transaction stays open between the tries.
     QSqlError error;
@@ -394,6 +407,24 @@ bool CDbSession::DataFailure(const QString& detail) {
     return false;
 }
 
+bool CDbSession::FileDamaged() const {
+    return AccountSetDamaged(file_);
+}
+
+QString CDbSession::DamagedFileMessage() const {
+    return FileDamaged() ? DamagedAccountSetMessage(file_) : QString();
+}
+
+bool CDbSession::RefusesWrite(const QString& step) {
+    if (!FileDamaged())
+        return false;
+    resultCode_ = -1;
+    message_ = DamagedFileMessage();
+    explained_ = true;
+    detail_ = step + QStringLiteral("\n账套文件已损坏，没有写入：") + file_ + QLatin1Char('\n');
+    return true;
+}
+
 bool CDbSession::IsLockError(const QSqlError& error) const {
     return profile_->Classify(error, true) == EngineProfile::ErrorClass::Lock;
 }
@@ -406,17 +437,22 @@ CDbSession::Outcome CDbSession::FailedWrite(const QSqlError& error, const QStrin
 void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
                              bool openRecordset) {
     resultCode_ = -1;
+    if (profile_->ReportsDamage(error))
+        MarkAccountSetDamaged(file_);
+    const bool damaged = FileDamaged();
     const QString description =
         !untranslatable_.isEmpty()
             ? QStringLiteral("语句中的 %1 无法换成本数据库的等价写法，没有执行")
                   .arg(untranslatable_)
+        : damaged && !error.isValid()    ? QStringLiteral("账套文件已损坏，没有执行")
         : error.databaseText().isEmpty() ? error.text()
                                          : error.databaseText();
     systemErrorText_ = QStringLiteral("%1 (%2)").arg(error.driverText(), error.nativeErrorCode());
     const QString brokenReference =
         profile_->BrokenReferenceMessage(error, connectionName_, detailHead);
-    explained_ = !brokenReference.isEmpty();
-    message_ = !brokenReference.isEmpty() ? brokenReference
+    explained_ = damaged || !brokenReference.isEmpty();
+    message_ = damaged                      ? DamagedFileMessage()
+               : !brokenReference.isEmpty() ? brokenReference
                : profile_->Classify(error, withLock) == EngineProfile::ErrorClass::Network
                    ? kNetworkMessage
                    : kDataMessage;
@@ -433,6 +469,8 @@ void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, 
 
 bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
                           const QVariantList& params) {
+    if (forWrite && RefusesWrite(sql))
+        return false;
     SetBusyWait(forWrite);
     query.setForwardOnly(true);
     const QString engineSql = Dialect(WithTextFiles(sql));
@@ -458,6 +496,8 @@ bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
 }
 
 bool CDbSession::Prepare(QSqlQuery& query, const QString& sql) {
+    if (RefusesWrite(sql))
+        return false;
     SetBusyWait(true);
     query.setForwardOnly(true);
     const QString engineSql = Dialect(WithTextFiles(sql));
@@ -643,7 +683,8 @@ bool CDbSession::QueryRows(const QString& sql, QStringList& names,
     ClearErrors();
     const auto noResultSet = [&] {
         detail_ = QStringLiteral("数据异常:\n") + sql + QLatin1Char('\n') + detail_;
-        message_ = kDataMessage;
+        if (!FileDamaged())
+            message_ = kDataMessage;
         return false;
     };
     if (!connected_) {

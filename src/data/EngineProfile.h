@@ -27,6 +27,8 @@ public:
     // ---- connecting
     // True when the connection names a local file that is not there.
     virtual bool FileMissing(const DriverConnection& target) const;
+    // The account-set file the connection names, "" when the account set is not a local file.
+    virtual QString AccountSetFile(const DriverConnection&) const { return {}; }
     // Driver settings before the connection opens.
     virtual void Configure(QSqlDatabase& db, const DriverConnection& target,
                            int connectTimeoutSeconds) const = 0;
@@ -58,6 +60,8 @@ public:
     // the driver's own begin serves.
     virtual QString LockingBegin() const { return {}; }
     ErrorClass Classify(const QSqlError& error, bool withLock) const;
+    // True when `error` says the account-set file itself is damaged.
+    virtual bool ReportsDamage(const QSqlError&) const { return false; }
 
     // ---- references between rows
     // The tables on either side of a reference `statement` (as written) would have broken:

@@ -95,6 +95,10 @@ public:
         return target.databaseName != QLatin1String(":memory:") &&
                !QFileInfo(target.databaseName).isFile();
     }
+    QString AccountSetFile(const DriverConnection& target) const override {
+        return target.databaseName == QLatin1String(":memory:") ? QString() : target.databaseName;
+    }
+
     void Configure(QSqlDatabase& db, const DriverConnection&, int) const override {
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
     }
@@ -140,6 +144,11 @@ public:
     // clients that had both read could each wait for the other to let go (one to write, one to
     // commit) until both time out.
     QString LockingBegin() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
+
+    bool ReportsDamage(const QSqlError& error) const override {
+        const int primary = error.nativeErrorCode().toInt() & 0xFF;
+        return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+    }
 
     // SQLite names neither the constraint nor the tables: the statement's table and the
     // schema's foreign keys tell which side is which.
