@@ -1,5 +1,7 @@
 #include "app/AutoBackup.h"
 
+#include "data/AccountSetBackup.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,15 +47,12 @@ bool OnlineCopy(const QString& from, const QString& to, QString& error) {
 
 bool BackUpAccountSet(const QString& accountSetPath, const QDate& today, QString& error) {
     const QFileInfo file(accountSetPath);
-    const QDir folder(file.absolutePath() + QStringLiteral("/AutoBackup"));
+    const QDir folder(DailyBackupFolder(accountSetPath));
     if (!folder.mkpath(QStringLiteral(".")) || !file.isFile()) {
         error = QStringLiteral("无法备份账套 %1").arg(accountSetPath);
         return false;
     }
-    auto copyOf = [&](const QDate& day) {
-        return folder.filePath(file.fileName() + QLatin1Char('.') +
-                               day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".bak"));
-    };
+    auto copyOf = [&](const QDate& day) { return DailyBackupPath(accountSetPath, day); };
     bool ok = true;
     if (!QFileInfo::exists(copyOf(today)))
         ok = OnlineCopy(accountSetPath, copyOf(today), error);

@@ -1,6 +1,6 @@
 #pragma once
 // The daily copy of a local-file account set, made by the update worker at start-up:
-// <folder>/AutoBackup/<file name>.<yyyy-MM-dd>.bak, once a day, copies 15 to 114 days old
+// DailyBackupPath (data/AccountSetBackup.h), once a day, copies 15 to 114 days old
 // removed. The copy is SQLite's online backup, consistent even while a client writes.
 #include <QDate>
 #include <QString>

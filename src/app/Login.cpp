@@ -194,6 +194,8 @@ QString LoginMessage(LoginResult result) {
         return QStringLiteral("无法连接账套。\n请点击“设置”设置账套。");
     case LoginResult::NotRecorded:
         return QStringLiteral("登录未能记录，没有登录，请稍后再试。");
+    case LoginResult::Damaged:
+        return QStringLiteral("账套文件已损坏，没有登录。");
     case LoginResult::LoggedIn:
         break;
     }
@@ -232,9 +234,19 @@ LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
         return outcome;
     };
 
+    // A damaged file, known before or found by the login's own reads and writes, gets neither
+    // the login stamp nor a log row; the message names the backup to restore.
+    const auto damaged = [&] {
+        return finish(LoginResult::Damaged, session.DamagedFileMessage().trimmed());
+    };
+    if (session.FileDamaged())
+        return damaged();
+
     report(LoginStage::CheckingUser);
     QString minimum;
     session.QueryValue(QStringLiteral("SELECT TOP 1 ver_0 FROM c_app WHERE uid_0=1"), minimum);
+    if (session.FileDamaged())
+        return damaged();
     if (CompareVersions(minimum, request.exeVersion) > 0)
         return finish(LoginResult::VersionTooLow);
 
@@ -251,6 +263,8 @@ LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
                               QStringLiteral("name_0"), QStringLiteral("pass_0"),
                               QStringLiteral("id_0")},
                              user);
+    if (session.FileDamaged())
+        return damaged();
     // A failed read is not a wrong password: the account set is damaged or went away.
     if (!found && session.ResultCode() != 0)
         return finish(LoginResult::NoConnection,
@@ -277,6 +291,8 @@ LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
                     uid, SuccessLogStatement(form),
                     {uid, request.loginId, host.ip,
                      QStringLiteral("%1 - %2").arg(host.name, request.exeVersion), host.mac});
+    if (session.FileDamaged())
+        return damaged();
     if (!notRecorded.isEmpty())
         return finish(LoginResult::NotRecorded,
                       QStringLiteral("登录未能记录，没有登录：%1\n账套可能正被其他用户占用，请稍后"

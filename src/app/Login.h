@@ -19,6 +19,7 @@ enum class LoginResult {
     VersionTooLow, // the account set asks for a newer client
     WrongCredentials,
     NotRecorded, // the login time or the log row could not be written: no login
+    Damaged,     // the account-set file is known damaged: nothing is written to it, no login
 };
 
 // What the database work needs, taken on the interface thread.

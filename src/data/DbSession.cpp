@@ -2,6 +2,7 @@
 
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
+#include "data/DamagedAccountSets.h"
 #include "data/EngineProfile.h"
 #include "data/InsertedText.h"
 #include "data/RecordWriter.h"
@@ -212,6 +213,7 @@ void CDbSession::ClearErrors() {
     message_.clear();
     detail_.clear();
     lastErrorClass_ = EngineProfile::ErrorClass::Data;
+    explained_ = false;
 }
 
 bool CDbSession::LastFailureIsData() const {
@@ -250,6 +252,7 @@ bool CDbSession::Open() {
         return fail(QStringLiteral("未设置账套连接"), QString());
 
     const DriverConnection target = MapToDriver(connectionString_);
+    file_ = profile_->AccountSetFile(target);
     if (!QSqlDatabase::isDriverAvailable(target.driver)) {
         open_ = false;
         resultCode_ = -1;
@@ -282,6 +285,8 @@ bool CDbSession::Open() {
     }
     if (!opened) {
         QSqlDatabase::removeDatabase(connectionName_);
+        if (profile_->ReportsDamage(openError))
+            MarkAccountSetDamaged(file_);
         return fail(
             openError.databaseText().isEmpty() ? openError.text() : openError.databaseText(),
             QStringLiteral("%1 (%2)").arg(openError.driverText(), openError.nativeErrorCode()));
@@ -318,6 +323,8 @@ bool CDbSession::BeginTrans() {
         detail_ = QStringLiteral("BeginTrans\n未知错误");
         return false;
     }
+    if (RefusesWrite(QStringLiteral("BeginTrans")))
+        return false;
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     const QString lockingBegin = profile_->LockingBegin();
     if (!lockingBegin.isEmpty()) {
@@ -356,6 +363,13 @@ bool CDbSession::CommitTrans() {
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    // The file was found damaged while the transaction ran: nothing of it may land there.
+    if (RefusesWrite(QStringLiteral("CommitTrans"))) {
+        db.rollback();
+        engineBusyMs_ = -1;
+        inTransaction_ = false;
+        return false;
+    }
     // A reader of another client keeps SQLite from committing until it lets go: the commit is
     // retried like any write, and the transaction stays open between the tries.
     QSqlError error;
@@ -405,6 +419,25 @@ bool CDbSession::DataFailure(const QString& detail) {
     return false;
 }
 
+bool CDbSession::FileDamaged() const {
+    return AccountSetDamaged(file_);
+}
+
+QString CDbSession::DamagedFileMessage() const {
+    return FileDamaged() ? DamagedAccountSetMessage(file_) : QString();
+}
+
+bool CDbSession::RefusesWrite(const QString& step) {
+    if (!FileDamaged())
+        return false;
+    resultCode_ = -1;
+    message_ = DamagedFileMessage();
+    explained_ = true;
+    lastErrorClass_ = EngineProfile::ErrorClass::Network;
+    detail_ = step + QStringLiteral("\n账套文件已损坏，没有写入：") + file_ + QLatin1Char('\n');
+    return true;
+}
+
 bool CDbSession::IsLockError(const QSqlError& error) const {
     return profile_->Classify(error, true) == EngineProfile::ErrorClass::Lock;
 }
@@ -431,28 +464,37 @@ CDbSession::Outcome CDbSession::FailedWrite(const QSqlError& error, const QStrin
 void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
                              bool openRecordset) {
     resultCode_ = -1;
+    if (profile_->ReportsDamage(error))
+        MarkAccountSetDamaged(file_);
+    const bool damaged = FileDamaged();
     const QString description =
         !untranslatable_.isEmpty()
             ? QStringLiteral("语句中的 %1 无法换成本数据库的等价写法，没有执行")
                   .arg(untranslatable_)
+        : damaged && !error.isValid()    ? QStringLiteral("账套文件已损坏，没有执行")
         : error.databaseText().isEmpty() ? error.text()
                                          : error.databaseText();
     systemErrorText_ = QStringLiteral("%1 (%2)").arg(error.driverText(), error.nativeErrorCode());
-    lastErrorClass_ = profile_->Classify(error, withLock);
-    switch (lastErrorClass_) {
-    case EngineProfile::ErrorClass::Network:
+    // A damaged file is the account set's fault, like a network that fails.
+    lastErrorClass_ =
+        damaged ? EngineProfile::ErrorClass::Network : profile_->Classify(error, withLock);
+    const QString brokenReference =
+        profile_->BrokenReferenceMessage(error, connectionName_, detailHead);
+    explained_ = damaged || !brokenReference.isEmpty() ||
+                 lastErrorClass_ == EngineProfile::ErrorClass::Conflict ||
+                 lastErrorClass_ == EngineProfile::ErrorClass::DiskFull;
+    if (damaged)
+        message_ = DamagedFileMessage();
+    else if (!brokenReference.isEmpty())
+        message_ = brokenReference;
+    else if (lastErrorClass_ == EngineProfile::ErrorClass::Network)
         message_ = kNetworkMessage;
-        break;
-    case EngineProfile::ErrorClass::Conflict:
+    else if (lastErrorClass_ == EngineProfile::ErrorClass::Conflict)
         message_ = kConflictMessage;
-        break;
-    case EngineProfile::ErrorClass::DiskFull:
+    else if (lastErrorClass_ == EngineProfile::ErrorClass::DiskFull)
         message_ = kDiskFullMessage;
-        break;
-    default:
+    else
         message_ = kDataMessage;
-        break;
-    }
     detail_ = detailHead + QLatin1Char('\n') + description + QLatin1Char('\n') + systemErrorText_ +
               QLatin1Char('\n');
     // The author sees what ran as well as what the form says.
@@ -466,6 +508,8 @@ void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, 
 
 bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
                           const QVariantList& params) {
+    if (forWrite && RefusesWrite(sql))
+        return false;
     SetBusyWait(forWrite);
     query.setForwardOnly(true);
     const QString engineSql = Dialect(WithTextFiles(sql));
@@ -491,6 +535,8 @@ bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
 }
 
 bool CDbSession::Prepare(QSqlQuery& query, const QString& sql) {
+    if (RefusesWrite(sql))
+        return false;
     SetBusyWait(true);
     query.setForwardOnly(true);
     const QString engineSql = Dialect(WithTextFiles(sql));
@@ -678,7 +724,8 @@ bool CDbSession::QueryRows(const QString& sql, QStringList& names,
     ClearErrors();
     const auto noResultSet = [&] {
         detail_ = QStringLiteral("数据异常:\n") + sql + QLatin1Char('\n') + detail_;
-        message_ = kDataMessage;
+        if (!FileDamaged())
+            message_ = kDataMessage;
         return false;
     };
     if (!connected_) {
@@ -863,13 +910,12 @@ bool CDbSession::RunScript(const QString& sql, bool stopAtFailure) {
         if (!lastOk && stopAtFailure)
             break;
     }
-    // A clash with another user's save or a full disk is not the statement's fault: its message
-    // says what happened, and the statement stays in the detail.
-    if (!lastOk && lastErrorClass_ != EngineProfile::ErrorClass::Conflict &&
-        lastErrorClass_ != EngineProfile::ErrorClass::DiskFull)
-        message_ = lastStatement;
-    else
+    // A message that names what happened (a clash with another user's save, a full disk, a
+    // broken reference, a damaged file) is kept; the statement stays in the detail.
+    if (lastOk)
         resultCode_ = 1;
+    else if (!explained_)
+        message_ = lastStatement;
     return lastOk;
 }
 

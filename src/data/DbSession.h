@@ -109,6 +109,12 @@ public:
     bool WriteBinary(const QString& sql, const QStringList& fields, const QList<QByteArray>& data);
     bool ReadBinary(const QString& sql, const QStringList& fields, QList<QByteArray>& data);
 
+    // True once the engine has reported the session's account-set file damaged, in this session
+    // or another one of the process: every write to it is refused from then on, with
+    // DamagedFileMessage (it names the file and its backup copy of the day).
+    bool FileDamaged() const;
+    QString DamagedFileMessage() const;
+
     int ResultCode() const { return resultCode_; }
     // Statements quoted in these texts show their values as the engine received them.
     QString Message() const;
@@ -153,6 +159,8 @@ private:
                        QList<int>& indexes);
     // Sets the data message with `detail`; false.
     bool DataFailure(const QString& detail);
+    // True, with the message set, when `step` would write into a file known to be damaged.
+    bool RefusesWrite(const QString& step);
     void SetBusyWait(bool waitForLocks);
     void SetEngineBusyTimeout(int ms);
     void ClearErrors();
@@ -175,6 +183,7 @@ private:
     std::unique_ptr<TextFileTables> textFiles_; // the local text session's folder of files
     QString connectionString_;
     QString connectionName_;
+    QString file_; // the account-set file, on engines that keep one
     bool open_ = false;
     bool connected_ = false;
     bool inTransaction_ = false;
@@ -186,6 +195,9 @@ private:
     EngineProfile::ErrorClass lastErrorClass_ = EngineProfile::ErrorClass::Data;
     QString message_ = QStringLiteral("未设置错误信息");
     QString detail_;
+    // The message names the failure itself (a damaged file, a broken reference), so a script
+    // reports it instead of its failed statement.
+    bool explained_ = false;
     QString systemErrorText_;
     // Of the last statement translated: a construct with no faithful translation, and the
     // translated text when it differs from the statement as written (for the failure detail).

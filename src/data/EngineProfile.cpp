@@ -22,6 +22,26 @@ bool EngineProfile::FileMissing(const DriverConnection&) const {
 
 void EngineProfile::SetBusyTimeout(const QString&, int) const {}
 
+EngineProfile::BrokenReference EngineProfile::ReadBrokenReference(const QSqlError&, const QString&,
+                                                                  const QString&) const {
+    return {};
+}
+
+QString EngineProfile::BrokenReferenceMessage(const QSqlError& error, const QString& connectionName,
+                                              const QString& statement) const {
+    const BrokenReference reference = ReadBrokenReference(error, connectionName, statement);
+    if (!reference.broken)
+        return {};
+    const QString separator = QStringLiteral("、");
+    if (!reference.referencing.isEmpty())
+        return QStringLiteral("该记录仍被其他数据引用（%1），不能删除或修改。\n")
+            .arg(reference.referencing.join(separator));
+    if (!reference.referenced.isEmpty())
+        return QStringLiteral("引用的数据不存在（%1），不能保存。\n")
+            .arg(reference.referenced.join(separator));
+    return QStringLiteral("该记录仍被其他数据引用，或引用的数据不存在，不能保存。\n");
+}
+
 EngineProfile::ErrorClass EngineProfile::Classify(const QSqlError& error, bool withLock) const {
     const QString description = error.databaseText() + QLatin1Char(' ') + error.driverText();
     bool lock = description.contains(QLatin1String("locked")) ||

@@ -6,6 +6,7 @@
 #include "data/ConnectionText.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class QSqlDatabase;
@@ -28,6 +29,8 @@ public:
     // ---- connecting
     // True when the connection names a local file that is not there.
     virtual bool FileMissing(const DriverConnection& target) const;
+    // The account-set file the connection names, "" when the account set is not a local file.
+    virtual QString AccountSetFile(const DriverConnection&) const { return {}; }
     // Driver settings before the connection opens.
     virtual void Configure(QSqlDatabase& db, const DriverConnection& target,
                            int connectTimeoutSeconds) const = 0;
@@ -64,6 +67,23 @@ public:
     // the driver's own begin serves.
     virtual QString LockingBegin() const { return {}; }
     ErrorClass Classify(const QSqlError& error, bool withLock) const;
+    // True when `error` says the account-set file itself is damaged.
+    virtual bool ReportsDamage(const QSqlError&) const { return false; }
+
+    // ---- references between rows
+    // The tables on either side of a reference `statement` (as written) would have broken:
+    // `referencing` holds rows that still name the row it removes or changes, `referenced` lacks
+    // the row it names. Either may be empty when the engine does not say.
+    struct BrokenReference {
+        bool broken = false;
+        QStringList referencing;
+        QStringList referenced;
+    };
+    virtual BrokenReference ReadBrokenReference(const QSqlError&, const QString& connectionName,
+                                                const QString& statement) const;
+    // The user's message for a broken reference, "" when `error` is none.
+    QString BrokenReferenceMessage(const QSqlError& error, const QString& connectionName,
+                                   const QString& statement) const;
 
     // ---- updating the first row a SELECT finds
     // `select` (a normalized SELECT of shape `shape`) rewritten to find that row: its first

@@ -5,6 +5,7 @@
 #include "data/SqlTranslator.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -67,6 +68,26 @@ public:
     QString IdentityQuery() const override { return QStringLiteral("SELECT lastval() AS z_uid"); }
 
     QVariant RowIdParameter(const QVariant& id) const override { return id.toString(); }
+
+    // The server names the table on the other side in its message and detail.
+    BrokenReference ReadBrokenReference(const QSqlError& error, const QString&,
+                                        const QString&) const override {
+        if (error.nativeErrorCode() != QLatin1String("23503"))
+            return {};
+        static const QRegularExpression stillReferenced(QStringLiteral(
+            "(?:still referenced from table|foreign key constraint \"[^\"]*\" on table) "
+            "\"([^\"]+)\""));
+        static const QRegularExpression notPresent(
+            QStringLiteral("is not present in table \"([^\"]+)\""));
+        const QString text = error.databaseText();
+        BrokenReference reference;
+        reference.broken = true;
+        if (const auto match = stillReferenced.match(text); match.hasMatch())
+            reference.referencing.append(match.captured(1));
+        else if (const auto missing = notPresent.match(text); missing.hasMatch())
+            reference.referenced.append(missing.captured(1));
+        return reference;
+    }
 
 protected:
     // 0 would mean no limit at all to the server; a limit of 0 seconds ends the wait after one.

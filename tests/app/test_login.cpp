@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDate>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -387,6 +388,71 @@ TEST_P(LoginTest, LoginUnderAWriteLockIsRecordedOrRefused) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, LoginTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return std::string(EngineName(info.param)); });
+
+} // namespace
+
+namespace {
+
+// A SQLite account set with a damaged page: once anything has reported it, in this window or in
+// the login itself, the login writes nothing into the file and says what to do.
+TEST(DamagedAccountSetLogin, NothingIsRecordedAndTheBackupIsNamed) {
+    const struct {
+        const char* what;
+        const char* damagedTable;
+        bool reportedBefore; // another window's read found the damage first
+    } cases[] = {
+        {"the login's read finds it", "c_user", false},
+        {"the login's write finds it", "log_client_login", false},
+        {"another window found it", "log_client_login", true},
+    };
+    CMainApp& app = CMainApp::Instance();
+    QStringList messages;
+    const MessageSink previous = SetMessageSink([&](const AppMessageRequest& request) {
+        messages.append(request.text);
+        return MessageAnswer::Ok;
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QString why;
+        const std::unique_ptr<TestAccountSet> set = TestAccountSet::Create(Engine::Sqlite, why);
+        ASSERT_TRUE(set) << qPrintable(why);
+        app.exeFolder = set->folder();
+        app.exeVersion = QStringLiteral("1.2.10.0");
+        app.storedConnectionText.Set(QString());
+        app.userUid.clear();
+        WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set->connectionText(), 1));
+        ASSERT_TRUE(DamageTablePage(set->sqliteFile(), QString::fromLatin1(c.damagedTable), why))
+            << qPrintable(why);
+        if (c.reportedBefore) {
+            CDbSession window;
+            window.SetConnectionString(set->connectionText());
+            ASSERT_TRUE(window.Open());
+            QStringList rows;
+            window.QueryList(QStringLiteral("SELECT * FROM log_client_login"), rows);
+            ASSERT_TRUE(window.FileDamaged());
+        }
+        QFile file(set->sqliteFile());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        messages.clear();
+        Dialog_Login dialog;
+        Press(dialog, "admin", "1");
+        WaitForLogin(dialog);
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        EXPECT_TRUE(app.userUid.isEmpty());
+        const QString expected =
+            QStringLiteral("账套文件已损坏：%1，不能再写入。请用备份 %2AutoBackup/"
+                           "account.dat.%3.bak 恢复后再使用。")
+                .arg(set->sqliteFile(), set->folder(), QDate::currentDate().toString("yyyy-MM-dd"));
+        EXPECT_TRUE(messages == QStringList{expected}) << qPrintable(messages.join('|'));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before);
+    }
+    SetMessageSink(previous);
+    app.storedConnectionText.Set(QString());
+}
 
 } // namespace
 

@@ -4,13 +4,16 @@
 #include "data/DbSession.h"
 #include "support/TestAccountSet.h"
 
+#include <QDate>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -462,7 +465,185 @@ TEST_P(SessionTest, OpenFailsWithTheConnectionMessage) {
     EXPECT_EQ(broken.KindText(), GetParam() == Engine::Sqlite ? "2" : "3");
 }
 
+// A head with four lines, as a goods receipt has: the engine keeps the lines' reference to it,
+// on every connection, and the refusal names the table on the other side.
+TEST_P(SessionTest, BrokenReferencesAreRefusedNamingTheOtherTable) {
+    ASSERT_TRUE(session_.Execute(
+        QStringLiteral("CREATE TABLE t_head (uid_0 integer PRIMARY KEY, name_0 varchar(20));"
+                       "CREATE TABLE t_line (uid_0 integer PRIMARY KEY, head_uid_0 integer NOT "
+                       "NULL REFERENCES t_head (uid_0), qty_0 integer);"
+                       "INSERT INTO t_head (uid_0, name_0) VALUES (1, 'RK-1');"
+                       "INSERT INTO t_head (uid_0, name_0) VALUES (2, 'RK-2');"
+                       "INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (1, 1, 1);"
+                       "INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (2, 1, 2);"
+                       "INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (3, 1, 3);"
+                       "INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (4, 1, 4)")))
+        << qPrintable(session_.Detail());
+    const QString stillReferenced =
+        QStringLiteral("该记录仍被其他数据引用（t_line），不能删除或修改。\n");
+    const QString notPresent = QStringLiteral("引用的数据不存在（t_head），不能保存。\n");
+    const struct {
+        const char* sql;
+        const QString& message;
+    } cases[] = {
+        {"DELETE FROM t_head WHERE uid_0=1", stillReferenced},
+        {"UPDATE t_head SET uid_0=3 WHERE uid_0=1", stillReferenced},
+        {"INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (5, 9, 1)", notPresent},
+        {"UPDATE t_line SET head_uid_0=9 WHERE uid_0=1", notPresent},
+    };
+    CDbSession other; // a connection of its own keeps the references too
+    ASSERT_TRUE(Open(other));
+    for (CDbSession* session : {&session_, &other}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.sql);
+            EXPECT_FALSE(session->Execute(QString::fromUtf8(c.sql)));
+            EXPECT_EQ(session->Message(), c.message);
+            EXPECT_TRUE(session->Detail().startsWith(QString::fromUtf8(c.sql)))
+                << qPrintable(session->Detail());
+        }
+    }
+    QString lines;
+    session_.QueryValue(QStringLiteral("SELECT count(*) FROM t_line WHERE head_uid_0=1"), lines);
+    EXPECT_EQ(lines, "4");
+
+    // In an action's transaction the refusal leaves the transaction usable: the lines go first,
+    // then their head.
+    ASSERT_TRUE(session_.BeginTrans());
+    EXPECT_FALSE(session_.Execute(QStringLiteral("DELETE FROM t_head WHERE uid_0=1")));
+    EXPECT_EQ(session_.Message(), stillReferenced);
+    EXPECT_TRUE(session_.Execute(QStringLiteral("DELETE FROM t_line WHERE head_uid_0=1")))
+        << qPrintable(session_.Detail());
+    EXPECT_TRUE(session_.Execute(QStringLiteral("DELETE FROM t_head WHERE uid_0=1")))
+        << qPrintable(session_.Detail());
+    ASSERT_TRUE(session_.CommitTrans()) << qPrintable(session_.Detail());
+    QString heads;
+    session_.QueryValue(QStringLiteral("SELECT count(*) FROM t_head"), heads);
+    EXPECT_EQ(heads, "1");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SessionTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return std::string(EngineName(info.param)); });
+
+} // namespace
+
+namespace {
+
+// A SQLite account set with a damaged page in the middle: t_big's first page, with its rows'
+// pages after it. The schema still reads, so the file opens as any other.
+class DamagedAccountSet : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A write that reaches the damage is not retried for long.
+        CDbSession::SetLockWaitLimitSeconds(2);
+        QString why;
+        set_ = TestAccountSet::Create(Engine::Sqlite, why);
+        ASSERT_TRUE(set_) << qPrintable(why);
+        {
+            CDbSession builder;
+            ASSERT_TRUE(Open(builder));
+            QString script = QStringLiteral(
+                "CREATE TABLE t_big (uid_0 INTEGER PRIMARY KEY, text_0 varchar(200));");
+            for (int i = 0; i < 300; ++i)
+                script += QStringLiteral("INSERT INTO t_big (text_0) VALUES ('%1');")
+                              .arg(QString(200, QLatin1Char('a' + i % 26)));
+            ASSERT_TRUE(builder.BeginTrans());
+            ASSERT_TRUE(builder.Execute(script)) << qPrintable(builder.Detail());
+            ASSERT_TRUE(builder.CommitTrans());
+        }
+        ASSERT_TRUE(DamageTablePage(set_->sqliteFile(), QStringLiteral("t_big"), why))
+            << qPrintable(why);
+        expected_ = QStringLiteral("账套文件已损坏：%1，不能再写入。请用备份 %2AutoBackup/"
+                                   "account.dat.%3.bak 恢复后再使用。\n")
+                        .arg(set_->sqliteFile(), set_->folder(),
+                             QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    }
+
+    void TearDown() override { CDbSession::SetLockWaitLimitSeconds(60); }
+
+    bool Open(CDbSession& session) {
+        session.SetConnectionString(set_->connectionText());
+        return session.Open();
+    }
+    QByteArray FileBytes() {
+        QFile file(set_->sqliteFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The damaged table's read, the first to find the damage.
+    void ReportDamage(CDbSession& session) {
+        EXPECT_FALSE(session.FileDamaged()); // nothing has said so yet
+        QString count;
+        EXPECT_FALSE(session.QueryValue(QStringLiteral("SELECT count(*) FROM t_big"), count));
+        EXPECT_TRUE(session.FileDamaged());
+        EXPECT_EQ(session.Message(), expected_);
+    }
+
+    std::unique_ptr<TestAccountSet> set_;
+    QString expected_;
+};
+
+TEST_F(DamagedAccountSet, AfterTheFirstReportNoWriteReachesTheFile) {
+    CDbSession session;
+    ASSERT_TRUE(Open(session));
+    ReportDamage(session);
+    const QByteArray before = FileBytes();
+    ASSERT_FALSE(before.isEmpty());
+
+    const struct {
+        const char* what;
+        std::function<bool(CDbSession&)> write;
+    } writes[] = {
+        {"Execute",
+         [](CDbSession& s) { return s.Execute(QStringLiteral("UPDATE c_user SET name_0='x'")); }},
+        {"Execute with values",
+         [](CDbSession& s) {
+             return s.Execute(QStringLiteral("UPDATE c_user SET name_0=? WHERE uid_0=?"),
+                              {QStringLiteral("x"), 1});
+         }},
+        {"ExecuteScript",
+         [](CDbSession& s) {
+             return s.ExecuteScript(QStringLiteral("UPDATE c_user SET name_0='x';"
+                                                   "UPDATE c_app SET company_0='x'"));
+         }},
+        {"AddRecord",
+         [](CDbSession& s) {
+             return s.AddRecord(QStringLiteral("SELECT * FROM c_user_group WHERE uid_0<0"),
+                                {"name_0"}, {"x"}) == 1;
+         }},
+        {"UpdateRecord",
+         [](CDbSession& s) {
+             return s.UpdateRecord(QStringLiteral("SELECT * FROM c_user WHERE uid_0=1"), {"name_0"},
+                                   {"x"});
+         }},
+        {"BeginTrans", [](CDbSession& s) { return s.BeginTrans(); }},
+    };
+    // The damage is known to the whole process: a session opened later refuses as well.
+    CDbSession later;
+    ASSERT_TRUE(Open(later));
+    for (CDbSession* s : {&session, &later}) {
+        for (const auto& w : writes) {
+            SCOPED_TRACE(w.what);
+            EXPECT_FALSE(w.write(*s));
+            EXPECT_EQ(s->Message(), expected_);
+        }
+    }
+    // What is sound still reads.
+    QString users;
+    EXPECT_TRUE(later.QueryValue(QStringLiteral("SELECT count(*) FROM c_user"), users));
+    EXPECT_EQ(users, "1");
+    EXPECT_EQ(FileBytes(), before);
+}
+
+TEST_F(DamagedAccountSet, ATransactionThatFindsTheDamageIsNotCommitted) {
+    CDbSession session;
+    ASSERT_TRUE(Open(session));
+    const QByteArray before = FileBytes();
+    ASSERT_TRUE(session.BeginTrans());
+    ASSERT_TRUE(session.Execute(QStringLiteral("UPDATE c_user SET name_0='x'")));
+    ReportDamage(session);
+    EXPECT_FALSE(session.CommitTrans());
+    EXPECT_EQ(session.Message(), expected_);
+    EXPECT_FALSE(session.InTransaction());
+    EXPECT_EQ(FileBytes(), before);
+}
 
 } // namespace

@@ -234,6 +234,8 @@ TEST(DemoAccountSet, InitDemoCreatesACompleteAccountSetOnce) {
     EXPECT_EQ(value("SELECT COUNT(*) FROM c_material m WHERE NOT EXISTS (SELECT 1 FROM p_sto s "
                     "WHERE s.material_uid_0 = m.uid_0)"),
               0);
+    // The seed keeps the references the engine enforces.
+    EXPECT_EQ(value("SELECT COUNT(*) FROM pragma_foreign_key_check"), 0);
 
     // Each leaf of the tree carries its form, stored as the packer stores it.
     QStringList leaves;

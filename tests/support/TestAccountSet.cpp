@@ -6,11 +6,14 @@
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QUuid>
 
 #include <atomic>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -37,6 +40,38 @@ bool RunOnServer(const QString& statement) {
 }
 
 } // namespace
+
+bool DamageTablePage(const QString& sqliteFile, const QString& table, QString& why) {
+    sqlite3* db = nullptr;
+    qint64 rootPage = 0;
+    qint64 pageSize = 0;
+    if (sqlite3_open_v2(QFile::encodeName(sqliteFile).constData(), &db, SQLITE_OPEN_READONLY,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        const QByteArray sql = "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM "
+                               "sqlite_master WHERE type='table' AND name='" +
+                               table.toUtf8() + "'";
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW) {
+            rootPage = sqlite3_column_int64(statement, 0);
+            pageSize = sqlite3_column_int64(statement, 1);
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    // Page 1 holds the schema: damaging it would make the file unreadable as a whole.
+    if (rootPage < 2 || pageSize <= 0) {
+        why = QStringLiteral("no page of table %1 in %2").arg(table, sqliteFile);
+        return false;
+    }
+    QFile file(sqliteFile);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek((rootPage - 1) * pageSize) ||
+        file.write(QByteArray(pageSize, char(0xA5))) != pageSize) {
+        why = file.errorString();
+        return false;
+    }
+    return true;
+}
 
 const char* EngineName(Engine engine) {
     return engine == Engine::Sqlite ? "SQLite" : "PostgreSQL";

@@ -16,6 +16,11 @@ QString TestPgConnInfo(const QString& database = QStringLiteral("postgres"));
 class CMainApp;
 class TestAccountSet;
 
+// Overwrites the first page of `table` in the SQLite file with garbage, as a failing disk would:
+// the schema still reads, a read of the table reports the file damaged. No connection may hold
+// the file's pages meanwhile. False with `why` when the page cannot be found or written.
+bool DamageTablePage(const QString& sqliteFile, const QString& table, QString& why);
+
 // Makes the account set the one the application is configured for: its folder is the exe
 // folder, cfg.ini names it, and no form, cached definition or resolved connection is left over.
 void UseAccountSetAsConfigured(const TestAccountSet& set, CMainApp& app);
@@ -37,6 +42,8 @@ public:
     QString folder() const { return dir_.path() + QLatin1Char('/'); }
     // PostgreSQL: the database's libpq conninfo on the test server.
     QString pgConnInfo() const { return TestPgConnInfo(pgDatabase_); }
+    // SQLite: the account-set file.
+    QString sqliteFile() const { return folder() + QStringLiteral("account.dat"); }
 
 private:
     TestAccountSet() = default;
