@@ -33,7 +33,8 @@ unpack)
 form)
     modules="Qt6Core Qt6Gui Qt6Widgets pugixml"
     sources=("$here/fuzz_form.cpp" "$root/src/form/XmlDocument.cpp"
-        "$root/src/platform/ValueGrammars.cpp" "$root/src/form/Placeholders.cpp")
+        "$root/src/platform/ValueGrammars.cpp" "$root/src/form/Placeholders.cpp"
+        "$root/src/data/InsertedText.cpp" "$root/src/data/SqlTokenizer.cpp")
     ;;
 cfg)
     modules="Qt6Core"
