@@ -1,8 +1,8 @@
 #include "app/Dialog_Change_Pass.h"
 
-#include "platform/AppMessage.h"
 #include "app/MainApp.h"
 #include "data/CfgScramble.h"
+#include "platform/AppMessage.h"
 #include "widgets/CZvButton.h"
 
 #include <QFormLayout>
@@ -27,7 +27,7 @@ Dialog_Change_Pass::Dialog_Change_Pass(QWidget* parent)
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("旧密码:"), oldPassword_);
     fields->addRow(QStringLiteral("新密码:"), newPassword_);
-    fields->addRow(QStringLiteral("新密码:"), repeatPassword_);
+    fields->addRow(QStringLiteral("确认新密码:"), repeatPassword_);
     auto* change = new CZvButton(QStringLiteral("修改密码"), this);
     change->setObjectName(QStringLiteral("changeButton"));
     change->setDefault(true);
@@ -49,18 +49,21 @@ Dialog_Change_Pass::Dialog_Change_Pass(QWidget* parent)
 
 void Dialog_Change_Pass::OnChange() {
     CMainApp& app = CMainApp::Instance();
-    const QString caption = QStringLiteral("修改登录密码");
+    // Over this dialog, not at the screen's centre: the user is looking here.
+    auto tell = [this](const QString& text) {
+        ShowAppMessage(text, QStringLiteral("修改登录密码"), MessageButtons::Ok, this);
+    };
     if (oldPassword_->text() != app.password) {
-        ShowAppMessage(QStringLiteral("原密码错误！"), caption);
+        tell(QStringLiteral("原密码错误！"));
         return;
     }
     const QString fresh = newPassword_->text();
     if (fresh.isEmpty()) {
-        ShowAppMessage(QStringLiteral("密码不能设置为空！"), caption);
+        tell(QStringLiteral("密码不能设置为空！"));
         return;
     }
     if (fresh != repeatPassword_->text()) {
-        ShowAppMessage(QStringLiteral("新密码两次输入不相同，请重新输入！"), caption);
+        tell(QStringLiteral("新密码两次输入不相同，请重新输入！"));
         return;
     }
     if (!session_.Open())
@@ -69,10 +72,10 @@ void Dialog_Change_Pass::OnChange() {
                                      {ScrambleCfgText(fresh, 1), app.userUid.toLongLong()});
     session_.Close();
     if (!ok) {
-        ShowAppMessage(QStringLiteral("修改失败"), caption);
+        tell(QStringLiteral("修改失败"));
         return;
     }
     app.password = fresh;
-    ShowAppMessage(QStringLiteral("修改成功"), caption);
+    tell(QStringLiteral("修改成功"));
     accept();
 }

@@ -58,10 +58,10 @@ QString AddSource(const QString& sql) {
                                       : sql;
 }
 
+// A yes-or-no question ("是"/"否"): only Yes goes on.
 bool Confirm(const QString& question) {
-    const MessageAnswer answer =
-        ShowAppMessage(question, QStringLiteral("操作确认"), MessageButtons::OkCancel);
-    return answer == MessageAnswer::Ok || answer == MessageAnswer::Yes;
+    return ShowAppMessage(question, QStringLiteral("操作确认"), MessageButtons::YesNo) ==
+           MessageAnswer::Yes;
 }
 
 CListCtrlEx* GridById(CommandContext& form, int id) {

@@ -42,14 +42,15 @@ MessageAnswer StderrMessageSink(const AppMessageRequest& request) {
     return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
 }
 
-MessageAnswer ShowAppMessage(const QString& text, const QString& caption, MessageButtons buttons) {
-    return Deliver(AppMessageRequest{text, caption, buttons, MessageStyle::Standard});
+MessageAnswer ShowAppMessage(const QString& text, const QString& caption, MessageButtons buttons,
+                             QWidget* owner) {
+    return Deliver(AppMessageRequest{text, caption, buttons, MessageStyle::Standard, owner});
 }
 
 MessageAnswer ShowZvMessage(const QString& text, const QString& caption, bool withCancel) {
     return Deliver(AppMessageRequest{text, caption,
                                      withCancel ? MessageButtons::OkCancel : MessageButtons::Ok,
-                                     MessageStyle::Zv});
+                                     MessageStyle::Zv, nullptr});
 }
 
 MessageSink SetMessageSink(MessageSink sink) {

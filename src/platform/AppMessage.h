@@ -5,6 +5,8 @@
 #include <QString>
 #include <functional>
 
+class QWidget;
+
 enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 // Which box the client's sink opens: the toolkit's standard one or the system's own ZvMessageBox.
@@ -15,6 +17,8 @@ struct AppMessageRequest {
     QString caption;
     MessageButtons buttons = MessageButtons::Ok;
     MessageStyle style = MessageStyle::Standard;
+    // The window the message is about; its box is placed over it. None: the screen's centre.
+    QWidget* owner = nullptr;
 };
 
 using MessageSink = std::function<MessageAnswer(const AppMessageRequest&)>;
@@ -22,7 +26,7 @@ using MessageSink = std::function<MessageAnswer(const AppMessageRequest&)>;
 // Shows the message through the current sink and returns the button that closed it.
 MessageAnswer ShowAppMessage(const QString& text,
                              const QString& caption = QStringLiteral("操作提示"),
-                             MessageButtons buttons = MessageButtons::Ok);
+                             MessageButtons buttons = MessageButtons::Ok, QWidget* owner = nullptr);
 
 // Shows the message in the system's own box (OK, or OK and Cancel) through the same sink;
 // answers Ok or Cancel.

@@ -16,6 +16,7 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -83,6 +84,7 @@ protected:
         WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set_->connectionText(), 1));
         previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
             messages_.append(request.text);
+            owners_.append(request.owner);
             return MessageAnswer::Ok;
         });
         session_.SetConnectionString(set_->connectionText());
@@ -112,6 +114,7 @@ protected:
     std::unique_ptr<TestAccountSet> set_;
     CDbSession session_;
     QStringList messages_;
+    QList<QWidget*> owners_;
     MessageSink previousSink_;
 };
 
@@ -228,17 +231,40 @@ TEST_P(LoginTest, ChangePasswordOutcomes) {
     };
     for (const Case& c : cases) {
         messages_.clear();
+        owners_.clear();
         Dialog_Change_Pass dialog;
         dialog.findChild<QLineEdit*>("oldPassword")->setText(c.old);
         dialog.findChild<QLineEdit*>("newPassword")->setText(c.fresh);
         dialog.findChild<QLineEdit*>("repeatPassword")->setText(c.repeat);
         dialog.findChild<QPushButton*>("changeButton")->click();
         EXPECT_EQ(messages_, QStringList{c.message});
+        // Shown over the dialog, where the user is typing.
+        EXPECT_EQ(owners_, QList<QWidget*>{&dialog});
     }
     EXPECT_EQ(CMainApp::Instance().password, "new'1");
     Dialog_Login again;
     EXPECT_EQ(Login(again, "admin", "1"), QDialog::Rejected);
     EXPECT_EQ(Login(again, "admin", "new'1"), QDialog::Accepted);
+}
+
+TEST(ChangePasswordDialog, EachFieldHasItsOwnLabel) {
+    Dialog_Change_Pass dialog;
+    auto* form = dialog.findChild<QFormLayout*>();
+    ASSERT_NE(form, nullptr);
+    const struct {
+        const char* field;
+        QString label;
+    } cases[] = {
+        {"oldPassword", QStringLiteral("旧密码:")},
+        {"newPassword", QStringLiteral("新密码:")},
+        {"repeatPassword", QStringLiteral("确认新密码:")},
+    };
+    for (const auto& c : cases) {
+        auto* label =
+            qobject_cast<QLabel*>(form->labelForField(dialog.findChild<QLineEdit*>(c.field)));
+        ASSERT_NE(label, nullptr) << c.field;
+        EXPECT_EQ(label->text(), c.label) << c.field;
+    }
 }
 
 // Quotes and statement text in a login id or password are values: a user so named logs in, a

@@ -81,6 +81,7 @@ protected:
         UseAccountSetAsConfigured(*set_, app);
         previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
             messages_.append(r.caption + QStringLiteral("|") + r.text);
+            buttons_.push_back(r.buttons);
             if (answers_.empty())
                 return MessageAnswer::Ok;
             const MessageAnswer answer = answers_.front();
@@ -159,6 +160,7 @@ protected:
     std::unique_ptr<CDbSession> db_;
     QStringList messages_;
     std::deque<MessageAnswer> answers_;
+    std::vector<MessageButtons> buttons_;
     MessageSink previousSink_;
     int opened_ = 0;
 };
@@ -354,20 +356,22 @@ const char* kCheckForm = R"xml(<html version='1.0' id='0'>
   </CLICK></ACTION></button>
 </dialog></body></html>)xml";
 
-TEST_P(SaveCommands, CheckAsksBeforeActingAndCancelStops) {
+// The questions are Yes/No; only Yes goes on (an OK, which no such question offers, stops too).
+TEST_P(SaveCommands, CheckAsksYesOrNoBeforeActingAndNoStops) {
     const struct {
         const char* command;
         std::vector<MessageAnswer> answers;
         QStringList questions;
         const char* state;
     } cases[] = {
-        {"check", {MessageAnswer::Cancel}, {"是否确认操作？"}, "0"},
+        {"check", {MessageAnswer::No}, {"是否确认操作？"}, "0"},
         {"check",
-         {MessageAnswer::Ok, MessageAnswer::Cancel},
+         {MessageAnswer::Yes, MessageAnswer::No},
          {"是否确认操作？", "D'7 已有明细，继续？"},
          "0"},
+        {"check", {MessageAnswer::Ok}, {"是否确认操作？"}, "0"},
         {"checkthis",
-         {MessageAnswer::Ok, MessageAnswer::Ok},
+         {MessageAnswer::Yes, MessageAnswer::Yes},
          {"是否确认操作？", "是否确认操作？"},
          "1"},
     };
@@ -377,6 +381,7 @@ TEST_P(SaveCommands, CheckAsksBeforeActingAndCancelStops) {
         ASSERT_TRUE(db_->Execute("INSERT INTO t_head (uid_0) VALUES (7)"));
         ASSERT_TRUE(db_->Execute("INSERT INTO t_line (head_uid_0) VALUES (7)"));
         messages_.clear();
+        buttons_.clear();
         answers_.assign(c.answers.begin(), c.answers.end());
         D_T1* form = Open(QString::fromUtf8(kCheckForm).arg(c.command));
         Grid(form)->AppendRow({"D'7"}, "7", 0);
@@ -385,14 +390,19 @@ TEST_P(SaveCommands, CheckAsksBeforeActingAndCancelStops) {
         QStringList expected;
         for (const QString& q : c.questions)
             expected.append("操作确认|" + q);
-        if (QString(c.state) == "1")
+        std::vector<MessageButtons> buttons(c.questions.size(), MessageButtons::YesNo);
+        if (QString(c.state) == "1") {
             expected.append("操作提示|操作成功");
+            buttons.push_back(MessageButtons::Ok);
+        }
+        EXPECT_EQ(buttons_, buttons) << c.command;
         EXPECT_EQ(messages_, expected) << c.command;
         EXPECT_EQ(Rows("SELECT state_0 FROM t_head"), QStringList({c.state})) << c.command;
 
         // Once done, the guard refuses a second time with its own text.
         if (QString(c.state) == "1") {
             messages_.clear();
+            answers_.assign({MessageAnswer::Yes, MessageAnswer::Yes});
             Click(form, 20);
             EXPECT_EQ(messages_.last(), "操作提示|已审核");
         }

@@ -84,8 +84,9 @@ protected:
         app.likeRewrite = false;
         previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
             messages_.append(r.caption + QStringLiteral("|") + r.text);
+            // Unless told otherwise the user agrees, as the headless sink does.
             if (answers_.empty())
-                return MessageAnswer::Ok;
+                return r.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
             const MessageAnswer answer = answers_.front();
             answers_.pop_front();
             return answer;
@@ -433,7 +434,7 @@ TEST_F(DemoForms, MaterialsNewEditAndDelete) {
     Click(form, materials::kSearch);
     ClickRow(form, materials::kList, 0);
     messages_.clear();
-    answers_ = {MessageAnswer::Cancel};
+    answers_ = {MessageAnswer::No};
     Click(form, materials::kDelete);
     EXPECT_EQ(messages_, QStringList("操作确认|是否确认操作？"));
     EXPECT_EQ(Value("SELECT COUNT(*) FROM c_material WHERE uid_0=" + uid), "1");
@@ -603,13 +604,13 @@ TEST_F(DemoForms, ContractIsSavedAsDraftAndAuditedAfterConfirmation) {
         QStringList messages;
         const char* state;
     } steps[] = {
-        {document::kAudit, {MessageAnswer::Cancel}, {"操作确认|是否确认操作？"}, "草稿"},
+        {document::kAudit, {MessageAnswer::No}, {"操作确认|是否确认操作？"}, "草稿"},
         {document::kAudit,
-         {MessageAnswer::Ok},
+         {MessageAnswer::Yes},
          {"操作确认|是否确认操作？", "操作提示|操作成功。"},
          "已审核"},
         {document::kAudit,
-         {MessageAnswer::Ok},
+         {MessageAnswer::Yes},
          {"操作确认|是否确认操作？",
           QStringLiteral("操作提示|合同 %1 已审核，不需要再审核").arg(number)},
          "已审核"},
@@ -618,7 +619,7 @@ TEST_F(DemoForms, ContractIsSavedAsDraftAndAuditedAfterConfirmation) {
          {QStringLiteral("操作提示|合同 %1 已审核，不能修改").arg(number)},
          "已审核"},
         {document::kUnaudit,
-         {MessageAnswer::Ok},
+         {MessageAnswer::Yes},
          {"操作确认|是否确认操作？", "操作提示|操作成功。"},
          "草稿"},
     };

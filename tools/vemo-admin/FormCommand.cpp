@@ -45,7 +45,7 @@ bool ReadFormText(const QString& path, QString& text, QString& error) {
 }
 
 // The client opens a definition only when this same parse accepts it, so a text it refuses
-// must never be stored or written out as a form. `path` names where the text came from.
+// must never be stored. `path` names where the text came from.
 bool CheckFormXml(const QString& text, const QString& path, QString& error) {
     ZUDad::CXmlDocument document;
     ZUDad::XmlLoadError why;
@@ -113,9 +113,14 @@ bool UnpackFormFile(const QString& storedPath, const QString& xmlPath, QString& 
         error = QStringLiteral("存储的定义已损坏：") + unpacked.error;
         return false;
     }
-    if (!CheckFormXml(unpacked.text, storedPath, error))
+    // Written whatever it holds: a definition that does not parse is exactly the one an
+    // administrator needs to read in order to repair it.
+    if (!WriteWhole(xmlPath, unpacked.text.toUtf8(), error))
         return false;
-    return WriteWhole(xmlPath, unpacked.text.toUtf8(), error);
+    if (CheckFormXml(unpacked.text, storedPath, error))
+        return true;
+    error += QStringLiteral("（文本已写入 %1）").arg(xmlPath);
+    return false;
 }
 
 bool ImportForm(const QString& connectionText, const QString& uid, const QString& xmlPath,

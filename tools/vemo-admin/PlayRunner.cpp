@@ -5,6 +5,7 @@
 #include "PlayDrivers.h"
 #include "PlayOutput.h"
 #include "PlayScript.h"
+#include "app/ChineseInterface.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"
@@ -30,13 +31,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QMenu>
 #include <QPointer>
 #include <QProcess>
 #include <QStringDecoder>
 #include <QTimer>
-#include <QTranslator>
 #include <QTreeWidget>
 
 #include <cstdio>
@@ -735,11 +734,8 @@ int RunPlay(const QString& exeFolder, const QString& scriptPath) {
     if (!QFileInfo(exeFolder).isDir())
         return fail(QStringLiteral("没有文件夹 %1").arg(exeFolder));
 
-    // As the client's start: Chinese standard texts, the commands, the application object.
-    QTranslator qtTexts;
-    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qtTexts);
+    // As the client's start: the Chinese interface, the commands, the application object.
+    const ChineseInterface chinese;
     RegisterCommandFamilies();
     RegisterPrintCommands();
     RegisterChartCommands();
@@ -751,6 +747,5 @@ int RunPlay(const QString& exeFolder, const QString& scriptPath) {
     PlayRunner runner(steps, scriptFolder);
     const int code = runner.Run();
     SetPrintToFolder(QString());
-    QCoreApplication::removeTranslator(&qtTexts);
     return code;
 }
