@@ -17,7 +17,7 @@
 SessionContext::SessionContext() = default;
 
 // Messages of malformed values are expected; the fuzz build has no message box.
-MessageAnswer ShowAppMessage(const QString&, const QString&, MessageButtons) {
+MessageAnswer ShowAppMessage(const QString&, const QString&, MessageButtons, QWidget*) {
     return MessageAnswer::Ok;
 }
 
