@@ -10,6 +10,7 @@
 
 #include <QButtonGroup>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -317,7 +318,8 @@ bool Dialog_IpCfg::ComposeTexts(QString& toTest, QString& toStore) {
     return true;
 }
 
-bool Dialog_IpCfg::CanOpen(const QString& connectionText) {
+bool Dialog_IpCfg::CanOpen(const QString& connectionText, QString& why) {
+    why = QStringLiteral("不能连接服务器，请检查配置文件，修改正确后保存");
     // An empty text would make the session fall back to the connection the client runs on.
     if (connectionText.trimmed().isEmpty())
         return false;
@@ -326,6 +328,12 @@ bool Dialog_IpCfg::CanOpen(const QString& connectionText) {
     session.SetConnectionString(connectionText);
     const bool opened = session.Open();
     session.Close();
+    // A local file that is not there has nothing to do with a server: name it.
+    const DriverConnection target = MapToDriver(connectionText);
+    if (!opened && KindOfConnection(connectionText) == DbKindCode::LocalFile &&
+        !QFileInfo(target.databaseName).isFile())
+        why = QStringLiteral("账套文件不存在：%1，请检查路径，修改正确后保存")
+                  .arg(QDir::toNativeSeparators(target.databaseName));
     return opened;
 }
 
@@ -334,8 +342,8 @@ bool Dialog_IpCfg::TestAndSave() {
     QString toStore;
     if (!ComposeTexts(toTest, toStore))
         return false;
-    if (!CanOpen(toTest)) {
-        Notify(QStringLiteral("不能连接服务器，请检查配置文件，修改正确后保存"));
+    if (QString why; !CanOpen(toTest, why)) {
+        Notify(why);
         return false;
     }
 

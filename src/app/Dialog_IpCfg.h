@@ -49,7 +49,8 @@ private:
     // The texts to test and to store for the current mode; false after telling the user what
     // is missing.
     bool ComposeTexts(QString& toTest, QString& toStore);
-    bool CanOpen(const QString& connectionText);
+    // False with `why` set to what the user is told.
+    bool CanOpen(const QString& connectionText, QString& why);
     void Notify(const QString& text);
 
     QString cfgPath_;
