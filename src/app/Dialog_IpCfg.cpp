@@ -5,6 +5,7 @@
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
+#include "data/EngineProfile.h"
 #include "net/HttpClient.h"
 #include "platform/AppMessage.h"
 
@@ -330,8 +331,7 @@ bool Dialog_IpCfg::CanOpen(const QString& connectionText, QString& why) {
     session.Close();
     // A local file that is not there has nothing to do with a server: name it.
     const DriverConnection target = MapToDriver(connectionText);
-    if (!opened && KindOfConnection(connectionText) == DbKindCode::LocalFile &&
-        !QFileInfo(target.databaseName).isFile())
+    if (!opened && EngineProfile::Of(KindOfConnection(connectionText)).FileMissing(target))
         why = QStringLiteral("账套文件不存在：%1，请检查路径，修改正确后保存")
                   .arg(QDir::toNativeSeparators(target.databaseName));
     return opened;

@@ -160,7 +160,7 @@ void SetWindowText(QWidget* window, const QString& text) {
 }
 
 QString EscapeQuotes(const QString& text) {
-    return SealSqlLiteralText(text);
+    return SealInsertedText(text);
 }
 
 bool BindSelectedRow(const CListCtrlEx& grid, QString& sql, RowColumns columns, int num) {

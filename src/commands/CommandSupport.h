@@ -49,8 +49,8 @@ void SetWindowText(QWidget* window, const QString& text);
 
 // --- Building SQL ---
 
-// Doubles every single quote, for texts spliced into SQL string literals, and seals the result
-// so that no later expansion of the statement looks into it (opened by the session).
+// A text for a statement, sealed so that no later expansion looks into it; the session opens it
+// as the literal its place needs (quotes doubled inside a quoted text).
 QString EscapeQuotes(const QString& text);
 
 // How a selected row's cells are numbered in "{{id?N}}"; UidOnly binds the row key alone.

@@ -20,10 +20,6 @@ int HexValue(char16_t c) {
 
 } // namespace
 
-QString SealSqlLiteralText(const QString& text) {
-    return SealInsertedText(text);
-}
-
 QString SealKeyList(const QStringList& keys) {
     QStringList sealed;
     sealed.reserve(keys.size());

@@ -12,9 +12,6 @@
 
 // `text` sealed; an empty text stays empty.
 QString SealInsertedText(const QString& text);
-// `text` for a statement, sealed. Where it is opened decides how it is written (see
-// OpenInsertedValuesInSql), so it is the same seal as SealInsertedText.
-QString SealSqlLiteralText(const QString& text);
 // Keys joined with "," for an IN (...) list, each sealed on its own so that each is opened as
 // the number or the quoted text it is.
 QString SealKeyList(const QStringList& keys);

@@ -101,14 +101,14 @@ bool RunFillStep(const EndEditForm& form, const CXmlNode& step, CListCtrlEx& gri
         QString value = ControlText(form.control ? form.control(id + 1024) : nullptr);
         if (value.isEmpty())
             value = parameter.GetAttribute("default");
-        sql.replace(QStringLiteral("{{p%1}}").arg(i + 1), SealSqlLiteralText(value));
+        sql.replace(QStringLiteral("{{p%1}}").arg(i + 1), SealInsertedText(value));
     }
     for (int i = 0; i < parameters.GetCount(); ++i) {
         const CXmlNode parameter = parameters.GetItem(i);
         QString value = grid.CellText(row, parameter.GetAttributeInt("value", 0) - 1);
         if (value.isEmpty())
             value = parameter.GetAttribute("default");
-        sql.replace(QStringLiteral("{{c%1}}").arg(i + 1), SealSqlLiteralText(value));
+        sql.replace(QStringLiteral("{{c%1}}").arg(i + 1), SealInsertedText(value));
     }
     const QStringList targets =
         targetIds.isEmpty() ? QStringList() : targetIds.split(QLatin1Char(';'));
