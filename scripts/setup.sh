@@ -15,7 +15,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   postgresql
   fonts-wqy-zenhei qt6-translations-l10n
-  xvfb xauth
+  xvfb xauth openbox xdotool x11-apps imagemagick
   poppler-utils zbar-tools
   python3-openpyxl libreoffice-calc-nogui libxlsxwriter-dev
 )

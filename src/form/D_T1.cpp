@@ -31,6 +31,14 @@ QString TextSessionConnection(const QString& exeFolder) {
         .arg(exeFolder);
 }
 
+// The frame the window manager gave the last framed form. A window is framed only once it is
+// shown, and not while hidden; every form gets the same frame, so this one fits a form to its
+// placement before its own frame is known.
+QMargins& LastFrameMargins() {
+    static QMargins margins;
+    return margins;
+}
+
 } // namespace
 
 D_T1::D_T1(QWidget* parent)
@@ -174,18 +182,33 @@ void D_T1::CenterOn(const RectValue& rect) {
 void D_T1::FitFrameToPlacement() {
     if (!placement_ || isMaximized() || fullScreen_)
         return;
-    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QMargins margins = FrameMargins();
+    const QSize inside(std::max(0, placement_->width() - margins.left() - margins.right()),
+                       std::max(0, placement_->height() - margins.top() - margins.bottom()));
+    // The controls were laid out for the inside the old margins left; a frame is not the
+    // user's resize, so they keep their places in the new inside.
+    if (layout_ && margins != placedWithMargins_)
+        layout_->TakeFormSizeAsDesign(inside);
     placedWithMargins_ = margins;
     // A fixed-size frame style pins the inside, so it is unpinned to be fitted and pinned again.
     const bool fixed = minimumSize() == maximumSize() && minimumSize() != QSize(0, 0);
-    const QSize inside(std::max(0, placement_->width() - margins.left() - margins.right()),
-                       std::max(0, placement_->height() - margins.top() - margins.bottom()));
     if (fixed)
         setFixedSize(inside);
     else
         resize(inside);
     // A top-level window's position is its frame's.
     move(placement_->topLeft());
+}
+
+QMargins D_T1::FrameMargins() const {
+    const QMargins framed = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    // Forms without a caption have frames of their own.
+    if (windowFlags() & (Qt::FramelessWindowHint | Qt::CustomizeWindowHint))
+        return framed;
+    if (framed.isNull())
+        return LastFrameMargins();
+    LastFrameMargins() = framed;
+    return framed;
 }
 
 void D_T1::showEvent(QShowEvent* event) {
@@ -509,7 +532,7 @@ void D_T1::mousePressEvent(QMouseEvent* event) {
 
 void D_T1::moveEvent(QMoveEvent* event) {
     controls_->HidePickLists();
-    if (placement_ && windowHandle() && windowHandle()->frameMargins() != placedWithMargins_)
+    if (placement_ && FrameMargins() != placedWithMargins_)
         FitFrameToPlacement();
     QDialog::moveEvent(event);
 }

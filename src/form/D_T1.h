@@ -232,6 +232,8 @@ private:
     // whenever the frame margins it was fitted with change.
     std::optional<QRect> placement_;
     QMargins placedWithMargins_;
+    // The window's frame, or the last frame seen on any form while this one has none yet.
+    QMargins FrameMargins() const;
 
     // Full-screen toggle (F11).
     bool fullScreen_ = false;

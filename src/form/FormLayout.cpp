@@ -1,7 +1,7 @@
 #include "form/FormLayout.h"
 
-#include "platform/ValueGrammars.h"
 #include "form/XmlDocument.h"
+#include "platform/ValueGrammars.h"
 
 #include <QAbstractSlider>
 #include <QEvent>
@@ -219,6 +219,12 @@ void FormLayout::Apply() {
     }
     PlaceGrip();
     m_applying = false;
+}
+
+void FormLayout::TakeFormSizeAsDesign(QSize size) {
+    for (Item& item : m_items)
+        if (item.widget && item.widget->parentWidget() == m_form)
+            item.containerDesign = size;
 }
 
 void FormLayout::SetSizeGripVisible(bool visible) {

@@ -90,6 +90,10 @@ public:
     // Positions every registered item for the current container sizes and places the size grip.
     void Apply();
 
+    // Makes `size` the form size the form's own items were designed for, so that a form that
+    // gets this size keeps them where they are.
+    void TakeFormSizeAsDesign(QSize size);
+
     // The size grip in the form's bottom-right corner (top-level forms show it). Hidden until
     // asked for.
     void SetSizeGripVisible(bool visible);

@@ -95,6 +95,22 @@ TEST_F(LayoutForm, AnchoredControlsFollowTheFormBothWays) {
         EXPECT_EQ(control->geometry(), QRect(20, 20, 120, 50));
 }
 
+TEST_F(LayoutForm, AFrameTakenFromTheFormMovesNothing) {
+    // The window manager's frame makes the inside smaller than the form was built at; the
+    // controls stay where the author put them, and later resizes anchor from that inside.
+    Control(1, QRect(20, 240, 120, 30));
+    Control(2, QRect(20, 20, 360, 200));
+    Build(QStringLiteral("<dialog><button id='1' director='9'/><table id='2' director='15'/>"
+                         "</dialog>"));
+    layout->TakeFormSizeAsDesign(QSize(398, 275));
+    ResizeForm(398, 275);
+    EXPECT_EQ(controls[1]->geometry(), QRect(20, 240, 120, 30));
+    EXPECT_EQ(controls[2]->geometry(), QRect(20, 20, 360, 200));
+    ResizeForm(398, 375);
+    EXPECT_EQ(controls[1]->geometry(), QRect(20, 340, 120, 30));
+    EXPECT_EQ(controls[2]->geometry(), QRect(20, 20, 360, 300));
+}
+
 TEST_F(LayoutForm, GroupsFlowTheirMembersAndWrap) {
     // Three 60×20 items in a row (the group spans 200×20), three in a column (60×80).
     for (int i = 0; i < 3; ++i) {

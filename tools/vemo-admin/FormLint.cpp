@@ -377,6 +377,40 @@ void EngineDialect(Context& c, const Rule& rule) {
     }
 }
 
+// A form's placement is its outer rectangle: the window manager's caption and border come out
+// of it, so a control drawn to the very edge is cut off on screen.
+void WindowFit(Context& c, const Rule& rule) {
+    constexpr int kFrameWidth = 8;
+    constexpr int kFrameHeight = 40;
+    for (const Document& d : c.documents) {
+        const pugi::xml_node head = d.html.child("head");
+        QString error;
+        const RectValue outer = ReadRectText(Attr(head, "pos"), error);
+        // Pages of a panel, scrolling forms and frameless ones have no frame to leave room for.
+        if (!head.attribute("pos") || Attr(head, "pos") == QLatin1String("0") || !error.isEmpty() ||
+            head.attribute("scroll") || head.attribute("style").as_int() == 4)
+            continue;
+        const int width = outer.right - outer.left;
+        const int height = outer.bottom - outer.top;
+        for (const pugi::xml_node control : d.controls) {
+            if (control.attribute("hidden").as_int() == 2 || control.attribute("desp").as_int() > 0)
+                continue;
+            const RectValue rect = ReadRectText(Attr(control, "pos"), error);
+            if (!error.isEmpty())
+                continue;
+            if (rect.right + kFrameWidth > width || rect.bottom + kFrameHeight > height)
+                Report(c, rule, control,
+                       QStringLiteral("控件 %1 在窗口边框内放不下：窗口位置 %2×%3 含标题栏和边框，"
+                                      "控件右侧须留 %4 像素、下方须留 %5 像素")
+                           .arg(Attr(control, "id"))
+                           .arg(width)
+                           .arg(height)
+                           .arg(kFrameWidth)
+                           .arg(kFrameHeight));
+        }
+    }
+}
+
 constexpr Rule kRules[] = {
     {"unknown-command", true, UnknownCommands},
     {"duplicate-id", true, DuplicateIds},
@@ -388,6 +422,7 @@ constexpr Rule kRules[] = {
     {"button-without-action", false, ButtonsWithoutAction},
     {"unraised-event", false, UnraisedEvents},
     {"dialect", false, EngineDialect},
+    {"window-fit", false, WindowFit},
 };
 
 } // namespace
