@@ -11,6 +11,7 @@
 #include "form/CommandContext.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "platform/FileSystem.h"
 #include "platform/PopupChoice.h"
 #include "platform/ShellOpen.h"
 #include "platform/TemplateWorkbook.h"
@@ -192,8 +193,9 @@ bool ExportExcel(CommandContext& form, CommandResult& result, const CXmlNode& co
         fill.templatePath = converted;
     }
     exe.mkpath(QStringLiteral("temp"));
-    fill.outputPath = platform::FreeExportPath(exe.filePath(QStringLiteral("temp")),
-                                               QFileInfo(*templateName).completeBaseName());
+    fill.outputPath = platform::FreeNumberedPath(exe.filePath(QStringLiteral("temp")),
+                                                 QFileInfo(*templateName).completeBaseName(),
+                                                 QStringLiteral("xlsx"));
 
     // Written off the interface thread; the form's title tells how far it got.
     QPointer<QWidget> window = form.FormWidget();
