@@ -216,8 +216,10 @@ bool ExportExcel(CommandContext& form, CommandResult& result, const CXmlNode& co
         result.error = written.error;
         return false;
     }
+    // The workbook is written whether or not a program opens it: the message says where it is.
     if (!platform::OpenWithDesktop(fill.outputPath))
-        ShowAppMessage(QStringLiteral("创建Excel服务失败!\n导出的文件在：%1")
+        ShowAppMessage(QStringLiteral("已导出到文件：\n%1\n本机没有找到打开 Excel "
+                                      "文件的程序，请用电子表格程序手动打开该文件。")
                            .arg(QDir::toNativeSeparators(fill.outputPath)),
                        CommandTexts::kAppCaption);
     return true;
