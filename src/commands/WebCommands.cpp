@@ -94,9 +94,14 @@ bool RunRequest(CommandContext& form, CommandResult& result, const ZUDad::CXmlNo
     }
     bool answered = false;
     form.WaitOffInterface([&settings, &answered] { answered = HttpRequest(settings); });
-    // Failure or not, the action goes on: the control shows why.
     SetWindowText(ControlById(form, resultId), answered ? settings.response : settings.status);
-    return true;
+    if (answered)
+        return true;
+    // The result control may well be hidden, and the commands after this one would read the
+    // reason as the page: a failed request stops the action and says why, naming the address.
+    return Fail(result, settings.status.contains(settings.url)
+                            ? settings.status
+                            : settings.status + QStringLiteral("\n网址：") + settings.url);
 }
 
 bool Codec(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
