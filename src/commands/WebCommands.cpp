@@ -6,6 +6,7 @@
 #include "form/CommandContext.h"
 #include "net/UrlCodec.h"
 #include "net/WebRequest.h"
+#include "platform/AppMessage.h"
 #include "platform/ShellOpen.h"
 #include "platform/ValueGrammars.h"
 #include "widgets/CListCtrlEx.h"
@@ -191,8 +192,19 @@ bool ShowPic(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode&
     QWidget* target = nullptr;
     if (!ResolveControl(form, result, para.GetAttribute("target"), target))
         return false;
-    if (auto* picture = qobject_cast<ZvPicture*>(target))
-        picture->SetPicture(path.isEmpty() ? QImage() : QImage(path)); // unreadable: no picture
+    auto* picture = qobject_cast<ZvPicture*>(target);
+    if (!picture)
+        return true;
+    const QImage image = path.isEmpty() ? QImage() : QImage(path);
+    picture->SetPicture(image);
+    // The action goes on without the picture, but an empty control alone would not say why.
+    if (!path.isEmpty() && image.isNull()) {
+        const QFileInfo file(path);
+        ShowAppMessage((file.exists() ? QStringLiteral("无法读取图片文件：%1")
+                                      : QStringLiteral("图片文件不存在：%1"))
+                           .arg(QDir::toNativeSeparators(file.absoluteFilePath())),
+                       QStringLiteral("操作提示"), MessageButtons::Ok, form.FormWidget());
+    }
     return true;
 }
 

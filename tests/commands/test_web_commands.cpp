@@ -271,9 +271,28 @@ TEST_F(WebCommands, ShowPicLoadsThePictureOrLeavesTheControlEmpty) {
     SetText(1, file);
     EXPECT_TRUE(Run("<show_pic><para_info url_id='1' target='30'/></show_pic>"));
     EXPECT_EQ(picture->Picture().size(), QSize(4, 3));
-    SetText(1, dir.filePath("missing.png"));
-    EXPECT_TRUE(Run("<show_pic><para_info url_id='1' target='30'/></show_pic>"));
-    EXPECT_TRUE(picture->Picture().isNull());
+    EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('|'));
+    // A picture that is not there, or is no picture, leaves the control empty and is said; the
+    // action goes on. An empty path only empties the control.
+    const QString notAPicture = dir.filePath("notes.png");
+    QFile notes(notAPicture);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not a picture");
+    notes.close();
+    const std::pair<QString, QString> cases[] = {
+        {dir.filePath("missing.png"), u"图片文件不存在："_s + dir.filePath("missing.png")},
+        {notAPicture, u"无法读取图片文件："_s + notAPicture},
+        {"", ""},
+    };
+    for (const auto& [path, message] : cases) {
+        SetText(1, file);
+        ASSERT_TRUE(Run("<show_pic><para_info url_id='1' target='30'/></show_pic>"));
+        messages_.clear();
+        SetText(1, path);
+        EXPECT_TRUE(Run("<show_pic><para_info url_id='1' target='30'/></show_pic>"));
+        EXPECT_TRUE(picture->Picture().isNull()) << qPrintable(path);
+        EXPECT_EQ(messages_, message.isEmpty() ? QStringList() : QStringList{message});
+    }
 }
 
 TEST_F(WebCommands, LinksAndFilesOpenWithTheDesktop) {
