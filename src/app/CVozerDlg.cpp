@@ -3,16 +3,15 @@
 #include "app/ClientUpdate.h"
 #include "app/Dialog_Change_Pass.h"
 #include "app/Favourites.h"
+#include "app/HelpPage.h"
 #include "app/MainApp.h"
 #include "app/NavigationTree.h"
 #include "app/OpenBusinessFunction.h"
 #include "data/CfgFile.h"
-#include "net/UpdateSites.h"
 #include "platform/AppMessage.h"
 #include "platform/GlobalHotKey.h"
 #include "widgets/CButtonST.h"
 
-#include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLinearGradient>
@@ -22,7 +21,6 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QTreeWidget>
-#include <QUrl>
 #include <QWindow>
 
 #include <cmath>
@@ -374,9 +372,7 @@ void CVozerDlg::OnCommand(int command) {
         break;
     }
     case kHelp:
-        QDesktopServices::openUrl(
-            QUrl(QStringLiteral("http://%1/help/help.aspx?s=dh&appid=%2")
-                     .arg(UpdateSiteHost(), CMainApp::Instance().appId.Get())));
+        OpenHelpPage(QStringLiteral("dh"), this);
         break;
     case kOpenNavigationEntry:
         OpenSelected(navigation_);

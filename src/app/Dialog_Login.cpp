@@ -1,6 +1,7 @@
 #include "app/Dialog_Login.h"
 
 #include "app/Dialog_IpCfg.h"
+#include "app/HelpPage.h"
 #include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/ConnectionText.h"
@@ -12,7 +13,6 @@
 
 #include <QCollator>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,7 +22,6 @@
 #include <QPainterPath>
 #include <QSignalBlocker>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -275,8 +274,7 @@ void Dialog_Login::FinishLogin(const LoginRequest& request, const LoginOutcome& 
 }
 
 void Dialog_Login::OnHelp() {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("http://%1/help/help.aspx?s=login&appid=%2")
-                                       .arg(UpdateSiteHost(), CMainApp::Instance().appId.Get())));
+    OpenHelpPage(QStringLiteral("login"), this);
 }
 
 void Dialog_Login::paintEvent(QPaintEvent*) {

@@ -11,6 +11,7 @@
 #include "form/CommandContext.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "platform/FileSystem.h"
 #include "platform/PopupChoice.h"
 #include "platform/ShellOpen.h"
 #include "platform/TemplateWorkbook.h"
@@ -192,8 +193,9 @@ bool ExportExcel(CommandContext& form, CommandResult& result, const CXmlNode& co
         fill.templatePath = converted;
     }
     exe.mkpath(QStringLiteral("temp"));
-    fill.outputPath = platform::FreeExportPath(exe.filePath(QStringLiteral("temp")),
-                                               QFileInfo(*templateName).completeBaseName());
+    fill.outputPath = platform::FreeNumberedPath(exe.filePath(QStringLiteral("temp")),
+                                                 QFileInfo(*templateName).completeBaseName(),
+                                                 QStringLiteral("xlsx"));
 
     // Written off the interface thread; the form's title tells how far it got.
     QPointer<QWidget> window = form.FormWidget();
@@ -214,8 +216,10 @@ bool ExportExcel(CommandContext& form, CommandResult& result, const CXmlNode& co
         result.error = written.error;
         return false;
     }
+    // The workbook is written whether or not a program opens it: the message says where it is.
     if (!platform::OpenWithDesktop(fill.outputPath))
-        ShowAppMessage(QStringLiteral("创建Excel服务失败!\n导出的文件在：%1")
+        ShowAppMessage(QStringLiteral("已导出到文件：\n%1\n本机没有找到打开 Excel "
+                                      "文件的程序，请用电子表格程序手动打开该文件。")
                            .arg(QDir::toNativeSeparators(fill.outputPath)),
                        CommandTexts::kAppCaption);
     return true;

@@ -6,6 +6,7 @@
 #include "form/CommandContext.h"
 #include "net/UrlCodec.h"
 #include "net/WebRequest.h"
+#include "platform/AppMessage.h"
 #include "platform/ShellOpen.h"
 #include "platform/ValueGrammars.h"
 #include "widgets/CListCtrlEx.h"
@@ -94,9 +95,14 @@ bool RunRequest(CommandContext& form, CommandResult& result, const ZUDad::CXmlNo
     }
     bool answered = false;
     form.WaitOffInterface([&settings, &answered] { answered = HttpRequest(settings); });
-    // Failure or not, the action goes on: the control shows why.
     SetWindowText(ControlById(form, resultId), answered ? settings.response : settings.status);
-    return true;
+    if (answered)
+        return true;
+    // The result control may well be hidden, and the commands after this one would read the
+    // reason as the page: a failed request stops the action and says why, naming the address.
+    return Fail(result, settings.status.contains(settings.url)
+                            ? settings.status
+                            : settings.status + QStringLiteral("\n网址：") + settings.url);
 }
 
 bool Codec(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
@@ -186,8 +192,19 @@ bool ShowPic(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode&
     QWidget* target = nullptr;
     if (!ResolveControl(form, result, para.GetAttribute("target"), target))
         return false;
-    if (auto* picture = qobject_cast<ZvPicture*>(target))
-        picture->SetPicture(path.isEmpty() ? QImage() : QImage(path)); // unreadable: no picture
+    auto* picture = qobject_cast<ZvPicture*>(target);
+    if (!picture)
+        return true;
+    const QImage image = path.isEmpty() ? QImage() : QImage(path);
+    picture->SetPicture(image);
+    // The action goes on without the picture, but an empty control alone would not say why.
+    if (!path.isEmpty() && image.isNull()) {
+        const QFileInfo file(path);
+        ShowAppMessage((file.exists() ? QStringLiteral("无法读取图片文件：%1")
+                                      : QStringLiteral("图片文件不存在：%1"))
+                           .arg(QDir::toNativeSeparators(file.absoluteFilePath())),
+                       QStringLiteral("操作提示"), MessageButtons::Ok, form.FormWidget());
+    }
     return true;
 }
 

@@ -83,4 +83,21 @@ void EmptyAndRemoveFolder(const QString& folder) {
     dir.rmdir(dir.absolutePath());
 }
 
+QString FreeNumberedPath(const QString& folder, const QString& baseName, const QString& suffix) {
+    for (int n = 1;; ++n) {
+        const QString path =
+            QDir(folder).filePath(QStringLiteral("%1_%2.%3").arg(baseName).arg(n).arg(suffix));
+        if (!QFileInfo::exists(path))
+            return path;
+    }
+}
+
+QString FileBaseNameOf(const QString& text, const QString& fallback) {
+    QString name = text.trimmed();
+    for (QChar& c : name)
+        if (c.unicode() < 0x20 || QStringView(u"\\/:*?\"<>|").contains(c))
+            c = QLatin1Char('_');
+    return name.isEmpty() ? fallback : name;
+}
+
 } // namespace platform

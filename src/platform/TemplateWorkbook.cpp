@@ -471,15 +471,6 @@ WorkbookResult FillTemplateWorkbook(const WorkbookFill& fill) {
     return result;
 }
 
-QString FreeExportPath(const QString& folder, const QString& baseName) {
-    for (int n = 1;; ++n) {
-        const QString path =
-            QDir(folder).filePath(QStringLiteral("%1_%2.xlsx").arg(baseName).arg(n));
-        if (!QFileInfo::exists(path))
-            return path;
-    }
-}
-
 WorkbookResult ConvertLegacyWorkbook(const QString& xlsPath, const QString& outFolder,
                                      QString& xlsxPath) {
     const QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));

@@ -31,9 +31,6 @@ struct WorkbookResult {
 // appears whole or not at all.
 WorkbookResult FillTemplateWorkbook(const WorkbookFill& fill);
 
-// A name under `folder` that no earlier export has: "<base>_<n>.xlsx".
-QString FreeExportPath(const QString& folder, const QString& baseName);
-
 // A template in the old binary format (.xls) converted to .xlsx in `outFolder` with LibreOffice,
 // when it is installed; `xlsxPath` receives the converted file.
 WorkbookResult ConvertLegacyWorkbook(const QString& xlsPath, const QString& outFolder,

@@ -12,9 +12,12 @@
 #include "form/ControlValues.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "platform/FileSystem.h"
+#include "platform/ShellOpen.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPageLayout>
 #include <QPageSetupDialog>
 #include <QPointer>
@@ -60,6 +63,14 @@ int g_pendingClicks = 0;
 
 bool RealSetupDialog(PrinterChoice& choice);
 PrinterSetupDialog g_setupDialog = &RealSetupDialog;
+PrinterPresence g_printerPresence;
+
+const QString kPrintCaption = QStringLiteral("打印");
+
+bool PrinterPresent() {
+    return g_printerPresence ? g_printerPresence()
+                             : !QPrinterInfo::availablePrinterNames().isEmpty();
+}
 
 // Per-form printing state, kept on the form window.
 constexpr char kPreviewFlag[] = "vemoPrintPreview";
@@ -147,6 +158,38 @@ void ContinueBatch(CommandContext& form, const CXmlNode& para) {
     });
 }
 
+// Without a printer a direct job would vanish: it is written as a PDF file under temp/ instead
+// and opened with the desktop's program, so the user can still see, keep or send it.
+void SaveJobAsPdf(PrintLayout& layout, const QString& title, QWidget* owner) {
+    const QDir exe(SessionContext::Current().exeFolder);
+    exe.mkpath(QStringLiteral("temp"));
+    const QString path = platform::FreeNumberedPath(exe.filePath(QStringLiteral("temp")),
+                                                    platform::FileBaseNameOf(title, kPrintCaption),
+                                                    QStringLiteral("pdf"));
+    const QString shown = QDir::toNativeSeparators(path);
+    const int pages = WritePdf(layout, path, PageSizeOfPaperCode(g_printer.paper),
+                               g_printer.orientation == 2, title);
+    if (pages <= 0) {
+        QFile::remove(path);
+        ShowAppMessage(pages == 0 ? QStringLiteral("没有可用的打印机。")
+                                  : QStringLiteral("没有可用的打印机，打印内容也无法存为 PDF "
+                                                   "文件：\n%1")
+                                        .arg(shown),
+                       kPrintCaption, MessageButtons::Ok, owner);
+        return;
+    }
+    if (platform::OpenWithDesktop(path))
+        ShowAppMessage(QStringLiteral("没有可用的打印机，打印内容已存为 PDF 文件并打开：\n%1\n"
+                                      "可以在打开它的程序中保存或打印。")
+                           .arg(shown),
+                       kPrintCaption, MessageButtons::Ok, owner);
+    else
+        ShowAppMessage(QStringLiteral("没有可用的打印机，打印内容已存为 PDF 文件：\n%1\n"
+                                      "本机没有找到打开 PDF 文件的程序，请手动打开该文件。")
+                           .arg(shown),
+                       kPrintCaption, MessageButtons::Ok, owner);
+}
+
 PageShift ShiftOf(CommandContext& form, int windowId) {
     QString section = form.FormWidget()->property(kPrintKey).toString();
     if (section.isEmpty())
@@ -208,6 +251,10 @@ void SetPrintToFolder(const QString& folder,
     g_jobs = 0;
 }
 
+void SetPrinterPresence(PrinterPresence presence) {
+    g_printerPresence = std::move(presence);
+}
+
 void SetPrinterSetupDialog(PrinterSetupDialog dialog) {
     g_setupDialog = dialog ? dialog : &RealSetupDialog;
 }
@@ -216,7 +263,7 @@ bool Print(CommandContext& form, CommandResult& /*result*/, const CXmlNode& comm
     ApplyStoredPrinter(ButtonSection(form, windowId));
     const CXmlNode para = command.GetChild("print_para");
     const QString nameId = para.GetAttribute("name_id");
-    const QString title = nameId.isEmpty() ? QStringLiteral("打印") : TextOf(form, nameId.toInt());
+    const QString title = nameId.isEmpty() ? kPrintCaption : TextOf(form, nameId.toInt());
     const bool direct = PrintsWithoutDialog(form, para);
     const bool preview = form.FormWidget()->property(kPreviewFlag).toBool();
     PrintLayout layout(form, para, ShiftOf(form, windowId));
@@ -237,6 +284,11 @@ bool Print(CommandContext& form, CommandResult& /*result*/, const CXmlNode& comm
         return true;
     }
 
+    if (direct && !preview && !PrinterPresent()) {
+        SaveJobAsPdf(layout, title, form.FormWidget());
+        // Nothing went to a printer: a batch stays where it was, as after a cancelled dialog.
+        return true;
+    }
     QPrinter printer(QPrinter::HighResolution);
     ConfigurePrinter(printer, title);
     if (preview) {
@@ -257,7 +309,14 @@ bool Print(CommandContext& form, CommandResult& /*result*/, const CXmlNode& comm
         if (dialog.exec() != QDialog::Accepted)
             return true;
     }
-    PrintPages(layout, printer);
+    if (PrintPages(layout, printer) < 0) {
+        const QString name = printer.printerName();
+        ShowAppMessage(
+            (name.isEmpty() ? QStringLiteral("打印机") : QStringLiteral("打印机“%1”").arg(name)) +
+                QStringLiteral("无法打印，请检查打印机是否连接并开启。"),
+            kPrintCaption, MessageButtons::Ok, form.FormWidget());
+        return true;
+    }
     ContinueBatch(form, para);
     return true;
 }

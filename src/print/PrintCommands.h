@@ -58,6 +58,11 @@ QPageSize PageSizeOfPaperCode(int code);
 // The DMPAPER code of a page size; 9 (A4) for sizes the table does not know.
 int PaperCodeOfPageSize(const QPageSize& size);
 
+// Whether the machine offers any printer; by default, whether the platform lists one. Tests and
+// headless runs answer for the machine; an empty function restores the platform's answer.
+using PrinterPresence = std::function<bool()>;
+void SetPrinterPresence(PrinterPresence presence);
+
 // Test seam: replaces the printer set-up dialog. It receives the current choice and returns
 // false for a cancelled dialog.
 using PrinterSetupDialog = bool (*)(PrinterChoice& choice);

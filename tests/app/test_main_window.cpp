@@ -1,7 +1,10 @@
 // The main window on real account sets: which entries each user sees and where, favourites kept
-// in c_user.auth1_0, the view remembered in cfg.ini, opening business functions and leaving.
+// in c_user.auth1_0, the view remembered in cfg.ini, opening business functions, the help page
+// and leaving.
 #include "app/CVozerDlg.h"
+#include "app/Dialog_Login.h"
 #include "app/Favourites.h"
+#include "app/HelpPage.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/NavigationTree.h"
@@ -9,6 +12,7 @@
 #include "form/DefinitionCodec.h"
 #include "platform/AppMessage.h"
 #include "platform/GlobalHotKey.h"
+#include "platform/ShellOpen.h"
 #include "support/TestAccountSet.h"
 
 #include <QApplication>
@@ -367,6 +371,33 @@ TEST_F(MainWindow, LeavingAsksAndOnlyYesCloses) {
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(finished);
     EXPECT_EQ(messages_.size(), 2);
+}
+
+// 帮助 of the main window and of the login dialog opens its page in the browser; where no
+// browser opens it, the message names the address.
+TEST_F(MainWindow, HelpOpensItsPageOrNamesItsAddress) {
+    CVozerDlg window;
+    Dialog_Login login;
+    const std::pair<QWidget*, QString> windows[] = {{&window, "dh"}, {&login, "login"}};
+    for (const auto& [owner, section] : windows) {
+        const QString address = HelpPageAddress(section);
+        EXPECT_TRUE(address.contains("help.aspx?s=" + section + "&appid=")) << qPrintable(address);
+        for (const bool browser : {true, false}) {
+            QStringList opened;
+            platform::SetDesktopOpener([&](const QString& link) {
+                opened.append(link);
+                return browser;
+            });
+            messages_.clear();
+            owner->findChild<QPushButton*>("helpButton")->click();
+            EXPECT_EQ(opened, QStringList{address});
+            EXPECT_EQ(messages_, browser ? QStringList()
+                                         : QStringList{"在线帮助|没有找到可以打开网页的浏览器。"
+                                                       "请在浏览器中打开帮助页面：\n" +
+                                                       address});
+        }
+    }
+    platform::SetDesktopOpener({});
 }
 
 } // namespace

@@ -127,11 +127,29 @@ TEST_F(WebCommands, RequestsSendTheBodyAndPutTheAnswerOrTheReasonIntoTheResult) 
         EXPECT_EQ(requests[0].body, c.body);
         EXPECT_EQ(requests[0].header("accept-language"), "zh-CN");
     }
-    // A 404 is the server's error, shown in the result; the action goes on.
-    SetText(1, Url("/gone"));
-    EXPECT_TRUE(Run("<get_html><para_info url_id='1' result_id='3'/></get_html>"));
-    EXPECT_EQ(Text(3), u"网站服务器错误"_s + Url("/gone"));
-    EXPECT_EQ(Error(), "");
+    // A failure is shown in the result and said, with the address: the action stops there, so
+    // that no later command takes the reason for the page. A refused port stands for a machine
+    // without a network.
+    quint16 closedPort;
+    {
+        LoopbackHttpServer gone;
+        closedPort = gone.port();
+    }
+    const QString refused = u"http://127.0.0.1:%1/prices.html"_s.arg(closedPort);
+    const std::pair<QString, QString> failures[] = {
+        {Url("/gone"), u"网站服务器错误"_s + Url("/gone")},
+        {refused, u"对不起，连接服务器失败！"_s},
+    };
+    for (const auto& [url, reason] : failures) {
+        SetText(1, url);
+        for (const char* command : {"get_html", "post_html"}) {
+            EXPECT_FALSE(Run(
+                u"<%1><para_info url_id='1' result_id='3'/></%1>"_s.arg(QLatin1String(command))));
+            EXPECT_EQ(Text(3), reason) << command;
+            EXPECT_EQ(Error(), reason.contains(url) ? reason : reason + u"\n网址："_s + url)
+                << command;
+        }
+    }
     // The address from the grid's selected row: column 3, or the row key for col 0.
     Grid()->AppendRow({"USD", "7.1", Url("/price")}, Url("/price?key"));
     Grid()->SelectRow(0, true);
@@ -253,9 +271,28 @@ TEST_F(WebCommands, ShowPicLoadsThePictureOrLeavesTheControlEmpty) {
     SetText(1, file);
     EXPECT_TRUE(Run("<show_pic><para_info url_id='1' target='30'/></show_pic>"));
     EXPECT_EQ(picture->Picture().size(), QSize(4, 3));
-    SetText(1, dir.filePath("missing.png"));
-    EXPECT_TRUE(Run("<show_pic><para_info url_id='1' target='30'/></show_pic>"));
-    EXPECT_TRUE(picture->Picture().isNull());
+    EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('|'));
+    // A picture that is not there, or is no picture, leaves the control empty and is said; the
+    // action goes on. An empty path only empties the control.
+    const QString notAPicture = dir.filePath("notes.png");
+    QFile notes(notAPicture);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not a picture");
+    notes.close();
+    const std::pair<QString, QString> cases[] = {
+        {dir.filePath("missing.png"), u"图片文件不存在："_s + dir.filePath("missing.png")},
+        {notAPicture, u"无法读取图片文件："_s + notAPicture},
+        {"", ""},
+    };
+    for (const auto& [path, message] : cases) {
+        SetText(1, file);
+        ASSERT_TRUE(Run("<show_pic><para_info url_id='1' target='30'/></show_pic>"));
+        messages_.clear();
+        SetText(1, path);
+        EXPECT_TRUE(Run("<show_pic><para_info url_id='1' target='30'/></show_pic>"));
+        EXPECT_TRUE(picture->Picture().isNull()) << qPrintable(path);
+        EXPECT_EQ(messages_, message.isEmpty() ? QStringList() : QStringList{message});
+    }
 }
 
 TEST_F(WebCommands, LinksAndFilesOpenWithTheDesktop) {

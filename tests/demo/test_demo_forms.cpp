@@ -29,6 +29,7 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDir>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QImage>
 #include <QLineEdit>
@@ -737,8 +738,11 @@ TEST_F(DemoForms, WebPricesOpensPagesShowsPicturesAndReadsAPriceList) {
     EXPECT_EQ(Text(form, kPicturePath), "pictures/" + code + ".png");
     Click(form, kOpen);
     EXPECT_EQ(opened, QStringList({"https://gys.example.cn/goods/" + code}));
-    Click(form, kShow); // no picture yet: the control stays empty
+    Click(form, kShow); // no picture yet: the control stays empty and the message says why
     EXPECT_TRUE(Control<ZvPicture>(form, kPicture)->Picture().isNull());
+    EXPECT_EQ(messages_, QStringList("操作提示|图片文件不存在：" +
+                                     QFileInfo("pictures/" + code + ".png").absoluteFilePath()));
+    messages_.clear();
     QDir().mkpath("pictures");
     QImage picture(8, 6, QImage::Format_RGB32);
     picture.fill(Qt::blue);

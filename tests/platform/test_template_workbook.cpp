@@ -1,6 +1,7 @@
 // A workbook filled from a template, read back by real spreadsheet readers: openpyxl for the
 // cells, their types, styles and formulas, and LibreOffice (where installed) as a program that
 // opens the file.
+#include "platform/FileSystem.h"
 #include "platform/TemplateWorkbook.h"
 
 #include <QDir>
@@ -193,10 +194,12 @@ TEST_F(TemplateWorkbook, LibreOfficeOpensTheFile) {
 
 TEST(ExportPaths, NeverReplaceAnEarlierExport) {
     QTemporaryDir dir;
-    const QString first = platform::FreeExportPath(dir.path(), QStringLiteral("库存"));
+    const QString first =
+        platform::FreeNumberedPath(dir.path(), QStringLiteral("库存"), QStringLiteral("xlsx"));
     EXPECT_TRUE(first.endsWith(QStringLiteral("_1.xlsx")));
     QFile(first).open(QIODevice::WriteOnly);
-    const QString second = platform::FreeExportPath(dir.path(), QStringLiteral("库存"));
+    const QString second =
+        platform::FreeNumberedPath(dir.path(), QStringLiteral("库存"), QStringLiteral("xlsx"));
     EXPECT_TRUE(second.endsWith(QStringLiteral("_2.xlsx")));
 }
 

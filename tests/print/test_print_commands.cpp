@@ -1,19 +1,23 @@
 // The print commands on a real form, printing into a folder of PDF files: the printer remembered
-// per print button, the dialog decided by a control, the page shift, previews, and a batch of
-// records printed one job each.
+// per print button, the dialog decided by a control, the page shift, previews, a batch of
+// records printed one job each, and what a job does on a machine without a printer.
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "commands/CommandTable.h"
 #include "data/CfgFile.h"
+#include "data/SessionContext.h"
 #include "form/D_T1.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
+#include "platform/ShellOpen.h"
 #include "print/PrintCommands.h"
 #include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLineEdit>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -72,6 +76,8 @@ protected:
     void TearDown() override {
         SetPrintToFolder(QString());
         SetPrinterSetupDialog(nullptr);
+        SetPrinterPresence({});
+        platform::SetDesktopOpener({});
         session_.Stop();
     }
 
@@ -90,7 +96,8 @@ protected:
     }
     QString Text(const QString& file) {
         QProcess process;
-        process.start("pdftotext", {dir_.filePath(file), "-"});
+        const QString path = QDir::isAbsolutePath(file) ? file : dir_.filePath(file);
+        process.start("pdftotext", {path, "-"});
         process.waitForFinished(30000);
         return QString::fromUtf8(process.readAllStandardOutput()).simplified();
     }
@@ -121,6 +128,57 @@ TEST_F(PrintCommandsTest, BatchPrintsOneJobPerRecordAndPreviewsNeverAdvanceIt) {
     // The queue is used up: the next click prints once.
     Click(3);
     EXPECT_EQ(jobs_.size(), 5);
+}
+
+// A job printed without its dialog on a machine without a printer becomes a PDF file in the
+// client's temp/ folder, opened with the desktop's program when there is one; the message says
+// which. Nothing reached a printer, so a batch stays at its record.
+TEST_F(PrintCommandsTest, WithoutAPrinterADirectJobIsKeptAsAPdfFile) {
+    SetPrintToFolder(QString());
+    SetPrinterPresence([] { return false; });
+    const QString temp = QDir(SessionContext::Current().exeFolder).filePath("temp");
+    struct Case {
+        bool programFound;
+        QString file;
+        QString message;
+    };
+    const Case cases[] = {
+        {true, "打印_1.pdf",
+         "没有可用的打印机，打印内容已存为 PDF 文件并打开：\n%1\n"
+         "可以在打开它的程序中保存或打印。"},
+        {false, "打印_2.pdf",
+         "没有可用的打印机，打印内容已存为 PDF 文件：\n%1\n"
+         "本机没有找到打开 PDF 文件的程序，请手动打开该文件。"},
+    };
+    Click(6);
+    Box(1)->setText("u1");
+    for (const Case& c : cases) {
+        QStringList opened;
+        platform::SetDesktopOpener([&](const QString& path) {
+            opened.append(path);
+            return c.programFound;
+        });
+        messages_.clear();
+        Click(3);
+        const QString file = QDir(temp).filePath(c.file);
+        EXPECT_EQ(opened, QStringList{file});
+        EXPECT_EQ(messages_, QStringList{c.message.arg(QDir::toNativeSeparators(file))});
+        EXPECT_EQ(Text(file), "UID u1");
+        EXPECT_EQ(Box(1)->text(), "u1");
+    }
+    EXPECT_TRUE(jobs_.isEmpty());
+}
+
+// A printer that takes no job is named; the click does not pass in silence.
+TEST_F(PrintCommandsTest, APrinterThatCannotPrintIsSaid) {
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        GTEST_SKIP() << "this machine has a printer, which would print the job";
+    // The platform lists none, yet the machine is said to have one: the job finds no device.
+    SetPrintToFolder(QString());
+    SetPrinterPresence([] { return true; });
+    Box(1)->setText("u1");
+    Click(3);
+    EXPECT_EQ(messages_, QStringList{"打印机无法打印，请检查打印机是否连接并开启。"});
 }
 
 TEST_F(PrintCommandsTest, PreviewOfADisabledButtonIsRefused) {

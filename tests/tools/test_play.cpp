@@ -456,6 +456,8 @@ TEST_F(Play, FailuresAndScriptErrors) {
          2, "", "第 5 行：控件 9：单元格 (0, 1) 不能编辑"},
         {"open-xml grid.xml\nselect 9 0\n", 2, "", "第 2 行：控件 9：表格只有 0 行"},
         {"sql SELECT 1\ntree-select 2 x\n", 2, "", "第 2 行：节点的键须是整数：x"},
+        {"sql SELECT 1\nwithout network\n", 2, "",
+         "第 2 行：without 的值须是 printer 或 program：network"},
         {"sql SELECT 1\nrow-click 9 1 left\n", 2, "",
          "第 2 行：row-click 须是“行号”或“行号 right”"},
         {"open-xml tree.xml\ntree-select 4 1\n", 2, "", "第 2 行：控件 4 不是树"},

@@ -78,10 +78,12 @@ const char kPlayUsage[] =
     "                               NNN-preview.pdf）\n"
     "      pdf-text FILE            打印 PDF 文件的文字\n"
     "      menu-pick NAME           选择下一个弹出菜单中名为 NAME 的项\n"
+    "      without printer|program  此后本机没有打印机（不经对话框的打印任务改存为 PDF）；\n"
+    "                               或桌面没有打开文件和链接的程序\n"
     "      file PATH|cancel         回答下一个文件对话框\n"
     "      sql QUERY                在账套上执行，打印结果行\n"
     "    标准输出（文字里的换行、制表符、回车、反斜杠写作 \\n \\t \\r \\\\）：\n"
-    "      message [标题] 文字\n"
+    "      message [标题] 文字（EXE_FOLDER 中的路径写成相对路径）\n"
     "      open 路径：客户端要用桌面程序打开的文件（相对 EXE_FOLDER）或链接，只记录不打开\n"
     "      expect failed: ID，随后 \"  expected: 文字\" 和 \"  actual: 文字\" 两行\n"
     "      dump ID: 文字（文字为空时只有 \"dump ID:\"），随后：复选框 \"checked: 0|1|2\"；\n"
@@ -231,6 +233,7 @@ private:
     QList<bool> answers_;                 // queued answers: true for yes and ok
     QStringList menuPicks_;               // queued menu choices by item text
     QList<std::optional<QString>> files_; // queued file dialog answers; none: cancel
+    bool desktopPrograms_ = true;         // false after "without program"
     bool expectFailed_ = false;
     bool finished_ = false;
     int exitCode_ = kPlayPassed;
@@ -253,9 +256,11 @@ int PlayRunner::Run() {
             return files_.isEmpty() ? std::nullopt : files_.takeFirst();
         });
     // Opening with the desktop's program is recorded, not done: a file by its path in the
-    // client's folder, a link as it is.
+    // client's folder, a link as it is. A desktop without programs opens nothing.
     const platform::DesktopOpener previousOpener =
-        platform::SetDesktopOpener([](const QString& target) {
+        platform::SetDesktopOpener([this](const QString& target) {
+            if (!desktopPrograms_)
+                return false;
             const bool local = !target.contains(QLatin1String("://")) && QFileInfo::exists(target);
             PrintPlayLine(QStringLiteral("open ") +
                           (local ? QDir::current().relativeFilePath(target) : target));
@@ -266,6 +271,7 @@ int PlayRunner::Run() {
     QApplication::exec();
     qApp->removeEventFilter(this);
     CloseOpenForms(CMainApp::Instance());
+    SetPrinterPresence({});
     platform::SetDesktopOpener(previousOpener);
     SetFileChooser(previousFile);
     SetMenuChooser(previousMenu);
@@ -274,7 +280,11 @@ int PlayRunner::Run() {
 }
 
 MessageAnswer PlayRunner::Answer(const AppMessageRequest& request) {
-    PrintPlayLine(MessageLine(request.caption, request.text));
+    // A file the client names by its full path is shown as "open" shows it: relative to the
+    // client's folder, which is another temporary folder in every run.
+    QString text = request.text;
+    text.replace(QDir::toNativeSeparators(CMainApp::Instance().exeFolder), QString());
+    PrintPlayLine(MessageLine(request.caption, text));
     if (request.buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;
     const bool yes = !answers_.isEmpty() && answers_.takeFirst();
@@ -407,6 +417,13 @@ bool PlayRunner::RunStep(const PlayStep& step, QString& error) {
             PrintPlayLine(
                 QStringLiteral("printed %1: %2").arg(QFileInfo(file).fileName()).arg(pages));
         });
+        return true;
+    }
+    if (name == QLatin1String("without")) {
+        if (step.args[0] == QLatin1String("printer"))
+            SetPrinterPresence([] { return false; });
+        else
+            desktopPrograms_ = false;
         return true;
     }
     if (name == QLatin1String("pdf-text"))

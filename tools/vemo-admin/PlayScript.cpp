@@ -23,6 +23,7 @@ constexpr StepShape kSteps[] = {
     {"pick", 1, false},        {"clipboard", 0, false},   {"clipboard-set", 1, true},
     {"dump-colors", 1, false}, {"print-to", 1, true},     {"pdf-text", 1, true},
     {"menu-pick", 1, true},    {"file", 1, true},         {"state", 1, false},
+    {"without", 1, false},
 };
 
 const StepShape* ShapeOf(const QString& name) {
@@ -87,6 +88,9 @@ QString CheckArguments(const PlayStep& step) {
         return QStringLiteral("候选行号须是整数：%1").arg(a[0]);
     if (name == QLatin1String("check") && a[1] != QLatin1String("0") && a[1] != QLatin1String("1"))
         return QStringLiteral("check 的值须是 0 或 1：%1").arg(a[1]);
+    if (name == QLatin1String("without") && a[0] != QLatin1String("printer") &&
+        a[0] != QLatin1String("program"))
+        return QStringLiteral("without 的值须是 printer 或 program：%1").arg(a[0]);
     if (name == QLatin1String("answer") &&
         !QStringList({"yes", "no", "ok", "cancel"}).contains(a[0]))
         return QStringLiteral("answer 的值须是 yes、no、ok 或 cancel：%1").arg(a[0]);
