@@ -6,6 +6,7 @@
 #include "widgets/CListCtrlEx.h"
 #include "widgets/CTreeCtrl.h"
 #include "widgets/ZvChart.h"
+#include "widgets/ZvPicture.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -125,6 +126,11 @@ QStringList DumpLines(const QString& id, const QWidget* control) {
         DumpTreeList(*chart, lines);
     } else if (auto* list = qobject_cast<const QComboBox*>(control)) {
         DumpList(*list, lines);
+    } else if (auto* picture = qobject_cast<const ZvPicture*>(control)) {
+        const QImage& shown = picture->Picture();
+        lines.append(shown.isNull()
+                         ? QStringLiteral("picture: none")
+                         : QStringLiteral("picture: %1x%2").arg(shown.width()).arg(shown.height()));
     } else if (auto* box = qobject_cast<const QCheckBox*>(control)) {
         // As the check state reads in the stored forms: 0 off, 1 on, 2 the third state.
         const int state = box->checkState() == Qt::Checked            ? 1

@@ -85,6 +85,7 @@ const char kPlayUsage[] =
     "      open 路径：客户端要用桌面程序打开的文件（相对 EXE_FOLDER）或链接，只记录不打开\n"
     "      expect failed: ID，随后 \"  expected: 文字\" 和 \"  actual: 文字\" 两行\n"
     "      dump ID: 文字（文字为空时只有 \"dump ID:\"），随后：复选框 \"checked: 0|1|2\"；\n"
+    "        图片框 \"picture: 宽x高\"，没有图片时 \"picture: none\"；\n"
     "        下拉列表每项一行，\"* 项\" 为选中项，\"- 项\" 为其他；表格先一行\n"
     "        \"key<TAB>state<TAB>列标题...\"，再每行 \"键<TAB>状态<TAB>单元格...\"；树每个节点\n"
     "        一行（深度优先，每层缩进两个空格）\"键<TAB>勾选<TAB>文字\"；树形列表每行一行（缩进\n"
