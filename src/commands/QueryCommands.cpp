@@ -308,6 +308,41 @@ void FillSearchResult(CommandContext& form, CListCtrlEx& grid, const CXmlNode& p
         form.LoadedKeysText().clear();
 }
 
+// `all_rows_table_id` of a paged search: every row the search found, not just the page shown,
+// into another grid (usually hidden), so that copying and export take what the search found.
+// The rows come in the page's order and with its columns; the page and the form's loaded keys
+// stay as the page left them.
+bool FillAllFoundRows(CommandContext& form, CommandResult& result, const CXmlNode& p,
+                      const QString& select, const QString& where, const QString& order) {
+    const QString reference = p.GetAttribute("all_rows_table_id");
+    if (reference.isEmpty())
+        return true;
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, result, reference, window))
+        return false;
+    auto* grid = qobject_cast<CListCtrlEx*>(window);
+    if (!grid)
+        return false;
+    grid->SetKeyColumn(p.GetAttributeBool("contain_head", false));
+    grid->DeleteAllRows();
+    QString sql = QStringLiteral("SELECT * FROM (%1 %2) AS TABLE_A").arg(select, where);
+    if (!order.trimmed().isEmpty())
+        sql += QStringLiteral(" Order By ") + order;
+    CDbSession& session = form.AccountSession();
+    SearchResultRows rows(grid->KeyColumn(), p.GetAttributeBool("is_rowid", false));
+    QStringList names;
+    // No row found is an empty grid, not a failure.
+    if (!session.QueryRows(sql, names, [&](QStringList&& row) { rows.Take(std::move(row)); }) &&
+        !session.Message().isEmpty()) {
+        result.error = session.Message();
+        result.detail = session.Detail();
+        return false;
+    }
+    FillScope fill(*grid);
+    grid->AppendRows(std::move(rows.Rows()));
+    return true;
+}
+
 // The grid is filled from a control's text: cells separated by `where`, `counts_in_page` cells
 // per row (the key included when the grid takes keys).
 bool FillFromText(CommandContext& form, CommandResult& result, CListCtrlEx& grid,
@@ -724,6 +759,8 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode
                 form.PageNumber() = std::clamp(form.PageNumber(), 1, form.PageTotal());
             ShowPageState(form, p, pageSize, total);
             rows.TakeAll(values, names.size());
+            if (!FillAllFoundRows(form, result, p, select, where, order))
+                return false;
         }
     }
     if (!ok) {
