@@ -70,11 +70,9 @@ void DumpTree(const QTreeWidget& tree, QStringList& lines) {
     while (!stack.empty()) {
         const auto [item, depth] = stack.back();
         stack.pop_back();
-        lines.append(
-            QString(depth * 2, QLatin1Char(' ')) +
-            RowLine({QString::number(CTreeCtrl::Key(item)),
-                     CTreeCtrl::IsChecked(item) ? QStringLiteral("1") : QStringLiteral("0"),
-                     item->text(0)}));
+        lines.append(QString(depth * 2, QLatin1Char(' ')) +
+                     RowLine({QString::number(CTreeCtrl::Key(item)),
+                              QString::number(CTreeCtrl::CheckMark(item)), item->text(0)}));
         for (int i = item->childCount() - 1; i >= 0; --i)
             stack.emplace_back(item->child(i), depth + 1);
     }
