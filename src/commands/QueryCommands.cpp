@@ -698,14 +698,19 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode
                      int /*windowId*/) {
     form.ForgetRowStates();
     form.DeletedKeys().clear();
-    if (form.PageResetPermitted()) {
-        form.PageNumber() = 1;
-        form.PageTotal() = 0;
-    }
     CXmlNode p = command.GetChild("para_info_where");
     const bool whereList = !p.IsEmpty();
     if (!whereList)
         p = command.GetChild("para_info");
+    // The form's page state belongs to the list that shows its pages (page buttons or a page
+    // display). A search of a detail grid beside it, run when a row is shown, shows page 1 and
+    // leaves the list's page state alone, so that 末页 and 下页 still page the list.
+    const bool showsPages =
+        !p.GetAttribute("page_buttons").isEmpty() || p.GetAttributeInt("result_info_id", 0) > 0;
+    if (showsPages && form.PageResetPermitted()) {
+        form.PageNumber() = 1;
+        form.PageTotal() = 0;
+    }
 
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, p.GetAttribute("table_id"), window))
@@ -750,14 +755,19 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode
         if (!where.isEmpty())
             where.prepend(QLatin1String(" WHERE "));
         int total = 0;
-        ok = session.QueryPage(select, where, pageSize, form.PageNumber(), order, names, values,
-                               total, form.PageTotal()) ||
+        int ownPage = 1;
+        int ownPageTotal = 0;
+        int& page = showsPages ? form.PageNumber() : ownPage;
+        int& pageTotal = showsPages ? form.PageTotal() : ownPageTotal;
+        ok = session.QueryPage(select, where, pageSize, page, order, names, values, total,
+                               pageTotal) ||
              session.Message().isEmpty();
         if (ok) {
             // The session showed the page nearest to the one asked for.
-            if (form.PageTotal() > 0)
-                form.PageNumber() = std::clamp(form.PageNumber(), 1, form.PageTotal());
-            ShowPageState(form, p, pageSize, total);
+            if (pageTotal > 0)
+                page = std::clamp(page, 1, pageTotal);
+            if (showsPages)
+                ShowPageState(form, p, pageSize, total);
             rows.TakeAll(values, names.size());
             if (!FillAllFoundRows(form, result, p, select, where, order))
                 return false;

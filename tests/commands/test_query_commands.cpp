@@ -199,7 +199,7 @@ TEST_P(QueryCommands, APagedSearchPutsEveryRowFoundIntoAnotherGrid) {
     const QString search = QStringLiteral(
         R"(<select_info_table><para_info_where select='SELECT uid_0,name_0,code_0 FROM c_material'
         where='1=1{{p1}}' order='uid_0 DESC' contain_head='1' is_rowid='1' counts_in_page='10'
-        table_id='9' all_rows_table_id='8'>
+        table_id='9' result_info_id='11' all_rows_table_id='8'>
       <f value='2' where=" AND name_0 LIKE '%{{self}}%'"/>
     </para_info_where></select_info_table>)");
     auto* all = Control<CListCtrlEx>(8);
@@ -242,6 +242,27 @@ TEST_P(QueryCommands, APagedSearchPutsEveryRowFoundIntoAnotherGrid) {
         EXPECT_EQ(Grid()->RowCount(), c.shown) << c.filter << c.page;
         EXPECT_EQ(form_->loadedKeys, Keys().join(',')) << c.filter << c.page;
     }
+}
+
+// A search without a page display (a detail grid filled beside the list) shows its first page
+// and leaves the list's page state alone, so the list's page buttons still page the list.
+TEST_P(QueryCommands, ASearchWithoutPageDisplayLeavesTheListsPagesAlone) {
+    Click(10);
+    Click(15);
+    ASSERT_EQ(form_->PageNo, 3);
+    ASSERT_TRUE(Run("<select_info_table><para_info_where select='SELECT uid_0,name_0,code_0 FROM "
+                    "c_material' order='uid_0 ASC' contain_head='1' is_rowid='1' "
+                    "counts_in_page='4' table_id='8'/></select_info_table>"))
+        << qPrintable(form_->Runner().ErrorText);
+    EXPECT_EQ(Control<CListCtrlEx>(8)->RowCount(), 4);
+    EXPECT_EQ(Control<CListCtrlEx>(8)->CellText(0, 1), "M01");
+    EXPECT_EQ(form_->PageNo, 3);
+    EXPECT_EQ(form_->PageCount, 3);
+    EXPECT_EQ(ControlText(Control(11)),
+              QStringLiteral("当前 3/3 页 每页 10 条记录 合计 25 条记录"));
+    Click(13);
+    EXPECT_EQ(form_->PageNo, 2);
+    EXPECT_EQ(Column(1), Names(11, 20));
 }
 
 TEST_P(QueryCommands, FiltersAndTheLikeRewrite) {
