@@ -189,6 +189,12 @@ QTreeWidgetItem* SelectedEntry(const QTreeWidget* tree) {
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
+// The view chosen last is kept for each user of the machine: a clerk who logs in after another
+// user opens on their own view, not on the other user's.
+QString ViewKey() {
+    return QStringLiteral("DHBTN_") + CMainApp::Instance().userUid;
+}
+
 } // namespace
 
 QIcon ApplicationIcon() {
@@ -247,8 +253,7 @@ CVozerDlg::CVozerDlg(QWidget* parent) : QDialog(parent), session_(CDbSession::Fr
     RefreshNavigation();
     LayOut();
     StartHeaderWorker();
-    ShowView(ReadCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("DHBTN")) ==
-             QLatin1String("2"));
+    ShowView(ReadCfg(app.CfgPath(), QStringLiteral("SERVER"), ViewKey()) == QLatin1String("2"));
 }
 
 CVozerDlg::~CVozerDlg() {
@@ -366,7 +371,7 @@ void CVozerDlg::OnCommand(int command) {
     case kNavigationView:
     case kFavouritesView: {
         const bool favourites = command == kFavouritesView;
-        WriteCfg(CMainApp::Instance().CfgPath(), QStringLiteral("SERVER"), QStringLiteral("DHBTN"),
+        WriteCfg(CMainApp::Instance().CfgPath(), QStringLiteral("SERVER"), ViewKey(),
                  favourites ? QStringLiteral("2") : QStringLiteral("1"));
         ShowView(favourites);
         break;

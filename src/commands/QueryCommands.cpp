@@ -308,6 +308,41 @@ void FillSearchResult(CommandContext& form, CListCtrlEx& grid, const CXmlNode& p
         form.LoadedKeysText().clear();
 }
 
+// `all_rows_table_id` of a paged search: every row the search found, not just the page shown,
+// into another grid (usually hidden), so that copying and export take what the search found.
+// The rows come in the page's order and with its columns; the page and the form's loaded keys
+// stay as the page left them.
+bool FillAllFoundRows(CommandContext& form, CommandResult& result, const CXmlNode& p,
+                      const QString& select, const QString& where, const QString& order) {
+    const QString reference = p.GetAttribute("all_rows_table_id");
+    if (reference.isEmpty())
+        return true;
+    QWidget* window = nullptr;
+    if (!ResolveControl(form, result, reference, window))
+        return false;
+    auto* grid = qobject_cast<CListCtrlEx*>(window);
+    if (!grid)
+        return false;
+    grid->SetKeyColumn(p.GetAttributeBool("contain_head", false));
+    grid->DeleteAllRows();
+    QString sql = QStringLiteral("SELECT * FROM (%1 %2) AS TABLE_A").arg(select, where);
+    if (!order.trimmed().isEmpty())
+        sql += QStringLiteral(" Order By ") + order;
+    CDbSession& session = form.AccountSession();
+    SearchResultRows rows(grid->KeyColumn(), p.GetAttributeBool("is_rowid", false));
+    QStringList names;
+    // No row found is an empty grid, not a failure.
+    if (!session.QueryRows(sql, names, [&](QStringList&& row) { rows.Take(std::move(row)); }) &&
+        !session.Message().isEmpty()) {
+        result.error = session.Message();
+        result.detail = session.Detail();
+        return false;
+    }
+    FillScope fill(*grid);
+    grid->AppendRows(std::move(rows.Rows()));
+    return true;
+}
+
 // The grid is filled from a control's text: cells separated by `where`, `counts_in_page` cells
 // per row (the key included when the grid takes keys).
 bool FillFromText(CommandContext& form, CommandResult& result, CListCtrlEx& grid,
@@ -663,14 +698,19 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode
                      int /*windowId*/) {
     form.ForgetRowStates();
     form.DeletedKeys().clear();
-    if (form.PageResetPermitted()) {
-        form.PageNumber() = 1;
-        form.PageTotal() = 0;
-    }
     CXmlNode p = command.GetChild("para_info_where");
     const bool whereList = !p.IsEmpty();
     if (!whereList)
         p = command.GetChild("para_info");
+    // The form's page state belongs to the list that shows its pages (page buttons or a page
+    // display). A search of a detail grid beside it, run when a row is shown, shows page 1 and
+    // leaves the list's page state alone, so that 末页 and 下页 still page the list.
+    const bool showsPages =
+        !p.GetAttribute("page_buttons").isEmpty() || p.GetAttributeInt("result_info_id", 0) > 0;
+    if (showsPages && form.PageResetPermitted()) {
+        form.PageNumber() = 1;
+        form.PageTotal() = 0;
+    }
 
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, p.GetAttribute("table_id"), window))
@@ -715,15 +755,22 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode
         if (!where.isEmpty())
             where.prepend(QLatin1String(" WHERE "));
         int total = 0;
-        ok = session.QueryPage(select, where, pageSize, form.PageNumber(), order, names, values,
-                               total, form.PageTotal()) ||
+        int ownPage = 1;
+        int ownPageTotal = 0;
+        int& page = showsPages ? form.PageNumber() : ownPage;
+        int& pageTotal = showsPages ? form.PageTotal() : ownPageTotal;
+        ok = session.QueryPage(select, where, pageSize, page, order, names, values, total,
+                               pageTotal) ||
              session.Message().isEmpty();
         if (ok) {
             // The session showed the page nearest to the one asked for.
-            if (form.PageTotal() > 0)
-                form.PageNumber() = std::clamp(form.PageNumber(), 1, form.PageTotal());
-            ShowPageState(form, p, pageSize, total);
+            if (pageTotal > 0)
+                page = std::clamp(page, 1, pageTotal);
+            if (showsPages)
+                ShowPageState(form, p, pageSize, total);
             rows.TakeAll(values, names.size());
+            if (!FillAllFoundRows(form, result, p, select, where, order))
+                return false;
         }
     }
     if (!ok) {

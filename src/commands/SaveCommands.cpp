@@ -338,6 +338,7 @@ bool RunCheck(CommandContext& form, CommandResult& result, const CXmlNode& comma
     QString canUpdateSql = para.GetAttribute("can_update_sql");
     QString updateSql = para.GetAttribute("update_sql");
     QString runSql = para.GetAttribute("run_sql");
+    QString askText = para.GetAttribute("ask_text");
 
     QString key;
     bool haveKey = false;
@@ -353,7 +354,7 @@ bool RunCheck(CommandContext& form, CommandResult& result, const CXmlNode& comma
         const int row = selected.first();
         key = grid->RowKey(row);
         haveKey = true;
-        for (QString* sql : {&checkSql, &canUpdateSql, &updateSql})
+        for (QString* sql : {&checkSql, &canUpdateSql, &updateSql, &askText})
             BindRowCells(*grid, row, *sql, 0);
     } else if (!para.GetAttribute("uid_wnd_id").isEmpty()) {
         QWidget* keyWindow = nullptr;
@@ -367,13 +368,20 @@ bool RunCheck(CommandContext& form, CommandResult& result, const CXmlNode& comma
         return false;
     }
 
-    const QString question = QStringLiteral("是否确认操作？");
-    if (!Confirm(question))
-        return false;
     auto bind = [&](QString sql) {
         sql.replace(kUid, SealInsertedText(key));
         return form.ExpandStatementPlaceholders(sql);
     };
+    const QString question = QStringLiteral("是否确认操作？");
+    // The form's own question names the record; its values arrive sealed, so a key or cell
+    // holding braces or quotes is shown as it stands and never expanded again.
+    if (!askText.isEmpty()) {
+        askText.replace(kUid, SealInsertedText(key));
+        if (!BindValueParameters(form, result, para, askText))
+            return false;
+    }
+    if (!Confirm(askText.isEmpty() ? question : OpenInsertedTexts(askText)))
+        return false;
     QString value;
     if (GuardRefuses(form.AccountSession(), bind(checkSql), value) &&
         !Confirm(askWithCheckValue ? value : question))

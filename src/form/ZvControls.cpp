@@ -300,14 +300,6 @@ void ZvControls::WireTree(QWidget* control) {
     tree->viewport()->installEventFilter(this);
     connect(tree, &QTreeWidget::currentItemChanged, this,
             [this, tree] { Raise(tree, "EN_CHANGE"); });
-    // Checking an item checks the items above it.
-    connect(tree, &QTreeWidget::itemChanged, this, [](QTreeWidgetItem* item, int column) {
-        if (item->checkState(column) != Qt::Checked)
-            return;
-        for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
-            if (parent->checkState(column) != Qt::Checked)
-                parent->setCheckState(column, Qt::Checked);
-    });
 }
 
 void ZvControls::WireTreeList(QWidget* control) {

@@ -5,8 +5,10 @@
 #include <QHash>
 #include <QMouseEvent>
 #include <QSet>
+#include <QTreeWidgetItemIterator>
 
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -38,6 +40,11 @@ CTreeCtrl::CTreeCtrl(bool checkBoxes, QWidget* parent)
     setFrameShape(QFrame::StyledPanel);
     setMouseTracking(true);
     setProperty("checkBoxes", checkBoxes);
+    if (checkBoxes)
+        connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+            if (column == 0)
+                MarkAncestors(item);
+        });
 }
 
 int CTreeCtrl::Key(const QTreeWidgetItem* item) {
@@ -45,8 +52,50 @@ int CTreeCtrl::Key(const QTreeWidgetItem* item) {
 }
 
 bool CTreeCtrl::IsChecked(const QTreeWidgetItem* item) {
-    return item && item->data(0, Qt::CheckStateRole).isValid() &&
-           item->checkState(0) == Qt::Checked;
+    return CheckMark(item) == 1;
+}
+
+int CTreeCtrl::CheckMark(const QTreeWidgetItem* item) {
+    if (!item || !item->data(0, Qt::CheckStateRole).isValid())
+        return 0;
+    switch (item->checkState(0)) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+// All children checked: checked; some checked or partly checked: partly; none: `none`.
+Qt::CheckState MarkOfChildren(const QTreeWidgetItem* item, Qt::CheckState none) {
+    int checked = 0;
+    bool some = false;
+    for (int i = 0; i < item->childCount(); ++i) {
+        const Qt::CheckState state = item->child(i)->checkState(0);
+        checked += state == Qt::Checked ? 1 : 0;
+        some = some || state != Qt::Unchecked;
+    }
+    if (checked == item->childCount())
+        return Qt::Checked;
+    return some ? Qt::PartiallyChecked : none;
+}
+
+} // namespace
+
+void CTreeCtrl::MarkAncestors(QTreeWidgetItem* item) {
+    // Setting a parent's mark changes that item too; the walk up is done here once.
+    const QSignalBlocker blocker(this);
+    for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent()) {
+        const Qt::CheckState mark = MarkOfChildren(parent, Qt::Unchecked);
+        if (parent->checkState(0) == mark)
+            break;
+        parent->setCheckState(0, mark);
+    }
+    viewport()->update();
 }
 
 void CTreeCtrl::FillTree(const QStringList& values, const QString& checkedKeys) {
@@ -89,6 +138,16 @@ void CTreeCtrl::FillTree(const QStringList& values, const QString& checkedKeys) 
             sharedKeys.insert(key);
         else
             byKey.insert(key, item);
+    }
+    // Children come after their parents: marked from the deepest up, a stored parent with some
+    // of its children checked shows them partly, one checked alone (standing for all) stays.
+    if (checkBoxes_) {
+        std::vector<QTreeWidgetItem*> parents;
+        for (QTreeWidgetItemIterator it(this); *it; ++it)
+            if ((*it)->childCount() > 0)
+                parents.push_back(*it);
+        for (auto it = parents.rbegin(); it != parents.rend(); ++it)
+            (*it)->setCheckState(0, MarkOfChildren(*it, (*it)->checkState(0)));
     }
     setUpdatesEnabled(true);
 }

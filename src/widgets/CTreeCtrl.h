@@ -14,12 +14,16 @@ public:
     bool HasCheckBoxes() const { return checkBoxes_; }
 
     static int Key(const QTreeWidgetItem* item);
+    // Fully checked; a node with only some of its children checked is partly checked, not this.
     static bool IsChecked(const QTreeWidgetItem* item);
+    // 0 unchecked (or no check box), 1 checked, 2 partly checked.
+    static int CheckMark(const QTreeWidgetItem* item);
 
     // Builds nodes from groups of three values (parent key, text, key); a group whose parent
     // key differs from the previous group's looks the parent up, the others reuse it; a parent
     // not found makes a root. A node whose key, as read, appears as ",key," in `checkedKeys` is
-    // checked. Incomplete trailing values are ignored.
+    // checked; a node above checked ones shows whether all or only some of them are. Incomplete
+    // trailing values are ignored.
     void FillTree(const QStringList& values, const QString& checkedKeys);
     // The first node with `key` in depth-first order (each node before its children, children
     // before the next sibling); none when no node has it.
@@ -38,6 +42,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    // A node's check box changed: each node above it shows whether all, some or none of its
+    // children are checked.
+    void MarkAncestors(QTreeWidgetItem* item);
+
     void NotePointer(const QPoint& viewportPos) {
         pointer_ = viewportPos;
         pointerSeen_ = true;

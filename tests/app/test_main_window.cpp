@@ -269,8 +269,9 @@ TEST_F(MainWindow, StandsAtTheRightEdgeWithTheToolsOfItsUser) {
 
 TEST_F(MainWindow, OpensOnTheViewCfgNamesAndRemembersTheChoice) {
     const QString cfg = CMainApp::Instance().CfgPath();
+    const QString key = "DHBTN_" + CMainApp::Instance().userUid;
     for (const char* value : {"2", "1", "", "02"}) {
-        WriteCfg(cfg, "SERVER", "DHBTN", value);
+        WriteCfg(cfg, "SERVER", key, value);
         CVozerDlg window;
         const bool favourites = QLatin1String(value) == QLatin1String("2");
         EXPECT_EQ(window.FavouritesShown(), favourites) << value;
@@ -281,10 +282,33 @@ TEST_F(MainWindow, OpensOnTheViewCfgNamesAndRemembersTheChoice) {
     CVozerDlg window;
     window.findChild<QPushButton*>("favouritesViewButton")->click();
     EXPECT_TRUE(window.FavouritesShown());
-    EXPECT_EQ(ReadCfg(cfg, "SERVER", "DHBTN"), "2");
+    EXPECT_EQ(ReadCfg(cfg, "SERVER", key), "2");
     window.findChild<QPushButton*>("navigationViewButton")->click();
     EXPECT_FALSE(window.FavouritesShown());
-    EXPECT_EQ(ReadCfg(cfg, "SERVER", "DHBTN"), "1");
+    EXPECT_EQ(ReadCfg(cfg, "SERVER", key), "1");
+}
+
+// Each user of the machine opens on the view they chose last, whatever the user before chose.
+TEST_F(MainWindow, EachUserOpensOnTheirOwnLastView) {
+    const struct {
+        const char* user;
+        const char* press; // the view button pressed once the window is open, if any
+        bool opensOnFavourites;
+    } logins[] = {
+        {"1", "favouritesViewButton", false},
+        {"2", nullptr, false}, // the clerk never chose: the navigation view
+        {"2", "favouritesViewButton", false},
+        {"1", "navigationViewButton", true},
+        {"2", nullptr, true},
+        {"1", nullptr, false},
+    };
+    for (const auto& login : logins) {
+        ActAs(login.user);
+        CVozerDlg window;
+        EXPECT_EQ(window.FavouritesShown(), login.opensOnFavourites) << login.user;
+        if (login.press)
+            window.findChild<QPushButton*>(login.press)->click();
+    }
 }
 
 TEST_F(MainWindow, OnlyBusinessFunctionsOpenAndRightClickOffersTheMenu) {

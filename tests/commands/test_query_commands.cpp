@@ -52,6 +52,10 @@ const char* kSearchForm = R"xml(<html version='1.0' id='0'>
     <col id='1' title='序号' width='40' sum='16'/><col id='2' title='名称' width='80'/>
     <col id='3' title='编码' width='80'/>
   </col_info></PARA></table>
+  <table id='8' hidden='1' pos='10,100,600,400'><PARA><col_info>
+    <col id='1' title='序号' width='40'/><col id='2' title='名称' width='80'/>
+    <col id='3' title='编码' width='80'/>
+  </col_info></PARA></table>
 </dialog></body></html>)xml";
 
 class QueryCommands : public ::testing::TestWithParam<Engine> {
@@ -187,6 +191,78 @@ TEST_P(QueryCommands, PagedSearchAndPageButtons) {
     EXPECT_EQ(form_->PageNo, 1);
     EXPECT_EQ(Column(1), Names(1, 10));
     EXPECT_TRUE(form_->DeletedUids.isEmpty());
+}
+
+// A paged search may put every row it found into another grid (for copying and export); the
+// page shown, the page state and the loaded keys stay the page's.
+TEST_P(QueryCommands, APagedSearchPutsEveryRowFoundIntoAnotherGrid) {
+    const QString search = QStringLiteral(
+        R"(<select_info_table><para_info_where select='SELECT uid_0,name_0,code_0 FROM c_material'
+        where='1=1{{p1}}' order='uid_0 DESC' contain_head='1' is_rowid='1' counts_in_page='10'
+        table_id='9' result_info_id='11' all_rows_table_id='8'>
+      <f value='2' where=" AND name_0 LIKE '%{{self}}%'"/>
+    </para_info_where></select_info_table>)");
+    auto* all = Control<CListCtrlEx>(8);
+    const struct {
+        const char* filter;
+        int page;
+        int first, last; // the names found, M<last> down to M<first>
+        int shown;
+    } cases[] = {
+        {"", 1, 1, 25, 10},
+        {"", 3, 1, 25, 5},
+        {"M1", 2, 10, 19, 10}, // one page: a page past the end shows the last one
+        {"none", 1, 1, 0, 0},
+    };
+    for (const auto& c : cases) {
+        Control<QLineEdit>(2)->setText(QString::fromUtf8(c.filter));
+        form_->PageNo = c.page;
+        form_->PageResetAllowed = false;
+        ASSERT_TRUE(Run(search)) << qPrintable(form_->Runner().ErrorText);
+        form_->PageResetAllowed = true;
+        QStringList names;
+        QStringList keys;
+        QStringList numbers;
+        for (int i = c.last; i >= c.first; --i) {
+            names.append(QStringLiteral("M%1").arg(i, 2, 10, QLatin1Char('0')));
+            keys.append(uids_[i - 1]);
+            numbers.append(QString::number(numbers.size() + 1));
+        }
+        QStringList allNames;
+        QStringList allKeys;
+        QStringList allNumbers;
+        for (int row = 0; row < all->RowCount(); ++row) {
+            allNumbers.append(all->CellText(row, 0));
+            allNames.append(all->CellText(row, 1));
+            allKeys.append(all->RowKey(row));
+        }
+        EXPECT_EQ(allNames, names) << c.filter << c.page;
+        EXPECT_EQ(allKeys, keys) << c.filter << c.page;
+        EXPECT_EQ(allNumbers, numbers) << c.filter << c.page;
+        EXPECT_EQ(Grid()->RowCount(), c.shown) << c.filter << c.page;
+        EXPECT_EQ(form_->loadedKeys, Keys().join(',')) << c.filter << c.page;
+    }
+}
+
+// A search without a page display (a detail grid filled beside the list) shows its first page
+// and leaves the list's page state alone, so the list's page buttons still page the list.
+TEST_P(QueryCommands, ASearchWithoutPageDisplayLeavesTheListsPagesAlone) {
+    Click(10);
+    Click(15);
+    ASSERT_EQ(form_->PageNo, 3);
+    ASSERT_TRUE(Run("<select_info_table><para_info_where select='SELECT uid_0,name_0,code_0 FROM "
+                    "c_material' order='uid_0 ASC' contain_head='1' is_rowid='1' "
+                    "counts_in_page='4' table_id='8'/></select_info_table>"))
+        << qPrintable(form_->Runner().ErrorText);
+    EXPECT_EQ(Control<CListCtrlEx>(8)->RowCount(), 4);
+    EXPECT_EQ(Control<CListCtrlEx>(8)->CellText(0, 1), "M01");
+    EXPECT_EQ(form_->PageNo, 3);
+    EXPECT_EQ(form_->PageCount, 3);
+    EXPECT_EQ(ControlText(Control(11)),
+              QStringLiteral("当前 3/3 页 每页 10 条记录 合计 25 条记录"));
+    Click(13);
+    EXPECT_EQ(form_->PageNo, 2);
+    EXPECT_EQ(Column(1), Names(11, 20));
 }
 
 TEST_P(QueryCommands, FiltersAndTheLikeRewrite) {

@@ -411,6 +411,57 @@ TEST_P(SaveCommands, CheckAsksYesOrNoBeforeActingAndNoStops) {
     }
 }
 
+// A form's own first question names the record: the selected row's key and cells, or a box's
+// text, are shown as they stand, braces and quotes included, and never expanded again.
+TEST_P(SaveCommands, CheckAsksTheFormsOwnQuestionWithTheRecordsValues) {
+    const char* form = R"xml(<html version='1.0' id='0'>
+<head title='审核' pos='0,0,500,400'/>
+<body><dialog>
+  <textbox id='1' pos='10,10,100,30'/>
+  <textbox id='2' pos='110,10,200,30'/>
+  <table id='9' pos='10,40,400,200'><PARA><col_info>
+    <col id='1' title='编码' width='80'/></col_info></PARA></table>
+  <button id='20' value='行' pos='10,320,90,340'><ACTION><CLICK>
+    <check><para_info table_id='9' ask_text='是否审核单据 {{id?0}}（{{id?uid}}）？'
+      update_sql="UPDATE t_head SET state_0=1 WHERE uid_0={{id?uid}}"/></check>
+  </CLICK></ACTION></button>
+  <button id='21' value='框' pos='100,320,190,340'><ACTION><CLICK>
+    <checkthis><para_info uid_wnd_id='1' ask_text='{{username}}，是否审核单据 {{p1}}？'
+      update_sql="UPDATE t_head SET state_0=2 WHERE uid_0={{id?uid}}">
+      <code value='2' where='{{self}}'/></para_info></checkthis>
+  </CLICK></ACTION></button>
+</dialog></body></html>)xml";
+    const struct {
+        int button;
+        const char* cell; // the selected row's code, or box 2's text
+        const char* question;
+        const char* state;
+    } cases[] = {
+        {20, "D'7", "是否审核单据 D'7（7）？", "1"},
+        {20, "{{id?uid}} {{date}} '); DROP TABLE t_head; --",
+         "是否审核单据 {{id?uid}} {{date}} '); DROP TABLE t_head; --（7）？", "1"},
+        {21, "{{p1}}{{username}}", "系统管理员，是否审核单据 {{p1}}{{username}}？", "2"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(db_->Execute("DELETE FROM t_head"));
+        ASSERT_TRUE(db_->Execute("INSERT INTO t_head (uid_0) VALUES (7)"));
+        messages_.clear();
+        answers_.assign({MessageAnswer::Yes});
+        D_T1* shown = Open(QString::fromUtf8(form));
+        Grid(shown)->AppendRow({QString::fromUtf8(c.cell)}, "7", 0);
+        Grid(shown)->SelectRow(0, true);
+        Box(shown, 1)->setText("7");
+        Box(shown, 2)->setText(QString::fromUtf8(c.cell));
+        Click(shown, c.button);
+        EXPECT_EQ(messages_,
+                  QStringList({"操作确认|" + QString::fromUtf8(c.question), "操作提示|操作成功"}))
+            << c.cell;
+        EXPECT_EQ(Rows("SELECT state_0 FROM t_head"), QStringList({c.state})) << c.cell;
+        delete shown;
+        CMainApp::Instance().openForms.clear();
+    }
+}
+
 TEST_P(SaveCommands, CheckNeedsARecord) {
     D_T1* form = Open(QString::fromUtf8(kCheckForm).arg("check"));
     Grid(form)->AppendRow({"x"}, "7", 0);

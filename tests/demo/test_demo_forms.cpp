@@ -437,7 +437,7 @@ TEST_F(DemoForms, MaterialsNewEditAndDelete) {
     messages_.clear();
     answers_ = {MessageAnswer::No};
     Click(form, materials::kDelete);
-    EXPECT_EQ(messages_, QStringList("操作确认|是否确认操作？"));
+    EXPECT_EQ(messages_, QStringList("操作确认|是否删除物料 WJ9001 测试扳手？"));
     EXPECT_EQ(Value("SELECT COUNT(*) FROM c_material WHERE uid_0=" + uid), "1");
     Click(form, materials::kDelete);
     EXPECT_EQ(Value("SELECT COUNT(*) FROM c_material WHERE uid_0=" + uid), "0");
@@ -599,21 +599,19 @@ TEST_F(DemoForms, ContractIsSavedAsDraftAndAuditedAfterConfirmation) {
     EXPECT_EQ(messages_, QStringList("操作提示|操作成功。"));
     EXPECT_EQ(Value("SELECT COUNT(*) FROM p_contract_line WHERE head_uid_0 = " + key), "3");
 
+    // The questions name the contract they act on.
+    const QString audit = QStringLiteral("操作确认|是否审核合同 %1？").arg(number);
     const struct {
         int button;
         std::vector<MessageAnswer> answers;
         QStringList messages;
         const char* state;
     } steps[] = {
-        {document::kAudit, {MessageAnswer::No}, {"操作确认|是否确认操作？"}, "草稿"},
+        {document::kAudit, {MessageAnswer::No}, {audit}, "草稿"},
+        {document::kAudit, {MessageAnswer::Yes}, {audit, "操作提示|操作成功。"}, "已审核"},
         {document::kAudit,
          {MessageAnswer::Yes},
-         {"操作确认|是否确认操作？", "操作提示|操作成功。"},
-         "已审核"},
-        {document::kAudit,
-         {MessageAnswer::Yes},
-         {"操作确认|是否确认操作？",
-          QStringLiteral("操作提示|合同 %1 已审核，不需要再审核").arg(number)},
+         {audit, QStringLiteral("操作提示|合同 %1 已审核，不需要再审核").arg(number)},
          "已审核"},
         {document::kSave,
          {},
@@ -621,7 +619,8 @@ TEST_F(DemoForms, ContractIsSavedAsDraftAndAuditedAfterConfirmation) {
          "已审核"},
         {document::kUnaudit,
          {MessageAnswer::Yes},
-         {"操作确认|是否确认操作？", "操作提示|操作成功。"},
+         {QStringLiteral("操作确认|是否反审核合同 %1（退回草稿）？").arg(number),
+          "操作提示|操作成功。"},
          "草稿"},
     };
     for (const auto& s : steps) {

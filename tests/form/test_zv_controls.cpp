@@ -705,13 +705,6 @@ TEST(ZvControls, ButtonAndTreeEventsReachTheForm) {
     built.Get<QComboBox>(4)->hidePopup();
     EXPECT_EQ(built.host.events,
               (QStringList{"1:CLICK", "2:CLICK", "3:EN_CHANGE", "3:RCLICK!", "4:CLICK"}));
-
-    // Checking a tree item checks its ancestors.
-    auto* child = new QTreeWidgetItem(QStringList{"子"});
-    tree->topLevelItem(0)->addChild(child);
-    tree->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-    child->setCheckState(0, Qt::Checked);
-    EXPECT_EQ(tree->topLevelItem(0)->checkState(0), Qt::Checked);
 }
 
 // Widths the user drags are kept under the form's menu, the table's id and the user, and the

@@ -18,9 +18,11 @@ QStringList Values(std::initializer_list<const char*> texts) {
     return values;
 }
 
-// "text(children...)" in depth-first order, checked nodes marked with "*".
+// "text(children...)" in depth-first order, checked nodes marked with "*", partly checked ones
+// with "~".
 QString Shape(const QTreeWidgetItem* item) {
-    QString text = item->text(0) + (CTreeCtrl::IsChecked(item) ? QStringLiteral("*") : QString());
+    static const QString marks[] = {QString(), QStringLiteral("*"), QStringLiteral("~")};
+    QString text = item->text(0) + marks[CTreeCtrl::CheckMark(item)];
     if (item->childCount() > 0) {
         QStringList children;
         for (int i = 0; i < item->childCount(); ++i)
@@ -46,7 +48,17 @@ TEST(Tree, FillTreeBuildsParentsFromKeysAndChecksListedKeys) {
     };
     const QList<Case> cases{
         {"the example", Values({"0", "A", "1", "1", "B", "2", "1", "C", "3", "2", "D", "4"}), ",3,",
-         "A(B(D) C*)"},
+         "A~(B(D) C*)"},
+        // A parent shows whether all or some of the nodes below it are checked; one stored
+        // checked alone (standing for all below it) stays checked.
+        {"a parent checked alone", Values({"0", "A", "1", "1", "B", "2", "1", "C", "3"}), ",1,",
+         "A*(B C)"},
+        {"a parent with some children", Values({"0", "A", "1", "1", "B", "2", "1", "C", "3"}),
+         ",1,2,", "A~(B* C)"},
+        {"every child", Values({"0", "A", "1", "1", "B", "2", "1", "C", "3"}), ",2,3,",
+         "A*(B* C*)"},
+        {"a grandchild", Values({"0", "A", "1", "1", "B", "2", "1", "C", "3", "2", "D", "4"}),
+         ",4,", "A~(B*(D*) C)"},
         {"a parent listed later makes a root",
          Values({"0", "A", "1", "7", "B", "2", "0", "C", "7"}), "", "A B C"},
         // The third row has the same parent key as the second, whose parent was not found: it
@@ -68,13 +80,44 @@ TEST(Tree, FillTreeBuildsParentsFromKeysAndChecksListedKeys) {
     }
 }
 
+// A box the user ticks or clears marks every node above it: checked when all its children
+// are, partly when some are, not when none is. Only fully checked nodes are read as checked.
+TEST(Tree, ANodeAboveShowsWhetherAllOrSomeOfItsChildrenAreChecked) {
+    CTreeCtrl tree(true);
+    tree.FillTree(
+        Values({"0", "A", "1", "1", "B", "2", "1", "C", "3", "2", "D", "4", "2", "E", "5"}),
+        QString());
+    const struct {
+        int key;
+        bool on;
+        const char* shape;
+        QList<int> checked;
+    } steps[] = {
+        {4, true, "A~(B~(D* E) C)", {4}},
+        {5, true, "A~(B*(D* E*) C)", {2, 4, 5}},
+        {3, true, "A*(B*(D* E*) C*)", {1, 2, 4, 5, 3}},
+        {4, false, "A~(B~(D E*) C*)", {5, 3}},
+        {5, false, "A~(B(D E) C*)", {3}},
+        {3, false, "A(B(D E) C)", {}},
+        // A parent ticked by the user stands for all below it until a child changes.
+        {1, true, "A*(B(D E) C)", {1}},
+        {4, true, "A~(B~(D* E) C)", {4}},
+    };
+    for (const auto& s : steps) {
+        tree.FindTreeItem(s.key)->setCheckState(0, s.on ? Qt::Checked : Qt::Unchecked);
+        EXPECT_EQ(Shape(tree), QString::fromUtf8(s.shape)) << s.key << s.on;
+        EXPECT_EQ(tree.CheckedKeys(), s.checked) << s.key << s.on;
+    }
+}
+
 TEST(Tree, FindExpandAndCheckedKeys) {
     CTreeCtrl tree(true);
     tree.FillTree(Values({"0", "A", "1", "1", "B", "2", "2", "C", "3", "0", "D", "4"}), ",3,4,");
     ASSERT_TRUE(tree.FindTreeItem(3));
     EXPECT_EQ(tree.FindTreeItem(3)->text(0), QStringLiteral("C"));
     EXPECT_FALSE(tree.FindTreeItem(99));
-    EXPECT_EQ(tree.CheckedKeys(), QList<int>({3, 4}));
+    // C is B's only child and B A's: both show checked too.
+    EXPECT_EQ(tree.CheckedKeys(), QList<int>({1, 2, 3, 4}));
     tree.ExpandTree(true);
     EXPECT_TRUE(tree.FindTreeItem(2)->isExpanded());
     tree.ExpandTree(false);

@@ -6,6 +6,7 @@
 #include "widgets/CListCtrlEx.h"
 #include "widgets/CTreeCtrl.h"
 #include "widgets/ZvChart.h"
+#include "widgets/ZvPicture.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -69,11 +70,9 @@ void DumpTree(const QTreeWidget& tree, QStringList& lines) {
     while (!stack.empty()) {
         const auto [item, depth] = stack.back();
         stack.pop_back();
-        lines.append(
-            QString(depth * 2, QLatin1Char(' ')) +
-            RowLine({QString::number(CTreeCtrl::Key(item)),
-                     CTreeCtrl::IsChecked(item) ? QStringLiteral("1") : QStringLiteral("0"),
-                     item->text(0)}));
+        lines.append(QString(depth * 2, QLatin1Char(' ')) +
+                     RowLine({QString::number(CTreeCtrl::Key(item)),
+                              QString::number(CTreeCtrl::CheckMark(item)), item->text(0)}));
         for (int i = item->childCount() - 1; i >= 0; --i)
             stack.emplace_back(item->child(i), depth + 1);
     }
@@ -125,6 +124,11 @@ QStringList DumpLines(const QString& id, const QWidget* control) {
         DumpTreeList(*chart, lines);
     } else if (auto* list = qobject_cast<const QComboBox*>(control)) {
         DumpList(*list, lines);
+    } else if (auto* picture = qobject_cast<const ZvPicture*>(control)) {
+        const QImage& shown = picture->Picture();
+        lines.append(shown.isNull()
+                         ? QStringLiteral("picture: none")
+                         : QStringLiteral("picture: %1x%2").arg(shown.width()).arg(shown.height()));
     } else if (auto* box = qobject_cast<const QCheckBox*>(control)) {
         // As the check state reads in the stored forms: 0 off, 1 on, 2 the third state.
         const int state = box->checkState() == Qt::Checked            ? 1
