@@ -12,6 +12,9 @@
 
 namespace {
 
+// Set on a node above one the user checked.
+constexpr int kCheckedWithChildRole = Qt::UserRole + 7;
+
 constexpr int kKeyRole = Qt::UserRole;
 
 // Every node in depth-first order; the visitor returns false to stop.
@@ -52,7 +55,10 @@ int CTreeCtrl::Key(const QTreeWidgetItem* item) {
 }
 
 bool CTreeCtrl::IsChecked(const QTreeWidgetItem* item) {
-    return CheckMark(item) == 1;
+    // A node partly checked because the user checked a node below it counts as checked: forms
+    // collect the keys of the whole path. One filled partly checked does not.
+    const int mark = CheckMark(item);
+    return mark == 1 || (mark == 2 && item->data(0, kCheckedWithChildRole).toBool());
 }
 
 int CTreeCtrl::CheckMark(const QTreeWidgetItem* item) {
@@ -89,11 +95,14 @@ Qt::CheckState MarkOfChildren(const QTreeWidgetItem* item, Qt::CheckState none) 
 void CTreeCtrl::MarkAncestors(QTreeWidgetItem* item) {
     // Setting a parent's mark changes that item too; the walk up is done here once.
     const QSignalBlocker blocker(this);
+    const bool checked = item->checkState(0) == Qt::Checked;
     for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent()) {
         const Qt::CheckState mark = MarkOfChildren(parent, Qt::Unchecked);
-        if (parent->checkState(0) == mark)
-            break;
         parent->setCheckState(0, mark);
+        // The nodes above a node the user checks are checked with it, also while they show
+        // that only some of their children are.
+        if (checked || mark == Qt::Unchecked)
+            parent->setData(0, kCheckedWithChildRole, checked);
     }
     viewport()->update();
 }

@@ -14,7 +14,8 @@ public:
     bool HasCheckBoxes() const { return checkBoxes_; }
 
     static int Key(const QTreeWidgetItem* item);
-    // Fully checked; a node with only some of its children checked is partly checked, not this.
+    // Checked, or partly checked (only some of its children checked) since the user checked a
+    // node below it.
     static bool IsChecked(const QTreeWidgetItem* item);
     // 0 unchecked (or no check box), 1 checked, 2 partly checked.
     static int CheckMark(const QTreeWidgetItem* item);
