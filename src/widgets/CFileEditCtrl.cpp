@@ -237,10 +237,13 @@ void CFileEditCtrl::TakePick(const QString& text) {
     takingPick_ = true;
     setText(text);
     takingPick_ = false;
+    // In a cell, the choice ends the edit as Enter does: the cell takes it, its column's steps
+    // run and the user goes on in the next cell.
+    if (grid_ && grid_->EditorWindow() == this) {
+        grid_->EndEditByEnter();
+        return;
+    }
     setFocus();
-    // In a cell, the choice ends the edit: the cell takes it and its column's steps run.
-    if (grid_ && grid_->EditorWindow() == this)
-        grid_->EndEdit(1);
 }
 
 void CFileEditCtrl::SetEditedCell(CListCtrlEx* grid, int row, int column) {

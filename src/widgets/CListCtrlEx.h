@@ -159,6 +159,9 @@ public:
     bool BeginEdit(int row, int column);
     // Ends the open edit: `apply` 1 stores what the end step gives back, 0 does not.
     void EndEdit(int apply);
+    // Ends the open edit as Enter in its editor does: applied, the grid keeps the focus and the
+    // edit moves on to the next editable cell (the previous one with Shift).
+    void EndEditByEnter(Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     bool IsEditing() const { return hook_ != nullptr; }
     // The cell being edited (found again when rows moved); -1 when none or its row is gone.
     int EditRow() const;
@@ -175,7 +178,8 @@ public:
     // Up, Down, Tab, Shift+Tab and Enter move the edit to another cell; true when an editor
     // opened there (the key is then used up).
     bool StepByKey(const QKeyEvent* event);
-    // The open editor handles this key itself (its pick list is showing).
+    // The open editor handles this key itself (its pick list is showing, and has taken the
+    // arrows).
     bool EditorKeepsKey(const QKeyEvent* event) const;
 
     // --- Sorting ---

@@ -10,15 +10,23 @@
 #include "platform/AppMessage.h"
 #include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
+#include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/ZvDialogChild.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDateEdit>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -230,6 +238,136 @@ TEST_P(CellEditing, AFailingFillStepSaysSoAndKeepsTheNewText) {
     EXPECT_EQ(Cell(0, 1), "9");
     EXPECT_EQ(grid_->RowState(0), 3);
     EXPECT_EQ(messages_, QStringList{"数据处理不完整，请联系管理员!"});
+}
+
+// Column 1 is a material code picked from the candidates offered as the user types; column 2
+// the quantity. The button next in the form's focus order after the editors empties the grid.
+const char* kPickForm = R"(<html version='1.0' id='0'><head title='销售明细' pos='0,0,700,420'/>
+<body><dialog>
+  <editbutton id='61' hidden='1' pos='0,0,120,22'
+    value="SELECT code_0, name_0 FROM c_material WHERE code_0 LIKE '{{1}}%' ORDER BY code_0"/>
+  <textbox id='62' hidden='1' pos='0,0,60,22'/>
+  <button id='81' value='清空明细' pos='130,10,200,34'><ACTION><CLICK>
+    <select_info_table><para_info_where select='SELECT uid_0 FROM c_material WHERE 1=0'
+      contain_head='1' table_id='9'/></select_info_table></CLICK></ACTION></button>
+  <table id='9' pos='10,40,690,400'><PARA><col_info>
+    <col id='1' title='序号' width='40'/>
+    <col id='2' title='物料编码' width='80' hidden_wnd='61'/>
+    <col id='3' title='数量' width='60' hidden_wnd='62'/>
+  </col_info></PARA></table>
+</dialog></body></html>)";
+
+// However the candidate is chosen, the cell takes it and the user goes on typing the quantity:
+// the keyboard never leaves the grid, so no key typed next can reach the button.
+TEST_P(CellEditing, APickedCandidateMovesTheEditOnToTheNextCell) {
+    {
+        CDbSession db;
+        db.SetConnectionString(session_.Set()->connectionText());
+        ASSERT_TRUE(db.Open());
+        for (const char* code : {"JG001", "JG002", "JG003"})
+            ASSERT_TRUE(db.Execute(
+                QStringLiteral("INSERT INTO c_material (code_0, name_0) VALUES ('%1', '角钢')")
+                    .arg(QLatin1String(code))));
+    }
+    D_T1* form = Open(QString::fromUtf8(kPickForm));
+    Rows(4, 0);
+    auto* box = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(61 + 1024));
+    auto* quantity = form->ControlByWindowId(62 + 1024);
+    ASSERT_TRUE(box && quantity);
+    QStringList focusedButtons;
+    const QObject watching;
+    QObject::connect(qApp, &QApplication::focusChanged, &watching, [&](QWidget*, QWidget* now) {
+        if (auto* button = qobject_cast<QPushButton*>(now))
+            focusedButtons.append(button->text());
+    });
+    // Keys and clicks arrive through the event loop, one by one, as the user's do.
+    const auto settle = [] {
+        for (int i = 0; i < 5; ++i)
+            QApplication::processEvents();
+    };
+    const auto doubleClickRow = [box](int row) {
+        QTreeWidget* list = box->PickList()->List();
+        const QPoint pos = list->visualItemRect(list->topLevelItem(row)).center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                        QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const bool down = type != QEvent::MouseButtonRelease;
+            QMouseEvent event(type, pos, list->viewport()->mapToGlobal(pos), Qt::LeftButton,
+                              down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &event);
+        }
+    };
+    struct Case {
+        const char* how;
+        std::function<void()> choose;
+        QString code;
+    };
+    const std::vector<Case> cases{
+        {"Down Down Enter",
+         [&] {
+             for (const int key : {Qt::Key_Down, Qt::Key_Down}) {
+                 Key(key);
+                 settle();
+             }
+             Key(Qt::Key_Return, "\r");
+         },
+         "JG002"},
+        {"Enter", [&] { Key(Qt::Key_Return, "\r"); }, "JG001"},
+        {"double click", [&] { doubleClickRow(2); }, "JG003"},
+    };
+    for (int row = 0; row < int(cases.size()); ++row) {
+        const Case& pick = cases[size_t(row)];
+        SCOPED_TRACE(pick.how);
+        ClickCell(row, 1);
+        QEventLoop loop;
+        QObject::connect(box, &CFileEditCtrl::pickListUpdated, &loop, &QEventLoop::quit);
+        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+        Type("JG");
+        loop.exec();
+        settle();
+        ASSERT_TRUE(box->PickList()->isVisible());
+        EXPECT_EQ(QApplication::focusWidget(), box) << "the list took the keyboard";
+        pick.choose();
+        settle();
+        // The window manager gives the keyboard back to the form when a window that held it
+        // goes.
+        form->activateWindow();
+        settle();
+        EXPECT_EQ(Cell(row, 1), pick.code);
+        EXPECT_FALSE(box->PickList()->isVisible());
+        ASSERT_EQ(QApplication::focusWidget(), quantity);
+        EXPECT_EQ(grid_->EditRow(), row);
+        EXPECT_EQ(grid_->EditColumn(), 2);
+        Type("5");
+        Key(Qt::Key_Space, " ");
+        Key(Qt::Key_Return, "\r");
+        EXPECT_EQ(Cell(row, 2), "5 ");
+    }
+    EXPECT_EQ(grid_->RowCount(), 4) << "the lines were emptied";
+    EXPECT_EQ(focusedButtons, QStringList());
+}
+
+// Another window of the client taking the keyboard (a message box an action shows) ends the
+// edit; when the form gets the keyboard back it goes to the grid, not to the control after the
+// hidden editor.
+TEST_P(CellEditing, TheKeyboardComesBackToTheGridNotToTheNextControl) {
+    D_T1* form = Open(QString::fromUtf8(kPickForm));
+    Rows(1, 0);
+    ClickCell(0, 2);
+    ASSERT_TRUE(grid_->IsEditing());
+    Type("7");
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("提示"));
+    auto* answer = new QPushButton(QStringLiteral("确定"), &other);
+    other.show();
+    other.activateWindow();
+    answer->setFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(grid_->IsEditing());
+    EXPECT_EQ(Cell(0, 2), "7");
+    other.hide();
+    form->activateWindow();
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), grid_);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CellEditing, ::testing::Values(Engine::Sqlite, Engine::Postgres),
