@@ -274,6 +274,5 @@ void CFileEditCtrl::StoreInEditedCell(const QString& text) {
     if (!grid_ || row < 0 || grid_->CellText(row, column_) == text)
         return;
     grid_->SetCellText(row, column_, text);
-    if (grid_->RowState(row) != 1)
-        grid_->SetRowState(row, 3);
+    grid_->MarkRowEdited(row);
 }

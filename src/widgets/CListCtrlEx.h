@@ -92,6 +92,11 @@ public:
     const ItemData* RowData(int row) const { return model_->RowData(row); }
     void SetRowKey(int row, const QString& key);
     void SetRowState(int row, int state);
+    // The user changed the row's cells: a saved row becomes edited (3), a new one stays new.
+    void MarkRowEdited(int row);
+    // Rows a save would write that the user made or changed since the grid was filled or saved:
+    // not the rows a query put in and nobody changed, nor the empty numbered entry row.
+    bool HasUnsavedEdits() const;
     bool DeleteRow(int row);
     // A grid whose first column is titled 行号, 序号 or LN numbers its rows and keeps an empty
     // entry row at the bottom for typing.

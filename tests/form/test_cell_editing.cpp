@@ -370,6 +370,178 @@ TEST_P(CellEditing, TheKeyboardComesBackToTheGridNotToTheNextControl) {
     EXPECT_EQ(QApplication::focusWidget(), grid_);
 }
 
+// Contract 1's saved lines, then contract 2's lines as new lines of a copy, then the empty
+// numbered entry row: all loaded, nothing of the user's yet.
+const char* kLinesForm = R"(<html version='1.0' id='0'><head title='销售合同' pos='0,0,700,420'>
+  <ACTION><INIT><sendmessage target_ids='53' values='CLICK'/></INIT></ACTION></head>
+<body><dialog>
+  <textbox id='1' value='1' hidden='1' pos='0,0,10,10'/>
+  <textbox id='61' hidden='1' pos='0,0,60,22'/>
+  <button id='35' value='插行' pos='10,10,60,34'><ACTION><CLICK>
+    <addrow><para_info table_id='9' rownum='1' which_row='0'/></addrow></CLICK></ACTION></button>
+  <button id='37' value='删除行' pos='70,10,120,34'><ACTION><CLICK>
+    <delrow><para_info table_id='9' rownum='1'/></delrow></CLICK></ACTION></button>
+  <button id='51' value='保存' pos='130,10,180,34'><ACTION><CLICK>
+    <insert_detail><p table_id='9'
+      delete_sql='DELETE FROM t_line WHERE uid_0 IN ({{deleted_uid_0}})'/></insert_detail>
+    <query_to_table><para_info to_table_id='9' select="SELECT '', '', ''">
+      <para_out><c value='0'/><c value='1'/><c value='2'/></para_out></para_info></query_to_table>
+  </CLICK></ACTION></button>
+  <button id='52' value='关闭' pos='190,10,240,34'><ACTION><CLICK><close/></CLICK></ACTION></button>
+  <button id='53' value='刷新' pos='250,10,300,34'><ACTION><CLICK>
+    <select_info_table><para_info_where select='SELECT uid_0, line_0, item_0, qty_0 FROM t_line'
+      where=' WHERE head_uid_0 = 1' order=' ORDER BY line_0' contain_head='1'
+      table_id='9'/></select_info_table>
+    <query_to_table><para_info to_table_id='9'
+        select="SELECT '', item_0, qty_0 FROM t_line WHERE head_uid_0 = 2">
+      <para_out><c value='0'/><c value='1'/><c value='2'/></para_out></para_info></query_to_table>
+    <query_to_table><para_info to_table_id='9' select="SELECT '', '', ''">
+      <para_out><c value='0'/><c value='1'/><c value='2'/></para_out></para_info></query_to_table>
+  </CLICK></ACTION></button>
+  <table id='9' pos='10,40,690,400'><PARA>
+    <table_info><para_info insert_sql='t_line' parent_field='head_uid_0' parent_field_ID='1'
+      auto_index_field='line_0' update_sql='SELECT * FROM t_line WHERE uid_0={{id?uid}}'/>
+    </table_info>
+    <col_info>
+      <col id='1' title='序号' width='40'/>
+      <col id='2' title='物料' width='80' hidden_wnd='61'/>
+      <col id='3' title='数量' width='60' hidden_wnd='61'/>
+      <col col_id='1' title='物料' field_name='item_0' empty='1'/>
+      <col col_id='2' title='数量' field_name='qty_0'/>
+    </col_info></PARA></table>
+</dialog></body></html>)";
+
+// Closing the form by its close box asks before it throws away lines the user added, changed
+// or deleted; lines as a query put them in, or as a save left them, go without a word, and so
+// does a close the form's own action asks for. No keeps the form open with its lines.
+TEST_P(CellEditing, ClosingAsksOnlyAboutTheUsersUnsavedLines) {
+    {
+        CDbSession db;
+        db.SetConnectionString(session_.Set()->connectionText());
+        ASSERT_TRUE(db.Open());
+        const QString serial = GetParam() == Engine::Sqlite
+                                   ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
+                                   : QStringLiteral("serial PRIMARY KEY");
+        for (const QString& sql :
+             {QStringLiteral("CREATE TABLE t_line (uid_0 %1, head_uid_0 INTEGER NOT NULL DEFAULT "
+                             "0, line_0 INTEGER NOT NULL DEFAULT 0, item_0 TEXT NOT NULL DEFAULT "
+                             "'', qty_0 TEXT NOT NULL DEFAULT '')")
+                  .arg(serial),
+              QStringLiteral("INSERT INTO t_line (head_uid_0, line_0, item_0, qty_0) VALUES "
+                             "(1, 1, 'JG001', '10'), (1, 2, 'JG002', '20'), (2, 1, 'JG003', '5')")})
+            ASSERT_TRUE(db.Execute(sql)) << qPrintable(db.Detail());
+    }
+    D_T1* form = nullptr;
+    const auto press = [&](int id) {
+        QWidget* button = form->ControlByWindowId(id + 1024);
+        Click(button, button->rect().center());
+    };
+    const auto lines = [this] {
+        QStringList rows;
+        for (int row = 0; row < grid_->RowCount(); ++row)
+            rows.append(grid_->Model()->RowCells(row).join('|'));
+        return rows;
+    };
+    const auto closeAnswering = [&](MessageAnswer answer) {
+        messages_.clear();
+        session_.answers = {answer};
+        form->close();
+    };
+    const auto type = [this](int row, int column, const QString& text) {
+        ClickCell(row, column);
+        Type(text);
+        Key(Qt::Key_Return, "\r");
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> steps;
+        bool asks;
+    };
+    const std::vector<Case> cases{
+        {"loaded lines only", [] {}, false},
+        {"a saved line changed", [&] { type(0, 2, "11"); }, true},
+        {"a copied line changed", [&] { type(2, 2, "6"); }, true},
+        {"the entry row typed into", [&] { type(3, 1, "JG009"); }, true},
+        {"a saved line deleted",
+         [&] {
+             grid_->SelectRow(0, true);
+             press(37);
+         },
+         true},
+        {"a copied line deleted",
+         [&] {
+             grid_->SelectRow(2, true);
+             press(37);
+         },
+         false},
+        {"a line inserted",
+         [&] {
+             grid_->SelectRow(1, true);
+             press(35);
+         },
+         true},
+        {"changed and saved",
+         [&] {
+             type(0, 2, "12");
+             grid_->SelectRow(1, true);
+             press(37);
+             press(51);
+         },
+         false},
+        {"changed and reloaded",
+         [&] {
+             type(0, 2, "13");
+             press(53);
+         },
+         false},
+        {"changed, closed by the form's own button",
+         [&] {
+             type(0, 2, "14");
+             press(52);
+         },
+         false},
+    };
+    const QString question = QStringLiteral("明细已修改，是否放弃修改？");
+    int menu = 200;
+    // Each case on a form of its own, from the lines as saved.
+    const auto open = [&] {
+        form = D_T1::OpenForm(QString::fromUtf8(kLinesForm), QString(), QString(),
+                              QString::number(menu++), "销售合同", "");
+        form->activateWindow();
+        QApplication::processEvents();
+        grid_ = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(9 + 1024));
+    };
+    for (const Case& step : cases) {
+        SCOPED_TRACE(step.what);
+        open();
+        ASSERT_EQ(grid_->RowCount(), 4) << qPrintable(messages_.join('\n'));
+        messages_.clear();
+        step.steps();
+        EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
+        const QStringList before = lines();
+        if (form->isVisible()) {
+            closeAnswering(MessageAnswer::No);
+            EXPECT_EQ(messages_, step.asks ? QStringList{question} : QStringList());
+        }
+        if (step.asks) {
+            ASSERT_TRUE(form->isVisible()) << "No closed the form";
+            EXPECT_EQ(lines(), before);
+            closeAnswering(MessageAnswer::Yes);
+            EXPECT_EQ(messages_, QStringList{question});
+        }
+        EXPECT_FALSE(form->isVisible());
+    }
+
+    // A text still in its cell editor counts: the close takes it into the cell first.
+    open();
+    ClickCell(1, 2);
+    Type("3");
+    closeAnswering(MessageAnswer::No);
+    EXPECT_EQ(messages_, QStringList{question});
+    EXPECT_FALSE(grid_->IsEditing());
+    EXPECT_EQ(Cell(1, 2), "3");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, CellEditing, ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          [](const auto& info) { return std::string(EngineName(info.param)); });
 
