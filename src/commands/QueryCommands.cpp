@@ -115,7 +115,8 @@ void BindControlIds(CommandContext& form, const CXmlNode& list, QString& sql) {
 }
 
 // Appends the rows of a flat result to a grid as new, unsaved rows: the k-th `para_out` child
-// names the column of field k. Column 0 is then renumbered from the first appended row on.
+// names the column of field k. Column 0 is then renumbered from the first appended row on. The
+// rows are the query's, not the user's edits, until the user changes them.
 void AppendResultRows(CListCtrlEx& grid, const CXmlNode& paraOut, const QStringList& values) {
     QList<int> columns;
     const CXmlNodes children = paraOut.GetChildren();
@@ -136,7 +137,8 @@ void AppendResultRows(CListCtrlEx& grid, const CXmlNode& paraOut, const QStringL
             const QString& field = values[start + k];
             cells[column] = field == QLatin1String("{{row_num}}") ? rowNumber : field;
         }
-        grid.AppendRow(cells, QStringLiteral("0"), 1);
+        const int row = grid.AppendRow(cells, QStringLiteral("0"), 1);
+        grid.RowData(row)->fromQuery = true;
     }
     grid.EndFill();
     for (int row = first; row < grid.RowCount(); ++row)

@@ -78,8 +78,7 @@ int EndStep(ControlHost& host, QWidget* window, int row, int column, QString& te
     const QString typed = ControlText(window);
     if (typed == text)
         return 1;
-    if (grid->RowState(row) != 1)
-        grid->SetRowState(row, 3);
+    grid->MarkRowEdited(row);
     grid->SetCellText(row, column, typed);
     host.RunEndEdit(*grid, row, column);
     AddNumberedRowWhenFilled(*grid);

@@ -10,6 +10,7 @@
 #include "net/PictureDownloads.h"
 #include "platform/AppMessage.h"
 #include "widgets/CFileEditCtrl.h"
+#include "widgets/CListCtrlEx.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -409,6 +410,12 @@ void D_T1::closeEvent(QCloseEvent* event) {
     }
     const SessionContext& app = SessionContext::Current();
     const bool markedForReal = property("closeForReal").toBool();
+    // The user's close (the close box); the client's own exit marks its forms first. A close
+    // the form's actions ask for (`close`, return_selected) ends the dialog without coming here.
+    if (!markedForReal && !MayDiscardLineEdits()) {
+        event->ignore();
+        return;
+    }
     if (!app.closeForReal && !markedForReal && !popupFlag && threadId == 0 && !embedded) {
         event->ignore();
         HideForReuse();
@@ -473,9 +480,38 @@ void D_T1::CloseForReal() {
     deleteLater();
 }
 
+bool D_T1::HoldsUnsavedLineEdits() {
+    if (!DeletedUids.isEmpty())
+        return true;
+    for (QWidget* control : controls_->Controls()) {
+        auto* grid = qobject_cast<CListCtrlEx*>(control);
+        if (!grid)
+            continue;
+        if (grid->IsEditing())
+            grid->EndEdit(1);
+        if (grid->HasUnsavedEdits())
+            return true;
+    }
+    return false;
+}
+
+bool D_T1::MayDiscardLineEdits() {
+    if (embedded)
+        return true;
+    bool pending = HoldsUnsavedLineEdits();
+    for (D_T1* page : findChildren<D_T1*>())
+        pending = pending || (page->embedded && page->HoldsUnsavedLineEdits());
+    if (!pending)
+        return true;
+    return ShowAppMessage(QStringLiteral("明细已修改，是否放弃修改？"), QStringLiteral("操作确认"),
+                          MessageButtons::YesNo, this) == MessageAnswer::Yes;
+}
+
 void D_T1::ResetContents() {
     eventsSuppressed = true;
     openerValue.clear();
+    // The emptied grids leave no deleted lines behind for a later save.
+    DeletedUids.clear();
     for (QWidget* control : controls_->Controls())
         ResetControl(control);
     eventsSuppressed = false;

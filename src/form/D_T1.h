@@ -193,6 +193,12 @@ private:
     void ApplyFrameStyle();
     bool HandleKey(QKeyEvent* event);
     void CloseForReal();
+    // Lines the user added, changed or deleted in the form's grids that no action has saved; an
+    // open cell edit is ended first, so its text counts.
+    bool HoldsUnsavedLineEdits();
+    // Asks whether the user's closing may throw such lines, the form's or its pages', away; true
+    // to go on closing.
+    bool MayDiscardLineEdits();
     void ShowDialogForm(const DialogFormRequest& request, const QString& definition);
     // A stored function's definition, from the cache or the account set; false when none.
     static bool StoredDefinition(const QString& uid, QString& definition);

@@ -237,10 +237,13 @@ void CFileEditCtrl::TakePick(const QString& text) {
     takingPick_ = true;
     setText(text);
     takingPick_ = false;
+    // In a cell, the choice ends the edit as Enter does: the cell takes it, its column's steps
+    // run and the user goes on in the next cell.
+    if (grid_ && grid_->EditorWindow() == this) {
+        grid_->EndEditByEnter();
+        return;
+    }
     setFocus();
-    // In a cell, the choice ends the edit: the cell takes it and its column's steps run.
-    if (grid_ && grid_->EditorWindow() == this)
-        grid_->EndEdit(1);
 }
 
 void CFileEditCtrl::SetEditedCell(CListCtrlEx* grid, int row, int column) {
@@ -271,6 +274,5 @@ void CFileEditCtrl::StoreInEditedCell(const QString& text) {
     if (!grid_ || row < 0 || grid_->CellText(row, column_) == text)
         return;
     grid_->SetCellText(row, column_, text);
-    if (grid_->RowState(row) != 1)
-        grid_->SetRowState(row, 3);
+    grid_->MarkRowEdited(row);
 }

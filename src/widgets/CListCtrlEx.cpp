@@ -173,6 +173,25 @@ void CListCtrlEx::SetRowState(int row, int state) {
         data->state = state;
 }
 
+void CListCtrlEx::MarkRowEdited(int row) {
+    ItemData* data = model_->RowData(row);
+    if (!data)
+        return;
+    if (data->state != 1)
+        data->state = 3;
+    data->fromQuery = false;
+}
+
+bool CListCtrlEx::HasUnsavedEdits() const {
+    const int rows = EndsWithEntryRow() ? RowCount() - 1 : RowCount();
+    for (int row = 0; row < rows; ++row) {
+        const ItemData* data = model_->RowData(row);
+        if (data->state != 0 && !data->fromQuery)
+            return true;
+    }
+    return false;
+}
+
 bool CListCtrlEx::HasRowNumbers() const {
     const ColumnInfo* first = model_->Column(0);
     const QString title = first ? first->title : QString();

@@ -92,6 +92,11 @@ public:
     const ItemData* RowData(int row) const { return model_->RowData(row); }
     void SetRowKey(int row, const QString& key);
     void SetRowState(int row, int state);
+    // The user changed the row's cells: a saved row becomes edited (3), a new one stays new.
+    void MarkRowEdited(int row);
+    // Rows a save would write that the user made or changed since the grid was filled or saved:
+    // not the rows a query put in and nobody changed, nor the empty numbered entry row.
+    bool HasUnsavedEdits() const;
     bool DeleteRow(int row);
     // A grid whose first column is titled 行号, 序号 or LN numbers its rows and keeps an empty
     // entry row at the bottom for typing.
@@ -159,6 +164,9 @@ public:
     bool BeginEdit(int row, int column);
     // Ends the open edit: `apply` 1 stores what the end step gives back, 0 does not.
     void EndEdit(int apply);
+    // Ends the open edit as Enter in its editor does: applied, the grid keeps the focus and the
+    // edit moves on to the next editable cell (the previous one with Shift).
+    void EndEditByEnter(Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     bool IsEditing() const { return hook_ != nullptr; }
     // The cell being edited (found again when rows moved); -1 when none or its row is gone.
     int EditRow() const;
@@ -175,7 +183,8 @@ public:
     // Up, Down, Tab, Shift+Tab and Enter move the edit to another cell; true when an editor
     // opened there (the key is then used up).
     bool StepByKey(const QKeyEvent* event);
-    // The open editor handles this key itself (its pick list is showing).
+    // The open editor handles this key itself (its pick list is showing, and has taken the
+    // arrows).
     bool EditorKeepsKey(const QKeyEvent* event) const;
 
     // --- Sorting ---

@@ -164,14 +164,25 @@ void CListCtrlEx::EndEdit(int apply) {
     const CellEditor editor = std::exchange(currentEditor_, {});
     QWidget* window = editor.window;
     if (window) {
-        // The focus stays in the grid rather than wandering to the next control of the form.
-        if (CMsgHook::Inside(QApplication::focusWidget(), window))
+        // The focus stays in the grid rather than wandering to the next control of the form. The
+        // form may be holding the editor as the focus to give back once another window (a
+        // message box) goes: the grid takes that place, or the hidden editor would hand the
+        // focus on to the next control, a button a key typed next would press.
+        if (CMsgHook::Inside(QApplication::focusWidget(), window) ||
+            CMsgHook::Inside(window->window()->focusWidget(), window))
             setFocus(Qt::OtherFocusReason);
         window->hide();
     }
     editRow_ = -1;
     if (row >= 0) // a row that went away gets nothing stored and no end step
         StoreEditorText(editor, row, column, apply);
+}
+
+void CListCtrlEx::EndEditByEnter(Qt::KeyboardModifiers modifiers) {
+    EndEdit(1);
+    setFocus(Qt::OtherFocusReason);
+    const QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, modifiers);
+    StepByKey(&enter);
 }
 
 void CListCtrlEx::ApplyEditorText(int row, int column) {
@@ -201,9 +212,19 @@ bool CListCtrlEx::EditorKeepsKey(const QKeyEvent* event) const {
     const auto* box = qobject_cast<const CFileEditCtrl*>(EditorWindow());
     if (!box || !box->PickList() || !box->PickList()->isVisible())
         return false;
-    // Enter takes the pick list's row and Escape closes the list; both stay with the box.
-    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
-           event->key() == Qt::Key_Escape;
+    // Enter takes the pick list's row and Escape closes the list; both stay with the box, and
+    // so do the arrows once Down has moved into the list.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        return box->PickList()->HasArrows();
+    default:
+        return false;
+    }
 }
 
 // Down in an edit-with-button editor whose pop-up is configured, before the ordinary Down:
@@ -218,7 +239,7 @@ bool CListCtrlEx::PopUpRuleForDown() {
     const bool visible = list->isVisible();
     const int candidates = list->RowCount();
     if (visible && candidates > 1) {
-        list->FocusFirstRow();
+        list->TakeArrows();
         return true;
     }
     if (changed) {

@@ -114,9 +114,7 @@ private:
             // Enter ends the edit and steps on; it never reaches the form's default button.
             if (ctrl)
                 return false;
-            grid->EndEdit(1);
-            grid->setFocus(Qt::OtherFocusReason);
-            grid->StepByKey(event);
+            grid->EndEditByEnter(event->modifiers());
             return true;
         case Qt::Key_Tab:
         case Qt::Key_Backtab: {

@@ -55,6 +55,9 @@ struct ItemData {
     quint64 serial = NextRowSerial();
     QString key;
     int state = 0;
+    // A new row a query put in, unchanged since: a save writes it, but it is none of the user's
+    // work, so closing the form does not ask about it.
+    bool fromQuery = false;
     CellEditor editor;
     bool readOnly = false;
     int background = kColorNotSet;

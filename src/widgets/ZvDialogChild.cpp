@@ -1,17 +1,20 @@
 #include "widgets/ZvDialogChild.h"
 
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSizeGrip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 ZvDialogChild::ZvDialogChild(QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                         Qt::WindowDoesNotAcceptFocus),
       list_(new QTreeWidget(this)), grip_(new QSizeGrip(this)) {
-    // The box keeps the keyboard while the user types; the list follows the typing.
+    // The box keeps the keyboard while the user types and chooses; the list follows the typing.
+    // A list holding the focus would leave its form, once it closed, with a hidden box as the
+    // focus to go back to, and the form would pass it on to whatever control comes next.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    list_->setFocusPolicy(Qt::NoFocus);
     setProperty("windowId", kWindowId);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -24,7 +27,6 @@ ZvDialogChild::ZvDialogChild(QWidget* owner)
     list_->setAllColumnsShowFocus(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list_->installEventFilter(this);
     list_->viewport()->installEventFilter(this);
     layout->addWidget(list_);
     connect(list_, &QTreeWidget::itemDoubleClicked, this,
@@ -37,6 +39,19 @@ void ZvDialogChild::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     grip_->move(width() - grip_->width(), height() - grip_->height());
     grip_->raise();
+}
+
+void ZvDialogChild::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A platform that activates every window it shows: the keyboard goes back to the box.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && parentWidget() &&
+        parentWidget()->isVisible())
+        parentWidget()->activateWindow();
+}
+
+void ZvDialogChild::hideEvent(QHideEvent* event) {
+    hasArrows_ = false;
+    QWidget::hideEvent(event);
 }
 
 void ZvDialogChild::SetWidths(int firstColumn, int total) {
@@ -52,6 +67,7 @@ void ZvDialogChild::SetRows(const QStringList& cells) {
     for (qsizetype i = 0; i + 1 < cells.size(); i += 2)
         items.append(new QTreeWidgetItem(QStringList{cells[i], cells[i + 1]}));
     list_->addTopLevelItems(items);
+    hasArrows_ = false;
     list_->setColumnWidth(0, firstWidth_);
     list_->setColumnWidth(1, qMax(0, totalWidth_ - firstWidth_));
     if (!items.isEmpty())
@@ -101,10 +117,7 @@ bool ZvDialogChild::HandleKey(int key) {
 }
 
 bool ZvDialogChild::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_ && event->type() == QEvent::KeyPress) {
-        if (HandleKey(static_cast<QKeyEvent*>(event)->key()))
-            return true;
-    } else if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton) {
             if (QTreeWidgetItem* item = list_->itemAt(mouse->position().toPoint())) {
@@ -124,10 +137,9 @@ void ZvDialogChild::Choose(int row) {
     Q_EMIT chosen(text);
 }
 
-void ZvDialogChild::FocusFirstRow() {
+void ZvDialogChild::TakeArrows() {
     if (list_->topLevelItemCount() == 0)
         return;
-    activateWindow();
     list_->setCurrentItem(list_->topLevelItem(0));
-    list_->setFocus(Qt::OtherFocusReason);
+    hasArrows_ = true;
 }

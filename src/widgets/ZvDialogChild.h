@@ -1,6 +1,8 @@
 #pragma once
 // The pick list of an edit-with-button control: a frameless pop-up under the box with a
-// two-column list of suggestions. Choosing a row hands its first column back to the box.
+// two-column list of suggestions. Choosing a row hands its first column back to the box. The
+// list never takes the keyboard: the box keeps it and hands the list its keys, so a choice
+// leaves the focus where the user typed.
 #include <QStringList>
 #include <QWidget>
 
@@ -22,8 +24,10 @@ public:
     int RowCount() const;
     QString RowText(int row, int column) const;
     QTreeWidget* List() const { return list_; }
-    // Puts the focus into the list on its first row.
-    void FocusFirstRow();
+    // From its first row on, the list takes the box's Up and Down; new rows or hiding give them
+    // back to the box.
+    void TakeArrows();
+    bool HasArrows() const { return hasArrows_ && isVisible(); }
     // Takes row `row` as a double click on it would.
     void ChooseRow(int row) { Choose(row); }
 
@@ -41,6 +45,8 @@ Q_SIGNALS:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void Choose(int row);
@@ -49,4 +55,5 @@ private:
     QSizeGrip* grip_;
     int firstWidth_ = 280;
     int totalWidth_ = 800;
+    bool hasArrows_ = false;
 };

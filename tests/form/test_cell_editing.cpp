@@ -10,15 +10,23 @@
 #include "platform/AppMessage.h"
 #include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
+#include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
+#include "widgets/ZvDialogChild.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDateEdit>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -230,6 +238,308 @@ TEST_P(CellEditing, AFailingFillStepSaysSoAndKeepsTheNewText) {
     EXPECT_EQ(Cell(0, 1), "9");
     EXPECT_EQ(grid_->RowState(0), 3);
     EXPECT_EQ(messages_, QStringList{"数据处理不完整，请联系管理员!"});
+}
+
+// Column 1 is a material code picked from the candidates offered as the user types; column 2
+// the quantity. The button next in the form's focus order after the editors empties the grid.
+const char* kPickForm = R"(<html version='1.0' id='0'><head title='销售明细' pos='0,0,700,420'/>
+<body><dialog>
+  <editbutton id='61' hidden='1' pos='0,0,120,22'
+    value="SELECT code_0, name_0 FROM c_material WHERE code_0 LIKE '{{1}}%' ORDER BY code_0"/>
+  <textbox id='62' hidden='1' pos='0,0,60,22'/>
+  <button id='81' value='清空明细' pos='130,10,200,34'><ACTION><CLICK>
+    <select_info_table><para_info_where select='SELECT uid_0 FROM c_material WHERE 1=0'
+      contain_head='1' table_id='9'/></select_info_table></CLICK></ACTION></button>
+  <table id='9' pos='10,40,690,400'><PARA><col_info>
+    <col id='1' title='序号' width='40'/>
+    <col id='2' title='物料编码' width='80' hidden_wnd='61'/>
+    <col id='3' title='数量' width='60' hidden_wnd='62'/>
+  </col_info></PARA></table>
+</dialog></body></html>)";
+
+// However the candidate is chosen, the cell takes it and the user goes on typing the quantity:
+// the keyboard never leaves the grid, so no key typed next can reach the button.
+TEST_P(CellEditing, APickedCandidateMovesTheEditOnToTheNextCell) {
+    {
+        CDbSession db;
+        db.SetConnectionString(session_.Set()->connectionText());
+        ASSERT_TRUE(db.Open());
+        for (const char* code : {"JG001", "JG002", "JG003"})
+            ASSERT_TRUE(db.Execute(
+                QStringLiteral("INSERT INTO c_material (code_0, name_0) VALUES ('%1', '角钢')")
+                    .arg(QLatin1String(code))));
+    }
+    D_T1* form = Open(QString::fromUtf8(kPickForm));
+    Rows(4, 0);
+    auto* box = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(61 + 1024));
+    auto* quantity = form->ControlByWindowId(62 + 1024);
+    ASSERT_TRUE(box && quantity);
+    QStringList focusedButtons;
+    const QObject watching;
+    QObject::connect(qApp, &QApplication::focusChanged, &watching, [&](QWidget*, QWidget* now) {
+        if (auto* button = qobject_cast<QPushButton*>(now))
+            focusedButtons.append(button->text());
+    });
+    // Keys and clicks arrive through the event loop, one by one, as the user's do.
+    const auto settle = [] {
+        for (int i = 0; i < 5; ++i)
+            QApplication::processEvents();
+    };
+    const auto doubleClickRow = [box](int row) {
+        QTreeWidget* list = box->PickList()->List();
+        const QPoint pos = list->visualItemRect(list->topLevelItem(row)).center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                        QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const bool down = type != QEvent::MouseButtonRelease;
+            QMouseEvent event(type, pos, list->viewport()->mapToGlobal(pos), Qt::LeftButton,
+                              down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &event);
+        }
+    };
+    struct Case {
+        const char* how;
+        std::function<void()> choose;
+        QString code;
+    };
+    const std::vector<Case> cases{
+        {"Down Down Enter",
+         [&] {
+             for (const int key : {Qt::Key_Down, Qt::Key_Down}) {
+                 Key(key);
+                 settle();
+             }
+             Key(Qt::Key_Return, "\r");
+         },
+         "JG002"},
+        {"Enter", [&] { Key(Qt::Key_Return, "\r"); }, "JG001"},
+        {"double click", [&] { doubleClickRow(2); }, "JG003"},
+    };
+    for (int row = 0; row < int(cases.size()); ++row) {
+        const Case& pick = cases[size_t(row)];
+        SCOPED_TRACE(pick.how);
+        ClickCell(row, 1);
+        QEventLoop loop;
+        QObject::connect(box, &CFileEditCtrl::pickListUpdated, &loop, &QEventLoop::quit);
+        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+        Type("JG");
+        loop.exec();
+        settle();
+        ASSERT_TRUE(box->PickList()->isVisible());
+        EXPECT_EQ(QApplication::focusWidget(), box) << "the list took the keyboard";
+        pick.choose();
+        settle();
+        // The window manager gives the keyboard back to the form when a window that held it
+        // goes.
+        form->activateWindow();
+        settle();
+        EXPECT_EQ(Cell(row, 1), pick.code);
+        EXPECT_FALSE(box->PickList()->isVisible());
+        ASSERT_EQ(QApplication::focusWidget(), quantity);
+        EXPECT_EQ(grid_->EditRow(), row);
+        EXPECT_EQ(grid_->EditColumn(), 2);
+        Type("5");
+        Key(Qt::Key_Space, " ");
+        Key(Qt::Key_Return, "\r");
+        EXPECT_EQ(Cell(row, 2), "5 ");
+    }
+    EXPECT_EQ(grid_->RowCount(), 4) << "the lines were emptied";
+    EXPECT_EQ(focusedButtons, QStringList());
+}
+
+// Another window of the client taking the keyboard (a message box an action shows) ends the
+// edit; when the form gets the keyboard back it goes to the grid, not to the control after the
+// hidden editor.
+TEST_P(CellEditing, TheKeyboardComesBackToTheGridNotToTheNextControl) {
+    D_T1* form = Open(QString::fromUtf8(kPickForm));
+    Rows(1, 0);
+    ClickCell(0, 2);
+    ASSERT_TRUE(grid_->IsEditing());
+    Type("7");
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("提示"));
+    auto* answer = new QPushButton(QStringLiteral("确定"), &other);
+    other.show();
+    other.activateWindow();
+    answer->setFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(grid_->IsEditing());
+    EXPECT_EQ(Cell(0, 2), "7");
+    other.hide();
+    form->activateWindow();
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), grid_);
+}
+
+// Contract 1's saved lines, then contract 2's lines as new lines of a copy, then the empty
+// numbered entry row: all loaded, nothing of the user's yet.
+const char* kLinesForm = R"(<html version='1.0' id='0'><head title='销售合同' pos='0,0,700,420'>
+  <ACTION><INIT><sendmessage target_ids='53' values='CLICK'/></INIT></ACTION></head>
+<body><dialog>
+  <textbox id='1' value='1' hidden='1' pos='0,0,10,10'/>
+  <textbox id='61' hidden='1' pos='0,0,60,22'/>
+  <button id='35' value='插行' pos='10,10,60,34'><ACTION><CLICK>
+    <addrow><para_info table_id='9' rownum='1' which_row='0'/></addrow></CLICK></ACTION></button>
+  <button id='37' value='删除行' pos='70,10,120,34'><ACTION><CLICK>
+    <delrow><para_info table_id='9' rownum='1'/></delrow></CLICK></ACTION></button>
+  <button id='51' value='保存' pos='130,10,180,34'><ACTION><CLICK>
+    <insert_detail><p table_id='9'
+      delete_sql='DELETE FROM t_line WHERE uid_0 IN ({{deleted_uid_0}})'/></insert_detail>
+    <query_to_table><para_info to_table_id='9' select="SELECT '', '', ''">
+      <para_out><c value='0'/><c value='1'/><c value='2'/></para_out></para_info></query_to_table>
+  </CLICK></ACTION></button>
+  <button id='52' value='关闭' pos='190,10,240,34'><ACTION><CLICK><close/></CLICK></ACTION></button>
+  <button id='53' value='刷新' pos='250,10,300,34'><ACTION><CLICK>
+    <select_info_table><para_info_where select='SELECT uid_0, line_0, item_0, qty_0 FROM t_line'
+      where=' WHERE head_uid_0 = 1' order=' ORDER BY line_0' contain_head='1'
+      table_id='9'/></select_info_table>
+    <query_to_table><para_info to_table_id='9'
+        select="SELECT '', item_0, qty_0 FROM t_line WHERE head_uid_0 = 2">
+      <para_out><c value='0'/><c value='1'/><c value='2'/></para_out></para_info></query_to_table>
+    <query_to_table><para_info to_table_id='9' select="SELECT '', '', ''">
+      <para_out><c value='0'/><c value='1'/><c value='2'/></para_out></para_info></query_to_table>
+  </CLICK></ACTION></button>
+  <table id='9' pos='10,40,690,400'><PARA>
+    <table_info><para_info insert_sql='t_line' parent_field='head_uid_0' parent_field_ID='1'
+      auto_index_field='line_0' update_sql='SELECT * FROM t_line WHERE uid_0={{id?uid}}'/>
+    </table_info>
+    <col_info>
+      <col id='1' title='序号' width='40'/>
+      <col id='2' title='物料' width='80' hidden_wnd='61'/>
+      <col id='3' title='数量' width='60' hidden_wnd='61'/>
+      <col col_id='1' title='物料' field_name='item_0' empty='1'/>
+      <col col_id='2' title='数量' field_name='qty_0'/>
+    </col_info></PARA></table>
+</dialog></body></html>)";
+
+// Closing the form by its close box asks before it throws away lines the user added, changed
+// or deleted; lines as a query put them in, or as a save left them, go without a word, and so
+// does a close the form's own action asks for. No keeps the form open with its lines.
+TEST_P(CellEditing, ClosingAsksOnlyAboutTheUsersUnsavedLines) {
+    {
+        CDbSession db;
+        db.SetConnectionString(session_.Set()->connectionText());
+        ASSERT_TRUE(db.Open());
+        const QString serial = GetParam() == Engine::Sqlite
+                                   ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
+                                   : QStringLiteral("serial PRIMARY KEY");
+        for (const QString& sql :
+             {QStringLiteral("CREATE TABLE t_line (uid_0 %1, head_uid_0 INTEGER NOT NULL DEFAULT "
+                             "0, line_0 INTEGER NOT NULL DEFAULT 0, item_0 TEXT NOT NULL DEFAULT "
+                             "'', qty_0 TEXT NOT NULL DEFAULT '')")
+                  .arg(serial),
+              QStringLiteral("INSERT INTO t_line (head_uid_0, line_0, item_0, qty_0) VALUES "
+                             "(1, 1, 'JG001', '10'), (1, 2, 'JG002', '20'), (2, 1, 'JG003', '5')")})
+            ASSERT_TRUE(db.Execute(sql)) << qPrintable(db.Detail());
+    }
+    D_T1* form = nullptr;
+    const auto press = [&](int id) {
+        QWidget* button = form->ControlByWindowId(id + 1024);
+        Click(button, button->rect().center());
+    };
+    const auto lines = [this] {
+        QStringList rows;
+        for (int row = 0; row < grid_->RowCount(); ++row)
+            rows.append(grid_->Model()->RowCells(row).join('|'));
+        return rows;
+    };
+    const auto closeAnswering = [&](MessageAnswer answer) {
+        messages_.clear();
+        session_.answers = {answer};
+        form->close();
+    };
+    const auto type = [this](int row, int column, const QString& text) {
+        ClickCell(row, column);
+        Type(text);
+        Key(Qt::Key_Return, "\r");
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> steps;
+        bool asks;
+    };
+    const std::vector<Case> cases{
+        {"loaded lines only", [] {}, false},
+        {"a saved line changed", [&] { type(0, 2, "11"); }, true},
+        {"a copied line changed", [&] { type(2, 2, "6"); }, true},
+        {"the entry row typed into", [&] { type(3, 1, "JG009"); }, true},
+        {"a saved line deleted",
+         [&] {
+             grid_->SelectRow(0, true);
+             press(37);
+         },
+         true},
+        {"a copied line deleted",
+         [&] {
+             grid_->SelectRow(2, true);
+             press(37);
+         },
+         false},
+        {"a line inserted",
+         [&] {
+             grid_->SelectRow(1, true);
+             press(35);
+         },
+         true},
+        {"changed and saved",
+         [&] {
+             type(0, 2, "12");
+             grid_->SelectRow(1, true);
+             press(37);
+             press(51);
+         },
+         false},
+        {"changed and reloaded",
+         [&] {
+             type(0, 2, "13");
+             press(53);
+         },
+         false},
+        {"changed, closed by the form's own button",
+         [&] {
+             type(0, 2, "14");
+             press(52);
+         },
+         false},
+    };
+    const QString question = QStringLiteral("明细已修改，是否放弃修改？");
+    int menu = 200;
+    // Each case on a form of its own, from the lines as saved.
+    const auto open = [&] {
+        form = D_T1::OpenForm(QString::fromUtf8(kLinesForm), QString(), QString(),
+                              QString::number(menu++), "销售合同", "");
+        form->activateWindow();
+        QApplication::processEvents();
+        grid_ = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(9 + 1024));
+    };
+    for (const Case& step : cases) {
+        SCOPED_TRACE(step.what);
+        open();
+        ASSERT_EQ(grid_->RowCount(), 4) << qPrintable(messages_.join('\n'));
+        messages_.clear();
+        step.steps();
+        EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
+        const QStringList before = lines();
+        if (form->isVisible()) {
+            closeAnswering(MessageAnswer::No);
+            EXPECT_EQ(messages_, step.asks ? QStringList{question} : QStringList());
+        }
+        if (step.asks) {
+            ASSERT_TRUE(form->isVisible()) << "No closed the form";
+            EXPECT_EQ(lines(), before);
+            closeAnswering(MessageAnswer::Yes);
+            EXPECT_EQ(messages_, QStringList{question});
+        }
+        EXPECT_FALSE(form->isVisible());
+    }
+
+    // A text still in its cell editor counts: the close takes it into the cell first.
+    open();
+    ClickCell(1, 2);
+    Type("3");
+    closeAnswering(MessageAnswer::No);
+    EXPECT_EQ(messages_, QStringList{question});
+    EXPECT_FALSE(grid_->IsEditing());
+    EXPECT_EQ(Cell(1, 2), "3");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CellEditing, ::testing::Values(Engine::Sqlite, Engine::Postgres),

@@ -20,7 +20,9 @@ bool FormTestSession::Start(Engine engine, QString& why) {
     UseAccountSetAsConfigured(*set_, app);
     previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
         messages.append(r.text);
-        return MessageAnswer::Ok;
+        if (r.buttons == MessageButtons::Ok || answers.isEmpty())
+            return MessageAnswer::Ok;
+        return answers.takeFirst();
     });
     CDbSession login(CDbSession::FromConfig);
     const LoginResult result = AttemptLogin(login, app, "admin", "1");

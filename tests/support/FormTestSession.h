@@ -6,6 +6,7 @@
 #include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
 
+#include <QList>
 #include <QStringList>
 
 #include <memory>
@@ -22,6 +23,8 @@ public:
     const TestAccountSet* Set() const { return set_.get(); }
     // The texts of the messages shown since the start, in order.
     QStringList messages;
+    // How the user answers the next questions, in order; Ok once none is left.
+    QList<MessageAnswer> answers;
 
 private:
     std::unique_ptr<TestAccountSet> set_;
