@@ -9,6 +9,7 @@
 #include "widgets/ZvPicture.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -109,6 +110,24 @@ QString StateLine(const QString& id, const QWidget* control) {
     if ((lineEdit && lineEdit->isReadOnly()) || (textEdit && textEdit->isReadOnly()))
         line += QStringLiteral(", read-only");
     return line;
+}
+
+QString FocusLine(const QWidget* form) {
+    const QWidget* focus = QApplication::focusWidget();
+    if (!form || !focus || (focus != form && !form->isAncestorOf(focus)))
+        return QStringLiteral("focus: none");
+    for (const CListCtrlEx* grid : form->findChildren<const CListCtrlEx*>()) {
+        const QWidget* editor = grid->EditorWindow();
+        if (grid->IsEditing() && editor && (editor == focus || editor->isAncestorOf(focus)))
+            return QStringLiteral("focus: %1 row %2 column %3")
+                .arg(DocumentIdOfWindowId(ZvControls::WindowIdOf(grid)))
+                .arg(grid->EditRow())
+                .arg(grid->EditColumn());
+    }
+    for (const QWidget* w = focus; w && w != form; w = w->parentWidget())
+        if (ZvControls::WindowIdOf(w) >= 0)
+            return QStringLiteral("focus: %1").arg(DocumentIdOfWindowId(ZvControls::WindowIdOf(w)));
+    return QStringLiteral("focus: form");
 }
 
 QStringList DumpLines(const QString& id, const QWidget* control) {

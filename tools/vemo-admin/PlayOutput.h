@@ -35,6 +35,9 @@ QStringList DumpLines(const QString& id, const QWidget* control);
 // "state ID: enabled|disabled, shown|hidden" and ", read-only" for a box that takes no typing:
 // what a user can do with the control.
 QString StateLine(const QString& id, const QWidget* control);
+// Where the keyboard is in `form`: "focus: ID" (a control), "focus: ID row R column C" (a cell
+// editor of grid ID), "focus: form" or "focus: none" (no window of the form has it).
+QString FocusLine(const QWidget* form);
 // The colours a grid's cells are drawn with, row by row.
 QStringList ColorDumpLines(const QString& id, const CListCtrlEx& grid);
 QString ClipboardLine(const QString& text);

@@ -66,6 +66,8 @@ const char kPlayUsage[] =
     "      expect ID TEXT           比较控件的文字\n"
     "      dump ID                  打印控件\n"
     "      state ID                 打印控件能否使用：state ID: enabled|disabled, shown|hidden\n"
+    "      focus                    打印键盘焦点所在：focus: ID、focus: ID row R column C（表格的"
+    "单元格编辑框）、focus: form 或 focus: none\n"
     "                               （不能输入的文字框再加 \", read-only\"）\n"
     "      tree-select ID KEY       单击树中键为 KEY 的节点\n"
     "      tree-check ID KEY 0|1    勾选或取消勾选树节点\n"
@@ -409,6 +411,10 @@ bool PlayRunner::RunStep(const PlayStep& step, QString& error) {
     if (name == QLatin1String("pick")) {
         ActivateWindowOf(CurrentForm());
         return PickCandidate(CurrentForm(), step.args[0].toInt(), error);
+    }
+    if (name == QLatin1String("focus")) {
+        PrintPlayLine(FocusLine(CurrentForm()));
+        return true;
     }
     if (name == QLatin1String("clipboard")) {
         PrintPlayLine(ClipboardLine(QGuiApplication::clipboard()->text()));

@@ -23,7 +23,7 @@ constexpr StepShape kSteps[] = {
     {"pick", 1, false},        {"clipboard", 0, false},   {"clipboard-set", 1, true},
     {"dump-colors", 1, false}, {"print-to", 1, true},     {"pdf-text", 1, true},
     {"menu-pick", 1, true},    {"file", 1, true},         {"state", 1, false},
-    {"without", 1, false},
+    {"without", 1, false},     {"focus", 0, false},
 };
 
 const StepShape* ShapeOf(const QString& name) {
