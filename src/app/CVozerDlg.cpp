@@ -10,6 +10,7 @@
 #include "data/CfgFile.h"
 #include "platform/AppMessage.h"
 #include "platform/GlobalHotKey.h"
+#include "widgets/BackgroundDrag.h"
 #include "widgets/CButtonST.h"
 
 #include <QEventLoop>
@@ -21,7 +22,6 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QTreeWidget>
-#include <QWindow>
 
 #include <cmath>
 #include <functional>
@@ -223,6 +223,8 @@ CVozerDlg::CVozerDlg(QWidget* parent) : QDialog(parent), session_(CDbSession::Fr
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Vemo软件"));
     setWindowIcon(ApplicationIcon());
+    // Dragging the body moves the window, as grabbing its caption would.
+    new BackgroundDrag(this);
     footer_ = QStringLiteral("当前用户：") + app.userName;
 
     hotKey_ = new platform::GlobalHotKey(this);
@@ -533,11 +535,4 @@ void CVozerDlg::paintEvent(QPaintEvent*) {
 void CVozerDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     LayOut();
-}
-
-void CVozerDlg::mousePressEvent(QMouseEvent* event) {
-    // Dragging the body moves the window, as grabbing its caption would.
-    if (event->button() == Qt::LeftButton && windowHandle())
-        windowHandle()->startSystemMove();
-    QDialog::mousePressEvent(event);
 }

@@ -9,21 +9,21 @@
 #include "net/UpdateSites.h"
 #include "platform/AppMessage.h"
 #include "platform/Clock.h"
+#include "widgets/BackgroundDrag.h"
 #include "widgets/CZvButton.h"
 
 #include <QCollator>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -82,6 +82,8 @@ Dialog_Login::Dialog_Login(QWidget* parent)
     setWindowTitle(QStringLiteral("Vemo软件"));
     setObjectName(QStringLiteral("Dialog_Login"));
     setFixedSize(420, 300);
+    // Dragging the body moves the window, as grabbing its caption would.
+    new BackgroundDrag(this);
 
     userBox_ = new QComboBox(this);
     userBox_->setObjectName(QStringLiteral("userBox"));
@@ -312,11 +314,4 @@ void Dialog_Login::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QColor(0x00, 0xCC, 0xFF));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
-}
-
-void Dialog_Login::mousePressEvent(QMouseEvent* event) {
-    // Dragging the body moves the window, as grabbing its caption would.
-    if (event->button() == Qt::LeftButton && windowHandle())
-        windowHandle()->startSystemMove();
-    QDialog::mousePressEvent(event);
 }

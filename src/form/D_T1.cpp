@@ -9,6 +9,7 @@
 #include "form/ZvControls.h"
 #include "net/PictureDownloads.h"
 #include "platform/AppMessage.h"
+#include "widgets/BackgroundDrag.h"
 #include "widgets/CFileEditCtrl.h"
 #include "widgets/CListCtrlEx.h"
 
@@ -48,6 +49,8 @@ D_T1::D_T1(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(QStringLiteral("XXX"));
     setSizeGripEnabled(false);
+    // A left press on the background of a top-level form drags the window; a page's does not.
+    new BackgroundDrag(this, [this] { return !embedded; });
     // A background picture from an http address is drawn once it has been downloaded.
     connect(&PictureDownloads::Instance(), &PictureDownloads::arrived, this, [this] { update(); });
 }
@@ -552,8 +555,6 @@ void D_T1::paintEvent(QPaintEvent*) {
 }
 
 void D_T1::mousePressEvent(QMouseEvent* event) {
-    if (!embedded && event->button() == Qt::LeftButton && windowHandle())
-        windowHandle()->startSystemMove();
     if (event->button() == Qt::RightButton) {
         if (QWidget* main = FormRegistry::Instance().mainWindow) {
             // Out of the task bar, but as large as the user left it.

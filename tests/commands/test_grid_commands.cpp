@@ -139,9 +139,7 @@ protected:
 TEST_P(GridCommandsDb, DeletedAndMovedRowsReachTheDatabaseAtTheNextSave) {
     CDbSession& db = form_->Session;
     ASSERT_TRUE(db.IsOpen() || db.Open());
-    const QString serial = GetParam() == Engine::Sqlite
-                               ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
-                               : QStringLiteral("serial PRIMARY KEY");
+    const QString serial = AutoKeyType(GetParam());
     ASSERT_TRUE(db.Execute(QStringLiteral("CREATE TABLE t_line (uid_0 %1, head_uid_0 INTEGER "
                                           "NOT NULL DEFAULT 0, line_0 INTEGER NOT NULL DEFAULT "
                                           "0, item_0 TEXT NOT NULL DEFAULT '', qty_0 REAL NOT "

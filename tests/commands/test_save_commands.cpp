@@ -93,9 +93,7 @@ protected:
         RegisterCommandFamilies();
         db_ = std::make_unique<CDbSession>(CDbSession::FromConfig);
         ASSERT_TRUE(db_->Open());
-        const QString serial = GetParam() == Engine::Sqlite
-                                   ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
-                                   : QStringLiteral("serial PRIMARY KEY");
+        const QString serial = AutoKeyType(GetParam());
         for (const QString& sql :
              {QStringLiteral("CREATE TABLE t_head (uid_0 %1, code_0 TEXT NOT NULL DEFAULT '', "
                              "name_0 TEXT NOT NULL DEFAULT '', state_0 INTEGER NOT NULL "

@@ -27,9 +27,7 @@ protected:
         if (!set_)
             GTEST_SKIP() << qPrintable(why);
         ASSERT_TRUE(Open(session_)) << qPrintable(session_.Detail());
-        const QString serial = GetParam() == Engine::Sqlite
-                                   ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
-                                   : QStringLiteral("serial PRIMARY KEY");
+        const QString serial = AutoKeyType(GetParam());
         ASSERT_TRUE(session_.Execute(
             QStringLiteral("CREATE TABLE t_item (uid_0 %1, name_0 varchar(50), qty_0 integer, "
                            "note_0 varchar(200))")

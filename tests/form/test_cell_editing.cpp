@@ -102,6 +102,14 @@ protected:
             Key(c.unicode(), QString(c));
     }
     QString Cell(int row, int column) const { return grid_->CellText(row, column); }
+    // Runs statements on the account set before the form reads it.
+    void Execute(const QStringList& statements) {
+        CDbSession db;
+        db.SetConnectionString(session_.Set()->connectionText());
+        ASSERT_TRUE(db.Open());
+        for (const QString& sql : statements)
+            ASSERT_TRUE(db.Execute(sql)) << qPrintable(sql) << qPrintable(db.Detail());
+    }
 
     FormTestSession session_;
     CListCtrlEx* grid_ = nullptr;
@@ -260,15 +268,12 @@ const char* kPickForm = R"(<html version='1.0' id='0'><head title='销售明细'
 // However the candidate is chosen, the cell takes it and the user goes on typing the quantity:
 // the keyboard never leaves the grid, so no key typed next can reach the button.
 TEST_P(CellEditing, APickedCandidateMovesTheEditOnToTheNextCell) {
-    {
-        CDbSession db;
-        db.SetConnectionString(session_.Set()->connectionText());
-        ASSERT_TRUE(db.Open());
-        for (const char* code : {"JG001", "JG002", "JG003"})
-            ASSERT_TRUE(db.Execute(
-                QStringLiteral("INSERT INTO c_material (code_0, name_0) VALUES ('%1', '角钢')")
-                    .arg(QLatin1String(code))));
-    }
+    QStringList materials;
+    for (const char* code : {"JG001", "JG002", "JG003"})
+        materials.append(
+            QStringLiteral("INSERT INTO c_material (code_0, name_0) VALUES ('%1', '角钢')")
+                .arg(QLatin1String(code)));
+    ASSERT_NO_FATAL_FAILURE(Execute(materials));
     D_T1* form = Open(QString::fromUtf8(kPickForm));
     Rows(4, 0);
     auto* box = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(61 + 1024));
@@ -415,22 +420,14 @@ const char* kLinesForm = R"(<html version='1.0' id='0'><head title='销售合同
 // or deleted; lines as a query put them in, or as a save left them, go without a word, and so
 // does a close the form's own action asks for. No keeps the form open with its lines.
 TEST_P(CellEditing, ClosingAsksOnlyAboutTheUsersUnsavedLines) {
-    {
-        CDbSession db;
-        db.SetConnectionString(session_.Set()->connectionText());
-        ASSERT_TRUE(db.Open());
-        const QString serial = GetParam() == Engine::Sqlite
-                                   ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
-                                   : QStringLiteral("serial PRIMARY KEY");
-        for (const QString& sql :
-             {QStringLiteral("CREATE TABLE t_line (uid_0 %1, head_uid_0 INTEGER NOT NULL DEFAULT "
-                             "0, line_0 INTEGER NOT NULL DEFAULT 0, item_0 TEXT NOT NULL DEFAULT "
-                             "'', qty_0 TEXT NOT NULL DEFAULT '')")
-                  .arg(serial),
-              QStringLiteral("INSERT INTO t_line (head_uid_0, line_0, item_0, qty_0) VALUES "
-                             "(1, 1, 'JG001', '10'), (1, 2, 'JG002', '20'), (2, 1, 'JG003', '5')")})
-            ASSERT_TRUE(db.Execute(sql)) << qPrintable(db.Detail());
-    }
+    const QString serial = AutoKeyType(GetParam());
+    ASSERT_NO_FATAL_FAILURE(Execute(
+        {QStringLiteral("CREATE TABLE t_line (uid_0 %1, head_uid_0 INTEGER NOT NULL DEFAULT 0, "
+                        "line_0 INTEGER NOT NULL DEFAULT 0, item_0 TEXT NOT NULL DEFAULT '', "
+                        "qty_0 TEXT NOT NULL DEFAULT '')")
+             .arg(serial),
+         QStringLiteral("INSERT INTO t_line (head_uid_0, line_0, item_0, qty_0) VALUES "
+                        "(1, 1, 'JG001', '10'), (1, 2, 'JG002', '20'), (2, 1, 'JG003', '5')")}));
     D_T1* form = nullptr;
     const auto press = [&](int id) {
         QWidget* button = form->ControlByWindowId(id + 1024);

@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -34,6 +35,7 @@
 #include <functional>
 
 #include <stdexcept>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -571,6 +573,45 @@ TEST_F(FormWindow, PositionIsCentredOnTheWorkAreaFrameIncluded) {
     EXPECT_EQ(frame.size(), QSize(600, 400));
     EXPECT_EQ(frame.x(), std::max(0, (work.width() - 600 - 325) / 2));
     EXPECT_EQ(frame.y(), (work.height() - 400) / 2);
+}
+
+// The window follows a pointer that holds it by the form's background, and only while the left
+// button is held: a release, however soon after the press, or a move that comes without the
+// button (its release went elsewhere) ends the drag.
+TEST_F(FormWindow, ABackgroundDragEndsWhenTheButtonIsNoLongerHeld) {
+    D_T1* form = Open();
+    const QPoint grip(560, 20);
+    ASSERT_EQ(form->childAt(grip), nullptr) << "the grip point is on a control";
+    enum Step { Press, Release, Held, Free };
+    struct Case {
+        const char* what;
+        std::vector<std::pair<Step, QPoint>> steps; // moves by the pointer's offset from grip
+        QPoint moved;
+    };
+    const std::vector<Case> cases{
+        {"held", {{Press, {}}, {Held, {30, 20}}, {Release, {30, 20}}, {Free, {80, 60}}}, {30, 20}},
+        {"a click", {{Press, {}}, {Release, {}}, {Free, {40, 10}}, {Free, {90, 50}}}, {}},
+        {"released elsewhere", {{Press, {}}, {Free, {40, 10}}, {Held, {60, 30}}}, {}},
+    };
+    for (const Case& drag : cases) {
+        SCOPED_TRACE(drag.what);
+        const QPoint start = form->pos();
+        const QPoint pointer = form->mapToGlobal(grip);
+        for (const auto& [step, offset] : drag.steps) {
+            const QPoint global = pointer + offset;
+            const QEvent::Type type = step == Press     ? QEvent::MouseButtonPress
+                                      : step == Release ? QEvent::MouseButtonRelease
+                                                        : QEvent::MouseMove;
+            const Qt::MouseButton button =
+                step == Press || step == Release ? Qt::LeftButton : Qt::NoButton;
+            const Qt::MouseButtons held =
+                step == Press || step == Held ? Qt::LeftButton : Qt::NoButton;
+            QMouseEvent event(type, form->mapFromGlobal(global), global, button, held,
+                              Qt::NoModifier);
+            QApplication::sendEvent(form, &event);
+        }
+        EXPECT_EQ(form->pos() - start, drag.moved);
+    }
 }
 
 TEST_F(FormWindow, FrameStyles) {

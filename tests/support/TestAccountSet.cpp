@@ -77,6 +77,11 @@ const char* EngineName(Engine engine) {
     return engine == Engine::Sqlite ? "SQLite" : "PostgreSQL";
 }
 
+QString AutoKeyType(Engine engine) {
+    return engine == Engine::Sqlite ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
+                                    : QStringLiteral("serial PRIMARY KEY");
+}
+
 QString TestPgConnInfo(const QString& database) {
     QString info = qEnvironmentVariable("VEMO_TEST_PG");
     if (info.isEmpty())

@@ -10,6 +10,9 @@ enum class Engine { Sqlite, Postgres };
 
 const char* EngineName(Engine engine);
 
+// The column type of a key the engine numbers itself, for tables a test creates.
+QString AutoKeyType(Engine engine);
+
 // libpq conninfo of the test server for the given database, or "" when no server was started.
 QString TestPgConnInfo(const QString& database = QStringLiteral("postgres"));
 
