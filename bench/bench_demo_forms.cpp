@@ -6,14 +6,13 @@
 // derives from, at the same place with the same texts, grid cells included.
 #include "BenchSupport.h"
 #include "DemoAccountSet.h"
+#include "app/CommandFamilies.h"
 #include "app/MainApp.h"
-#include "chart/ChartCommands.h"
 #include "data/DbSession.h"
 #include "form/D_T1.h"
 #include "form/FormDefinitionLoader.h"
 #include "form/ZvControls.h"
 #include "platform/AppMessage.h"
-#include "print/PrintCommands.h"
 #include "widgets/CZvStatic.h"
 
 #include <QAbstractButton>
@@ -240,8 +239,7 @@ Fixture& TheFixture() {
         auto* f = new Fixture;
         // The client registers the print and chart commands at start; the sales analysis
         // draws its charts in INIT.
-        RegisterPrintCommands();
-        RegisterChartCommands();
+        RegisterAllCommands();
         SetMessageSink([](const AppMessageRequest& request) {
             ++messagesShown;
             return StderrMessageSink(request);

@@ -1,11 +1,10 @@
 // The client: start-up, then (when start-up lets it) the user's session, then the exit sequence.
 #include "app/CVozerDlg.h"
 #include "app/ChineseInterface.h"
+#include "app/CommandFamilies.h"
 #include "app/MainApp.h"
 #include "app/MessageBoxes.h"
-#include "chart/ChartCommands.h"
 #include "commands/CommandTable.h"
-#include "print/PrintCommands.h"
 
 #include <QApplication>
 
@@ -15,9 +14,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(ApplicationIcon());
 
     InstallMessageBoxes();
-    RegisterCommandFamilies();
-    RegisterPrintCommands();
-    RegisterChartCommands();
+    RegisterAllCommands();
     CMainApp& app = CMainApp::Instance();
     app.InitInstance();
     app.ExitInstance();

@@ -3,10 +3,10 @@
 // raising the events they raise.
 #include "AdminCommands.h"
 #include "DemoAccountSet.h"
+#include "app/CommandFamilies.h"
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"
-#include "chart/ChartCommands.h"
 #include "commands/CommandTable.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
@@ -92,9 +92,7 @@ protected:
             answers_.pop_front();
             return answer;
         });
-        RegisterCommandFamilies();
-        RegisterPrintCommands();
-        RegisterChartCommands();
+        RegisterAllCommands();
         LogIn("admin");
     }
     void TearDown() override {

@@ -1,11 +1,10 @@
 #include "support/FormTestSession.h"
+#include "app/CommandFamilies.h"
 
 #include "app/Login.h"
 #include "app/MainApp.h"
-#include "chart/ChartCommands.h"
 #include "commands/CommandTable.h"
 #include "data/DbSession.h"
-#include "print/PrintCommands.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -31,9 +30,7 @@ bool FormTestSession::Start(Engine engine, QString& why) {
         why = QStringLiteral("login failed");
         return false;
     }
-    RegisterCommandFamilies();
-    RegisterPrintCommands();
-    RegisterChartCommands();
+    RegisterAllCommands();
     return true;
 }
 

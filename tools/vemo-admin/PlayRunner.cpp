@@ -1,4 +1,5 @@
 #include "PlayRunner.h"
+#include "app/CommandFamilies.h"
 
 #include "AccountSetInit.h"
 
@@ -9,7 +10,6 @@
 #include "app/Login.h"
 #include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"
-#include "chart/ChartCommands.h"
 #include "commands/CommandSupport.h"
 #include "commands/CommandTable.h"
 #include "data/CfgFile.h"
@@ -761,9 +761,7 @@ int RunPlay(const QString& exeFolder, const QString& scriptPath) {
 
     // As the client's start: the Chinese interface, the commands, the application object.
     const ChineseInterface chinese;
-    RegisterCommandFamilies();
-    RegisterPrintCommands();
-    RegisterChartCommands();
+    RegisterAllCommands();
     // Closing the last form must not end the run: the script decides when it is over.
     QApplication::setQuitOnLastWindowClosed(false);
     CMainApp& app = CMainApp::Instance();
