@@ -9,11 +9,18 @@
 # found so far is kept there and reused by the next run.
 set -euo pipefail
 
+# With --build-only the target is built (when stale) and not run: the build does that once, so a
+# test run only fuzzes.
+build_only=0
+if [ "${1:-}" = "--build-only" ]; then
+    build_only=1
+    shift
+fi
 target="${1:-}"
 seconds="${2:-60}"
 case "$seconds" in
 '' | *[!0-9]*)
-    echo "usage: $0 unpack|form|cfg|play|html [SECONDS]" >&2
+    echo "usage: $0 [--build-only] unpack|form|cfg|play|html [SECONDS]" >&2
     exit 2
     ;;
 esac
@@ -50,7 +57,7 @@ html)
     sources=("$here/fuzz_html.cpp" "$root/src/net/HtmlReader.cpp" "$root/src/net/HtmlEntities.cpp")
     ;;
 *)
-    echo "usage: $0 unpack|form|cfg|play|html [SECONDS]" >&2
+    echo "usage: $0 [--build-only] unpack|form|cfg|play|html [SECONDS]" >&2
     exit 2
     ;;
 esac
@@ -62,10 +69,21 @@ read -r -a qt_libs <<<"$(pkg-config --libs $modules)"
 # Qt is built for position-independent code and requires it of its users.
 common=(-std=c++20 -O1 -g -fPIC -fno-omit-frame-pointer -Wall -Wextra -Wpedantic
     -I"$root/src" "${includes[@]}" "${qt_cflags[@]}")
-"$cxx" "${common[@]}" -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    "${sources[@]}" "${qt_libs[@]}" -o "$out/fuzz_$target"
-"$cxx" "${common[@]}" -DVEMO_FUZZ_SEED_MAIN "${sources[@]}" "${qt_libs[@]}" -o "$out/make_seeds"
-"$out/make_seeds" "$out/seeds"
+# Built again only when a source, a header of src/ or this script is newer than the binary.
+stale=1
+if [ -x "$out/fuzz_$target" ] && [ -x "$out/make_seeds" ] &&
+    [ -z "$(find "${sources[@]}" "$root/src" "$here/run.sh" -newer "$out/fuzz_$target" \
+        \( -name '*.cpp' -o -name '*.h' -o -name 'run.sh' \) -print -quit)" ]; then
+    stale=0
+fi
+if [ "$stale" -eq 1 ]; then
+    "$cxx" "${common[@]}" -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+        "${sources[@]}" "${qt_libs[@]}" -o "$out/fuzz_$target.new"
+    "$cxx" "${common[@]}" -DVEMO_FUZZ_SEED_MAIN "${sources[@]}" "${qt_libs[@]}" -o "$out/make_seeds"
+    "$out/make_seeds" "$out/seeds"
+    mv "$out/fuzz_$target.new" "$out/fuzz_$target"
+fi
+[ "$build_only" -eq 1 ] && exit 0
 
 # New inputs go to the first folder; the seeds are only read.
 exec "$out/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
