@@ -127,6 +127,10 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
         api->easySetopt(h, CURLOPT_LOW_SPEED_TIME,
                         static_cast<long>(std::max(1, (request.stallTimeoutMs + 999) / 1000)));
     }
+    if (request.resumeFrom > 0)
+        api->easySetopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(request.resumeFrom));
+    if (request.failOnHttpError)
+        api->easySetopt(h, CURLOPT_FAILONERROR, 1L);
     if (!request.keepConnection)
         api->easySetopt(h, CURLOPT_FORBID_REUSE, 1L);
     if (!request.verifyTls) {
@@ -161,20 +165,32 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
         errorBuffer[0] = 0;
         rc = api->easyPerform(h);
     }
+    long status = 0;
+    api->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    response.status = static_cast<int>(status);
+    curl_off_t length = -1;
+    if (api->easyGetinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
+        response.contentLength = length;
     if (rc != CURLE_OK) {
         response.failure = sink.overLimit ? HttpFailure::TooLarge : FailureOf(rc);
         response.errorCode = static_cast<int>(rc);
         response.errorText =
             QString::fromUtf8(errorBuffer[0] ? errorBuffer : api->easyStrerror(rc));
+        response.rangeRefused = rc == CURLE_RANGE_ERROR;
+        // A time-out once connected, before any total bound: the stall limit.
+        curl_off_t connected = 0;
+        curl_off_t elapsedUs = 0;
+        api->easyGetinfo(h, CURLINFO_CONNECT_TIME_T, &connected);
+        api->easyGetinfo(h, CURLINFO_TOTAL_TIME_T, &elapsedUs);
+        response.stalled =
+            rc == CURLE_OPERATION_TIMEDOUT && request.stallTimeoutMs > 0 && connected > 0 &&
+            (request.totalTimeoutMs <= 0 || elapsedUs / 1000 < curl_off_t(request.totalTimeoutMs));
         return response;
     }
-    long status = 0;
-    api->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
     const char* contentType = nullptr;
     if (api->easyGetinfo(h, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
         response.contentType = contentType;
     response.completed = true;
-    response.status = static_cast<int>(status);
     return response;
 }
 
