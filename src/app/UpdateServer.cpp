@@ -2,18 +2,34 @@
 
 #include "data/CfgFile.h"
 #include "net/HttpClient.h"
+#include "platform/Signing.h"
 
-#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 QString UpdateServer::Url(const QString& pathAndQuery) const {
     return scheme + QStringLiteral("://") + address + pathAndQuery;
 }
 
-QString ShortAnswer(const QString& url) {
+QString ShortAnswerOf(const QByteArray& body) {
     // A line break after the answer is the server's file, not part of the version.
-    const QString answer = HttpGetText(url).trimmed();
+    const QString answer = QString::fromUtf8(body).trimmed();
     return answer.size() > 20 ? QString() : answer;
+}
+
+QString ShortAnswer(const QString& url) {
+    return ShortAnswerOf(HttpGetText(url).toUtf8());
+}
+
+bool FetchSmall(const QString& url, QByteArray& body, qint64 maxBytes) {
+    HttpTransfer request;
+    request.url = url;
+    request.maxBodyBytes = maxBytes;
+    const HttpResponse response = PerformHttp(request);
+    if (!response.completed || response.status != 200)
+        return false;
+    body = response.body;
+    return true;
 }
 
 UpdateServer FindUpdateServer(const QString& cfgPath) {
@@ -35,17 +51,129 @@ UpdateServer FindUpdateServer(const QString& cfgPath) {
     return server;
 }
 
-bool DownloadToFile(const QString& url, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    HttpTransfer request;
-    request.url = url;
-    request.bodySink = &file;
-    const HttpResponse response = PerformHttp(request);
-    if (!response.completed || response.status != 200) {
-        file.cancelWriting();
-        return false;
+DownloadLimits DownloadLimitsOf(const QString& cfgPath) {
+    DownloadLimits limits;
+    bool number = false;
+    const int stall =
+        ReadCfg(cfgPath, QStringLiteral("UPDATE"), QStringLiteral("STALL_SECONDS")).toInt(&number);
+    if (number && stall > 0)
+        limits.stallSeconds = stall;
+    return limits;
+}
+
+namespace {
+
+// Writes what arrives into the file and takes its digest on the way, so that checking the
+// signature needs no second pass over a large client.
+class DigestingSink : public QIODevice {
+public:
+    DigestingSink(QFileDevice& file, platform::Sha256& digest) : file_(file), digest_(digest) {
+        open(QIODevice::WriteOnly);
     }
-    return file.commit();
+    qint64 written = 0;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        if (file_.write(data, size) != size)
+            return -1;
+        digest_.Add(data, size);
+        written += size;
+        return size;
+    }
+
+private:
+    QFileDevice& file_;
+    platform::Sha256& digest_;
+};
+
+} // namespace
+
+DownloadResult DownloadToFile(const QString& url, const QString& path,
+                              const DownloadLimits& limits) {
+    DownloadResult result;
+    const QString name = QFileInfo(path).fileName();
+    platform::Sha256 digest;
+    if (!digest.IsValid()) {
+        result.error = digest.Error();
+        return result;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        result.error = QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
+        return result;
+    }
+    DigestingSink sink(file, digest);
+    qint64 announced = -1; // the whole file's size, as the server said it
+    bool ranges = true;    // until the server shows that it does not take them
+    auto startOver = [&] {
+        file.seek(0);
+        file.resize(0);
+        digest.Reset();
+        sink.written = 0;
+    };
+    for (int resumes = 0;;) {
+        HttpTransfer request;
+        request.url = url;
+        request.bodySink = &sink;
+        request.failOnHttpError = true;
+        request.connectTimeoutMs = limits.connectTimeoutMs;
+        request.totalTimeoutMs = 0;
+        request.stallTimeoutMs = limits.stallSeconds * 1000;
+        request.resumeFrom = ranges ? sink.written : 0;
+        const qint64 before = sink.written;
+        const HttpResponse response = PerformHttp(request);
+        if (response.contentLength >= 0 && (response.status == 200 || response.status == 206))
+            announced = request.resumeFrom + response.contentLength;
+        if (response.completed && response.status == 200 && request.resumeFrom == 0) {
+            break;
+        }
+        if (response.completed && response.status == 206 && request.resumeFrom > 0)
+            break;
+        if (response.rangeRefused && resumes < limits.resumes) {
+            ++resumes;
+            ranges = false;
+            startOver();
+            continue;
+        }
+        if (response.stalled) {
+            result.error = QStringLiteral("%1：%2 秒没有收到数据，已放弃下载（已收到 %3 字节）")
+                               .arg(name)
+                               .arg(limits.stallSeconds)
+                               .arg(sink.written);
+            file.cancelWriting();
+            return result;
+        }
+        // Broken off after bringing something new: go on from where it stopped.
+        const bool broken = !response.completed && response.failure == HttpFailure::Transfer &&
+                            response.status < 300 && sink.written > before;
+        if (broken && resumes < limits.resumes) {
+            ++resumes;
+            if (!ranges)
+                startOver();
+            continue;
+        }
+        if (response.completed || response.status >= 300)
+            result.error = QStringLiteral("%1：服务器回答 %2").arg(name).arg(response.status);
+        else
+            result.error = QStringLiteral("%1：%2").arg(name, response.errorText);
+        file.cancelWriting();
+        return result;
+    }
+    if (announced >= 0 && sink.written != announced) {
+        result.error = QStringLiteral("%1：收到 %2 字节，服务器声明 %3 字节")
+                           .arg(name)
+                           .arg(sink.written)
+                           .arg(announced);
+        file.cancelWriting();
+        return result;
+    }
+    if (!file.commit()) {
+        result.error = QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
+        return result;
+    }
+    result.ok = true;
+    result.size = sink.written;
+    result.sha256 = digest.Finish();
+    return result;
 }
