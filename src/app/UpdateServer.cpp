@@ -7,6 +7,12 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 QString UpdateServer::Url(const QString& pathAndQuery) const {
     return scheme + QStringLiteral("://") + address + pathAndQuery;
 }
@@ -63,13 +69,80 @@ DownloadLimits DownloadLimitsOf(const QString& cfgPath) {
 
 namespace {
 
-// Writes what arrives into the file and takes its digest on the way, so that checking the
-// signature needs no second pass over a large client.
+// The SHA-256 of the bytes written, taken on a thread of its own as they arrive: checking the
+// signature of a large client then adds next to nothing to its download on a second core.
+class BackgroundDigest {
+public:
+    BackgroundDigest() { pending_.reserve(kBlock); }
+    ~BackgroundDigest() { Finish(); }
+    BackgroundDigest(const BackgroundDigest&) = delete;
+    BackgroundDigest& operator=(const BackgroundDigest&) = delete;
+
+    bool IsValid() const { return digest_.IsValid(); }
+    const QString& Error() const { return digest_.Error(); }
+    void Add(const char* data, qint64 size) {
+        pending_.append(data, qsizetype(size));
+        if (pending_.size() >= kBlock)
+            Hand();
+    }
+    // The digest of everything added; waits for the thread to take in the rest.
+    QByteArray Finish() {
+        if (thread_.joinable()) {
+            Hand();
+            {
+                const std::lock_guard lock(mutex_);
+                done_ = true;
+            }
+            wake_.notify_one();
+            thread_.join();
+            result_ = digest_.Finish();
+        }
+        return result_;
+    }
+
+private:
+    static constexpr qsizetype kBlock = 256 * 1024;
+
+    void Hand() {
+        if (pending_.isEmpty())
+            return;
+        {
+            const std::lock_guard lock(mutex_);
+            blocks_.push_back(std::move(pending_));
+        }
+        wake_.notify_one();
+        pending_ = QByteArray();
+        pending_.reserve(kBlock);
+    }
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return done_ || !blocks_.empty(); });
+            if (blocks_.empty())
+                return; // done, and all taken in
+            const QByteArray block = std::move(blocks_.front());
+            blocks_.pop_front();
+            lock.unlock();
+            digest_.Add(block);
+            lock.lock();
+        }
+    }
+
+    platform::Sha256 digest_;
+    QByteArray pending_; // the writer's, handed over a block at a time
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<QByteArray> blocks_;
+    bool done_ = false;
+    QByteArray result_;
+    std::thread thread_{[this] { Run(); }}; // last: starts once the rest is there
+};
+
+// Writes what arrives into the file and has its digest taken on the way.
 class DigestingSink : public QIODevice {
 public:
-    DigestingSink(QFileDevice& file, platform::Sha256& digest) : file_(file), digest_(digest) {
-        open(QIODevice::WriteOnly);
-    }
+    explicit DigestingSink(QFileDevice& file) : file_(file) { open(QIODevice::WriteOnly); }
+    std::unique_ptr<BackgroundDigest> digest = std::make_unique<BackgroundDigest>();
     qint64 written = 0;
 
 protected:
@@ -77,14 +150,13 @@ protected:
     qint64 writeData(const char* data, qint64 size) override {
         if (file_.write(data, size) != size)
             return -1;
-        digest_.Add(data, size);
+        digest->Add(data, size);
         written += size;
         return size;
     }
 
 private:
     QFileDevice& file_;
-    platform::Sha256& digest_;
 };
 
 } // namespace
@@ -93,23 +165,22 @@ DownloadResult DownloadToFile(const QString& url, const QString& path,
                               const DownloadLimits& limits) {
     DownloadResult result;
     const QString name = QFileInfo(path).fileName();
-    platform::Sha256 digest;
-    if (!digest.IsValid()) {
-        result.error = digest.Error();
-        return result;
-    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         result.error = QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
         return result;
     }
-    DigestingSink sink(file, digest);
+    DigestingSink sink(file);
+    if (!sink.digest->IsValid()) {
+        result.error = sink.digest->Error();
+        return result;
+    }
     qint64 announced = -1; // the whole file's size, as the server said it
     bool ranges = true;    // until the server shows that it does not take them
     auto startOver = [&] {
         file.seek(0);
         file.resize(0);
-        digest.Reset();
+        sink.digest = std::make_unique<BackgroundDigest>();
         sink.written = 0;
     };
     for (int resumes = 0;;) {
@@ -125,10 +196,8 @@ DownloadResult DownloadToFile(const QString& url, const QString& path,
         const HttpResponse response = PerformHttp(request);
         if (response.contentLength >= 0 && (response.status == 200 || response.status == 206))
             announced = request.resumeFrom + response.contentLength;
-        if (response.completed && response.status == 200 && request.resumeFrom == 0) {
-            break;
-        }
-        if (response.completed && response.status == 206 && request.resumeFrom > 0)
+        // A 200 to a Range request only completes when nothing was missing.
+        if (response.completed && (response.status == 200 || response.status == 206))
             break;
         if (response.rangeRefused && resumes < limits.resumes) {
             ++resumes;
@@ -174,6 +243,6 @@ DownloadResult DownloadToFile(const QString& url, const QString& path,
     }
     result.ok = true;
     result.size = sink.written;
-    result.sha256 = digest.Finish();
+    result.sha256 = sink.digest->Finish();
     return result;
 }

@@ -121,6 +121,10 @@ UpdateTrust::Fetched UpdateTrust::SignedDownload(const UpdateServer& server, con
 
 bool UpdateTrust::CheckBytes(const QByteArray& bytes, const QByteArray& signature,
                              const QString& name, const QString& version, QString& why) const {
+    if (signature.isEmpty()) {
+        why = QStringLiteral("没有 %1 的发布者签名").arg(name);
+        return false;
+    }
     platform::Sha256 digest;
     digest.Add(bytes);
     SignedFile file;

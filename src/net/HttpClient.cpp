@@ -5,7 +5,8 @@
 
 #include "net/CurlLibrary.h"
 
-#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -32,6 +33,29 @@ size_t OnBodyData(char* data, size_t size, size_t count, void* user) {
     }
     sink->buffer->append(data, static_cast<qsizetype>(bytes));
     return bytes;
+}
+
+// The stall limit: no byte sent or received for stallMs. libcurl's own low-speed limit averages
+// over several seconds, so a silence after a burst would be noticed seconds late.
+struct StallWatch {
+    qint64 stallMs = 0;
+    curl_off_t lastBytes = -1;
+    std::chrono::steady_clock::time_point lastChange = std::chrono::steady_clock::now();
+    bool stalled = false;
+};
+
+int OnProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
+    auto* watch = static_cast<StallWatch*>(user);
+    const auto now = std::chrono::steady_clock::now();
+    if (received + sent != watch->lastBytes) {
+        watch->lastBytes = received + sent;
+        watch->lastChange = now;
+        return 0;
+    }
+    const auto silent =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - watch->lastChange).count();
+    watch->stalled = silent >= watch->stallMs;
+    return watch->stalled ? 1 : 0; // non-zero aborts the transfer
 }
 
 HttpFailure FailureOf(CURLcode code) {
@@ -122,10 +146,12 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
     api->easySetopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     api->easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeoutMs));
     api->easySetopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(request.totalTimeoutMs));
+    StallWatch stallWatch;
+    stallWatch.stallMs = request.stallTimeoutMs;
     if (request.stallTimeoutMs > 0) {
-        api->easySetopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        api->easySetopt(h, CURLOPT_LOW_SPEED_TIME,
-                        static_cast<long>(std::max(1, (request.stallTimeoutMs + 999) / 1000)));
+        api->easySetopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        api->easySetopt(h, CURLOPT_XFERINFODATA, &stallWatch);
+        api->easySetopt(h, CURLOPT_NOPROGRESS, 0L);
     }
     if (request.resumeFrom > 0)
         api->easySetopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(request.resumeFrom));
@@ -163,7 +189,13 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
     for (int retry = 0; retry < request.connectRetries && FailureOf(rc) == HttpFailure::Connect;
          ++retry) {
         errorBuffer[0] = 0;
+        stallWatch = StallWatch{request.stallTimeoutMs};
         rc = api->easyPerform(h);
+    }
+    // A stall is a time-out, as libcurl would name one.
+    if (rc == CURLE_ABORTED_BY_CALLBACK && stallWatch.stalled) {
+        rc = CURLE_OPERATION_TIMEDOUT;
+        std::snprintf(errorBuffer, sizeof errorBuffer, "no data for %d ms", request.stallTimeoutMs);
     }
     long status = 0;
     api->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
@@ -177,14 +209,7 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
         response.errorText =
             QString::fromUtf8(errorBuffer[0] ? errorBuffer : api->easyStrerror(rc));
         response.rangeRefused = rc == CURLE_RANGE_ERROR;
-        // A time-out once connected, before any total bound: the stall limit.
-        curl_off_t connected = 0;
-        curl_off_t elapsedUs = 0;
-        api->easyGetinfo(h, CURLINFO_CONNECT_TIME_T, &connected);
-        api->easyGetinfo(h, CURLINFO_TOTAL_TIME_T, &elapsedUs);
-        response.stalled =
-            rc == CURLE_OPERATION_TIMEDOUT && request.stallTimeoutMs > 0 && connected > 0 &&
-            (request.totalTimeoutMs <= 0 || elapsedUs / 1000 < curl_off_t(request.totalTimeoutMs));
+        response.stalled = stallWatch.stalled;
         return response;
     }
     const char* contentType = nullptr;
