@@ -20,10 +20,8 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <csignal>
 
 #include <chrono>
-#include <cstdlib>
 
 namespace {
 
@@ -79,23 +77,8 @@ Fixture& TheFixture() {
             return f;
         }
         QDir(folder).mkpath(QStringLiteral("update"));
-        f->server.start(QStringLiteral("python3"),
-                        {QStringLiteral(VEMO_SOURCE_DIR "/tools/update-server/update-server.py"),
-                         QStringLiteral("--dir"), f->served.path(), QStringLiteral("--port"),
-                         QStringLiteral("0")});
-        static qint64 serverPid = 0;
-        serverPid = f->server.processId();
-        std::atexit([] {
-            if (serverPid > 0)
-                ::kill(pid_t(serverPid), SIGTERM);
-        });
-        if (!f->server.waitForReadyRead(10000)) {
-            f->error = QStringLiteral("the update server did not start");
-            return f;
-        }
-        const QByteArray line = f->server.readLine();
-        f->address.address = QStringLiteral("127.0.0.1:") +
-                             QString::fromLatin1(line.mid(line.lastIndexOf(':') + 1).trimmed());
+        const int port = bench::StartUpdateServer(f->server, f->served.path(), f->error);
+        f->address.address = QStringLiteral("127.0.0.1:%1").arg(port);
         return f;
     }();
     return *fixture;
