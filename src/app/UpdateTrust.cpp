@@ -111,11 +111,10 @@ UpdateTrust::Fetched UpdateTrust::SignedDownload(const UpdateServer& server, con
         QFile::remove(path);
         return Fetched::Refused;
     }
-    QSaveFile kept(path + QStringLiteral(".sig"));
-    if (kept.open(QIODevice::WriteOnly)) {
+    // Beside the file it goes with; written plainly, since the file's own commit made it durable.
+    QFile kept(path + QStringLiteral(".sig"));
+    if (kept.open(QIODevice::WriteOnly | QIODevice::Truncate))
         kept.write(signature);
-        kept.commit();
-    }
     return Fetched::Ok;
 }
 
