@@ -109,13 +109,17 @@ bool InstallFromAccountSet(const QString& exeFolder, const QString& ownVersion,
     // Without a key the account set is the authority; with one, the publisher is.
     QString why;
     if (trust.HasKeys() &&
-        (!trust.CheckBytes(client, clientSignature, QStringLiteral("vemo"), version, why) ||
-         (!updater.isEmpty() &&
-          !trust.CheckBytes(updater, updaterSignature, QStringLiteral("up"), version, why)))) {
+        !trust.CheckBytes(client, clientSignature, QStringLiteral("vemo"), version, why)) {
         log(QStringLiteral("client: published %1 refused: %2").arg(version, why));
         return false;
     }
-    if (!updater.isEmpty()) {
+    // The updater comes along only as signed; the one here serves otherwise.
+    const bool updaterSigned =
+        !trust.HasKeys() ||
+        trust.CheckBytes(updater, updaterSignature, QStringLiteral("up"), version, why);
+    if (!updater.isEmpty() && !updaterSigned)
+        log(QStringLiteral("updater: published one not installed: %1").arg(why));
+    if (!updater.isEmpty() && updaterSigned) {
         WriteWhole(exeFolder + QStringLiteral("up"), updater);
         MakeExecutable(exeFolder + QStringLiteral("up"));
         if (trust.HasKeys())
@@ -180,25 +184,27 @@ QString FileDateText(const QString& path) {
 
 namespace {
 
-// With a publisher key, the running client and `up` are published only with the publisher's
-// signatures beside them, which the other installations check. Empty `why` when they are fine.
+// With a publisher key, the running client is published only with the publisher's signature
+// that came with it, which the other installations check; `up` goes with its signature when it
+// has one (without, the others keep their own). Empty `why` when all is fine.
 bool PublisherSigned(const QString& exeFolder, const QString& ownVersion, const QByteArray& client,
                      const QByteArray& updater, QList<QByteArray>& signatures, QString& why) {
     const UpdateTrust trust(exeFolder);
     signatures = {QByteArray(), QByteArray()};
     if (!trust.HasKeys())
         return true;
-    const QStringList names = {QStringLiteral("vemo"), QStringLiteral("up")};
-    const QList<QByteArray> programs = {client, updater};
-    for (int i = 0; i < 2; ++i) {
-        signatures[i] = ReadWhole(exeFolder + names[i] + QStringLiteral(".sig"));
-        if (signatures[i].isEmpty()) {
-            why = QStringLiteral("%1 旁没有发布者的签名 %1.sig，其他电脑不会安装它").arg(names[i]);
-            return false;
-        }
-        if (!trust.CheckBytes(programs[i], signatures[i], names[i], ownVersion, why))
-            return false;
+    signatures[0] = ReadWhole(exeFolder + QStringLiteral("vemo.sig"));
+    if (signatures[0].isEmpty()) {
+        why = QStringLiteral("vemo 旁没有发布者的签名 vemo.sig，其他电脑不会安装它");
+        return false;
     }
+    if (!trust.CheckBytes(client, signatures[0], QStringLiteral("vemo"), ownVersion, why))
+        return false;
+    signatures[1] = ReadWhole(exeFolder + QStringLiteral("up.sig"));
+    QString updaterWhy;
+    if (!signatures[1].isEmpty() &&
+        !trust.CheckBytes(updater, signatures[1], QStringLiteral("up"), ownVersion, updaterWhy))
+        signatures[1].clear();
     return true;
 }
 

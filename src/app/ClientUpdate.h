@@ -25,7 +25,8 @@ void EnsureUpdater(const UpdateServer& server, const UpdateTrust& trust, const Q
 // Starts "up -d" in the exe folder, detached; 1 when it started, -1 otherwise.
 int StartUpdater(const QString& exeFolder);
 // Installs the client published in c_app when it is newer than `ownVersion`; with a publisher
-// key only when the signatures stored beside it (c_app rows 3 and 4) are the publisher's.
+// key only when the signature stored beside it (c_app row 3) is the publisher's, and its updater
+// only when its own (row 4) is.
 bool InstallFromAccountSet(const QString& exeFolder, const QString& ownVersion,
                            const UpdateTrust& trust, const UpdateLog& log);
 
@@ -37,8 +38,8 @@ int DownloadClient(const QString& cfgPath, const QString& exeFolder, const QStri
 
 // The running client and `up` stored into c_app rows 1 and 2 for the other installations of the
 // account set, after the administrator's confirmation; `executable` is the running program. With
-// a publisher key, only together with the publisher's signatures of both (vemo.sig and up.sig
-// beside them), stored in rows 3 and 4.
+// a publisher key, only together with the publisher's signature of the client (vemo.sig beside
+// it), stored in row 3; `up`'s (up.sig) goes into row 4 when it is there.
 bool PublishClient(const QString& exeFolder, const QString& executable, const QString& ownVersion);
 
 // Called by the client once its start-up is done: a client that `up` has just put in place

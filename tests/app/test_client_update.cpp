@@ -218,7 +218,21 @@ TEST_P(ClientUpdate, WithAKeyPublishingCarriesTheSignatures) {
     EXPECT_EQ(Read("update/vemo.sig"), Read("vemo.sig"));
     EXPECT_TRUE(UpdaterStarted());
 
-    // Changed in the account set afterwards: refused, nothing handed to `up`.
+    // An updater changed in the account set is left there; the client still comes.
+    const QByteArray updater = Read("up");
+    QDir(folder_ + "update").removeRecursively();
+    QFile::remove(folder_ + "up-started");
+    ASSERT_TRUE(db.WriteBinary("SELECT uid_0, exe_0 FROM c_app WHERE uid_0=2", {"exe_0"},
+                               {"#!/bin/sh\n# not the publisher's\n"}));
+    log.clear();
+    EXPECT_TRUE(Install("2.0.0.0", &log));
+    EXPECT_TRUE(log.value(0).startsWith("updater: published one not installed: 内容与签名不符"))
+        << qPrintable(log.join('\n'));
+    EXPECT_EQ(Read("up"), updater);
+    EXPECT_EQ(Read("update/vemo"), client);
+    EXPECT_TRUE(UpdaterStarted());
+
+    // A client changed in the account set: refused, nothing handed to `up`.
     QDir(folder_ + "update").removeRecursively();
     QFile::remove(folder_ + "up-started");
     ASSERT_TRUE(db.WriteBinary("SELECT uid_0, exe_0 FROM c_app WHERE uid_0=1", {"exe_0"},
