@@ -15,6 +15,10 @@
 #include <QUuid>
 
 #include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
 
 namespace bench {
 
@@ -140,6 +144,31 @@ std::int64_t PeakResidentBytes() {
 bool ResetPeak() {
     QFile refs(QStringLiteral("/proc/self/clear_refs"));
     return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
+int StartUpdateServer(QProcess& server, const QString& folder, QString& error) {
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.start(QStringLiteral("python3"),
+                 {QStringLiteral(VEMO_SOURCE_DIR "/tools/update-server/update-server.py"),
+                  QStringLiteral("--dir"), folder, QStringLiteral("--port"), QStringLiteral("0")});
+    // The servers live until the process ends, and no longer.
+    static std::mutex mutex;
+    static std::vector<qint64> servers;
+    {
+        const std::lock_guard lock(mutex);
+        if (servers.empty())
+            std::atexit([] {
+                for (const qint64 pid : servers)
+                    ::kill(pid_t(pid), SIGTERM);
+            });
+        servers.push_back(server.processId());
+    }
+    if (!server.waitForReadyRead(10000)) {
+        error = QStringLiteral("the update server did not start");
+        return 0;
+    }
+    const QByteArray line = server.readLine();
+    return line.mid(line.lastIndexOf(':') + 1).trimmed().toInt();
 }
 
 } // namespace bench

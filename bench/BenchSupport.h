@@ -2,6 +2,7 @@
 // What the benchmark programs share: the Qt application they run in, real account sets (an
 // SQLite file, or a database on a PostgreSQL server), the application configured for one, and
 // resident-memory readings.
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -41,6 +42,10 @@ private:
     QString connectionText_;
     QString pgDatabase_;
 };
+
+// The update server of tools/update-server serving `folder` on a loopback port of its own until
+// the process ends. Its port, or 0 with `error` set.
+int StartUpdateServer(QProcess& server, const QString& folder, QString& error);
 
 // Resident memory of this process in bytes: now, and the peak since the last ResetPeak.
 std::int64_t ResidentBytes();

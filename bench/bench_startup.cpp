@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -80,31 +79,15 @@ ServedFixture& TheServedFixture() {
         }
         version.write(VEMO_VERSION_TEXT);
         version.close();
-        f->server.setProcessChannelMode(QProcess::MergedChannels);
-        f->server.start(QStringLiteral("python3"),
-                        {QStringLiteral(VEMO_SOURCE_DIR "/tools/update-server/update-server.py"),
-                         QStringLiteral("--dir"), f->served.path(), QStringLiteral("--port"),
-                         QStringLiteral("0")});
-        // The fixture lives until the process ends; so must the server, and no longer.
-        static qint64 serverPid = 0;
-        serverPid = f->server.processId();
-        std::atexit([] {
-            if (serverPid > 0)
-                ::kill(pid_t(serverPid), SIGTERM);
-        });
-        if (!f->server.waitForReadyRead(10000)) {
-            f->client.error = QStringLiteral("the update server did not start");
+        const int port = bench::StartUpdateServer(f->server, f->served.path(), f->client.error);
+        if (port == 0)
             return f;
-        }
-        const QByteArray line = f->server.readLine();
-        const QByteArray port = line.mid(line.lastIndexOf(':') + 1).trimmed();
         const QString admin = QStringLiteral(VEMO_ADMIN_PATH);
         for (const QStringList& args :
              {QStringList{"init", "--sqlite", accountSet},
               QStringList{"cfg", "set-connection", "--dir", folder, "--sqlite", accountSet},
               QStringList{"cfg", "set", "--dir", folder, "UPDATE", "DISCOVER1",
-                          QStringLiteral("http://127.0.0.1:%1/readip.aspx")
-                              .arg(QString::fromLatin1(port))}}) {
+                          QStringLiteral("http://127.0.0.1:%1/readip.aspx").arg(port)}}) {
             QProcess step;
             step.start(admin, args);
             if (!step.waitForFinished(60000) || step.exitCode() != 0) {

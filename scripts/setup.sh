@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
   libgl-dev
   libsqlite3-dev libpq-dev unixodbc-dev tdsodbc
-  libpugixml-dev libcurl4-openssl-dev libqrencode-dev libzip-dev
+  libpugixml-dev libcurl4-openssl-dev libssl-dev libqrencode-dev libzip-dev
   libx11-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev qt6-tools-dev libqt6opengl6-dev
   libxml2-dev openssl

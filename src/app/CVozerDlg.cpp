@@ -25,6 +25,7 @@
 
 #include <cmath>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -362,8 +363,25 @@ void CVozerDlg::OnCommand(int command) {
     }
     case kClientUpdate: {
         CMainApp& app = CMainApp::Instance();
-        if (DownloadClient(app.CfgPath(), app.exeFolder, app.exeVersion) != 0)
+        // A large client on a slow link takes its time: the window stays painted meanwhile and
+        // takes no input.
+        int started = 0;
+        QString problem;
+        setEnabled(false);
+        QEventLoop loop;
+        std::thread download([&] {
+            started = DownloadClient(app.CfgPath(), app.exeFolder, app.exeVersion, problem);
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        loop.exec();
+        download.join();
+        setEnabled(true);
+        if (started != 0)
             break;
+        if (!problem.isEmpty()) {
+            ShowAppMessage(problem);
+            break;
+        }
         if (app.userUid == QLatin1String(kAdministratorUid))
             PublishClient(app.exeFolder, QCoreApplication::applicationFilePath(), app.exeVersion);
         else

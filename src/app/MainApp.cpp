@@ -1,5 +1,6 @@
 #include "app/MainApp.h"
 
+#include "app/ClientUpdate.h"
 #include "app/Dialog_Login.h"
 #include "app/StartScreen.h"
 #include "app/UpdateWorker.h"
@@ -58,8 +59,6 @@ bool CMainApp::InitInstance() {
     exeFolder = QFileInfo(modulePath).absolutePath() + QLatin1Char('/');
     exeVersion = QStringLiteral(VEMO_VERSION_TEXT);
     QDir::setCurrent(exeFolder);
-    // This client started: the one the updater replaced is no longer needed as a fallback.
-    QFile::remove(exeFolder + QStringLiteral("vemo.previous"));
 
     closeForReal =
         ReadCfg(CfgPath(), QStringLiteral("SERVER"), QStringLiteral("CLOSE")) == QLatin1String("1");
@@ -78,7 +77,12 @@ bool CMainApp::InitInstance() {
 
     // The update worker runs beside the login (backup, client and definitions updates),
     // started once the login dialog is up so that it never competes with showing it.
-    QTimer::singleShot(0, [this] { StartUpdateWorker(session); });
+    // Its login shows, so this client starts well: a new one that `up` has just put in place
+    // says so, and `up` stops keeping the old one.
+    QTimer::singleShot(0, [this] {
+        ReportHealthyStart(exeFolder);
+        StartUpdateWorker(session);
+    });
     {
         Dialog_Login login;
         if (login.exec() != QDialog::Accepted)

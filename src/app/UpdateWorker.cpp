@@ -4,6 +4,7 @@
 #include "app/ClientUpdate.h"
 #include "app/DefinitionsMerge.h"
 #include "app/UpdateServer.h"
+#include "app/UpdateTrust.h"
 #include "app/VersionCompare.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -25,6 +27,9 @@ struct Facts {
     QString company;
     QString stockRows = QStringLiteral("0");
     QString materialRows = QStringLiteral("0");
+    // Whether the account set has navigation entries: an older definitions version would then
+    // take something away.
+    bool navigation = false;
 };
 
 // What the account set says about itself (steps 11 to 15 of the worker).
@@ -46,7 +51,8 @@ Facts ReadFacts(CDbSession& session, SessionContext& app) {
         QString menus = QStringLiteral("0");
         take("SELECT count(1) FROM c_menu_dh", menus);
         // No navigation at all: any version the server announces is newer.
-        if (menus == QLatin1String("0")) {
+        facts.navigation = menus != QLatin1String("0");
+        if (!facts.navigation) {
             session.Execute(QStringLiteral("UPDATE c_app set ver_1='10.0.0.0' WHERE uid_0=1"));
             facts.definitionsVersion = QStringLiteral("10.0.0.0");
         }
@@ -69,6 +75,20 @@ Facts ReadFacts(CDbSession& session, SessionContext& app) {
 
 void CleanUpdateFolder(const QString& exeFolder) {
     QDir(exeFolder + QStringLiteral("update")).removeRecursively();
+}
+
+// The latest version the server announces for `request`: with a key only as the publisher
+// signed it, without one as it comes (then only reported, never installed from).
+QString LatestVersion(const UpdateServer& server, const UpdateTrust& trust, const QString& request,
+                      const QString& name, const QString& seenAs, const QString& what,
+                      const UpdateLog& log) {
+    if (!trust.HasKeys())
+        return ShortAnswer(server.Url(request));
+    QString why;
+    const QString latest = trust.SignedAnswer(server, request, name, seenAs, why);
+    if (!why.isEmpty())
+        log(QStringLiteral("%1: answer refused: %2").arg(what, why));
+    return latest;
 }
 
 } // namespace
@@ -100,6 +120,11 @@ void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
         return;
     }
 
+    const UpdateTrust trust(run.exeFolder);
+    if (!trust.HasKeys())
+        run.log(QStringLiteral("trust: %1: nothing is installed from the update server")
+                    .arg(trust.KeyProblem()));
+
     const Facts facts = ReadFacts(session, app);
     app.appId.Set(facts.appId);
     app.definitionsVersion.Set(facts.definitionsVersion);
@@ -124,20 +149,31 @@ void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
             QStringLiteral("&name=") + UrlEncode(platform::HostName()) + QStringLiteral("&ip=") +
             platform::HostIpv4Address() + QStringLiteral("&type=") + kind + QStringLiteral("&c=") +
             company + QStringLiteral("&app=") + facts.appId;
-        latestClient = ShortAnswer(server.Url(report));
+        const QString client = QStringLiteral("client-version.txt");
+        latestClient = LatestVersion(server, trust, report, client, client,
+                                     QStringLiteral("latest client"), run.log);
         run.log(QStringLiteral("latest client: %1").arg(latestClient));
         if (!latestClient.isEmpty() && CompareVersions(latestClient, run.ownVersion) > 0)
-            EnsureUpdater(server, run.exeFolder);
-        latestDefinitions = ShortAnswer(server.Url(
-            QStringLiteral("/service/v1.aspx?type=%1&app_id=%2").arg(kind, facts.appId)));
+            EnsureUpdater(server, trust, run.exeFolder, latestClient, run.log);
+        // Each account set has its own definitions: their answers are seen apart.
+        const QString definitions = QStringLiteral("definitions-version.txt");
+        latestDefinitions = LatestVersion(
+            server, trust,
+            QStringLiteral("/service/v1.aspx?type=%1&app_id=%2").arg(kind, facts.appId),
+            definitions, definitions + QStringLiteral(" type=%1 app=%2").arg(kind, facts.appId),
+            QStringLiteral("latest definitions"), run.log);
         run.log(QStringLiteral("latest definitions: %1").arg(latestDefinitions));
     }
 
     // A newer client: from the server, or the one published into the account set.
-    if (!latestClient.isEmpty() && CompareVersions(latestClient, run.ownVersion) > 0) {
+    if (trust.HasKeys() && !latestClient.isEmpty() &&
+        CompareVersions(latestClient, run.ownVersion) > 0) {
         const QString target = run.exeFolder + QStringLiteral("update/vemo");
-        if (DownloadToFile(server.Url(QStringLiteral("/service/dl.aspx?id=vemo")), target) &&
-            QFileInfo(target).size() > 300000) {
+        QString why;
+        const UpdateTrust::Fetched fetched =
+            trust.SignedDownload(server, QStringLiteral("/service/dl.aspx?id=vemo"), target,
+                                 QStringLiteral("vemo"), latestClient, why);
+        if (fetched == UpdateTrust::Fetched::Ok && QFileInfo(target).size() > 300000) {
             QFile(target).setPermissions(QFile(target).permissions() | QFileDevice::ExeOwner |
                                          QFileDevice::ExeGroup | QFileDevice::ExeOther);
             if (StartUpdater(run.exeFolder) == 1) {
@@ -145,8 +181,12 @@ void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
                 return;
             }
         }
-        run.log(QStringLiteral("client: download failed"));
-    } else if (InstallFromAccountSet(run.exeFolder, run.ownVersion)) {
+        if (fetched == UpdateTrust::Fetched::Refused)
+            run.log(QStringLiteral("client: %1 refused: %2").arg(latestClient, why));
+        else
+            run.log(QStringLiteral("client: download failed%1")
+                        .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+    } else if (InstallFromAccountSet(run.exeFolder, run.ownVersion, trust, run.log)) {
         run.log(QStringLiteral("client: installing the one published in the account set"));
         return;
     }
@@ -157,12 +197,34 @@ void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
         CleanUpdateFolder(run.exeFolder);
         return;
     }
+    if (!trust.HasKeys()) {
+        run.log(QStringLiteral("definitions: %1 not installed").arg(latestDefinitions));
+        CleanUpdateFolder(run.exeFolder);
+        return;
+    }
+    // An older package would take back what a newer one brought; only an account set without
+    // any navigation has nothing to lose.
+    if (facts.navigation && CompareVersions(latestDefinitions, facts.definitionsVersion) <= 0) {
+        run.log(QStringLiteral("definitions: %1 refused: not newer than the account set's %2")
+                    .arg(latestDefinitions, facts.definitionsVersion));
+        CleanUpdateFolder(run.exeFolder);
+        return;
+    }
     const QString query = QStringLiteral("/service/dl.aspx?type=%1&app_id=%2&id=%3");
+    auto fetch = [&](const QString& name, QString& why) {
+        return trust.SignedDownload(server, query.arg(kind, facts.appId, name),
+                                    run.exeFolder + QStringLiteral("update/") + name, name,
+                                    latestDefinitions, why);
+    };
     for (const char* file : {"dh_menu.txt", "menu_button.txt", "up_sql.txt", "clear_sql.txt"}) {
         const QString name = QString::fromLatin1(file);
-        if (!DownloadToFile(server.Url(query.arg(kind, facts.appId, name)),
-                            run.exeFolder + QStringLiteral("update/") + name)) {
-            run.log(QStringLiteral("definitions: %1 could not be downloaded").arg(name));
+        QString why;
+        const UpdateTrust::Fetched fetched = fetch(name, why);
+        if (fetched != UpdateTrust::Fetched::Ok) {
+            run.log(
+                fetched == UpdateTrust::Fetched::Refused
+                    ? QStringLiteral("definitions: %1 refused: %2").arg(name, why)
+                    : QStringLiteral("definitions: %1 could not be downloaded: %2").arg(name, why));
             return;
         }
         if (name == QLatin1String("dh_menu.txt"))
@@ -185,10 +247,8 @@ void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
     download.folder = run.exeFolder + QStringLiteral("update");
     download.version = latestDefinitions;
     download.dbKind = kind;
-    download.fetchForm = [&](const QString& uid) {
-        return DownloadToFile(
-            server.Url(query.arg(kind, facts.appId, uid + QStringLiteral("_form.dll"))),
-            download.folder + QLatin1Char('/') + uid + QStringLiteral("_form.dll"));
+    download.fetchForm = [&](const QString& uid, QString& why) {
+        return fetch(uid + QStringLiteral("_form.dll"), why) == UpdateTrust::Fetched::Ok;
     };
     QString error;
     if (!MergeDefinitions(merge, download, run.log, error)) {
@@ -211,6 +271,10 @@ void StartUpdateWorker(SessionContext& app) {
     UpdateRun run;
     run.exeFolder = app.exeFolder;
     run.ownVersion = app.exeVersion;
+    // The client has no window for these: they go to its standard error (the session's journal).
+    run.log = [](const QString& line) {
+        std::fprintf(stderr, "vemo update: %s\n", line.toUtf8().constData());
+    };
     if (WorkerThread().joinable())
         return; // once per process
     WorkerThread() = std::thread([&app, run] { RunUpdateWorker(app, run); });

@@ -5,7 +5,8 @@
 
 #include "net/CurlLibrary.h"
 
-#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -32,6 +33,29 @@ size_t OnBodyData(char* data, size_t size, size_t count, void* user) {
     }
     sink->buffer->append(data, static_cast<qsizetype>(bytes));
     return bytes;
+}
+
+// The stall limit: no byte sent or received for stallMs. libcurl's own low-speed limit averages
+// over several seconds, so a silence after a burst would be noticed seconds late.
+struct StallWatch {
+    qint64 stallMs = 0;
+    curl_off_t lastBytes = -1;
+    std::chrono::steady_clock::time_point lastChange = std::chrono::steady_clock::now();
+    bool stalled = false;
+};
+
+int OnProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
+    auto* watch = static_cast<StallWatch*>(user);
+    const auto now = std::chrono::steady_clock::now();
+    if (received + sent != watch->lastBytes) {
+        watch->lastBytes = received + sent;
+        watch->lastChange = now;
+        return 0;
+    }
+    const auto silent =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - watch->lastChange).count();
+    watch->stalled = silent >= watch->stallMs;
+    return watch->stalled ? 1 : 0; // non-zero aborts the transfer
 }
 
 HttpFailure FailureOf(CURLcode code) {
@@ -122,11 +146,17 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
     api->easySetopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     api->easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeoutMs));
     api->easySetopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(request.totalTimeoutMs));
+    StallWatch stallWatch;
+    stallWatch.stallMs = request.stallTimeoutMs;
     if (request.stallTimeoutMs > 0) {
-        api->easySetopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        api->easySetopt(h, CURLOPT_LOW_SPEED_TIME,
-                        static_cast<long>(std::max(1, (request.stallTimeoutMs + 999) / 1000)));
+        api->easySetopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        api->easySetopt(h, CURLOPT_XFERINFODATA, &stallWatch);
+        api->easySetopt(h, CURLOPT_NOPROGRESS, 0L);
     }
+    if (request.resumeFrom > 0)
+        api->easySetopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(request.resumeFrom));
+    if (request.failOnHttpError)
+        api->easySetopt(h, CURLOPT_FAILONERROR, 1L);
     if (!request.keepConnection)
         api->easySetopt(h, CURLOPT_FORBID_REUSE, 1L);
     if (!request.verifyTls) {
@@ -159,22 +189,33 @@ HttpResponse PerformHttp(const HttpTransfer& request) {
     for (int retry = 0; retry < request.connectRetries && FailureOf(rc) == HttpFailure::Connect;
          ++retry) {
         errorBuffer[0] = 0;
+        stallWatch = StallWatch{request.stallTimeoutMs};
         rc = api->easyPerform(h);
     }
+    // A stall is a time-out, as libcurl would name one.
+    if (rc == CURLE_ABORTED_BY_CALLBACK && stallWatch.stalled) {
+        rc = CURLE_OPERATION_TIMEDOUT;
+        std::snprintf(errorBuffer, sizeof errorBuffer, "no data for %d ms", request.stallTimeoutMs);
+    }
+    long status = 0;
+    api->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    response.status = static_cast<int>(status);
+    curl_off_t length = -1;
+    if (api->easyGetinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
+        response.contentLength = length;
     if (rc != CURLE_OK) {
         response.failure = sink.overLimit ? HttpFailure::TooLarge : FailureOf(rc);
         response.errorCode = static_cast<int>(rc);
         response.errorText =
             QString::fromUtf8(errorBuffer[0] ? errorBuffer : api->easyStrerror(rc));
+        response.rangeRefused = rc == CURLE_RANGE_ERROR;
+        response.stalled = stallWatch.stalled;
         return response;
     }
-    long status = 0;
-    api->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
     const char* contentType = nullptr;
     if (api->easyGetinfo(h, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
         response.contentType = contentType;
     response.completed = true;
-    response.status = static_cast<int>(status);
     return response;
 }
 

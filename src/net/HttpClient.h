@@ -25,7 +25,7 @@ struct HttpTransfer {
     int connectTimeoutMs = 10000;
     int totalTimeoutMs = 30000;
     // Longest stall of the transfer once connected (no byte sent or received); 0: none.
-    // Counted in whole seconds, at least one.
+    // Counted in whole seconds, at least one. 0 for totalTimeoutMs means no total bound.
     int stallTimeoutMs = 0;
     // Further attempts when the server cannot be reached.
     int connectRetries = 0;
@@ -41,6 +41,13 @@ struct HttpTransfer {
     // When set, the response body streams into this device (downloads) instead of
     // HttpResponse::body; a failing write aborts the transfer.
     QIODevice* bodySink = nullptr;
+    // Asks for the body from this byte on (a Range request), to go on with a download that broke
+    // off. A server that answers with the whole body instead fails it (HttpResponse::rangeRefused)
+    // before any byte reaches the sink.
+    qint64 resumeFrom = 0;
+    // A status of 400 or more fails the transfer before any of its body reaches the sink, so an
+    // error page never lands in a file.
+    bool failOnHttpError = false;
     // Most bytes HttpResponse::body may hold; a longer body aborts the transfer (TooLarge), so a
     // huge page cannot exhaust memory. 0: no bound. A bodySink is not bounded.
     qint64 maxBodyBytes = 0;
@@ -59,11 +66,18 @@ struct HttpResponse {
     // A complete response arrived, whatever its status.
     bool completed = false;
     int status = 0;
+    // The body's length as the Content-Length header announced it (of a Range answer: the rest);
+    // -1 when the server did not say.
+    qint64 contentLength = -1;
     QByteArray contentType; // the Content-Type header's value; empty when the server sent none
     QByteArray body;
     HttpFailure failure = HttpFailure::None;
     int errorCode = 0; // libcurl's error number of a failure
     QString errorText;
+    // A Transfer failure because no byte came for stallTimeoutMs once connected.
+    bool stalled = false;
+    // A Transfer failure because the server ignored resumeFrom and sent the whole body.
+    bool rangeRefused = false;
 };
 
 // A handle kept between requests, so that a connection to a server can serve the next request

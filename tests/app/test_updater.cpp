@@ -1,6 +1,6 @@
 // The updater program `up`, run for real in a folder of its own: it puts the waiting client in
-// place, keeps the old one, starts the new one, and brings the old one back when the new one
-// cannot start.
+// place, keeps the old one until the new one reports a healthy start, and brings the old one back
+// when the new one cannot start, ends or crashes first, or never reports.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,6 +9,8 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -33,9 +35,14 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     // Runs "up -d" and waits for the started client's mark.
-    QByteArray Run() {
+    QByteArray Run(int startLimitSeconds = 0) {
         QProcess up;
         up.setWorkingDirectory(dir_.path());
+        if (startLimitSeconds > 0) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("VEMO_UP_START_SECONDS", QString::number(startLimitSeconds));
+            up.setProcessEnvironment(environment);
+        }
         up.start(Path("up"), {"-d"});
         EXPECT_TRUE(up.waitForFinished(30000));
         QElapsedTimer waited;
@@ -49,14 +56,56 @@ protected:
     QTemporaryDir dir_;
 };
 
+// The new client reports its start as the client does once its login shows; only then does the
+// old one go, and the signature that came with the new one takes its place beside it.
 TEST_F(Updater, PutsTheNewClientInPlaceAndStartsIt) {
+    const QByteArray fresh = "#!/bin/sh\necho $$ > vemo.started\nnice > niceness\n"
+                             "echo new > started\n";
     Write("vemo", "#!/bin/sh\necho old > started\n");
-    Write("update/vemo", "#!/bin/sh\necho new > started\n", false);
+    Write("vemo.sig", "old signature");
+    Write("update/vemo", fresh, false);
+    Write("update/vemo.sig", "new signature", false);
     EXPECT_EQ(Run(), "new");
-    EXPECT_EQ(Read("vemo"), "#!/bin/sh\necho new > started\n");
-    EXPECT_EQ(Read("vemo.previous"), "#!/bin/sh\necho old > started\n");
+    EXPECT_EQ(Read("vemo"), fresh);
+    EXPECT_FALSE(QFile::exists(Path("vemo.previous")));
+    EXPECT_FALSE(QFile::exists(Path("vemo.started")));
+    EXPECT_EQ(Read("vemo.sig"), "new signature");
     EXPECT_FALSE(QFile::exists(Path("update/vemo")));
     EXPECT_TRUE(QFile(Path("vemo")).permissions() & QFileDevice::ExeOwner);
+    // It runs at the priority `up` was started with, not at an idle one.
+    EXPECT_EQ(Read("niceness").trimmed().toInt(), getpriority(PRIO_PROCESS, 0));
+}
+
+TEST_F(Updater, KeepsTheOldClientUntilTheNewOneReportsItsStart) {
+    QFile real(QStringLiteral(VEMO_BINARY_DIR "/src/main/vemo"));
+    ASSERT_TRUE(real.open(QIODevice::ReadOnly));
+    const struct {
+        const char* what;
+        QByteArray client;
+        int startLimitSeconds;
+    } cases[] = {
+        {"ends without reporting", "#!/bin/sh\nexit 3\n", 0},
+        {"crashes before reporting", "#!/bin/sh\nkill -SEGV $$\n", 0},
+        {"the real client cut short", real.read(1000000), 0},
+        {"never reports", "#!/bin/sh\nexec sleep 60\n", 1},
+    };
+    const QByteArray old = "#!/bin/sh\necho old > started\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(Path("started"));
+        Write("vemo", old);
+        Write("vemo.sig", "old signature");
+        Write("update/vemo", c.client, false);
+        Write("update/vemo.sig", "new signature", false);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        EXPECT_EQ(Run(c.startLimitSeconds), "old");
+        EXPECT_LT(elapsed.elapsed(), 20000);
+        EXPECT_EQ(Read("vemo"), old);
+        EXPECT_EQ(Read("vemo.sig"), "old signature");
+        EXPECT_FALSE(QFile::exists(Path("vemo.previous")));
+        EXPECT_FALSE(QFile::exists(Path("update/vemo.sig")));
+    }
 }
 
 TEST_F(Updater, TakesBackANewClientThatCannotStart) {

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The client update end to end: the update worker (run by vemo-admin update, with the client's
-# own code) finds a newer client on the loopback update server, downloads it, starts the
-# updater, and `up` puts it in place of the old client and starts it. The new client is the real
-# one: once started it removes the old one kept as vemo.previous, shows its login (offscreen)
-# and ends (VEMO_EXIT_WHEN_SHOWN).
+# The client update end to end: the publisher makes a key and signs the new client, its updater
+# and the version answer; the update worker (run by vemo-admin update, with the client's own
+# code) finds the newer client on the loopback update server, downloads it, checks it against
+# the public key in cfg.ini, starts the updater, and `up` puts it in place of the old client and
+# starts it. The new client is the real one: once its login shows (offscreen) it reports a
+# healthy start, `up` removes the old one kept as vemo.previous and puts the signature beside
+# it, and the client ends (VEMO_EXIT_WHEN_SHOWN).
 set -uo pipefail
 admin=$1
 updater=$2
@@ -24,10 +26,15 @@ stat -c %s "$exe/up" >"$exe/up.size"
 printf '#!/bin/sh\necho old > "$(dirname "$0")/started"\n' >"$exe/vemo"
 chmod +x "$exe/vemo"
 
-# The newer client as announced by the server: the real client program.
+# The newer client as announced by the server: the real client program, signed.
 echo '99.0.0.0' >"$served/client-version.txt"
 cp "$client" "$served/files/vemo"
 cp "$updater" "$served/files/up"
+"$admin" update keygen --out "$work" >/dev/null || exit 1
+"$admin" update sign --key "$work/update.key" --version 99.0.0.0 "$served/files/vemo" \
+  "$served/files/up" >/dev/null || exit 1
+"$admin" update sign --key "$work/update.key" "$served/client-version.txt" >/dev/null || exit 1
+"$admin" cfg set --dir "$exe" UPDATE PUBLIC_KEY "$(cat "$work/update.pub")" || exit 1
 
 python3 "$server" --dir "$served" --port 0 >"$work/server.log" 2>&1 &
 pid=$!
@@ -52,5 +59,7 @@ cmp -s "$client" "$exe/vemo" || { echo "the new client is not in place"; failed=
 [ ! -e "$exe/vemo.previous" ] || { echo "the new client did not start (the old one is still kept)"; failed=1; }
 [ ! -f "$exe/started" ] || { echo "the old client was started instead"; failed=1; }
 [ ! -e "$exe/update/vemo" ] || { echo "the new client was left in update/"; failed=1; }
+cmp -s "$served/files/vemo.sig" "$exe/vemo.sig" || { echo "the signature is not beside the new client"; failed=1; }
+[ ! -e "$exe/vemo.started" ] || { echo "the start report was left behind"; failed=1; }
 grep -q '^report ' "$work/server.log" || { echo "no installation report"; failed=1; }
 exit "$failed"

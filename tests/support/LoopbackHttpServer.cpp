@@ -44,6 +44,22 @@ bool SendAll(int fd, const QByteArray& data) {
     return true;
 }
 
+// "*" in `pattern` stands for any text, everything else for itself.
+bool MatchesWildcard(const QByteArray& pattern, const QByteArray& text) {
+    const QList<QByteArray> parts = pattern.split('*');
+    if (!text.startsWith(parts.front()) || !text.endsWith(parts.back()) ||
+        text.size() < parts.front().size() + parts.back().size())
+        return false;
+    qsizetype at = parts.front().size();
+    for (qsizetype i = 1; i + 1 < parts.size(); ++i) {
+        at = text.indexOf(parts[i], at);
+        if (at < 0 || at + parts[i].size() > text.size() - parts.back().size())
+            return false;
+        at += parts[i].size();
+    }
+    return true;
+}
+
 void KeepLoopbackOffProxies() {
     const char* proxyVariables[] = {"http_proxy",  "HTTP_PROXY", "https_proxy",
                                     "HTTPS_PROXY", "all_proxy",  "ALL_PROXY"};
@@ -142,13 +158,19 @@ void LoopbackHttpServer::clearRequests() {
     requests_.clear();
 }
 
-LoopbackHttpServer::Route LoopbackHttpServer::routeFor(const QByteArray& target) const {
+LoopbackHttpServer::Route LoopbackHttpServer::routeFor(const QByteArray& target,
+                                                       QByteArray& key) const {
     std::lock_guard lock(mutex_);
     auto found = routes_.find(target);
+    for (auto it = routes_.begin(); found == routes_.end() && it != routes_.end(); ++it)
+        if (it->first.contains('*') && MatchesWildcard(it->first, target))
+            found = it;
     if (found == routes_.end())
         found = routes_.find(target.left(target.indexOf('?')));
-    if (found != routes_.end())
+    if (found != routes_.end()) {
+        key = found->first;
         return found->second;
+    }
     Route notFound;
     notFound.status = 404;
     notFound.body = "not found";
@@ -229,25 +251,75 @@ bool LoopbackHttpServer::serveRequest(int fd, QByteArray& buffer) {
         requests_.append(request);
     }
 
-    const Route route = routeFor(request.target);
+    QByteArray key;
+    const Route route = routeFor(request.target, key);
     if (route.delayMs > 0) {
         std::unique_lock lock(mutex_);
         if (stopWake_.wait_for(lock, std::chrono::milliseconds(route.delayMs),
                                [this] { return stopping_.load(); }))
             return false;
     }
+    QByteArray body = route.body;
+    int status = route.status;
+    HeaderList headers = route.headers;
+    qint64 offset = 0;
+    const QByteArray range = request.header("Range");
+    if (route.ranges && status == 200 && range.startsWith("bytes=") && range.endsWith('-')) {
+        offset = range.mid(6, range.size() - 7).toLongLong();
+        headers.append({"Content-Range", "bytes " + QByteArray::number(offset) + '-' +
+                                             QByteArray::number(body.size() - 1) + '/' +
+                                             QByteArray::number(body.size())});
+        body = body.mid(offset);
+        status = 206;
+    }
     QByteArray response =
-        "HTTP/1.1 " + QByteArray::number(route.status) + ' ' + ReasonPhrase(route.status) + "\r\n";
+        "HTTP/1.1 " + QByteArray::number(status) + ' ' + ReasonPhrase(status) + "\r\n";
     if (!route.contentType.isEmpty())
         response += "Content-Type: " + route.contentType + "\r\n";
-    response += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n";
-    for (const auto& [name, value] : route.headers)
+    response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    for (const auto& [name, value] : headers)
         response += name + ": " + value + "\r\n";
     response += "\r\n";
-    if (request.method != "HEAD")
-        response += route.body;
     if (!SendAll(fd, response))
+        return false;
+    if (request.method != "HEAD" && !sendBody(fd, key, route, body, offset))
         return false;
     return version != "HTTP/1.0" &&
            request.header("Connection").compare("close", Qt::CaseInsensitive) != 0;
+}
+
+// Sends `body` (which starts at `offset` of the route's whole body) at the route's pace, up to
+// its break; false when the connection is to end.
+bool LoopbackHttpServer::sendBody(int fd, const QByteArray& key, const Route& route,
+                                  const QByteArray& body, qint64 offset) {
+    qint64 end = body.size();
+    if (route.breakAt >= offset && route.breakAt < offset + body.size()) {
+        std::lock_guard lock(mutex_);
+        if (breaksDone_[key] < route.breaks) {
+            ++breaksDone_[key];
+            end = route.breakAt - offset;
+        }
+    }
+    const bool breaks = end < body.size();
+    // Chunks of a twentieth of a second at the route's pace.
+    const qint64 chunk = route.bytesPerSecond > 0 ? qMax(1, route.bytesPerSecond / 20) : end;
+    for (qint64 sent = 0; sent < end;) {
+        const qint64 n = qMin(chunk, end - sent);
+        if (!SendAll(fd, body.mid(sent, n)))
+            return false;
+        sent += n;
+        if (route.bytesPerSecond > 0 && sent < end) {
+            std::unique_lock lock(mutex_);
+            if (stopWake_.wait_for(lock, std::chrono::milliseconds(50),
+                                   [this] { return stopping_.load(); }))
+                return false;
+        }
+    }
+    if (breaks && route.stall) {
+        // Silent until the client gives up and closes, or the server stops.
+        QByteArray ignored;
+        while (readMore(fd, ignored)) {
+        }
+    }
+    return !breaks;
 }

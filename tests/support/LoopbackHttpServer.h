@@ -28,6 +28,15 @@ public:
         QByteArray contentType = "text/plain; charset=utf-8"; // empty: no Content-Type
         int delayMs = 0;                                      // wait before answering
         HeaderList headers;                                   // extra, e.g. Location
+        // A download on a bad link. The body goes out at this pace (0: at once); "Range:
+        // bytes=N-" gets 206 and the rest when `ranges` is set. The first `breaks` answers
+        // that reach body byte `breakAt` (counted in the whole body) close the connection
+        // there, or with `stall` send nothing more until the client gives up.
+        int bytesPerSecond = 0;
+        bool ranges = false;
+        qint64 breakAt = -1;
+        int breaks = 1;
+        bool stall = false;
     };
 
     struct Request {
@@ -51,7 +60,8 @@ public:
     quint16 port() const { return port_; }
 
     // A target with a query matches only that query; one without matches its path with any
-    // query. Unknown targets get 404.
+    // query; a target with "*" matches any text in its place ("/v.aspx*&sig=1"), after the
+    // exact targets and before the paths. Unknown targets get 404.
     void setRoute(const QString& target, Route route);
     void setRoute(const QString& target, int status, const QByteArray& body,
                   const QByteArray& contentType = "text/plain; charset=utf-8", int delayMs = 0);
@@ -67,7 +77,9 @@ private:
     void serveConnection(int fd);
     bool serveRequest(int fd, QByteArray& buffer);
     bool readMore(int fd, QByteArray& buffer);
-    Route routeFor(const QByteArray& target) const;
+    Route routeFor(const QByteArray& target, QByteArray& key) const;
+    bool sendBody(int fd, const QByteArray& key, const Route& route, const QByteArray& body,
+                  qint64 offset);
 
     int listenFd_ = -1;
     int wakePipe_[2] = {-1, -1}; // written once at shutdown; every poll watches its read end
@@ -77,6 +89,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable stopWake_;
     std::map<QByteArray, Route> routes_;
+    std::map<QByteArray, int> breaksDone_; // per route
     QList<Request> requests_;
     std::vector<std::thread> connections_;
     std::thread acceptThread_;

@@ -6,6 +6,8 @@
 #include "FormCommand.h"
 #include "FormLint.h"
 #include "PlayRunner.h"
+#include "UpdateKeyCommand.h"
+#include "app/UpdateSignature.h"
 #include "app/UpdateWorker.h"
 #include "data/CfgFile.h"
 #include "data/ConnectionText.h"
@@ -37,7 +39,9 @@ const char kUsage[] =
     "  vemo-admin form export (--dir EXE_FOLDER | --sqlite FILE) --uid N OUT.xml\n"
     "  vemo-admin form lint FILE... | --account-set [--dir EXE_FOLDER]\n"
     "  vemo-admin play [--dir EXE_FOLDER] SCRIPT\n"
-    "  vemo-admin update --dir EXE_FOLDER\n";
+    "  vemo-admin update --dir EXE_FOLDER\n"
+    "  vemo-admin update keygen --out DIR\n"
+    "  vemo-admin update sign --key PRIVATE_KEY [--version V] FILE...\n";
 
 int Fail(const QString& message, int code = kFailed) {
     QString line = message;
@@ -104,6 +108,13 @@ int RunCfg(const QStringList& args) {
     // Any other setting: cfg.ini keeps the encoding it has (UTF-16 as the client writes it).
     if (args.size() == 6 && args[0] == QLatin1String("set") && args[1] == QLatin1String("--dir")) {
         const QString path = QDir(args[2]).filePath(QStringLiteral("cfg.ini"));
+        // A key that cannot check anything would only stop every update later, silently.
+        QList<QByteArray> keys;
+        QString keyError;
+        if (args[3].compare(QLatin1String("UPDATE"), Qt::CaseInsensitive) == 0 &&
+            args[4].compare(QLatin1String("PUBLIC_KEY"), Qt::CaseInsensitive) == 0 &&
+            !ParsePublicKeys(args[5], keys, keyError))
+            return Fail(keyError);
         WriteCfg(path, args[3], args[4], args[5]);
         return ReadCfg(path, args[3], args[4]) == args[5]
                    ? 0
@@ -258,9 +269,52 @@ int RunPlayCommand(const QStringList& args) {
     return RunPlay(exeFolder, rest[0]);
 }
 
+// "update keygen --out DIR" and "update sign --key PRIVATE [--version V] FILE...".
+int RunUpdateKeyCommand(const QStringList& args) {
+    QString error;
+    if (args.value(0) == QLatin1String("keygen")) {
+        if (args.size() != 3 || args[1] != QLatin1String("--out"))
+            return Usage(QStringLiteral("update keygen 需要 --out DIR"));
+        QString publicKey;
+        if (!MakeUpdateKey(args[2], publicKey, error))
+            return Fail(error);
+        std::printf("私钥：%s（只给签名的人，妥善保管，不要放到更新服务器或客户端上）\n"
+                    "公钥：%s\n"
+                    "客户端设置：vemo-admin cfg set --dir EXE_FOLDER UPDATE PUBLIC_KEY %s\n",
+                    qPrintable(QDir(args[2]).absoluteFilePath(QStringLiteral("update.key"))),
+                    qPrintable(QDir(args[2]).absoluteFilePath(QStringLiteral("update.pub"))),
+                    qPrintable(publicKey));
+        return 0;
+    }
+    QStringList rest = args.mid(1);
+    QString key;
+    QString version;
+    while (rest.size() >= 2 && rest[0].startsWith(QLatin1String("--"))) {
+        if (rest[0] == QLatin1String("--key"))
+            key = rest[1];
+        else if (rest[0] == QLatin1String("--version"))
+            version = rest[1];
+        else
+            return Usage(QStringLiteral("update sign 不认识选项 %1").arg(rest[0]));
+        rest = rest.mid(2);
+    }
+    if (key.isEmpty() || rest.isEmpty())
+        return Usage(QStringLiteral("update sign 需要 --key PRIVATE_KEY [--version V] FILE..."));
+    for (const QString& file : rest) {
+        QString used;
+        if (!SignUpdateFile(key, file, version, used, error))
+            return Fail(error);
+        std::printf("已签名：%s（版本 %s）\n", qPrintable(file + QStringLiteral(".sig")),
+                    qPrintable(used));
+    }
+    return 0;
+}
+
 // The update worker once, in the foreground, as the client in EXE_FOLDER would run it at
 // start-up: one line per step.
 int RunUpdateCommand(const QStringList& args) {
+    if (args.value(0) == QLatin1String("keygen") || args.value(0) == QLatin1String("sign"))
+        return RunUpdateKeyCommand(args);
     if (args.size() != 2 || args[0] != QLatin1String("--dir"))
         return Usage(QStringLiteral("update 需要 --dir EXE_FOLDER"));
     const QDir folder(args[1]);
