@@ -33,6 +33,7 @@ QByteArray ReadWhole(const QString& path) {
 }
 
 // c_app rows: 1 the published client, 2 its updater, 3 and 4 their signatures (exe_0 each).
+// c_app rows are named by these constants only, so the statements below spell them in.
 constexpr int kClientRow = 1;
 constexpr int kUpdaterRow = 2;
 constexpr int kSignatureRowOffset = 2;

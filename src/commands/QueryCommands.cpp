@@ -327,14 +327,12 @@ bool FillAllFoundRows(CommandContext& form, CommandResult& result, const CXmlNod
         return false;
     grid->SetKeyColumn(p.GetAttributeBool("contain_head", false));
     grid->DeleteAllRows();
-    QString sql = QStringLiteral("SELECT * FROM (%1 %2) AS TABLE_A").arg(select, where);
-    if (!order.trimmed().isEmpty())
-        sql += QStringLiteral(" Order By ") + order;
     CDbSession& session = form.AccountSession();
     SearchResultRows rows(grid->KeyColumn(), p.GetAttributeBool("is_rowid", false));
     QStringList names;
-    // No row found is an empty grid, not a failure.
-    if (!session.QueryRows(sql, names, [&](QStringList&& row) { rows.Take(std::move(row)); }) &&
+    // The same search as the page's (its filters already bound); no row found is an empty grid.
+    if (!session.QueryAllPages(select, where, order, names,
+                               [&](QStringList&& row) { rows.Take(std::move(row)); }) &&
         !session.Message().isEmpty()) {
         result.error = session.Message();
         result.detail = session.Detail();

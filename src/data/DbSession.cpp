@@ -769,10 +769,28 @@ bool CDbSession::QueryRows(const QString& sql, QStringList& names,
     return anyRow;
 }
 
+namespace {
+
+// The search a page is cut from, as one derived table.
+QString PagedTable(const QString& selectPart, const QString& fromPart) {
+    return QStringLiteral("(%1 %2) AS TABLE_A").arg(selectPart, fromPart);
+}
+
+} // namespace
+
+bool CDbSession::QueryAllPages(const QString& selectPart, const QString& fromPart,
+                               const QString& orderBy, QStringList& names,
+                               const std::function<void(QStringList&& row)>& takeRow) {
+    QString sql = QStringLiteral("SELECT * FROM ") + PagedTable(selectPart, fromPart);
+    if (!orderBy.trimmed().isEmpty())
+        sql += QStringLiteral(" Order By ") + orderBy;
+    return QueryRows(sql, names, takeRow);
+}
+
 bool CDbSession::QueryPage(const QString& selectPart, const QString& fromPart, int pageSize,
                            int pageNumber, const QString& orderBy, QStringList& names,
                            QStringList& values, int& total, int& pageCount) {
-    const QString table = QStringLiteral("(%1 %2) AS TABLE_A").arg(selectPart, fromPart);
+    const QString table = PagedTable(selectPart, fromPart);
     QString count;
     total = 0;
     pageCount = 0;

@@ -96,6 +96,10 @@ public:
     bool QueryPage(const QString& selectPart, const QString& fromPart, int pageSize, int pageNumber,
                    const QString& orderBy, QStringList& names, QStringList& values, int& total,
                    int& pageCount);
+    // The rows of every page of QueryPage's search at once, in its order, handed over as
+    // QueryRows does.
+    bool QueryAllPages(const QString& selectPart, const QString& fromPart, const QString& orderBy,
+                       QStringList& names, const std::function<void(QStringList&& row)>& takeRow);
 
     bool Execute(const QString& sql);
     bool ExecuteScript(const QString& sql);
