@@ -70,17 +70,27 @@ def main():
                 self.send_error(404)
                 return
             with open(path, 'rb') as f:
-                body = f.read()
-            ranged = re.fullmatch(r'bytes=(\d+)-', self.headers.get('Range', ''))
-            if ranged and not signature:
-                start = int(ranged.group(1))
-                if start >= len(body):
-                    self.send_error(416)
-                    return
-                self.send_body(206, body[start:], [
-                    ('Content-Range', 'bytes %d-%d/%d' % (start, len(body) - 1, len(body)))])
-                return
-            self.send_body(200, body, [('Accept-Ranges', 'bytes')])
+                size = os.fstat(f.fileno()).st_size
+                start = 0
+                ranged = re.fullmatch(r'bytes=(\d+)-', self.headers.get('Range', ''))
+                if ranged and not signature:
+                    start = int(ranged.group(1))
+                    if start >= size:
+                        self.send_error(416)
+                        return
+                    self.send_response(206)
+                    self.send_header('Content-Range',
+                                     'bytes %d-%d/%d' % (start, size - 1, size))
+                else:
+                    self.send_response(200)
+                    self.send_header('Accept-Ranges', 'bytes')
+                self.send_header('Content-Type', 'application/octet-stream')
+                self.send_header('Content-Length', str(size - start))
+                self.end_headers()
+                # Straight from the file to the socket: a large client is never held in memory,
+                # however many clients fetch it at once.
+                self.wfile.flush()
+                self.connection.sendfile(f, start, size - start)
 
         def do_GET(self):
             url = urllib.parse.urlsplit(self.path)
