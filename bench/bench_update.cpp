@@ -1,10 +1,10 @@
 // Installing a new client of 50 MiB as the update worker and `up` do it: downloaded from the
 // update server of tools/update-server on loopback into update/vemo, handed to `up`, which puts
 // it in place, starts it and waits for its healthy-start report. Ours checks the publisher's
-// signature on the way (the signature fetched, the digest taken as the bytes arrive, Ed25519);
-// the reference installs the same bytes unchecked, as before signatures. The new client is a
-// script that reports at once, so the install is as short as it can be and the check weighs as
-// much as it can. Also measured alone: the same check as a separate pass over the file.
+// signature on the way (the signature fetched, the digest of the written file taken while it is
+// flushed to disk, Ed25519); the reference installs the same bytes unchecked, as before
+// signatures. The new client is a script that reports at once, so the install is as short as it
+// can be and the check weighs as much as it can. Also measured alone: the same check as a separate pass over the file.
 #include "BenchSupport.h"
 #include "app/UpdateServer.h"
 #include "app/UpdateSignature.h"

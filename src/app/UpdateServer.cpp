@@ -4,14 +4,13 @@
 #include "net/HttpClient.h"
 #include "platform/Signing.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <condition_variable>
-#include <deque>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <algorithm>
+#include <functional>
+#include <future>
 
 QString UpdateServer::Url(const QString& pathAndQuery) const {
     return scheme + QStringLiteral("://") + address + pathAndQuery;
@@ -69,95 +68,25 @@ DownloadLimits DownloadLimitsOf(const QString& cfgPath) {
 
 namespace {
 
-// The SHA-256 of the bytes written, taken on a thread of its own as they arrive: checking the
-// signature of a large client then adds next to nothing to its download on a second core.
-class BackgroundDigest {
-public:
-    BackgroundDigest() { pending_.reserve(kBlock); }
-    ~BackgroundDigest() { Finish(); }
-    BackgroundDigest(const BackgroundDigest&) = delete;
-    BackgroundDigest& operator=(const BackgroundDigest&) = delete;
-
-    bool IsValid() const { return digest_.IsValid(); }
-    const QString& Error() const { return digest_.Error(); }
-    void Add(const char* data, qint64 size) {
-        pending_.append(data, qsizetype(size));
-        if (pending_.size() >= kBlock)
-            Hand();
+// The SHA-256 of the first `size` bytes of `written`; empty when it cannot be read whole.
+QByteArray DigestOf(QFile& written, qint64 size, QString& error) {
+    platform::Sha256 digest;
+    if (!digest.IsValid()) {
+        error = digest.Error();
+        return {};
     }
-    // The digest of everything added; waits for the thread to take in the rest.
-    QByteArray Finish() {
-        if (thread_.joinable()) {
-            Hand();
-            {
-                const std::lock_guard lock(mutex_);
-                done_ = true;
-            }
-            wake_.notify_one();
-            thread_.join();
-            result_ = digest_.Finish();
+    QByteArray block(1024 * 1024, Qt::Uninitialized);
+    for (qint64 left = size; left > 0;) {
+        const qint64 got = written.read(block.data(), std::min(left, qint64(block.size())));
+        if (got <= 0) {
+            error = written.errorString();
+            return {};
         }
-        return result_;
+        digest.Add(block.constData(), qsizetype(got));
+        left -= got;
     }
-
-private:
-    static constexpr qsizetype kBlock = 256 * 1024;
-
-    void Hand() {
-        if (pending_.isEmpty())
-            return;
-        {
-            const std::lock_guard lock(mutex_);
-            blocks_.push_back(std::move(pending_));
-        }
-        wake_.notify_one();
-        pending_ = QByteArray();
-        pending_.reserve(kBlock);
-    }
-    void Run() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return done_ || !blocks_.empty(); });
-            if (blocks_.empty())
-                return; // done, and all taken in
-            const QByteArray block = std::move(blocks_.front());
-            blocks_.pop_front();
-            lock.unlock();
-            digest_.Add(block);
-            lock.lock();
-        }
-    }
-
-    platform::Sha256 digest_;
-    QByteArray pending_; // the writer's, handed over a block at a time
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<QByteArray> blocks_;
-    bool done_ = false;
-    QByteArray result_;
-    std::thread thread_{[this] { Run(); }}; // last: starts once the rest is there
-};
-
-// Writes what arrives into the file and has its digest taken on the way.
-class DigestingSink : public QIODevice {
-public:
-    explicit DigestingSink(QFileDevice& file) : file_(file) { open(QIODevice::WriteOnly); }
-    std::unique_ptr<BackgroundDigest> digest = std::make_unique<BackgroundDigest>();
-    qint64 written = 0;
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 size) override {
-        if (file_.write(data, size) != size)
-            return -1;
-        digest->Add(data, size);
-        written += size;
-        return size;
-    }
-
-private:
-    QFileDevice& file_;
-};
+    return digest.Finish();
+}
 
 } // namespace
 
@@ -165,14 +94,14 @@ DownloadResult DownloadToFile(const QString& url, const QString& path,
                               const DownloadLimits& limits) {
     DownloadResult result;
     const QString name = QFileInfo(path).fileName();
+    // Without libcrypto the download could not be checked: not worth fetching.
+    if (const platform::Sha256 probe; !probe.IsValid()) {
+        result.error = probe.Error();
+        return result;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         result.error = QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
-        return result;
-    }
-    DigestingSink sink(file);
-    if (!sink.digest->IsValid()) {
-        result.error = sink.digest->Error();
         return result;
     }
     qint64 announced = -1; // the whole file's size, as the server said it
@@ -180,19 +109,17 @@ DownloadResult DownloadToFile(const QString& url, const QString& path,
     auto startOver = [&] {
         file.seek(0);
         file.resize(0);
-        sink.digest = std::make_unique<BackgroundDigest>();
-        sink.written = 0;
     };
     for (int resumes = 0;;) {
         HttpTransfer request;
         request.url = url;
-        request.bodySink = &sink;
+        request.bodySink = &file;
         request.failOnHttpError = true;
         request.connectTimeoutMs = limits.connectTimeoutMs;
         request.totalTimeoutMs = 0;
         request.stallTimeoutMs = limits.stallSeconds * 1000;
-        request.resumeFrom = ranges ? sink.written : 0;
-        const qint64 before = sink.written;
+        request.resumeFrom = ranges ? file.pos() : 0;
+        const qint64 before = file.pos();
         const HttpResponse response = PerformHttp(request);
         if (response.contentLength >= 0 && (response.status == 200 || response.status == 206))
             announced = request.resumeFrom + response.contentLength;
@@ -209,13 +136,13 @@ DownloadResult DownloadToFile(const QString& url, const QString& path,
             result.error = QStringLiteral("%1：%2 秒没有收到数据，已放弃下载（已收到 %3 字节）")
                                .arg(name)
                                .arg(limits.stallSeconds)
-                               .arg(sink.written);
+                               .arg(file.pos());
             file.cancelWriting();
             return result;
         }
         // Broken off after bringing something new: go on from where it stopped.
         const bool broken = !response.completed && response.failure == HttpFailure::Transfer &&
-                            response.status < 300 && sink.written > before;
+                            response.status < 300 && file.pos() > before;
         if (broken && resumes < limits.resumes) {
             ++resumes;
             if (!ranges)
@@ -229,20 +156,45 @@ DownloadResult DownloadToFile(const QString& url, const QString& path,
         file.cancelWriting();
         return result;
     }
-    if (announced >= 0 && sink.written != announced) {
+    const qint64 written = file.pos();
+    if (announced >= 0 && written != announced) {
         result.error = QStringLiteral("%1：收到 %2 字节，服务器声明 %3 字节")
                            .arg(name)
-                           .arg(sink.written)
+                           .arg(written)
                            .arg(announced);
         file.cancelWriting();
         return result;
     }
-    if (!file.commit()) {
+    if (!file.flush()) {
+        result.error = QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
+        file.cancelWriting();
+        return result;
+    }
+    // The digest is taken from what was written, on a thread of its own while the commit waits
+    // for the disk: the wait is longer than the digest takes, so checking the signature of a large
+    // client adds next to nothing to its install. The file is read through a descriptor of its
+    // own, opened here since the commit closes the writer's.
+    QString digestError;
+    QFile reader(QStringLiteral("/proc/self/fd/%1").arg(file.handle()));
+    if (!reader.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("无法读回 %1：%2").arg(path, reader.errorString());
+        file.cancelWriting();
+        return result;
+    }
+    auto digest =
+        std::async(std::launch::async, DigestOf, std::ref(reader), written, std::ref(digestError));
+    const bool committed = file.commit();
+    result.sha256 = digest.get();
+    if (!committed) {
         result.error = QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
         return result;
     }
+    if (result.sha256.isEmpty()) {
+        QFile::remove(path);
+        result.error = QStringLiteral("无法读回 %1：%2").arg(path, digestError);
+        return result;
+    }
     result.ok = true;
-    result.size = sink.written;
-    result.sha256 = sink.digest->Finish();
+    result.size = written;
     return result;
 }

@@ -43,7 +43,7 @@ struct DownloadResult {
     bool ok = false;
     QString error;     // why not, for the update log
     qint64 size = 0;   // bytes written
-    QByteArray sha256; // of exactly those bytes, taken as they arrived
+    QByteArray sha256; // of exactly those bytes, as written
 };
 
 // GET of `url` into `path` (created or replaced only once every byte the server announced has
