@@ -2,8 +2,8 @@
 
 #include "AccountSetInit.h"
 #include "DemoAccountSet.h"
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
@@ -114,7 +114,7 @@ AccountSet::~AccountSet() {
 }
 
 bool AccountSet::UseAndLogIn(QString& why) const {
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     app.exeFolder = Folder();
     app.storedConnectionText.Set(QString());
     app.closeForReal = false;
@@ -122,7 +122,7 @@ bool AccountSet::UseAndLogIn(QString& why) const {
     app.formCache.clear();
     WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("NAME"),
              ScrambleCfgText(connectionText_, 1));
-    CDbSession login(CDbSession::FromConfig);
+    DbSession login(DbSession::FromConfig);
     QString message;
     const LoginResult result =
         AttemptLogin(login, app, QStringLiteral("admin"), DefaultPassword(), &message);

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-class CDbSession;
+class DbSession;
 
 namespace bench {
 

@@ -4,8 +4,8 @@
 // rows. The counters also say how many times the grid's model was reset while the user typed
 // (it must be never: a reset would repaint and re-measure every row).
 #include "BenchSupport.h"
-#include "form/D_T1.h"
-#include "widgets/CListCtrlEx.h"
+#include "form/FormWindow.h"
+#include "widgets/GridView.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -31,7 +31,7 @@ const char* const kForm = R"xml(<html version='1.0' id='0'>
 
 struct Fixture {
     std::unique_ptr<bench::AccountSet> set;
-    D_T1* form = nullptr;
+    FormWindow* form = nullptr;
     QString error;
 };
 
@@ -41,8 +41,8 @@ Fixture& TheFixture() {
         f->set = bench::AccountSet::CreateSqlite(f->error);
         if (!f->set || !f->set->UseAndLogIn(f->error))
             return f;
-        f->form = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "902",
-                                 QStringLiteral("明细录入"), QString());
+        f->form = FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "902",
+                                       QStringLiteral("明细录入"), QString());
         if (!f->form)
             f->error = QStringLiteral("the form did not open");
         QCoreApplication::processEvents();
@@ -51,11 +51,11 @@ Fixture& TheFixture() {
     return *fixture;
 }
 
-CListCtrlEx* Grid(const Fixture& f) {
-    return qobject_cast<CListCtrlEx*>(f.form->ControlByWindowId(9 + 1024));
+GridView* Grid(const Fixture& f) {
+    return qobject_cast<GridView*>(f.form->ControlByWindowId(9 + 1024));
 }
 
-void Fill(CListCtrlEx* grid, int rows) {
+void Fill(GridView* grid, int rows) {
     QStringList values;
     values.reserve(qsizetype(rows) * kColumns);
     for (int r = 0; r < rows; ++r)
@@ -83,7 +83,7 @@ void BM_CellEdit(benchmark::State& state) {
         state.SkipWithError(qPrintable(f.error));
         return;
     }
-    CListCtrlEx* grid = Grid(f);
+    GridView* grid = Grid(f);
     const int rows = int(state.range(0));
     Fill(grid, rows);
     int resets = 0;

@@ -3,8 +3,8 @@
 // loop from values read beforehand.
 #include "BenchSupport.h"
 #include "chart/GridChart.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvPicture.h"
+#include "widgets/GridView.h"
+#include "widgets/PictureView.h"
 
 #include <QPainter>
 
@@ -16,8 +16,8 @@ constexpr int kSeries = 4;
 const QSize kSize(1600, 600);
 
 struct Chart {
-    CListCtrlEx grid;
-    ZvPicture picture;
+    GridView grid;
+    PictureView picture;
     int rows = bench::Scaled(1000, 50);
     Chart() {
         grid.InsertColumn(0, QStringLiteral("月份"), 0, 60);

@@ -6,14 +6,14 @@
 // derives from, at the same place with the same texts, grid cells included.
 #include "BenchSupport.h"
 #include "DemoAccountSet.h"
+#include "app/Application.h"
 #include "app/CommandFamilies.h"
-#include "app/MainApp.h"
 #include "data/DbSession.h"
-#include "form/D_T1.h"
+#include "form/FormControls.h"
 #include "form/FormDefinitionLoader.h"
-#include "form/ZvControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
-#include "widgets/CZvStatic.h"
+#include "widgets/DrawnLabel.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -49,7 +49,7 @@ struct Function {
 
 struct Fixture {
     std::unique_ptr<bench::AccountSet> set;
-    std::unique_ptr<CDbSession> session; // the opener's session, as the main window has one
+    std::unique_ptr<DbSession> session; // the opener's session, as the main window has one
     QTemporaryDir uiFolder;
     std::map<int, Function> functions;
     QString error;
@@ -108,7 +108,7 @@ QString UiWidget(const QWidget& form, QWidget* control, int index, const QString
         body += UiBool("visible", false);
     if (!control->isEnabled())
         body += UiBool("enabled", false);
-    if (auto* label = qobject_cast<const CZvStatic*>(control)) {
+    if (auto* label = qobject_cast<const DrawnLabel*>(control)) {
         klass = QStringLiteral("QLabel");
         body += UiString("text", label->Text());
     } else if (auto* label = qobject_cast<const QLabel*>(control)) {
@@ -190,7 +190,7 @@ QString UiWidget(const QWidget& form, QWidget* control, int index, const QString
 
 // The .ui of an opened form: its size, title and font, and every control it created, placed
 // on the dialog where it shows.
-QString UiOfForm(D_T1& form, int& controls, const QString& folder) {
+QString UiOfForm(FormWindow& form, int& controls, const QString& folder) {
     QString ui = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ui version=\"4.0\">"
                                 "<class>DemoForm</class>\n<widget class=\"QDialog\" "
                                 "name=\"DemoForm\">\n<property name=\"geometry\"><rect><x>0</x>"
@@ -205,7 +205,7 @@ QString UiOfForm(D_T1& form, int& controls, const QString& folder) {
 }
 
 void CloseAll() {
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     for (QDialog* form : app.openForms.keys())
         delete form;
     app.openForms.clear();
@@ -214,14 +214,15 @@ void CloseAll() {
 }
 
 // Opens one function; null with `why` set unless the form is shown with its controls.
-D_T1* Open(Fixture& f, const Function& function, QString& why) {
+FormWindow* Open(Fixture& f, const Function& function, QString& why) {
     QString text;
-    if (LoadFormDefinition(CMainApp::Instance().forms, *f.session, function.uid, text) != 1) {
+    if (LoadFormDefinition(Application::Instance().forms, *f.session, function.uid, text) != 1) {
         why = QStringLiteral("the stored definition of %1 was not read").arg(function.uid);
         return nullptr;
     }
     const int messagesBefore = messagesShown;
-    D_T1* form = D_T1::OpenForm(text, QString(), QString(), function.uid, function.name, QString());
+    FormWindow* form =
+        FormWindow::OpenForm(text, QString(), QString(), function.uid, function.name, QString());
     QCoreApplication::processEvents();
     if (!form || !form->isVisible() || form->Controls().Controls().isEmpty()) {
         why = QStringLiteral("%1 did not open").arg(function.name);
@@ -247,7 +248,7 @@ Fixture& TheFixture() {
         f->set = bench::AccountSet::CreateSqlite(f->error, true);
         if (!f->set || !f->set->UseAndLogIn(f->error))
             return f;
-        f->session = std::make_unique<CDbSession>(CDbSession::FromConfig);
+        f->session = std::make_unique<DbSession>(DbSession::FromConfig);
         QStringList rows;
         if (!f->session->Open() ||
             !f->session->QueryColumns(QStringLiteral("SELECT uid_0,name_0 FROM c_menu_dh WHERE "
@@ -267,7 +268,7 @@ Fixture& TheFixture() {
         }
         QUiLoader loader;
         for (auto& [uid, function] : f->functions) {
-            D_T1* form = Open(*f, function, f->error);
+            FormWindow* form = Open(*f, function, f->error);
             if (!form)
                 return f;
             function.uiPath = f->uiFolder.filePath(QStringLiteral("%1.ui").arg(uid));

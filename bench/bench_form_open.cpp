@@ -3,12 +3,12 @@
 // query; against QUiLoader loading and showing an equivalent .ui file of the same widgets.
 #include "BenchSupport.h"
 #include "FormGenerator.h"
-#include "app/MainApp.h"
+#include "app/Application.h"
 #include "data/DbSession.h"
-#include "form/D_T1.h"
 #include "form/DefinitionCodec.h"
+#include "form/FormControls.h"
 #include "form/FormDefinitionLoader.h"
-#include "form/ZvControls.h"
+#include "form/FormWindow.h"
 
 #include <QApplication>
 #include <QFile>
@@ -25,7 +25,7 @@ const QString kMenuUid = QStringLiteral("900");
 
 struct Fixture {
     std::unique_ptr<bench::AccountSet> set;
-    std::unique_ptr<CDbSession> session; // the opener's session, as the main window has one
+    std::unique_ptr<DbSession> session; // the opener's session, as the main window has one
     QTemporaryDir uiFolder;
     QString uiPath;
     QString error;
@@ -39,7 +39,7 @@ Fixture& TheFixture() {
         f->set = bench::AccountSet::CreateSqlite(f->error);
         if (!f->set || !f->set->UseAndLogIn(f->error))
             return f;
-        f->session = std::make_unique<CDbSession>(CDbSession::FromConfig);
+        f->session = std::make_unique<DbSession>(DbSession::FromConfig);
         const QByteArray packed = PackDefinition(bench::ToDefinitionXml(form));
         if (!f->session->Open() ||
             !f->session->Execute(QStringLiteral("INSERT INTO c_menu_dh (uid_0,name_0,leaf_0) "
@@ -61,7 +61,7 @@ Fixture& TheFixture() {
 }
 
 void CloseAll() {
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     for (QDialog* form : app.openForms.keys())
         delete form;
     app.openForms.clear();
@@ -75,15 +75,15 @@ void BM_FormOpen(benchmark::State& state) {
         state.SkipWithError(qPrintable(f.error));
         return;
     }
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     for (auto _ : state) {
         QString text;
         if (LoadFormDefinition(app.forms, *f.session, kMenuUid, text) != 1) {
             state.SkipWithError("the stored definition was not read");
             break;
         }
-        D_T1* form = D_T1::OpenForm(text, QString(), QString(), kMenuUid,
-                                    QStringLiteral("性能测试"), QString());
+        FormWindow* form = FormWindow::OpenForm(text, QString(), QString(), kMenuUid,
+                                                QStringLiteral("性能测试"), QString());
         QCoreApplication::processEvents();
         auto* filled = qobject_cast<QLineEdit*>(form ? form->ControlByWindowId(1 + 1024) : nullptr);
         if (!form || !form->isVisible() || !filled || filled->text() != QLatin1String("admin")) {
@@ -106,7 +106,7 @@ void LoadUiForm(benchmark::State& state, bool explicitFonts) {
         return;
     }
     QUiLoader loader;
-    const QFont font = ZvControls().DefaultFont();
+    const QFont font = FormControls().DefaultFont();
     for (auto _ : state) {
         QFile file(f.uiPath);
         file.open(QIODevice::ReadOnly);

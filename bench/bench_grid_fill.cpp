@@ -3,10 +3,10 @@
 // API, and through a bare QSqlQuery, the texts copied out in both. The memory row reports the
 // resident memory the fill takes against the bytes of the texts the grid holds.
 #include "BenchSupport.h"
-#include "app/MainApp.h"
+#include "app/Application.h"
 #include "data/ConnectionText.h"
-#include "form/D_T1.h"
-#include "widgets/CListCtrlEx.h"
+#include "form/FormWindow.h"
+#include "widgets/GridView.h"
 
 #include <QApplication>
 #include <QSqlDatabase>
@@ -51,7 +51,7 @@ const char16_t* const kMemos[] = {u"",         u"加急",           u"月底结�
 struct Fixture {
     std::unique_ptr<bench::AccountSet> set;
     QString file;
-    D_T1* form = nullptr;
+    FormWindow* form = nullptr;
     int rows = 0;
     qint64 textBytes = 0; // UTF-16 bytes of the shown cells
     QString error;
@@ -120,8 +120,8 @@ Fixture& TheFixture() {
         f->file = AccountSetPathOf(f->set->ConnectionText());
         if (!Populate(f->file, f->rows, f->textBytes, f->error))
             return f;
-        f->form = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "901",
-                                 QStringLiteral("大表查询"), QString());
+        f->form = FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "901",
+                                       QStringLiteral("大表查询"), QString());
         if (!f->form)
             f->error = QStringLiteral("the search form did not open");
         QCoreApplication::processEvents();
@@ -130,8 +130,8 @@ Fixture& TheFixture() {
     return *fixture;
 }
 
-CListCtrlEx* Grid(Fixture& f) {
-    return qobject_cast<CListCtrlEx*>(f.form->ControlByWindowId(9 + 1024));
+GridView* Grid(Fixture& f) {
+    return qobject_cast<GridView*>(f.form->ControlByWindowId(9 + 1024));
 }
 
 // One search, as the user's click runs it, until the view has taken the new rows.

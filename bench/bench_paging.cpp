@@ -17,12 +17,12 @@ const QString kOrder = QStringLiteral("uid_0 ASC");
 
 struct Engine {
     std::unique_ptr<bench::AccountSet> set;
-    std::unique_ptr<CDbSession> session;
+    std::unique_ptr<DbSession> session;
     int rows = 0;
     QString error;
 };
 
-bool Populate(CDbSession& session, bool postgres, int rows, QString& error) {
+bool Populate(DbSession& session, bool postgres, int rows, QString& error) {
     bool ok = session.Execute(QStringLiteral("CREATE TABLE b_bench_page (uid_0 INTEGER PRIMARY "
                                              "KEY, code_0 VARCHAR(20), name_0 VARCHAR(40), "
                                              "qty_0 INTEGER)"));
@@ -50,7 +50,7 @@ bool Populate(CDbSession& session, bool postgres, int rows, QString& error) {
 
 // The page as the nested TOP form gives it, written out here as the oracle of what QueryPage
 // must return.
-bool NestedPage(CDbSession& session, int total, int pageSize, int pageNumber, const QString& order,
+bool NestedPage(DbSession& session, int total, int pageSize, int pageNumber, const QString& order,
                 QStringList& names, QStringList& values) {
     const int page = total > pageSize ? pageNumber : 1;
     int upper = pageSize * page;
@@ -74,7 +74,7 @@ bool NestedPage(CDbSession& session, int total, int pageSize, int pageNumber, co
 }
 
 // A benchmark of a wrong page measures nothing: QueryPage must give the nested form's rows.
-bool CheckPages(CDbSession& session, int total, QString& error) {
+bool CheckPages(DbSession& session, int total, QString& error) {
     const int pages = (total + kPageSize - 1) / kPageSize;
     for (const QString& order :
          {QStringLiteral("uid_0 ASC"), QStringLiteral("qty_0 DESC, uid_0 ASC")})
@@ -103,7 +103,7 @@ Engine* MakeEngine(bool postgres) {
                       : bench::AccountSet::CreateSqlite(e->error);
     if (!e->set)
         return e;
-    e->session = std::make_unique<CDbSession>();
+    e->session = std::make_unique<DbSession>();
     e->session->SetConnectionString(e->set->ConnectionText());
     if (!e->session->Open()) {
         e->error = e->session->Message() + e->session->Detail();

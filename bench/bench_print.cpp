@@ -2,10 +2,10 @@
 // with a header row, grid lines and page numbers. Reference: a bare QPainter loop over a PDF
 // writer drawing the same texts in the same boxes and the same lines on the same pages.
 #include "BenchSupport.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "print/PrintLayout.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QPageSize>
 #include <QPainter>
@@ -50,9 +50,9 @@ const char* const kLayout = R"xml(<print_para head_width='2100'>
 
 struct Fixture {
     std::unique_ptr<bench::AccountSet> set;
-    D_T1* form = nullptr;
-    CListCtrlEx* grid = nullptr;
-    ZUDad::CXmlDocument layout;
+    FormWindow* form = nullptr;
+    GridView* grid = nullptr;
+    FormXml::XmlDocument layout;
     QTemporaryDir dir;
     QString error;
 };
@@ -63,12 +63,13 @@ Fixture& TheFixture() {
         f->set = bench::AccountSet::CreateSqlite(f->error);
         if (!f->set || !f->set->UseAndLogIn(f->error))
             return f;
-        f->form = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "1", "打印", "");
+        f->form =
+            FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "1", "打印", "");
         if (!f->form) {
             f->error = QStringLiteral("the form does not open");
             return f;
         }
-        f->grid = qobject_cast<CListCtrlEx*>(f->form->ControlByWindowId(WindowIdOfDocumentId(9)));
+        f->grid = qobject_cast<GridView*>(f->form->ControlByWindowId(WindowIdOfDocumentId(9)));
         const int rows = bench::Scaled(1'000, 100);
         for (int r = 1; r <= rows; ++r)
             f->grid->AppendRow(

@@ -2,7 +2,7 @@
 // a scroll step draws it. Reference: the same control with 100 rows. Drawing paints only the
 // rows in view, so the two should cost about the same.
 #include "BenchSupport.h"
-#include "widgets/ZvChart.h"
+#include "widgets/TreeListView.h"
 
 #include <QImage>
 
@@ -13,15 +13,14 @@ namespace {
 constexpr int kCellColumns = 18; // after the row numbers and the tree column
 
 // Row numbers, the tree column, then day columns (time bars), hour totals and texts.
-QList<ZvChart::HeaderColumn> Header() {
-    ZvChart::HeaderColumn days{"交货时段", 0, 22, 1, "3:40,", {}};
+QList<TreeListView::HeaderColumn> Header() {
+    TreeListView::HeaderColumn days{"交货时段", 0, 22, 1, "3:40,", {}};
     for (int d = 0; d < 12; ++d) {
         days.children.append({QStringLiteral("%1日").arg(d + 1), 60, 22, 0, {}, {}});
         days.width += 60;
     }
-    QList<ZvChart::HeaderColumn> header{{"序号", 50, 44, 0, {}, {}},
-                                        {"客户 / 合同 / 物料", 240, 44, 0, {}, {}},
-                                        days};
+    QList<TreeListView::HeaderColumn> header{
+        {"序号", 50, 44, 0, {}, {}}, {"客户 / 合同 / 物料", 240, 44, 0, {}, {}}, days};
     for (int c = 0; c < 6; ++c)
         header.append({QStringLiteral("列%1").arg(c + 1), 70, 44, c < 2 ? 2 : 0, {}, {}});
     return header;
@@ -60,10 +59,10 @@ QStringList Colors(int rows) {
 }
 
 void DrawTreeList(benchmark::State& state, int rows) {
-    ZvChart chart;
+    TreeListView chart;
     chart.resize(1400, 800);
     chart.BuildHeader(Header());
-    chart.SetDisplayMode(ZvChart::kTreeListMode);
+    chart.SetDisplayMode(TreeListView::kTreeListMode);
     chart.AddRows(Rows(rows), Colors(rows), {}, 3 + kCellColumns, 24);
     if (int(chart.ShownRows().size()) != rows) {
         state.SkipWithError("not every row was added");

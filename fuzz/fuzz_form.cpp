@@ -39,7 +39,7 @@ ClockReading FixedClock() {
 }
 
 // Walks every element as the form engine's readers do.
-void Walk(const ZUDad::CXmlNode& node, int depth) {
+void Walk(const FormXml::XmlNode& node, int depth) {
     if (node.IsEmpty() || depth > 64)
         return;
     node.GetName();
@@ -51,7 +51,7 @@ void Walk(const ZUDad::CXmlNode& node, int depth) {
     node.GetAttributeInt("id", 0);
     node.GetAttributeBool("hidden", false);
     node.GetChild("ACTION").GetChild("CLICK");
-    const ZUDad::CXmlNodes children = node.GetChildren();
+    const FormXml::XmlNodes children = node.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i)
         Walk(children.GetItem(i), depth + 1);
 }
@@ -60,10 +60,10 @@ void Walk(const ZUDad::CXmlNode& node, int depth) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    ZUDad::CXmlDocument document;
-    ZUDad::XmlLoadError why;
+    FormXml::XmlDocument document;
+    FormXml::XmlLoadError why;
     const bool loaded = document.LoadXml(text, &why);
-    const ZUDad::CXmlNode root = document.GetRoot();
+    const FormXml::XmlNode root = document.GetRoot();
     Check(loaded || root.IsEmpty(), "a refused text leaves no document");
     Check(loaded || (!why.description.isEmpty() && why.offset >= -1 && why.offset <= text.size()),
           "a refused text says why and where, within the text");
@@ -72,12 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         document.SelectSingleNode("//html/head");
         document.SelectSingleNode(
             QStringLiteral("//html[@id=%1]/body/dialog/button[@id=5]/ACTION/CLICK").arg(id));
-        const ZUDad::CXmlNode body = root.GetChild("body", true);
+        const FormXml::XmlNode body = root.GetChild("body", true);
         body.SelectSingleNode(QStringLiteral("popup/html[@id=%1]").arg(id));
-        const ZUDad::CXmlNode dialog = body.GetChild("dialog", true);
+        const FormXml::XmlNode dialog = body.GetChild("dialog", true);
         Check(!dialog.IsEmpty(), "sections are created on demand");
         Walk(root, 0);
-        ZUDad::CXmlDocument again;
+        FormXml::XmlDocument again;
         Check(again.LoadXml(root.GetXml()), "a serialised element parses again");
     }
 

@@ -38,7 +38,7 @@ constexpr int kClientRow = 1;
 constexpr int kUpdaterRow = 2;
 constexpr int kSignatureRowOffset = 2;
 
-QByteArray ReadProgramRow(CDbSession& session, int row) {
+QByteArray ReadProgramRow(DbSession& session, int row) {
     QList<QByteArray> bytes;
     session.ReadBinary(QStringLiteral("SELECT exe_0 FROM c_app where uid_0=%1").arg(row),
                        {QStringLiteral("exe_0")}, bytes);
@@ -87,7 +87,7 @@ int StartUpdater(const QString& exeFolder) {
 
 bool InstallFromAccountSet(const QString& exeFolder, const QString& ownVersion,
                            const UpdateTrust& trust, const UpdateLog& log) {
-    CDbSession session(CDbSession::FromConfig);
+    DbSession session(DbSession::FromConfig);
     if (!session.Open())
         return false;
     QStringList published;
@@ -210,7 +210,7 @@ bool PublisherSigned(const QString& exeFolder, const QString& ownVersion, const 
 }
 
 // Rows 3 and 4 of c_app hold the signatures; made when a first signed client is published.
-bool StoreSignatures(CDbSession& session, const QList<QByteArray>& signatures) {
+bool StoreSignatures(DbSession& session, const QList<QByteArray>& signatures) {
     for (int i = 0; i < 2; ++i) {
         const int row = kClientRow + i + kSignatureRowOffset;
         QString present;
@@ -241,7 +241,7 @@ bool StoreSignatures(CDbSession& session, const QList<QByteArray>& signatures) {
 } // namespace
 
 bool PublishClient(const QString& exeFolder, const QString& executable, const QString& ownVersion) {
-    CDbSession session(CDbSession::FromConfig);
+    DbSession session(DbSession::FromConfig);
     if (!session.Open())
         return false;
     QStringList published;

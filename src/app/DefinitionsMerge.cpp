@@ -177,8 +177,8 @@ bool CheckDefinitionsPackage(const QString& folderPath, const QStringList& chang
         if (stored.isEmpty())
             continue; // the entry keeps the form it has
         const UnpackResult unpacked = UnpackDefinition(stored);
-        ZUDad::CXmlDocument document;
-        ZUDad::XmlLoadError why;
+        FormXml::XmlDocument document;
+        FormXml::XmlLoadError why;
         if (!unpacked.ok || !document.LoadXml(unpacked.text, &why)) {
             error =
                 QStringLiteral("%1 不是完整的表单定义%2")
@@ -189,7 +189,7 @@ bool CheckDefinitionsPackage(const QString& folderPath, const QStringList& chang
     return true;
 }
 
-bool MergeDefinitions(CDbSession& session, const DefinitionsDownload& download,
+bool MergeDefinitions(DbSession& session, const DefinitionsDownload& download,
                       const std::function<void(const QString&)>& log, QString& error) {
     const QDir folder(download.folder);
     // The snapshot the changed entries are found against.

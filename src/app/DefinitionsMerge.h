@@ -10,7 +10,7 @@
 
 #include <functional>
 
-class CDbSession;
+class DbSession;
 
 struct DefinitionsDownload {
     QString folder;  // the update folder, with dh_menu.txt, menu_button.txt, ...
@@ -31,5 +31,5 @@ bool CheckDefinitionsPackage(const QString& folder, const QStringList& changedUi
 
 // Steps of the merge, each reported through `log`; false with `error` when it stopped (the
 // account set is then as it was).
-bool MergeDefinitions(CDbSession& session, const DefinitionsDownload& download,
+bool MergeDefinitions(DbSession& session, const DefinitionsDownload& download,
                       const std::function<void(const QString&)>& log, QString& error);

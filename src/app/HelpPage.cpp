@@ -1,13 +1,13 @@
 #include "app/HelpPage.h"
 
-#include "app/MainApp.h"
+#include "app/Application.h"
 #include "net/UpdateSites.h"
 #include "platform/AppMessage.h"
 #include "platform/ShellOpen.h"
 
 QString HelpPageAddress(const QString& section) {
     return QStringLiteral("http://%1/help/help.aspx?s=%2&appid=%3")
-        .arg(UpdateSiteHost(), section, CMainApp::Instance().appId.Get());
+        .arg(UpdateSiteHost(), section, Application::Instance().appId.Get());
 }
 
 void OpenHelpPage(const QString& section, QWidget* owner) {

@@ -1,6 +1,6 @@
 #include "app/Login.h"
 
-#include "app/MainApp.h"
+#include "app/Application.h"
 #include "app/VersionCompare.h"
 #include "data/AccountSetDefaults.h"
 #include "data/CfgFile.h"
@@ -28,7 +28,7 @@ HostFacts CollectHostFacts() {
 // unknown. The other kinds use the NOW() form.
 enum class LogForm { None, SqlServer8, SqlServer9, Now };
 
-LogForm ChooseLogForm(CDbSession& session, const QString& kind) {
+LogForm ChooseLogForm(DbSession& session, const QString& kind) {
     if (kind != QLatin1String("1"))
         return LogForm::Now;
     QString version;
@@ -91,7 +91,7 @@ QString FailureLogStatement(LogForm form) {
 }
 
 // First line of the reason the session recorded (its detail is "step\nreason\nsystem\n").
-QString ReasonOf(const CDbSession& session) {
+QString ReasonOf(const DbSession& session) {
     const QStringList lines = session.Detail().split(QLatin1Char('\n'));
     const QString reason = lines.value(1).trimmed();
     return reason.isEmpty() ? session.Message().trimmed() : reason;
@@ -110,7 +110,7 @@ QString ServerOf(const QString& connectionText, DbKindCode kind) {
 
 } // namespace
 
-QString OpenFailureMessage(const CDbSession& session, const QString& settings) {
+QString OpenFailureMessage(const DbSession& session, const QString& settings) {
     const QString text = session.ConnectionString();
     if (text.trimmed().isEmpty())
         return QStringLiteral("没有设置账套：cfg.ini 中没有账套的连接设置。\n请%1设置账套。")
@@ -144,7 +144,7 @@ QString OpenFailureMessage(const CDbSession& session, const QString& settings) {
                                  reason.contains(QLatin1String("timed out"), Qt::CaseInsensitive)
                              ? QStringLiteral("连接账套服务器 %1 超时：%2 秒内没有应答。")
                                    .arg(server)
-                                   .arg(CDbSession::ConnectTimeoutSeconds())
+                                   .arg(DbSession::ConnectTimeoutSeconds())
                              : QStringLiteral("无法连接账套服务器 %1（%2）。").arg(server, reason);
     return what +
            QStringLiteral("\n请确认服务器已启动、网络正常，或%1重新设置账套。").arg(settings);
@@ -155,7 +155,7 @@ namespace {
 // Stamps the login time and writes the log row in one transaction. The stamp is what later
 // actions compare to find a second login of the same user, so a login is granted only when
 // both are written. "" when they are, else why not.
-QString RecordLogin(CDbSession& session, const QString& stampSql, qlonglong uid,
+QString RecordLogin(DbSession& session, const QString& stampSql, qlonglong uid,
                     const QString& logSql, const QVariantList& logValues) {
     if (session.BeginTrans() && session.Execute(stampSql, {uid}) &&
         (logSql.isEmpty() || session.Execute(logSql, logValues)) && session.CommitTrans())
@@ -210,7 +210,7 @@ LoginResult CheckLoginInput(const QString& loginId, const QString& password) {
     return LoginResult::LoggedIn;
 }
 
-LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
+LoginOutcome RunLogin(DbSession& session, const LoginRequest& request,
                       const std::function<void(LoginStage)>& progress) {
     auto report = [&](LoginStage stage) {
         if (progress)
@@ -309,7 +309,7 @@ LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
     return finish(LoginResult::LoggedIn);
 }
 
-void ApplyLogin(CMainApp& app, const LoginRequest& request, const LoginOutcome& outcome) {
+void ApplyLogin(Application& app, const LoginRequest& request, const LoginOutcome& outcome) {
     if (!outcome.dbKind.isEmpty())
         app.dbKind.Set(outcome.dbKind);
     if (outcome.result != LoginResult::LoggedIn)
@@ -324,7 +324,7 @@ void ApplyLogin(CMainApp& app, const LoginRequest& request, const LoginOutcome& 
     WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("USER"), app.loginId);
 }
 
-LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& loginId,
+LoginResult AttemptLogin(DbSession& session, Application& app, const QString& loginId,
                          const QString& password, QString* message) {
     const LoginRequest request{loginId, password, app.exeVersion};
     const LoginOutcome outcome = RunLogin(session, request);

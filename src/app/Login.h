@@ -8,8 +8,8 @@
 
 #include <functional>
 
-class CDbSession;
-class CMainApp;
+class DbSession;
+class Application;
 
 enum class LoginResult {
     LoggedIn,
@@ -48,7 +48,7 @@ QString LoginMessage(LoginResult result);
 
 // Why `session` could not be opened, and what to do about it; `settings` names how the user
 // changes the account-set settings (the login dialog's settings button by default).
-QString OpenFailureMessage(const CDbSession& session,
+QString OpenFailureMessage(const DbSession& session,
                            const QString& settings = QStringLiteral("点击“设置”"));
 
 // The checks made before any database work: EmptyLoginId, EmptyPassword or LoggedIn (go on).
@@ -57,16 +57,16 @@ LoginResult CheckLoginInput(const QString& loginId, const QString& password);
 // Runs one login attempt on `session` (opened and closed here, on the calling thread). Every
 // attempt against a reachable account set writes a log_client_login row; a successful one
 // stamps loginTime_0 and writes its row in one transaction, or is refused (NotRecorded).
-LoginOutcome RunLogin(CDbSession& session, const LoginRequest& request,
+LoginOutcome RunLogin(DbSession& session, const LoginRequest& request,
                       const std::function<void(LoginStage)>& progress = {});
 
 // Interface thread: sets DbKind and, after a successful login, the user fields, and writes
 // cfg.ini USER.
-void ApplyLogin(CMainApp& app, const LoginRequest& request, const LoginOutcome& outcome);
+void ApplyLogin(Application& app, const LoginRequest& request, const LoginOutcome& outcome);
 
 // RunLogin then ApplyLogin on the calling thread (tools, tests, benchmarks); shows nothing.
 // `message`, when given, receives the text the dialog would show.
-LoginResult AttemptLogin(CDbSession& session, CMainApp& app, const QString& loginId,
+LoginResult AttemptLogin(DbSession& session, Application& app, const QString& loginId,
                          const QString& password, QString* message = nullptr);
 
 // "SELECT ..." of the users the login box lists.

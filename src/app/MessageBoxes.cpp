@@ -1,7 +1,7 @@
 #include "app/MessageBoxes.h"
 
 #include "platform/AppMessage.h"
-#include "widgets/ZvMessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QGridLayout>
 #include <QMessageBox>
@@ -25,18 +25,18 @@ void FitCaption(QMessageBox& box) {
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
-MessageAnswer ZvBoxSink(const AppMessageRequest& request) {
+MessageAnswer SystemBoxSink(const AppMessageRequest& request) {
     const bool withCancel = request.buttons != MessageButtons::Ok;
     const bool yesNo = request.buttons == MessageButtons::YesNo;
-    if (ZvMessageBox::Ask(request.text, request.caption, withCancel, request.owner) ==
-        ZvMessageBox::Button::Ok)
+    if (MessageBox::Ask(request.text, request.caption, withCancel, request.owner) ==
+        MessageBox::Button::Ok)
         return yesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     return yesNo ? MessageAnswer::No : MessageAnswer::Cancel;
 }
 
 MessageAnswer BoxSink(const AppMessageRequest& request) {
-    if (request.style == MessageStyle::Zv)
-        return ZvBoxSink(request);
+    if (request.style == MessageStyle::System)
+        return SystemBoxSink(request);
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     if (request.buttons == MessageButtons::OkCancel)
         buttons = QMessageBox::Ok | QMessageBox::Cancel;

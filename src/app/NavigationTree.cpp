@@ -22,7 +22,7 @@ QString WrappedList(const QString& list) {
 }
 
 // The first value of a one-column query, or empty when there is none.
-QString ReadList(CDbSession& session, const char* column, const QString& userUid) {
+QString ReadList(DbSession& session, const char* column, const QString& userUid) {
     QStringList values;
     if (session.QueryList(QStringLiteral("select %1 from view_c_user where uid_0=%2")
                               .arg(QLatin1String(column), userUid),
@@ -172,7 +172,7 @@ void FillMenuTree(QTreeWidget* tree, const QStringList& values) {
     }
 }
 
-bool LoadMenuTree(CDbSession& session, QTreeWidget* tree, MenuTree which, const QString& dbKind,
+bool LoadMenuTree(DbSession& session, QTreeWidget* tree, MenuTree which, const QString& dbKind,
                   const QString& userUid) {
     tree->clear();
     QString rights;

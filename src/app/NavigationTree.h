@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-class CDbSession;
+class DbSession;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -31,7 +31,7 @@ void FillMenuTree(QTreeWidget* tree, const QStringList& values);
 
 // Empties the tree and loads it on the open session. False when the rows could not be read (the
 // tree then stays empty).
-bool LoadMenuTree(CDbSession& session, QTreeWidget* tree, MenuTree which, const QString& dbKind,
+bool LoadMenuTree(DbSession& session, QTreeWidget* tree, MenuTree which, const QString& dbKind,
                   const QString& userUid);
 
 // Depth-first search of the whole tree for the entry with this uid; none when missing.

@@ -1,8 +1,8 @@
 #include "app/StartScreen.h"
 
-#include "app/CVozerDlg.h"
+#include "app/MainWindow.h"
 
-void RunMainWindow(CMainApp&) {
-    CVozerDlg window;
+void RunMainWindow(Application&) {
+    MainWindow window;
     window.RunUntilClosed();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The last step of start-up: the main window, until the user leaves the client.
-class CMainApp;
+class Application;
 
 // Shows the main window and returns when the user has confirmed leaving.
-void RunMainWindow(CMainApp& app);
+void RunMainWindow(Application& app);

@@ -33,7 +33,7 @@ struct Facts {
 };
 
 // What the account set says about itself (steps 11 to 15 of the worker).
-Facts ReadFacts(CDbSession& session, SessionContext& app) {
+Facts ReadFacts(DbSession& session, SessionContext& app) {
     Facts facts;
     facts.definitionsVersion = app.definitionsVersion.Get();
     facts.company = app.companyName.Get();
@@ -95,7 +95,7 @@ QString LatestVersion(const UpdateServer& server, const UpdateTrust& trust, cons
 
 void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
     const QString cfg = run.exeFolder + QStringLiteral("cfg.ini");
-    CDbSession session(CDbSession::FromConfig);
+    DbSession session(DbSession::FromConfig);
     const QString kind =
         QString::number(static_cast<int>(KindOfConnection(session.ConnectionString())));
     app.dbKind.Set(kind);
@@ -230,7 +230,7 @@ void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
         if (name == QLatin1String("dh_menu.txt"))
             app.updatePending = true;
     }
-    CDbSession merge(CDbSession::FromConfig);
+    DbSession merge(DbSession::FromConfig);
     if (!merge.Open()) {
         CleanUpdateFolder(run.exeFolder);
         return;

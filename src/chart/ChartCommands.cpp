@@ -5,13 +5,13 @@
 #include "form/CommandContext.h"
 #include "form/CommandRegistry.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvPicture.h"
+#include "widgets/GridView.h"
+#include "widgets/PictureView.h"
 
 #include <QPainter>
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
@@ -34,7 +34,7 @@ double ControlNumber(CommandContext& form, CommandResult& result, const QString&
     return ok ? ReadControlValue(control).trimmed().toDouble() : 0.0;
 }
 
-bool ShowReport(CommandContext& form, CommandResult& result, const CXmlNode& command, int kind) {
+bool ShowReport(CommandContext& form, CommandResult& result, const XmlNode& command, int kind) {
     const QString target = command.GetAttribute("target");
     const QString table = command.GetAttribute("table_id");
     if (target.isEmpty() || table.isEmpty())
@@ -44,8 +44,8 @@ bool ShowReport(CommandContext& form, CommandResult& result, const CXmlNode& com
     if (!ResolveControl(form, result, target, targetWindow) ||
         !ResolveControl(form, result, table, tableWindow))
         return false;
-    auto* picture = qobject_cast<ZvPicture*>(targetWindow);
-    auto* grid = qobject_cast<CListCtrlEx*>(tableWindow);
+    auto* picture = qobject_cast<PictureView*>(targetWindow);
+    auto* grid = qobject_cast<GridView*>(tableWindow);
     if (!picture || !grid)
         return false;
     GridChart& chart = GridChart::Of(*picture);
@@ -63,11 +63,11 @@ bool ShowReport(CommandContext& form, CommandResult& result, const CXmlNode& com
         state.rowCount = ParseIntegerText(ReadControlValue(count));
     }
 
-    const CXmlNodes children = command.GetChild("cols").GetChildren();
+    const XmlNodes children = command.GetChild("cols").GetChildren();
     const int used = std::min(children.GetCount(), int(state.series.size()));
     state.totalWidth = 0;
     for (int i = 0; i < used; ++i) {
-        const CXmlNode child = children.GetItem(i);
+        const XmlNode child = children.GetItem(i);
         ChartSeries& series = state.series[size_t(i)];
         series.col = child.GetAttributeInt("col", series.col);
         const QString colour = child.GetAttribute("color");
@@ -128,28 +128,28 @@ bool ShowReport(CommandContext& form, CommandResult& result, const CXmlNode& com
     return true;
 }
 
-using Handler = bool (*)(CommandContext&, CommandResult&, const CXmlNode&);
+using Handler = bool (*)(CommandContext&, CommandResult&, const XmlNode&);
 
-bool Report2(CommandContext& f, CommandResult& r, const CXmlNode& c) {
+bool Report2(CommandContext& f, CommandResult& r, const XmlNode& c) {
     return ShowReport(f, r, c, 2);
 }
-bool Report3(CommandContext& f, CommandResult& r, const CXmlNode& c) {
+bool Report3(CommandContext& f, CommandResult& r, const XmlNode& c) {
     return ShowReport(f, r, c, 3);
 }
-bool Report31(CommandContext& f, CommandResult& r, const CXmlNode& c) {
+bool Report31(CommandContext& f, CommandResult& r, const XmlNode& c) {
     return ShowReport(f, r, c, 31);
 }
-bool Report5(CommandContext& f, CommandResult& r, const CXmlNode& c) {
+bool Report5(CommandContext& f, CommandResult& r, const XmlNode& c) {
     return ShowReport(f, r, c, 5);
 }
 // Read and ignored, as its only parameter `type` is.
-bool Report6(CommandContext&, CommandResult&, const CXmlNode&) {
+bool Report6(CommandContext&, CommandResult&, const XmlNode&) {
     return true;
 }
 
 } // namespace
 
-bool DrawAndSaveChart(ZvPicture& picture, const QString& path) {
+bool DrawAndSaveChart(PictureView& picture, const QString& path) {
     const QImage image = picture.Render();
     picture.update();
     QImage opaque(image.size(), QImage::Format_RGB32);
@@ -167,7 +167,7 @@ void RegisterChartCommands() {
     };
     for (const auto& [name, handler] : handlers) {
         RegisterCommand(QString::fromLatin1(name),
-                        [handler](CommandContext& form, const CXmlNode& command, int) {
+                        [handler](CommandContext& form, const XmlNode& command, int) {
                             CommandResult result;
                             result.ok = handler(form, result, command);
                             return result;

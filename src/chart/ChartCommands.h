@@ -5,10 +5,10 @@
 // registry at start-up, as the command layer cannot reach this one.
 #include <QString>
 
-class ZvPicture;
+class PictureView;
 
 void RegisterChartCommands();
 
 // Draws the picture control's chart into an image of its size on white, shows it and writes it
 // as a BMP file; false when the file cannot be written (the chart is shown all the same).
-bool DrawAndSaveChart(ZvPicture& picture, const QString& path);
+bool DrawAndSaveChart(PictureView& picture, const QString& path);

@@ -1,8 +1,8 @@
 #include "chart/GridChart.h"
 
 #include "chart/ChartPrimitives.h"
-#include "widgets/CListCtrlEx.h"
 #include "widgets/GridModel.h"
+#include "widgets/GridView.h"
 
 #include <QPainter>
 
@@ -13,11 +13,11 @@ namespace {
 
 using namespace chart;
 
-QString Cell(const CListCtrlEx& grid, int row, int column) {
+QString Cell(const GridView& grid, int row, int column) {
     return column >= 0 && column < grid.ColumnCount() ? grid.CellText(row, column) : QString();
 }
 
-QString Header(const CListCtrlEx& grid, int column) {
+QString Header(const GridView& grid, int column) {
     const ColumnInfo* info = grid.Model()->Column(column);
     return info ? info->title : QString();
 }
@@ -58,7 +58,7 @@ QStringList ChartScaleLabels(int leftSign) {
     return labels;
 }
 
-GridChart& GridChart::Of(ZvPicture& picture) {
+GridChart& GridChart::Of(PictureView& picture) {
     if (auto* chart = dynamic_cast<GridChart*>(picture.Chart()))
         return *chart;
     auto chart = std::make_unique<GridChart>();
@@ -67,9 +67,9 @@ GridChart& GridChart::Of(ZvPicture& picture) {
     return held;
 }
 
-void GridChart::SetGrid(CListCtrlEx* grid, ZvPicture& picture) {
+void GridChart::SetGrid(GridView* grid, PictureView& picture) {
     if (state_.grid != grid && grid) {
-        const auto repaint = [target = QPointer<ZvPicture>(&picture)] {
+        const auto repaint = [target = QPointer<PictureView>(&picture)] {
             if (target)
                 target->update();
         };
@@ -105,7 +105,7 @@ void GridChart::Draw(QPainter& painter, const QSize& size) const {
 }
 
 void GridChart::DrawBars(QPainter& painter, const QSize& size) const {
-    const CListCtrlEx& grid = *state_.grid;
+    const GridView& grid = *state_.grid;
     const int W = size.width();
     const int H = size.height();
     const int n = grid.RowCount();
@@ -182,7 +182,7 @@ void GridChart::DrawBars(QPainter& painter, const QSize& size) const {
 
 void GridChart::DrawBands(QPainter& painter, const QSize& size, int first, int last,
                           bool window) const {
-    const CListCtrlEx& grid = *state_.grid;
+    const GridView& grid = *state_.grid;
     const int W = size.width();
     const int H = size.height();
     const int s = std::max(1, state_.seriesCount);

@@ -1,7 +1,7 @@
 #pragma once
 // A chart drawn from the rows of a grid into a picture control: its state (kind, texts, series)
 // and its drawing. The control draws it at every paint, so the chart follows the grid.
-#include "widgets/ZvPicture.h"
+#include "widgets/PictureView.h"
 
 #include <QPointer>
 #include <QString>
@@ -10,7 +10,7 @@
 #include <array>
 #include <cstdint>
 
-class CListCtrlEx;
+class GridView;
 
 // The four labels of a bar chart's grid lines for a left sign of `leftSign`: M - k*(M/4),
 // "%.2f" without trailing zeros.
@@ -34,7 +34,7 @@ struct ChartSeries {
 struct ChartState {
     int kind = 1;
     QString title = QStringLiteral("标题");
-    QPointer<CListCtrlEx> grid;
+    QPointer<GridView> grid;
     int rowBegin = 0;
     int rowCount = 0;
     int labelColumn = 0;
@@ -53,11 +53,11 @@ struct ChartState {
 class GridChart : public PictureChart {
 public:
     // The chart of `picture`, created (and handed to the picture) when it has none yet.
-    static GridChart& Of(ZvPicture& picture);
+    static GridChart& Of(PictureView& picture);
 
     ChartState& State() { return state_; }
     // Follows the grid: the picture repaints when the grid's rows or cells change.
-    void SetGrid(CListCtrlEx* grid, ZvPicture& picture);
+    void SetGrid(GridView* grid, PictureView& picture);
 
     void Draw(QPainter& painter, const QSize& size) const override;
 

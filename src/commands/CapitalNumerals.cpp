@@ -5,11 +5,11 @@
 #include "commands/GridCommandSupport.h"
 #include "commands/GridCommands.h"
 #include "form/CommandContext.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <cmath>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
@@ -94,14 +94,14 @@ QString CapitalNumerals(double amount) {
     return Convert(text);
 }
 
-bool GetDaxie(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool GetDaxie(CommandContext& form, CommandResult& result, const XmlNode& command,
               int /*windowId*/) {
-    const CXmlNode p = command.GetChild("para_info");
+    const XmlNode p = command.GetChild("para_info");
     const QString tableReference = p.GetAttribute("table_id");
     const QString numberReference = p.GetAttribute("num_id");
     QString amount;
     if (!tableReference.isEmpty()) {
-        CListCtrlEx* grid = nullptr;
+        GridView* grid = nullptr;
         if (!RequireGrid(form, result, tableReference, grid))
             return false;
         const QList<int> selected = grid->SelectedRows();

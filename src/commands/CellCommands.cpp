@@ -11,9 +11,9 @@
 #include "form/CommandContext.h"
 #include "platform/AppMessage.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
@@ -22,14 +22,14 @@ constexpr int kShade = 0xF0F0F0; // 240,240,240
 constexpr int kBlack = 0;
 
 // Fills the columns `target_ids` of every row from a query bound to that row.
-bool FillColumnsFromQuery(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool FillColumnsFromQuery(CommandContext& form, CommandResult& result, const XmlNode& command,
                           int base) {
-    CListCtrlEx* grid = nullptr;
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, command.GetAttribute("table_id"), grid))
         return false;
     const QList<int> targets = ColumnIndexes(command.GetAttribute("target_ids"), QLatin1Char(';'));
-    CDbSession& session = CommandSession(form, command);
-    const CXmlNode parameters = ParameterElement(command);
+    DbSession& session = CommandSession(form, command);
+    const XmlNode parameters = ParameterElement(command);
     for (int row = 0; row < grid->RowCount(); ++row) {
         QString sql = command.GetAttribute("values");
         BindGridRow(*grid, row, sql, base);
@@ -49,15 +49,15 @@ bool FillColumnsFromQuery(CommandContext& form, CommandResult& result, const CXm
     return true;
 }
 
-int ColumnNumber(const CXmlNode& element, const char* name) {
+int ColumnNumber(const XmlNode& element, const char* name) {
     return element.GetAttributeInt(name, 0) - 1;
 }
 
 } // namespace
 
-bool SetColText(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetColText(CommandContext& form, CommandResult& result, const XmlNode& command,
                 int /*windowId*/) {
-    CListCtrlEx* grid = nullptr;
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, command.GetAttribute("table_id"), grid))
         return false;
     const int column = ColumnNumber(command, "target_ids");
@@ -71,22 +71,22 @@ bool SetColText(CommandContext& form, CommandResult& result, const CXmlNode& com
     return true;
 }
 
-bool SetColsText(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetColsText(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
     return FillColumnsFromQuery(form, result, command, 0);
 }
 
-bool SetColsText2(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetColsText2(CommandContext& form, CommandResult& result, const XmlNode& command,
                   int /*windowId*/) {
     return FillColumnsFromQuery(form, result, command, 1);
 }
 
 // Each listed column starts with nothing remembered, so a blank in its second row takes the
 // cell above it and never a value carried over from the previous column.
-bool SetCellText(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetCellText(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
-    const CXmlNode p = ParameterElement(command);
-    CListCtrlEx* grid = nullptr;
+    const XmlNode p = ParameterElement(command);
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, p.GetAttribute("table_id"), grid))
         return false;
     const QString marker = p.GetAttribute("text");
@@ -108,10 +108,10 @@ bool SetCellText(CommandContext& form, CommandResult& result, const CXmlNode& co
     return true;
 }
 
-bool DelCellText(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool DelCellText(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
-    const CXmlNode p = ParameterElement(command);
-    CListCtrlEx* grid = nullptr;
+    const XmlNode p = ParameterElement(command);
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, p.GetAttribute("table_id"), grid))
         return false;
     const int column = ColumnNumber(p, "col");
@@ -138,10 +138,10 @@ bool DelCellText(CommandContext& form, CommandResult& result, const CXmlNode& co
     return true;
 }
 
-bool SetColsPinyin(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetColsPinyin(CommandContext& form, CommandResult& result, const XmlNode& command,
                    int /*windowId*/) {
-    const CXmlNode p = ParameterElement(command);
-    CListCtrlEx* grid = nullptr;
+    const XmlNode p = ParameterElement(command);
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, p.GetAttribute("table_id"), grid))
         return false;
     const int target = ColumnNumber(p, "target_ids");
@@ -164,10 +164,10 @@ bool SetColsPinyin(CommandContext& form, CommandResult& result, const CXmlNode& 
 // A running balance in column col3: the first row starts from its own col3 when that is set
 // (an opening balance), else from col1 - col2; every later row adds its col1 - col2. A later
 // row's col3 is only written: reading it too would add the balance of an earlier run again.
-bool SumCols(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SumCols(CommandContext& form, CommandResult& result, const XmlNode& command,
              int /*windowId*/) {
-    const CXmlNode p = command.GetChild("para_info");
-    CListCtrlEx* grid = nullptr;
+    const XmlNode p = command.GetChild("para_info");
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, p.GetAttribute("table_id"), grid))
         return false;
     const int in = ColumnNumber(p, "col1");
@@ -194,9 +194,9 @@ bool SumCols(CommandContext& form, CommandResult& result, const CXmlNode& comman
     return true;
 }
 
-bool SumTableCol(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool SumTableCol(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                  int /*windowId*/) {
-    if (CListCtrlEx* grid = GridById(form, ParseIntegerText(command.GetAttribute("target_ids"))))
+    if (GridView* grid = GridById(form, ParseIntegerText(command.GetAttribute("target_ids"))))
         RefreshColumnTotals(*grid);
     return true;
 }

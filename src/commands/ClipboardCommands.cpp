@@ -5,17 +5,17 @@
 #include "commands/GridCommandSupport.h"
 #include "commands/GridCommands.h"
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/AppMessage.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QRegularExpression>
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
@@ -30,7 +30,7 @@ QString FlatCell(QString text) {
     return text;
 }
 
-QString TableText(const CListCtrlEx& grid, const QList<int>& columns) {
+QString TableText(const GridView& grid, const QList<int>& columns) {
     QString text;
     QStringList cells;
     for (int column : columns)
@@ -47,9 +47,9 @@ QString TableText(const CListCtrlEx& grid, const QList<int>& columns) {
 }
 
 // Copies the columns of the grid whose id is `target_ids`; `pick` chooses them.
-bool CopyColumns(CommandContext& form, CommandResult& result, const CXmlNode& command,
-                 const std::function<QList<int>(const CListCtrlEx&)>& pick) {
-    CListCtrlEx* grid = nullptr;
+bool CopyColumns(CommandContext& form, CommandResult& result, const XmlNode& command,
+                 const std::function<QList<int>(const GridView&)>& pick) {
+    GridView* grid = nullptr;
     if (!RequireGridById(form, result, ParseIntegerText(command.GetAttribute("target_ids")), grid))
         return false;
     if (grid->RowCount() == 0) {
@@ -62,9 +62,9 @@ bool CopyColumns(CommandContext& form, CommandResult& result, const CXmlNode& co
 
 } // namespace
 
-bool CopyTable(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool CopyTable(CommandContext& form, CommandResult& result, const XmlNode& command,
                int /*windowId*/) {
-    return CopyColumns(form, result, command, [](const CListCtrlEx& grid) {
+    return CopyColumns(form, result, command, [](const GridView& grid) {
         QList<int> visible;
         for (int column = 0; column < grid.ColumnCount(); ++column)
             if (grid.ColumnWidth(column) > 0 && !grid.isColumnHidden(column))
@@ -73,10 +73,10 @@ bool CopyTable(CommandContext& form, CommandResult& result, const CXmlNode& comm
     });
 }
 
-bool CopyTableColumns(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool CopyTableColumns(CommandContext& form, CommandResult& result, const XmlNode& command,
                       int /*windowId*/) {
     const QList<int> listed = ColumnIndexes(command.GetAttribute("values"), QLatin1Char(','));
-    return CopyColumns(form, result, command, [&listed](const CListCtrlEx& grid) {
+    return CopyColumns(form, result, command, [&listed](const GridView& grid) {
         QList<int> columns;
         for (int column : listed)
             if (column < grid.ColumnCount())
@@ -87,9 +87,9 @@ bool CopyTableColumns(CommandContext& form, CommandResult& result, const CXmlNod
 
 // Each clipboard line becomes a new row. With `values` 1 the pasted rows replace the grid's
 // rows; the saved ones among those go to the deleted keys, as deleting them would.
-bool PasteTable(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool PasteTable(CommandContext& form, CommandResult& result, const XmlNode& command,
                 int /*windowId*/) {
-    CListCtrlEx* grid = nullptr;
+    GridView* grid = nullptr;
     if (!RequireGridById(form, result, ParseIntegerText(command.GetAttribute("target_ids")), grid))
         return false;
     QStringList lines =
@@ -121,12 +121,12 @@ bool PasteTable(CommandContext& form, CommandResult& result, const CXmlNode& com
     return true;
 }
 
-bool CopyContent(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool CopyContent(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
     QString text = command.GetAttribute("values");
     text.replace(QLatin1String("{{\\n}}"), kLineEnd);
     text.replace(QLatin1String("{{\\t}}"), QLatin1String("\t"));
-    const CXmlNodes children = command.GetChild("para_info").GetChildren();
+    const XmlNodes children = command.GetChild("para_info").GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
         QWidget* window = nullptr;
         if (!ResolveControl(form, result, children.GetItem(i).GetAttribute("value"), window))

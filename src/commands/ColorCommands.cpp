@@ -5,10 +5,10 @@
 #include "commands/GridCommands.h"
 #include "form/CommandContext.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
@@ -23,7 +23,7 @@ struct ColorRule {
     QString match;
     int empty = 0;
 
-    static ColorRule Read(const CXmlNode& element) {
+    static ColorRule Read(const XmlNode& element) {
         ColorRule rule;
         rule.background = ColorOf(element.GetAttribute("color_bg"), kColorNotSet);
         rule.text = ColorOf(element.GetAttribute("color_text"), kColorNotSet);
@@ -46,7 +46,7 @@ struct ColorRule {
     }
 };
 
-void ColorRow(CListCtrlEx& grid, int row, int background, int text) {
+void ColorRow(GridView& grid, int row, int background, int text) {
     const ItemData* data = grid.RowData(row);
     if (!data)
         return;
@@ -54,7 +54,7 @@ void ColorRow(CListCtrlEx& grid, int row, int background, int text) {
                       text == kColorNotSet ? data->text : text);
 }
 
-void ColorCell(CListCtrlEx& grid, int row, int column, int background, int text) {
+void ColorCell(GridView& grid, int row, int column, int background, int text) {
     const ItemData* data = grid.RowData(row);
     if (!data || column < 0 || column >= grid.ColumnCount())
         return;
@@ -65,20 +65,20 @@ void ColorCell(CListCtrlEx& grid, int row, int column, int background, int text)
 }
 
 // The element of the grid's definition below "table[@id=N]/PARA/" of the form's dialog.
-CXmlNode GridDefinition(CommandContext& form, const CListCtrlEx& grid, const QString& path) {
-    const CXmlNode dialog = form.Definition().GetRoot().GetChild("body").GetChild("dialog");
+XmlNode GridDefinition(CommandContext& form, const GridView& grid, const QString& path) {
+    const XmlNode dialog = form.Definition().GetRoot().GetChild("body").GetChild("dialog");
     return dialog.SelectSingleNode(
         QStringLiteral("table[@id=%1]/PARA/%2").arg(grid.DocumentId()).arg(path));
 }
 
 } // namespace
 
-bool SetRowColor(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetRowColor(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
-    CListCtrlEx* grid = nullptr;
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, command.GetAttribute("table_id"), grid))
         return false;
-    const CXmlNode p = GridDefinition(form, *grid, QStringLiteral("table_info/para_info"));
+    const XmlNode p = GridDefinition(form, *grid, QStringLiteral("table_info/para_info"));
     const int background = ColorOf(p.GetAttribute("row_color_bg"), kColorNotSet);
     const int text = ColorOf(p.GetAttribute("row_color_text"), kColorNotSet);
     const int column = p.GetAttributeInt("col", 0) - 1;
@@ -89,12 +89,12 @@ bool SetRowColor(CommandContext& form, CommandResult& result, const CXmlNode& co
     return true;
 }
 
-bool SetRowsColors(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetRowsColors(CommandContext& form, CommandResult& result, const XmlNode& command,
                    int /*windowId*/) {
-    CListCtrlEx* grid = nullptr;
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, command.GetAttribute("table_id"), grid))
         return false;
-    const CXmlNodes rules = command.GetChild("rows_colors").GetChildren();
+    const XmlNodes rules = command.GetChild("rows_colors").GetChildren();
     for (int i = 0; i < rules.GetCount(); ++i) {
         const ColorRule rule = ColorRule::Read(rules.GetItem(i));
         for (int row = 0; row < grid->RowCount(); ++row)
@@ -104,10 +104,10 @@ bool SetRowsColors(CommandContext& form, CommandResult& result, const CXmlNode& 
     return true;
 }
 
-bool SetCellColor(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetCellColor(CommandContext& form, CommandResult& result, const XmlNode& command,
                   int /*windowId*/) {
-    const CXmlNode p = command.GetChild("para_info");
-    CListCtrlEx* grid = nullptr;
+    const XmlNode p = command.GetChild("para_info");
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, p.GetAttribute("table_id"), grid))
         return false;
     const ColorRule rule = ColorRule::Read(p);
@@ -121,10 +121,10 @@ bool SetCellColor(CommandContext& form, CommandResult& result, const CXmlNode& c
     return true;
 }
 
-bool SetCellColor2(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetCellColor2(CommandContext& form, CommandResult& result, const XmlNode& command,
                    int /*windowId*/) {
-    const CXmlNode p = command.GetChild("para_info");
-    CListCtrlEx* grid = nullptr;
+    const XmlNode p = command.GetChild("para_info");
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, p.GetAttribute("table_id"), grid))
         return false;
     const int column = p.GetAttributeInt("color_col", 0) - 1;
@@ -146,16 +146,16 @@ bool SetCellColor2(CommandContext& form, CommandResult& result, const CXmlNode& 
     return true;
 }
 
-bool SetColsColor(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetColsColor(CommandContext& form, CommandResult& result, const XmlNode& command,
                   int /*windowId*/) {
-    CListCtrlEx* grid = nullptr;
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, command.GetAttribute("table_id"), grid))
         return false;
-    const CXmlNodes nodes = GridDefinition(form, *grid, QStringLiteral("col_info")).GetChildren();
+    const XmlNodes nodes = GridDefinition(form, *grid, QStringLiteral("col_info")).GetChildren();
     // Display columns only, counted as the grid builds them.
     int column = 0;
     for (int i = 0; i < nodes.GetCount(); ++i) {
-        const CXmlNode node = nodes.GetItem(i);
+        const XmlNode node = nodes.GetItem(i);
         if (node.GetAttributeInt("col_id", 0) != 0 || node.GetAttributeInt("id", 0) == 0)
             continue;
         const int background = ColorOf(node.GetAttribute("color_bg"), kColorNotSet);

@@ -8,45 +8,45 @@
 #include "form/CommandContext.h"
 #include "platform/AppMessage.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
 // "{{p i}}" of `sql` becomes the text of the control that child i names. The text is escaped
 // like every other typed text, so whatever a control holds stays a value in the statement.
-bool BindControlTexts(CommandContext& form, CommandResult& result, const CXmlNode& list,
+bool BindControlTexts(CommandContext& form, CommandResult& result, const XmlNode& list,
                       QString& sql) {
-    const CXmlNodes children = list.GetChildren();
+    const XmlNodes children = list.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
         QWidget* window = nullptr;
         if (!ResolveControl(form, result, children.GetItem(i).GetAttribute("value"), window))
             return false;
-        sql.replace(QStringLiteral("{{p%1}}").arg(i + 1), EscapeQuotes(ReadControlValue(window)));
+        sql.replace(QStringLiteral("{{p%1}}").arg(i + 1), SealLiteral(ReadControlValue(window)));
     }
     return true;
 }
 
 } // namespace
 
-bool SetTableReadonly(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetTableReadonly(CommandContext& form, CommandResult& result, const XmlNode& command,
                       int /*windowId*/) {
-    CListCtrlEx* grid = nullptr;
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, command.GetAttribute("table_id"), grid))
         return false;
     grid->Model()->SetReadOnly(command.GetAttributeBool("values", false));
     return true;
 }
 
-bool LockCol(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool LockCol(CommandContext& form, CommandResult& result, const XmlNode& command,
              int /*windowId*/) {
-    CListCtrlEx* grid = nullptr;
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, command.GetAttribute("table_id"), grid))
         return false;
     QString sql = command.GetAttribute("values");
-    const CXmlNode where = command.GetChild("para_info_where");
+    const XmlNode where = command.GetChild("para_info_where");
     if (!where.IsEmpty()) {
         BindWhereParameters(form, result, where, sql);
     } else if (!BindControlTexts(form, result, command.GetChild("para_info"), sql)) {
@@ -73,9 +73,9 @@ bool LockCol(CommandContext& form, CommandResult& result, const CXmlNode& comman
     return true;
 }
 
-bool ShowCols(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool ShowCols(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
               int /*windowId*/) {
-    if (CListCtrlEx* grid = GridById(form, command.GetAttributeInt("table_id", 0)))
+    if (GridView* grid = GridById(form, command.GetAttributeInt("table_id", 0)))
         grid->RestoreCollapsedColumns();
     return true;
 }

@@ -5,12 +5,12 @@
 #include "data/InsertedText.h"
 #include "form/CommandContext.h"
 #include "form/ControlValues.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/AppMessage.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CFileEditCtrl.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/CZvStatic.h"
+#include "widgets/DrawnLabel.h"
+#include "widgets/EditWithButton.h"
+#include "widgets/GridView.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -22,14 +22,14 @@
 
 #include <algorithm>
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
 using namespace CommandTexts;
 
-int FirstSelectedRow(const CListCtrlEx& grid) {
+int FirstSelectedRow(const GridView& grid) {
     const QList<int> rows = grid.SelectedRows();
     return rows.isEmpty() ? -1 : *std::min_element(rows.cbegin(), rows.cend());
 }
@@ -86,13 +86,13 @@ QString ParameterMarker(int i) {
 }
 
 // Puts the `where` fragment of a parameter, with its value in it, in place of its marker.
-void ReplaceParameter(QString& sql, int i, const CXmlNode& parameter, const QString& text) {
+void ReplaceParameter(QString& sql, int i, const XmlNode& parameter, const QString& text) {
     if (text.isEmpty()) {
         sql.replace(ParameterMarker(i), QString());
         return;
     }
     QString where = parameter.GetAttribute("where");
-    where.replace(QLatin1String("{{self}}"), EscapeQuotes(text));
+    where.replace(QLatin1String("{{self}}"), SealLiteral(text));
     sql.replace(ParameterMarker(i), where);
 }
 
@@ -129,7 +129,7 @@ bool WriteControlValue(QWidget* window, const QString& value) {
     if (!window)
         return true;
     // The edit-with-button box is a line edit too, but takes the value without the selection.
-    if (auto* editButton = qobject_cast<CFileEditCtrl*>(window)) {
+    if (auto* editButton = qobject_cast<EditWithButton*>(window)) {
         editButton->setText(value);
     } else if (auto* list = qobject_cast<QComboBox*>(window)) {
         SelectItemText(list, value);
@@ -149,7 +149,7 @@ bool WriteControlValue(QWidget* window, const QString& value) {
 }
 
 void SetWindowText(QWidget* window, const QString& text) {
-    auto* label = qobject_cast<CZvStatic*>(window);
+    auto* label = qobject_cast<DrawnLabel*>(window);
     if (!label) {
         SetControlText(window, text);
         return;
@@ -159,11 +159,11 @@ void SetWindowText(QWidget* window, const QString& text) {
         label->parentWidget()->update(label->geometry());
 }
 
-QString EscapeQuotes(const QString& text) {
+QString SealLiteral(const QString& text) {
     return SealInsertedText(text);
 }
 
-bool BindSelectedRow(const CListCtrlEx& grid, QString& sql, RowColumns columns, int num) {
+bool BindSelectedRow(const GridView& grid, QString& sql, RowColumns columns, int num) {
     const int row = num >= 1 && num < grid.RowCount() ? num : FirstSelectedRow(grid);
     if (row < 0)
         return false;
@@ -173,7 +173,7 @@ bool BindSelectedRow(const CListCtrlEx& grid, QString& sql, RowColumns columns, 
     const auto bindCells = [&](int base) {
         for (int column = 0; column < grid.ColumnCount(); ++column)
             sql.replace(QStringLiteral("{{id?%1}}").arg(column + base),
-                        EscapeQuotes(grid.CellText(row, column)));
+                        SealLiteral(grid.CellText(row, column)));
     };
     switch (columns) {
     case RowColumns::UidOnly:
@@ -196,15 +196,15 @@ bool BindTableRow(CommandContext& form, CommandResult& result, const QString& ta
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, tableReference, window))
         return false;
-    const auto* grid = qobject_cast<const CListCtrlEx*>(window);
+    const auto* grid = qobject_cast<const GridView*>(window);
     return grid && BindSelectedRow(*grid, sql, columns, num);
 }
 
-void BindWhereParameters(CommandContext& form, CommandResult& result, const CXmlNode& list,
+void BindWhereParameters(CommandContext& form, CommandResult& result, const XmlNode& list,
                          QString& sql, WhereDefaults defaults) {
-    const CXmlNodes parameters = list.GetChildren();
+    const XmlNodes parameters = list.GetChildren();
     for (int i = 0; i < parameters.GetCount(); ++i) {
-        const CXmlNode parameter = parameters.GetItem(i);
+        const XmlNode parameter = parameters.GetItem(i);
         QWidget* window = nullptr;
         // An unresolvable filter control reads as empty: its condition is dropped.
         ResolveControl(form, result, parameter.GetAttribute("value"), window);
@@ -215,13 +215,13 @@ void BindWhereParameters(CommandContext& form, CommandResult& result, const CXml
     }
 }
 
-bool BindValueParameters(CommandContext& form, CommandResult& result, const CXmlNode& list,
+bool BindValueParameters(CommandContext& form, CommandResult& result, const XmlNode& list,
                          QString& sql) {
     if (sql.isEmpty())
         return true;
-    const CXmlNodes parameters = list.GetChildren();
+    const XmlNodes parameters = list.GetChildren();
     for (int i = 0; i < parameters.GetCount(); ++i) {
-        const CXmlNode parameter = parameters.GetItem(i);
+        const XmlNode parameter = parameters.GetItem(i);
         QString reference = parameter.GetAttribute("value");
         if (reference.isEmpty())
             reference = parameter.GetAttribute("wnd");
@@ -239,11 +239,11 @@ bool BindValueParameters(CommandContext& form, CommandResult& result, const CXml
     return true;
 }
 
-CDbSession& CommandSession(CommandContext& form, const CXmlNode& command) {
+DbSession& CommandSession(CommandContext& form, const XmlNode& command) {
     return command.GetAttributeInt("txt", 0) != 0 ? form.LocalTextSession() : form.AccountSession();
 }
 
-int QueryAllValues(CDbSession& session, const QString& sql, QStringList& values) {
+int QueryAllValues(DbSession& session, const QString& sql, QStringList& values) {
     values.clear();
     const int result = session.QueryList(sql, values);
     if (result > 0 && values.isEmpty())
@@ -251,7 +251,7 @@ int QueryAllValues(CDbSession& session, const QString& sql, QStringList& values)
     return result;
 }
 
-bool BuildCommandSql(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool BuildCommandSql(CommandContext& form, CommandResult& result, const XmlNode& command,
                      RowColumns columns, QString& sql, WhereDefaults defaults) {
     sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");

@@ -9,8 +9,8 @@
 #include <QString>
 #include <QStringList>
 
-class CDbSession;
-class CListCtrlEx;
+class DbSession;
+class GridView;
 class CommandContext;
 struct CommandResult;
 class QWidget;
@@ -51,7 +51,7 @@ void SetWindowText(QWidget* window, const QString& text);
 
 // A text for a statement, sealed so that no later expansion looks into it; the session opens it
 // as the literal its place needs (quotes doubled inside a quoted text).
-QString EscapeQuotes(const QString& text);
+QString SealLiteral(const QString& text);
 
 // How a selected row's cells are numbered in "{{id?N}}"; UidOnly binds the row key alone.
 enum class RowColumns { UidOnly, FromZero, FromOne };
@@ -59,7 +59,7 @@ enum class RowColumns { UidOnly, FromZero, FromOne };
 // Binds a grid row into `sql`: "{{id?uid}}" becomes the row key and, unless UidOnly,
 // "{{id?N}}" the escaped text of each column N. The row is `num` when 1 <= num < row count,
 // otherwise the first selected row. False, without a message, when there is no such row.
-bool BindSelectedRow(const CListCtrlEx& grid, QString& sql, RowColumns columns, int num = 0);
+bool BindSelectedRow(const GridView& grid, QString& sql, RowColumns columns, int num = 0);
 // The same for a command's `table_id` reference: an unresolvable reference fails with its
 // message; a reference to no grid fails silently, as a grid without a selection does.
 bool BindTableRow(CommandContext& form, CommandResult& result, const QString& tableReference,
@@ -72,25 +72,25 @@ enum class WhereDefaults { Ignore, Use };
 // control its `value` names replaces "{{self}}" (escaped) in its `where` fragment, and the
 // fragment replaces "{{pi}}" in `sql`. An empty control text drops the fragment, so an empty
 // filter contributes no condition.
-void BindWhereParameters(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& list,
+void BindWhereParameters(CommandContext& form, CommandResult& result, const FormXml::XmlNode& list,
                          QString& sql, WhereDefaults defaults = WhereDefaults::Ignore);
 // Binds the children of a `para_info` element of the saving commands: as BindWhereParameters,
 // the control named by `value` (or `wnd` when `value` is empty) must resolve; then
 // "{{deleted_uid_0}}" and the form's placeholders are expanded. An empty `sql` stays as it is.
-bool BindValueParameters(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& list,
+bool BindValueParameters(CommandContext& form, CommandResult& result, const FormXml::XmlNode& list,
                          QString& sql);
 
 // --- Running queries ---
 
 // The session a command runs on: the form's text session when its `txt` is not 0.
-CDbSession& CommandSession(CommandContext& form, const ZUDad::CXmlNode& command);
+DbSession& CommandSession(CommandContext& form, const FormXml::XmlNode& command);
 // Every field of every row, row by row. Positive only when at least one row was read; an empty
 // result and a failed query both give a value that is not positive.
-int QueryAllValues(CDbSession& session, const QString& sql, QStringList& values);
+int QueryAllValues(DbSession& session, const QString& sql, QStringList& values);
 // The SQL of a query command: `values` with the selected row of `table_id` (when set), the
 // `para_info_where` filters and the form's placeholders bound in. False when the row cannot be
 // bound (ErrorText set when the reference was unresolvable).
-bool BuildCommandSql(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool BuildCommandSql(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                      RowColumns columns, QString& sql,
                      WhereDefaults defaults = WhereDefaults::Ignore);
 

@@ -164,7 +164,7 @@ void RegisterCommandFamilies() {
         if (!entry.handler) {
             // A form that uses a command this client cannot run yet must not look as if it
             // had done what it asked.
-            RegisterCommand(name, [name](CommandContext&, const ZUDad::CXmlNode&, int) {
+            RegisterCommand(name, [name](CommandContext&, const FormXml::XmlNode&, int) {
                 return CommandResult::Failed(
                     QStringLiteral("本客户端还不能执行命令 %1，请升级客户端或联系管理员。")
                         .arg(name));
@@ -173,7 +173,7 @@ void RegisterCommandFamilies() {
         }
         RegisterCommand(name,
                         [handler = entry.handler](CommandContext& form,
-                                                  const ZUDad::CXmlNode& command, int windowId) {
+                                                  const FormXml::XmlNode& command, int windowId) {
                             CommandResult result;
                             result.ok = handler(form, result, command, windowId);
                             return result;

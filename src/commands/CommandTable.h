@@ -14,7 +14,7 @@ struct CommandResult;
 // A handler fills its result (messages, jump) and says whether the command succeeded; it sees
 // the form only through the context.
 using CommandFunction = bool (*)(CommandContext& form, CommandResult& result,
-                                 const ZUDad::CXmlNode& command, int windowId);
+                                 const FormXml::XmlNode& command, int windowId);
 
 enum class CommandFamily {
     Flow,     // steering the action runner
@@ -44,5 +44,5 @@ void RegisterCommandFamilies();
 // --- Handlers, by family ---
 
 // Flow: moves the runner by the number its query gives (the result's jump).
-bool Jump(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool Jump(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
           int windowId);

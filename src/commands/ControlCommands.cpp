@@ -5,7 +5,7 @@
 #include "commands/CommandTexts.h"
 #include "commands/WindowCommands.h"
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/AppMessage.h"
 
 #include <QAbstractButton>
@@ -16,7 +16,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 using namespace CommandTexts;
 
 namespace {
@@ -28,13 +28,13 @@ QWidget* ControlById(CommandContext& form, int documentId) {
 // The values of the one-row query that `show`, `able` and `set_btn_state` apply, one per
 // target of `target_ids`. False when the row cannot be bound or the counts differ (the
 // mismatch is shown).
-bool QueryTargetValues(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryTargetValues(CommandContext& form, CommandResult& result, const XmlNode& command,
                        QStringList& targets, QStringList& values) {
     QString sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");
     if (!table.isEmpty() && !BindTableRow(form, result, table, sql, RowColumns::UidOnly))
         return false;
-    const CXmlNode direct = command.GetChild("para_info");
+    const XmlNode direct = command.GetChild("para_info");
     if (!direct.IsEmpty()) {
         if (!BindValueParameters(form, result, direct, sql))
             return false;
@@ -52,7 +52,7 @@ bool QueryTargetValues(CommandContext& form, CommandResult& result, const CXmlNo
 }
 
 template <typename Apply>
-bool ApplyToTargets(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool ApplyToTargets(CommandContext& form, CommandResult& result, const XmlNode& command,
                     Apply apply) {
     QStringList targets;
     QStringList values;
@@ -88,7 +88,7 @@ bool SetEditable(QWidget* window, bool editable) {
 
 } // namespace
 
-bool SendMessage(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool SendMessage(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                  int /*windowId*/) {
     const int id = command.GetAttributeInt("target_ids", 0);
     const QString event = command.GetAttribute("values");
@@ -101,7 +101,7 @@ bool SendMessage(CommandContext& form, CommandResult& /*result*/, const CXmlNode
 namespace {
 
 // The control `target_ids` names; the form itself when it names none.
-bool ResolveTargetOrForm(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool ResolveTargetOrForm(CommandContext& form, CommandResult& result, const XmlNode& command,
                          QWidget*& window) {
     const QString reference = command.GetAttribute("target_ids");
     return ResolveControl(form, result, reference.isEmpty() ? QStringLiteral("0") : reference,
@@ -110,7 +110,7 @@ bool ResolveTargetOrForm(CommandContext& form, CommandResult& result, const CXml
 
 } // namespace
 
-bool SendClick(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SendClick(CommandContext& form, CommandResult& result, const XmlNode& command,
                int /*windowId*/) {
     QWidget* window = nullptr;
     if (!ResolveTargetOrForm(form, result, command, window))
@@ -125,7 +125,7 @@ bool SendClick(CommandContext& form, CommandResult& result, const CXmlNode& comm
     return true;
 }
 
-bool SetFocus(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetFocus(CommandContext& form, CommandResult& result, const XmlNode& command,
               int /*windowId*/) {
     QWidget* window = nullptr;
     if (!ResolveTargetOrForm(form, result, command, window))
@@ -140,22 +140,22 @@ bool SetFocus(CommandContext& form, CommandResult& result, const CXmlNode& comma
     return true;
 }
 
-bool Show(CommandContext& form, CommandResult& result, const CXmlNode& command, int /*windowId*/) {
+bool Show(CommandContext& form, CommandResult& result, const XmlNode& command, int /*windowId*/) {
     return ApplyToTargets(form, result, command,
                           [](QWidget* window, int value) { window->setVisible(value != 0); });
 }
 
-bool Able(CommandContext& form, CommandResult& result, const CXmlNode& command, int /*windowId*/) {
+bool Able(CommandContext& form, CommandResult& result, const XmlNode& command, int /*windowId*/) {
     return ApplyToTargets(form, result, command, [&form](QWidget* window, int value) {
         if (SetEditable(window, value != 0))
             return;
-        const int id = DocumentIdOfWindowId(ZvControls::WindowIdOf(window));
+        const int id = DocumentIdOfWindowId(FormControls::WindowIdOf(window));
         window->setEnabled(value != 0 &&
                            !(qobject_cast<QAbstractButton*>(window) && form.ButtonDenied(id)));
     });
 }
 
-bool SetBtnState(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetBtnState(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
     return ApplyToTargets(form, result, command, [](QWidget* window, int value) {
         if (auto* box = qobject_cast<QCheckBox*>(window)) {
@@ -169,7 +169,7 @@ bool SetBtnState(CommandContext& form, CommandResult& result, const CXmlNode& co
     });
 }
 
-bool GetBtnState(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool GetBtnState(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
     QWidget* source = nullptr;
     if (!ResolveControl(form, result, command.GetAttribute("target_ids"), source))
@@ -190,7 +190,7 @@ bool GetBtnState(CommandContext& form, CommandResult& result, const CXmlNode& co
     return true;
 }
 
-bool RunDllMethod(CommandContext& /*form*/, CommandResult& /*result*/, const CXmlNode& /*command*/,
+bool RunDllMethod(CommandContext& /*form*/, CommandResult& /*result*/, const XmlNode& /*command*/,
                   int /*windowId*/) {
     // Native libraries of other systems cannot be loaded here; the command is accepted.
     return true;
@@ -212,13 +212,13 @@ void KeepOnTop(QWidget* window, bool onTop) {
 
 } // namespace
 
-bool SetTop(CommandContext& form, CommandResult& /*result*/, const CXmlNode& /*command*/,
+bool SetTop(CommandContext& form, CommandResult& /*result*/, const XmlNode& /*command*/,
             int /*windowId*/) {
     KeepOnTop(form.FormWidget(), true);
     return true;
 }
 
-bool SetNotop(CommandContext& form, CommandResult& /*result*/, const CXmlNode& /*command*/,
+bool SetNotop(CommandContext& form, CommandResult& /*result*/, const XmlNode& /*command*/,
               int /*windowId*/) {
     KeepOnTop(form.FormWidget(), false);
     return true;

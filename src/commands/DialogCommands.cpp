@@ -6,22 +6,22 @@
 #include "commands/WindowCommands.h"
 #include "data/DbSession.h"
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
-#include "widgets/CListCtrlEx.h"
+#include "form/FormControls.h"
+#include "widgets/GridView.h"
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
 // The text of column `index` of `row`, empty outside the grid.
-QString CellOrEmpty(const CListCtrlEx& grid, int row, int index) {
+QString CellOrEmpty(const GridView& grid, int row, int index) {
     return index >= 0 && index < grid.ColumnCount() ? grid.CellText(row, index) : QString();
 }
 
 // The nested document `id`: "popup/html" below the element five levels above the command, which
 // for a command of a control's event action is the form's `body`.
-CXmlNode NestedDocument(const CXmlNode& command, const QString& id) {
-    CXmlNode scope = command;
+XmlNode NestedDocument(const XmlNode& command, const QString& id) {
+    XmlNode scope = command;
     for (int level = 0; level < 5 && !scope.IsEmpty(); ++level)
         scope = scope.GetParent();
     // The id is quoted so that it is compared as written; one holding a quote names nothing.
@@ -32,9 +32,9 @@ CXmlNode NestedDocument(const CXmlNode& command, const QString& id) {
 
 } // namespace
 
-bool ShowDialog(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool ShowDialog(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                 int /*windowId*/) {
-    const CXmlNode info = command.GetChild("para_info");
+    const XmlNode info = command.GetChild("para_info");
     QString htmlId = info.GetAttribute("html_id");
     const int fromId = info.GetAttributeInt("from_wnd_id", 0);
     const int toId = info.GetAttributeInt("to_wnd_id", 0);
@@ -46,7 +46,7 @@ bool ShowDialog(CommandContext& form, CommandResult& /*result*/, const CXmlNode&
     request.formType = info.GetAttribute("type");
     std::optional<QString> kept;
     if (tableId != 0) {
-        CListCtrlEx* grid = GridById(form, tableId);
+        GridView* grid = GridById(form, tableId);
         const QList<int> selected = grid ? grid->SelectedRows() : QList<int>();
         if (selected.isEmpty())
             return false;
@@ -60,7 +60,7 @@ bool ShowDialog(CommandContext& form, CommandResult& /*result*/, const CXmlNode&
             // The cell is data: it goes into the query as a quoted-safe literal text.
             QString sql = htmlId;
             sql.replace(QLatin1String("{{popup?id}}"),
-                        EscapeQuotes(CellOrEmpty(*grid, row, popupColumnId - 1)));
+                        SealLiteral(CellOrEmpty(*grid, row, popupColumnId - 1)));
             if (!CommandSession(form, command)
                      .QueryValue(form.ExpandStatementPlaceholders(sql), htmlId))
                 return false;

@@ -9,21 +9,21 @@
 #include "data/DbSession.h"
 #include "data/SessionContext.h"
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/AppMessage.h"
 #include "platform/FileSystem.h"
 #include "platform/PopupChoice.h"
 #include "platform/ShellOpen.h"
 #include "platform/TemplateWorkbook.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvPicture.h"
+#include "widgets/GridView.h"
+#include "widgets/PictureView.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
@@ -35,7 +35,7 @@ struct AttachmentColumns {
     QString content;
 };
 
-AttachmentColumns ColumnsOf(const CXmlNode& info) {
+AttachmentColumns ColumnsOf(const XmlNode& info) {
     return {info.GetAttribute("select_table"), info.GetAttribute("file_field_name"),
             info.GetAttribute("img_field_name")};
 }
@@ -51,9 +51,8 @@ void OpenDownloaded(const QString& path) {
 
 } // namespace
 
-bool Upload(CommandContext& form, CommandResult& result, const CXmlNode& command,
-            int /*windowId*/) {
-    const CXmlNode info = command.GetChild("para_info");
+bool Upload(CommandContext& form, CommandResult& result, const XmlNode& command, int /*windowId*/) {
+    const XmlNode info = command.GetChild("para_info");
     const std::optional<QString> key = SelectedRecordKey(form, info.GetAttributeInt("table_id", 0));
     if (!key)
         return false;
@@ -71,9 +70,9 @@ bool Upload(CommandContext& form, CommandResult& result, const CXmlNode& command
     return true;
 }
 
-bool Download(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool Download(CommandContext& form, CommandResult& result, const XmlNode& command,
               int /*windowId*/) {
-    const CXmlNode info = command.GetChild("para_info");
+    const XmlNode info = command.GetChild("para_info");
     const std::optional<QString> key = SelectedRecordKey(form, info.GetAttributeInt("table_id", 0));
     if (!key)
         return false;
@@ -88,7 +87,7 @@ bool Download(CommandContext& form, CommandResult& result, const CXmlNode& comma
     return true;
 }
 
-bool UploadPic(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool UploadPic(CommandContext& form, CommandResult& result, const XmlNode& command,
                int /*windowId*/) {
     QString sql;
     if (!BindPictureSql(form, result, command, sql))
@@ -104,13 +103,13 @@ bool UploadPic(CommandContext& form, CommandResult& result, const CXmlNode& comm
     return true;
 }
 
-bool DownloadPic(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool DownloadPic(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
     QString sql;
     if (!BindPictureSql(form, result, command, sql))
         return false;
     const QString column = command.GetAttribute("img_field_name");
-    CDbSession& session = CommandSession(form, command);
+    DbSession& session = CommandSession(form, command);
     QStringList present;
     if (!session.QueryColumns(sql, {column}, present) || present.isEmpty())
         return false;
@@ -123,15 +122,15 @@ bool DownloadPic(CommandContext& form, CommandResult& result, const CXmlNode& co
     if (!ResolveControl(form, result, command.GetAttribute("target_ids"), target))
         return false;
     // Bytes that are no picture leave the control empty; the command still succeeds.
-    if (auto* picture = qobject_cast<ZvPicture*>(target))
+    if (auto* picture = qobject_cast<PictureView*>(target))
         picture->SetPicture(QImage::fromData(content.first()));
     return true;
 }
 
-bool ExportExcel(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool ExportExcel(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
     // The template, fetched from its record into xltx/.
-    const CXmlNode info = command.GetChild("para_info");
+    const XmlNode info = command.GetChild("para_info");
     const QString key = ReadControlValue(
         form.ControlByWindowId(WindowIdOfDocumentId(info.GetAttributeInt("target_id", 0))));
     if (key.isEmpty())
@@ -148,7 +147,7 @@ bool ExportExcel(CommandContext& form, CommandResult& result, const CXmlNode& co
         return false;
 
     // The cells: grid columns by number (from 1) from the start cell "row,column".
-    CListCtrlEx* grid = GridById(form, command.GetAttributeInt("table_id", 0));
+    GridView* grid = GridById(form, command.GetAttributeInt("table_id", 0));
     if (!grid || grid->RowCount() == 0)
         return false;
     const QString start = command.GetAttribute("values", QStringLiteral("2,1"));

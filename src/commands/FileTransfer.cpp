@@ -6,15 +6,15 @@
 #include "data/SessionContext.h"
 #include "form/CommandContext.h"
 #include "platform/AppMessage.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
@@ -56,7 +56,7 @@ bool ReadFileForForm(CommandContext& form, const QString& path, QByteArray& byte
 }
 
 std::optional<QString> SelectedRecordKey(CommandContext& form, int tableId) {
-    const CListCtrlEx* grid = GridById(form, tableId);
+    const GridView* grid = GridById(form, tableId);
     const QList<int> rows = grid ? grid->SelectedRows() : QList<int>();
     if (rows.isEmpty())
         return std::nullopt;
@@ -86,7 +86,7 @@ bool StoreAttachment(CommandContext& form, CommandResult& result, const QString&
         result.error = QStringLiteral("文件太大，只能上传小于2M的文件");
         return false;
     }
-    CDbSession& session = form.AccountSession();
+    DbSession& session = form.AccountSession();
     if (!session.WriteBinary(QStringLiteral("SELECT * FROM %1 WHERE uid_0=%2").arg(table, key),
                              {contentColumn}, {bytes})) {
         result.error = QStringLiteral("上传失败") + session.Detail();
@@ -114,7 +114,7 @@ bool StoreFileInField(CommandContext& form, CommandResult& result, const QString
         result.error = QStringLiteral("文件太大，只能上传小于%1M的文件").arg(limitMiB);
         return false;
     }
-    CDbSession& session = form.AccountSession();
+    DbSession& session = form.AccountSession();
     if (!session.WriteBinary(sql, {contentColumn}, {bytes})) {
         result.error = QStringLiteral("上传失败") + session.Detail();
         return false;
@@ -127,7 +127,7 @@ std::optional<QString> FetchAttachment(CommandContext& form, CommandResult& resu
                                        const QString& contentColumn, const QString& key,
                                        const QString& folder, const QString& failureCaption,
                                        const QString& nothingStored) {
-    CDbSession& session = form.AccountSession();
+    DbSession& session = form.AccountSession();
     QStringList names;
     if (!session.QueryColumns(
             QStringLiteral("SELECT %1 FROM %2 WHERE uid_0=%3").arg(nameColumn, table, key),
@@ -169,7 +169,7 @@ std::optional<QString> FetchAttachment(CommandContext& form, CommandResult& resu
     return name;
 }
 
-bool BindPictureSql(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool BindPictureSql(CommandContext& form, CommandResult& result, const XmlNode& command,
                     QString& sql) {
     sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");
@@ -177,15 +177,15 @@ bool BindPictureSql(CommandContext& form, CommandResult& result, const CXmlNode&
         QWidget* window = nullptr;
         if (!ResolveControl(form, result, table, window))
             return false;
-        const auto* grid = qobject_cast<const CListCtrlEx*>(window);
+        const auto* grid = qobject_cast<const GridView*>(window);
         const QList<int> rows = grid ? grid->SelectedRows() : QList<int>();
         if (rows.isEmpty() || !IsRecordKey(grid->RowKey(rows.first())))
             return false;
         sql.replace(QLatin1String("{{id?uid}}"), grid->RowKey(rows.first()));
     }
-    const CXmlNodes filters = command.GetChild("para_info_where").GetChildren();
+    const XmlNodes filters = command.GetChild("para_info_where").GetChildren();
     for (int i = 0; i < filters.GetCount(); ++i) {
-        const CXmlNode filter = filters.GetItem(i);
+        const XmlNode filter = filters.GetItem(i);
         QWidget* control = nullptr;
         // Unlike a query's filter, a filter whose control does not exist fails the command.
         if (!ResolveControl(form, result, filter.GetAttribute("value"), control) || !control) {
@@ -197,7 +197,7 @@ bool BindPictureSql(CommandContext& form, CommandResult& result, const CXmlNode&
         QString fragment;
         if (!text.isEmpty()) {
             fragment = filter.GetAttribute("where");
-            fragment.replace(QLatin1String("{{self}}"), EscapeQuotes(text));
+            fragment.replace(QLatin1String("{{self}}"), SealLiteral(text));
         }
         sql.replace(QStringLiteral("{{p%1}}").arg(i + 1), fragment);
     }

@@ -9,7 +9,7 @@
 
 #include <optional>
 
-class CDbSession;
+class DbSession;
 class CommandContext;
 struct CommandResult;
 
@@ -46,7 +46,7 @@ std::optional<QString> FetchAttachment(CommandContext& form, CommandResult& resu
                                        const QString& nothingStored);
 // The SQL text of upload_pic and download_pic: `values` with the key of `table_id`'s selected
 // row and the `para_info_where` filters bound in (each filter's control must exist), expanded.
-bool BindPictureSql(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool BindPictureSql(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                     QString& sql);
 // The key of the first selected row of the grid `table_id` (a plain id), when it is a record
 // key (a whole number); nothing otherwise.

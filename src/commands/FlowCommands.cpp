@@ -6,7 +6,7 @@
 #include "form/CommandContext.h"
 #include "platform/ValueGrammars.h"
 
-bool Jump(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool Jump(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
           int /*windowId*/) {
     result.jump = 0;
     QString sql = command.GetAttribute("values");

@@ -4,26 +4,26 @@
 #include "commands/CommandTexts.h"
 #include "data/InsertedText.h"
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <algorithm>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 bool ResolveGrid(CommandContext& form, CommandResult& result, const QString& reference,
-                 CListCtrlEx*& grid) {
+                 GridView*& grid) {
     QWidget* window = nullptr;
     grid = nullptr;
     if (!ResolveControl(form, result, reference, window))
         return false;
-    grid = qobject_cast<CListCtrlEx*>(window);
+    grid = qobject_cast<GridView*>(window);
     return true;
 }
 
 bool RequireGrid(CommandContext& form, CommandResult& result, const QString& reference,
-                 CListCtrlEx*& grid) {
+                 GridView*& grid) {
     if (!ResolveGrid(form, result, reference, grid))
         return false;
     if (grid)
@@ -32,7 +32,7 @@ bool RequireGrid(CommandContext& form, CommandResult& result, const QString& ref
     return false;
 }
 
-bool RequireGridById(CommandContext& form, CommandResult& result, int id, CListCtrlEx*& grid) {
+bool RequireGridById(CommandContext& form, CommandResult& result, int id, GridView*& grid) {
     grid = GridById(form, id);
     if (grid)
         return true;
@@ -40,14 +40,14 @@ bool RequireGridById(CommandContext& form, CommandResult& result, int id, CListC
     return false;
 }
 
-CListCtrlEx* GridById(CommandContext& form, int id) {
+GridView* GridById(CommandContext& form, int id) {
     if (id == 0)
         return nullptr;
-    return qobject_cast<CListCtrlEx*>(form.ControlByWindowId(WindowIdOfDocumentId(id)));
+    return qobject_cast<GridView*>(form.ControlByWindowId(WindowIdOfDocumentId(id)));
 }
 
-CXmlNode ParameterElement(const CXmlNode& command) {
-    const CXmlNode where = command.GetChild("para_info_where");
+XmlNode ParameterElement(const XmlNode& command) {
+    const XmlNode where = command.GetChild("para_info_where");
     return where.IsEmpty() ? command.GetChild("para_info") : where;
 }
 
@@ -65,12 +65,12 @@ int ColorOf(const QString& text, int unset) {
     return text.trimmed().isEmpty() ? unset : ParseRgbText(text);
 }
 
-void MarkChanged(CListCtrlEx& grid, int row) {
+void MarkChanged(GridView& grid, int row) {
     if (grid.RowState(row) < 1)
         grid.SetRowState(row, 2);
 }
 
-void Renumber(CListCtrlEx& grid, int first) {
+void Renumber(GridView& grid, int first) {
     for (int row = std::max(first, 0); row < grid.RowCount(); ++row) {
         const QString number = QString::number(row + 1);
         if (grid.CellText(row, 0) == number)
@@ -80,7 +80,7 @@ void Renumber(CListCtrlEx& grid, int first) {
     }
 }
 
-bool NumbersRows(const CListCtrlEx& grid) {
+bool NumbersRows(const GridView& grid) {
     const ColumnInfo* first = grid.Model()->Column(0);
     if (!first)
         return false;
@@ -88,9 +88,9 @@ bool NumbersRows(const CListCtrlEx& grid) {
            first->title == QLatin1String("LN");
 }
 
-void BindGridRow(const CListCtrlEx& grid, int row, QString& sql, int base) {
+void BindGridRow(const GridView& grid, int row, QString& sql, int base) {
     sql.replace(QLatin1String("{{id?uid}}"), SealInsertedText(grid.RowKey(row)));
     for (int column = 0; column < grid.ColumnCount(); ++column)
         sql.replace(QStringLiteral("{{id?%1}}").arg(column + base),
-                    EscapeQuotes(grid.CellText(row, column)));
+                    SealLiteral(grid.CellText(row, column)));
 }

@@ -6,24 +6,24 @@
 #include <QList>
 #include <QString>
 
-class CListCtrlEx;
+class GridView;
 class CommandContext;
 struct CommandResult;
 
 // The grid a reference text names. False (with the reference message) when the reference
 // cannot be resolved; true with null when it names nothing or a control that is not a grid.
 bool ResolveGrid(CommandContext& form, CommandResult& result, const QString& reference,
-                 CListCtrlEx*& grid);
+                 GridView*& grid);
 // As ResolveGrid, and a reference that names no grid fails with the reference message too.
 bool RequireGrid(CommandContext& form, CommandResult& result, const QString& reference,
-                 CListCtrlEx*& grid);
+                 GridView*& grid);
 // The grid whose document id is `id`; null when there is none.
-CListCtrlEx* GridById(CommandContext& form, int id);
+GridView* GridById(CommandContext& form, int id);
 // The same, failing with the reference message when there is none.
-bool RequireGridById(CommandContext& form, CommandResult& result, int id, CListCtrlEx*& grid);
+bool RequireGridById(CommandContext& form, CommandResult& result, int id, GridView*& grid);
 
 // `para_info_where`, or `para_info` when that is absent.
-ZUDad::CXmlNode ParameterElement(const ZUDad::CXmlNode& command);
+FormXml::XmlNode ParameterElement(const FormXml::XmlNode& command);
 
 // A list of column numbers counted from 1 ("2;5" or "2,5") as 0-based indexes; pieces that are
 // not a positive number are left out.
@@ -34,11 +34,11 @@ QList<int> ColumnIndexes(const QString& text, QChar separator);
 int ColorOf(const QString& text, int unset);
 
 // A row whose cells changed in bulk is saved again: a saved row (state below 1) becomes 2.
-void MarkChanged(CListCtrlEx& grid, int row);
+void MarkChanged(GridView& grid, int row);
 // Writes index + 1 into column 0 from `first` to the last row, marking the rows changed.
-void Renumber(CListCtrlEx& grid, int first);
+void Renumber(GridView& grid, int first);
 // Whether the grid keeps row numbers in column 0 (its first title is a row-number title).
-bool NumbersRows(const CListCtrlEx& grid);
+bool NumbersRows(const GridView& grid);
 
 // "{{id?uid}}" becomes the row's key and "{{id?N}}" the escaped text of column N - base.
-void BindGridRow(const CListCtrlEx& grid, int row, QString& sql, int base);
+void BindGridRow(const GridView& grid, int row, QString& sql, int base);

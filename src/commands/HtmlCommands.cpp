@@ -5,7 +5,7 @@
 #include "form/CommandContext.h"
 #include "net/HtmlReader.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 namespace {
 
@@ -20,8 +20,8 @@ QString FoundText(int total, int matching) {
 } // namespace
 
 bool GetHtmlNodeText(CommandContext& form, CommandResult& /*result*/,
-                     const ZUDad::CXmlNode& command, int /*windowId*/) {
-    const ZUDad::CXmlNode para = command.GetChild("para_info_where");
+                     const FormXml::XmlNode& command, int /*windowId*/) {
+    const FormXml::XmlNode para = command.GetChild("para_info_where");
     QWidget* target = ControlById(form, para.GetAttribute("target_id"));
     QWidget* report = ControlById(form, para.GetAttribute("result_id"));
     HtmlDocument document;
@@ -37,10 +37,10 @@ bool GetHtmlNodeText(CommandContext& form, CommandResult& /*result*/,
     return true;
 }
 
-bool GetHtmlList(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool GetHtmlList(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                  int /*windowId*/) {
-    const ZUDad::CXmlNode para = command.GetChild("para_info_where");
-    auto* grid = qobject_cast<CListCtrlEx*>(ControlById(form, para.GetAttribute("table_id")));
+    const FormXml::XmlNode para = command.GetChild("para_info_where");
+    auto* grid = qobject_cast<GridView*>(ControlById(form, para.GetAttribute("table_id")));
     if (!grid) {
         result.ok = false;
         return false;

@@ -5,7 +5,7 @@
 #include "commands/WindowCommands.h"
 #include "form/CommandContext.h"
 #include "form/ControlValues.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/Pointer.h"
 #include "platform/SyntheticInput.h"
 #include "platform/VirtualKeys.h"
@@ -20,8 +20,8 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
+using FormXml::XmlNode;
 using platform::MouseButton;
-using ZUDad::CXmlNode;
 
 namespace {
 
@@ -53,7 +53,7 @@ bool Button(CommandResult& result, MouseButton button, bool down, bool up, int t
 }
 
 // The virtual-key code of `values`; an unknown one fails with its number.
-bool KeyOf(CommandResult& result, const CXmlNode& command, unsigned long& keysym) {
+bool KeyOf(CommandResult& result, const XmlNode& command, unsigned long& keysym) {
     const QString text = command.GetAttribute("values");
     keysym = platform::KeySymOfVirtualKey(text.trimmed().toInt());
     if (!keysym)
@@ -61,7 +61,7 @@ bool KeyOf(CommandResult& result, const CXmlNode& command, unsigned long& keysym
     return keysym != 0;
 }
 
-bool Key(CommandResult& result, const CXmlNode& command, bool down, bool up) {
+bool Key(CommandResult& result, const XmlNode& command, bool down, bool up) {
     if (NoDisplay(result))
         return false;
     unsigned long keysym = 0;
@@ -76,7 +76,7 @@ bool Key(CommandResult& result, const CXmlNode& command, bool down, bool up) {
 }
 
 // The text of control `values` (a plain id): a drop-down list gives its selected item.
-bool SourceText(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SourceText(CommandContext& form, CommandResult& result, const XmlNode& command,
                 QString& text) {
     QWidget* source = nullptr;
     if (!ResolveControl(form, result, command.GetAttribute("values"), source))
@@ -106,44 +106,44 @@ QString OwnText(QWidget* widget) {
 
 } // namespace
 
-bool LeftDown(CommandContext&, CommandResult& result, const CXmlNode&, int) {
+bool LeftDown(CommandContext&, CommandResult& result, const XmlNode&, int) {
     return Button(result, MouseButton::Left, true, false);
 }
-bool LeftUp(CommandContext&, CommandResult& result, const CXmlNode&, int) {
+bool LeftUp(CommandContext&, CommandResult& result, const XmlNode&, int) {
     return Button(result, MouseButton::Left, false, true);
 }
-bool LeftClick(CommandContext&, CommandResult& result, const CXmlNode&, int) {
+bool LeftClick(CommandContext&, CommandResult& result, const XmlNode&, int) {
     return Button(result, MouseButton::Left, true, true);
 }
-bool LeftDclick(CommandContext&, CommandResult& result, const CXmlNode&, int) {
+bool LeftDclick(CommandContext&, CommandResult& result, const XmlNode&, int) {
     return Button(result, MouseButton::Left, true, true, 2);
 }
-bool RightDown(CommandContext&, CommandResult& result, const CXmlNode&, int) {
+bool RightDown(CommandContext&, CommandResult& result, const XmlNode&, int) {
     return Button(result, MouseButton::Right, true, false);
 }
-bool RightUp(CommandContext&, CommandResult& result, const CXmlNode&, int) {
+bool RightUp(CommandContext&, CommandResult& result, const XmlNode&, int) {
     return Button(result, MouseButton::Right, false, true);
 }
-bool RightClick(CommandContext&, CommandResult& result, const CXmlNode&, int) {
+bool RightClick(CommandContext&, CommandResult& result, const XmlNode&, int) {
     return Button(result, MouseButton::Right, true, true);
 }
-bool RightDclick(CommandContext&, CommandResult& result, const CXmlNode&, int) {
+bool RightDclick(CommandContext&, CommandResult& result, const XmlNode&, int) {
     return Button(result, MouseButton::Right, true, true, 2);
 }
 
-bool KeyDown(CommandContext&, CommandResult& result, const CXmlNode& command, int) {
+bool KeyDown(CommandContext&, CommandResult& result, const XmlNode& command, int) {
     return Key(result, command, true, false);
 }
-bool KeyUp(CommandContext&, CommandResult& result, const CXmlNode& command, int) {
+bool KeyUp(CommandContext&, CommandResult& result, const XmlNode& command, int) {
     return Key(result, command, false, true);
 }
-bool KeyClick(CommandContext&, CommandResult& result, const CXmlNode& command, int) {
+bool KeyClick(CommandContext&, CommandResult& result, const XmlNode& command, int) {
     return Key(result, command, true, true);
 }
 
 // The control's text typed as characters. Each goes down and up: a key left down in X would
 // repeat.
-bool KeyInput(CommandContext& form, CommandResult& result, const CXmlNode& command, int) {
+bool KeyInput(CommandContext& form, CommandResult& result, const XmlNode& command, int) {
     if (NoDisplay(result))
         return false;
     QString text;
@@ -155,7 +155,7 @@ bool KeyInput(CommandContext& form, CommandResult& result, const CXmlNode& comma
 
 // Each character's code, low 8 bits, pressed as a virtual-key code: letters and digits type
 // themselves, other characters press whatever key their code names.
-bool KeyInput2(CommandContext& form, CommandResult& result, const CXmlNode& command, int) {
+bool KeyInput2(CommandContext& form, CommandResult& result, const XmlNode& command, int) {
     if (NoDisplay(result))
         return false;
     QString text;
@@ -172,7 +172,7 @@ bool KeyInput2(CommandContext& form, CommandResult& result, const CXmlNode& comm
 
 // A fixed sequence kept for old definitions: to (120, 30), a double click, Delete and the text
 // "600321". Delete is released as well: a key left down in X repeats.
-bool MouseEvent(CommandContext&, CommandResult& result, const CXmlNode&, int) {
+bool MouseEvent(CommandContext&, CommandResult& result, const XmlNode&, int) {
     if (NoDisplay(result))
         return false;
     MovePointer(QPoint(120, 30));
@@ -185,7 +185,7 @@ bool MouseEvent(CommandContext&, CommandResult& result, const CXmlNode&, int) {
     return true;
 }
 
-bool GetValue(CommandContext& form, CommandResult& result, const CXmlNode& command, int) {
+bool GetValue(CommandContext& form, CommandResult& result, const XmlNode& command, int) {
     if (NoDisplay(result))
         return false;
     QWidget* target = nullptr;
@@ -200,7 +200,7 @@ bool GetValue(CommandContext& form, CommandResult& result, const CXmlNode& comma
     return true;
 }
 
-bool SetValue(CommandContext& form, CommandResult& result, const CXmlNode& command, int) {
+bool SetValue(CommandContext& form, CommandResult& result, const XmlNode& command, int) {
     if (NoDisplay(result))
         return false;
     QString text;

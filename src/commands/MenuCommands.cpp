@@ -2,7 +2,7 @@
 // the control's CLICK action runs once the current action is over.
 #include "commands/WindowCommands.h"
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/PopupChoice.h"
 
 #include <QAbstractButton>
@@ -12,8 +12,8 @@
 #include <QPointer>
 #include <QTimer>
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
@@ -33,12 +33,12 @@ QIcon CheckMark(int index) {
 
 } // namespace
 
-bool Menu(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool Menu(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
           int /*windowId*/) {
     QMenu menu(form.FormWidget());
-    const CXmlNodes children = command.GetChildren();
+    const XmlNodes children = command.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
-        const CXmlNode child = children.GetItem(i);
+        const XmlNode child = children.GetItem(i);
         const int id = child.GetAttributeInt("id", 0);
         if (id == 0) {
             menu.addSeparator();

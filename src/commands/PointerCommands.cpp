@@ -7,10 +7,9 @@
 #include "platform/Pointer.h"
 #include "platform/ValueGrammars.h"
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
-bool GetPos(CommandContext& form, CommandResult& result, const CXmlNode& command,
-            int /*windowId*/) {
+bool GetPos(CommandContext& form, CommandResult& result, const XmlNode& command, int /*windowId*/) {
     if (!PointerAvailable()) {
         result.error = kNoX11Display;
         return false;
@@ -23,7 +22,7 @@ bool GetPos(CommandContext& form, CommandResult& result, const CXmlNode& command
     return true;
 }
 
-bool MouseMove(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool MouseMove(CommandContext& form, CommandResult& result, const XmlNode& command,
                int /*windowId*/) {
     if (!PointerAvailable()) {
         result.error = kNoX11Display;

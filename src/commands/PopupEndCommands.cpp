@@ -1,16 +1,16 @@
 #include "commands/PopupEndCommands.h"
 
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
-#include "widgets/CListCtrlEx.h"
+#include "form/FormControls.h"
+#include "widgets/GridView.h"
 
-bool ReturnSelected(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool ReturnSelected(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                     int windowId) {
     // Only a pop-up has an opener to answer; elsewhere the command has nothing to do.
     if (!form.HasReturnSlot())
         return true;
     const int tableId = command.GetAttributeInt("table_id", 0);
-    auto* grid = qobject_cast<CListCtrlEx*>(
+    auto* grid = qobject_cast<GridView*>(
         form.ControlByWindowId(tableId == 0 ? windowId : WindowIdOfDocumentId(tableId)));
     const QList<int> selected = grid ? grid->SelectedRows() : QList<int>();
     if (selected.isEmpty()) {
@@ -31,7 +31,7 @@ bool ReturnSelected(CommandContext& form, CommandResult& result, const ZUDad::CX
     return true;
 }
 
-bool Close(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& /*command*/,
+bool Close(CommandContext& form, CommandResult& result, const FormXml::XmlNode& /*command*/,
            int /*windowId*/) {
     form.RequestCloseAfterAction();
     // The form goes away: no success message follows it.

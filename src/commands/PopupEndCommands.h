@@ -7,7 +7,7 @@
 class CommandContext;
 struct CommandResult;
 
-bool ReturnSelected(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool ReturnSelected(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                     int windowId);
-bool Close(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool Close(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
            int windowId);

@@ -8,12 +8,12 @@
 #include "data/SessionContext.h"
 #include "form/ColumnTotals.h"
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/AppMessage.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/CTreeCtrl.h"
-#include "widgets/ZvChart.h"
+#include "widgets/GridView.h"
+#include "widgets/TreeListView.h"
+#include "widgets/TreeView.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -23,8 +23,8 @@
 #include <algorithm>
 #include <span>
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
@@ -53,14 +53,14 @@ struct Target {
 
 // With a `para_in_out` child and no `target_ids`, the columns and the targets come from its
 // children; otherwise the targets are `target_ids` without kinds.
-QList<Target> ApplyParaInOut(const CXmlNode& command, const QString& targetIds, QString& sql) {
+QList<Target> ApplyParaInOut(const XmlNode& command, const QString& targetIds, QString& sql) {
     QList<Target> targets;
-    const CXmlNode inOut = command.GetChild("para_in_out");
+    const XmlNode inOut = command.GetChild("para_in_out");
     if (!inOut.IsEmpty() && targetIds.isEmpty()) {
         QStringList columns;
-        const CXmlNodes children = inOut.GetChildren();
+        const XmlNodes children = inOut.GetChildren();
         for (int i = 0; i < children.GetCount(); ++i) {
-            const CXmlNode child = children.GetItem(i);
+            const XmlNode child = children.GetItem(i);
             columns.append(child.GetAttribute("in"));
             targets.append({child.GetAttribute("out"), child.GetAttribute("type")});
         }
@@ -92,13 +92,13 @@ void ReplaceItems(QWidget* window, const QStringList& items) {
 }
 
 // `para_info` when present, else `para_info_where`.
-CXmlNode ListParameters(const CXmlNode& command) {
-    const CXmlNode info = command.GetChild("para_info");
+XmlNode ListParameters(const XmlNode& command) {
+    const XmlNode info = command.GetChild("para_info");
     return info.IsEmpty() ? command.GetChild("para_info_where") : info;
 }
 
-bool QueryListValues(CommandContext& form, CommandResult& result, const CXmlNode& command,
-                     CDbSession& session, QStringList& values) {
+bool QueryListValues(CommandContext& form, CommandResult& result, const XmlNode& command,
+                     DbSession& session, QStringList& values) {
     QString sql = command.GetAttribute("values");
     BindWhereParameters(form, result, ListParameters(command), sql);
     sql = form.ExpandStatementPlaceholders(sql);
@@ -106,20 +106,20 @@ bool QueryListValues(CommandContext& form, CommandResult& result, const CXmlNode
 }
 
 // "{{p i}}" of `sql` becomes the escaped text of the control whose id is the i-th child's value.
-void BindControlIds(CommandContext& form, const CXmlNode& list, QString& sql) {
-    const CXmlNodes children = list.GetChildren();
+void BindControlIds(CommandContext& form, const XmlNode& list, QString& sql) {
+    const XmlNodes children = list.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
         const int id = children.GetItem(i).GetAttributeInt("value", 0);
-        sql.replace(Placeholder(i + 1), EscapeQuotes(ReadControlValue(ControlById(form, id))));
+        sql.replace(Placeholder(i + 1), SealLiteral(ReadControlValue(ControlById(form, id))));
     }
 }
 
 // Appends the rows of a flat result to a grid as new, unsaved rows: the k-th `para_out` child
 // names the column of field k. Column 0 is then renumbered from the first appended row on. The
 // rows are the query's, not the user's edits, until the user changes them.
-void AppendResultRows(CListCtrlEx& grid, const CXmlNode& paraOut, const QStringList& values) {
+void AppendResultRows(GridView& grid, const XmlNode& paraOut, const QStringList& values) {
     QList<int> columns;
-    const CXmlNodes children = paraOut.GetChildren();
+    const XmlNodes children = paraOut.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i)
         columns.append(children.GetItem(i).GetAttributeInt("value", 0));
     if (columns.isEmpty())
@@ -149,19 +149,19 @@ void AppendResultRows(CListCtrlEx& grid, const CXmlNode& paraOut, const QStringL
 // Keeps the grid where the user left it across a refill.
 class ScrollKeeper {
 public:
-    explicit ScrollKeeper(CListCtrlEx& grid)
+    explicit ScrollKeeper(GridView& grid)
         : grid_(grid), position_(grid.verticalScrollBar()->value()) {}
     void Restore() { grid_.verticalScrollBar()->setValue(position_); }
 
 private:
-    CListCtrlEx& grid_;
+    GridView& grid_;
     int position_;
 };
 
 // Painting and model notifications stay off while a grid is refilled.
 class FillScope {
 public:
-    explicit FillScope(CListCtrlEx& grid) : grid_(grid), updates_(grid.updatesEnabled()) {
+    explicit FillScope(GridView& grid) : grid_(grid), updates_(grid.updatesEnabled()) {
         grid_.setUpdatesEnabled(false);
         grid_.BeginFill();
     }
@@ -173,7 +173,7 @@ public:
     FillScope& operator=(const FillScope&) = delete;
 
 private:
-    CListCtrlEx& grid_;
+    GridView& grid_;
     bool updates_;
 };
 
@@ -189,23 +189,23 @@ QString RewriteLike(const QString& fragment) {
     return QStringLiteral(" AND InStr(1,LCase(%1),LCase('{{self}}'),0)<>0").arg(column);
 }
 
-void BindSearchFilters(CommandContext& form, const CXmlNode& parameters, bool whereList,
+void BindSearchFilters(CommandContext& form, const XmlNode& parameters, bool whereList,
                        QString& select, QString& where) {
     const bool rewrite = SessionContext::Current().likeRewrite;
-    const CXmlNodes children = parameters.GetChildren();
+    const XmlNodes children = parameters.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
-        const CXmlNode child = children.GetItem(i);
+        const XmlNode child = children.GetItem(i);
         const QString text = ReadControlValue(ControlById(form, child.GetAttributeInt("value", 0)));
         const QString placeholder = Placeholder(i + 1);
         QString replacement;
         if (!whereList) {
-            replacement = EscapeQuotes(text);
+            replacement = SealLiteral(text);
         } else if (!text.isEmpty()) {
             replacement = child.GetAttribute("where");
             replacement.replace(QLatin1String("{{SELF}}"), QLatin1String("{{self}}"));
             if (rewrite)
                 replacement = RewriteLike(replacement);
-            replacement.replace(QLatin1String("{{self}}"), EscapeQuotes(text));
+            replacement.replace(QLatin1String("{{self}}"), SealLiteral(text));
         }
         where.replace(placeholder, replacement);
         select.replace(placeholder, replacement);
@@ -222,7 +222,7 @@ void SetButtonEnabled(CommandContext& form, const QString& id, bool on) {
         button->setEnabled(on);
 }
 
-void ShowPageState(CommandContext& form, const CXmlNode& p, int pageSize, int total) {
+void ShowPageState(CommandContext& form, const XmlNode& p, int pageSize, int total) {
     if (const int info = p.GetAttributeInt("result_info_id", 0); info > 0)
         SetWindowText(ControlById(form, info),
                       QStringLiteral("当前 %1/%2 页 每页 %3 条记录 合计 %4 条记录")
@@ -285,7 +285,7 @@ private:
     QStringList keys_;
 };
 
-void FillSearchResult(CommandContext& form, CListCtrlEx& grid, const CXmlNode& p,
+void FillSearchResult(CommandContext& form, GridView& grid, const XmlNode& p,
                       const QStringList& names, SearchResultRows& rows) {
     const bool keyed = grid.KeyColumn();
     const qsizetype fields = names.size();
@@ -314,7 +314,7 @@ void FillSearchResult(CommandContext& form, CListCtrlEx& grid, const CXmlNode& p
 // into another grid (usually hidden), so that copying and export take what the search found.
 // The rows come in the page's order and with its columns; the page and the form's loaded keys
 // stay as the page left them.
-bool FillAllFoundRows(CommandContext& form, CommandResult& result, const CXmlNode& p,
+bool FillAllFoundRows(CommandContext& form, CommandResult& result, const XmlNode& p,
                       const QString& select, const QString& where, const QString& order) {
     const QString reference = p.GetAttribute("all_rows_table_id");
     if (reference.isEmpty())
@@ -322,12 +322,12 @@ bool FillAllFoundRows(CommandContext& form, CommandResult& result, const CXmlNod
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, reference, window))
         return false;
-    auto* grid = qobject_cast<CListCtrlEx*>(window);
+    auto* grid = qobject_cast<GridView*>(window);
     if (!grid)
         return false;
     grid->SetKeyColumn(p.GetAttributeBool("contain_head", false));
     grid->DeleteAllRows();
-    CDbSession& session = form.AccountSession();
+    DbSession& session = form.AccountSession();
     SearchResultRows rows(grid->KeyColumn(), p.GetAttributeBool("is_rowid", false));
     QStringList names;
     // The same search as the page's (its filters already bound); no row found is an empty grid.
@@ -345,8 +345,7 @@ bool FillAllFoundRows(CommandContext& form, CommandResult& result, const CXmlNod
 
 // The grid is filled from a control's text: cells separated by `where`, `counts_in_page` cells
 // per row (the key included when the grid takes keys).
-bool FillFromText(CommandContext& form, CommandResult& result, CListCtrlEx& grid,
-                  const CXmlNode& p) {
+bool FillFromText(CommandContext& form, CommandResult& result, GridView& grid, const XmlNode& p) {
     QWidget* source = nullptr;
     if (!ResolveControl(form, result, p.GetAttribute("select"), source))
         return false;
@@ -406,19 +405,19 @@ bool SlotInRange(int slot) {
 // The selected node of a tree-list (key and tips) or of a tree (its key, no tips); false when
 // the control has none.
 bool SelectedNodeOf(const QWidget* window, QString& key, QStringList& tips) {
-    if (auto* chart = qobject_cast<const ZvChart*>(window)) {
-        const ZvTree* node = chart->SelectedNode();
+    if (auto* chart = qobject_cast<const TreeListView*>(window)) {
+        const TreeListNode* node = chart->SelectedNode();
         if (!node)
             return false;
         key = node->key;
         tips = {node->tip1, node->tip2, node->tip3};
         return true;
     }
-    if (auto* tree = qobject_cast<const CTreeCtrl*>(window)) {
+    if (auto* tree = qobject_cast<const TreeView*>(window)) {
         const QTreeWidgetItem* item = tree->currentItem();
         if (!item)
             return false;
-        key = QString::number(CTreeCtrl::Key(item));
+        key = QString::number(TreeView::Key(item));
         return true;
     }
     return false;
@@ -426,7 +425,7 @@ bool SelectedNodeOf(const QWidget* window, QString& key, QStringList& tips) {
 
 } // namespace
 
-bool QueryToWnds(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryToWnds(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
     QString sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");
@@ -438,7 +437,7 @@ bool QueryToWnds(CommandContext& form, CommandResult& result, const CXmlNode& co
     const QList<Target> targets = ApplyParaInOut(command, command.GetAttribute("target_ids"), sql);
     sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
-    CDbSession& session = CommandSession(form, command);
+    DbSession& session = CommandSession(form, command);
     if (QueryAllValues(session, sql, values) <= 0) {
         // A failed query says why and leaves the fields as they were; only no row clears them.
         if (!session.Message().isEmpty()) {
@@ -466,7 +465,7 @@ bool QueryToWnds(CommandContext& form, CommandResult& result, const CXmlNode& co
     return true;
 }
 
-bool QueryToWnd(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryToWnd(CommandContext& form, CommandResult& result, const XmlNode& command,
                 int /*windowId*/) {
     QString sql;
     if (!BuildCommandSql(form, result, command, RowColumns::FromZero, sql))
@@ -486,7 +485,7 @@ bool QueryToWnd(CommandContext& form, CommandResult& result, const CXmlNode& com
     return true;
 }
 
-bool QueryToList(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryToList(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
     QStringList values;
     const QString target = command.GetAttribute("target_ids");
@@ -500,7 +499,7 @@ bool QueryToList(CommandContext& form, CommandResult& result, const CXmlNode& co
     return true;
 }
 
-bool QueryToLists(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryToLists(CommandContext& form, CommandResult& result, const XmlNode& command,
                   int /*windowId*/) {
     QStringList values;
     if (!QueryListValues(form, result, command, form.AccountSession(), values))
@@ -514,7 +513,7 @@ bool QueryToLists(CommandContext& form, CommandResult& result, const CXmlNode& c
     return true;
 }
 
-bool QueryToLists2(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryToLists2(CommandContext& form, CommandResult& result, const XmlNode& command,
                    int /*windowId*/) {
     QStringList values;
     if (!QueryListValues(form, result, command, form.AccountSession(), values))
@@ -536,7 +535,7 @@ bool QueryToLists2(CommandContext& form, CommandResult& result, const CXmlNode& 
     return true;
 }
 
-bool QueryToHead(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryToHead(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
     const QString table = command.GetAttribute("table_id");
     if (table.isEmpty()) {
@@ -559,7 +558,7 @@ bool QueryToHead(CommandContext& form, CommandResult& result, const CXmlNode& co
         ShowAppMessage(kCountMismatch, kAppCaption);
         return false;
     }
-    auto* grid = qobject_cast<CListCtrlEx*>(window);
+    auto* grid = qobject_cast<GridView*>(window);
     if (!grid)
         return true;
     GridModel* model = grid->Model();
@@ -573,7 +572,7 @@ bool QueryToHead(CommandContext& form, CommandResult& result, const CXmlNode& co
     return true;
 }
 
-bool QueryToMain(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryToMain(CommandContext& form, CommandResult& result, const XmlNode& command,
                  int /*windowId*/) {
     QString sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");
@@ -599,7 +598,7 @@ bool QueryToMain(CommandContext& form, CommandResult& result, const CXmlNode& co
     return true;
 }
 
-bool QueryTree(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryTree(CommandContext& form, CommandResult& result, const XmlNode& command,
                int /*windowId*/) {
     QString sql = command.GetAttribute("values");
     const QString table = command.GetAttribute("table_id");
@@ -612,16 +611,16 @@ bool QueryTree(CommandContext& form, CommandResult& result, const CXmlNode& comm
         if (!SelectedNodeOf(window, key, tips))
             return false;
         // Keys and tips come from the database: they are spliced in as sealed, escaped texts.
-        sql.replace(QLatin1String("{{id?uid}}"), EscapeQuotes(key));
+        sql.replace(QLatin1String("{{id?uid}}"), SealLiteral(key));
         for (int i = 0; i < 3; ++i)
-            sql.replace(QStringLiteral("{{id?tip%1}}").arg(i + 1), EscapeQuotes(tips.value(i)));
+            sql.replace(QStringLiteral("{{id?tip%1}}").arg(i + 1), SealLiteral(tips.value(i)));
     }
     BindWhereParameters(form, result, command.GetChild("para_info_where"), sql);
     sql = form.ExpandStatementPlaceholders(sql);
     return FillTargets(form, result, command.GetAttribute("target_ids"), sql);
 }
 
-bool QueryToTreeHead(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryToTreeHead(CommandContext& form, CommandResult& result, const XmlNode& command,
                      int /*windowId*/) {
     const QString table = command.GetAttribute("table_id");
     if (table.isEmpty()) {
@@ -634,20 +633,20 @@ bool QueryToTreeHead(CommandContext& form, CommandResult& result, const CXmlNode
     QStringList values;
     QueryAllValues(form.AccountSession(), sql, values);
     // `target_ids` names the header level whose titles the values replace.
-    if (auto* chart = qobject_cast<ZvChart*>(ControlById(form, ParseIntegerText(table))))
+    if (auto* chart = qobject_cast<TreeListView*>(ControlById(form, ParseIntegerText(table))))
         chart->SetHeaderTitles(ParseIntegerText(command.GetAttribute("target_ids")), values);
     return true;
 }
 
-bool QueryToTable(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryToTable(CommandContext& form, CommandResult& result, const XmlNode& command,
                   int /*windowId*/) {
-    const CXmlNode info = command.GetChild("para_info");
+    const XmlNode info = command.GetChild("para_info");
     QString sql = info.GetAttribute("select");
     BindControlIds(form, info.GetChild("para_in"), sql);
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, info.GetAttribute("to_table_id"), window))
         return false;
-    auto* grid = qobject_cast<CListCtrlEx*>(window);
+    auto* grid = qobject_cast<GridView*>(window);
     if (!grid)
         return false;
     sql = form.ExpandStatementPlaceholders(sql);
@@ -657,11 +656,11 @@ bool QueryToTable(CommandContext& form, CommandResult& result, const CXmlNode& c
     return true;
 }
 
-bool SelectInto(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SelectInto(CommandContext& form, CommandResult& result, const XmlNode& command,
                 int /*windowId*/) {
-    const CXmlNode info = command.GetChild("para_info");
+    const XmlNode info = command.GetChild("para_info");
     const auto* source =
-        qobject_cast<CListCtrlEx*>(ControlById(form, info.GetAttributeInt("from_table_id", 0)));
+        qobject_cast<GridView*>(ControlById(form, info.GetAttributeInt("from_table_id", 0)));
     if (!source)
         return false;
     const int whichRow = info.GetAttributeInt("which_row", -1);
@@ -674,17 +673,17 @@ bool SelectInto(CommandContext& form, CommandResult& result, const CXmlNode& com
     }
     QString sql = info.GetAttribute("select");
     BindControlIds(form, info.GetChild("para_in"), sql);
-    const CXmlNode paraOut = info.GetChild("para_out");
-    const CXmlNodes outs = paraOut.GetChildren();
+    const XmlNode paraOut = info.GetChild("para_out");
+    const XmlNodes outs = paraOut.GetChildren();
     for (int k = 0; k < outs.GetCount(); ++k) {
         const int column = outs.GetItem(k).GetAttributeInt("value", 0);
         sql.replace(QStringLiteral("{{c%1}}").arg(k + 1),
-                    EscapeQuotes(source->CellText(row, column)));
+                    SealLiteral(source->CellText(row, column)));
     }
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, info.GetAttribute("to_table_id"), window))
         return false;
-    auto* target = qobject_cast<CListCtrlEx*>(window);
+    auto* target = qobject_cast<GridView*>(window);
     if (!target)
         return false;
     sql = form.ExpandStatementPlaceholders(sql);
@@ -694,11 +693,11 @@ bool SelectInto(CommandContext& form, CommandResult& result, const CXmlNode& com
     return true;
 }
 
-bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SelectInfoTable(CommandContext& form, CommandResult& result, const XmlNode& command,
                      int /*windowId*/) {
     form.ForgetRowStates();
     form.DeletedKeys().clear();
-    CXmlNode p = command.GetChild("para_info_where");
+    XmlNode p = command.GetChild("para_info_where");
     const bool whereList = !p.IsEmpty();
     if (!whereList)
         p = command.GetChild("para_info");
@@ -715,7 +714,7 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, p.GetAttribute("table_id"), window))
         return false;
-    auto* grid = qobject_cast<CListCtrlEx*>(window);
+    auto* grid = qobject_cast<GridView*>(window);
     if (!grid)
         return false;
     ScrollKeeper scroll(*grid);
@@ -733,7 +732,7 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode
     const QString order = p.GetAttribute("order");
     BindSearchFilters(form, p, whereList, select, where);
 
-    CDbSession& session = form.AccountSession();
+    DbSession& session = form.AccountSession();
     QStringList names;
     QStringList values;
     SearchResultRows rows(grid->KeyColumn(), p.GetAttributeBool("is_rowid", false));
@@ -783,9 +782,9 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const CXmlNode
     return true;
 }
 
-bool ClickPage(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool ClickPage(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                int /*windowId*/) {
-    const CXmlNode info = command.GetChild("para_info");
+    const XmlNode info = command.GetChild("para_info");
     switch (info.GetAttributeInt("page", 0)) {
     case 1:
         form.PageNumber() = 1;
@@ -811,20 +810,20 @@ bool ClickPage(CommandContext& form, CommandResult& /*result*/, const CXmlNode& 
     return true;
 }
 
-bool SelectInfoTree(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SelectInfoTree(CommandContext& form, CommandResult& result, const XmlNode& command,
                     int /*windowId*/) {
-    const CXmlNode p = command.GetChild("para_info_where");
+    const XmlNode p = command.GetChild("para_info_where");
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, p.GetAttribute("tree_id"), window))
         return false;
-    auto* tree = qobject_cast<CTreeCtrl*>(window);
+    auto* tree = qobject_cast<TreeView*>(window);
     if (!tree)
         return false;
     tree->clear();
     QString select = p.GetAttribute("select");
     BindWhereParameters(form, result, p, select);
     select = form.ExpandStatementPlaceholders(select);
-    CDbSession& session = form.AccountSession();
+    DbSession& session = form.AccountSession();
     QStringList names;
     QStringList values;
     if (!session.QueryWithNames(select, names, values)) {

@@ -6,31 +6,31 @@
 class CommandContext;
 struct CommandResult;
 
-bool QueryToWnds(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryToWnds(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                  int windowId);
-bool QueryToWnd(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryToWnd(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                 int windowId);
-bool QueryToList(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryToList(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                  int windowId);
-bool QueryToLists(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryToLists(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                   int windowId);
-bool QueryToLists2(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryToLists2(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                    int windowId);
-bool QueryToHead(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryToHead(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                  int windowId);
-bool QueryToMain(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryToMain(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                  int windowId);
-bool QueryTree(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryTree(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                int windowId);
-bool QueryToTreeHead(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryToTreeHead(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                      int windowId);
-bool QueryToTable(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryToTable(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                   int windowId);
-bool SelectInto(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool SelectInto(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                 int windowId);
-bool SelectInfoTable(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool SelectInfoTable(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                      int windowId);
-bool ClickPage(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool ClickPage(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                int windowId);
-bool SelectInfoTree(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool SelectInfoTree(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                     int windowId);

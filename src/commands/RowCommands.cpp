@@ -7,11 +7,11 @@
 #include "commands/GridCommands.h"
 #include "form/ColumnTotals.h"
 #include "form/CommandContext.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QItemSelectionModel>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
@@ -19,7 +19,7 @@ const QString kPrompt = QStringLiteral("请输入...");
 
 // Exchanges two rows' keys, states and cells, column 0 (the row number) apart. Both rows now
 // stand at another place, so a saved one is saved again with its new number.
-void ExchangeRows(CListCtrlEx& grid, int a, int b) {
+void ExchangeRows(GridView& grid, int a, int b) {
     ItemData* first = grid.RowData(a);
     ItemData* second = grid.RowData(b);
     if (!first || !second)
@@ -36,7 +36,7 @@ void ExchangeRows(CListCtrlEx& grid, int a, int b) {
 }
 
 // Selects `rows` moved by `offset`, and nothing else.
-void MoveSelection(CListCtrlEx& grid, const QList<int>& rows, int offset) {
+void MoveSelection(GridView& grid, const QList<int>& rows, int offset) {
     grid.SelectRow(-1, false);
     for (int row : rows)
         grid.SelectRow(row + offset, true);
@@ -53,10 +53,9 @@ QString WithoutKey(const QString& keys, const QString& key) {
 
 } // namespace
 
-bool AddRow(CommandContext& form, CommandResult& result, const CXmlNode& command,
-            int /*windowId*/) {
-    const CXmlNode p = command.GetChild("para_info");
-    CListCtrlEx* grid = nullptr;
+bool AddRow(CommandContext& form, CommandResult& result, const XmlNode& command, int /*windowId*/) {
+    const XmlNode p = command.GetChild("para_info");
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, p.GetAttribute("table_id"), grid))
         return false;
     const int whichRow = p.GetAttributeInt("which_row", 0);
@@ -79,10 +78,9 @@ bool AddRow(CommandContext& form, CommandResult& result, const CXmlNode& command
     return true;
 }
 
-bool DelRow(CommandContext& form, CommandResult& result, const CXmlNode& command,
-            int /*windowId*/) {
-    const CXmlNode p = command.GetChild("para_info");
-    CListCtrlEx* grid = nullptr;
+bool DelRow(CommandContext& form, CommandResult& result, const XmlNode& command, int /*windowId*/) {
+    const XmlNode p = command.GetChild("para_info");
+    GridView* grid = nullptr;
     if (!RequireGridById(form, result, p.GetAttributeInt("table_id", 0), grid))
         return false;
     const QList<int> selected = grid->SelectedRows();
@@ -108,8 +106,8 @@ bool DelRow(CommandContext& form, CommandResult& result, const CXmlNode& command
     return true;
 }
 
-bool UpRow(CommandContext& form, CommandResult& result, const CXmlNode& command, int /*windowId*/) {
-    CListCtrlEx* grid = nullptr;
+bool UpRow(CommandContext& form, CommandResult& result, const XmlNode& command, int /*windowId*/) {
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, command.GetAttribute("table_id", QStringLiteral("0")), grid))
         return false;
     const QList<int> selected = grid->SelectedRows();
@@ -121,9 +119,9 @@ bool UpRow(CommandContext& form, CommandResult& result, const CXmlNode& command,
     return true;
 }
 
-bool DownRow(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool DownRow(CommandContext& form, CommandResult& result, const XmlNode& command,
              int /*windowId*/) {
-    CListCtrlEx* grid = nullptr;
+    GridView* grid = nullptr;
     if (!RequireGrid(form, result, command.GetAttribute("table_id", QStringLiteral("0")), grid))
         return false;
     const QList<int> selected = grid->SelectedRows();
@@ -135,19 +133,19 @@ bool DownRow(CommandContext& form, CommandResult& result, const CXmlNode& comman
     return true;
 }
 
-bool SelectAll(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool SelectAll(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                int /*windowId*/) {
-    if (CListCtrlEx* grid = GridById(form, command.GetAttributeInt("table_id", 0)))
+    if (GridView* grid = GridById(form, command.GetAttributeInt("table_id", 0)))
         grid->SelectRow(-1, true);
     return true;
 }
 
 // The grid has no check boxes of its own: the rows a user marks are the rows selected
 // (Ctrl+click, Shift+click, dragging).
-bool GetIdsFromList(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool GetIdsFromList(CommandContext& form, CommandResult& result, const XmlNode& command,
                     int /*windowId*/) {
-    const CXmlNode p = command.GetChild("para_info");
-    CListCtrlEx* grid = nullptr;
+    const XmlNode p = command.GetChild("para_info");
+    GridView* grid = nullptr;
     if (!RequireGridById(form, result, p.GetAttributeInt("table_id", 0), grid))
         return false;
     QStringList keys;

@@ -8,10 +8,10 @@
 #include "data/InsertedText.h"
 #include "data/SqlShape.h"
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/AppMessage.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QWidget>
 
@@ -20,8 +20,8 @@
 
 namespace {
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 const QString kUid = QStringLiteral("{{id?uid}}");
 
@@ -30,21 +30,21 @@ QString CellPlaceholder(int n) {
 }
 
 // "{{id?N}}" becomes the escaped text of column N - base of row `row`.
-void BindRowCells(const CListCtrlEx& grid, int row, QString& sql, int base) {
+void BindRowCells(const GridView& grid, int row, QString& sql, int base) {
     if (sql.isEmpty())
         return;
     for (int c = 0; c < grid.ColumnCount(); ++c)
-        sql.replace(CellPlaceholder(c + base), EscapeQuotes(grid.CellText(row, c)));
+        sql.replace(CellPlaceholder(c + base), SealLiteral(grid.CellText(row, c)));
 }
 
 // The session's message with its technical detail, for DetailText and the log.
-QString SessionError(const CDbSession& session) {
+QString SessionError(const DbSession& session) {
     return session.Detail().isEmpty() ? session.Message()
                                       : session.Message() + QLatin1Char('\n') + session.Detail();
 }
 
 // A guard query refuses when it gives a row: its first value is the refusal message.
-bool GuardRefuses(CDbSession& session, const QString& sql, QString& refusal) {
+bool GuardRefuses(DbSession& session, const QString& sql, QString& refusal) {
     if (sql.trimmed().isEmpty())
         return false;
     return session.QueryValue(sql, refusal);
@@ -64,8 +64,8 @@ bool Confirm(const QString& question) {
            MessageAnswer::Yes;
 }
 
-CListCtrlEx* GridById(CommandContext& form, int id) {
-    return qobject_cast<CListCtrlEx*>(form.ControlByWindowId(WindowIdOfDocumentId(id)));
+GridView* GridById(CommandContext& form, int id) {
+    return qobject_cast<GridView*>(form.ControlByWindowId(WindowIdOfDocumentId(id)));
 }
 
 // --- Header ---
@@ -76,11 +76,11 @@ struct HeadFields {
 };
 
 // Required-field checks, then the field and value lists of the children of `para`.
-bool ReadHeadFields(CommandContext& form, CommandResult& result, const CXmlNode& para,
+bool ReadHeadFields(CommandContext& form, CommandResult& result, const XmlNode& para,
                     HeadFields& head) {
-    const CXmlNodes children = para.GetChildren();
+    const XmlNodes children = para.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
-        const CXmlNode child = children.GetItem(i);
+        const XmlNode child = children.GetItem(i);
         if (child.GetAttributeInt("empty", 0) != 1)
             continue;
         const QString reference = child.GetAttribute("wnd");
@@ -98,7 +98,7 @@ bool ReadHeadFields(CommandContext& form, CommandResult& result, const CXmlNode&
         }
     }
     for (int i = 0; i < children.GetCount(); ++i) {
-        const CXmlNode child = children.GetItem(i);
+        const XmlNode child = children.GetItem(i);
         QWidget* window = nullptr;
         if (!ResolveControl(form, result, child.GetAttribute("wnd"), window))
             return false;
@@ -112,14 +112,14 @@ bool ReadHeadFields(CommandContext& form, CommandResult& result, const CXmlNode&
 QString BindHeadGuard(CommandContext& form, QString sql, const HeadFields& head,
                       const QString& key) {
     for (int i = head.values.size(); i >= 1; --i) // "{{p1}}" must not eat "{{p10}}"'s start
-        sql.replace(QStringLiteral("{{p%1}}").arg(i), EscapeQuotes(head.values[i - 1]));
+        sql.replace(QStringLiteral("{{p%1}}").arg(i), SealLiteral(head.values[i - 1]));
     if (!key.isNull())
         sql.replace(kUid, SealInsertedText(key));
     return form.ExpandStatementPlaceholders(sql);
 }
 
 // The statement run after a header write, with the record's key.
-bool RunHeadStatement(CommandContext& form, CommandResult& result, const CXmlNode& para,
+bool RunHeadStatement(CommandContext& form, CommandResult& result, const XmlNode& para,
                       const QString& key) {
     QString sql = para.GetAttribute("run_sql");
     if (sql.trimmed().isEmpty())
@@ -140,10 +140,10 @@ bool RunHeadStatement(CommandContext& form, CommandResult& result, const CXmlNod
 struct DetailContext {
     CommandContext& form;
     CommandResult& result;
-    CListCtrlEx& grid;
-    CXmlNode parameters; // the command's parameter element
-    CXmlNode info;       // the grid's save parameters
-    CXmlNodes columns;   // the grid's column definitions
+    GridView& grid;
+    XmlNode parameters; // the command's parameter element
+    XmlNode info;       // the grid's save parameters
+    XmlNodes columns;   // the grid's column definitions
 };
 
 // Guard, statement before the write, parent key and column values of one row. Fails with the
@@ -152,9 +152,9 @@ bool PrepareRow(DetailContext& ctx, int row, bool insert, const QString& key, He
                 QString& message) {
     CommandContext& form = ctx.form;
     CommandResult& result = ctx.result;
-    CDbSession& session = form.AccountSession();
+    DbSession& session = form.AccountSession();
     const int number = row + 1;
-    const CXmlNode where = ctx.parameters.GetChild("para_info_where");
+    const XmlNode where = ctx.parameters.GetChild("para_info_where");
     auto bind = [&](QString sql) {
         BindRowCells(ctx.grid, row, sql, 0);
         if (!insert)
@@ -185,7 +185,7 @@ bool PrepareRow(DetailContext& ctx, int row, bool insert, const QString& key, He
     }
 
     for (int i = 0; i < ctx.columns.GetCount(); ++i) {
-        const CXmlNode col = ctx.columns.GetItem(i);
+        const XmlNode col = ctx.columns.GetItem(i);
         const QString field = col.GetAttribute("field_name");
         const int column = col.GetAttributeInt("col_id", 0);
         // Column 0 holds the row number; only columns with a stored field are saved.
@@ -206,7 +206,7 @@ bool PrepareRow(DetailContext& ctx, int row, bool insert, const QString& key, He
         }
         QString lookup = col.GetAttribute("parent_sql");
         if (!lookup.isEmpty()) {
-            lookup.replace(QStringLiteral("{{self}}"), EscapeQuotes(value));
+            lookup.replace(QStringLiteral("{{self}}"), SealLiteral(value));
             QStringList found;
             if (QueryAllValues(session, form.ExpandStatementPlaceholders(lookup), found) <= 0 ||
                 found.isEmpty()) {
@@ -256,7 +256,7 @@ bool RunRowStatements(DetailContext& ctx, int row, bool insert, const QString& k
 bool SaveRow(DetailContext& ctx, int row, bool insert, QString& message) {
     CommandContext& form = ctx.form;
     CommandResult& result = ctx.result;
-    CDbSession& session = form.AccountSession();
+    DbSession& session = form.AccountSession();
     QString key = ctx.grid.RowKey(row);
     HeadFields lists;
     if (!PrepareRow(ctx, row, insert, key, lists, message))
@@ -288,7 +288,7 @@ bool SaveRow(DetailContext& ctx, int row, bool insert, QString& message) {
 }
 
 // Deleted rows go first, so a new row may take a deleted one's unique values.
-bool DeleteRemovedRows(CommandContext& form, CommandResult& result, const CXmlNode& parameters) {
+bool DeleteRemovedRows(CommandContext& form, CommandResult& result, const XmlNode& parameters) {
     if (form.DeletedKeys().isEmpty())
         return true;
     QString guard = parameters.GetAttribute("can_delete_sql");
@@ -322,7 +322,7 @@ bool DeleteRemovedRows(CommandContext& form, CommandResult& result, const CXmlNo
 
 // A new last row left empty is the entry row a numbered grid keeps for typing: not data.
 // Should the action fail, the row comes back so the user can go on typing.
-void DropEntryRow(CommandContext& form, CListCtrlEx& grid) {
+void DropEntryRow(CommandContext& form, GridView& grid) {
     if (!grid.EndsWithEntryRow())
         return;
     grid.DeleteRow(grid.RowCount() - 1);
@@ -331,9 +331,9 @@ void DropEntryRow(CommandContext& form, CListCtrlEx& grid) {
 
 // --- check / checkthis ---
 
-bool RunCheck(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool RunCheck(CommandContext& form, CommandResult& result, const XmlNode& command,
               bool askWithCheckValue) {
-    const CXmlNode para = command.GetChild("para_info");
+    const XmlNode para = command.GetChild("para_info");
     QString checkSql = para.GetAttribute("check_sql");
     QString canUpdateSql = para.GetAttribute("can_update_sql");
     QString updateSql = para.GetAttribute("update_sql");
@@ -345,7 +345,7 @@ bool RunCheck(CommandContext& form, CommandResult& result, const CXmlNode& comma
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, para.GetAttribute("table_id"), window))
         return false;
-    if (auto* grid = qobject_cast<CListCtrlEx*>(window)) {
+    if (auto* grid = qobject_cast<GridView*>(window)) {
         const QList<int> selected = grid->SelectedRows();
         if (selected.isEmpty()) {
             result.error = QStringLiteral("请选择记录！");
@@ -409,7 +409,7 @@ bool RunCheck(CommandContext& form, CommandResult& result, const CXmlNode& comma
 
 class SqlStep {
 public:
-    SqlStep(CommandContext& form, CommandResult& result, const CXmlNode& step)
+    SqlStep(CommandContext& form, CommandResult& result, const XmlNode& step)
         : form_(form), result_(result), step_(step) {}
 
     bool Run() {
@@ -422,7 +422,7 @@ public:
             QWidget* window = nullptr;
             if (!ResolveControl(form_, result_, tableReference, window))
                 return false;
-            grid_ = qobject_cast<CListCtrlEx*>(window);
+            grid_ = qobject_cast<GridView*>(window);
             if (!grid_)
                 return false;
             const int count = grid_->RowCount();
@@ -616,17 +616,17 @@ private:
 
     CommandContext& form_;
     CommandResult& result_;
-    CXmlNode step_;
-    CListCtrlEx* grid_ = nullptr;
+    XmlNode step_;
+    GridView* grid_ = nullptr;
     QString allSelected_; // null unless one pass stands for all selected rows
     bool tip_ = false;
 };
 
 } // namespace
 
-bool InsertHead(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool InsertHead(CommandContext& form, CommandResult& result, const XmlNode& command,
                 int /*windowId*/) {
-    const CXmlNode para = command.GetChild("head_para_info");
+    const XmlNode para = command.GetChild("head_para_info");
     QWidget* keyWindow = nullptr;
     if (!ResolveControl(form, result, para.GetAttribute("uid_wnd_id"), keyWindow))
         return false;
@@ -660,9 +660,9 @@ bool InsertHead(CommandContext& form, CommandResult& result, const CXmlNode& com
     return true;
 }
 
-bool UpdateHead(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool UpdateHead(CommandContext& form, CommandResult& result, const XmlNode& command,
                 int /*windowId*/) {
-    const CXmlNode para = command.GetChild("head_para_info");
+    const XmlNode para = command.GetChild("head_para_info");
     QWidget* keyWindow = nullptr;
     if (!ResolveControl(form, result, para.GetAttribute("uid_wnd_id"), keyWindow))
         return false;
@@ -693,15 +693,15 @@ bool UpdateHead(CommandContext& form, CommandResult& result, const CXmlNode& com
     return true;
 }
 
-bool InsertDetail(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool InsertDetail(CommandContext& form, CommandResult& result, const XmlNode& command,
                   int /*windowId*/) {
     form.MarkDetailSaved();
-    const CXmlNode parameters = command.GetChildren().GetItem(0);
+    const XmlNode parameters = command.GetChildren().GetItem(0);
     const QString tableId = parameters.GetAttribute("table_id");
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, QString::number(ParseIntegerText(tableId)), window))
         return false;
-    auto* grid = qobject_cast<CListCtrlEx*>(window);
+    auto* grid = qobject_cast<GridView*>(window);
     if (!grid) {
         result.error = QStringLiteral("控件指向出错:\n") + tableId;
         return false;
@@ -715,7 +715,7 @@ bool InsertDetail(CommandContext& form, CommandResult& result, const CXmlNode& c
         return true;
     }
 
-    const CXmlNode dialog = form.Definition().GetRoot().GetChild("body").GetChild("dialog");
+    const XmlNode dialog = form.Definition().GetRoot().GetChild("body").GetChild("dialog");
     const QString table = QStringLiteral("table[@id=%1]/PARA/").arg(ParseIntegerText(tableId));
     DetailContext ctx{form,
                       result,
@@ -738,7 +738,7 @@ bool InsertDetail(CommandContext& form, CommandResult& result, const CXmlNode& c
             saved = SaveRow(ctx, row, false, message);
         if (!saved) {
             // A lock, a clash with another user's save or a full disk is not the row's fault.
-            const CDbSession& session = form.AccountSession();
+            const DbSession& session = form.AccountSession();
             result.error =
                 session.LastFailureIsData()
                     ? QStringLiteral("第 %1 行数据异常,请检查数据:\n\n%2").arg(row + 1).arg(message)
@@ -751,9 +751,9 @@ bool InsertDetail(CommandContext& form, CommandResult& result, const CXmlNode& c
     return true;
 }
 
-bool ResetDetail(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool ResetDetail(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                  int /*windowId*/) {
-    CListCtrlEx* grid = GridById(form, ParseIntegerText(command.GetAttribute("target_ids")));
+    GridView* grid = GridById(form, ParseIntegerText(command.GetAttribute("target_ids")));
     const int mode = command.GetAttributeInt("values", 0);
     if (!grid || (mode != 1 && mode != 2))
         return true;
@@ -768,18 +768,17 @@ bool ResetDetail(CommandContext& form, CommandResult& /*result*/, const CXmlNode
     return true;
 }
 
-bool Check(CommandContext& form, CommandResult& result, const CXmlNode& command, int /*windowId*/) {
+bool Check(CommandContext& form, CommandResult& result, const XmlNode& command, int /*windowId*/) {
     return RunCheck(form, result, command, true);
 }
 
-bool CheckThis(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool CheckThis(CommandContext& form, CommandResult& result, const XmlNode& command,
                int /*windowId*/) {
     return RunCheck(form, result, command, false);
 }
 
-bool RunSql(CommandContext& form, CommandResult& result, const CXmlNode& command,
-            int /*windowId*/) {
-    const CXmlNodes steps = command.GetChildren();
+bool RunSql(CommandContext& form, CommandResult& result, const XmlNode& command, int /*windowId*/) {
+    const XmlNodes steps = command.GetChildren();
     for (int i = 0; i < steps.GetCount(); ++i) {
         if (!SqlStep(form, result, steps.GetItem(i)).Run())
             return false;

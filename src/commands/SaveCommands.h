@@ -7,18 +7,18 @@
 class CommandContext;
 struct CommandResult;
 
-bool InsertHead(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool InsertHead(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                 int windowId);
-bool UpdateHead(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool UpdateHead(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                 int windowId);
-bool InsertDetail(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool InsertDetail(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                   int windowId);
-bool ResetDetail(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool ResetDetail(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                  int windowId);
 // `check` asks again with the text its check query gives; `checkthis` with the fixed question.
-bool Check(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool Check(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
            int windowId);
-bool CheckThis(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool CheckThis(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                int windowId);
-bool RunSql(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool RunSql(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
             int windowId);

@@ -6,7 +6,7 @@
 #include "form/CommandContext.h"
 #include "platform/Gbk.h"
 #include "platform/PopupChoice.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QEventLoop>
 #include <QProcess>
@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
@@ -107,7 +107,7 @@ QString RunCommandLine(const QString& commandLine) {
     return DecodeOutput(output);
 }
 
-bool SelectFile(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SelectFile(CommandContext& form, CommandResult& result, const XmlNode& command,
                 int /*windowId*/) {
     const QString kind = command.GetAttribute("values");
     const QString all = QStringLiteral("All Files(*.*) (*)");
@@ -132,7 +132,7 @@ bool SelectFile(CommandContext& form, CommandResult& result, const CXmlNode& com
     return true;
 }
 
-bool Cmd(CommandContext& form, CommandResult& result, const CXmlNode& command, int /*windowId*/) {
+bool Cmd(CommandContext& form, CommandResult& result, const XmlNode& command, int /*windowId*/) {
     // The command line is the author's; what comes from the row or from controls goes in as
     // single shell words, so no typed text can add commands of its own.
     std::vector<std::pair<QString, QString>> parameters;
@@ -141,7 +141,7 @@ bool Cmd(CommandContext& form, CommandResult& result, const CXmlNode& command, i
         QWidget* window = nullptr;
         if (!ResolveControl(form, result, table, window))
             return false;
-        if (auto* grid = qobject_cast<CListCtrlEx*>(window)) {
+        if (auto* grid = qobject_cast<GridView*>(window)) {
             const QList<int> rows = grid->SelectedRows();
             if (rows.isEmpty())
                 return false;
@@ -149,9 +149,9 @@ bool Cmd(CommandContext& form, CommandResult& result, const CXmlNode& command, i
                                     ShellWord(grid->RowKey(rows.first())));
         }
     }
-    const CXmlNodes filters = command.GetChild("para_info_where").GetChildren();
+    const XmlNodes filters = command.GetChild("para_info_where").GetChildren();
     for (int i = 0; i < filters.GetCount(); ++i) {
-        const CXmlNode filter = filters.GetItem(i);
+        const XmlNode filter = filters.GetItem(i);
         QWidget* source = nullptr;
         if (!ResolveControl(form, result, filter.GetAttribute("value"), source))
             return false;
@@ -175,7 +175,7 @@ bool Cmd(CommandContext& form, CommandResult& result, const CXmlNode& command, i
     return true;
 }
 
-bool Wait(CommandContext& /*form*/, CommandResult& /*result*/, const CXmlNode& command,
+bool Wait(CommandContext& /*form*/, CommandResult& /*result*/, const XmlNode& command,
           int /*windowId*/) {
     // Other windows keep working meanwhile; this form's busy action holds back its own events.
     const int milliseconds = qMax(0, command.GetAttributeInt("values", 0));

@@ -5,29 +5,29 @@
 
 #include "commands/CommandSupport.h"
 #include "form/CommandContext.h"
-#include "widgets/CTreeCtrl.h"
+#include "widgets/TreeView.h"
 
 #include <QStringList>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
 // The tree named by `tree_id` of the command's `para_info`; false (with the reference message
 // for a missing control) when there is none.
-bool ResolveTree(CommandContext& form, CommandResult& result, const CXmlNode& info,
-                 CTreeCtrl*& tree) {
+bool ResolveTree(CommandContext& form, CommandResult& result, const XmlNode& info,
+                 TreeView*& tree) {
     QWidget* window = nullptr;
     const QString reference = info.GetAttribute("tree_id");
     if (!ResolveControl(form, result, reference, window))
         return false;
-    tree = qobject_cast<CTreeCtrl*>(window);
+    tree = qobject_cast<TreeView*>(window);
     return tree != nullptr;
 }
 
 // A selection change uses the selected node; a click uses (and selects) the node under the
 // pointer.
-QTreeWidgetItem* PickedNode(CommandContext& form, CTreeCtrl& tree) {
+QTreeWidgetItem* PickedNode(CommandContext& form, TreeView& tree) {
     if (form.EventName() == QLatin1String("EN_CHANGE"))
         return tree.currentItem();
     QTreeWidgetItem* item = tree.ItemUnderPointer();
@@ -36,7 +36,7 @@ QTreeWidgetItem* PickedNode(CommandContext& form, CTreeCtrl& tree) {
     return item;
 }
 
-bool WriteTarget(CommandContext& form, CommandResult& result, const CXmlNode& info,
+bool WriteTarget(CommandContext& form, CommandResult& result, const XmlNode& info,
                  const QString& value) {
     QWidget* target = nullptr;
     if (!ResolveControl(form, result, info.GetAttribute("target_id"), target))
@@ -47,25 +47,25 @@ bool WriteTarget(CommandContext& form, CommandResult& result, const CXmlNode& in
 
 enum class NodeValue { Key, Text };
 
-bool WritePickedNode(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool WritePickedNode(CommandContext& form, CommandResult& result, const XmlNode& command,
                      NodeValue what) {
-    const CXmlNode info = command.GetChild("para_info");
-    CTreeCtrl* tree = nullptr;
+    const XmlNode info = command.GetChild("para_info");
+    TreeView* tree = nullptr;
     if (!ResolveTree(form, result, info, tree))
         return false;
     const QTreeWidgetItem* item = PickedNode(form, *tree);
     if (!item)
         return false;
     return WriteTarget(form, result, info,
-                       what == NodeValue::Key ? QString::number(CTreeCtrl::Key(item))
+                       what == NodeValue::Key ? QString::number(TreeView::Key(item))
                                               : item->text(0));
 }
 
 } // namespace
 
-bool SelectItem(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SelectItem(CommandContext& form, CommandResult& result, const XmlNode& command,
                 int /*windowId*/) {
-    CTreeCtrl* tree = nullptr;
+    TreeView* tree = nullptr;
     if (!ResolveTree(form, result, command.GetChild("para_info"), tree))
         return false;
     if (QTreeWidgetItem* item = tree->ItemUnderPointer())
@@ -73,20 +73,20 @@ bool SelectItem(CommandContext& form, CommandResult& result, const CXmlNode& com
     return true;
 }
 
-bool GetIdFromTree(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool GetIdFromTree(CommandContext& form, CommandResult& result, const XmlNode& command,
                    int /*windowId*/) {
     return WritePickedNode(form, result, command, NodeValue::Key);
 }
 
-bool GetNameFromTree(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool GetNameFromTree(CommandContext& form, CommandResult& result, const XmlNode& command,
                      int /*windowId*/) {
     return WritePickedNode(form, result, command, NodeValue::Text);
 }
 
-bool GetIdsFromTree(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool GetIdsFromTree(CommandContext& form, CommandResult& result, const XmlNode& command,
                     int /*windowId*/) {
-    const CXmlNode info = command.GetChild("para_info");
-    CTreeCtrl* tree = nullptr;
+    const XmlNode info = command.GetChild("para_info");
+    TreeView* tree = nullptr;
     if (!ResolveTree(form, result, info, tree))
         return false;
     QStringList keys;
@@ -95,7 +95,7 @@ bool GetIdsFromTree(CommandContext& form, CommandResult& result, const CXmlNode&
     return WriteTarget(form, result, info, keys.join(QLatin1Char(',')));
 }
 
-bool ReturnSelectedNode(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool ReturnSelectedNode(CommandContext& form, CommandResult& result, const XmlNode& command,
                         int windowId) {
     if (!form.HasReturnSlot())
         return true;
@@ -105,12 +105,12 @@ bool ReturnSelectedNode(CommandContext& form, CommandResult& result, const CXmlN
         window = form.ControlByWindowId(windowId);
     else if (!ResolveControl(form, result, reference, window))
         return false;
-    auto* tree = qobject_cast<CTreeCtrl*>(window);
+    auto* tree = qobject_cast<TreeView*>(window);
     const QTreeWidgetItem* item = tree ? tree->currentItem() : nullptr;
     if (!item)
         return false;
     form.SetReturnValue(command.GetAttributeInt("values", 0) == 0
-                            ? QString::number(CTreeCtrl::Key(item))
+                            ? QString::number(TreeView::Key(item))
                             : item->text(0));
     form.ClosePopupNow();
     return true;

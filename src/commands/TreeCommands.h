@@ -6,15 +6,15 @@
 class CommandContext;
 struct CommandResult;
 
-bool SelectItem(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool SelectItem(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                 int windowId);
-bool GetIdFromTree(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool GetIdFromTree(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                    int windowId);
-bool GetNameFromTree(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool GetNameFromTree(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                      int windowId);
-bool GetIdsFromTree(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool GetIdsFromTree(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                     int windowId);
-bool ReturnSelectedNode(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
-                        int windowId);
-bool ShowTable(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool ReturnSelectedNode(CommandContext& form, CommandResult& result,
+                        const FormXml::XmlNode& command, int windowId);
+bool ShowTable(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                int windowId);

@@ -6,16 +6,16 @@
 #include "data/DbSession.h"
 #include "data/SessionContext.h"
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/AppMessage.h"
 #include "platform/ShellOpen.h"
-#include "widgets/ZvChart.h"
+#include "widgets/TreeListView.h"
 
 #include <QDir>
 #include <QImage>
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
@@ -30,16 +30,16 @@ struct SectionQueries {
     QString tip;
 };
 
-SectionQueries BindSection(CommandContext& form, const CXmlNode& parameters) {
+SectionQueries BindSection(CommandContext& form, const XmlNode& parameters) {
     SectionQueries queries{parameters.GetAttribute("select"),
                            parameters.GetAttribute("select_color"),
                            parameters.GetAttribute("select_tip")};
-    const CXmlNodes children = parameters.GetChildren();
+    const XmlNodes children = parameters.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
-        const CXmlNode child = children.GetItem(i);
+        const XmlNode child = children.GetItem(i);
         const int id = child.GetAttributeInt("value", 0);
         const QString text =
-            EscapeQuotes(ReadControlValue(form.ControlByWindowId(WindowIdOfDocumentId(id))));
+            SealLiteral(ReadControlValue(form.ControlByWindowId(WindowIdOfDocumentId(id))));
         QString fragment;
         if (!text.isEmpty()) {
             const QString where = child.GetAttribute("where");
@@ -57,7 +57,7 @@ SectionQueries BindSection(CommandContext& form, const CXmlNode& parameters) {
 }
 
 // Values of a query that may fail or be absent: both give none.
-QStringList ValuesOrNone(CDbSession& session, const QString& sql, int* columnCount = nullptr) {
+QStringList ValuesOrNone(DbSession& session, const QString& sql, int* columnCount = nullptr) {
     QStringList names;
     QStringList values;
     if (sql.isEmpty() || !session.QueryWithNames(sql, names, values))
@@ -67,7 +67,7 @@ QStringList ValuesOrNone(CDbSession& session, const QString& sql, int* columnCou
     return values;
 }
 
-void ShowPicture(const ZvChart& chart) {
+void ShowPicture(const TreeListView& chart) {
     const QString folder = SessionContext::Current().exeFolder + QStringLiteral("temp");
     QDir().mkpath(folder);
     const QString path = folder + QStringLiteral("/temp.bmp");
@@ -79,23 +79,23 @@ void ShowPicture(const ZvChart& chart) {
 
 } // namespace
 
-bool ShowTable(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool ShowTable(CommandContext& form, CommandResult& result, const XmlNode& command,
                int /*windowId*/) {
     const QString reference = command.GetAttribute("table_id");
     QWidget* window = nullptr;
     if (!ResolveControl(form, result, reference, window))
         return false;
-    auto* chart = qobject_cast<ZvChart*>(window);
+    auto* chart = qobject_cast<TreeListView*>(window);
     if (!chart) {
         result.error = kBadReference + reference;
         return false;
     }
-    chart->SetDisplayMode(ZvChart::kTreeListMode);
+    chart->SetDisplayMode(TreeListView::kTreeListMode);
     chart->ClearBody();
-    CDbSession& session = form.AccountSession();
-    const CXmlNodes sections = command.GetChildren();
+    DbSession& session = form.AccountSession();
+    const XmlNodes sections = command.GetChildren();
     for (int s = 0; s < sections.GetCount(); ++s) {
-        const CXmlNode section = sections.GetItem(s);
+        const XmlNode section = sections.GetItem(s);
         // A section's `loop` changes nothing here.
         const int height = section.GetAttributeInt("height", 0);
         const SectionQueries queries = BindSection(form, section.GetChild("para_info_where"));

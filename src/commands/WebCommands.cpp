@@ -9,8 +9,8 @@
 #include "platform/AppMessage.h"
 #include "platform/ShellOpen.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvPicture.h"
+#include "widgets/GridView.h"
+#include "widgets/PictureView.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,17 +41,17 @@ QWidget* ControlById(CommandContext& form, const QString& id) {
     return id.isEmpty() ? nullptr : form.ControlOfFormOrPages(ParseIntegerText(id));
 }
 
-QString RowText(const CListCtrlEx& grid, int row, int col) {
+QString RowText(const GridView& grid, int row, int col) {
     return col > 0 ? grid.CellText(row, col - 1) : grid.RowKey(row);
 }
 
 // The source text of the command's `para_info`, by plain ids; `idAttribute` names the control
 // read when no grid is given.
-bool ReadSourceText(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& para,
+bool ReadSourceText(CommandContext& form, CommandResult& result, const FormXml::XmlNode& para,
                     const char* idAttribute, const QString& missingId, QString& text) {
     const QString tableId = para.GetAttribute("table_id");
     if (!tableId.isEmpty()) {
-        const auto* grid = qobject_cast<const CListCtrlEx*>(ControlById(form, tableId));
+        const auto* grid = qobject_cast<const GridView*>(ControlById(form, tableId));
         if (!grid)
             return FailSilently(result);
         const QList<int> selected = grid->SelectedRows();
@@ -72,9 +72,9 @@ bool ReadSourceText(CommandContext& form, CommandResult& result, const ZUDad::CX
 
 enum class Verb { Get, Post, FormSession };
 
-bool RunRequest(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool RunRequest(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                 Verb verb) {
-    const ZUDad::CXmlNode para = command.GetChild("para_info");
+    const FormXml::XmlNode para = command.GetChild("para_info");
     WebRequestSettings settings;
     if (!ReadSourceText(form, result, para, "url_id", kNoUrlId, settings.url))
         return false;
@@ -105,9 +105,9 @@ bool RunRequest(CommandContext& form, CommandResult& result, const ZUDad::CXmlNo
                             : settings.status + QStringLiteral("\n网址：") + settings.url);
 }
 
-bool Codec(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool Codec(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
            QString (*convert)(const QString&)) {
-    const ZUDad::CXmlNode para = command.GetChild("para_info");
+    const FormXml::XmlNode para = command.GetChild("para_info");
     QString text;
     if (!ReadSourceText(form, result, para, "num_id", kNoNumId, text))
         return false;
@@ -133,7 +133,7 @@ WebTlsSettings ReadWebTlsSettings() {
     return tls;
 }
 
-bool OpenUrl(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool OpenUrl(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
              int /*windowId*/) {
     QString link;
     if (!ReadSourceText(form, result, command.GetChild("para_info"), "url_id", kNoUrlId, link))
@@ -144,7 +144,7 @@ bool OpenUrl(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode&
     return true;
 }
 
-bool OpenFile(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool OpenFile(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
               int /*windowId*/) {
     QString path;
     if (!ReadSourceText(form, result, command.GetChild("para_info"), "url_id", kNoUrlId, path))
@@ -164,16 +164,16 @@ bool OpenFile(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode
     return true;
 }
 
-bool ShowPic(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool ShowPic(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
              int /*windowId*/) {
-    const ZUDad::CXmlNode para = command.GetChild("para_info");
+    const FormXml::XmlNode para = command.GetChild("para_info");
     QString path;
     const QString tableId = para.GetAttribute("table_id");
     if (!tableId.isEmpty()) {
         QWidget* window = nullptr;
         if (!ResolveControl(form, result, tableId, window))
             return false;
-        const auto* grid = qobject_cast<const CListCtrlEx*>(window);
+        const auto* grid = qobject_cast<const GridView*>(window);
         if (!grid)
             return FailSilently(result);
         const QList<int> selected = grid->SelectedRows();
@@ -192,7 +192,7 @@ bool ShowPic(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode&
     QWidget* target = nullptr;
     if (!ResolveControl(form, result, para.GetAttribute("target"), target))
         return false;
-    auto* picture = qobject_cast<ZvPicture*>(target);
+    auto* picture = qobject_cast<PictureView*>(target);
     if (!picture)
         return true;
     const QImage image = path.isEmpty() ? QImage() : QImage(path);
@@ -208,27 +208,27 @@ bool ShowPic(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode&
     return true;
 }
 
-bool GetHtml(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool GetHtml(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
              int /*windowId*/) {
     return RunRequest(form, result, command, Verb::Get);
 }
 
-bool PostHtml(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool PostHtml(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
               int /*windowId*/) {
     return RunRequest(form, result, command, Verb::Post);
 }
 
-bool Post2Html(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool Post2Html(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                int /*windowId*/) {
     return RunRequest(form, result, command, Verb::FormSession);
 }
 
-bool UrlEncodeCommand(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool UrlEncodeCommand(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                       int /*windowId*/) {
     return Codec(form, result, command, &UrlEncode);
 }
 
-bool UrlDecodeCommand(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool UrlDecodeCommand(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                       int /*windowId*/) {
     return Codec(form, result, command, &UrlDecode);
 }

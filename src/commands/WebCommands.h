@@ -12,25 +12,25 @@
 class CommandContext;
 struct CommandResult;
 
-bool OpenUrl(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool OpenUrl(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
              int windowId);
-bool OpenFile(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool OpenFile(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
               int windowId);
-bool ShowPic(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool ShowPic(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
              int windowId);
-bool GetHtml(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool GetHtml(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
              int windowId);
-bool PostHtml(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool PostHtml(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
               int windowId);
-bool Post2Html(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool Post2Html(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                int windowId);
-bool UrlEncodeCommand(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool UrlEncodeCommand(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                       int windowId);
-bool UrlDecodeCommand(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool UrlDecodeCommand(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                       int windowId);
-bool GetHtmlNodeText(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool GetHtmlNodeText(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                      int windowId);
-bool GetHtmlList(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool GetHtmlList(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                  int windowId);
 
 // The certificate settings of the web requests, from cfg.ini [HTTPS]: CA_FILE names a PEM file of

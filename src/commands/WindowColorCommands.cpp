@@ -6,15 +6,15 @@
 #include "commands/WindowCommands.h"
 #include "form/CommandContext.h"
 #include "platform/AppMessage.h"
-#include "widgets/CButtonST.h"
-#include "widgets/CZvButton.h"
-#include "widgets/CZvStatic.h"
+#include "widgets/DrawnButton.h"
+#include "widgets/DrawnLabel.h"
 #include "widgets/GridModel.h"
+#include "widgets/ImageButton.h"
 
 #include <QWidget>
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 using namespace CommandTexts;
 
 namespace {
@@ -27,11 +27,11 @@ QColor ToQColor(int gridColor) {
 
 void ApplyColor(QWidget* window, const QColor& color, ColorRole role) {
     if (role == ColorRole::Text) {
-        if (auto* label = qobject_cast<CZvStatic*>(window))
+        if (auto* label = qobject_cast<DrawnLabel*>(window))
             label->SetTextColor(color);
-        else if (auto* button = qobject_cast<CButtonST*>(window))
+        else if (auto* button = qobject_cast<ImageButton*>(window))
             button->SetTextColor(color);
-        else if (auto* button = qobject_cast<CZvButton*>(window))
+        else if (auto* button = qobject_cast<DrawnButton*>(window))
             button->SetTextColor(color);
         QPalette palette = window->palette();
         for (auto colorRole : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
@@ -51,11 +51,11 @@ void ApplyColor(QWidget* window, const QColor& color, ColorRole role) {
 // replaces "{{self}}" in its `where` fragment, and the fragment replaces "{{pI}}" and the
 // child's marker (its `sign`, or the text of the control `sign_id`) in the SQL. V is escaped:
 // a typed quote stays inside the literal. An empty V removes both.
-void BindMarkedFilters(CommandContext& form, CommandResult& result, const CXmlNode& list,
+void BindMarkedFilters(CommandContext& form, CommandResult& result, const XmlNode& list,
                        QString& sql) {
-    const CXmlNodes children = list.GetChildren();
+    const XmlNodes children = list.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
-        const CXmlNode child = children.GetItem(i);
+        const XmlNode child = children.GetItem(i);
         QWidget* source = nullptr;
         const QString value = ResolveControl(form, result, child.GetAttribute("value"), source)
                                   ? ReadControlValue(source)
@@ -69,7 +69,7 @@ void BindMarkedFilters(CommandContext& form, CommandResult& result, const CXmlNo
         QString fragment;
         if (!value.isEmpty()) {
             fragment = child.GetAttribute("where");
-            fragment.replace(QLatin1String("{{self}}"), EscapeQuotes(value));
+            fragment.replace(QLatin1String("{{self}}"), SealLiteral(value));
         }
         sql.replace(QStringLiteral("{{p%1}}").arg(i + 1), fragment);
         if (!marker.isEmpty())
@@ -77,19 +77,19 @@ void BindMarkedFilters(CommandContext& form, CommandResult& result, const CXmlNo
     }
 }
 
-bool SetWindowsColor(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetWindowsColor(CommandContext& form, CommandResult& result, const XmlNode& command,
                      ColorRole role) {
-    const CXmlNode p = command.GetChild("para_info_where");
+    const XmlNode p = command.GetChild("para_info_where");
     QString sql = p.GetAttribute("values");
     const QString table = p.GetAttribute("table_id");
     if (!table.isEmpty() && !BindTableRow(form, result, table, sql, RowColumns::FromZero))
         return false;
     BindMarkedFilters(form, result, p, sql);
     QStringList targets = p.GetAttribute("target_ids").split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    const CXmlNode inOut = command.GetChild("para_in_out");
+    const XmlNode inOut = command.GetChild("para_in_out");
     if (!inOut.IsEmpty() && targets.isEmpty()) {
         QStringList columns;
-        const CXmlNodes children = inOut.GetChildren();
+        const XmlNodes children = inOut.GetChildren();
         for (int i = 0; i < children.GetCount(); ++i) {
             columns.append(children.GetItem(i).GetAttribute("in"));
             targets.append(children.GetItem(i).GetAttribute("out"));
@@ -98,7 +98,7 @@ bool SetWindowsColor(CommandContext& form, CommandResult& result, const CXmlNode
     }
     sql = form.ExpandStatementPlaceholders(sql);
     QStringList values;
-    const CXmlNode sessionSource = p.GetAttribute("txt").isEmpty() ? command : p;
+    const XmlNode sessionSource = p.GetAttribute("txt").isEmpty() ? command : p;
     QueryAllValues(CommandSession(form, sessionSource), sql, values);
     if (values.size() != targets.size()) {
         ShowAppMessage(kCountMismatch, kAppCaption);
@@ -119,17 +119,17 @@ bool SetWindowsColor(CommandContext& form, CommandResult& result, const CXmlNode
 
 } // namespace
 
-bool SetWndsColor1(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetWndsColor1(CommandContext& form, CommandResult& result, const XmlNode& command,
                    int /*windowId*/) {
     return SetWindowsColor(form, result, command, ColorRole::Background);
 }
 
-bool SetWndsColor2(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool SetWndsColor2(CommandContext& form, CommandResult& result, const XmlNode& command,
                    int /*windowId*/) {
     return SetWindowsColor(form, result, command, ColorRole::Text);
 }
 
-bool SetDrawMethod(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool SetDrawMethod(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                    int /*windowId*/) {
     form.SetDrawMethod(command.GetAttribute("values"));
     return true;

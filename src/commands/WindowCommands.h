@@ -7,7 +7,7 @@ class CommandContext;
 struct CommandResult;
 
 #define VEMO_WINDOW_COMMAND(Name)                                                                  \
-    bool Name(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,         \
+    bool Name(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,        \
               int windowId);
 
 VEMO_WINDOW_COMMAND(SendMessage)

@@ -114,24 +114,24 @@ QString DbValueText(const QVariant& value) {
     }
 }
 
-int CRecordset::FieldIndex(const QString& name) const {
+int RecordSet::FieldIndex(const QString& name) const {
     for (int i = 0; i < names_.size(); ++i)
         if (names_[i].compare(name, Qt::CaseInsensitive) == 0)
             return i;
     return -1;
 }
 
-QVariant CRecordset::Value(int column) const {
+QVariant RecordSet::Value(int column) const {
     if (IsEof() || column < 0 || column >= names_.size())
         return {};
     return rows_[current_].value(column);
 }
 
-QString CRecordset::Text(int column) const {
+QString RecordSet::Text(int column) const {
     return DbValueText(Value(column));
 }
 
-CDbSession::StatementScope::StatementScope(CDbSession& session)
+DbSession::StatementScope::StatementScope(DbSession& session)
     : session_(session),
       active_(session.inTransaction_ && session.profile_->SavepointPerStatement()) {
     if (active_)
@@ -139,7 +139,7 @@ CDbSession::StatementScope::StatementScope(CDbSession& session)
             .exec(QStringLiteral("SAVEPOINT zv_stmt"));
 }
 
-CDbSession::StatementScope::~StatementScope() {
+DbSession::StatementScope::~StatementScope() {
     if (!active_)
         return;
     QSqlQuery(QSqlDatabase::database(session_.connectionName_, false))
@@ -149,16 +149,16 @@ CDbSession::StatementScope::~StatementScope() {
         session_.engineBusyMs_ = -1;
 }
 
-CDbSession::CDbSession()
+DbSession::DbSession()
     : connectionName_(QStringLiteral("vemo_session_%1").arg(g_connectionCounter.fetch_add(1))),
       profile_(&EngineProfile::Of(DbKindCode::SqlServer)),
       writer_(std::make_unique<RecordWriter>(*this)) {}
 
-CDbSession::CDbSession(FromConfigTag) : CDbSession() {
+DbSession::DbSession(FromConfigTag) : DbSession() {
     connectionString_ = ResolveSessionConnection(SessionContext::Current().CfgPath());
 }
 
-CDbSession::~CDbSession() {
+DbSession::~DbSession() {
     if (connected_) {
         {
             QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
@@ -170,29 +170,29 @@ CDbSession::~CDbSession() {
     }
 }
 
-void CDbSession::SetLockWaitLimitSeconds(int seconds) {
+void DbSession::SetLockWaitLimitSeconds(int seconds) {
     g_lockWaitLimit = seconds;
 }
-int CDbSession::LockWaitLimitSeconds() {
+int DbSession::LockWaitLimitSeconds() {
     return g_lockWaitLimit;
 }
 
-void CDbSession::SetConnectTimeoutSeconds(int seconds) {
+void DbSession::SetConnectTimeoutSeconds(int seconds) {
     g_connectTimeout = std::max(1, seconds);
 }
-int CDbSession::ConnectTimeoutSeconds() {
+int DbSession::ConnectTimeoutSeconds() {
     return g_connectTimeout;
 }
 
-bool CDbSession::Connected() const {
+bool DbSession::Connected() const {
     return connected_;
 }
 
-int CDbSession::Kind() const {
+int DbSession::Kind() const {
     return static_cast<int>(profile_->Kind());
 }
 
-QString CDbSession::Dialect(const QString& sql) const {
+QString DbSession::Dialect(const QString& sql) const {
     // Sealed values are opened first, each as the literal it must be where it stands, so the
     // translation sees them as the literals they are.
     const QString written = OpenInsertedValuesInSql(sql);
@@ -201,26 +201,26 @@ QString CDbSession::Dialect(const QString& sql) const {
     return engine;
 }
 
-QString CDbSession::Message() const {
+QString DbSession::Message() const {
     return OpenInsertedTexts(message_);
 }
 
-QString CDbSession::Detail() const {
+QString DbSession::Detail() const {
     return OpenInsertedTexts(detail_);
 }
 
-void CDbSession::ClearErrors() {
+void DbSession::ClearErrors() {
     message_.clear();
     detail_.clear();
     lastErrorClass_ = EngineProfile::ErrorClass::Data;
     explained_ = false;
 }
 
-bool CDbSession::LastFailureIsData() const {
+bool DbSession::LastFailureIsData() const {
     return lastErrorClass_ == EngineProfile::ErrorClass::Data;
 }
 
-bool CDbSession::Open() {
+bool DbSession::Open() {
     open_ = true;
     if (connectionString_.isEmpty())
         connectionString_ =
@@ -300,7 +300,7 @@ bool CDbSession::Open() {
     return true;
 }
 
-void CDbSession::Close() {
+void DbSession::Close() {
     open_ = false;
     connectionString_.clear();
     if (!connected_)
@@ -316,7 +316,7 @@ void CDbSession::Close() {
     inTransaction_ = false;
 }
 
-bool CDbSession::BeginTrans() {
+bool DbSession::BeginTrans() {
     untranslatable_.clear();
     translatedText_.clear();
     if (!connected_) {
@@ -354,7 +354,7 @@ bool CDbSession::BeginTrans() {
     return false;
 }
 
-bool CDbSession::CommitTrans() {
+bool DbSession::CommitTrans() {
     if (!connected_ || !inTransaction_) {
         resultCode_ = -1;
         message_ = kNetworkMessage;
@@ -398,7 +398,7 @@ bool CDbSession::CommitTrans() {
     return committed;
 }
 
-void CDbSession::RollbackTrans() {
+void DbSession::RollbackTrans() {
     if (!connected_ || !inTransaction_) {
         detail_ = QStringLiteral("RollbackTrans\n未知错误");
         return;
@@ -412,22 +412,22 @@ void CDbSession::RollbackTrans() {
     engineBusyMs_ = -1;
 }
 
-bool CDbSession::DataFailure(const QString& detail) {
+bool DbSession::DataFailure(const QString& detail) {
     resultCode_ = -1;
     message_ = kDataMessage;
     detail_ = detail;
     return false;
 }
 
-bool CDbSession::FileDamaged() const {
+bool DbSession::FileDamaged() const {
     return AccountSetDamaged(file_);
 }
 
-QString CDbSession::DamagedFileMessage() const {
+QString DbSession::DamagedFileMessage() const {
     return FileDamaged() ? DamagedAccountSetMessage(file_) : QString();
 }
 
-bool CDbSession::RefusesWrite(const QString& step) {
+bool DbSession::RefusesWrite(const QString& step) {
     if (!FileDamaged())
         return false;
     resultCode_ = -1;
@@ -438,11 +438,11 @@ bool CDbSession::RefusesWrite(const QString& step) {
     return true;
 }
 
-bool CDbSession::IsLockError(const QSqlError& error) const {
+bool DbSession::IsLockError(const QSqlError& error) const {
     return profile_->Classify(error, true) == EngineProfile::ErrorClass::Lock;
 }
 
-CDbSession::Outcome CDbSession::FailedWrite(const QSqlError& error, const QString& sql) {
+DbSession::Outcome DbSession::FailedWrite(const QSqlError& error, const QString& sql) {
     RecordError(error, sql, true, false);
     switch (profile_->Classify(error, true)) {
     case EngineProfile::ErrorClass::Lock:
@@ -461,8 +461,8 @@ CDbSession::Outcome CDbSession::FailedWrite(const QSqlError& error, const QStrin
     }
 }
 
-void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
-                             bool openRecordset) {
+void DbSession::RecordError(const QSqlError& error, const QString& detailHead, bool withLock,
+                            bool openRecordset) {
     resultCode_ = -1;
     if (profile_->ReportsDamage(error))
         MarkAccountSetDamaged(file_);
@@ -506,8 +506,8 @@ void CDbSession::RecordError(const QSqlError& error, const QString& detailHead, 
         open_ = false;
 }
 
-bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
-                          const QVariantList& params) {
+bool DbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
+                         const QVariantList& params) {
     if (forWrite && RefusesWrite(sql))
         return false;
     SetBusyWait(forWrite);
@@ -534,7 +534,7 @@ bool CDbSession::RunQuery(QSqlQuery& query, const QString& sql, bool forWrite,
     return query.exec();
 }
 
-bool CDbSession::Prepare(QSqlQuery& query, const QString& sql) {
+bool DbSession::Prepare(QSqlQuery& query, const QString& sql) {
     if (RefusesWrite(sql))
         return false;
     SetBusyWait(true);
@@ -543,18 +543,18 @@ bool CDbSession::Prepare(QSqlQuery& query, const QString& sql) {
     return untranslatable_.isEmpty() && query.prepare(engineSql);
 }
 
-QString CDbSession::WithTextFiles(const QString& sql) {
+QString DbSession::WithTextFiles(const QString& sql) {
     if (!textFiles_)
         return sql;
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     return textFiles_->Attach(db, sql);
 }
 
-bool CDbSession::ExecPrepared(QSqlQuery& query) {
+bool DbSession::ExecPrepared(QSqlQuery& query) {
     return query.exec();
 }
 
-void CDbSession::SetBusyWait(bool waitForLocks) {
+void DbSession::SetBusyWait(bool waitForLocks) {
     // Writes give up at once so that the lock wait below retries on its own schedule, unless
     // the engine waits out locks itself; reads wait for other clients' commits as long as a
     // write would wait for its lock: with many clients saving, their commits can keep a reader
@@ -562,11 +562,11 @@ void CDbSession::SetBusyWait(bool waitForLocks) {
     SetEngineBusyTimeout(waitForLocks && !profile_->WaitsOutLocks() ? 0 : ReadWaitMs());
 }
 
-int CDbSession::ReadWaitMs() {
+int DbSession::ReadWaitMs() {
     return int(std::min<qint64>(qint64(g_lockWaitLimit) * 1000, INT_MAX));
 }
 
-void CDbSession::SetEngineBusyTimeout(int ms) {
+void DbSession::SetEngineBusyTimeout(int ms) {
     // Every statement asks for its wait; the engine is told only when it changes.
     if (!connected_ || ms == engineBusyMs_)
         return;
@@ -574,12 +574,12 @@ void CDbSession::SetEngineBusyTimeout(int ms) {
     engineBusyMs_ = ms;
 }
 
-std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql) {
+std::unique_ptr<RecordSet> DbSession::OpenRecordset(const QString& sql) {
     return OpenRecordset(sql, QVariantList());
 }
 
-std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql,
-                                                      const QVariantList& params) {
+std::unique_ptr<RecordSet> DbSession::OpenRecordset(const QString& sql,
+                                                    const QVariantList& params) {
     ClearErrors();
     if (!connected_) {
         resultCode_ = -1;
@@ -598,7 +598,7 @@ std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql,
         RecordError(query.lastError(), QStringLiteral("Open_Recorders\n") + sql, false, true);
         return nullptr;
     }
-    auto result = std::make_unique<CRecordset>();
+    auto result = std::make_unique<RecordSet>();
     const QSqlRecord record = query.record();
     const int columns = record.count();
     result->names_.reserve(columns);
@@ -620,20 +620,20 @@ std::unique_ptr<CRecordset> CDbSession::OpenRecordset(const QString& sql,
     return result;
 }
 
-bool CDbSession::Exists(const QString& sql) {
+bool DbSession::Exists(const QString& sql) {
     return Exists(sql, QVariantList());
 }
 
-bool CDbSession::Exists(const QString& sql, const QVariantList& params) {
+bool DbSession::Exists(const QString& sql, const QVariantList& params) {
     auto rs = OpenRecordset(sql, params);
     return rs && rs->RecordCount() >= 1;
 }
 
-bool CDbSession::QueryValue(const QString& sql, QString& value) {
+bool DbSession::QueryValue(const QString& sql, QString& value) {
     return QueryValue(sql, QVariantList(), value);
 }
 
-bool CDbSession::QueryValue(const QString& sql, const QVariantList& params, QString& value) {
+bool DbSession::QueryValue(const QString& sql, const QVariantList& params, QString& value) {
     auto rs = OpenRecordset(sql, params);
     if (!rs || rs->RecordCount() < 1)
         return false;
@@ -641,7 +641,7 @@ bool CDbSession::QueryValue(const QString& sql, const QVariantList& params, QStr
     return true;
 }
 
-int CDbSession::QueryList(const QString& sql, QStringList& values) {
+int DbSession::QueryList(const QString& sql, QStringList& values) {
     auto rs = OpenRecordset(sql);
     if (!rs) {
         if (!message_.isEmpty())
@@ -663,8 +663,8 @@ int CDbSession::QueryList(const QString& sql, QStringList& values) {
     return 1;
 }
 
-bool CDbSession::ColumnIndexes(const CRecordset& rs, const QString& sql, const QStringList& names,
-                               QList<int>& indexes) {
+bool DbSession::ColumnIndexes(const RecordSet& rs, const QString& sql, const QStringList& names,
+                              QList<int>& indexes) {
     for (const QString& name : names) {
         const int index = rs.FieldIndex(name);
         if (index < 0)
@@ -674,12 +674,12 @@ bool CDbSession::ColumnIndexes(const CRecordset& rs, const QString& sql, const Q
     return true;
 }
 
-bool CDbSession::QueryColumns(const QString& sql, const QStringList& columns, QStringList& values) {
+bool DbSession::QueryColumns(const QString& sql, const QStringList& columns, QStringList& values) {
     return QueryColumns(sql, QVariantList(), columns, values);
 }
 
-bool CDbSession::QueryColumns(const QString& sql, const QVariantList& params,
-                              const QStringList& columns, QStringList& values) {
+bool DbSession::QueryColumns(const QString& sql, const QVariantList& params,
+                             const QStringList& columns, QStringList& values) {
     values.clear();
     auto rs = OpenRecordset(sql, params);
     if (!rs) {
@@ -699,7 +699,7 @@ bool CDbSession::QueryColumns(const QString& sql, const QVariantList& params,
     return true;
 }
 
-bool CDbSession::QueryWithNames(const QString& sql, QStringList& names, QStringList& values) {
+bool DbSession::QueryWithNames(const QString& sql, QStringList& names, QStringList& values) {
     QStringList fields;
     QStringList texts;
     const auto take = [&](QStringList&& row) {
@@ -716,8 +716,8 @@ bool CDbSession::QueryWithNames(const QString& sql, QStringList& names, QStringL
     return true;
 }
 
-bool CDbSession::QueryRows(const QString& sql, QStringList& names,
-                           const std::function<void(QStringList&& row)>& takeRow) {
+bool DbSession::QueryRows(const QString& sql, QStringList& names,
+                          const std::function<void(QStringList&& row)>& takeRow) {
     // The rows go from the driver straight into texts, without the variant copy of the whole
     // result that OpenRecordset keeps: grids are filled from large results through here. Results
     // and errors are those of OpenRecordset.
@@ -778,18 +778,18 @@ QString PagedTable(const QString& selectPart, const QString& fromPart) {
 
 } // namespace
 
-bool CDbSession::QueryAllPages(const QString& selectPart, const QString& fromPart,
-                               const QString& orderBy, QStringList& names,
-                               const std::function<void(QStringList&& row)>& takeRow) {
+bool DbSession::QueryAllPages(const QString& selectPart, const QString& fromPart,
+                              const QString& orderBy, QStringList& names,
+                              const std::function<void(QStringList&& row)>& takeRow) {
     QString sql = QStringLiteral("SELECT * FROM ") + PagedTable(selectPart, fromPart);
     if (!orderBy.trimmed().isEmpty())
         sql += QStringLiteral(" Order By ") + orderBy;
     return QueryRows(sql, names, takeRow);
 }
 
-bool CDbSession::QueryPage(const QString& selectPart, const QString& fromPart, int pageSize,
-                           int pageNumber, const QString& orderBy, QStringList& names,
-                           QStringList& values, int& total, int& pageCount) {
+bool DbSession::QueryPage(const QString& selectPart, const QString& fromPart, int pageSize,
+                          int pageNumber, const QString& orderBy, QStringList& names,
+                          QStringList& values, int& total, int& pageCount) {
     const QString table = PagedTable(selectPart, fromPart);
     QString count;
     total = 0;
@@ -842,7 +842,7 @@ bool CDbSession::QueryPage(const QString& selectPart, const QString& fromPart, i
                           names, values);
 }
 
-bool CDbSession::LockWait(const std::function<Outcome()>& attempt) {
+bool DbSession::LockWait(const std::function<Outcome()>& attempt) {
     const std::int64_t startSeconds = platform::TickCountMs() / 1000;
     while (true) {
         const Outcome outcome = attempt();
@@ -863,7 +863,7 @@ bool CDbSession::LockWait(const std::function<Outcome()>& attempt) {
     }
 }
 
-CDbSession::Outcome CDbSession::ExecuteOne(const QString& sql, const QVariantList& params) {
+DbSession::Outcome DbSession::ExecuteOne(const QString& sql, const QVariantList& params) {
     if (!connected_) {
         resultCode_ = -1;
         message_ = kNetworkMessage;
@@ -912,7 +912,7 @@ QStringList SplitScript(const QString& sql) {
 
 } // namespace
 
-bool CDbSession::RunScript(const QString& sql, bool stopAtFailure) {
+bool DbSession::RunScript(const QString& sql, bool stopAtFailure) {
     ClearErrors();
     bool lastOk = true;
     QString lastStatement;
@@ -937,7 +937,7 @@ bool CDbSession::RunScript(const QString& sql, bool stopAtFailure) {
     return lastOk;
 }
 
-bool CDbSession::Execute(const QString& sql) {
+bool DbSession::Execute(const QString& sql) {
     if (!profile_->SplitsScripts()) {
         ClearErrors();
         return LockWait([&] { return ExecuteOne(sql); });
@@ -945,7 +945,7 @@ bool CDbSession::Execute(const QString& sql) {
     return RunScript(sql, true);
 }
 
-bool CDbSession::Execute(const QString& sql, const QVariantList& params) {
+bool DbSession::Execute(const QString& sql, const QVariantList& params) {
     ClearErrors();
     const bool ok = LockWait([&] { return ExecuteOne(sql, params); });
     if (ok)
@@ -953,32 +953,30 @@ bool CDbSession::Execute(const QString& sql, const QVariantList& params) {
     return ok;
 }
 
-bool CDbSession::ExecuteScript(const QString& sql) {
+bool DbSession::ExecuteScript(const QString& sql) {
     return RunScript(sql, false);
 }
 
-int CDbSession::AddRecord(const QString& sql, const QStringList& fields,
-                          const QStringList& values) {
+int DbSession::AddRecord(const QString& sql, const QStringList& fields, const QStringList& values) {
     return writer_->AddRecord(sql, fields, values);
 }
 
-bool CDbSession::UpdateRecord(const QString& sql, const QStringList& fields,
-                              const QStringList& values) {
+bool DbSession::UpdateRecord(const QString& sql, const QStringList& fields,
+                             const QStringList& values) {
     return writer_->UpdateRecord(sql, fields, values);
 }
 
-int CDbSession::AddRecordGetId(QString& id, const QString& sql, const QStringList& fields,
-                               const QStringList& values) {
+int DbSession::AddRecordGetId(QString& id, const QString& sql, const QStringList& fields,
+                              const QStringList& values) {
     return writer_->AddRecordGetId(id, sql, fields, values);
 }
 
-bool CDbSession::WriteBinary(const QString& sql, const QStringList& fields,
-                             const QList<QByteArray>& data) {
+bool DbSession::WriteBinary(const QString& sql, const QStringList& fields,
+                            const QList<QByteArray>& data) {
     return writer_->WriteBinary(sql, fields, data);
 }
 
-bool CDbSession::ReadBinary(const QString& sql, const QStringList& fields,
-                            QList<QByteArray>& data) {
+bool DbSession::ReadBinary(const QString& sql, const QStringList& fields, QList<QByteArray>& data) {
     auto rs = OpenRecordset(sql);
     if (!rs || rs->RecordCount() == 0)
         return false;

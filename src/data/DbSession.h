@@ -21,7 +21,7 @@ class RecordWriter;
 class TextFileTables;
 
 // A fully fetched, client-side result: what a static cursor would give.
-class CRecordset {
+class RecordSet {
 public:
     int FieldCount() const { return int(names_.size()); }
     QString FieldName(int column) const { return names_.value(column); }
@@ -37,7 +37,7 @@ public:
     QVariant Value(int column) const;
 
 private:
-    friend class CDbSession;
+    friend class DbSession;
     QStringList names_;
     QList<QVariantList> rows_;
     qsizetype current_ = 0;
@@ -46,17 +46,17 @@ private:
 // Text form of a database value as the client shows and compares it.
 QString DbValueText(const QVariant& value);
 
-class CDbSession {
+class DbSession {
 public:
     struct FromConfigTag {};
     static constexpr FromConfigTag FromConfig{};
 
-    CDbSession();
+    DbSession();
     // Builds the connection text from cfg.ini as every window does, and sets DbKind.
-    explicit CDbSession(FromConfigTag);
-    ~CDbSession();
-    CDbSession(const CDbSession&) = delete;
-    CDbSession& operator=(const CDbSession&) = delete;
+    explicit DbSession(FromConfigTag);
+    ~DbSession();
+    DbSession(const DbSession&) = delete;
+    DbSession& operator=(const DbSession&) = delete;
 
     void SetConnectionString(const QString& text) { connectionString_ = text; }
     const QString& ConnectionString() const { return connectionString_; }
@@ -74,12 +74,12 @@ public:
     void RollbackTrans();
     bool InTransaction() const { return inTransaction_; }
 
-    std::unique_ptr<CRecordset> OpenRecordset(const QString& sql);
+    std::unique_ptr<RecordSet> OpenRecordset(const QString& sql);
     bool Exists(const QString& sql);
     bool QueryValue(const QString& sql, QString& value);
     // The client's own statements: values go to the "?" markers of `sql` as bound parameters,
     // never into its text. One statement each; results and errors as the forms without them.
-    std::unique_ptr<CRecordset> OpenRecordset(const QString& sql, const QVariantList& params);
+    std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QVariantList& params);
     bool Exists(const QString& sql, const QVariantList& params);
     bool QueryValue(const QString& sql, const QVariantList& params, QString& value);
     bool QueryColumns(const QString& sql, const QVariantList& params, const QStringList& columns,
@@ -159,7 +159,7 @@ private:
     bool LockWait(const std::function<Outcome()>& attempt);
     Outcome ExecuteOne(const QString& sql, const QVariantList& params = {});
     bool RunScript(const QString& sql, bool stopAtFailure);
-    bool ColumnIndexes(const CRecordset& rs, const QString& sql, const QStringList& names,
+    bool ColumnIndexes(const RecordSet& rs, const QString& sql, const QStringList& names,
                        QList<int>& indexes);
     // Sets the data message with `detail`; false.
     bool DataFailure(const QString& detail);
@@ -172,14 +172,14 @@ private:
     // A savepoint around one statement of a transaction, on engines that want one.
     class StatementScope {
     public:
-        explicit StatementScope(CDbSession& session);
+        explicit StatementScope(DbSession& session);
         ~StatementScope();
         StatementScope(const StatementScope&) = delete;
         StatementScope& operator=(const StatementScope&) = delete;
         void Fail() { ok_ = false; }
 
     private:
-        CDbSession& session_;
+        DbSession& session_;
         bool active_;
         bool ok_ = true;
     };

@@ -38,7 +38,7 @@ public:
         // A statement waits for a lock as long as TIMEOUT allows, so the server's deadlock
         // detection can end a cycle of waits.
         if (!setup.exec(QStringLiteral("SET lock_timeout = %1")
-                            .arg(LockTimeoutMs(CDbSession::ReadWaitMs())))) {
+                            .arg(LockTimeoutMs(DbSession::ReadWaitMs())))) {
             error = setup.lastError();
             return false;
         }

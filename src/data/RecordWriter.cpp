@@ -140,7 +140,7 @@ bool RecordWriter::UpdateFirstRowWithLockWait(const QString& sql, const QStringL
     return session_.LockWait([&]() -> Outcome {
         if (!session_.connected_)
             return session_.ExecuteOne(sql);
-        CDbSession::StatementScope scope(session_);
+        DbSession::StatementScope scope(session_);
         const Outcome outcome = UpdateFirstRow(sql, fields, values);
         found = outcome == Outcome::Ok;
         if (outcome == Outcome::Failed || outcome == Outcome::LockError)
@@ -161,7 +161,7 @@ int RecordWriter::AddRecord(const QString& sql, const QStringList& fields,
         // The query goes after its savepoint is settled: freeing its statement inside an aborted
         // PostgreSQL transaction fails and leaks it.
         QSqlQuery probe(QSqlDatabase::database(session_.connectionName_, false));
-        CDbSession::StatementScope scope(session_);
+        DbSession::StatementScope scope(session_);
         if (!session_.RunQuery(probe, sql, true)) {
             scope.Fail();
             return session_.FailedWrite(probe.lastError(), sql);

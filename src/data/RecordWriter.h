@@ -17,7 +17,7 @@ struct SelectShape;
 
 class RecordWriter {
 public:
-    explicit RecordWriter(CDbSession& session) : session_(session) {}
+    explicit RecordWriter(DbSession& session) : session_(session) {}
 
     // The session's operations of the same names.
     int AddRecord(const QString& sql, const QStringList& fields, const QStringList& values);
@@ -30,7 +30,7 @@ public:
     void ForgetColumnTypes() { columnTypes_.clear(); }
 
 private:
-    using Outcome = CDbSession::Outcome;
+    using Outcome = DbSession::Outcome;
 
     bool CheckCounts(const QStringList& fields, int valueCount);
     bool CheckFieldNames(const QString& sql, const QStringList& fields);
@@ -44,6 +44,6 @@ private:
     bool UpdateFirstRowWithLockWait(const QString& sql, const QStringList& fields,
                                     const QList<QVariant>& values, bool& found);
 
-    CDbSession& session_;
+    DbSession& session_;
     QHash<QString, QSqlRecord> columnTypes_; // of the tables written, per connection
 };

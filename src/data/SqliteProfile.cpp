@@ -108,7 +108,7 @@ public:
             RegisterAccessFunctions(native);
             // The probe below is a read: it waits out other clients' commits as every read
             // does instead of failing the open.
-            sqlite3_busy_timeout(native, CDbSession::ReadWaitMs());
+            sqlite3_busy_timeout(native, DbSession::ReadWaitMs());
             // A broken reference then reads as such rather than as any failed constraint.
             sqlite3_extended_result_codes(native, 1);
         }

@@ -4,11 +4,11 @@
 #include "form/ActionLog.h"
 #include "form/CommandRegistry.h"
 #include "form/ControlValues.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "platform/Clock.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <exception>
 #include <utility>
@@ -26,7 +26,7 @@ constexpr int kMaxCommandsPerAction = 100000;
 // committed.
 class ActionTransaction {
 public:
-    explicit ActionTransaction(CDbSession& session) : session_(session) {}
+    explicit ActionTransaction(DbSession& session) : session_(session) {}
     ~ActionTransaction() { Rollback(); }
     ActionTransaction(const ActionTransaction&) = delete;
     ActionTransaction& operator=(const ActionTransaction&) = delete;
@@ -39,7 +39,7 @@ public:
     }
 
 private:
-    CDbSession& session_;
+    DbSession& session_;
 };
 
 QStringList ControlIds(const QString& list) {
@@ -51,7 +51,7 @@ QStringList ControlIds(const QString& list) {
 bool ActionRunner::PrepareAction(int windowId, const QString& event) {
     if (!form_.ControlByWindowId(windowId))
         return false;
-    const ZUDad::CXmlNode element = form_.FindEventElement(windowId, event);
+    const FormXml::XmlNode element = form_.FindEventElement(windowId, event);
     if (element.IsEmpty())
         return false;
     const QString connstr = element.GetAttribute("connstr");
@@ -146,7 +146,7 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
                      form_.windowTitle() + QStringLiteral(" -> ") + ControlText(control),
                      app.loginId, DocumentIdOfWindowId(windowId)});
             }
-            if (!ok && form_.threadId > 0 && form_.timerId_) {
+            if (!ok && form_.timerButtonId > 0 && form_.timerId_) {
                 form_.killTimer(form_.timerId_);
                 form_.timerId_ = 0;
             }
@@ -175,13 +175,13 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
             form_.DeletedUids.clear();
     } else {
         transaction.Rollback();
-        for (const _ZvListCtrlState& record : gridRollback)
+        for (const GridRowRollback& record : gridRollback)
             if (record.grid)
                 record.grid->SetRowState(record.row, record.state);
         for (const QPointer<QWidget>& field : keyFields)
             if (field)
                 SetControlText(field, QStringLiteral("0"));
-        for (const QPointer<CListCtrlEx>& grid : droppedEntryRows)
+        for (const QPointer<GridView>& grid : droppedEntryRows)
             if (grid)
                 grid->AppendEntryRow();
     }
@@ -207,7 +207,7 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
     // Only a successful action closes the form: a failed one has been rolled back, and closing
     // would throw away what the user typed. The form stays open and shows the failure.
     if (form_.CloseAfterAction && ok) {
-        if (form_.timerId_ && form_.threadId > 0 && form_.timeSplit >= 2000) {
+        if (form_.timerId_ && form_.timerButtonId > 0 && form_.timerIntervalMs >= 2000) {
             form_.killTimer(form_.timerId_);
             form_.timerId_ = 0;
         }
@@ -230,15 +230,15 @@ void ActionRunner::AfterAction(std::function<void()> work) {
         work();
 }
 
-void ActionRunner::RememberDroppedEntryRow(CListCtrlEx* grid) {
+void ActionRunner::RememberDroppedEntryRow(GridView* grid) {
     droppedEntryRows.append(grid);
 }
 
 bool ActionRunner::RunAction(int windowId, const QString& event) {
-    const ZUDad::CXmlNode element =
+    const FormXml::XmlNode element =
         windowId == 0 ? form_.document.GetRoot().GetChild("head").GetChild("ACTION").GetChild(event)
                       : form_.FindEventElement(windowId, event);
-    const ZUDad::CXmlNodes commands = element.GetChildren();
+    const FormXml::XmlNodes commands = element.GetChildren();
     const int count = commands.GetCount();
     bool ok = true;
     int i = 0;
@@ -249,7 +249,7 @@ bool ActionRunner::RunAction(int windowId, const QString& event) {
                             .arg(kMaxCommandsPerAction);
             return false;
         }
-        const ZUDad::CXmlNode command = commands.GetItem(i);
+        const FormXml::XmlNode command = commands.GetItem(i);
         if (command.GetName() == QLatin1String("jump")) {
             int offset = 0;
             const CommandHandler jump = FindCommand(QStringLiteral("jump"));
@@ -274,7 +274,7 @@ bool ActionRunner::RunAction(int windowId, const QString& event) {
     return ok;
 }
 
-bool ActionRunner::RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event) {
+bool ActionRunner::RunCommand(const FormXml::XmlNode& command, int windowId, const QString& event) {
     // Earlier commands' effects become visible before the next one runs.
     if (form_.isVisible())
         form_.repaint();
@@ -357,7 +357,7 @@ void ActionRunner::RunRightsAndInit() {
         }
     }
 
-    const ZUDad::CXmlNode init =
+    const FormXml::XmlNode init =
         form_.document.GetRoot().GetChild("head").GetChild("ACTION").GetChild("INIT");
     if (init.IsEmpty() || init.GetChildren().GetCount() < 1)
         return;
@@ -390,6 +390,6 @@ void ActionRunner::ReportError() {
     ShowZvMessage(ErrorText, QStringLiteral("操作提示"), false);
 }
 
-void ActionRunner::RememberRowState(CListCtrlEx* grid, int row, int state) {
-    gridRollback.append(_ZvListCtrlState{grid, row, state});
+void ActionRunner::RememberRowState(GridView* grid, int row, int state) {
+    gridRollback.append(GridRowRollback{grid, row, state});
 }

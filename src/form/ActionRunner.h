@@ -11,21 +11,21 @@
 
 #include <functional>
 
-class CListCtrlEx;
-class D_T1;
+class GridView;
+class FormWindow;
 class QWidget;
 struct CommandResult;
 
 // A grid row whose state an action changed, restored when the action fails.
-struct _ZvListCtrlState {
-    QPointer<CListCtrlEx> grid;
+struct GridRowRollback {
+    QPointer<GridView> grid;
     int row = 0;
     int state = 0;
 };
 
 class ActionRunner {
 public:
-    explicit ActionRunner(D_T1& form) : form_(form) {}
+    explicit ActionRunner(FormWindow& form) : form_(form) {}
     ActionRunner(const ActionRunner&) = delete;
     ActionRunner& operator=(const ActionRunner&) = delete;
 
@@ -36,15 +36,15 @@ public:
     bool PrepareAction(int windowId, const QString& event);
     void RunStartup();
     void RunRightsAndInit();
-    bool RunCommand(const ZUDad::CXmlNode& command, int windowId, const QString& event);
+    bool RunCommand(const FormXml::XmlNode& command, int windowId, const QString& event);
 
     // --- The running action's bookkeeping, filled by its commands ---
-    void RememberRowState(CListCtrlEx* grid, int row, int state);
+    void RememberRowState(GridView* grid, int row, int state);
     void RememberKeyField(QWidget* field) { keyFields.append(field); }
     void MarkDetailSaved() { DetailSaved = true; }
     void ForgetRowStates() { gridRollback.clear(); }
     // The save removed a numbered grid's empty entry row; a failed action gives it back.
-    void RememberDroppedEntryRow(CListCtrlEx* grid);
+    void RememberDroppedEntryRow(GridView* grid);
     // Runs `work` once the running action has ended, its transaction committed or rolled back
     // (at once when no action runs): another form's actions must not start inside it.
     void AfterAction(std::function<void()> work);
@@ -54,9 +54,9 @@ public:
     QString ErrorText;
     QString DetailText;
     QString InfoText;
-    QList<_ZvListCtrlState> gridRollback;
+    QList<GridRowRollback> gridRollback;
     QList<QPointer<QWidget>> keyFields;
-    QList<QPointer<CListCtrlEx>> droppedEntryRows;
+    QList<QPointer<GridView>> droppedEntryRows;
     bool DetailSaved = false;
     bool busy = false;
     bool startupFlag = false;
@@ -75,6 +75,6 @@ private:
     // Writes the error and its detail to log_vemo.log and shows the error.
     void ReportError();
 
-    D_T1& form_;
+    FormWindow& form_;
     QList<std::function<void()>> afterAction_;
 };

@@ -5,9 +5,9 @@
 #include "net/PictureDownloads.h"
 #include "platform/StyleBits.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CButtonST.h"
-#include "widgets/CLinkCtrl.h"
-#include "widgets/CZvButton.h"
+#include "widgets/DrawnButton.h"
+#include "widgets/ImageButton.h"
+#include "widgets/LinkLabel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,7 +18,7 @@
 
 #include <optional>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
@@ -33,14 +33,14 @@ struct ButtonSettings {
     // Image
     QString picture; // "1" to "4" for a built-in one, else a file or an http address
     int pictureSide = 0;
-    std::optional<CButtonST::Shade> shade;
+    std::optional<ImageButton::Shade> shade;
     QColor textColor;
     QString toolTip;
 
     bool disabled = false;
 };
 
-ButtonSettings ReadButton(const CXmlNode& element, const ControlBuildContext&) {
+ButtonSettings ReadButton(const XmlNode& element, const ControlBuildContext&) {
     ButtonSettings settings;
     settings.text = element.GetAttribute("value");
     const int style = element.GetAttributeInt("style", 0);
@@ -55,8 +55,8 @@ ButtonSettings ReadButton(const CXmlNode& element, const ControlBuildContext&) {
         settings.pictureSide = pos.height() - 6;
         if (!element.GetAttribute("shade").isEmpty())
             settings.shade = element.GetAttributeInt("maxlen", 0) == 2
-                                 ? CButtonST::Shade::Alternative
-                                 : CButtonST::Shade::Normal;
+                                 ? ImageButton::Shade::Alternative
+                                 : ImageButton::Shade::Normal;
         settings.textColor = ColorAttribute(element, "color");
         settings.toolTip = element.GetAttribute("desp");
     }
@@ -117,13 +117,13 @@ QWidget* CreateButton(const ButtonSettings& settings, const ControlBuildContext&
     QWidget* control = nullptr;
     switch (settings.face) {
     case ButtonFace::Link:
-        control = new CLinkCtrl(settings.text, parent);
+        control = new LinkLabel(settings.text, parent);
         break;
     case ButtonFace::Styled:
         control = CreateStyledButton(settings.text, settings.bits, parent);
         break;
     case ButtonFace::Image: {
-        auto* button = new CButtonST(settings.text, parent);
+        auto* button = new ImageButton(settings.text, parent);
         button->SetPicture(
             ButtonPicture(settings.picture, settings.pictureSide, context.exeFolder));
         if (button->Picture().isNull() && settings.picture.left(4) == QStringLiteral("http")) {
@@ -149,27 +149,27 @@ QWidget* CreateButton(const ButtonSettings& settings, const ControlBuildContext&
     return control;
 }
 
-struct ZvButtonSettings {
+struct DrawnButtonSettings {
     QString text;
     QColor textColor;
 };
 
-ZvButtonSettings ReadZvButton(const CXmlNode& element, const ControlBuildContext& context) {
+DrawnButtonSettings ReadDrawnButton(const XmlNode& element, const ControlBuildContext& context) {
     return {context.host.Expand(element.GetAttribute("value")), ColorAttribute(element, "color")};
 }
 
-QWidget* CreateZvButton(const ZvButtonSettings& settings, QWidget* parent) {
-    auto* button = new CZvButton(settings.text, parent);
+QWidget* CreateDrawnButton(const DrawnButtonSettings& settings, QWidget* parent) {
+    auto* button = new DrawnButton(settings.text, parent);
     button->SetTextColor(settings.textColor);
     return button;
 }
 
 } // namespace
 
-QWidget* BuildButton(const CXmlNode& element, const ControlBuildContext& context) {
+QWidget* BuildButton(const XmlNode& element, const ControlBuildContext& context) {
     return CreateButton(ReadButton(element, context), context);
 }
 
-QWidget* BuildZvButton(const CXmlNode& element, const ControlBuildContext& context) {
-    return CreateZvButton(ReadZvButton(element, context), context.host.FormWidget());
+QWidget* BuildDrawnButton(const XmlNode& element, const ControlBuildContext& context) {
+    return CreateDrawnButton(ReadDrawnButton(element, context), context.host.FormWidget());
 }

@@ -4,10 +4,10 @@
 #include "data/InsertedText.h"
 #include "form/ColumnTotals.h"
 #include "form/ControlHost.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/AppMessage.h"
-#include "widgets/CFileEditCtrl.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/EditWithButton.h"
+#include "widgets/GridView.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -15,7 +15,7 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
@@ -43,8 +43,8 @@ QDateTime ParseCellDate(const QString& text) {
     return {};
 }
 
-int BeginStep(QWidget* window, int row, int column, QString& text, CListCtrlEx* grid) {
-    if (auto* box = qobject_cast<CFileEditCtrl*>(window)) {
+int BeginStep(QWidget* window, int row, int column, QString& text, GridView* grid) {
+    if (auto* box = qobject_cast<EditWithButton*>(window)) {
         box->SetEditedCell(grid, row, column);
         box->setText(text);
     } else if (auto* list = qobject_cast<QComboBox*>(window)) {
@@ -74,7 +74,7 @@ int BeginStep(QWidget* window, int row, int column, QString& text, CListCtrlEx* 
 
 // The end step ignores the apply flag: Escape keeps the typed text as Enter does.
 int EndStep(ControlHost& host, QWidget* window, int row, int column, QString& text,
-            CListCtrlEx* grid) {
+            GridView* grid) {
     const QString typed = ControlText(window);
     if (typed == text)
         return 1;
@@ -89,13 +89,13 @@ int EndStep(ControlHost& host, QWidget* window, int row, int column, QString& te
 
 // One fill step of ENDEDIT: a query over the form's controls and the row's cells whose values
 // go into cells of the row.
-bool RunFillStep(const EndEditForm& form, const CXmlNode& step, CListCtrlEx& grid, int row) {
+bool RunFillStep(const EndEditForm& form, const XmlNode& step, GridView& grid, int row) {
     const QString targetIds = step.GetAttribute("target_ids");
     QString sql = step.GetAttribute("values");
-    const ZUDad::CXmlNodes parameters = step.GetChild("para_info").GetChildren();
+    const FormXml::XmlNodes parameters = step.GetChild("para_info").GetChildren();
     // The same `value` names a form control for {{p<n>}} and a grid column for {{c<n>}}.
     for (int i = 0; i < parameters.GetCount(); ++i) {
-        const CXmlNode parameter = parameters.GetItem(i);
+        const XmlNode parameter = parameters.GetItem(i);
         const int id = parameter.GetAttributeInt("value", 0);
         QString value = ControlText(form.control ? form.control(id + 1024) : nullptr);
         if (value.isEmpty())
@@ -103,7 +103,7 @@ bool RunFillStep(const EndEditForm& form, const CXmlNode& step, CListCtrlEx& gri
         sql.replace(QStringLiteral("{{p%1}}").arg(i + 1), SealInsertedText(value));
     }
     for (int i = 0; i < parameters.GetCount(); ++i) {
-        const CXmlNode parameter = parameters.GetItem(i);
+        const XmlNode parameter = parameters.GetItem(i);
         QString value = grid.CellText(row, parameter.GetAttributeInt("value", 0) - 1);
         if (value.isEmpty())
             value = parameter.GetAttribute("default");
@@ -133,9 +133,9 @@ bool RunFillStep(const EndEditForm& form, const CXmlNode& step, CListCtrlEx& gri
 
 } // namespace
 
-void InstallCellEditors(ZvControls& controls, ControlHost& host) {
+void InstallCellEditors(FormControls& controls, ControlHost& host) {
     for (QWidget* control : controls.Controls()) {
-        auto* grid = qobject_cast<CListCtrlEx*>(control);
+        auto* grid = qobject_cast<GridView*>(control);
         if (!grid)
             continue;
         for (int column = 0; column < grid->ColumnCount(); ++column) {
@@ -146,20 +146,21 @@ void InstallCellEditors(ZvControls& controls, ControlHost& host) {
             controls.KeepOutOfLayout(id);
             grid->SetColumnEditor(
                 column,
-                [](QWidget* window, int row, int col, QString& text, void*, CListCtrlEx* g, int) {
+                [](QWidget* window, int row, int col, QString& text, void*, GridView* g, int) {
                     return BeginStep(window, row, col, text, g);
                 },
-                [&host](QWidget* window, int row, int col, QString& text, void*, CListCtrlEx* g,
-                        int) { return EndStep(host, window, row, col, text, g); },
+                [&host](QWidget* window, int row, int col, QString& text, void*, GridView* g, int) {
+                    return EndStep(host, window, row, col, text, g);
+                },
                 editor);
         }
     }
 }
 
-bool RunColumnEndEdit(const EndEditForm& form, CListCtrlEx& grid, int row, int column) {
+bool RunColumnEndEdit(const EndEditForm& form, GridView& grid, int row, int column) {
     if (form.document.IsEmpty())
         return true;
-    const CXmlNode endEdit =
+    const XmlNode endEdit =
         form.document
             .SelectSingleNode(
                 QStringLiteral("//html[@id=%1]/body/dialog/table[@id=%2]/PARA/col_info/col[@id=%3]")
@@ -171,7 +172,7 @@ bool RunColumnEndEdit(const EndEditForm& form, CListCtrlEx& grid, int row, int c
         return true;
     if (!form.session.IsOpen() && !form.session.Open())
         return true;
-    const ZUDad::CXmlNodes steps = endEdit.GetChildren();
+    const FormXml::XmlNodes steps = endEdit.GetChildren();
     for (int i = 0; i < steps.GetCount(); ++i) {
         if (!RunFillStep(form, steps.GetItem(i), grid, row)) {
             ShowAppMessage(QStringLiteral("数据处理不完整，请联系管理员!"), kApplicationCaption);
@@ -182,7 +183,7 @@ bool RunColumnEndEdit(const EndEditForm& form, CListCtrlEx& grid, int row, int c
     return true;
 }
 
-bool AddNumberedRowWhenFilled(CListCtrlEx& grid) {
+bool AddNumberedRowWhenFilled(GridView& grid) {
     if (!grid.HasRowNumbers())
         return false;
     const int last = grid.RowCount() - 1;

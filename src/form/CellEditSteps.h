@@ -10,21 +10,21 @@
 
 #include <functional>
 
-class CDbSession;
-class CListCtrlEx;
+class DbSession;
+class GridView;
 class ControlHost;
 class QWidget;
-class ZvControls;
+class FormControls;
 
 // Installs the editors of every grid among `controls`; the editor controls stay out of the
 // form's layout from then on (they live in their grid).
-void InstallCellEditors(ZvControls& controls, ControlHost& host);
+void InstallCellEditors(FormControls& controls, ControlHost& host);
 
 // What the ENDEDIT fill steps need of the form.
 struct EndEditForm {
-    const ZUDad::CXmlDocument& document;
+    const FormXml::XmlDocument& document;
     QString formId;
-    CDbSession& session;
+    DbSession& session;
     QWidget* owner; // of the messages
     std::function<QWidget*(int windowId)> control;
     std::function<QString(const QString&)> expand;
@@ -33,8 +33,8 @@ struct EndEditForm {
 // Runs the ENDEDIT block of the edited column for row `row`: each child fills cells of the row
 // from a query. False when a step failed (its message has been shown); the totals are
 // refreshed only after all steps succeeded.
-bool RunColumnEndEdit(const EndEditForm& form, CListCtrlEx& grid, int row, int column);
+bool RunColumnEndEdit(const EndEditForm& form, GridView& grid, int row, int column);
 
 // A grid whose first column is titled 行号, 序号 or LN gets a new numbered row (state 1) once
 // one of columns 1 to 5 of its last row holds text. True when a row was added.
-bool AddNumberedRowWhenFilled(CListCtrlEx& grid);
+bool AddNumberedRowWhenFilled(GridView& grid);

@@ -1,10 +1,10 @@
 #include "form/ColumnTotals.h"
 
 #include "form/ControlValues.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
-#include "widgets/CListCtrlEx.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "widgets/GridModel.h"
+#include "widgets/GridView.h"
 
 #include <cmath>
 
@@ -32,9 +32,9 @@ QString PlainNumber(double value) {
     return text;
 }
 
-D_T1* HoldingForm(QWidget* widget) {
+FormWindow* HoldingForm(QWidget* widget) {
     for (QWidget* w = widget ? widget->parentWidget() : nullptr; w; w = w->parentWidget())
-        if (auto* form = qobject_cast<D_T1*>(w))
+        if (auto* form = qobject_cast<FormWindow*>(w))
             return form;
     return nullptr;
 }
@@ -55,18 +55,18 @@ QString FormatTotalNumber(double value, bool grouped) {
     return grouped ? GroupThousands(value) : PlainNumber(value);
 }
 
-void RefreshColumnTotals(CListCtrlEx& grid) {
-    D_T1* form = HoldingForm(&grid);
+void RefreshColumnTotals(GridView& grid) {
+    FormWindow* form = HoldingForm(&grid);
     if (!form)
         return;
-    const ZUDad::CXmlNode columns = form->document.SelectSingleNode(
+    const FormXml::XmlNode columns = form->document.SelectSingleNode(
         QStringLiteral("//html/body/dialog/table[@id=%1]/PARA/col_info").arg(grid.DocumentId()));
-    const ZUDad::CXmlNodes nodes = columns.GetChildren();
+    const FormXml::XmlNodes nodes = columns.GetChildren();
     // Every `col` node counts here, also those that only feed the save commands, so node n
     // totals grid column n.
     int n = 0;
     for (int i = 0; i < nodes.GetCount(); ++i) {
-        const ZUDad::CXmlNode node = nodes.GetItem(i);
+        const FormXml::XmlNode node = nodes.GetItem(i);
         if (node.GetName() != QLatin1String("col"))
             continue;
         const int column = n++;

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-class CListCtrlEx;
+class GridView;
 
 // The total of cells as the user reads them: commas are dropped before the number is read, and
 // when any cell had a comma the total is shown as money (two decimals, grouped thousands).
@@ -15,4 +15,4 @@ QString FormatTotalNumber(double value, bool grouped);
 
 // Recomputes the totals of `grid` in the form that holds it. A grid outside a form, or without
 // `sum` columns, is left alone.
-void RefreshColumnTotals(CListCtrlEx& grid);
+void RefreshColumnTotals(GridView& grid);

@@ -9,10 +9,10 @@
 #include <functional>
 #include <optional>
 
-class CDbSession;
+class DbSession;
 class CommandContext;
 class HttpSession;
-class CListCtrlEx;
+class GridView;
 class QWidget;
 
 // The outcome of one command. A text left unset keeps what earlier commands of the action
@@ -35,10 +35,10 @@ struct CommandResult {
 
 // What `show_dialog` hands to the pop-up form it opens.
 struct DialogFormRequest {
-    QString menuUid;        // a stored function's form; empty for a nested document
-    ZUDad::CXmlNode nested; // a `popup/html` document of the opener's definition
-    QString disableList;    // control ids disabled after the pop-up's start-up action
-    QString hideList;       // control ids hidden after it
+    QString menuUid;         // a stored function's form; empty for a nested document
+    FormXml::XmlNode nested; // a `popup/html` document of the opener's definition
+    QString disableList;     // control ids disabled after the pop-up's start-up action
+    QString hideList;        // control ids hidden after it
     QString formType;
     QString openerValue;
     // Run on the pop-up once it is open (or brought back).
@@ -62,12 +62,12 @@ public:
     virtual bool FindControl(const QString& reference, QWidget*& window) = 0;
 
     // --- Data ---
-    virtual CDbSession& AccountSession() = 0;
-    virtual CDbSession& LocalTextSession() = 0;
+    virtual DbSession& AccountSession() = 0;
+    virtual DbSession& LocalTextSession() = 0;
     // The form-level placeholders of a statement: values that come from a user or the database
     // (names, keys, the opener's value) go in sealed, so that they stay values when it runs.
     virtual QString ExpandStatementPlaceholders(const QString& text) const = 0;
-    virtual const ZUDad::CXmlDocument& Definition() const = 0;
+    virtual const FormXml::XmlDocument& Definition() const = 0;
 
     // --- State kept between actions ---
     virtual int& PageNumber() = 0;
@@ -79,10 +79,10 @@ public:
     virtual QString& LoadedKeysText() = 0;
 
     // --- The running action's rollback bookkeeping ---
-    virtual void RememberRowState(CListCtrlEx* grid, int row, int state) = 0;
+    virtual void RememberRowState(GridView* grid, int row, int state) = 0;
     virtual void RememberKeyField(QWidget* field) = 0;
     virtual void MarkDetailSaved() = 0;
-    virtual void RememberDroppedEntryRow(CListCtrlEx* grid) = 0;
+    virtual void RememberDroppedEntryRow(GridView* grid) = 0;
     // A new search replaced the grid's rows: the remembered states no longer apply.
     virtual void ForgetRowStates() = 0;
 

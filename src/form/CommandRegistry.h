@@ -10,7 +10,7 @@ class CommandContext;
 struct CommandResult;
 
 using CommandHandler = std::function<CommandResult(CommandContext& form,
-                                                   const ZUDad::CXmlNode& command, int windowId)>;
+                                                   const FormXml::XmlNode& command, int windowId)>;
 
 // Registers (or replaces) the handler of a command name.
 void RegisterCommand(const QString& name, CommandHandler handler);

@@ -3,19 +3,19 @@
 
 #include "form/ControlHost.h"
 #include "platform/StyleBits.h"
-#include "widgets/CTreeCtrl.h"
+#include "widgets/TreeView.h"
 
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <vector>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
 struct PanelPage {
-    CXmlNode html; // the embedded form, which the form window builds
+    XmlNode html; // the embedded form, which the form window builds
     QString title;
 };
 
@@ -23,11 +23,11 @@ struct PanelSettings {
     std::vector<PanelPage> pages;
 };
 
-PanelSettings ReadPanel(const CXmlNode& element, const ControlBuildContext&) {
+PanelSettings ReadPanel(const XmlNode& element, const ControlBuildContext&) {
     PanelSettings settings;
-    const ZUDad::CXmlNodes children = element.GetChildren();
+    const FormXml::XmlNodes children = element.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
-        const CXmlNode html = children.GetItem(i);
+        const XmlNode html = children.GetItem(i);
         if (html.GetName() == QLatin1String("html"))
             settings.pages.push_back({html, html.GetAttribute("title")});
     }
@@ -52,20 +52,20 @@ struct TreeSettings {
     bool checkBoxes = false;
 };
 
-TreeSettings ReadTree(const CXmlNode& element, const ControlBuildContext&) {
+TreeSettings ReadTree(const XmlNode& element, const ControlBuildContext&) {
     return {StyleBits::TreeStyleOf(element.GetAttributeInt("style", 0)).checkBoxes};
 }
 
 QWidget* CreateTree(const TreeSettings& settings, QWidget* parent) {
-    return new CTreeCtrl(settings.checkBoxes, parent);
+    return new TreeView(settings.checkBoxes, parent);
 }
 
 } // namespace
 
-QWidget* BuildPanel(const CXmlNode& element, const ControlBuildContext& context) {
+QWidget* BuildPanel(const XmlNode& element, const ControlBuildContext& context) {
     return CreatePanel(ReadPanel(element, context), context.host);
 }
 
-QWidget* BuildTree(const CXmlNode& element, const ControlBuildContext& context) {
+QWidget* BuildTree(const XmlNode& element, const ControlBuildContext& context) {
     return CreateTree(ReadTree(element, context), context.host.FormWidget());
 }

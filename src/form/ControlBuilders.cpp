@@ -1,7 +1,7 @@
 #include "form/ControlBuilders.h"
 
 #include "platform/ValueGrammars.h"
-#include "widgets/CZvStatic.h"
+#include "widgets/DrawnLabel.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ const ControlBuilder kBuilders[] = {
     {QLatin1String("textbox"), BuildTextBox, Events::EditBox, true, true},
     {QLatin1String("button"), BuildButton, Events::Button, true, false},
     {QLatin1String("static"), BuildStatic, Events::None, true, false},
-    {QLatin1String("zvbutton"), BuildZvButton, Events::None, true, false},
+    {QLatin1String("zvbutton"), BuildDrawnButton, Events::None, true, false},
     {QLatin1String("pic"), BuildPicture, Events::None, true, false},
     {QLatin1String("gui"), BuildGuiView, Events::None, true, false},
     {QLatin1String("editbutton"), BuildEditButton, Events::EditButton, true, false},
@@ -35,7 +35,7 @@ const ControlBuilder* FindControlBuilder(QStringView tag) {
     return nullptr;
 }
 
-QColor ColorAttribute(const ZUDad::CXmlNode& element, const char* name) {
+QColor ColorAttribute(const FormXml::XmlNode& element, const char* name) {
     const QString text = element.GetAttribute(name);
     if (text.isEmpty())
         return {};

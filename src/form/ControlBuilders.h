@@ -1,7 +1,7 @@
 #pragma once
 // The builders of a form's controls, one per element kind, found by the element's tag. A builder
 // reads its element into a settings struct of its own and creates the widget from that alone, so
-// no widget reads the definition. ZvControls then places, registers and wires what it returns.
+// no widget reads the definition. FormControls then places, registers and wires what it returns.
 #include "form/XmlDocument.h"
 
 #include <QColor>
@@ -17,17 +17,17 @@ class QWidget;
 // control.
 struct ControlBuildContext {
     ControlHost& host;
-    ZUDad::CXmlNode body; // pop-up documents of edit-with-button boxes are found here
-    QString exeFolder;    // pictures are named relative to it (ends with "/")
-    QString cfgPath;      // where grids remember their column widths
-    QString userUid;      // widths are remembered per user; the pick lists' {{userid}}
+    FormXml::XmlNode body; // pop-up documents of edit-with-button boxes are found here
+    QString exeFolder;     // pictures are named relative to it (ends with "/")
+    QString cfgPath;       // where grids remember their column widths
+    QString userUid;       // widths are remembered per user; the pick lists' {{userid}}
     std::function<QString(int documentId)> controlText; // another control's text, when asked
 };
 
-// The form's event wiring that a kind gets (see ZvControls).
+// The form's event wiring that a kind gets (see FormControls).
 enum class ControlEvents { None, EditBox, EditButton, DropList, Button, Grid, Tree, TreeList };
 
-using BuildControl = QWidget* (*)(const ZUDad::CXmlNode& element,
+using BuildControl = QWidget* (*)(const FormXml::XmlNode& element,
                                   const ControlBuildContext& context);
 
 struct ControlBuilder {
@@ -47,25 +47,25 @@ const ControlBuilder* FindControlBuilder(QStringView tag);
 inline constexpr char kWantsReturnProperty[] = "zvWantsReturn";
 
 // A colour attribute ("r,g,b"); invalid when absent or empty.
-QColor ColorAttribute(const ZUDad::CXmlNode& element, const char* name);
+QColor ColorAttribute(const FormXml::XmlNode& element, const char* name);
 
 // --- The builders, by family ---
 // InputBuilders.cpp
-QWidget* BuildTextBox(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
-QWidget* BuildDropList(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
-QWidget* BuildDateField(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildTextBox(const FormXml::XmlNode& element, const ControlBuildContext& context);
+QWidget* BuildDropList(const FormXml::XmlNode& element, const ControlBuildContext& context);
+QWidget* BuildDateField(const FormXml::XmlNode& element, const ControlBuildContext& context);
 // EditButtonBuilder.cpp
-QWidget* BuildEditButton(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildEditButton(const FormXml::XmlNode& element, const ControlBuildContext& context);
 // ButtonBuilders.cpp
-QWidget* BuildButton(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
-QWidget* BuildZvButton(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildButton(const FormXml::XmlNode& element, const ControlBuildContext& context);
+QWidget* BuildDrawnButton(const FormXml::XmlNode& element, const ControlBuildContext& context);
 // DisplayBuilders.cpp
-QWidget* BuildStatic(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
-QWidget* BuildPicture(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
-QWidget* BuildGuiView(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
-QWidget* BuildTreeList(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildStatic(const FormXml::XmlNode& element, const ControlBuildContext& context);
+QWidget* BuildPicture(const FormXml::XmlNode& element, const ControlBuildContext& context);
+QWidget* BuildGuiView(const FormXml::XmlNode& element, const ControlBuildContext& context);
+QWidget* BuildTreeList(const FormXml::XmlNode& element, const ControlBuildContext& context);
 // GridBuilder.cpp
-QWidget* BuildGrid(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildGrid(const FormXml::XmlNode& element, const ControlBuildContext& context);
 // ContainerBuilders.cpp
-QWidget* BuildPanel(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
-QWidget* BuildTree(const ZUDad::CXmlNode& element, const ControlBuildContext& context);
+QWidget* BuildPanel(const FormXml::XmlNode& element, const ControlBuildContext& context);
+QWidget* BuildTree(const FormXml::XmlNode& element, const ControlBuildContext& context);

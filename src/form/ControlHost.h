@@ -6,7 +6,7 @@
 
 #include <QString>
 
-class CListCtrlEx;
+class GridView;
 class QWidget;
 
 class ControlHost : public PopupFormHost {
@@ -21,7 +21,7 @@ public:
     virtual QString MenuUid() const = 0;
 
     // The event element "ACTION/<event>" of the control with this window id, or an empty node.
-    virtual ZUDad::CXmlNode FindEventElement(int windowId, const QString& event) const = 0;
+    virtual FormXml::XmlNode FindEventElement(int windowId, const QString& event) const = 0;
     // Runs the action of (window id, event) through the form's guarded path.
     virtual void RaiseEvent(int windowId, const QString& event) = 0;
     // Runs the action directly, without guard, checks, transaction or report (right clicks).
@@ -29,8 +29,8 @@ public:
 
     // Runs the ENDEDIT fill steps of a grid column after the user changed a cell; false when a
     // step failed (and said so).
-    virtual bool RunEndEdit(CListCtrlEx& grid, int row, int column) = 0;
+    virtual bool RunEndEdit(GridView& grid, int row, int column) = 0;
 
     // Builds the embedded form of one panel page from its html element, parented to `page`.
-    virtual QWidget* CreateEmbeddedForm(const ZUDad::CXmlNode& html, QWidget* page) = 0;
+    virtual QWidget* CreateEmbeddedForm(const FormXml::XmlNode& html, QWidget* page) = 0;
 };

@@ -1,9 +1,9 @@
 #include "form/ControlValues.h"
 
 #include "data/DbSession.h"
-#include "widgets/CFileEditCtrl.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/CZvStatic.h"
+#include "widgets/DrawnLabel.h"
+#include "widgets/EditWithButton.h"
+#include "widgets/GridView.h"
 #include "widgets/TextAsTyped.h"
 
 #include <QAbstractButton>
@@ -33,7 +33,7 @@ void SetControlText(QWidget* control, const QString& text) {
         button->setText(text);
     else if (auto* label = qobject_cast<QLabel*>(control))
         label->setText(text);
-    else if (auto* drawn = qobject_cast<CZvStatic*>(control))
+    else if (auto* drawn = qobject_cast<DrawnLabel*>(control))
         drawn->SetText(text);
     else if (control) {
         control->setWindowTitle(text);
@@ -45,7 +45,7 @@ void SetControlText(QWidget* control, const QString& text) {
 void ResetControl(QWidget* control) {
     if (auto* date = qobject_cast<QDateEdit*>(control)) {
         date->setDate(QDate::currentDate());
-    } else if (auto* editButton = qobject_cast<CFileEditCtrl*>(control)) {
+    } else if (auto* editButton = qobject_cast<EditWithButton*>(control)) {
         editButton->HidePickList();
         if (!KeepsZero(editButton->text()))
             editButton->clear();
@@ -55,7 +55,7 @@ void ResetControl(QWidget* control) {
     } else if (auto* plain = qobject_cast<QPlainTextEdit*>(control)) {
         if (!plain->isReadOnly() && !KeepsZero(TextAsTyped(plain->document())))
             plain->clear();
-    } else if (auto* grid = qobject_cast<CListCtrlEx*>(control)) {
+    } else if (auto* grid = qobject_cast<GridView*>(control)) {
         grid->DeleteAllRows();
     } else if (auto* tree = qobject_cast<QTreeWidget*>(control)) {
         tree->clear();
@@ -67,7 +67,7 @@ void PressControl(QWidget* control) {
         button->click();
 }
 
-bool FillComboFromQuery(CDbSession& session, QComboBox* combo, const QString& sql,
+bool FillComboFromQuery(DbSession& session, QComboBox* combo, const QString& sql,
                         const QString& column) {
     if (!combo || combo->count() >= 2)
         return true;

@@ -1,6 +1,6 @@
 #pragma once
 // Small operations on a form's controls by kind, shared by the form window and its actions.
-class CDbSession;
+class DbSession;
 class QComboBox;
 class QString;
 class QWidget;
@@ -15,5 +15,5 @@ void PressControl(QWidget* control);
 // Fills a drop list once from one column of a query: a list with two or more items is left
 // alone. The texts go under an empty first item and the shown text stays. False when the query
 // failed (the list is left as it was) or found no rows (only the empty item is left).
-bool FillComboFromQuery(CDbSession& session, QComboBox* combo, const QString& sql,
+bool FillComboFromQuery(DbSession& session, QComboBox* combo, const QString& sql,
                         const QString& column);

@@ -3,14 +3,14 @@
 
 #include "form/ControlHost.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CZvStatic.h"
-#include "widgets/ZvChart.h"
-#include "widgets/ZvGuiView.h"
-#include "widgets/ZvPicture.h"
+#include "widgets/DrawingView.h"
+#include "widgets/DrawnLabel.h"
+#include "widgets/PictureView.h"
+#include "widgets/TreeListView.h"
 
 #include <optional>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
@@ -23,7 +23,7 @@ struct StaticSettings {
     QString pictureFolder;
 };
 
-LabelItem ReadLabelItem(const CXmlNode& node) {
+LabelItem ReadLabelItem(const XmlNode& node) {
     LabelItem item;
     item.type = node.GetAttribute("type");
     item.pos = ParseRectText(node.GetAttribute("pos"));
@@ -35,14 +35,14 @@ LabelItem ReadLabelItem(const CXmlNode& node) {
     return item;
 }
 
-StaticSettings ReadStatic(const CXmlNode& element, const ControlBuildContext& context) {
+StaticSettings ReadStatic(const XmlNode& element, const ControlBuildContext& context) {
     StaticSettings settings;
     settings.text = context.host.Expand(element.GetAttribute("value"));
     settings.styleBits = element.GetAttributeInt("style", 0);
     settings.textColor = ColorAttribute(element, "color");
     settings.drawMode = element.GetAttributeInt("minlen", 0);
     if (settings.drawMode > 0) {
-        const ZUDad::CXmlNodes children = element.GetChildren();
+        const FormXml::XmlNodes children = element.GetChildren();
         if (children.GetCount() > 0)
             settings.item = ReadLabelItem(children.GetItem(0));
     }
@@ -51,7 +51,7 @@ StaticSettings ReadStatic(const CXmlNode& element, const ControlBuildContext& co
 }
 
 QWidget* CreateStatic(const StaticSettings& settings, QWidget* parent) {
-    auto* label = new CZvStatic(settings.text, parent);
+    auto* label = new DrawnLabel(settings.text, parent);
     label->SetStyleBits(settings.styleBits);
     if (settings.textColor.isValid())
         label->SetTextColor(settings.textColor);
@@ -67,7 +67,7 @@ struct TextAndColor {
     QColor color;
 };
 
-TextAndColor ReadTextAndColor(const CXmlNode& element, const ControlBuildContext&) {
+TextAndColor ReadTextAndColor(const XmlNode& element, const ControlBuildContext&) {
     return {element.GetAttribute("value"), ColorAttribute(element, "color")};
 }
 
@@ -81,32 +81,32 @@ template <typename View> QWidget* CreateView(const TextAndColor& settings, QWidg
 struct TreeListSettings {
     QString text;
     bool readOnly = false;
-    QList<ZvChart::HeaderColumn> header;
+    QList<TreeListView::HeaderColumn> header;
 };
 
 // A header element and its subtree; element names do not matter, only the nesting.
-ZvChart::HeaderColumn ReadHeaderColumn(const CXmlNode& element) {
-    ZvChart::HeaderColumn column{
+TreeListView::HeaderColumn ReadHeaderColumn(const XmlNode& element) {
+    TreeListView::HeaderColumn column{
         element.GetAttribute("title"),        element.GetAttributeInt("width", 0),
         element.GetAttributeInt("height", 0), element.GetAttributeInt("type", 0),
         element.GetAttribute("menu_id"),      {}};
-    const ZUDad::CXmlNodes children = element.GetChildren();
+    const FormXml::XmlNodes children = element.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i)
         column.children.append(ReadHeaderColumn(children.GetItem(i)));
     return column;
 }
 
-TreeListSettings ReadTreeList(const CXmlNode& element, const ControlBuildContext&) {
+TreeListSettings ReadTreeList(const XmlNode& element, const ControlBuildContext&) {
     TreeListSettings settings{
         element.GetAttribute("value"), element.GetAttributeInt("readonly", 0) != 0, {}};
-    const ZUDad::CXmlNodes columns = element.GetChild("PARA").GetChild("head_info").GetChildren();
+    const FormXml::XmlNodes columns = element.GetChild("PARA").GetChild("head_info").GetChildren();
     for (int i = 0; i < columns.GetCount(); ++i)
         settings.header.append(ReadHeaderColumn(columns.GetItem(i)));
     return settings;
 }
 
 QWidget* CreateTreeList(const TreeListSettings& settings, QWidget* parent) {
-    auto* chart = new ZvChart(parent);
+    auto* chart = new TreeListView(parent);
     chart->setProperty("windowClass", QStringLiteral("TreeList"));
     chart->SetText(settings.text);
     chart->SetReadOnly(settings.readOnly);
@@ -116,18 +116,18 @@ QWidget* CreateTreeList(const TreeListSettings& settings, QWidget* parent) {
 
 } // namespace
 
-QWidget* BuildStatic(const CXmlNode& element, const ControlBuildContext& context) {
+QWidget* BuildStatic(const XmlNode& element, const ControlBuildContext& context) {
     return CreateStatic(ReadStatic(element, context), context.host.FormWidget());
 }
 
-QWidget* BuildPicture(const CXmlNode& element, const ControlBuildContext& context) {
-    return CreateView<ZvPicture>(ReadTextAndColor(element, context), context.host.FormWidget());
+QWidget* BuildPicture(const XmlNode& element, const ControlBuildContext& context) {
+    return CreateView<PictureView>(ReadTextAndColor(element, context), context.host.FormWidget());
 }
 
-QWidget* BuildGuiView(const CXmlNode& element, const ControlBuildContext& context) {
-    return CreateView<ZvGuiView>(ReadTextAndColor(element, context), context.host.FormWidget());
+QWidget* BuildGuiView(const XmlNode& element, const ControlBuildContext& context) {
+    return CreateView<DrawingView>(ReadTextAndColor(element, context), context.host.FormWidget());
 }
 
-QWidget* BuildTreeList(const CXmlNode& element, const ControlBuildContext& context) {
+QWidget* BuildTreeList(const XmlNode& element, const ControlBuildContext& context) {
     return CreateTreeList(ReadTreeList(element, context), context.host.FormWidget());
 }

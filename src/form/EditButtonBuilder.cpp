@@ -5,21 +5,21 @@
 #include "form/ControlHost.h"
 #include "platform/StyleBits.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CFileEditCtrl.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/EditWithButton.h"
+#include "widgets/GridView.h"
 #include "widgets/TypingLimit.h"
 
 #include <QRegularExpression>
 
 #include <optional>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
 struct EditButtonSettings {
     int style = 0;
-    CFileEditCtrl::Mode mode = CFileEditCtrl::Mode::TextEditor;
+    EditWithButton::Mode mode = EditWithButton::Mode::TextEditor;
     QString popupValue;
     QString popupDocument; // the serialised popup/html element the `popup` names
     int minLength = 0;     // the pop-up form's column offset; negative: the first column's width
@@ -34,14 +34,14 @@ struct EditButtonSettings {
     bool buttonShaded = true;
 };
 
-EditButtonSettings ReadEditButton(const CXmlNode& element, const ControlBuildContext& context) {
+EditButtonSettings ReadEditButton(const XmlNode& element, const ControlBuildContext& context) {
     EditButtonSettings settings;
     settings.style = element.GetAttributeInt("style", 0);
     settings.popupValue = element.GetAttribute("popup");
     if (settings.popupValue == QLatin1String("-1")) {
-        settings.mode = CFileEditCtrl::Mode::ColorChooser;
+        settings.mode = EditWithButton::Mode::ColorChooser;
     } else if (!settings.popupValue.isEmpty()) {
-        settings.mode = CFileEditCtrl::Mode::PopupForm;
+        settings.mode = EditWithButton::Mode::PopupForm;
         settings.popupDocument =
             context.body
                 .SelectSingleNode(QStringLiteral("popup/html[@id=%1]").arg(settings.popupValue))
@@ -112,7 +112,7 @@ QString PickListStatement(const QString& query, const QString& typed,
 // Rows as code and name pairs, on a session of the worker's own.
 QStringList FindPickListRows(const QString& sql) {
     QStringList cells;
-    CDbSession session(CDbSession::FromConfig);
+    DbSession session(DbSession::FromConfig);
     if (session.Open()) {
         if (auto rows = session.OpenRecordset(sql)) {
             for (rows->MoveFirst(); !rows->IsEof(); rows->MoveNext()) {
@@ -125,11 +125,11 @@ QStringList FindPickListRows(const QString& sql) {
 }
 
 QWidget* CreateEditButton(const EditButtonSettings& settings, const ControlBuildContext& context) {
-    auto* box = new CFileEditCtrl(context.host.FormWidget());
+    auto* box = new EditWithButton(context.host.FormWidget());
     box->SetHost(&context.host);
     StyleBits::ApplyEditStyle(box, settings.style);
     box->SetMode(settings.mode);
-    if (settings.mode == CFileEditCtrl::Mode::PopupForm)
+    if (settings.mode == EditWithButton::Mode::PopupForm)
         box->SetPopup(settings.popupValue, settings.popupDocument);
     box->SetColumnOffset(settings.minLength);
 
@@ -140,7 +140,7 @@ QWidget* CreateEditButton(const EditButtonSettings& settings, const ControlBuild
         // only the finished text goes to the worker.
         // The edited row's cells, read on the interface thread when the box edits a grid cell.
         auto cellText = [box](int id) -> std::optional<QString> {
-            CListCtrlEx* grid = box->EditedGrid();
+            GridView* grid = box->EditedGrid();
             const int row = box->EditedRow();
             if (!grid || row < 0)
                 return std::nullopt;
@@ -149,7 +149,7 @@ QWidget* CreateEditButton(const EditButtonSettings& settings, const ControlBuild
         box->SetPickList(
             [query = settings.value, parameters = settings.pickParameters, user = context.userUid,
              controlText = context.controlText,
-             cellText](const QString& typed) -> CFileEditCtrl::PickListRows {
+             cellText](const QString& typed) -> EditWithButton::PickListRows {
                 return [sql = PickListStatement(query, typed, parameters, user, controlText,
                                                 cellText)] { return FindPickListRows(sql); };
             },
@@ -176,6 +176,6 @@ QWidget* CreateEditButton(const EditButtonSettings& settings, const ControlBuild
 
 } // namespace
 
-QWidget* BuildEditButton(const CXmlNode& element, const ControlBuildContext& context) {
+QWidget* BuildEditButton(const XmlNode& element, const ControlBuildContext& context) {
     return CreateEditButton(ReadEditButton(element, context), context);
 }

@@ -79,7 +79,7 @@ struct Item {
 
 // Every attribute is read for every item, whatever its type, so each malformed value is
 // reported on each paint.
-Item ReadItem(const ZUDad::CXmlNode& node) {
+Item ReadItem(const FormXml::XmlNode& node) {
     Item item;
     item.type = node.GetAttribute("type");
     item.pos = ParseRectText(node.GetAttribute("pos"));
@@ -239,7 +239,7 @@ QColor PackedRgbColor(int packed) {
     return QColor(packed & 0xFF, (packed >> 8) & 0xFF, (packed >> 16) & 0xFF);
 }
 
-void DrawFormBackground(QPainter& painter, const ZUDad::CXmlNode& head, QSize client,
+void DrawFormBackground(QPainter& painter, const FormXml::XmlNode& head, QSize client,
                         const QFont& defaultFont, const QString& exeFolder) {
     painter.save();
     const QRect area(QPoint(0, 0), client);
@@ -251,7 +251,7 @@ void DrawFormBackground(QPainter& painter, const ZUDad::CXmlNode& head, QSize cl
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                            QPainter::SmoothPixmapTransform);
 
-    const ZUDad::CXmlNodes items = head.GetChild("bg").GetChildren();
+    const FormXml::XmlNodes items = head.GetChild("bg").GetChildren();
     for (int i = 0; i < items.GetCount(); ++i)
         DrawItem(painter, ReadItem(items.GetItem(i)), client, exeFolder);
     painter.restore();

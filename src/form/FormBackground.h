@@ -12,8 +12,8 @@
 
 class QPainter;
 
-namespace ZUDad {
-class CXmlNode;
+namespace FormXml {
+class XmlNode;
 }
 
 // A colour packed as red + green·256 + blue·65536.
@@ -37,5 +37,5 @@ QColor PackedRgbColor(int packed);
 // so repaints read no files; a file that cannot be loaded draws nothing and is tried again on
 // the next paint. A picture named by an "http" address is drawn from its copy under
 // `exeFolder`/temp once PictureDownloads has fetched it: painting never waits on the network.
-void DrawFormBackground(QPainter& painter, const ZUDad::CXmlNode& head, QSize client,
+void DrawFormBackground(QPainter& painter, const FormXml::XmlNode& head, QSize client,
                         const QFont& defaultFont, const QString& exeFolder);

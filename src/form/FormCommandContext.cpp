@@ -1,46 +1,46 @@
 // The form as its commands see it: how their reference texts find controls (in the form, in
 // the pages embedded in its panels, in the form that opened it).
-#include "form/D_T1.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/ValueGrammars.h"
-#include "form/ZvControls.h"
 
 #include <QTabWidget>
 
 namespace {
 
 // The pages of a panel are embedded forms whose parent form is the form holding the panel.
-QList<D_T1*> EmbeddedForms(D_T1& form) {
-    QList<D_T1*> pages;
-    for (D_T1* child : form.findChildren<D_T1*>())
+QList<FormWindow*> EmbeddedForms(FormWindow& form) {
+    QList<FormWindow*> pages;
+    for (FormWindow* child : form.findChildren<FormWindow*>())
         if (child->embedded && child->parentForm == &form)
             pages.append(child);
     return pages;
 }
 
 // The form on page `page` (from 1) of a panel; none for a page out of range or without a form.
-D_T1* PageForm(QWidget* panel, int page) {
+FormWindow* PageForm(QWidget* panel, int page) {
     auto* tabs = qobject_cast<QTabWidget*>(panel);
     if (!tabs || page < 1 || page > tabs->count())
         return nullptr;
     QWidget* slot = tabs->widget(page - 1);
-    return slot ? slot->findChild<D_T1*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    return slot ? slot->findChild<FormWindow*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 } // namespace
 
-QWidget* D_T1::ControlOfFormOrPages(int documentId) {
+QWidget* FormWindow::ControlOfFormOrPages(int documentId) {
     if (documentId == 0)
         return this;
     const int windowId = WindowIdOfDocumentId(documentId);
     if (QWidget* window = ControlByWindowId(windowId))
         return window;
-    for (D_T1* page : EmbeddedForms(*this))
+    for (FormWindow* page : EmbeddedForms(*this))
         if (QWidget* window = page->ControlByWindowId(windowId))
             return window;
     return nullptr;
 }
 
-bool D_T1::FindControl(const QString& reference, QWidget*& window) {
+bool FormWindow::FindControl(const QString& reference, QWidget*& window) {
     window = nullptr;
     if (reference.isEmpty())
         return true;
@@ -54,7 +54,7 @@ bool D_T1::FindControl(const QString& reference, QWidget*& window) {
     } else if (parts.size() == 3) {
         QWidget* panel = ControlByWindowId(WindowIdOfDocumentId(ParseIntegerText(parts[0])));
         if (qobject_cast<QTabWidget*>(panel)) {
-            D_T1* page = PageForm(panel, ParseIntegerText(parts[1]));
+            FormWindow* page = PageForm(panel, ParseIntegerText(parts[1]));
             if (!page)
                 return true;
             window = page->ControlOfFormOrPages(ParseIntegerText(parts[2]));

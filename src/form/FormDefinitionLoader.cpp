@@ -13,8 +13,8 @@ void FlushFormCacheIfStale(FormRegistry& app) {
     }
 }
 
-int LoadFormDefinition(FormRegistry& app, CDbSession& session, const QString& menuUid,
-                       QString& text, QString* error) {
+int LoadFormDefinition(FormRegistry& app, DbSession& session, const QString& menuUid, QString& text,
+                       QString* error) {
     FlushFormCacheIfStale(app);
     if (!text.isEmpty())
         return 1;

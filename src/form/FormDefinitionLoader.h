@@ -3,7 +3,7 @@
 // form-definition cache.
 #include <QString>
 
-class CDbSession;
+class DbSession;
 class FormRegistry;
 
 // The text of a menu entry without a stored row.
@@ -18,5 +18,5 @@ void FlushFormCacheIfStale(FormRegistry& app);
 // 1: the text was in the cache or was loaded (a non-empty `text` is returned unchanged);
 // 0: c_menu_dh has no row for the uid (text = the empty form);
 // -1: the stored value is empty or damaged (`error` says why).
-int LoadFormDefinition(FormRegistry& app, CDbSession& session, const QString& menuUid,
-                       QString& text, QString* error = nullptr);
+int LoadFormDefinition(FormRegistry& app, DbSession& session, const QString& menuUid, QString& text,
+                       QString* error = nullptr);

@@ -298,15 +298,15 @@ void FormLayout::PlaceGrip() {
     m_grip->raise();
 }
 
-void BuildResizableLayout(FormLayout& layout, const ZUDad::CXmlNode& dialog,
+void BuildResizableLayout(FormLayout& layout, const FormXml::XmlNode& dialog,
                           const std::function<QWidget*(int controlId)>& controlById) {
-    const auto container = [&](const ZUDad::CXmlNode& node) -> QWidget* {
+    const auto container = [&](const FormXml::XmlNode& node) -> QWidget* {
         const int desp = node.GetAttributeInt("desp", 0);
         return desp > 0 ? controlById(desp) : nullptr;
     };
-    const ZUDad::CXmlNodes children = dialog.GetChildren();
+    const FormXml::XmlNodes children = dialog.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
-        const ZUDad::CXmlNode node = children.GetItem(i);
+        const FormXml::XmlNode node = children.GetItem(i);
         const QString tag = node.GetName();
         if (tag == QLatin1String("split")) {
             const QStringList panes = node.GetAttribute("value").split(u';');

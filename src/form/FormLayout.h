@@ -22,8 +22,8 @@
 class QSplitter;
 class QWidget;
 
-namespace ZUDad {
-class CXmlNode;
+namespace FormXml {
+class XmlNode;
 }
 
 // Anchor bits of the `director` attribute of controls and groups.
@@ -137,7 +137,7 @@ private:
 //   - any other element: control `id` anchored with `director` (default 3), unless its
 //     `hidden` is 2.
 // `controlById` gives the control of a document id, or null.
-void BuildResizableLayout(FormLayout& layout, const ZUDad::CXmlNode& dialog,
+void BuildResizableLayout(FormLayout& layout, const FormXml::XmlNode& dialog,
                           const std::function<QWidget*(int controlId)>& controlById);
 
 // The scrolling layout of a form whose head `scroll` is "height[,width]" (content size in

@@ -19,7 +19,7 @@ struct FormOpenHandOff {
 };
 
 // Registry entry of an open (or hidden, re-usable) form window.
-struct _ZvDlgData {
+struct OpenFormEntry {
     QString menuUid;
     bool active = false;
     QPointer<QDialog> parentForm;
@@ -37,7 +37,7 @@ public:
     std::int64_t formCacheFlushTick = 0;
 
     // Open form windows, hidden ones included, for re-use and for closing at exit.
-    QHash<QDialog*, _ZvDlgData> openForms;
+    QHash<QDialog*, OpenFormEntry> openForms;
     FormOpenHandOff handOff;
     // The main window while it exists; forms bring it to the front on a right click.
     QPointer<QWidget> mainWindow;

@@ -5,7 +5,7 @@
 #include "form/ControlHost.h"
 #include "platform/ValueGrammars.h"
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
@@ -31,24 +31,24 @@ QString GridWidthPlace::Key(int column) const {
     return QStringLiteral("T%1_%2_%3_%4").arg(menuUid).arg(tableId).arg(column + 1).arg(userUid);
 }
 
-GridSettings ReadGridSettings(const CXmlNode& table, const GridWidthPlace& place) {
+GridSettings ReadGridSettings(const XmlNode& table, const GridWidthPlace& place) {
     GridSettings settings;
-    const CXmlNode para = table.GetChild("PARA");
-    const CXmlNode options = para.GetChild("table_info").GetChildren().GetItem(0);
+    const XmlNode para = table.GetChild("PARA");
+    const XmlNode options = para.GetChild("table_info").GetChildren().GetItem(0);
     // Only an exact "0" keeps the alternating rows; anything else lets column colours show.
     settings.alternateRowColors =
         options.GetAttribute("is_col_color", QStringLiteral("0")) == QLatin1String("0");
     settings.startsHidden = options.GetAttributeInt("hidden", 0) > 0;
 
-    const CXmlNode columns = para.GetChild("col_info");
+    const XmlNode columns = para.GetChild("col_info");
     if (columns.IsEmpty())
         return settings;
     settings.listsColumns = true;
     const CfgSection widths(place.cfgPath, kWidthSection);
-    const ZUDad::CXmlNodes nodes = columns.GetChildren();
+    const FormXml::XmlNodes nodes = columns.GetChildren();
     settings.columns.reserve(size_t(nodes.GetCount()));
     for (int i = 0; i < nodes.GetCount(); ++i) {
-        const CXmlNode node = nodes.GetItem(i);
+        const XmlNode node = nodes.GetItem(i);
         // col_id nodes only tell the save commands where a field comes from.
         if (node.GetAttributeInt("col_id", 0) != 0 || node.GetAttributeInt("id", 0) == 0)
             continue;
@@ -75,7 +75,7 @@ GridSettings ReadGridSettings(const CXmlNode& table, const GridWidthPlace& place
     return settings;
 }
 
-void SetUpGrid(CListCtrlEx& grid, const CXmlNode& table, const GridWidthPlace& place) {
+void SetUpGrid(GridView& grid, const XmlNode& table, const GridWidthPlace& place) {
     grid.SetMenuUid(place.menuUid);
     grid.SetDocumentId(place.tableId);
     grid.BuildColumns(ReadGridSettings(table, place));
@@ -85,8 +85,8 @@ void SetUpGrid(CListCtrlEx& grid, const CXmlNode& table, const GridWidthPlace& p
         });
 }
 
-QWidget* BuildGrid(const CXmlNode& element, const ControlBuildContext& context) {
-    auto* grid = new CListCtrlEx(context.host.FormWidget());
+QWidget* BuildGrid(const XmlNode& element, const ControlBuildContext& context) {
+    auto* grid = new GridView(context.host.FormWidget());
     SetUpGrid(*grid, element,
               {context.cfgPath, ParseIntegerText(context.host.MenuUid()),
                element.GetAttributeInt("id", 0), context.userUid});

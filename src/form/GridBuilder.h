@@ -2,7 +2,7 @@
 // The grid of a table element: its columns from the PARA blocks, and the column widths each user
 // leaves, kept in cfg.ini [TABLECOLS].
 #include "form/XmlDocument.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 // Where a grid keeps the column widths its user chose.
 struct GridWidthPlace {
@@ -16,7 +16,7 @@ struct GridWidthPlace {
 };
 
 // The columns of the table element, each defined width replaced by the one this user left.
-GridSettings ReadGridSettings(const ZUDad::CXmlNode& table, const GridWidthPlace& place);
+GridSettings ReadGridSettings(const FormXml::XmlNode& table, const GridWidthPlace& place);
 
 // Builds the grid's columns and has the widths the user drags from then on kept.
-void SetUpGrid(CListCtrlEx& grid, const ZUDad::CXmlNode& table, const GridWidthPlace& place);
+void SetUpGrid(GridView& grid, const FormXml::XmlNode& table, const GridWidthPlace& place);

@@ -3,7 +3,7 @@
 
 #include "form/ControlHost.h"
 #include "platform/StyleBits.h"
-#include "widgets/CDropList.h"
+#include "widgets/DropList.h"
 #include "widgets/TypingLimit.h"
 
 #include <QDateEdit>
@@ -11,7 +11,7 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
@@ -22,7 +22,7 @@ struct TextBoxSettings {
     QString text;
 };
 
-TextBoxSettings ReadTextBox(const CXmlNode& element, const ControlBuildContext& context) {
+TextBoxSettings ReadTextBox(const XmlNode& element, const ControlBuildContext& context) {
     TextBoxSettings settings;
     settings.style = element.GetAttributeInt("style", 0);
     settings.readOnly = element.GetAttributeInt("readonly", 0) != 0;
@@ -67,7 +67,7 @@ struct DropListSettings {
     QString items; // separated by ";"
 };
 
-DropListSettings ReadDropList(const CXmlNode& element, const ControlBuildContext& context) {
+DropListSettings ReadDropList(const XmlNode& element, const ControlBuildContext& context) {
     DropListSettings settings;
     settings.style = StyleBits::ComboStyleOf(element.GetAttributeInt("style", 0));
     settings.items = context.host.Expand(element.GetAttribute("value"));
@@ -75,7 +75,7 @@ DropListSettings ReadDropList(const CXmlNode& element, const ControlBuildContext
 }
 
 QWidget* CreateDropList(const DropListSettings& settings, QWidget* parent) {
-    auto* list = new CDropList(parent);
+    auto* list = new DropList(parent);
     list->setMaxVisibleItems(20);
     if (!settings.items.isEmpty())
         list->addItems(settings.items.split(QLatin1Char(';')));
@@ -116,7 +116,7 @@ struct DateFieldSettings {
     bool readOnly = false;
 };
 
-DateFieldSettings ReadDateField(const CXmlNode& element, const ControlBuildContext&) {
+DateFieldSettings ReadDateField(const XmlNode& element, const ControlBuildContext&) {
     DateFieldSettings settings;
     settings.style = StyleBits::DateStyleOf(element.GetAttributeInt("style", 0));
     settings.date = ParseDateValue(element.GetAttribute("value"));
@@ -136,14 +136,14 @@ QWidget* CreateDateField(const DateFieldSettings& settings, QWidget* parent) {
 
 } // namespace
 
-QWidget* BuildTextBox(const CXmlNode& element, const ControlBuildContext& context) {
+QWidget* BuildTextBox(const XmlNode& element, const ControlBuildContext& context) {
     return CreateTextBox(ReadTextBox(element, context), context.host.FormWidget());
 }
 
-QWidget* BuildDropList(const CXmlNode& element, const ControlBuildContext& context) {
+QWidget* BuildDropList(const XmlNode& element, const ControlBuildContext& context) {
     return CreateDropList(ReadDropList(element, context), context.host.FormWidget());
 }
 
-QWidget* BuildDateField(const CXmlNode& element, const ControlBuildContext& context) {
+QWidget* BuildDateField(const XmlNode& element, const ControlBuildContext& context) {
     return CreateDateField(ReadDateField(element, context), context.host.FormWidget());
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace ZUDad {
+namespace FormXml {
 
 namespace {
 
@@ -108,42 +108,42 @@ public:
 
 } // namespace
 
-// ---- CXmlNode ---------------------------------------------------------------------------------
+// ---- XmlNode ---------------------------------------------------------------------------------
 
-CXmlNode::CXmlNode(std::shared_ptr<pugi::xml_document> doc, pugi::xml_node node)
+XmlNode::XmlNode(std::shared_ptr<pugi::xml_document> doc, pugi::xml_node node)
     : m_doc(std::move(doc)), m_node(node) {}
 
-CXmlNode CXmlNode::Wrap(pugi::xml_node node) const {
-    return node ? CXmlNode(m_doc, node) : CXmlNode();
+XmlNode XmlNode::Wrap(pugi::xml_node node) const {
+    return node ? XmlNode(m_doc, node) : XmlNode();
 }
 
-QString CXmlNode::GetName() const {
+QString XmlNode::GetName() const {
     return m_node ? QString::fromUtf8(m_node.name()) : QString();
 }
 
-QString CXmlNode::GetAttribute(const char* name, const QString& def) const {
+QString XmlNode::GetAttribute(const char* name, const QString& def) const {
     if (!m_node || !name)
         return def;
     const char* value = m_node.attribute(name).value();
     return *value ? QString::fromUtf8(value) : def;
 }
 
-QString CXmlNode::GetAttribute(QStringView name, const QString& def) const {
+QString XmlNode::GetAttribute(QStringView name, const QString& def) const {
     return m_node ? GetAttribute(Utf8Text(name).Get(), def) : def;
 }
 
-int CXmlNode::GetAttributeInt(const char* name, int def) const {
+int XmlNode::GetAttributeInt(const char* name, int def) const {
     if (!m_node || !name)
         return def;
     const char* value = m_node.attribute(name).value();
     return *value ? ParseIntegerText(std::string_view(value)) : def;
 }
 
-int CXmlNode::GetAttributeInt(QStringView name, int def) const {
+int XmlNode::GetAttributeInt(QStringView name, int def) const {
     return m_node ? GetAttributeInt(Utf8Text(name).Get(), def) : def;
 }
 
-bool CXmlNode::GetAttributeBool(const char* name, bool def) const {
+bool XmlNode::GetAttributeBool(const char* name, bool def) const {
     if (!m_node || !name)
         return def;
     const std::string_view value = m_node.attribute(name).value();
@@ -154,18 +154,18 @@ bool CXmlNode::GetAttributeBool(const char* name, bool def) const {
     return def;
 }
 
-bool CXmlNode::GetAttributeBool(QStringView name, bool def) const {
+bool XmlNode::GetAttributeBool(QStringView name, bool def) const {
     return m_node ? GetAttributeBool(Utf8Text(name).Get(), def) : def;
 }
 
-QString CXmlNode::GetValue() const {
+QString XmlNode::GetValue() const {
     if (!m_node)
         return {};
     std::string storage;
     return FromUtf8(TextContent(m_node, storage));
 }
 
-void CXmlNode::SetValue(const QString& text) const {
+void XmlNode::SetValue(const QString& text) const {
     if (!m_node)
         return;
     // The handle is a reference into the document: changing the element leaves it as it is.
@@ -178,7 +178,7 @@ void CXmlNode::SetValue(const QString& text) const {
         .set_value(utf8.constData(), static_cast<size_t>(utf8.size()));
 }
 
-int CXmlNode::GetValueInt(int def) const {
+int XmlNode::GetValueInt(int def) const {
     if (!m_node)
         return def;
     std::string storage;
@@ -189,7 +189,7 @@ int CXmlNode::GetValueInt(int def) const {
     return def;
 }
 
-CXmlNode CXmlNode::FindChild(const char* name, bool create) const {
+XmlNode XmlNode::FindChild(const char* name, bool create) const {
     if (!m_node || !name || !*name)
         return {};
     for (pugi::xml_node child = m_node.first_child(); child; child = child.next_sibling()) {
@@ -202,40 +202,40 @@ CXmlNode CXmlNode::FindChild(const char* name, bool create) const {
     return Wrap(element.append_child(name));
 }
 
-CXmlNode CXmlNode::GetChild(const char* name, bool create) const {
+XmlNode XmlNode::GetChild(const char* name, bool create) const {
     return FindChild(name, create);
 }
 
-CXmlNode CXmlNode::GetChild(QStringView name, bool create) const {
-    return m_node ? FindChild(Utf8Text(name).Get(), create) : CXmlNode();
+XmlNode XmlNode::GetChild(QStringView name, bool create) const {
+    return m_node ? FindChild(Utf8Text(name).Get(), create) : XmlNode();
 }
 
-CXmlNodes CXmlNode::GetChildren() const {
+XmlNodes XmlNode::GetChildren() const {
     if (!m_node)
         return {};
-    auto data = std::make_shared<CXmlNodes::Data>();
+    auto data = std::make_shared<XmlNodes::Data>();
     data->doc = m_doc;
     for (pugi::xml_node child = m_node.first_child(); child; child = child.next_sibling()) {
         if (child.type() == pugi::node_element)
             data->nodes.push_back(child);
     }
-    return CXmlNodes(std::move(data));
+    return XmlNodes(std::move(data));
 }
 
-CXmlNode CXmlNode::SelectSingleNode(const char* path) const {
+XmlNode XmlNode::SelectSingleNode(const char* path) const {
     return Wrap(SelectElement(m_node, path));
 }
 
-CXmlNode CXmlNode::SelectSingleNode(QStringView path) const {
-    return m_node ? SelectSingleNode(Utf8Text(path).Get()) : CXmlNode();
+XmlNode XmlNode::SelectSingleNode(QStringView path) const {
+    return m_node ? SelectSingleNode(Utf8Text(path).Get()) : XmlNode();
 }
 
-CXmlNode CXmlNode::GetParent() const {
+XmlNode XmlNode::GetParent() const {
     const pugi::xml_node parent = m_node.parent();
-    return parent.type() == pugi::node_element ? Wrap(parent) : CXmlNode();
+    return parent.type() == pugi::node_element ? Wrap(parent) : XmlNode();
 }
 
-QString CXmlNode::GetXml() const {
+QString XmlNode::GetXml() const {
     if (!m_node)
         return {};
     QStringWriter writer;
@@ -243,25 +243,25 @@ QString CXmlNode::GetXml() const {
     return writer.text;
 }
 
-// ---- CXmlNodes --------------------------------------------------------------------------------
+// ---- XmlNodes --------------------------------------------------------------------------------
 
-int CXmlNodes::GetCount() const {
+int XmlNodes::GetCount() const {
     return m_data ? static_cast<int>(m_data->nodes.size()) : -1;
 }
 
-CXmlNode CXmlNodes::GetItem(int index) const {
+XmlNode XmlNodes::GetItem(int index) const {
     if (!m_data || index < 0 || static_cast<size_t>(index) >= m_data->nodes.size())
         return {};
-    return CXmlNode(m_data->doc, m_data->nodes[static_cast<size_t>(index)]);
+    return XmlNode(m_data->doc, m_data->nodes[static_cast<size_t>(index)]);
 }
 
-// ---- CXmlDocument -----------------------------------------------------------------------------
+// ---- XmlDocument -----------------------------------------------------------------------------
 
-bool CXmlDocument::LoadXml(const QString& text) {
+bool XmlDocument::LoadXml(const QString& text) {
     return LoadXml(text, nullptr);
 }
 
-bool CXmlDocument::LoadXml(const QString& text, XmlLoadError* error) {
+bool XmlDocument::LoadXml(const QString& text, XmlLoadError* error) {
     m_doc.reset();
     QStringView view(text);
     // pugixml does not look for a byte-order mark when told the encoding.
@@ -321,7 +321,7 @@ bool CXmlDocument::LoadXml(const QString& text, XmlLoadError* error) {
     }
 }
 
-bool CXmlDocument::LoadElement(const CXmlNode& element) {
+bool XmlDocument::LoadElement(const XmlNode& element) {
     m_doc.reset();
     if (element.IsEmpty())
         return false;
@@ -336,16 +336,16 @@ bool CXmlDocument::LoadElement(const CXmlNode& element) {
     }
 }
 
-CXmlNode CXmlDocument::GetRoot() const {
-    return m_doc ? CXmlNode(m_doc, m_doc->document_element()) : CXmlNode();
+XmlNode XmlDocument::GetRoot() const {
+    return m_doc ? XmlNode(m_doc, m_doc->document_element()) : XmlNode();
 }
 
-CXmlNode CXmlDocument::SelectSingleNode(const char* path) const {
+XmlNode XmlDocument::SelectSingleNode(const char* path) const {
     return GetRoot().SelectSingleNode(path);
 }
 
-CXmlNode CXmlDocument::SelectSingleNode(QStringView path) const {
+XmlNode XmlDocument::SelectSingleNode(QStringView path) const {
     return GetRoot().SelectSingleNode(path);
 }
 
-} // namespace ZUDad
+} // namespace FormXml

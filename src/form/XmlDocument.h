@@ -1,6 +1,6 @@
 #pragma once
 // The XML access layer through which every reader of a form definition works: a document, its
-// elements (CXmlNode) and ordered element lists (CXmlNodes), over pugixml with XPath 1.0.
+// elements (XmlNode) and ordered element lists (XmlNodes), over pugixml with XPath 1.0.
 //
 // Nodes and lists are shared handles: each keeps the parsed document alive, copying one is a
 // reference-count increment, and a handle may be empty. Every operation on an empty handle
@@ -18,14 +18,14 @@
 
 #include <pugixml.hpp>
 
-namespace ZUDad {
+namespace FormXml {
 
-class CXmlNodes;
+class XmlNodes;
 
 // One element of a parsed document.
-class CXmlNode {
+class XmlNode {
 public:
-    CXmlNode() = default;
+    XmlNode() = default;
 
     bool IsEmpty() const { return !m_node; }
 
@@ -56,63 +56,63 @@ public:
     // compared directly so that any character, an apostrophe included, is matched as written.
     // When there is none and `create` is true, a new empty element of that name is appended as
     // the last child and returned. Absent (or an empty name): an empty handle.
-    CXmlNode GetChild(const char* name, bool create = false) const;
-    CXmlNode GetChild(QStringView name, bool create = false) const;
+    XmlNode GetChild(const char* name, bool create = false) const;
+    XmlNode GetChild(QStringView name, bool create = false) const;
     // The element children in document order. Absent: an empty list handle.
-    CXmlNodes GetChildren() const;
+    XmlNodes GetChildren() const;
 
     // The first element selected by the XPath 1.0 expression evaluated with this element as
     // the context node. Empty when nothing (or no element) is selected or the expression is
     // invalid.
-    CXmlNode SelectSingleNode(const char* path) const;
-    CXmlNode SelectSingleNode(QStringView path) const;
+    XmlNode SelectSingleNode(const char* path) const;
+    XmlNode SelectSingleNode(QStringView path) const;
 
     // The parent element; empty for the document element and for an empty handle.
-    CXmlNode GetParent() const;
+    XmlNode GetParent() const;
 
     // The element serialised with its own tags and without added white space, ready for
-    // CXmlDocument::LoadXml. Absent: empty text.
+    // XmlDocument::LoadXml. Absent: empty text.
     QString GetXml() const;
 
     // True when both handles name the same element (two empty handles are equal).
-    bool operator==(const CXmlNode& other) const { return m_node == other.m_node; }
+    bool operator==(const XmlNode& other) const { return m_node == other.m_node; }
 
 private:
-    friend class CXmlDocument;
-    friend class CXmlNodes;
+    friend class XmlDocument;
+    friend class XmlNodes;
 
-    CXmlNode(std::shared_ptr<pugi::xml_document> doc, pugi::xml_node node);
-    CXmlNode Wrap(pugi::xml_node node) const;
-    CXmlNode FindChild(const char* name, bool create) const;
+    XmlNode(std::shared_ptr<pugi::xml_document> doc, pugi::xml_node node);
+    XmlNode Wrap(pugi::xml_node node) const;
+    XmlNode FindChild(const char* name, bool create) const;
 
     std::shared_ptr<pugi::xml_document> m_doc;
     pugi::xml_node m_node;
 };
 
 // An ordered list of elements.
-class CXmlNodes {
+class XmlNodes {
 public:
-    CXmlNodes() = default;
+    XmlNodes() = default;
 
     bool IsEmpty() const { return !m_data; }
     // The number of elements; -1 for an empty handle, 0 for an empty list.
     int GetCount() const;
     // The element at `index`; an empty handle when out of range.
-    CXmlNode GetItem(int index) const;
+    XmlNode GetItem(int index) const;
 
 private:
-    friend class CXmlNode;
+    friend class XmlNode;
 
     struct Data {
         std::shared_ptr<pugi::xml_document> doc;
         std::vector<pugi::xml_node> nodes;
     };
-    explicit CXmlNodes(std::shared_ptr<const Data> data) : m_data(std::move(data)) {}
+    explicit XmlNodes(std::shared_ptr<const Data> data) : m_data(std::move(data)) {}
 
     std::shared_ptr<const Data> m_data;
 };
 
-// Why CXmlDocument::LoadXml refused a text: the parser's description (English, technical) and
+// Why XmlDocument::LoadXml refused a text: the parser's description (English, technical) and
 // where in the text, in UTF-16 units, the fault was found; -1 when no one place is at fault (no
 // document element at all).
 struct XmlLoadError {
@@ -122,13 +122,13 @@ struct XmlLoadError {
 
 // A parsed document. Handles taken from it stay valid after it is reloaded or destroyed: they
 // keep the document they came from.
-class CXmlDocument {
+class XmlDocument {
 public:
-    CXmlDocument() = default;
-    CXmlDocument(const CXmlDocument&) = delete;
-    CXmlDocument& operator=(const CXmlDocument&) = delete;
-    CXmlDocument(CXmlDocument&&) noexcept = default;
-    CXmlDocument& operator=(CXmlDocument&&) noexcept = default;
+    XmlDocument() = default;
+    XmlDocument(const XmlDocument&) = delete;
+    XmlDocument& operator=(const XmlDocument&) = delete;
+    XmlDocument(XmlDocument&&) noexcept = default;
+    XmlDocument& operator=(XmlDocument&&) noexcept = default;
 
     // Discards the current document and parses `text` into a new one. True when the text is
     // well-formed with exactly one document element; otherwise the document stays empty.
@@ -142,18 +142,18 @@ public:
     // Discards the current document and makes a copy of `element` and its subtree the document
     // element of a new one: the same result as LoadXml(element.GetXml()) without the text
     // round trip. False (and the document empty) for an empty handle.
-    bool LoadElement(const CXmlNode& element);
+    bool LoadElement(const XmlNode& element);
 
     bool IsEmpty() const { return !m_doc; }
     // The document element. Absent: an empty handle.
-    CXmlNode GetRoot() const;
-    // As CXmlNode::SelectSingleNode on the document element, so that both absolute paths
+    XmlNode GetRoot() const;
+    // As XmlNode::SelectSingleNode on the document element, so that both absolute paths
     // ("//html/head") and paths relative to the root ("head/ACTION") work.
-    CXmlNode SelectSingleNode(const char* path) const;
-    CXmlNode SelectSingleNode(QStringView path) const;
+    XmlNode SelectSingleNode(const char* path) const;
+    XmlNode SelectSingleNode(QStringView path) const;
 
 private:
     std::shared_ptr<pugi::xml_document> m_doc;
 };
 
-} // namespace ZUDad
+} // namespace FormXml

@@ -1,8 +1,8 @@
 // The client: start-up, then (when start-up lets it) the user's session, then the exit sequence.
-#include "app/CVozerDlg.h"
+#include "app/Application.h"
 #include "app/ChineseInterface.h"
 #include "app/CommandFamilies.h"
-#include "app/MainApp.h"
+#include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "commands/CommandTable.h"
 
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
 
     InstallMessageBoxes();
     RegisterAllCommands();
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     app.InitInstance();
     app.ExitInstance();
     return 0;

@@ -50,7 +50,7 @@ MessageAnswer ShowAppMessage(const QString& text, const QString& caption, Messag
 MessageAnswer ShowZvMessage(const QString& text, const QString& caption, bool withCancel) {
     return Deliver(AppMessageRequest{text, caption,
                                      withCancel ? MessageButtons::OkCancel : MessageButtons::Ok,
-                                     MessageStyle::Zv, nullptr});
+                                     MessageStyle::System, nullptr});
 }
 
 MessageSink SetMessageSink(MessageSink sink) {

@@ -9,8 +9,8 @@ class QWidget;
 
 enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
-// Which box the client's sink opens: the toolkit's standard one or the system's own ZvMessageBox.
-enum class MessageStyle { Standard, Zv };
+// Which box the client's sink opens: the toolkit's standard one or the system's own MessageBox.
+enum class MessageStyle { Standard, System };
 
 struct AppMessageRequest {
     QString text;

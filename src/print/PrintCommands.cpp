@@ -10,7 +10,7 @@
 #include "form/CommandRegistry.h"
 #include "form/ControlHost.h"
 #include "form/ControlValues.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/AppMessage.h"
 #include "platform/FileSystem.h"
 #include "platform/ShellOpen.h"
@@ -30,7 +30,7 @@
 
 #include <array>
 
-using ZUDad::CXmlNode;
+using FormXml::XmlNode;
 
 namespace {
 
@@ -136,7 +136,7 @@ bool RealSetupDialog(PrinterChoice& choice) {
 
 // The next print job of the batch: the next record's uid into the layout's uid control and a
 // click on its print button, posted so that it starts after this job has ended.
-void ContinueBatch(CommandContext& form, const CXmlNode& para) {
+void ContinueBatch(CommandContext& form, const XmlNode& para) {
     QWidget* window = form.FormWidget();
     QStringList queue = window->property(kPrintQueue).toStringList();
     if (queue.isEmpty())
@@ -205,8 +205,8 @@ struct PositionControls {
     QWidget* top = nullptr;
 };
 
-PositionControls PositionControlsOf(CommandContext& form, const CXmlNode& command) {
-    const CXmlNode info = command.GetChild("para_info");
+PositionControls PositionControlsOf(CommandContext& form, const XmlNode& command) {
+    const XmlNode info = command.GetChild("para_info");
     PositionControls controls;
     controls.section =
         QStringLiteral("B%1_%2").arg(TextOf(form, info.GetAttributeInt("d_uid_id", 0)),
@@ -259,9 +259,9 @@ void SetPrinterSetupDialog(PrinterSetupDialog dialog) {
     g_setupDialog = dialog ? dialog : &RealSetupDialog;
 }
 
-bool Print(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command, int windowId) {
+bool Print(CommandContext& form, CommandResult& /*result*/, const XmlNode& command, int windowId) {
     ApplyStoredPrinter(ButtonSection(form, windowId));
-    const CXmlNode para = command.GetChild("print_para");
+    const XmlNode para = command.GetChild("print_para");
     const QString nameId = para.GetAttribute("name_id");
     const QString title = nameId.isEmpty() ? kPrintCaption : TextOf(form, nameId.toInt());
     const bool direct = PrintsWithoutDialog(form, para);
@@ -321,7 +321,7 @@ bool Print(CommandContext& form, CommandResult& /*result*/, const CXmlNode& comm
     return true;
 }
 
-bool PrintPre(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool PrintPre(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
               int /*windowId*/) {
     const int target = command.GetAttributeInt("target_ids", 0);
     QWidget* button = ControlOf(form, target);
@@ -338,7 +338,7 @@ bool PrintPre(CommandContext& form, CommandResult& /*result*/, const CXmlNode& c
     return ok;
 }
 
-bool PrintSetup(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool PrintSetup(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                 int windowId) {
     const QString key = ButtonSection(form, windowId);
     form.FormWidget()->setProperty(kPrintKey, key);
@@ -359,7 +359,7 @@ bool PrintSetup(CommandContext& form, CommandResult& /*result*/, const CXmlNode&
     return true;
 }
 
-bool PrintPosGet(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool PrintPosGet(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                  int /*windowId*/) {
     const PositionControls controls = PositionControlsOf(form, command);
     const QString cfg = CfgFilePath();
@@ -372,7 +372,7 @@ bool PrintPosGet(CommandContext& form, CommandResult& /*result*/, const CXmlNode
     return true;
 }
 
-bool PrintPosSetup(CommandContext& form, CommandResult& /*result*/, const CXmlNode& command,
+bool PrintPosSetup(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                    int /*windowId*/) {
     const PositionControls controls = PositionControlsOf(form, command);
     const QString cfg = CfgFilePath();
@@ -381,12 +381,12 @@ bool PrintPosSetup(CommandContext& form, CommandResult& /*result*/, const CXmlNo
     return true;
 }
 
-bool QueryToPrint(CommandContext& form, CommandResult& result, const CXmlNode& command,
+bool QueryToPrint(CommandContext& form, CommandResult& result, const XmlNode& command,
                   int /*windowId*/) {
     QWidget* window = form.FormWidget();
     window->setProperty(kPrintQueue, QStringList());
     QString sql = command.GetAttribute("values");
-    const CXmlNode info = command.GetChild("para_info");
+    const XmlNode info = command.GetChild("para_info");
     BindWhereParameters(form, result, info.IsEmpty() ? command.GetChild("para_info_where") : info,
                         sql);
     sql = form.ExpandStatementPlaceholders(sql);
@@ -399,7 +399,7 @@ bool QueryToPrint(CommandContext& form, CommandResult& result, const CXmlNode& c
     return true;
 }
 
-bool PrintsWithoutDialog(CommandContext& form, const CXmlNode& printPara) {
+bool PrintsWithoutDialog(CommandContext& form, const XmlNode& printPara) {
     const int isDirect = printPara.GetAttributeInt("is_direct", 0);
     if (isDirect == 0 || isDirect == 1)
         return isDirect == 1;
@@ -408,7 +408,7 @@ bool PrintsWithoutDialog(CommandContext& form, const CXmlNode& printPara) {
 }
 
 void RegisterPrintCommands() {
-    const std::pair<const char*, bool (*)(CommandContext&, CommandResult&, const CXmlNode&, int)>
+    const std::pair<const char*, bool (*)(CommandContext&, CommandResult&, const XmlNode&, int)>
         handlers[] = {
             {"print", &Print},
             {"print_pre", &PrintPre},
@@ -419,7 +419,7 @@ void RegisterPrintCommands() {
         };
     for (const auto& [name, handler] : handlers) {
         RegisterCommand(QString::fromLatin1(name),
-                        [handler](CommandContext& form, const CXmlNode& command, int windowId) {
+                        [handler](CommandContext& form, const XmlNode& command, int windowId) {
                             CommandResult result;
                             result.ok = handler(form, result, command, windowId);
                             return result;

@@ -14,24 +14,24 @@
 class CommandContext;
 struct CommandResult;
 
-bool Print(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool Print(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
            int windowId);
-bool PrintPre(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool PrintPre(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
               int windowId);
-bool PrintSetup(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool PrintSetup(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                 int windowId);
-bool PrintPosGet(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool PrintPosGet(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                  int windowId);
-bool PrintPosSetup(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool PrintPosSetup(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                    int windowId);
-bool QueryToPrint(CommandContext& form, CommandResult& result, const ZUDad::CXmlNode& command,
+bool QueryToPrint(CommandContext& form, CommandResult& result, const FormXml::XmlNode& command,
                   int windowId);
 
 void RegisterPrintCommands();
 
 // Whether `print` skips the print dialog: `is_direct` 1, or another number naming a control
 // whose text is neither empty nor "0".
-bool PrintsWithoutDialog(CommandContext& form, const ZUDad::CXmlNode& printPara);
+bool PrintsWithoutDialog(CommandContext& form, const FormXml::XmlNode& printPara);
 
 // From now on every job is written without any dialog as `folder`/NNN.pdf (NNN from 001 in job
 // order), a preview as NNN-preview.pdf, on the stored paper size (A4 when none is stored).

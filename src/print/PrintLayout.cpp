@@ -3,10 +3,10 @@
 #include "print/Barcodes.h"
 
 #include "form/CommandContext.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/CListCtrlEx.h"
 #include "widgets/GridModel.h"
+#include "widgets/GridView.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -23,8 +23,8 @@
 #include <algorithm>
 #include <cmath>
 
-using ZUDad::CXmlNode;
-using ZUDad::CXmlNodes;
+using FormXml::XmlNode;
+using FormXml::XmlNodes;
 
 namespace {
 
@@ -73,7 +73,7 @@ QRect LayoutRect(const QString& text) {
     return rect.ToQRect();
 }
 
-PrintLayout::PrintLayout(CommandContext& form, const CXmlNode& printPara, PageShift shift)
+PrintLayout::PrintLayout(CommandContext& form, const XmlNode& printPara, PageShift shift)
     : form_(form), para_(printPara), shift_(shift) {
     defaultFont_.face = QStringLiteral("宋体");
     defaultFont_.height = GlyphHeight(defaultSize_);
@@ -94,14 +94,14 @@ int PrintLayout::HeadHeight() const {
     return head < 0 ? ControlIntOf(-head) : head;
 }
 
-PrintLayout::TableRows PrintLayout::MeasureTable(const CXmlNode& table) const {
+PrintLayout::TableRows PrintLayout::MeasureTable(const XmlNode& table) const {
     TableRows measure;
-    const auto* grid = qobject_cast<const CListCtrlEx*>(
+    const auto* grid = qobject_cast<const GridView*>(
         form_.ControlByWindowId(WindowIdOfDocumentId(table.GetAttributeInt("value", 0))));
     // The empty line a numbered grid keeps for typing is not printed.
     measure.rows = grid ? grid->RowCount() - (grid->EndsWithEntryRow() ? 1 : 0) : 0;
     measure.headHeight = table.GetChild("head_info_print").GetAttributeInt("row_height", 0);
-    const CXmlNode columns = table.GetChild("col_info_print");
+    const XmlNode columns = table.GetChild("col_info_print");
     measure.rowHeight = columns.GetAttributeInt("row_height", 0);
     const int count = columns.GetAttributeInt("count_in_page", 0);
     measure.perPage = count;
@@ -116,13 +116,13 @@ PrintLayout::TableRows PrintLayout::MeasureTable(const CXmlNode& table) const {
 int PrintLayout::PageCount(const QPaintDevice& device) {
     pageWidth_ = device.widthMM() * 10;
     pageHeight_ = device.heightMM() * 10;
-    const CXmlNodes children = para_.GetChildren();
+    const XmlNodes children = para_.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
-        const CXmlNode child = children.GetItem(i);
+        const XmlNode child = children.GetItem(i);
         if (child.GetName() != QLatin1String("table_print"))
             continue;
         // A table that names no grid prints nothing, so it cannot decide the pages either.
-        if (!qobject_cast<const CListCtrlEx*>(
+        if (!qobject_cast<const GridView*>(
                 form_.ControlByWindowId(WindowIdOfDocumentId(child.GetAttributeInt("value", 0)))))
             continue;
         const TableRows measure = MeasureTable(child);
@@ -242,7 +242,7 @@ void PrintLayout::DrawBoxes(QPainter& painter, const QRect& rect, const QString&
     }
 }
 
-void PrintLayout::DrawItem(QPainter& painter, const CXmlNode& item, int tableTop, int shift) {
+void PrintLayout::DrawItem(QPainter& painter, const XmlNode& item, int tableTop, int shift) {
     const Font font = FontOf(item.GetAttribute("font"));
     const int wnd = item.GetAttributeInt("wnd", 0);
     QWidget* control = wnd > 0 ? form_.ControlByWindowId(WindowIdOfDocumentId(wnd)) : nullptr;
@@ -303,9 +303,9 @@ void PrintLayout::DrawItem(QPainter& painter, const CXmlNode& item, int tableTop
     }
 }
 
-int PrintLayout::DrawTable(QPainter& painter, const CXmlNode& table, int page, int pageCount,
+int PrintLayout::DrawTable(QPainter& painter, const XmlNode& table, int page, int pageCount,
                            int& tableTop) {
-    const auto* grid = qobject_cast<const CListCtrlEx*>(
+    const auto* grid = qobject_cast<const GridView*>(
         form_.ControlByWindowId(WindowIdOfDocumentId(table.GetAttributeInt("value", 0))));
     const Font font = FontOf(table.GetAttribute("font"));
     const QRect design = LayoutRect(table.GetAttribute("pos"));
@@ -328,7 +328,7 @@ int PrintLayout::DrawTable(QPainter& painter, const CXmlNode& table, int page, i
     const QStringList list =
         listControl > 0 ? ControlTextOf(listControl).split(QLatin1Char(','), Qt::SkipEmptyParts)
                         : QStringList();
-    const CXmlNodes cells = table.GetChild("col_info_print").GetChildren();
+    const XmlNodes cells = table.GetChild("col_info_print").GetChildren();
     const int columns = std::max(0, cells.GetCount());
     std::vector<int> widths(columns);
     int sum = 0;
@@ -377,12 +377,12 @@ int PrintLayout::DrawTable(QPainter& painter, const CXmlNode& table, int page, i
     }
 
     // Header rows.
-    const CXmlNodes heads = table.GetChild("head_info_print").GetChildren();
+    const XmlNodes heads = table.GetChild("head_info_print").GetChildren();
     QString previousRow;
     int x = rect.left();
     bool anyHead = false;
     for (int i = 0; i < std::max(0, heads.GetCount()); ++i) {
-        const CXmlNode cell = heads.GetItem(i);
+        const XmlNode cell = heads.GetItem(i);
         const QString row = cell.GetAttribute("row_id");
         if (!anyHead || row != previousRow) {
             if (anyHead) {
@@ -437,7 +437,7 @@ int PrintLayout::DrawTable(QPainter& painter, const CXmlNode& table, int page, i
         x = rect.left();
         painter.setPen(Qt::black);
         for (int c = 0; c < columns; ++c) {
-            const CXmlNode cell = cells.GetItem(c);
+            const XmlNode cell = cells.GetItem(c);
             const int column = cell.GetAttributeInt("col_id", 0);
             if (column > 0)
                 DrawText(painter, QRect(x, y, widths[c], measure.rowHeight),
@@ -510,9 +510,9 @@ void PrintLayout::DrawPage(QPainter& painter, int page, int pageCount) {
     painter.setPen(Qt::black);
     int tableTop = 0;
     int shift = 0;
-    const CXmlNodes children = para_.GetChildren();
+    const XmlNodes children = para_.GetChildren();
     for (int i = 0; i < children.GetCount(); ++i) {
-        const CXmlNode child = children.GetItem(i);
+        const XmlNode child = children.GetItem(i);
         if (child.GetName() == QLatin1String("table_print"))
             shift = DrawTable(painter, child, page, pageCount, tableTop);
         else

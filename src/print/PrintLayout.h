@@ -21,7 +21,7 @@ struct PageShift {
 
 class PrintLayout {
 public:
-    PrintLayout(CommandContext& form, const ZUDad::CXmlNode& printPara, PageShift shift = {});
+    PrintLayout(CommandContext& form, const FormXml::XmlNode& printPara, PageShift shift = {});
 
     // Number of pages the first deciding table needs on `device` (1 without a table, 0 for a
     // table over an empty grid). Also fixes the page size used by DrawPage.
@@ -49,19 +49,19 @@ private:
     QString ControlTextOf(int documentId) const;
     int ControlIntOf(int documentId) const;
     int HeadHeight() const;
-    TableRows MeasureTable(const ZUDad::CXmlNode& table) const;
+    TableRows MeasureTable(const FormXml::XmlNode& table) const;
     Font FontOf(const QString& text) const;
     void DrawText(QPainter& painter, const QRect& rect, const QString& text, int format,
                   const Font& font) const;
     void DrawBoxes(QPainter& painter, const QRect& rect, const QString& text, int boxWidth,
                    const Font& font) const;
-    void DrawItem(QPainter& painter, const ZUDad::CXmlNode& item, int tableTop, int shift);
+    void DrawItem(QPainter& painter, const FormXml::XmlNode& item, int tableTop, int shift);
     // Draws the table's part of page `page`; returns how far items below it move up.
-    int DrawTable(QPainter& painter, const ZUDad::CXmlNode& table, int page, int pageCount,
+    int DrawTable(QPainter& painter, const FormXml::XmlNode& table, int page, int pageCount,
                   int& tableTop);
 
     CommandContext& form_;
-    ZUDad::CXmlNode para_;
+    FormXml::XmlNode para_;
     PageShift shift_;
     int pageWidth_ = 2100;
     int pageHeight_ = 2970;

@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-class CListCtrlEx;
+class GridView;
 class QWidget;
 
 // Colours are 0x00BBGGRR (red in the low byte); -1 = not set.
@@ -29,7 +29,7 @@ int QColorToGridColor(const QColor& color);
 // sort the grid again by the column).
 struct CellEditor {
     using Step = std::function<int(QWidget* window, int row, int column, QString& text,
-                                   void* userData, CListCtrlEx* grid, int flag)>;
+                                   void* userData, GridView* grid, int flag)>;
     Step begin;
     Step end;
     QWidget* window = nullptr;

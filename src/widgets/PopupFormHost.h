@@ -3,13 +3,13 @@
 // window implements it (through ControlHost), so the widget stays below the form layer.
 #include <QString>
 
-class CFileEditCtrl;
+class EditWithButton;
 
 // How an edit-with-button asks its form to run a pop-up form.
 struct PopupFormRequest {
     QString popupValue;    // the control's `popup` attribute, as written
     QString popupDocument; // serialised "popup/html[@id=...]" element, "" when none matched
-    CFileEditCtrl* opener = nullptr;
+    EditWithButton* opener = nullptr;
     int columnOffset = 0; // the opener's `minlen`
     QString openerValue;  // set for a grid's cell editor, else empty
 };

@@ -1,8 +1,8 @@
 // Replacing the client: the updater kept at its recorded size, the size below which a
 // downloaded client is never started, and publishing the running client into the account set,
 // with and without the publisher's key.
+#include "app/Application.h"
 #include "app/ClientUpdate.h"
-#include "app/MainApp.h"
 #include "app/UpdateTrust.h"
 #include "data/CfgFile.h"
 #include "data/DbSession.h"
@@ -29,7 +29,7 @@ protected:
         set_ = TestAccountSet::Create(GetParam(), why);
         if (!set_)
             GTEST_SKIP() << qPrintable(why);
-        UseAccountSetAsConfigured(*set_, CMainApp::Instance());
+        UseAccountSetAsConfigured(*set_, Application::Instance());
         folder_ = set_->folder();
         previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
             messages_.append(request.text);
@@ -150,7 +150,7 @@ TEST_P(ClientUpdate, TheCommandSaysWhyANewerClientIsNotInstalled) {
 TEST_P(ClientUpdate, PublishingStoresTheClientOnceItIsNewer) {
     // Without a publisher key, as before signatures.
     WriteCfg(folder_ + "cfg.ini", "UPDATE", "PUBLIC_KEY", "");
-    CDbSession db;
+    DbSession db;
     db.SetConnectionString(set_->connectionText());
     ASSERT_TRUE(db.Open());
     ASSERT_TRUE(db.Execute("UPDATE c_app SET ver_0 = '2.0.0.0' WHERE uid_0 = 1"));
@@ -188,7 +188,7 @@ TEST_P(ClientUpdate, PublishingStoresTheClientOnceItIsNewer) {
 // With a publisher key, a client is published only with the publisher's signatures of it and of
 // its updater, and another installation takes it only when the account set's bytes still match.
 TEST_P(ClientUpdate, WithAKeyPublishingCarriesTheSignatures) {
-    CDbSession db;
+    DbSession db;
     db.SetConnectionString(set_->connectionText());
     ASSERT_TRUE(db.Open());
     ASSERT_TRUE(db.Execute("UPDATE c_app SET ver_0 = '2.0.0.0' WHERE uid_0 = 1"));

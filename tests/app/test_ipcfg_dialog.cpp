@@ -1,8 +1,8 @@
 // The account-set settings dialog driven as a user drives it: what it shows for each stored
 // kind, and what "测试并保存" does against real account sets (SQLite, and PostgreSQL when
 // VEMO_TEST_PG names a server), with the connection service and address look-up on loopback.
-#include "app/Dialog_IpCfg.h"
-#include "app/MainApp.h"
+#include "app/Application.h"
+#include "app/ConnectionDialog.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
@@ -48,7 +48,7 @@ class IpCfgDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         qputenv("VEMO_UPDATE_SITE", QStringLiteral("127.0.0.1:%1").arg(server_.port()).toUtf8());
-        CMainApp::Instance().storedConnectionText.Set(QString());
+        Application::Instance().storedConnectionText.Set(QString());
         cfg_ = dir_.filePath(QStringLiteral("cfg.ini"));
         previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
             events_.append(request.text);
@@ -58,7 +58,7 @@ protected:
     void TearDown() override {
         SetMessageSink(previousSink_);
         qunsetenv("VEMO_UPDATE_SITE");
-        CMainApp::Instance().storedConnectionText.Set(QString());
+        Application::Instance().storedConnectionText.Set(QString());
     }
 
     std::unique_ptr<TestAccountSet> AccountSet(Engine engine) {
@@ -76,26 +76,26 @@ protected:
         WriteCfg(cfg_, "SERVER", "NAME", ScrambleCfgText(plainName, 1));
     }
 
-    std::unique_ptr<Dialog_IpCfg> Open() {
-        auto dialog = std::make_unique<Dialog_IpCfg>(nullptr, cfg_);
+    std::unique_ptr<ConnectionDialog> Open() {
+        auto dialog = std::make_unique<ConnectionDialog>(nullptr, cfg_);
         dialog->SetRestart([this] { events_.append(QStringLiteral("restart")); });
         dialog->SetFileChooser([this] { return chosenFile_; });
         return dialog;
     }
 
     template <typename T = QLineEdit>
-    static T* Child(const Dialog_IpCfg& dialog, const char* name) {
+    static T* Child(const ConnectionDialog& dialog, const char* name) {
         T* child = dialog.findChild<T*>(QLatin1String(name));
         EXPECT_NE(child, nullptr) << name;
         return child;
     }
 
-    static void FillServer(const Dialog_IpCfg& dialog, const QStringList& values) {
+    static void FillServer(const ConnectionDialog& dialog, const QStringList& values) {
         for (int i = 0; i < 5; ++i)
             Child(dialog, kServerFields[i])->setText(values.value(i));
     }
 
-    static void Press(const Dialog_IpCfg& dialog, const char* button) {
+    static void Press(const ConnectionDialog& dialog, const char* button) {
         Child<QPushButton>(dialog, button)->click();
     }
 
@@ -106,7 +106,7 @@ protected:
 
     // A successful save: the three keys in their order, the stored text, then the success
     // message and the restart.
-    void ExpectSaved(const Dialog_IpCfg& dialog, const QString& kind, const QString& stored) {
+    void ExpectSaved(const ConnectionDialog& dialog, const QString& kind, const QString& stored) {
         EXPECT_EQ(ReadCfg(cfg_, "SERVER", "DTYPE"), kind);
         EXPECT_EQ(UnscrambleCfgText(ReadCfg(cfg_, "SERVER", "NAME"), 1), stored);
         const QString file = QStringDecoder(QStringDecoder::Utf16LE)(CfgBytes().mid(2));
@@ -370,7 +370,7 @@ TEST_F(IpCfgDialogTest, SettingsThatDoNotConnectWriteNothing) {
                       {pg.host, QString::number(pg.port), "vemo_no_such_db", pg.user, "x"}});
     }
     // The client itself runs on a working account set; an empty text must not test that one.
-    CMainApp::Instance().storedConnectionText.Set(ScrambleCfgText(set->connectionText(), 1));
+    Application::Instance().storedConnectionText.Set(ScrambleCfgText(set->connectionText(), 1));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         events_.clear();

@@ -1,8 +1,8 @@
 // The login and change-password dialogs driven as a user drives them, on real account sets.
-#include "app/Dialog_Change_Pass.h"
-#include "app/Dialog_Login.h"
+#include "app/Application.h"
+#include "app/ChangePasswordDialog.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
+#include "app/LoginDialog.h"
 #include "app/VersionCompare.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
@@ -42,7 +42,7 @@ TEST(VersionCompare, ComparesPartByPartAsNumbers) {
     EXPECT_EQ(CompareVersions("1.x.3", "1.0.3"), 0);
 }
 
-void Press(Dialog_Login& dialog, const QString& user, const QString& password) {
+void Press(LoginDialog& dialog, const QString& user, const QString& password) {
     dialog.findChild<QComboBox*>("userBox")->setEditText(user);
     dialog.findChild<QLineEdit*>("passwordEdit")->setText(password);
     dialog.findChild<QPushButton*>("loginButton")->click();
@@ -60,11 +60,11 @@ void RunEventsUntil(const std::function<bool()>& done, int limitMs = 30000,
     }
 }
 
-void WaitForLogin(const Dialog_Login& dialog) {
+void WaitForLogin(const LoginDialog& dialog) {
     RunEventsUntil([&] { return !dialog.LoginRunning(); });
 }
 
-void WaitForLoader(const Dialog_Login& dialog) {
+void WaitForLoader(const LoginDialog& dialog) {
     RunEventsUntil([&] { return dialog.LoaderFinished(); });
 }
 
@@ -75,7 +75,7 @@ protected:
         set_ = TestAccountSet::Create(GetParam(), why);
         if (!set_)
             GTEST_SKIP() << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
+        Application& app = Application::Instance();
         app.exeFolder = set_->folder();
         app.exeVersion = QStringLiteral("1.2.10.0");
         app.storedConnectionText.Set(QString());
@@ -93,12 +93,12 @@ protected:
     void TearDown() override {
         if (set_)
             SetMessageSink(previousSink_);
-        CMainApp::Instance().storedConnectionText.Set(QString());
+        Application::Instance().storedConnectionText.Set(QString());
     }
 
     // Types into the dialog and presses the login button; the dialog's result once the login
     // has finished.
-    int Login(Dialog_Login& dialog, const QString& user, const QString& password) {
+    int Login(LoginDialog& dialog, const QString& user, const QString& password) {
         Press(dialog, user, password);
         WaitForLogin(dialog);
         return dialog.result();
@@ -112,14 +112,14 @@ protected:
     }
 
     std::unique_ptr<TestAccountSet> set_;
-    CDbSession session_;
+    DbSession session_;
     QStringList messages_;
     QList<QWidget*> owners_;
     MessageSink previousSink_;
 };
 
 TEST_P(LoginTest, WrongPasswordIsLoggedAndRefused) {
-    Dialog_Login dialog;
+    LoginDialog dialog;
     EXPECT_EQ(Login(dialog, "admin", "9"), QDialog::Rejected);
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("用户名或者密码错误！")));
@@ -138,10 +138,10 @@ TEST_P(LoginTest, WrongPasswordIsLoggedAndRefused) {
 }
 
 TEST_P(LoginTest, RightPasswordLogsInStampsAndRemembersTheUser) {
-    Dialog_Login dialog;
+    LoginDialog dialog;
     EXPECT_EQ(Login(dialog, "admin", "1"), QDialog::Accepted);
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('|'));
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     EXPECT_EQ(app.userUid, "1");
     EXPECT_EQ(app.loginId, "admin");
     EXPECT_EQ(app.password, "1");
@@ -168,29 +168,29 @@ TEST_P(LoginTest, QuotesInTheLoginIdAndTheVersionRule) {
                                         "user_group_uid_0) VALUES ('o''neil', '欧尼', '%1', 1)")
                              .arg(ScrambleCfgText("pa'ss", 1).replace("'", "''"))));
     {
-        Dialog_Login dialog;
+        LoginDialog dialog;
         EXPECT_EQ(Login(dialog, "o'neil", "pa'ss"), QDialog::Accepted)
             << qPrintable(messages_.join('|'));
-        EXPECT_EQ(CMainApp::Instance().userName, QStringLiteral("欧尼"));
+        EXPECT_EQ(Application::Instance().userName, QStringLiteral("欧尼"));
     }
     ASSERT_TRUE(session_.Execute("UPDATE c_app SET ver_0='1.3' WHERE uid_0=1"));
     {
-        Dialog_Login dialog;
+        LoginDialog dialog;
         EXPECT_EQ(Login(dialog, "admin", "1"), QDialog::Rejected);
         EXPECT_EQ(messages_.value(0),
                   QStringLiteral("客户端版本太低，请升级客户端，如果疑问，请联系管理员！"));
     }
     ASSERT_TRUE(session_.Execute("UPDATE c_app SET ver_0='1.2.9.0' WHERE uid_0=1"));
     {
-        Dialog_Login dialog;
+        LoginDialog dialog;
         EXPECT_EQ(Login(dialog, "admin", "1"), QDialog::Accepted);
     }
 }
 
 // Login ids compare without regard to case; the id kept is the stored one.
 TEST_P(LoginTest, LoginIdsCompareWithoutCase) {
-    CDbSession login(CDbSession::FromConfig);
-    CMainApp& app = CMainApp::Instance();
+    DbSession login(DbSession::FromConfig);
+    Application& app = Application::Instance();
     EXPECT_EQ(AttemptLogin(login, app, "ADMIN", "1"), LoginResult::LoggedIn);
     EXPECT_EQ(app.loginId, "admin");
     EXPECT_EQ(ReadCfg(app.CfgPath(), "SERVER", "USER"), "admin");
@@ -201,8 +201,8 @@ TEST_P(LoginTest, UserListFillsInTheBackgroundAndPreselectsTheLastUser) {
     ASSERT_TRUE(session_.Execute("INSERT INTO c_user (id_0, state_0) VALUES ('zhang', '正常');"
                                  "INSERT INTO c_user (id_0, state_0) VALUES ('Bao', '正常');"
                                  "INSERT INTO c_user (id_0, state_0) VALUES ('li', '停用')"));
-    WriteCfg(CMainApp::Instance().CfgPath(), "SERVER", "USER", "zhang");
-    Dialog_Login dialog;
+    WriteCfg(Application::Instance().CfgPath(), "SERVER", "USER", "zhang");
+    LoginDialog dialog;
     WaitForLoader(dialog);
     ASSERT_TRUE(dialog.LoaderFinished());
     auto* box = dialog.findChild<QComboBox*>("userBox");
@@ -216,7 +216,7 @@ TEST_P(LoginTest, UserListFillsInTheBackgroundAndPreselectsTheLastUser) {
 
 TEST_P(LoginTest, ChangePasswordOutcomes) {
     {
-        Dialog_Login dialog;
+        LoginDialog dialog;
         ASSERT_EQ(Login(dialog, "admin", "1"), QDialog::Accepted);
     }
     struct Case {
@@ -232,7 +232,7 @@ TEST_P(LoginTest, ChangePasswordOutcomes) {
     for (const Case& c : cases) {
         messages_.clear();
         owners_.clear();
-        Dialog_Change_Pass dialog;
+        ChangePasswordDialog dialog;
         dialog.findChild<QLineEdit*>("oldPassword")->setText(c.old);
         dialog.findChild<QLineEdit*>("newPassword")->setText(c.fresh);
         dialog.findChild<QLineEdit*>("repeatPassword")->setText(c.repeat);
@@ -241,14 +241,14 @@ TEST_P(LoginTest, ChangePasswordOutcomes) {
         // Shown over the dialog, where the user is typing.
         EXPECT_EQ(owners_, QList<QWidget*>{&dialog});
     }
-    EXPECT_EQ(CMainApp::Instance().password, "new'1");
-    Dialog_Login again;
+    EXPECT_EQ(Application::Instance().password, "new'1");
+    LoginDialog again;
     EXPECT_EQ(Login(again, "admin", "1"), QDialog::Rejected);
     EXPECT_EQ(Login(again, "admin", "new'1"), QDialog::Accepted);
 }
 
 TEST(ChangePasswordDialog, EachFieldHasItsOwnLabel) {
-    Dialog_Change_Pass dialog;
+    ChangePasswordDialog dialog;
     auto* form = dialog.findChild<QFormLayout*>();
     ASSERT_NE(form, nullptr);
     const struct {
@@ -283,7 +283,7 @@ TEST_P(LoginTest, LoginIdsWithQuotesAreValuesNotStatementText) {
         {"x' OR '1'='1", "x' OR '1'='1", false, LoginResult::WrongCredentials},
         {"admin'--", "9", false, LoginResult::WrongCredentials},
     };
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     for (const Case& c : cases) {
         SCOPED_TRACE(qPrintable(c.id));
         if (c.userExists) {
@@ -294,7 +294,7 @@ TEST_P(LoginTest, LoginIdsWithQuotesAreValuesNotStatementText) {
                 << qPrintable(session_.Detail());
         }
         app.userUid.clear();
-        CDbSession login(CDbSession::FromConfig);
+        DbSession login(DbSession::FromConfig);
         EXPECT_EQ(AttemptLogin(login, app, c.id, c.password), c.expected);
         QStringList last;
         ASSERT_TRUE(session_.QueryColumns(
@@ -317,8 +317,8 @@ TEST_P(LoginTest, LoginIdsWithQuotesAreValuesNotStatementText) {
 
 TEST_P(LoginTest, TypedUserNameOutlivesTheUserList) {
     ASSERT_TRUE(session_.Execute("INSERT INTO c_user (id_0, state_0) VALUES ('zhang', '正常')"));
-    WriteCfg(CMainApp::Instance().CfgPath(), "SERVER", "USER", "zhang");
-    Dialog_Login dialog;
+    WriteCfg(Application::Instance().CfgPath(), "SERVER", "USER", "zhang");
+    LoginDialog dialog;
     auto* box = dialog.findChild<QComboBox*>("userBox");
     // Typed before the loader's list arrives (it is handed over by the event loop).
     box->setEditText("adm");
@@ -332,15 +332,15 @@ TEST_P(LoginTest, TypedUserNameOutlivesTheUserList) {
 // that it waits; the login is recorded once the lock goes, or refused when the lock outlasts
 // TIMEOUT, and never granted without its stamp and log row.
 TEST_P(LoginTest, LoginUnderAWriteLockIsRecordedOrRefused) {
-    const int previousLimit = CDbSession::LockWaitLimitSeconds();
-    CDbSession::SetLockWaitLimitSeconds(3);
+    const int previousLimit = DbSession::LockWaitLimitSeconds();
+    DbSession::SetLockWaitLimitSeconds(3);
     const DriverConnection target = MapToDriver(set_->connectionText());
     struct Case {
         const char* what;
         bool releasedWhileWaiting; // else held until the login has ended
     };
     const Case cases[] = {{"released in time", true}, {"held past TIMEOUT", false}};
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QString stampBefore, rowsBefore, stampAfter, rowsAfter;
@@ -370,7 +370,7 @@ TEST_P(LoginTest, LoginUnderAWriteLockIsRecordedOrRefused) {
                 held = false;
             };
 
-            Dialog_Login dialog;
+            LoginDialog dialog;
             Press(dialog, "admin", "1");
             EXPECT_TRUE(dialog.LoginRunning());
             EXPECT_FALSE(dialog.findChild<QPushButton*>("loginButton")->isEnabled());
@@ -409,7 +409,7 @@ TEST_P(LoginTest, LoginUnderAWriteLockIsRecordedOrRefused) {
         }
         messages_.clear();
     }
-    CDbSession::SetLockWaitLimitSeconds(previousLimit);
+    DbSession::SetLockWaitLimitSeconds(previousLimit);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LoginTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
@@ -431,7 +431,7 @@ TEST(DamagedAccountSetLogin, NothingIsRecordedAndTheBackupIsNamed) {
         {"the login's write finds it", "log_client_login", false},
         {"another window found it", "log_client_login", true},
     };
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     QStringList messages;
     const MessageSink previous = SetMessageSink([&](const AppMessageRequest& request) {
         messages.append(request.text);
@@ -450,7 +450,7 @@ TEST(DamagedAccountSetLogin, NothingIsRecordedAndTheBackupIsNamed) {
         ASSERT_TRUE(DamageTablePage(set->sqliteFile(), QString::fromLatin1(c.damagedTable), why))
             << qPrintable(why);
         if (c.reportedBefore) {
-            CDbSession window;
+            DbSession window;
             window.SetConnectionString(set->connectionText());
             ASSERT_TRUE(window.Open());
             QStringList rows;
@@ -463,7 +463,7 @@ TEST(DamagedAccountSetLogin, NothingIsRecordedAndTheBackupIsNamed) {
         file.close();
 
         messages.clear();
-        Dialog_Login dialog;
+        LoginDialog dialog;
         Press(dialog, "admin", "1");
         WaitForLogin(dialog);
         EXPECT_NE(dialog.result(), QDialog::Accepted);
@@ -490,23 +490,23 @@ class UnreachableAccountSet : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        CMainApp& app = CMainApp::Instance();
+        Application& app = Application::Instance();
         app.exeFolder = dir_.path() + QLatin1Char('/');
         app.storedConnectionText.Set(QString());
         previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
             messages_.append(request.text);
             return MessageAnswer::Ok;
         });
-        CDbSession::SetConnectTimeoutSeconds(2);
+        DbSession::SetConnectTimeoutSeconds(2);
     }
     void TearDown() override {
         SetMessageSink(previousSink_);
-        CDbSession::SetConnectTimeoutSeconds(15);
-        CMainApp::Instance().storedConnectionText.Set(QString());
+        DbSession::SetConnectTimeoutSeconds(15);
+        Application::Instance().storedConnectionText.Set(QString());
     }
     // Makes cfg.ini hold only this [SERVER] NAME ("" leaves the file empty).
     void UseStoredName(const QString& name) {
-        CMainApp& app = CMainApp::Instance();
+        Application& app = Application::Instance();
         QFile cfg(app.CfgPath());
         ASSERT_TRUE(cfg.open(QIODevice::WriteOnly | QIODevice::Truncate));
         cfg.close();
@@ -551,7 +551,7 @@ TEST_F(UnreachableAccountSet, EachCauseIsNamedWithTheWayOut) {
         SCOPED_TRACE(c.what);
         UseStoredName(c.storedName);
         messages_.clear();
-        Dialog_Login dialog;
+        LoginDialog dialog;
         QElapsedTimer elapsed;
         elapsed.start();
         Press(dialog, "admin", "1");
@@ -572,8 +572,8 @@ TEST_F(UnreachableAccountSet, EachCauseIsNamedWithTheWayOut) {
 
 TEST_F(UnreachableAccountSet, TypedUserNameOutlivesAFailedLoader) {
     UseStoredName(ScrambleCfgText(AccessConnectionText(dir_.path() + "/gone.dat"), 1));
-    WriteCfg(CMainApp::Instance().CfgPath(), "SERVER", "USER", "zhang");
-    Dialog_Login dialog;
+    WriteCfg(Application::Instance().CfgPath(), "SERVER", "USER", "zhang");
+    LoginDialog dialog;
     auto* box = dialog.findChild<QComboBox*>("userBox");
     EXPECT_EQ(box->currentText(), "zhang");
     box->setEditText("wang");

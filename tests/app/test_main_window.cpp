@@ -1,12 +1,12 @@
 // The main window on real account sets: which entries each user sees and where, favourites kept
 // in c_user.auth1_0, the view remembered in cfg.ini, opening business functions, the help page
 // and leaving.
-#include "app/CVozerDlg.h"
-#include "app/Dialog_Login.h"
+#include "app/Application.h"
 #include "app/Favourites.h"
 #include "app/HelpPage.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
+#include "app/LoginDialog.h"
+#include "app/MainWindow.h"
 #include "app/NavigationTree.h"
 #include "data/CfgFile.h"
 #include "form/DefinitionCodec.h"
@@ -96,13 +96,13 @@ protected:
         set_ = TestAccountSet::Create(engine, why);
         if (!set_)
             GTEST_SKIP() << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
+        Application& app = Application::Instance();
         UseAccountSetAsConfigured(*set_, app);
         previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
             messages_.append(request.caption + QLatin1Char('|') + request.text);
             return answer_;
         });
-        CDbSession login(CDbSession::FromConfig);
+        DbSession login(DbSession::FromConfig);
         ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
         session_.SetConnectionString(set_->connectionText());
         ASSERT_TRUE(session_.Open());
@@ -113,13 +113,13 @@ protected:
         if (!set_)
             return;
         SetMessageSink(previousSink_);
-        CMainApp& app = CMainApp::Instance();
+        Application& app = Application::Instance();
         for (QDialog* form : app.openForms.keys())
             delete form;
         app.openForms.clear();
         app.storedConnectionText.Set(QString());
     }
-    void ActAs(const char* uid) { CMainApp::Instance().userUid = QLatin1String(uid); }
+    void ActAs(const char* uid) { Application::Instance().userUid = QLatin1String(uid); }
     QString StoredFavourites(const char* uid) {
         QString value;
         session_.QueryValue(QStringLiteral("SELECT auth1_0 FROM c_user WHERE uid_0=") + uid, value);
@@ -127,7 +127,7 @@ protected:
     }
 
     std::unique_ptr<TestAccountSet> set_;
-    CDbSession session_;
+    DbSession session_;
     QStringList messages_;
     MessageAnswer answer_ = MessageAnswer::No;
     MessageSink previousSink_;
@@ -138,13 +138,13 @@ protected:
     void SetUp() override { Prepare(GetParam()); }
 };
 
-class MainWindow : public MainWindowBase {
+class MainWindowOnScreen : public MainWindowBase {
 protected:
     void SetUp() override { Prepare(Engine::Sqlite); }
 };
 
 TEST_P(MenuTrees, AdministratorSeesEveryEntryOthersTheirGroupsEntries) {
-    CVozerDlg window;
+    MainWindow window;
     QTreeWidget* navigation = window.NavigationTree();
     // The orphan goes to the top level.
     EXPECT_EQ(Shape(navigation),
@@ -154,28 +154,28 @@ TEST_P(MenuTrees, AdministratorSeesEveryEntryOthersTheirGroupsEntries) {
     EXPECT_EQ(Entry(navigation, "采购合同")->data(0, kMenuUidRole).toInt(), 11);
 
     ActAs("2");
-    window.OnCommand(CVozerDlg::kRefresh);
+    window.OnCommand(MainWindow::kRefresh);
     EXPECT_EQ(Shape(navigation), QStringLiteral("采购管理(采购合同),库存管理"));
 
     // A rights text edited badly by hand (a stray quote) still matches its entries.
     ASSERT_TRUE(session_.Execute("UPDATE c_user_group SET auth_0='10,11,''20' WHERE uid_0=2"));
-    window.OnCommand(CVozerDlg::kRefresh);
+    window.OnCommand(MainWindow::kRefresh);
     EXPECT_EQ(Shape(navigation), QStringLiteral("采购管理(采购合同)"));
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
 }
 
 TEST_P(MenuTrees, FavouritesAreKeptInTheUsersRowInTheOrderAdded) {
     ActAs("2");
-    CVozerDlg window;
+    MainWindow window;
     QTreeWidget* navigation = window.NavigationTree();
     QTreeWidget* favourites = window.FavouritesTree();
     auto add = [&](const char* name) {
         navigation->setCurrentItem(Entry(navigation, name));
-        window.OnCommand(CVozerDlg::kAddFavourite);
+        window.OnCommand(MainWindow::kAddFavourite);
     };
     auto remove = [&](const char* name) {
         favourites->setCurrentItem(Entry(favourites, name));
-        window.OnCommand(CVozerDlg::kRemoveFavourite);
+        window.OnCommand(MainWindow::kRemoveFavourite);
     };
     add("采购合同");
     add("库存管理");
@@ -191,16 +191,16 @@ TEST_P(MenuTrees, FavouritesAreKeptInTheUsersRowInTheOrderAdded) {
     remove("采购合同");
     EXPECT_EQ(StoredFavourites("2"), "");
     EXPECT_EQ(favourites->topLevelItemCount(), 0);
-    window.OnCommand(CVozerDlg::kRemoveFavourite); // nothing selected any more
+    window.OnCommand(MainWindow::kRemoveFavourite); // nothing selected any more
     EXPECT_EQ(StoredFavourites("2"), "");
 
     // Favourites outside the group's rights stay hidden, except for the administrator, whose
     // navigation is not limited by rights either.
     ASSERT_TRUE(session_.Execute("UPDATE c_user SET auth1_0='12,30' WHERE uid_0 IN (1,2)"));
-    window.OnCommand(CVozerDlg::kRefresh);
+    window.OnCommand(MainWindow::kRefresh);
     EXPECT_EQ(favourites->topLevelItemCount(), 0);
     ActAs("1");
-    window.OnCommand(CVozerDlg::kRefresh);
+    window.OnCommand(MainWindow::kRefresh);
     EXPECT_EQ(Shape(favourites), QStringLiteral("采购入库,盘点"));
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
 }
@@ -237,9 +237,9 @@ TEST(Favourites, AddingMovesToTheEndRemovingLeavesTheRest) {
     }
 }
 
-TEST_F(MainWindow, StandsAtTheRightEdgeWithTheToolsOfItsUser) {
+TEST_F(MainWindowOnScreen, StandsAtTheRightEdgeWithTheToolsOfItsUser) {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    CVozerDlg window;
+    MainWindow window;
     EXPECT_EQ(window.pos(), QPoint(area.right() + 1 - 325, area.top() + 50));
     EXPECT_EQ(window.size(), QSize(305, area.height() - 250));
     EXPECT_EQ(window.minimumSize(), QSize(260, 400));
@@ -247,19 +247,19 @@ TEST_F(MainWindow, StandsAtTheRightEdgeWithTheToolsOfItsUser) {
                     ->toolTip()
                     .startsWith(QStringLiteral("下载新版本,并发布新版本")));
     ActAs("2");
-    CVozerDlg clerks;
+    MainWindow clerks;
     EXPECT_EQ(clerks.findChild<QPushButton*>("updateButton")->toolTip(),
               QStringLiteral("下载升级最新版客户端！"));
 
     // The header data arrive from the worker thread.
     ASSERT_TRUE(session_.Execute("UPDATE c_app SET company_0='华北五金' WHERE uid_0=1"));
-    CVozerDlg third;
+    MainWindow third;
     QElapsedTimer waited;
     waited.start();
     while (!third.HeaderLoaded() && waited.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(third.windowTitle(), QStringLiteral("Vemo软件 - 华北五金"));
-    EXPECT_EQ(CMainApp::Instance().companyName.Get(), QStringLiteral("华北五金"));
+    EXPECT_EQ(Application::Instance().companyName.Get(), QStringLiteral("华北五金"));
 
     // Without an X11 display there is no key to grab, and saying so is all that happens.
     platform::GlobalHotKey key;
@@ -267,19 +267,19 @@ TEST_F(MainWindow, StandsAtTheRightEdgeWithTheToolsOfItsUser) {
     EXPECT_FALSE(key.IsRegistered());
 }
 
-TEST_F(MainWindow, OpensOnTheViewCfgNamesAndRemembersTheChoice) {
-    const QString cfg = CMainApp::Instance().CfgPath();
-    const QString key = "DHBTN_" + CMainApp::Instance().userUid;
+TEST_F(MainWindowOnScreen, OpensOnTheViewCfgNamesAndRemembersTheChoice) {
+    const QString cfg = Application::Instance().CfgPath();
+    const QString key = "DHBTN_" + Application::Instance().userUid;
     for (const char* value : {"2", "1", "", "02"}) {
         WriteCfg(cfg, "SERVER", key, value);
-        CVozerDlg window;
+        MainWindow window;
         const bool favourites = QLatin1String(value) == QLatin1String("2");
         EXPECT_EQ(window.FavouritesShown(), favourites) << value;
         EXPECT_EQ(window.FavouritesTree()->isVisibleTo(&window), favourites) << value;
         EXPECT_EQ(window.NavigationTree()->isVisibleTo(&window), !favourites) << value;
         EXPECT_EQ(window.findChild<QPushButton*>("favouritesViewButton")->isChecked(), favourites);
     }
-    CVozerDlg window;
+    MainWindow window;
     window.findChild<QPushButton*>("favouritesViewButton")->click();
     EXPECT_TRUE(window.FavouritesShown());
     EXPECT_EQ(ReadCfg(cfg, "SERVER", key), "2");
@@ -289,7 +289,7 @@ TEST_F(MainWindow, OpensOnTheViewCfgNamesAndRemembersTheChoice) {
 }
 
 // Each user of the machine opens on the view they chose last, whatever the user before chose.
-TEST_F(MainWindow, EachUserOpensOnTheirOwnLastView) {
+TEST_F(MainWindowOnScreen, EachUserOpensOnTheirOwnLastView) {
     const struct {
         const char* user;
         const char* press; // the view button pressed once the window is open, if any
@@ -304,24 +304,24 @@ TEST_F(MainWindow, EachUserOpensOnTheirOwnLastView) {
     };
     for (const auto& login : logins) {
         ActAs(login.user);
-        CVozerDlg window;
+        MainWindow window;
         EXPECT_EQ(window.FavouritesShown(), login.opensOnFavourites) << login.user;
         if (login.press)
             window.findChild<QPushButton*>(login.press)->click();
     }
 }
 
-TEST_F(MainWindow, OnlyBusinessFunctionsOpenAndRightClickOffersTheMenu) {
+TEST_F(MainWindowOnScreen, OnlyBusinessFunctionsOpenAndRightClickOffersTheMenu) {
     ASSERT_TRUE(session_.WriteBinary(
         "SELECT * FROM c_menu_dh WHERE uid_0=11", {"form_0"},
         {PackDefinition(
             "<html version='1.0' id='0'><head title='采购合同' pos='0,0,300,200'/>"
             "<body><dialog><textbox id='3' pos='1,1,50,20'/></dialog></body></html>")}));
     ActAs("2");
-    CVozerDlg window;
+    MainWindow window;
     window.show();
     QTreeWidget* navigation = window.NavigationTree();
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
 
     DoubleClick(navigation, Entry(navigation, "采购管理"));
     // The clerk may see none of this folder's entries: it has no children and still no form.
@@ -379,8 +379,8 @@ TEST_F(MainWindow, OnlyBusinessFunctionsOpenAndRightClickOffersTheMenu) {
     menu->close();
 }
 
-TEST_F(MainWindow, LeavingAsksAndOnlyYesCloses) {
-    CVozerDlg window;
+TEST_F(MainWindowOnScreen, LeavingAsksAndOnlyYesCloses) {
+    MainWindow window;
     window.show();
     bool finished = false;
     QObject::connect(&window, &QDialog::finished, [&] { finished = true; });
@@ -399,9 +399,9 @@ TEST_F(MainWindow, LeavingAsksAndOnlyYesCloses) {
 
 // 帮助 of the main window and of the login dialog opens its page in the browser; where no
 // browser opens it, the message names the address.
-TEST_F(MainWindow, HelpOpensItsPageOrNamesItsAddress) {
-    CVozerDlg window;
-    Dialog_Login login;
+TEST_F(MainWindowOnScreen, HelpOpensItsPageOrNamesItsAddress) {
+    MainWindow window;
+    LoginDialog login;
     const std::pair<QWidget*, QString> windows[] = {{&window, "dh"}, {&login, "login"}};
     for (const auto& [owner, section] : windows) {
         const QString address = HelpPageAddress(section);

@@ -1,6 +1,6 @@
 // Start-up checks and the exit sequence, in-process and on the real client executable.
 #include "AdminCommands.h"
-#include "app/MainApp.h"
+#include "app/Application.h"
 #include "data/CfgFile.h"
 #include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
@@ -131,7 +131,7 @@ protected:
     QTemporaryDir dir_;
     QString folder_;
     QString previous_;
-    CMainApp app_;
+    Application app_;
 };
 
 TEST_F(ExitSequence, NormalExitRemovesTempAndLeavesUpdate) {
@@ -158,8 +158,8 @@ TEST_F(ExitSequence, TopLevelFormsAreClosedForReal) {
     QDialog child;
     top.show();
     child.show();
-    app_.openForms.insert(&top, _ZvDlgData{"5", true, nullptr});
-    app_.openForms.insert(&child, _ZvDlgData{"6", true, &top});
+    app_.openForms.insert(&top, OpenFormEntry{"5", true, nullptr});
+    app_.openForms.insert(&child, OpenFormEntry{"6", true, &top});
     app_.ExitInstance();
     EXPECT_TRUE(top.property("closeForReal").toBool());
     EXPECT_FALSE(top.isVisible());

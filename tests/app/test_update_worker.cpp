@@ -2,9 +2,9 @@
 // the discovery and version answers, the skip rule, the definitions merge with its single
 // transaction, what is refused for want of the publisher's signature or for being cut short,
 // and downloads on slow, stalling and broken links.
+#include "app/Application.h"
 #include "app/AutoBackup.h"
 #include "app/DefinitionsMerge.h"
-#include "app/MainApp.h"
 #include "app/UpdateServer.h"
 #include "app/UpdateWorker.h"
 #include "data/CfgFile.h"
@@ -76,7 +76,7 @@ protected:
         set_ = TestAccountSet::Create(GetParam(), why);
         if (!set_)
             GTEST_SKIP() << qPrintable(why);
-        UseAccountSetAsConfigured(*set_, CMainApp::Instance());
+        UseAccountSetAsConfigured(*set_, Application::Instance());
         cfg_ = set_->folder() + "cfg.ini";
         ASSERT_TRUE(Open(db_));
         const QString address = server_.baseUrl().mid(7);            // after "http://"
@@ -180,7 +180,7 @@ protected:
         return state.join(QLatin1Char('|')).toStdString();
     }
 
-    bool Open(CDbSession& session) {
+    bool Open(DbSession& session) {
         session.SetConnectionString(set_->connectionText());
         return session.Open();
     }
@@ -217,7 +217,7 @@ protected:
     }
 
     std::unique_ptr<TestAccountSet> set_;
-    CDbSession db_;
+    DbSession db_;
     LoopbackHttpServer server_;
     TestPublisher publisher_;
     QString cfg_;

@@ -2,11 +2,11 @@
 // scales, bar positions, band baselines, curves, the moving window and the saved file.
 #include "chart/ChartCommands.h"
 #include "chart/GridChart.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "support/FormTestSession.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvPicture.h"
+#include "widgets/GridView.h"
+#include "widgets/PictureView.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -42,16 +42,17 @@ protected:
         if (!session_.Start(Engine::Sqlite, why))
             GTEST_SKIP() << qPrintable(why);
         RegisterChartCommands();
-        form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "图表", "");
+        form_ =
+            FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "图表", "");
         ASSERT_TRUE(form_);
-        grid_ = qobject_cast<CListCtrlEx*>(Control(9));
-        picture_ = qobject_cast<ZvPicture*>(Control(5));
+        grid_ = qobject_cast<GridView*>(Control(9));
+        picture_ = qobject_cast<PictureView*>(Control(5));
         ASSERT_TRUE(grid_ && picture_);
         ASSERT_EQ(picture_->size(), QSize(600, 400));
     }
     void TearDown() override { session_.Stop(); }
 
-    QWidget* Control(int id) { return form_->ControlByWindowId(id + ZvControls::kWindowIdBase); }
+    QWidget* Control(int id) { return form_->ControlByWindowId(id + FormControls::kWindowIdBase); }
     void Fill(const QList<QStringList>& rows) {
         grid_->DeleteAllRows();
         for (const QStringList& row : rows) {
@@ -61,7 +62,7 @@ protected:
         }
     }
     bool Command(const QString& xml) {
-        ZUDad::CXmlDocument doc;
+        FormXml::XmlDocument doc;
         EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
         return form_->RunCommand(doc.GetRoot(), 0, "CLICK");
     }
@@ -78,9 +79,9 @@ protected:
     }
 
     FormTestSession session_;
-    D_T1* form_ = nullptr;
-    CListCtrlEx* grid_ = nullptr;
-    ZvPicture* picture_ = nullptr;
+    FormWindow* form_ = nullptr;
+    GridView* grid_ = nullptr;
+    PictureView* picture_ = nullptr;
 };
 
 TEST(ChartScale, GridLineLabels) {

@@ -1,21 +1,21 @@
 // The conventions the command families share, exercised through real forms on a real SQLite
 // account set: control references, value reading and writing by control kind, SQL binding from
 // controls and grid rows, filling targets from a query, and the runner's jump.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandSupport.h"
 #include "commands/CommandTable.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "data/InsertedText.h"
 #include "form/CommandRegistry.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CFileEditCtrl.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/CZvStatic.h"
+#include "widgets/DrawnLabel.h"
+#include "widgets/EditWithButton.h"
+#include "widgets/GridView.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -37,7 +37,7 @@ namespace {
 QStringList* gTrace = nullptr;
 
 void RegisterTraceCommand() {
-    RegisterCommand("t_log", [](CommandContext& form, const ZUDad::CXmlNode& c, int) {
+    RegisterCommand("t_log", [](CommandContext& form, const FormXml::XmlNode& c, int) {
         const QString name = c.GetAttribute("name");
         if (gTrace)
             gTrace->append(name);
@@ -72,9 +72,9 @@ const char* kForm = R"xml(<html version='1.0' id='0'>
 </dialog></body></html></popup></body></html>)xml";
 
 // Runs `act` on the modal pop-up as soon as it is shown, then closes it.
-void WhenPopupShown(std::function<void(D_T1*)> act, int triesLeft = 250) {
+void WhenPopupShown(std::function<void(FormWindow*)> act, int triesLeft = 250) {
     QTimer::singleShot(20, [act = std::move(act), triesLeft]() mutable {
-        if (auto* popup = qobject_cast<D_T1*>(QApplication::activeModalWidget())) {
+        if (auto* popup = qobject_cast<FormWindow*>(QApplication::activeModalWidget())) {
             act(popup);
             popup->close();
         } else if (triesLeft > 0) {
@@ -90,13 +90,13 @@ protected:
         QString why;
         set_ = TestAccountSet::Create(Engine::Sqlite, why);
         ASSERT_TRUE(set_) << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
+        Application& app = Application::Instance();
         UseAccountSetAsConfigured(*set_, app);
         previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
             messages_.append(r.caption + QStringLiteral("|") + r.text);
             return MessageAnswer::Ok;
         });
-        CDbSession login(CDbSession::FromConfig);
+        DbSession login(DbSession::FromConfig);
         ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
         RegisterCommandFamilies();
         RegisterTraceCommand();
@@ -105,30 +105,30 @@ protected:
     void TearDown() override {
         gTrace = nullptr;
         SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
+        for (QDialog* form : Application::Instance().openForms.keys())
             delete form;
-        CMainApp::Instance().openForms.clear();
+        Application::Instance().openForms.clear();
     }
 
-    D_T1* Open(const QString& definition = QString::fromUtf8(kForm)) {
-        D_T1* form = D_T1::OpenForm(definition, QString(), QString(), "5", "订单", "");
+    FormWindow* Open(const QString& definition = QString::fromUtf8(kForm)) {
+        FormWindow* form = FormWindow::OpenForm(definition, QString(), QString(), "5", "订单", "");
         EXPECT_TRUE(form);
         return form;
     }
-    static CDbSession& OpenSession(D_T1* form) {
+    static DbSession& OpenSession(FormWindow* form) {
         if (!form->Session.IsOpen()) {
             EXPECT_TRUE(form->Session.Open());
         }
         return form->Session;
     }
-    template <typename T = QWidget> T* Control(D_T1* form, int id) {
-        return qobject_cast<T*>(form->ControlByWindowId(id + ZvControls::kWindowIdBase));
+    template <typename T = QWidget> T* Control(FormWindow* form, int id) {
+        return qobject_cast<T*>(form->ControlByWindowId(id + FormControls::kWindowIdBase));
     }
-    D_T1* Page(D_T1* form, int index) {
+    FormWindow* Page(FormWindow* form, int index) {
         auto* tabs = Control<QTabWidget>(form, 20);
-        return tabs ? tabs->widget(index)->findChild<D_T1*>() : nullptr;
+        return tabs ? tabs->widget(index)->findChild<FormWindow*>() : nullptr;
     }
-    static ZUDad::CXmlNode Element(ZUDad::CXmlDocument& doc, const QString& xml) {
+    static FormXml::XmlNode Element(FormXml::XmlDocument& doc, const QString& xml) {
         EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
         return doc.GetRoot();
     }
@@ -140,9 +140,9 @@ protected:
 };
 
 TEST_F(CommandSupport, ReferencesResolveInTheFormItsPagesAndItsParent) {
-    D_T1* form = Open();
-    D_T1* page1 = Page(form, 0);
-    D_T1* page2 = Page(form, 1);
+    FormWindow* form = Open();
+    FormWindow* page1 = Page(form, 0);
+    FormWindow* page2 = Page(form, 1);
     ASSERT_TRUE(page1 && page2);
     QWidget* box2 = Control(form, 2);
     QWidget* page2Box8 = Control(page2, 8);
@@ -179,19 +179,19 @@ TEST_F(CommandSupport, ReferencesResolveInTheFormItsPagesAndItsParent) {
     QWidget* ownExpected = form;
     QWidget* opener = nullptr;
     bool popupOk = false;
-    WhenPopupShown([&](D_T1* popup) {
+    WhenPopupShown([&](FormWindow* popup) {
         ownExpected = Control(popup, 2);
         popupOk = ResolveControl(*popup, result, "2", own) &&
                   ResolveControl(*popup, result, "99:2", opener);
     });
-    Control<CFileEditCtrl>(form, 5)->OpenButton();
+    Control<EditWithButton>(form, 5)->OpenButton();
     EXPECT_TRUE(popupOk);
     EXPECT_EQ(own, ownExpected);
     EXPECT_EQ(opener, box2);
 }
 
 TEST_F(CommandSupport, UnresolvableReferencesFailWithTheReference) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
     for (const char* reference : {"99", "20:1:8", "2:1:7", "77:1:7", "1:2:3:4", "20:2:99"}) {
         result.error.reset();
         QWidget* window = form;
@@ -202,7 +202,7 @@ TEST_F(CommandSupport, UnresolvableReferencesFailWithTheReference) {
 }
 
 TEST_F(CommandSupport, ReadingControlsAsTextAndNumbers) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
     auto* list = Control<QComboBox>(form, 3);
     list->setCurrentIndex(1);
     list->setEditText(QStringLiteral("手改"));
@@ -222,7 +222,7 @@ TEST_F(CommandSupport, ReadingControlsAsTextAndNumbers) {
 }
 
 TEST_F(CommandSupport, WritingValuesByControlKind) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
 
     auto* list = Control<QComboBox>(form, 3);
     WriteControlValue(list, QStringLiteral("乙"));
@@ -268,12 +268,12 @@ TEST_F(CommandSupport, WritingValuesByControlKind) {
     EXPECT_EQ(box->textCursor().selectedText(), QStringLiteral("第一行\u2029第二行"));
     EXPECT_EQ(box->textCursor().position(), 0);
 
-    auto* editButton = Control<CFileEditCtrl>(form, 5);
+    auto* editButton = Control<EditWithButton>(form, 5);
     WriteControlValue(editButton, QStringLiteral("供应商乙"));
     EXPECT_EQ(editButton->text(), QStringLiteral("供应商乙"));
     EXPECT_FALSE(editButton->hasSelectedText());
 
-    auto* label = Control<CZvStatic>(form, 1);
+    auto* label = Control<DrawnLabel>(form, 1);
     ASSERT_TRUE(label);
     WriteControlValue(label, QStringLiteral("新客户"));
     EXPECT_EQ(ControlText(label), QStringLiteral("新客户"));
@@ -283,23 +283,23 @@ TEST_F(CommandSupport, WritingValuesByControlKind) {
     EXPECT_TRUE(WriteControlValue(nullptr, QStringLiteral("无处")));
 }
 
-TEST_F(CommandSupport, EscapeQuotesMakesALiteralWhereverItIsOpened) {
+TEST_F(CommandSupport, SealLiteralMakesALiteralWhereverItIsOpened) {
     // Inside a literal the quotes double; outside one the value becomes a literal itself.
-    EXPECT_EQ(OpenInsertedValuesInSql("'" + EscapeQuotes("O'Neil''s") + "'"), "'O''Neil''''s'");
-    EXPECT_EQ(OpenInsertedValuesInSql(EscapeQuotes("无引号")), QStringLiteral("'无引号'"));
-    EXPECT_EQ(OpenInsertedValuesInSql(EscapeQuotes("")), "");
+    EXPECT_EQ(OpenInsertedValuesInSql("'" + SealLiteral("O'Neil''s") + "'"), "'O''Neil''''s'");
+    EXPECT_EQ(OpenInsertedValuesInSql(SealLiteral("无引号")), QStringLiteral("'无引号'"));
+    EXPECT_EQ(OpenInsertedValuesInSql(SealLiteral("")), "");
 }
 
 TEST_F(CommandSupport, WhereParametersDropEmptyFiltersAndQuoteOnce) {
-    D_T1* form = Open();
-    CDbSession& db = OpenSession(form);
+    FormWindow* form = Open();
+    DbSession& db = OpenSession(form);
     ASSERT_TRUE(db.Execute("INSERT INTO c_material (name_0) VALUES ('O''Brien')"));
     ASSERT_TRUE(db.Execute("INSERT INTO c_material (name_0) VALUES ('丙')"));
     Control<QLineEdit>(form, 2)->setText("O'Brien");
     Control<QComboBox>(form, 3)->setCurrentIndex(-1);
 
-    ZUDad::CXmlDocument doc;
-    const ZUDad::CXmlNode where =
+    FormXml::XmlDocument doc;
+    const FormXml::XmlNode where =
         Element(doc, QStringLiteral("<para_info_where>"
                                     "<a value='2' where=\" AND name_0='{{self}}'\"/>"
                                     "<b value='3' default='丙' where=\" OR name_0='{{self}}'\"/>"
@@ -327,23 +327,23 @@ TEST_F(CommandSupport, WhereParametersDropEmptyFiltersAndQuoteOnce) {
 }
 
 TEST_F(CommandSupport, ValueParametersBindWindowsDeletedKeysAndPlaceholders) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
     Control<QLineEdit>(form, 2)->setText("O'Brien");
     Control<QComboBox>(form, 3)->setEditText(QStringLiteral("乙"));
     form->DeletedUids = "4,5";
 
-    ZUDad::CXmlDocument doc;
-    const ZUDad::CXmlNode list =
+    FormXml::XmlDocument doc;
+    const FormXml::XmlNode list =
         Element(doc, QStringLiteral("<para_info><a value='2' where=\"name_0='{{self}}'\"/>"
                                     "<b wnd='3' where='k={{self}}'/><c value='7' wnd='99'/>"
                                     "</para_info>"));
     QString sql = "{{p1}}|{{p2}}|{{p3}}|{{deleted_uid_0}}|{{userid}}";
     ASSERT_TRUE(BindValueParameters(*form, result, list, sql));
     EXPECT_EQ(OpenInsertedValuesInSql(sql),
-              QStringLiteral("name_0='O''Brien'|k='乙'||4,5|") + CMainApp::Instance().userUid);
+              QStringLiteral("name_0='O''Brien'|k='乙'||4,5|") + Application::Instance().userUid);
 
-    ZUDad::CXmlDocument broken;
-    const ZUDad::CXmlNode bad = Element(broken, "<para_info><a wnd='99' where='x'/></para_info>");
+    FormXml::XmlDocument broken;
+    const FormXml::XmlNode bad = Element(broken, "<para_info><a wnd='99' where='x'/></para_info>");
     sql = "{{p1}}";
     EXPECT_FALSE(BindValueParameters(*form, result, bad, sql));
     EXPECT_EQ(result.error.value_or(QString()), QStringLiteral("控件指向出错:\n99"));
@@ -352,8 +352,8 @@ TEST_F(CommandSupport, ValueParametersBindWindowsDeletedKeysAndPlaceholders) {
 }
 
 TEST_F(CommandSupport, SelectedRowBindsItsKeyAndCells) {
-    D_T1* form = Open();
-    auto* grid = Control<CListCtrlEx>(form, 9);
+    FormWindow* form = Open();
+    auto* grid = Control<GridView>(form, 9);
     ASSERT_TRUE(grid);
     ASSERT_EQ(grid->ColumnCount(), 2);
     const QStringList names = {"螺丝", "O'Ring", "垫片"};
@@ -397,9 +397,9 @@ TEST_F(CommandSupport, SelectedRowBindsItsKeyAndCells) {
 // Names and keys from the database reach a statement as values: a quote in a user's name, or a
 // name written as an expression, is only text.
 TEST_F(CommandSupport, StoredNamesAndKeysInStatementsStayValues) {
-    D_T1* form = Open();
-    CDbSession& db = OpenSession(form);
-    CMainApp& app = CMainApp::Instance();
+    FormWindow* form = Open();
+    DbSession& db = OpenSession(form);
+    Application& app = Application::Instance();
     const QString name = app.userName;
     const QStringList hostile = {
         "O'Brien", "' || (SELECT pass_0 FROM c_user WHERE id_0 = 'admin') || '", "{{date}}"};
@@ -418,11 +418,11 @@ TEST_F(CommandSupport, StoredNamesAndKeysInStatementsStayValues) {
 }
 
 TEST_F(CommandSupport, QueriesRunOnTheSessionTheCommandChooses) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
     OpenSession(form);
     Control<QLineEdit>(form, 2)->setText("admin");
-    ZUDad::CXmlDocument doc;
-    const ZUDad::CXmlNode command =
+    FormXml::XmlDocument doc;
+    const FormXml::XmlNode command =
         Element(doc, QStringLiteral("<q values=\"SELECT name_0 FROM c_user WHERE 1=1{{p1}}\">"
                                     "<para_info_where><a value='2' where=\" AND id_0='{{self}}'\"/>"
                                     "</para_info_where></q>"));
@@ -434,15 +434,15 @@ TEST_F(CommandSupport, QueriesRunOnTheSessionTheCommandChooses) {
     EXPECT_EQ(values, QStringList{QStringLiteral("系统管理员")});
 
     // The text session has no account-set tables; an empty result is not positive either.
-    ZUDad::CXmlDocument textDoc;
-    const ZUDad::CXmlNode onText = Element(textDoc, "<q txt='1'/>");
+    FormXml::XmlDocument textDoc;
+    const FormXml::XmlNode onText = Element(textDoc, "<q txt='1'/>");
     EXPECT_EQ(&CommandSession(*form, onText), &form->TextSession);
     EXPECT_LE(QueryAllValues(form->TextSession, sql, values), 0);
     EXPECT_LE(QueryAllValues(form->Session, "SELECT name_0 FROM c_user WHERE 1=0", values), 0);
 }
 
 TEST_F(CommandSupport, FillTargetsWritesOneValuePerTargetOrClearsThem) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
     OpenSession(form);
     auto* edit = Control<QLineEdit>(form, 2);
     auto* list = Control<QComboBox>(form, 3);
@@ -513,10 +513,10 @@ TEST_F(CommandSupport, JumpMovesTheRunnerByItsQuery) {
                                   "</CLICK></ACTION></button>")
                        .arg(40 + i)
                        .arg(QString::fromUtf8(cases[i].commands));
-    D_T1* form = Open(QStringLiteral("<html version='1.0' id='0'><head title='跳转' pos='0'/>"
-                                     "<body><dialog><textbox id='2' pos='0,0,10,10'/>%1"
-                                     "<table id='9' pos='0,0,10,10'/></dialog></body></html>")
-                          .arg(buttons));
+    FormWindow* form = Open(QStringLiteral("<html version='1.0' id='0'><head title='跳转' pos='0'/>"
+                                           "<body><dialog><textbox id='2' pos='0,0,10,10'/>%1"
+                                           "<table id='9' pos='0,0,10,10'/></dialog></body></html>")
+                                .arg(buttons));
     OpenSession(form);
     Control<QLineEdit>(form, 2)->setText("1");
     for (int i = 0; i < int(std::size(cases)); ++i) {
@@ -524,7 +524,7 @@ TEST_F(CommandSupport, JumpMovesTheRunnerByItsQuery) {
         trace_.clear();
         form->Runner().ErrorText.clear();
         ASSERT_TRUE(form->Session.Execute("DELETE FROM c_material"));
-        EXPECT_EQ(form->RunAction(40 + i + ZvControls::kWindowIdBase, "CLICK"), c.ok) << i;
+        EXPECT_EQ(form->RunAction(40 + i + FormControls::kWindowIdBase, "CLICK"), c.ok) << i;
         EXPECT_EQ(trace_.join(','), QString::fromUtf8(c.trace)) << i;
         EXPECT_EQ(form->Runner().ErrorText, QString::fromUtf8(c.error)) << i;
     }

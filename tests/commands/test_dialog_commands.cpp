@@ -1,10 +1,10 @@
 // Pop-up forms opened by a button of a real form: a stored function or a nested document, the
 // value handed over from the selected row or a control, and the pop-up kept per opener.
-#include "form/D_T1.h"
+#include "form/FormControls.h"
 #include "form/FormRegistry.h"
-#include "form/ZvControls.h"
+#include "form/FormWindow.h"
 #include "support/FormTestSession.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QLineEdit>
 
@@ -68,9 +68,10 @@ protected:
         for (const char* uid : {"77", "78"})
             FormRegistry::Instance().formCache.insert(uid, QString::fromUtf8(kDetail));
         FormRegistry::Instance().formCache.insert("79", QString::fromUtf8(kWriter));
-        form_ = D_T1::OpenForm(QString::fromUtf8(kOpener), QString(), QString(), "5", "合同", "");
+        form_ =
+            FormWindow::OpenForm(QString::fromUtf8(kOpener), QString(), QString(), "5", "合同", "");
         ASSERT_TRUE(form_);
-        grid_ = qobject_cast<CListCtrlEx*>(form_->ControlByWindowId(Id(9)));
+        grid_ = qobject_cast<GridView*>(form_->ControlByWindowId(Id(9)));
         ASSERT_TRUE(grid_);
         for (const QStringList& row :
              {QStringList{"77", "甲合同", "100"}, QStringList{"78", "乙合同", "200"}}) {
@@ -86,36 +87,36 @@ protected:
         session_.Stop();
     }
 
-    static int Id(int documentId) { return documentId + ZvControls::kWindowIdBase; }
+    static int Id(int documentId) { return documentId + FormControls::kWindowIdBase; }
     bool Press(int button) { return form_->RunAction(Id(button), "CLICK"); }
     void Select(int row) {
         for (int i = 0; i < grid_->RowCount(); ++i)
             grid_->SelectRow(i, i == row);
     }
     // The pop-ups this form opened, as the registry keeps them.
-    QList<D_T1*> Popups() const {
-        QList<D_T1*> found;
+    QList<FormWindow*> Popups() const {
+        QList<FormWindow*> found;
         const auto& open = FormRegistry::Instance().openForms;
         for (auto it = open.cbegin(); it != open.cend(); ++it)
             if (it->parentForm == form_)
-                found.append(qobject_cast<D_T1*>(it.key()));
+                found.append(qobject_cast<FormWindow*>(it.key()));
         return found;
     }
-    static QString Text(D_T1* form, int id) {
+    static QString Text(FormWindow* form, int id) {
         auto* box = qobject_cast<QLineEdit*>(form->ControlByWindowId(Id(id)));
         return box ? box->text() : QStringLiteral("<none>");
     }
 
     FormTestSession session_;
-    D_T1* form_ = nullptr;
-    CListCtrlEx* grid_ = nullptr;
+    FormWindow* form_ = nullptr;
+    GridView* grid_ = nullptr;
 };
 
 TEST_F(DialogCommands, StoredFunctionOpensModelessOnceAndIsBroughtBackForTheSameOpener) {
     Select(0);
     ASSERT_TRUE(Press(20));
     ASSERT_EQ(Popups().size(), 1);
-    D_T1* popup = Popups().first();
+    FormWindow* popup = Popups().first();
     EXPECT_TRUE(popup->isVisible());
     EXPECT_FALSE(popup->isModal());
     EXPECT_EQ(popup->parentForm, form_);
@@ -140,7 +141,7 @@ TEST_F(DialogCommands, StoredFunctionOpensModelessOnceAndIsBroughtBackForTheSame
     EXPECT_FALSE(popup->isVisible());
     Select(0);
     ASSERT_TRUE(Press(20));
-    EXPECT_EQ(Popups(), QList<D_T1*>{popup});
+    EXPECT_EQ(Popups(), QList<FormWindow*>{popup});
     EXPECT_TRUE(popup->isVisible());
     EXPECT_EQ(Text(popup, 1), "k77");
 }
@@ -149,7 +150,7 @@ TEST_F(DialogCommands, NestedDocumentAndTheOpenerValueRules) {
     Select(1);
     ASSERT_TRUE(Press(21));
     ASSERT_EQ(Popups().size(), 1);
-    D_T1* nested = Popups().first();
+    FormWindow* nested = Popups().first();
     EXPECT_EQ(nested->formId, "5");
     EXPECT_EQ(nested->formType, "看");
     EXPECT_EQ(nested->windowTitle(), "嵌套");
@@ -159,7 +160,7 @@ TEST_F(DialogCommands, NestedDocumentAndTheOpenerValueRules) {
     // The query chooses the function by the row's first column; a control's text wins.
     ASSERT_TRUE(Press(22));
     ASSERT_EQ(Popups().size(), 2);
-    D_T1* chosen = Popups().first() == nested ? Popups().last() : Popups().first();
+    FormWindow* chosen = Popups().first() == nested ? Popups().last() : Popups().first();
     EXPECT_EQ(chosen->menuUid, "78");
     EXPECT_EQ(chosen->openerValue, "手填");
 }

@@ -4,13 +4,13 @@
 #include "commands/FileTransfer.h"
 #include "data/DbSession.h"
 #include "data/SessionContext.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/PopupChoice.h"
 #include "platform/ShellOpen.h"
 #include "support/FormTestSession.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvPicture.h"
+#include "widgets/GridView.h"
+#include "widgets/PictureView.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -72,7 +72,8 @@ protected:
         QString why;
         if (!session_.Start(GetParam(), why))
             GTEST_SKIP() << qPrintable(why);
-        form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "附件", "");
+        form_ =
+            FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "附件", "");
         ASSERT_TRUE(form_);
         const bool pg = GetParam() == Engine::Postgres;
         const QString blob = pg ? "bytea" : "BLOB";
@@ -100,7 +101,7 @@ protected:
             opened_.append(path);
             return opens_;
         });
-        grid_ = qobject_cast<CListCtrlEx*>(Control(9));
+        grid_ = qobject_cast<GridView*>(Control(9));
         for (const QStringList& row :
              {QStringList{"M1", "螺丝", "M6", "10"}, QStringList{"00123", "垫圈", "φ8", "2.5"}}) {
             const int r = grid_->InsertRow(grid_->RowCount(), row[0]);
@@ -115,11 +116,11 @@ protected:
         session_.Stop();
     }
 
-    CDbSession& Db() { return form_->Session; }
-    QWidget* Control(int id) { return form_->ControlByWindowId(id + ZvControls::kWindowIdBase); }
+    DbSession& Db() { return form_->Session; }
+    QWidget* Control(int id) { return form_->ControlByWindowId(id + FormControls::kWindowIdBase); }
     void Press(int button) {
         session_.messages.clear();
-        form_->RunEvent(button + ZvControls::kWindowIdBase, "CLICK");
+        form_->RunEvent(button + FormControls::kWindowIdBase, "CLICK");
     }
     void Select(int row) {
         for (int i = 0; i < grid_->RowCount(); ++i)
@@ -148,8 +149,8 @@ protected:
     }
 
     FormTestSession session_;
-    D_T1* form_ = nullptr;
-    CListCtrlEx* grid_ = nullptr;
+    FormWindow* form_ = nullptr;
+    GridView* grid_ = nullptr;
     QTemporaryDir files_;
     std::optional<QString> chosen_;
     QStringList opened_;
@@ -276,7 +277,7 @@ TEST_P(FileCommands, PicturesUpToTheirLimitAndShownFromTheirRecord) {
     Press(23);
     EXPECT_TRUE(session_.messages.join('|').contains("上传成功"));
 
-    auto* picture = qobject_cast<ZvPicture*>(Control(5));
+    auto* picture = qobject_cast<PictureView*>(Control(5));
     ASSERT_TRUE(picture);
     ASSERT_TRUE(Db().Execute("UPDATE t_doc SET name_0 = 'photo' WHERE uid_0 = 1"));
     qobject_cast<QLineEdit*>(Control(2))->setText("photo");

@@ -2,17 +2,17 @@
 // with their numbers and save states (and what the next save makes of them on both engines),
 // column locks and query fills, fills down, colours by rule, the clipboard, capital numerals
 // and search initials.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
 #include "commands/GridCommands.h"
 #include "commands/PhoneticInitials.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -59,23 +59,24 @@ protected:
         QString why;
         if (!session_.Start(engine, why))
             GTEST_SKIP() << qPrintable(why);
-        form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "明细", "");
+        form_ =
+            FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "明细", "");
         ASSERT_TRUE(form_);
-        grid_ = qobject_cast<CListCtrlEx*>(form_->ControlByWindowId(9 + ZvControls::kWindowIdBase));
+        grid_ = qobject_cast<GridView*>(form_->ControlByWindowId(9 + FormControls::kWindowIdBase));
         ASSERT_TRUE(grid_);
     }
     void Stop() { session_.Stop(); }
 
     // Runs one command element as the runner does; ErrorText tells what it reported.
     bool Command(const QString& xml) {
-        ZUDad::CXmlDocument doc;
+        FormXml::XmlDocument doc;
         EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
         form_->Runner().ErrorText.clear();
         return form_->RunCommand(doc.GetRoot(), 0, "CLICK");
     }
     QString Error() const { return form_->Runner().ErrorText; }
     QLineEdit* Box(int id) {
-        return qobject_cast<QLineEdit*>(form_->ControlByWindowId(id + ZvControls::kWindowIdBase));
+        return qobject_cast<QLineEdit*>(form_->ControlByWindowId(id + FormControls::kWindowIdBase));
     }
     // Rows of (material, quantity, remark), numbered, saved under keys k1, k2, ...
     void Fill(const QList<QStringList>& rows) {
@@ -117,8 +118,8 @@ protected:
     }
 
     FormTestSession session_;
-    D_T1* form_ = nullptr;
-    CListCtrlEx* grid_ = nullptr;
+    FormWindow* form_ = nullptr;
+    GridView* grid_ = nullptr;
     QStringList& messages_ = session_.messages;
 };
 
@@ -137,7 +138,7 @@ protected:
 };
 
 TEST_P(GridCommandsDb, DeletedAndMovedRowsReachTheDatabaseAtTheNextSave) {
-    CDbSession& db = form_->Session;
+    DbSession& db = form_->Session;
     ASSERT_TRUE(db.IsOpen() || db.Open());
     const QString serial = AutoKeyType(GetParam());
     ASSERT_TRUE(db.Execute(QStringLiteral("CREATE TABLE t_line (uid_0 %1, head_uid_0 INTEGER "
@@ -172,7 +173,7 @@ TEST_P(GridCommandsDb, DeletedAndMovedRowsReachTheDatabaseAtTheNextSave) {
     EXPECT_EQ(Column(1), QStringList({"c", "a"}));
     EXPECT_EQ(States(), QList<int>({2, 2}));
 
-    form_->RunEvent(20 + ZvControls::kWindowIdBase, "CLICK");
+    form_->RunEvent(20 + FormControls::kWindowIdBase, "CLICK");
     QStringList rows;
     db.QueryList("SELECT item_0, line_0 FROM t_line ORDER BY line_0", rows);
     EXPECT_EQ(rows, QStringList({"c", "1", "a", "2"})) << qPrintable(messages_.join('\n'));
@@ -194,7 +195,7 @@ TEST_P(GridCommandsDb, LockColCollapsesTheColumnsItsQueryNamesOnce) {
     // Collapsed columns come back, a locked one never does.
     grid_->SetColumnWidth(3, 0);
     ASSERT_TRUE(Command("<show_cols table_id='9'/>"));
-    EXPECT_EQ(grid_->ColumnWidth(3), CListCtrlEx::kRestoredColumnWidth);
+    EXPECT_EQ(grid_->ColumnWidth(3), GridView::kRestoredColumnWidth);
     EXPECT_EQ(grid_->ColumnWidth(2), 0);
     // No row changes nothing; a count that differs is said and fails.
     EXPECT_TRUE(Command("<lock_col table_id='9' target_ids='4' values='SELECT 1 WHERE 1=0'/>"));
@@ -273,7 +274,7 @@ TEST_F(GridCommands, AddRowInsertsWhereWhichRowSays) {
 
 // A grid without row numbers: the new row opens the editor of its first column at once.
 TEST_F(GridCommands, AddRowWithoutNumbersOpensTheEditor) {
-    D_T1* form = D_T1::OpenForm(
+    FormWindow* form = FormWindow::OpenForm(
         QStringLiteral("<html version='1.0' id='0'><head title='清单' pos='0,0,500,300'/>"
                        "<body><dialog><textbox id='61' pos='0,0,60,20' hidden='1'/>"
                        "<table id='9' pos='10,10,480,280'><PARA><col_info>"
@@ -282,17 +283,17 @@ TEST_F(GridCommands, AddRowWithoutNumbersOpensTheEditor) {
                        "</dialog></body></html>"),
         QString(), QString(), "6", "清单", "");
     ASSERT_TRUE(form);
-    auto* grid = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(9 + ZvControls::kWindowIdBase));
+    auto* grid = qobject_cast<GridView*>(form->ControlByWindowId(9 + FormControls::kWindowIdBase));
     ASSERT_TRUE(grid);
     grid->AppendRow({"甲", "1"}, "k1", 0);
-    ZUDad::CXmlDocument doc;
+    FormXml::XmlDocument doc;
     ASSERT_TRUE(doc.LoadXml("<addrow><para_info table_id='9' which_row='-1'/></addrow>"));
     ASSERT_TRUE(form->RunCommand(doc.GetRoot(), 0, "CLICK"));
     ASSERT_EQ(grid->RowCount(), 2);
     EXPECT_TRUE(grid->IsEditing());
     EXPECT_EQ(grid->EditRow(), 0);
     EXPECT_EQ(grid->EditColumn(), 0);
-    EXPECT_EQ(ControlText(form->ControlByWindowId(61 + ZvControls::kWindowIdBase)), "请输入...");
+    EXPECT_EQ(ControlText(form->ControlByWindowId(61 + FormControls::kWindowIdBase)), "请输入...");
     EXPECT_EQ(grid->RowState(0), 1);
     EXPECT_EQ(grid->CellText(1, 0), "甲");
 }

@@ -1,8 +1,8 @@
 // Pointer buttons, keys and typing sent through the X server, on a real form: without an X11
 // display every one of them says why and does nothing; under an Xvfb they reach the form's own
 // controls as a user's would.
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/Pointer.h"
 #include "platform/SyntheticInput.h"
 #include "platform/VirtualKeys.h"
@@ -49,21 +49,22 @@ protected:
         QString why;
         if (!session_.Start(Engine::Sqlite, why))
             GTEST_SKIP() << qPrintable(why);
-        form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "键盘", "");
+        form_ =
+            FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "键盘", "");
         ASSERT_TRUE(form_);
     }
     void TearDown() override { session_.Stop(); }
 
     bool Command(const QString& xml) {
-        ZUDad::CXmlDocument doc;
+        FormXml::XmlDocument doc;
         EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
         form_->Runner().ErrorText.clear();
         return form_->RunCommand(doc.GetRoot(), 0, "CLICK");
     }
     QLineEdit* Box(int id) {
-        return qobject_cast<QLineEdit*>(form_->ControlByWindowId(id + ZvControls::kWindowIdBase));
+        return qobject_cast<QLineEdit*>(form_->ControlByWindowId(id + FormControls::kWindowIdBase));
     }
-    QWidget* Control(int id) { return form_->ControlByWindowId(id + ZvControls::kWindowIdBase); }
+    QWidget* Control(int id) { return form_->ControlByWindowId(id + FormControls::kWindowIdBase); }
     // Puts the pointer on the middle of a control and gives its window the keyboard.
     void PointAt(QWidget* control) {
         MovePointer(control->mapToGlobal(control->rect().center()));
@@ -85,7 +86,7 @@ protected:
     }
 
     FormTestSession session_;
-    D_T1* form_ = nullptr;
+    FormWindow* form_ = nullptr;
 };
 
 TEST_F(InputCommands, WithoutX11TheySayWhyAndDoNothing) {

@@ -1,18 +1,18 @@
 // The query commands through real forms on a real SQLite account set: the paged search and its
 // page buttons, its text mode, showing a record in fields, filling grids, lists, headers and the
 // process-wide values.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "form/ControlValues.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -64,10 +64,10 @@ protected:
         QString why;
         if (!session_.Start(GetParam(), why))
             GTEST_SKIP() << qPrintable(why);
-        CMainApp::Instance().likeRewrite = false;
+        Application::Instance().likeRewrite = false;
 
-        form_ =
-            D_T1::OpenForm(QString::fromUtf8(kSearchForm), QString(), QString(), "5", "物料", "");
+        form_ = FormWindow::OpenForm(QString::fromUtf8(kSearchForm), QString(), QString(), "5",
+                                     "物料", "");
         ASSERT_TRUE(form_);
         ASSERT_TRUE(form_->Session.IsOpen() || form_->Session.Open());
         // M01..M25, codes alternating A and B.
@@ -83,18 +83,18 @@ protected:
     void TearDown() override {
         if (!session_.Set())
             return;
-        CMainApp::Instance().likeRewrite = false;
+        Application::Instance().likeRewrite = false;
         session_.Stop();
     }
 
     template <typename T = QWidget> T* Control(int id) {
-        return qobject_cast<T*>(form_->ControlByWindowId(id + ZvControls::kWindowIdBase));
+        return qobject_cast<T*>(form_->ControlByWindowId(id + FormControls::kWindowIdBase));
     }
-    CListCtrlEx* Grid() { return Control<CListCtrlEx>(9); }
-    void Click(int id) { form_->RunEvent(id + ZvControls::kWindowIdBase, "CLICK"); }
+    GridView* Grid() { return Control<GridView>(9); }
+    void Click(int id) { form_->RunEvent(id + FormControls::kWindowIdBase, "CLICK"); }
     // Runs one command element against the form, as the runner does.
     bool Run(const QString& xml) {
-        ZUDad::CXmlDocument doc;
+        FormXml::XmlDocument doc;
         EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
         form_->Runner().ErrorText.clear();
         return form_->RunCommand(doc.GetRoot(), 0, "CLICK");
@@ -125,7 +125,7 @@ protected:
     }
 
     FormTestSession session_;
-    D_T1* form_ = nullptr;
+    FormWindow* form_ = nullptr;
     QStringList uids_;
     QStringList& messages_ = session_.messages;
 };
@@ -202,7 +202,7 @@ TEST_P(QueryCommands, APagedSearchPutsEveryRowFoundIntoAnotherGrid) {
         table_id='9' result_info_id='11' all_rows_table_id='8'>
       <f value='2' where=" AND name_0 LIKE '%{{self}}%'"/>
     </para_info_where></select_info_table>)");
-    auto* all = Control<CListCtrlEx>(8);
+    auto* all = Control<GridView>(8);
     const struct {
         const char* filter;
         int page;
@@ -254,8 +254,8 @@ TEST_P(QueryCommands, ASearchWithoutPageDisplayLeavesTheListsPagesAlone) {
                     "c_material' order='uid_0 ASC' contain_head='1' is_rowid='1' "
                     "counts_in_page='4' table_id='8'/></select_info_table>"))
         << qPrintable(form_->Runner().ErrorText);
-    EXPECT_EQ(Control<CListCtrlEx>(8)->RowCount(), 4);
-    EXPECT_EQ(Control<CListCtrlEx>(8)->CellText(0, 1), "M01");
+    EXPECT_EQ(Control<GridView>(8)->RowCount(), 4);
+    EXPECT_EQ(Control<GridView>(8)->CellText(0, 1), "M01");
     EXPECT_EQ(form_->PageNo, 3);
     EXPECT_EQ(form_->PageCount, 3);
     EXPECT_EQ(ControlText(Control(11)),
@@ -294,13 +294,13 @@ TEST_P(QueryCommands, FiltersAndTheLikeRewrite) {
     const QString exact =
         QString::fromUtf8(kSearchForm).replace("LIKE '%{{self}}%'", "LIKE '{{self}}'");
     delete form_;
-    CMainApp::Instance().openForms.clear();
-    form_ = D_T1::OpenForm(exact, QString(), QString(), "5", "物料", "");
+    Application::Instance().openForms.clear();
+    form_ = FormWindow::OpenForm(exact, QString(), QString(), "5", "物料", "");
     ASSERT_TRUE(form_);
     Control<QLineEdit>(2)->setText("m2");
     Click(10);
     EXPECT_EQ(Grid()->RowCount(), 0);
-    CMainApp::Instance().likeRewrite = true;
+    Application::Instance().likeRewrite = true;
     Click(10);
     EXPECT_EQ(Column(1), Names(20, 25));
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
@@ -459,7 +459,7 @@ TEST_P(QueryCommands, QueryToWndJoinsAndQueryToMainSetsGlobals) {
     EXPECT_FALSE(Run("<query_to_wnd values='SELECT 1'/>"));
     EXPECT_EQ(form_->Runner().ErrorText, QStringLiteral("参数错误"));
 
-    auto& globals = CMainApp::Instance().globals;
+    auto& globals = Application::Instance().globals;
     globals.fill("old");
     ASSERT_TRUE(Run("<query_to_main target_ids='0;9;4' values=\"SELECT name_0,code_0,'x' FROM "
                     "c_material WHERE name_0='M02'\"/>"));

@@ -1,16 +1,16 @@
 // The record-saving commands run through real forms on a real SQLite account set, one action
 // per button, so the runner's transaction and rollback bookkeeping take part.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -77,7 +77,7 @@ protected:
         set_ = TestAccountSet::Create(GetParam(), why);
         if (!set_)
             GTEST_SKIP() << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
+        Application& app = Application::Instance();
         UseAccountSetAsConfigured(*set_, app);
         previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
             messages_.append(r.caption + QStringLiteral("|") + r.text);
@@ -88,10 +88,10 @@ protected:
             answers_.pop_front();
             return answer;
         });
-        CDbSession login(CDbSession::FromConfig);
+        DbSession login(DbSession::FromConfig);
         ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
         RegisterCommandFamilies();
-        db_ = std::make_unique<CDbSession>(CDbSession::FromConfig);
+        db_ = std::make_unique<DbSession>(DbSession::FromConfig);
         ASSERT_TRUE(db_->Open());
         const QString serial = AutoKeyType(GetParam());
         for (const QString& sql :
@@ -112,26 +112,26 @@ protected:
         if (!set_)
             return;
         SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
+        for (QDialog* form : Application::Instance().openForms.keys())
             delete form;
-        CMainApp::Instance().openForms.clear();
+        Application::Instance().openForms.clear();
     }
 
-    D_T1* Open(const QString& definition = QString::fromUtf8(kForm)) {
+    FormWindow* Open(const QString& definition = QString::fromUtf8(kForm)) {
         // Each form its own menu entry, so none is taken for a hidden one to re-show.
-        D_T1* form = D_T1::OpenForm(definition, QString(), QString(),
-                                    QString::number(100 + opened_++), "单据", "");
+        FormWindow* form = FormWindow::OpenForm(definition, QString(), QString(),
+                                                QString::number(100 + opened_++), "单据", "");
         EXPECT_TRUE(form);
         return form;
     }
-    static QLineEdit* Box(D_T1* form, int id) {
-        return qobject_cast<QLineEdit*>(form->ControlByWindowId(id + ZvControls::kWindowIdBase));
+    static QLineEdit* Box(FormWindow* form, int id) {
+        return qobject_cast<QLineEdit*>(form->ControlByWindowId(id + FormControls::kWindowIdBase));
     }
-    static CListCtrlEx* Grid(D_T1* form, int id = 9) {
-        return qobject_cast<CListCtrlEx*>(form->ControlByWindowId(id + ZvControls::kWindowIdBase));
+    static GridView* Grid(FormWindow* form, int id = 9) {
+        return qobject_cast<GridView*>(form->ControlByWindowId(id + FormControls::kWindowIdBase));
     }
-    static void Click(D_T1* form, int id) {
-        form->RunEvent(id + ZvControls::kWindowIdBase, "CLICK");
+    static void Click(FormWindow* form, int id) {
+        form->RunEvent(id + FormControls::kWindowIdBase, "CLICK");
     }
     // Rows inserted with explicit keys do not move a PostgreSQL serial on; later inserts must
     // not collide with them.
@@ -147,7 +147,7 @@ protected:
         db_->QueryList(sql, values);
         return values;
     }
-    static QList<int> States(const CListCtrlEx* grid) {
+    static QList<int> States(const GridView* grid) {
         QList<int> states;
         for (int r = 0; r < grid->RowCount(); ++r)
             states.append(grid->RowState(r));
@@ -155,7 +155,7 @@ protected:
     }
 
     std::unique_ptr<TestAccountSet> set_;
-    std::unique_ptr<CDbSession> db_;
+    std::unique_ptr<DbSession> db_;
     QStringList messages_;
     std::deque<MessageAnswer> answers_;
     std::vector<MessageButtons> buttons_;
@@ -164,11 +164,11 @@ protected:
 };
 
 TEST_P(SaveCommands, HeaderAndDetailSaveInOneAction) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
     Box(form, 1)->setText("0");
     Box(form, 2)->setText("D001");
     Box(form, 3)->setText("O'Neil");
-    CListCtrlEx* grid = Grid(form);
+    GridView* grid = Grid(form);
     grid->AppendRow({"1", "螺丝", "5"}, "0", 1);
     grid->AppendRow({"2", "螺母", "7"}, "0", 1);
     grid->AppendRow({"3", "", ""}, "0", 1); // the untouched entry row
@@ -194,7 +194,7 @@ TEST_P(SaveCommands, HeaderAndDetailSaveInOneAction) {
 // A text loaded into a single-line box and saved unchanged is stored whole, however long: the
 // box itself has no length limit.
 TEST_P(SaveCommands, LongTextLoadedIntoABoxIsSavedWhole) {
-    D_T1* form = Open(QStringLiteral(R"xml(<html version='1.0' id='0'>
+    FormWindow* form = Open(QStringLiteral(R"xml(<html version='1.0' id='0'>
 <head title='长文本' pos='0,0,400,200'/>
 <body><dialog>
   <textbox id='1' pos='10,10,100,30'/>
@@ -236,7 +236,7 @@ TEST_P(SaveCommands, HeaderChecksRefuseBeforeAnythingIsWritten) {
     };
     for (const auto& c : cases) {
         messages_.clear();
-        D_T1* form = Open();
+        FormWindow* form = Open();
         Box(form, 1)->setText("0");
         Box(form, 2)->setText(c.code);
         Grid(form)->AppendRow({"1", "螺丝", "5"}, "0", 1);
@@ -246,7 +246,7 @@ TEST_P(SaveCommands, HeaderChecksRefuseBeforeAnythingIsWritten) {
         EXPECT_EQ(Rows("SELECT COUNT(*) FROM t_line"), QStringList({"0"}));
         EXPECT_EQ(Grid(form)->RowState(0), 1);
         delete form;
-        CMainApp::Instance().openForms.clear();
+        Application::Instance().openForms.clear();
     }
 }
 
@@ -261,10 +261,10 @@ TEST_P(SaveCommands, FailingDetailRowRollsBackTheWholeAction) {
     };
     for (const auto& c : cases) {
         messages_.clear();
-        D_T1* form = Open();
+        FormWindow* form = Open();
         Box(form, 1)->setText("0");
         Box(form, 2)->setText("D002");
-        CListCtrlEx* grid = Grid(form);
+        GridView* grid = Grid(form);
         grid->AppendRow({"1", "螺丝", "5"}, "0", 1);
         grid->AppendRow({"2", "垫片", "1"}, "0", 1);
         grid->AppendRow({"3", c.item, c.qty}, "0", 1);
@@ -282,7 +282,7 @@ TEST_P(SaveCommands, FailingDetailRowRollsBackTheWholeAction) {
         EXPECT_EQ(States(grid), QList<int>({1, 1, 1}));
         EXPECT_EQ(Box(form, 1)->text(), "0");
         delete form;
-        CMainApp::Instance().openForms.clear();
+        Application::Instance().openForms.clear();
     }
 }
 
@@ -293,10 +293,10 @@ TEST_P(SaveCommands, UpdateWritesChangedRowsOnlyAfterDeletingRemovedOnes) {
                              "(4, 7, 4, 'D', 4)"));
     SyncKeys("t_head");
     SyncKeys("t_line");
-    D_T1* form = Open();
+    FormWindow* form = Open();
     Box(form, 1)->setText("7");
     Box(form, 3)->setText("新");
-    CListCtrlEx* grid = Grid(form);
+    GridView* grid = Grid(form);
     grid->AppendRow({"1", "B", "20"}, "2", 0); // unchanged on screen: not written
     grid->AppendRow({"2", "C", "30"}, "3", 3); // edited
     grid->AppendRow({"3", "D", "40"}, "4", 2); // renumbered only
@@ -319,7 +319,7 @@ TEST_P(SaveCommands, UpdateWritesChangedRowsOnlyAfterDeletingRemovedOnes) {
 TEST_P(SaveCommands, DetailWithoutRowsSucceedsAndResetCopiesEveryRow) {
     ASSERT_TRUE(db_->Execute("INSERT INTO t_line (uid_0, head_uid_0, item_0) VALUES (1, 7, 'A')"));
     SyncKeys("t_line");
-    D_T1* form = Open();
+    FormWindow* form = Open();
     Box(form, 1)->setText("8");
     Click(form, 22);
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
@@ -381,7 +381,7 @@ TEST_P(SaveCommands, CheckAsksYesOrNoBeforeActingAndNoStops) {
         messages_.clear();
         buttons_.clear();
         answers_.assign(c.answers.begin(), c.answers.end());
-        D_T1* form = Open(QString::fromUtf8(kCheckForm).arg(c.command));
+        FormWindow* form = Open(QString::fromUtf8(kCheckForm).arg(c.command));
         Grid(form)->AppendRow({"D'7"}, "7", 0);
         Grid(form)->SelectRow(0, true);
         Click(form, 20);
@@ -405,7 +405,7 @@ TEST_P(SaveCommands, CheckAsksYesOrNoBeforeActingAndNoStops) {
             EXPECT_EQ(messages_.last(), "操作提示|已审核");
         }
         delete form;
-        CMainApp::Instance().openForms.clear();
+        Application::Instance().openForms.clear();
     }
 }
 
@@ -445,7 +445,7 @@ TEST_P(SaveCommands, CheckAsksTheFormsOwnQuestionWithTheRecordsValues) {
         ASSERT_TRUE(db_->Execute("INSERT INTO t_head (uid_0) VALUES (7)"));
         messages_.clear();
         answers_.assign({MessageAnswer::Yes});
-        D_T1* shown = Open(QString::fromUtf8(form));
+        FormWindow* shown = Open(QString::fromUtf8(form));
         Grid(shown)->AppendRow({QString::fromUtf8(c.cell)}, "7", 0);
         Grid(shown)->SelectRow(0, true);
         Box(shown, 1)->setText("7");
@@ -456,12 +456,12 @@ TEST_P(SaveCommands, CheckAsksTheFormsOwnQuestionWithTheRecordsValues) {
             << c.cell;
         EXPECT_EQ(Rows("SELECT state_0 FROM t_head"), QStringList({c.state})) << c.cell;
         delete shown;
-        CMainApp::Instance().openForms.clear();
+        Application::Instance().openForms.clear();
     }
 }
 
 TEST_P(SaveCommands, CheckNeedsARecord) {
-    D_T1* form = Open(QString::fromUtf8(kCheckForm).arg("check"));
+    FormWindow* form = Open(QString::fromUtf8(kCheckForm).arg("check"));
     Grid(form)->AppendRow({"x"}, "7", 0);
     Click(form, 20);
     Click(form, 21); // key control empty
@@ -487,9 +487,9 @@ const char* kRunForm = R"xml(<html version='1.0' id='0'>
 
 class RunSqlCommand : public SaveCommands {
 protected:
-    D_T1* OpenWithStep(const QString& steps) {
-        D_T1* form = Open(QString::fromUtf8(kRunForm).arg(steps));
-        CListCtrlEx* grid = Grid(form);
+    FormWindow* OpenWithStep(const QString& steps) {
+        FormWindow* form = Open(QString::fromUtf8(kRunForm).arg(steps));
+        GridView* grid = Grid(form);
         grid->AppendRow({"a", "O'x"}, "1", 0);
         grid->AppendRow({"b", "y"}, "2", 0);
         grid->AppendRow({"c", "z"}, "3", 0);
@@ -522,21 +522,21 @@ TEST_P(RunSqlCommand, PassesFollowTheRowMode) {
     for (const auto& c : cases) {
         ASSERT_TRUE(db_->Execute("DELETE FROM t_log"));
         messages_.clear();
-        D_T1* form = OpenWithStep(c.step);
+        FormWindow* form = OpenWithStep(c.step);
         for (int row : c.selected)
             Grid(form)->SelectRow(row, true);
         Click(form, 20);
         EXPECT_EQ(Rows("SELECT v FROM t_log ORDER BY uid_0"), c.logged) << c.step;
         EXPECT_EQ(messages_, QStringList({"操作提示|操作成功。"})) << c.step;
         delete form;
-        CMainApp::Instance().openForms.clear();
+        Application::Instance().openForms.clear();
     }
 }
 
 TEST_P(RunSqlCommand, RegistersRepeatAndStopTheirStages) {
     // Stage B repeats its first part while the count is below three; stage A stops at the
     // query that writes 0 into its register, so the second query never fills control 3.
-    D_T1* form = OpenWithStep(
+    FormWindow* form = OpenWithStep(
         "<s jp_id='1' ids1='1' query1='SELECT 0' ids2='3' query2=\"SELECT 'x'\" jump_id='2' "
         "run_sql=\"INSERT INTO t_log (v) VALUES ('b')\" target_ids='2' "
         "query_sql='SELECT CASE WHEN COUNT(*) &lt; 3 THEN 1 ELSE 0 END FROM t_log' "
@@ -567,14 +567,14 @@ TEST_P(RunSqlCommand, AFailedPassSkipsItsRestAndTheOthersStillRun) {
     };
     for (const auto& c : cases) {
         messages_.clear();
-        D_T1* form = OpenWithStep(c.step);
+        FormWindow* form = OpenWithStep(c.step);
         Click(form, 20);
         EXPECT_EQ(Box(form, 1)->text(), QString::fromUtf8(c.shownLast)) << c.step;
         EXPECT_EQ(messages_, QStringList({"操作提示|运行异常，如自己无法解决，请联系管理员。"}))
             << c.step;
         EXPECT_EQ(Rows("SELECT COUNT(*) FROM t_log"), QStringList({"0"})) << c.step;
         delete form;
-        CMainApp::Instance().openForms.clear();
+        Application::Instance().openForms.clear();
     }
 }
 
@@ -600,14 +600,14 @@ TEST_P(RunSqlCommand, FailuresStopTheActionAndRollBack) {
     };
     for (const auto& c : cases) {
         messages_.clear();
-        D_T1* form = OpenWithStep(c.steps);
+        FormWindow* form = OpenWithStep(c.steps);
         for (int row : c.selected)
             Grid(form)->SelectRow(row, true);
         Click(form, 20);
         EXPECT_EQ(messages_, QStringList({QStringLiteral("操作提示|") + c.message})) << c.steps;
         EXPECT_EQ(Rows("SELECT COUNT(*) FROM t_log"), QStringList({"0"})) << c.steps;
         delete form;
-        CMainApp::Instance().openForms.clear();
+        Application::Instance().openForms.clear();
     }
 }
 
@@ -638,8 +638,8 @@ private:
 };
 
 TEST_P(SaveCommands, ACommitThatFailsIsAFailedActionAndKeepsNothing) {
-    const int limit = CDbSession::LockWaitLimitSeconds();
-    CDbSession::SetLockWaitLimitSeconds(1);
+    const int limit = DbSession::LockWaitLimitSeconds();
+    DbSession::SetLockWaitLimitSeconds(1);
     std::unique_ptr<SqliteReader> reader;
     if (GetParam() == Engine::Sqlite) {
         reader =
@@ -651,15 +651,15 @@ TEST_P(SaveCommands, ACommitThatFailsIsAFailedActionAndKeepsNothing) {
                                  "(head_uid_0) REFERENCES t_parent (uid_0) DEFERRABLE INITIALLY "
                                  "DEFERRED"));
     }
-    D_T1* form = Open();
+    FormWindow* form = Open();
     Box(form, 1)->setText("0");
     Box(form, 2)->setText("D001");
-    CListCtrlEx* grid = Grid(form);
+    GridView* grid = Grid(form);
     grid->AppendRow({"1", "螺丝", "5"}, "0", 1);
 
     Click(form, 20);
     reader.reset();
-    CDbSession::SetLockWaitLimitSeconds(limit);
+    DbSession::SetLockWaitLimitSeconds(limit);
 
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("操作提示|保存失败，数据没有写入账套")))
@@ -669,15 +669,15 @@ TEST_P(SaveCommands, ACommitThatFailsIsAFailedActionAndKeepsNothing) {
     // Saving again inserts again: the key and the row states are those before the click.
     EXPECT_EQ(Box(form, 1)->text(), "0");
     EXPECT_EQ(States(grid), QList<int>({1}));
-    EXPECT_TRUE(QFile::exists(CMainApp::Instance().exeFolder + "/log_vemo.log"));
+    EXPECT_TRUE(QFile::exists(Application::Instance().exeFolder + "/log_vemo.log"));
 }
 
 TEST_P(SaveCommands, ACommitWaitsForAReaderThatLetsGo) {
     if (GetParam() != Engine::Sqlite)
         GTEST_SKIP() << "readers never hold a PostgreSQL writer back";
-    const int limit = CDbSession::LockWaitLimitSeconds();
-    CDbSession::SetLockWaitLimitSeconds(5);
-    D_T1* form = Open();
+    const int limit = DbSession::LockWaitLimitSeconds();
+    DbSession::SetLockWaitLimitSeconds(5);
+    FormWindow* form = Open();
     Box(form, 1)->setText("0");
     Box(form, 2)->setText("D002");
     Grid(form)->AppendRow({"1", "螺丝", "5"}, "0", 1);
@@ -685,7 +685,7 @@ TEST_P(SaveCommands, ACommitWaitsForAReaderThatLetsGo) {
         SqliteReader reader(MapToDriver(set_->connectionText()).databaseName, 600);
         Click(form, 20);
     }
-    CDbSession::SetLockWaitLimitSeconds(limit);
+    DbSession::SetLockWaitLimitSeconds(limit);
     EXPECT_EQ(messages_, QStringList({"操作提示|操作成功"}));
     EXPECT_EQ(Rows("SELECT code_0 FROM t_head"), QStringList({"D002"}));
 }
@@ -708,11 +708,11 @@ const char* kGuardForm = R"xml(<html version='1.0' id='0'>
 </dialog></body></html>)xml";
 
 TEST_P(SaveCommands, TheOpeningLogStoresTypedTextAsText) {
-    D_T1* form = Open(QString::fromUtf8(kGuardForm));
+    FormWindow* form = Open(QString::fromUtf8(kGuardForm));
     const QString typed =
         "x',1,'x',1); UPDATE c_user SET user_group_uid_0=99 WHERE uid_0=1; --{{date}}";
     Box(form, 1)->setText(typed);
-    form->RunEvent(1 + ZvControls::kWindowIdBase, "ENTER");
+    form->RunEvent(1 + FormControls::kWindowIdBase, "ENTER");
     EXPECT_EQ(Rows("SELECT menu_name_0, open_user_id_0, control_id_0 FROM log_dh_open"),
               QStringList({"O'Neil的单据 -> " + typed, "admin", "1"}));
     EXPECT_EQ(Rows("SELECT user_group_uid_0 FROM c_user WHERE uid_0=1"), QStringList({"1"}));
@@ -722,7 +722,7 @@ TEST_P(SaveCommands, TheOpeningLogStoresTypedTextAsText) {
 TEST_P(SaveCommands, AnEndlessJumpStopsWithAMessageAndKeepsNothing) {
     if (GetParam() != Engine::Sqlite)
         GTEST_SKIP() << "the limit is the runner's own; one engine shows it";
-    D_T1* form = Open(QString::fromUtf8(kGuardForm));
+    FormWindow* form = Open(QString::fromUtf8(kGuardForm));
     Click(form, 20);
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_TRUE(messages_[0].contains(QStringLiteral("jump形成了循环")))
@@ -731,7 +731,7 @@ TEST_P(SaveCommands, AnEndlessJumpStopsWithAMessageAndKeepsNothing) {
 }
 
 TEST_P(SaveCommands, AnActionThatCannotReachItsDatabaseSaysSo) {
-    D_T1* form = Open(QString::fromUtf8(kGuardForm));
+    FormWindow* form = Open(QString::fromUtf8(kGuardForm));
     Click(form, 21);
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("操作提示|"))) << qPrintable(messages_[0]);
@@ -739,7 +739,7 @@ TEST_P(SaveCommands, AnActionThatCannotReachItsDatabaseSaysSo) {
     // The form is back on the account set: its next action runs there.
     messages_.clear();
     Box(form, 1)->setText("a");
-    form->RunEvent(1 + ZvControls::kWindowIdBase, "ENTER");
+    form->RunEvent(1 + FormControls::kWindowIdBase, "ENTER");
     EXPECT_EQ(Rows("SELECT v FROM t_log"), QStringList({"typed"}));
 }
 

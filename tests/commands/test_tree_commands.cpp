@@ -2,17 +2,17 @@
 // select_info_tree and read by the tree commands, a tree-list filled by show_table (colours,
 // tips, filters, failing queries), retitled by query_to_tree_head and read by query_tree, and
 // the buttons its right clicks press.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "platform/ShellOpen.h"
 #include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CTreeCtrl.h"
-#include "widgets/ZvChart.h"
+#include "widgets/TreeListView.h"
+#include "widgets/TreeView.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -61,7 +61,8 @@ protected:
         QString why;
         if (!session_.Start(GetParam(), why))
             GTEST_SKIP() << qPrintable(why);
-        form_ = D_T1::OpenForm(QString::fromUtf8(kTreeForm), QString(), QString(), "5", "树", "");
+        form_ =
+            FormWindow::OpenForm(QString::fromUtf8(kTreeForm), QString(), QString(), "5", "树", "");
         ASSERT_TRUE(form_);
         ASSERT_TRUE(form_->Session.IsOpen() || form_->Session.Open());
         for (const char* sql : {
@@ -87,11 +88,11 @@ protected:
     }
 
     template <typename T = QWidget> T* Control(int id) {
-        return qobject_cast<T*>(form_->ControlByWindowId(id + ZvControls::kWindowIdBase));
+        return qobject_cast<T*>(form_->ControlByWindowId(id + FormControls::kWindowIdBase));
     }
     QString Text(int id) { return Control<QLineEdit>(id)->text(); }
     bool Run(const QString& xml, const QString& event = QStringLiteral("CLICK")) {
-        ZUDad::CXmlDocument doc;
+        FormXml::XmlDocument doc;
         EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
         form_->Runner().ErrorText.clear();
         return form_->RunCommand(doc.GetRoot(), 0, event);
@@ -107,7 +108,7 @@ protected:
                 .arg(colors, tips)
                 .arg(type));
     }
-    ZvChart& Chart() { return *Control<ZvChart>(20); }
+    TreeListView& Chart() { return *Control<TreeListView>(20); }
     void RightClick(int row, int x) {
         const QPoint pos(x, Chart().RowRect(row).center().y());
         QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), QPointF(Chart().mapToGlobal(pos)),
@@ -116,7 +117,7 @@ protected:
     }
 
     FormTestSession session_;
-    D_T1* form_ = nullptr;
+    FormWindow* form_ = nullptr;
     QStringList& messages_ = session_.messages;
 };
 
@@ -128,7 +129,7 @@ TEST_P(TreeCommands, SelectInfoTreeFillsAndTheTreeCommandsReadIt) {
         "checked_0=1'><f value='6' where=\" AND name_0 &lt;&gt; '{{self}}'\"/>"
         "</para_info_where></select_info_tree>"))
         << qPrintable(form_->Runner().ErrorText);
-    CTreeCtrl& tree = *Control<CTreeCtrl>(2);
+    TreeView& tree = *Control<TreeView>(2);
     ASSERT_EQ(tree.topLevelItemCount(), 1);
     QTreeWidgetItem* a = tree.topLevelItem(0);
     ASSERT_EQ(a->childCount(), 2); // D filtered out
@@ -168,17 +169,17 @@ TEST_P(TreeCommands, SelectInfoTreeFillsAndTheTreeCommandsReadIt) {
 }
 
 TEST_P(TreeCommands, ShowTableColoursTipsAndFilters) {
-    ZvChart& chart = Chart();
+    TreeListView& chart = Chart();
     EXPECT_EQ(chart.DisplayMode(), 1);
     // Two colours a row: the row's and its one further cell's. Tips of four values a row, as
     // many as the select's values, are taken three at a time.
     ASSERT_TRUE(ShowPlan("SELECT color_0, cell_color_0 FROM t_plan ORDER BY uid_0",
                          "SELECT tip_0, 'b', 'c', 'd' FROM t_plan ORDER BY uid_0"))
         << qPrintable(form_->Runner().ErrorText);
-    EXPECT_EQ(chart.DisplayMode(), ZvChart::kTreeListMode);
+    EXPECT_EQ(chart.DisplayMode(), TreeListView::kTreeListMode);
     ASSERT_EQ(chart.ShownRows().size(), 3u);
-    const ZvTree& customer = *chart.ShownRows()[0];
-    const ZvTree& contract = *chart.ShownRows()[1];
+    const TreeListNode& customer = *chart.ShownRows()[0];
+    const TreeListNode& contract = *chart.ShownRows()[1];
     EXPECT_EQ(contract.parent, &customer);
     EXPECT_EQ(customer.style.color, QStringLiteral("0,0,255"));
     EXPECT_EQ(customer.cells.at(0).color, QStringLiteral("1,1,1"));
@@ -221,7 +222,7 @@ TEST_P(TreeCommands, QueryTreeReadsTheSelectedRowAndHeadsAreRetitled) {
 
     ASSERT_TRUE(Run("<query_to_tree_head table_id='20' target_ids='2' values='SELECT name_0 FROM "
                     "t_node WHERE uid_0 &lt; 3 ORDER BY uid_0'/>"));
-    const QList<const ZvTree*> leaves = Chart().LeafColumns();
+    const QList<const TreeListNode*> leaves = Chart().LeafColumns();
     EXPECT_EQ(leaves[2]->title, QStringLiteral("A"));
     EXPECT_EQ(leaves[3]->title, QStringLiteral("B"));
     EXPECT_EQ(leaves[1]->title, QStringLiteral("名称"));

@@ -2,22 +2,22 @@
 // server receives, what lands in the result control (answers and failures alike), the source
 // text convention and its messages, the HTML picking commands, pictures, links and files, and a
 // request that leaves the interface running while the form's other actions wait.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
 #include "commands/WebCommands.h"
 #include "data/CfgFile.h"
 #include "data/SessionContext.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "platform/Gbk.h"
 #include "platform/ShellOpen.h"
 #include "support/FormTestSession.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvPicture.h"
+#include "widgets/GridView.h"
+#include "widgets/PictureView.h"
 
 #include <QImage>
 #include <QLineEdit>
@@ -69,7 +69,8 @@ protected:
             opened_.append(path);
             return true;
         });
-        form_ = D_T1::OpenForm(QString::fromUtf8(kWebForm), QString(), QString(), "9", "网页", "");
+        form_ = FormWindow::OpenForm(QString::fromUtf8(kWebForm), QString(), QString(), "9", "网页",
+                                     "");
         ASSERT_TRUE(form_);
     }
     void TearDown() override {
@@ -78,13 +79,13 @@ protected:
     }
 
     template <typename T = QWidget> T* Control(int id) {
-        return qobject_cast<T*>(form_->ControlByWindowId(id + ZvControls::kWindowIdBase));
+        return qobject_cast<T*>(form_->ControlByWindowId(id + FormControls::kWindowIdBase));
     }
     QString Text(int id) { return Control<QLineEdit>(id)->text(); }
     void SetText(int id, const QString& text) { Control<QLineEdit>(id)->setText(text); }
-    CListCtrlEx* Grid() { return Control<CListCtrlEx>(20); }
+    GridView* Grid() { return Control<GridView>(20); }
     bool Run(const QString& xml) {
-        ZUDad::CXmlDocument doc;
+        FormXml::XmlDocument doc;
         EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
         form_->Runner().ErrorText.clear();
         return form_->RunCommand(doc.GetRoot(), 0, QStringLiteral("CLICK"));
@@ -95,7 +96,7 @@ protected:
     FormTestSession session_;
     QStringList& messages_ = session_.messages;
     QStringList opened_;
-    D_T1* form_ = nullptr;
+    FormWindow* form_ = nullptr;
     LoopbackHttpServer server_;
 };
 
@@ -266,7 +267,7 @@ TEST_F(WebCommands, ShowPicLoadsThePictureOrLeavesTheControlEmpty) {
     QImage image(4, 3, QImage::Format_RGB32);
     image.fill(Qt::red);
     ASSERT_TRUE(image.save(file));
-    auto* picture = Control<ZvPicture>(30);
+    auto* picture = Control<PictureView>(30);
     ASSERT_TRUE(picture);
     SetText(1, file);
     EXPECT_TRUE(Run("<show_pic><para_info url_id='1' target='30'/></show_pic>"));
@@ -330,11 +331,11 @@ TEST_F(WebCommands, ARequestLeavesTheInterfaceRunning) {
     ticker.start(20);
     bool visibleDuringRequest = false;
     QTimer::singleShot(200, [&] {
-        form_->RunEvent(41 + ZvControls::kWindowIdBase, "CLICK");
+        form_->RunEvent(41 + FormControls::kWindowIdBase, "CLICK");
         form_->close();
         visibleDuringRequest = form_->isVisible();
     });
-    form_->RunEvent(40 + ZvControls::kWindowIdBase, "CLICK");
+    form_->RunEvent(40 + FormControls::kWindowIdBase, "CLICK");
     EXPECT_EQ(Text(3), "done");
     EXPECT_GE(ticks, 10);
     EXPECT_TRUE(visibleDuringRequest);

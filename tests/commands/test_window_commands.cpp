@@ -1,12 +1,12 @@
 // The commands on a form's own controls, on a real form: another control's action run inside
 // the current one, a queued click, focus, and visibility, enabling and check states from a
 // one-row query.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
 #include "commands/CommandTexts.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "platform/Pointer.h"
 #include "platform/PopupChoice.h"
@@ -51,22 +51,23 @@ protected:
         QString why;
         if (!session_.Start(Engine::Sqlite, why))
             GTEST_SKIP() << qPrintable(why);
-        form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "控件", "");
+        form_ =
+            FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "控件", "");
         ASSERT_TRUE(form_);
     }
     void TearDown() override { session_.Stop(); }
 
     bool Command(const QString& xml) {
-        ZUDad::CXmlDocument doc;
+        FormXml::XmlDocument doc;
         EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
         form_->Runner().ErrorText.clear();
         return form_->RunCommand(doc.GetRoot(), 0, "CLICK");
     }
-    QWidget* Control(int id) { return form_->ControlByWindowId(id + ZvControls::kWindowIdBase); }
+    QWidget* Control(int id) { return form_->ControlByWindowId(id + FormControls::kWindowIdBase); }
     QLineEdit* Box(int id) { return qobject_cast<QLineEdit*>(Control(id)); }
 
     FormTestSession session_;
-    D_T1* form_ = nullptr;
+    FormWindow* form_ = nullptr;
     QStringList& messages_ = session_.messages;
 };
 
@@ -253,7 +254,7 @@ TEST_F(WindowCommands, CmdInsertsEachValueOnceAsOneWord) {
         EXPECT_FALSE(QFile::exists(dir.filePath("PWNED"))) << c.first;
     }
     // A user's name from the database is one word too.
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     const QString name = app.userName;
     app.userName = QStringLiteral("$(touch PWNED)'; touch PWNED; '");
     Box(1)->clear();
@@ -267,11 +268,12 @@ TEST_F(WindowCommands, CmdInsertsEachValueOnceAsOneWord) {
 }
 
 TEST_F(WindowCommands, WaitLetsAnotherFormsButtonRun) {
-    D_T1* other = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "6", "另一个", "");
+    FormWindow* other =
+        FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "6", "另一个", "");
     ASSERT_TRUE(other);
     auto* button =
-        qobject_cast<QPushButton*>(other->ControlByWindowId(20 + ZvControls::kWindowIdBase));
-    auto* box = qobject_cast<QLineEdit*>(other->ControlByWindowId(2 + ZvControls::kWindowIdBase));
+        qobject_cast<QPushButton*>(other->ControlByWindowId(20 + FormControls::kWindowIdBase));
+    auto* box = qobject_cast<QLineEdit*>(other->ControlByWindowId(2 + FormControls::kWindowIdBase));
     QTimer::singleShot(20, button, [button] { button->click(); });
     QElapsedTimer clock;
     clock.start();

@@ -46,7 +46,7 @@ protected:
     }
 
     std::unique_ptr<TestAccountSet> set_;
-    CDbSession session_;
+    DbSession session_;
 };
 
 TEST_P(ClientStatements, ButtonRightTestFindsForbiddenButtons) {

@@ -34,9 +34,9 @@ protected:
                 .arg(serial)))
             << qPrintable(session_.Detail());
     }
-    void TearDown() override { CDbSession::SetLockWaitLimitSeconds(60); }
+    void TearDown() override { DbSession::SetLockWaitLimitSeconds(60); }
 
-    bool Open(CDbSession& session) {
+    bool Open(DbSession& session) {
         session.SetConnectionString(set_->connectionText());
         return session.Open();
     }
@@ -54,7 +54,7 @@ protected:
     }
 
     std::unique_ptr<TestAccountSet> set_;
-    CDbSession session_;
+    DbSession session_;
 };
 
 TEST_P(SessionTest, QueryOperationsReturnTextsRowByRow) {
@@ -312,7 +312,7 @@ TEST_P(SessionTest, LockWaitRetriesUntilTheLimit) {
 
     // Another client holds a conflicting lock for `holdMs` on its own thread and connection.
     auto holdLock = [this](int holdMs, std::promise<void>& locked) {
-        CDbSession holder;
+        DbSession holder;
         holder.SetConnectionString(set_->connectionText());
         if (!holder.Open()) {
             locked.set_value();
@@ -326,7 +326,7 @@ TEST_P(SessionTest, LockWaitRetriesUntilTheLimit) {
         holder.Close();
     };
 
-    CDbSession::SetLockWaitLimitSeconds(1);
+    DbSession::SetLockWaitLimitSeconds(1);
     {
         std::promise<void> locked;
         std::thread other(holdLock, 4000, std::ref(locked));
@@ -337,7 +337,7 @@ TEST_P(SessionTest, LockWaitRetriesUntilTheLimit) {
         EXPECT_EQ(session_.Message(), QStringLiteral("保存数据超时:1秒。\n"));
         EXPECT_GE(timer.elapsed(), 1000);
         // With no wait at all the first lock error fails at the next second boundary.
-        CDbSession::SetLockWaitLimitSeconds(0);
+        DbSession::SetLockWaitLimitSeconds(0);
         timer.restart();
         EXPECT_FALSE(session_.Execute(QStringLiteral("UPDATE t_item SET qty_0=8 WHERE uid_0=1")));
         EXPECT_EQ(session_.Message(), QStringLiteral("UPDATE t_item SET qty_0=8 WHERE uid_0=1"));
@@ -345,7 +345,7 @@ TEST_P(SessionTest, LockWaitRetriesUntilTheLimit) {
         other.join();
     }
 
-    CDbSession::SetLockWaitLimitSeconds(5);
+    DbSession::SetLockWaitLimitSeconds(5);
     {
         std::promise<void> locked;
         std::thread other(holdLock, 600, std::ref(locked));
@@ -362,12 +362,12 @@ TEST_P(SessionTest, LockWaitRetriesUntilTheLimit) {
 // other goes on and is stored. Neither waits out the limit or reports a timeout.
 TEST_P(SessionTest, OppositeLockOrdersEndWithOneSaveStoredAndOneRefusedAloud) {
     InsertItems(2);
-    CDbSession::SetLockWaitLimitSeconds(60);
+    DbSession::SetLockWaitLimitSeconds(60);
     std::promise<void> firstLocked[2];
     std::shared_future<void> locked[2] = {firstLocked[0].get_future().share(),
                                           firstLocked[1].get_future().share()};
     auto client = [&](int first, int second, int index, QString& message) {
-        CDbSession session;
+        DbSession session;
         if (!Open(session) || !session.BeginTrans()) {
             firstLocked[index].set_value();
             message = session.Message();
@@ -410,8 +410,8 @@ TEST_P(SessionTest, OppositeLockOrdersEndWithOneSaveStoredAndOneRefusedAloud) {
 // A read meets another client that holds the table for longer than a moment (a SQLite writer
 // committing, a PostgreSQL table lock): it waits as a write would, instead of failing at once.
 TEST_P(SessionTest, ReadsWaitForAnotherClientsLock) {
-    const int limit = CDbSession::LockWaitLimitSeconds();
-    CDbSession::SetLockWaitLimitSeconds(6);
+    const int limit = DbSession::LockWaitLimitSeconds();
+    DbSession::SetLockWaitLimitSeconds(6);
     std::promise<bool> locked;
     std::thread other([this, &locked] {
         if (GetParam() == Engine::Sqlite) {
@@ -424,7 +424,7 @@ TEST_P(SessionTest, ReadsWaitForAnotherClientsLock) {
             sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
             sqlite3_close(db);
         } else {
-            CDbSession holder;
+            DbSession holder;
             holder.SetConnectionString(set_->connectionText());
             locked.set_value(holder.Open() && holder.BeginTrans() &&
                              holder.Execute("LOCK TABLE t_item IN ACCESS EXCLUSIVE MODE"));
@@ -440,12 +440,12 @@ TEST_P(SessionTest, ReadsWaitForAnotherClientsLock) {
         << qPrintable(session_.Detail());
     EXPECT_GE(timer.elapsed(), 2000);
     other.join();
-    CDbSession::SetLockWaitLimitSeconds(limit);
+    DbSession::SetLockWaitLimitSeconds(limit);
 }
 
 // A server that cannot be reached gets the network wording; a missing local file is named.
 TEST_P(SessionTest, OpenFailsWithTheConnectionMessage) {
-    CDbSession broken;
+    DbSession broken;
     broken.SetConnectionString(GetParam() == Engine::Sqlite
                                    ? QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data "
                                                     "Source=/nonexistent/none.dat;")
@@ -489,9 +489,9 @@ TEST_P(SessionTest, BrokenReferencesAreRefusedNamingTheOtherTable) {
         {"INSERT INTO t_line (uid_0, head_uid_0, qty_0) VALUES (5, 9, 1)", notPresent},
         {"UPDATE t_line SET head_uid_0=9 WHERE uid_0=1", notPresent},
     };
-    CDbSession other; // a connection of its own keeps the references too
+    DbSession other; // a connection of its own keeps the references too
     ASSERT_TRUE(Open(other));
-    for (CDbSession* session : {&session_, &other}) {
+    for (DbSession* session : {&session_, &other}) {
         for (const auto& c : cases) {
             SCOPED_TRACE(c.sql);
             EXPECT_FALSE(session->Execute(QString::fromUtf8(c.sql)));
@@ -532,12 +532,12 @@ class DamagedAccountSet : public ::testing::Test {
 protected:
     void SetUp() override {
         // A write that reaches the damage is not retried for long.
-        CDbSession::SetLockWaitLimitSeconds(2);
+        DbSession::SetLockWaitLimitSeconds(2);
         QString why;
         set_ = TestAccountSet::Create(Engine::Sqlite, why);
         ASSERT_TRUE(set_) << qPrintable(why);
         {
-            CDbSession builder;
+            DbSession builder;
             ASSERT_TRUE(Open(builder));
             QString script = QStringLiteral(
                 "CREATE TABLE t_big (uid_0 INTEGER PRIMARY KEY, text_0 varchar(200));");
@@ -556,9 +556,9 @@ protected:
                              QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
     }
 
-    void TearDown() override { CDbSession::SetLockWaitLimitSeconds(60); }
+    void TearDown() override { DbSession::SetLockWaitLimitSeconds(60); }
 
-    bool Open(CDbSession& session) {
+    bool Open(DbSession& session) {
         session.SetConnectionString(set_->connectionText());
         return session.Open();
     }
@@ -567,7 +567,7 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     // The damaged table's read, the first to find the damage.
-    void ReportDamage(CDbSession& session) {
+    void ReportDamage(DbSession& session) {
         EXPECT_FALSE(session.FileDamaged()); // nothing has said so yet
         QString count;
         EXPECT_FALSE(session.QueryValue(QStringLiteral("SELECT count(*) FROM t_big"), count));
@@ -580,7 +580,7 @@ protected:
 };
 
 TEST_F(DamagedAccountSet, AfterTheFirstReportNoWriteReachesTheFile) {
-    CDbSession session;
+    DbSession session;
     ASSERT_TRUE(Open(session));
     ReportDamage(session);
     const QByteArray before = FileBytes();
@@ -588,36 +588,36 @@ TEST_F(DamagedAccountSet, AfterTheFirstReportNoWriteReachesTheFile) {
 
     const struct {
         const char* what;
-        std::function<bool(CDbSession&)> write;
+        std::function<bool(DbSession&)> write;
     } writes[] = {
         {"Execute",
-         [](CDbSession& s) { return s.Execute(QStringLiteral("UPDATE c_user SET name_0='x'")); }},
+         [](DbSession& s) { return s.Execute(QStringLiteral("UPDATE c_user SET name_0='x'")); }},
         {"Execute with values",
-         [](CDbSession& s) {
+         [](DbSession& s) {
              return s.Execute(QStringLiteral("UPDATE c_user SET name_0=? WHERE uid_0=?"),
                               {QStringLiteral("x"), 1});
          }},
         {"ExecuteScript",
-         [](CDbSession& s) {
+         [](DbSession& s) {
              return s.ExecuteScript(QStringLiteral("UPDATE c_user SET name_0='x';"
                                                    "UPDATE c_app SET company_0='x'"));
          }},
         {"AddRecord",
-         [](CDbSession& s) {
+         [](DbSession& s) {
              return s.AddRecord(QStringLiteral("SELECT * FROM c_user_group WHERE uid_0<0"),
                                 {"name_0"}, {"x"}) == 1;
          }},
         {"UpdateRecord",
-         [](CDbSession& s) {
+         [](DbSession& s) {
              return s.UpdateRecord(QStringLiteral("SELECT * FROM c_user WHERE uid_0=1"), {"name_0"},
                                    {"x"});
          }},
-        {"BeginTrans", [](CDbSession& s) { return s.BeginTrans(); }},
+        {"BeginTrans", [](DbSession& s) { return s.BeginTrans(); }},
     };
     // The damage is known to the whole process: a session opened later refuses as well.
-    CDbSession later;
+    DbSession later;
     ASSERT_TRUE(Open(later));
-    for (CDbSession* s : {&session, &later}) {
+    for (DbSession* s : {&session, &later}) {
         for (const auto& w : writes) {
             SCOPED_TRACE(w.what);
             EXPECT_FALSE(w.write(*s));
@@ -632,7 +632,7 @@ TEST_F(DamagedAccountSet, AfterTheFirstReportNoWriteReachesTheFile) {
 }
 
 TEST_F(DamagedAccountSet, ATransactionThatFindsTheDamageIsNotCommitted) {
-    CDbSession session;
+    DbSession session;
     ASSERT_TRUE(Open(session));
     const QByteArray before = FileBytes();
     ASSERT_TRUE(session.BeginTrans());

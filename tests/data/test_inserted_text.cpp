@@ -47,7 +47,7 @@ TEST_P(InsertedTextEngines, HostileValuesFindOnlyTheirOwnRow) {
     const auto set = TestAccountSet::Create(GetParam(), why);
     if (!set)
         GTEST_SKIP() << qPrintable(why);
-    CDbSession db;
+    DbSession db;
     db.SetConnectionString(set->connectionText());
     ASSERT_TRUE(db.Open()) << qPrintable(db.Detail());
     ASSERT_TRUE(db.Execute("CREATE TABLE zv_keys (txt_0 VARCHAR(40), n_0 INTEGER)"));

@@ -65,7 +65,7 @@ protected:
     }
 
     QTemporaryDir dir_;
-    CDbSession session_;
+    DbSession session_;
 };
 
 TEST_F(TextSession, FilesAreTablesByEitherName) {

@@ -3,27 +3,27 @@
 // raising the events they raise.
 #include "AdminCommands.h"
 #include "DemoAccountSet.h"
+#include "app/Application.h"
 #include "app/CommandFamilies.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"
 #include "commands/CommandTable.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
 #include "form/ControlValues.h"
-#include "form/D_T1.h"
 #include "form/DefinitionCodec.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "form/XmlDocument.h"
-#include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 #include "platform/ShellOpen.h"
 #include "print/PrintCommands.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CFileEditCtrl.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvChart.h"
-#include "widgets/ZvPicture.h"
+#include "widgets/EditWithButton.h"
+#include "widgets/GridView.h"
+#include "widgets/PictureView.h"
+#include "widgets/TreeListView.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -80,7 +80,7 @@ protected:
         ASSERT_TRUE(AddDemoContent(db_, error)) << qPrintable(error);
         db_.CommitTrans();
 
-        CMainApp& app = CMainApp::Instance();
+        Application& app = Application::Instance();
         UseAccountSetAsConfigured(*set_, app);
         app.likeRewrite = false;
         previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
@@ -104,42 +104,42 @@ protected:
 
     void LogIn(const QString& loginId) {
         CloseForms();
-        CDbSession login(CDbSession::FromConfig);
-        ASSERT_EQ(AttemptLogin(login, CMainApp::Instance(), loginId, "1"), LoginResult::LoggedIn)
+        DbSession login(DbSession::FromConfig);
+        ASSERT_EQ(AttemptLogin(login, Application::Instance(), loginId, "1"), LoginResult::LoggedIn)
             << qPrintable(loginId);
     }
     static void CloseForms() {
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
+        for (QDialog* form : Application::Instance().openForms.keys())
             delete form;
-        CMainApp::Instance().openForms.clear();
+        Application::Instance().openForms.clear();
     }
 
     // Opens a function the way the menu does.
-    D_T1* Open(int menuUid) {
-        D_T1* form = nullptr;
+    FormWindow* Open(int menuUid) {
+        FormWindow* form = nullptr;
         const OpenFunctionResult result = OpenBusinessFunction(
-            CMainApp::Instance(), QString::number(menuUid), QStringLiteral("演示"), &form);
+            Application::Instance(), QString::number(menuUid), QStringLiteral("演示"), &form);
         EXPECT_EQ(result, OpenFunctionResult::Opened) << menuUid;
         return form;
     }
 
-    template <typename T = QWidget> static T* Control(D_T1* form, int id) {
-        return qobject_cast<T*>(form->ControlByWindowId(id + ZvControls::kWindowIdBase));
+    template <typename T = QWidget> static T* Control(FormWindow* form, int id) {
+        return qobject_cast<T*>(form->ControlByWindowId(id + FormControls::kWindowIdBase));
     }
-    static CListCtrlEx* Grid(D_T1* form, int id) { return Control<CListCtrlEx>(form, id); }
-    static QString Text(D_T1* form, int id) { return ControlText(Control(form, id)); }
-    static void Type(D_T1* form, int id, const QString& text) {
+    static GridView* Grid(FormWindow* form, int id) { return Control<GridView>(form, id); }
+    static QString Text(FormWindow* form, int id) { return ControlText(Control(form, id)); }
+    static void Type(FormWindow* form, int id, const QString& text) {
         Control<QLineEdit>(form, id)->setText(text);
     }
-    static void Raise(D_T1* form, int id, const char* event) {
-        form->RunEvent(id + ZvControls::kWindowIdBase, QString::fromLatin1(event));
+    static void Raise(FormWindow* form, int id, const char* event) {
+        form->RunEvent(id + FormControls::kWindowIdBase, QString::fromLatin1(event));
     }
-    static void Click(D_T1* form, int id) { Raise(form, id, "CLICK"); }
+    static void Click(FormWindow* form, int id) { Raise(form, id, "CLICK"); }
     // The user picks an item of a drop-down list: the list reports the choice, which raises
     // the list's EN_CHANGE. A box whose pop-up list returned the item runs its leave action.
-    static void Choose(D_T1* form, int id, const QString& item) {
+    static void Choose(FormWindow* form, int id, const QString& item) {
         QCoreApplication::processEvents(); // a user's pick comes after pending events
-        if (auto* box = Control<CFileEditCtrl>(form, id)) {
+        if (auto* box = Control<EditWithButton>(form, id)) {
             box->setText(item);
             Raise(form, id, "EN_KILLFOCUS");
             return;
@@ -150,27 +150,27 @@ protected:
         list->setCurrentIndex(index);
         Q_EMIT list->activated(index);
     }
-    static void ClickRow(D_T1* form, int gridId, int row) {
-        CListCtrlEx* grid = Grid(form, gridId);
+    static void ClickRow(FormWindow* form, int gridId, int row) {
+        GridView* grid = Grid(form, gridId);
         grid->SelectRow(-1, false);
         grid->SelectRow(row, true);
         Click(form, gridId);
     }
-    static int RowWith(const CListCtrlEx* grid, int column, const QString& text) {
+    static int RowWith(const GridView* grid, int column, const QString& text) {
         for (int r = 0; r < grid->RowCount(); ++r)
             if (grid->CellText(r, column) == text)
                 return r;
         return -1;
     }
-    static QStringList Column(const CListCtrlEx* grid, int column) {
+    static QStringList Column(const GridView* grid, int column) {
         QStringList cells;
         for (int r = 0; r < grid->RowCount(); ++r)
             cells.append(grid->CellText(r, column));
         return cells;
     }
     // Types into a cell: the column's editor opens over it, takes the text, and the edit ends.
-    static void EditCell(D_T1* form, int gridId, int row, int column, const QString& text) {
-        CListCtrlEx* grid = Grid(form, gridId);
+    static void EditCell(FormWindow* form, int gridId, int row, int column, const QString& text) {
+        GridView* grid = Grid(form, gridId);
         ASSERT_TRUE(grid->BeginEdit(row, column)) << row << "," << column;
         auto* editor = qobject_cast<QLineEdit*>(grid->EditorWindow());
         ASSERT_TRUE(editor);
@@ -179,7 +179,7 @@ protected:
     }
     // A line of a goods receipt or contract typed into the empty line at the bottom: the
     // material (its description and price follow), then the quantity.
-    static void AddLine(D_T1* form, const QString& code, const QString& qty,
+    static void AddLine(FormWindow* form, const QString& code, const QString& qty,
                         const QString& price = {}) {
         const int row = Grid(form, document::kLines)->RowCount() - 1;
         EditCell(form, document::kLines, row, document::kCodeColumn, code);
@@ -196,7 +196,7 @@ protected:
     QString Value(const QString& sql) { return Rows(sql).value(0); }
 
     std::unique_ptr<TestAccountSet> set_;
-    CDbSession db_;
+    DbSession db_;
     QStringList messages_;
     std::deque<MessageAnswer> answers_;
     MessageSink previousSink_;
@@ -210,7 +210,7 @@ TEST(DemoAccountSet, InitDemoCreatesACompleteAccountSetOnce) {
     EXPECT_NE(RunAdminCommand({"init", "--sqlite", file, "--demo"}), 0); // never overwritten
     EXPECT_NE(RunAdminCommand({"init", "--pg", "dbname=x", "--demo"}), 0);
 
-    CDbSession db;
+    DbSession db;
     db.SetConnectionString(AccessConnectionText(file));
     ASSERT_TRUE(db.Open());
     auto value = [&](const QString& sql) {
@@ -251,7 +251,7 @@ TEST(DemoAccountSet, InitDemoCreatesACompleteAccountSetOnce) {
         const UnpackResult unpacked = UnpackDefinition(stored.first());
         ASSERT_TRUE(unpacked.ok) << function.formFile;
         EXPECT_EQ(unpacked.text, DemoFormText(QString::fromLatin1(function.formFile)));
-        ZUDad::CXmlDocument document;
+        FormXml::XmlDocument document;
         ASSERT_TRUE(document.LoadXml(unpacked.text)) << function.formFile;
         EXPECT_EQ(document.SelectSingleNode("//html/head").GetAttribute("title"),
                   QString::fromUtf8(function.name));
@@ -276,14 +276,14 @@ TEST(DemoAccountSet, InitDemoCreatesACompleteAccountSetOnce) {
 TEST_F(DemoForms, EveryFunctionOpensAndStartsWithoutComplaint) {
     for (const DemoFunction& function : DemoFunctions()) {
         messages_.clear();
-        D_T1* form = Open(function.menuUid);
+        FormWindow* form = Open(function.menuUid);
         ASSERT_TRUE(form) << function.formFile;
         EXPECT_EQ(form->windowTitle(), QString::fromUtf8(function.name));
         EXPECT_TRUE(messages_.isEmpty()) << function.formFile << qPrintable(messages_.join('\n'));
         EXPECT_TRUE(form->Runner().ErrorText.isEmpty())
             << function.formFile << qPrintable(form->Runner().ErrorText);
         // The start-up fills the function's list: a grid, or the rows of a tree-list.
-        if (auto* chart = Control<ZvChart>(form, 9))
+        if (auto* chart = Control<TreeListView>(form, 9))
             EXPECT_FALSE(chart->ShownRows().empty()) << function.formFile;
         else
             EXPECT_GT(Grid(form, 9)->RowCount(), 0) << function.formFile;
@@ -291,11 +291,11 @@ TEST_F(DemoForms, EveryFunctionOpensAndStartsWithoutComplaint) {
 }
 
 TEST_F(DemoForms, MaterialsSearchAndPageThroughTheList) {
-    D_T1* form = Open(11);
+    FormWindow* form = Open(11);
     ASSERT_TRUE(form);
     const int total = Value("SELECT COUNT(*) FROM c_material").toInt();
     const int pages = (total + 23) / 24;
-    CListCtrlEx* list = Grid(form, materials::kList);
+    GridView* list = Grid(form, materials::kList);
     EXPECT_EQ(list->RowCount(), 24);
     EXPECT_EQ(Text(form, materials::kPageInfo),
               QStringLiteral("当前 1/%1 页 每页 24 条记录 合计 %2 条记录").arg(pages).arg(total));
@@ -340,9 +340,9 @@ TEST_F(DemoForms, MaterialsSearchAndPageThroughTheList) {
 // grid cuts a longer one with "…" and offers no other way to read it there.
 TEST_F(DemoForms, PartnerListsShowEveryTextWhole) {
     for (const int menuUid : {12, 13}) {
-        D_T1* form = Open(menuUid);
+        FormWindow* form = Open(menuUid);
         ASSERT_TRUE(form);
-        CListCtrlEx* list = Grid(form, 9);
+        GridView* list = Grid(form, 9);
         // A cell's text is laid out between the item view's margins on either side.
         const int margins =
             2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
@@ -365,7 +365,7 @@ TEST_F(DemoForms, PartnerListsShowEveryTextWhole) {
 }
 
 TEST_F(DemoForms, MaterialsNewEditAndDelete) {
-    D_T1* form = Open(11);
+    FormWindow* form = Open(11);
     ASSERT_TRUE(form);
     auto fill = [&](const QString& code, const QString& price) {
         Click(form, materials::kNew);
@@ -445,7 +445,7 @@ TEST_F(DemoForms, MaterialsNewEditAndDelete) {
 }
 
 TEST_F(DemoForms, GoodsReceiptSavesHeaderAndLinesTogether) {
-    D_T1* form = Open(21);
+    FormWindow* form = Open(21);
     ASSERT_TRUE(form);
     const QString number = Text(form, document::kCode);
     EXPECT_TRUE(number.startsWith("RK")) << qPrintable(number);
@@ -460,7 +460,7 @@ TEST_F(DemoForms, GoodsReceiptSavesHeaderAndLinesTogether) {
     AddLine(form, "JG0001", "20");
     AddLine(form, "JG0005", "10");
     AddLine(form, "JG0010", "4", "1.25"); // the typed price wins over the material's
-    CListCtrlEx* lines = Grid(form, document::kLines);
+    GridView* lines = Grid(form, document::kLines);
     // An empty numbered line waits for the next material.
     ASSERT_EQ(lines->RowCount(), 4) << qPrintable(messages_.join('\n'));
     EXPECT_EQ(Column(lines, 0), QStringList({"1", "2", "3", "4"}));
@@ -489,7 +489,7 @@ TEST_F(DemoForms, GoodsReceiptSavesHeaderAndLinesTogether) {
                   .toDouble(),
               stockBefore.toDouble() + 20);
     // The stock query shows the new quantity and lists the receipt under the material.
-    D_T1* stock = Open(22);
+    FormWindow* stock = Open(22);
     ASSERT_TRUE(stock);
     Type(stock, 2, "JG0001");
     Click(stock, 10);
@@ -538,7 +538,7 @@ TEST_F(DemoForms, AFailingGoodsReceiptLeavesNothingBehind) {
     for (const auto& c : cases) {
         CloseForms();
         messages_.clear();
-        D_T1* form = Open(21);
+        FormWindow* form = Open(21);
         ASSERT_TRUE(form);
         if (c.supplier)
             Choose(form, document::kPartner, QStringLiteral("宁波鑫盛紧固件有限公司"));
@@ -571,7 +571,7 @@ TEST_F(DemoForms, AFailingGoodsReceiptLeavesNothingBehind) {
 }
 
 TEST_F(DemoForms, ContractIsSavedAsDraftAndAuditedAfterConfirmation) {
-    D_T1* form = Open(31);
+    FormWindow* form = Open(31);
     ASSERT_TRUE(form);
     const QString number = Text(form, document::kCode);
     Choose(form, document::kPartner, QStringLiteral("扬州大学后勤集团"));
@@ -647,8 +647,8 @@ TEST_F(DemoForms, ContractIsSavedAsDraftAndAuditedAfterConfirmation) {
 
 TEST_F(DemoForms, TheClerkMayNotDeleteMaterialsNorAuditContracts) {
     LogIn("zhangxm");
-    EXPECT_FALSE(CMainApp::Instance().rights.split(',').contains("41"));
-    D_T1* materialsForm = Open(11);
+    EXPECT_FALSE(Application::Instance().rights.split(',').contains("41"));
+    FormWindow* materialsForm = Open(11);
     ASSERT_TRUE(materialsForm);
     QWidget* remove = Control(materialsForm, materials::kDelete);
     EXPECT_FALSE(remove->isEnabled());
@@ -663,7 +663,7 @@ TEST_F(DemoForms, TheClerkMayNotDeleteMaterialsNorAuditContracts) {
     EXPECT_EQ(Value("SELECT COUNT(*) FROM c_material"), count);
 
     // A draft may be audited, but not by the clerk: the rights outrank the state.
-    D_T1* contracts = Open(31);
+    FormWindow* contracts = Open(31);
     ASSERT_TRUE(contracts);
     ClickRow(contracts, document::kList, 0);
     EXPECT_EQ(Text(contracts, document::kContractState), QStringLiteral("草稿"));
@@ -674,13 +674,13 @@ TEST_F(DemoForms, TheClerkMayNotDeleteMaterialsNorAuditContracts) {
     // The administrator's buttons stay enabled.
     LogIn("admin");
     EXPECT_TRUE(Control(Open(11), materials::kDelete)->isEnabled());
-    D_T1* adminContracts = Open(31);
+    FormWindow* adminContracts = Open(31);
     ClickRow(adminContracts, document::kList, 0);
     EXPECT_TRUE(Control(adminContracts, document::kAudit)->isEnabled());
 }
 
 TEST_F(DemoForms, ANewUserLogsInWithTheInitialPassword) {
-    D_T1* form = Open(41);
+    FormWindow* form = Open(41);
     ASSERT_TRUE(form);
     Click(form, users::kNew);
     Type(form, users::kId, "lisi");
@@ -700,7 +700,7 @@ TEST_F(DemoForms, ANewUserLogsInWithTheInitialPassword) {
     EXPECT_EQ(messages_, QStringList("操作提示|账号只能由字母、数字、点和下划线组成"));
 
     LogIn("lisi");
-    EXPECT_EQ(CMainApp::Instance().rights,
+    EXPECT_EQ(Application::Instance().rights,
               Value("SELECT auth_0 FROM c_user_group WHERE name_0 = '营业员'"));
 }
 
@@ -727,7 +727,7 @@ TEST_F(DemoForms, WebPricesOpensPagesShowsPicturesAndReadsAPriceList) {
     });
     const QString previousFolder = QDir::currentPath();
     QDir::setCurrent(set_->folder()); // the client runs in its own folder
-    D_T1* form = Open(15);
+    FormWindow* form = Open(15);
     ASSERT_TRUE(form);
     ClickRow(form, kList, 0);
     const QString code = Grid(form, kList)->CellText(0, 1);
@@ -736,7 +736,7 @@ TEST_F(DemoForms, WebPricesOpensPagesShowsPicturesAndReadsAPriceList) {
     Click(form, kOpen);
     EXPECT_EQ(opened, QStringList({"https://gys.example.cn/goods/" + code}));
     Click(form, kShow); // no picture yet: the control stays empty and the message says why
-    EXPECT_TRUE(Control<ZvPicture>(form, kPicture)->Picture().isNull());
+    EXPECT_TRUE(Control<PictureView>(form, kPicture)->Picture().isNull());
     EXPECT_EQ(messages_, QStringList("操作提示|图片文件不存在：" +
                                      QFileInfo("pictures/" + code + ".png").absoluteFilePath()));
     messages_.clear();
@@ -745,11 +745,11 @@ TEST_F(DemoForms, WebPricesOpensPagesShowsPicturesAndReadsAPriceList) {
     picture.fill(Qt::blue);
     ASSERT_TRUE(picture.save("pictures/" + code + ".png"));
     Click(form, kShow);
-    EXPECT_EQ(Control<ZvPicture>(form, kPicture)->Picture().size(), QSize(8, 6));
+    EXPECT_EQ(Control<PictureView>(form, kPicture)->Picture().size(), QSize(8, 6));
 
     Type(form, kAddress, server.baseUrl() + "/prices.html");
     Click(form, kFetch);
-    const CListCtrlEx* prices = Grid(form, kPrices);
+    const GridView* prices = Grid(form, kPrices);
     ASSERT_EQ(prices->RowCount(), 2);
     EXPECT_EQ(Column(prices, 0), QStringList({"WJ0001", "WJ0002"}));
     EXPECT_EQ(Column(prices, 1), QStringList({"十字螺丝刀", "十字螺丝刀"}));

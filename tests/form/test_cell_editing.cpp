@@ -1,18 +1,18 @@
 // Cells edited the way a user edits them: a click opens the column's editor over the cell, keys
 // arrive at the editor, and leaving it (Enter, Escape, Tab, a click elsewhere) ends the edit,
 // on a form over a real account set.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
 #include "data/DbSession.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CFileEditCtrl.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvDialogChild.h"
+#include "widgets/EditWithButton.h"
+#include "widgets/GridView.h"
+#include "widgets/PickListPopup.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -65,11 +65,12 @@ protected:
     }
     void TearDown() override { session_.Stop(); }
 
-    D_T1* Open(const QString& definition = QString::fromUtf8(kForm)) {
-        D_T1* form = D_T1::OpenForm(definition, QString(), QString(), "9", "入库明细", "");
+    FormWindow* Open(const QString& definition = QString::fromUtf8(kForm)) {
+        FormWindow* form =
+            FormWindow::OpenForm(definition, QString(), QString(), "9", "入库明细", "");
         form->activateWindow();
         QApplication::processEvents();
-        grid_ = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(9 + 1024));
+        grid_ = qobject_cast<GridView*>(form->ControlByWindowId(9 + 1024));
         return form;
     }
     void Rows(int count, int state) {
@@ -104,7 +105,7 @@ protected:
     QString Cell(int row, int column) const { return grid_->CellText(row, column); }
     // Runs statements on the account set before the form reads it.
     void Execute(const QStringList& statements) {
-        CDbSession db;
+        DbSession db;
         db.SetConnectionString(session_.Set()->connectionText());
         ASSERT_TRUE(db.Open());
         for (const QString& sql : statements)
@@ -112,12 +113,12 @@ protected:
     }
 
     FormTestSession session_;
-    CListCtrlEx* grid_ = nullptr;
+    GridView* grid_ = nullptr;
     QStringList& messages_ = session_.messages;
 };
 
 TEST_P(CellEditing, EnterAndEscapeBothKeepTheTypedTextAndRunTheColumnSteps) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
     Rows(2, 0);
     grid_->SetRowState(1, 1);
     ClickCell(0, 1);
@@ -151,7 +152,7 @@ TEST_P(CellEditing, EnterAndEscapeBothKeepTheTypedTextAndRunTheColumnSteps) {
 }
 
 TEST_P(CellEditing, AnUnchangedEditChangesNothingAndRunsNoSteps) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
     Rows(1, 0);
     grid_->SetCellText(0, 1, "4");
     grid_->SetCellText(0, 3, "untouched");
@@ -164,7 +165,7 @@ TEST_P(CellEditing, AnUnchangedEditChangesNothingAndRunsNoSteps) {
 }
 
 TEST_P(CellEditing, TabStepsThroughEditableCellsAndLeavesTheGridAtTheEnd) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
     Rows(2, 0);
     // A date editor shows a date even for an empty cell, so passing through one fills it.
     grid_->SetCellText(0, 4, "2026-01-02");
@@ -211,7 +212,7 @@ TEST_P(CellEditing, ANumberedGridKeepsOneEmptyRowAhead) {
 }
 
 TEST_P(CellEditing, ADateCalendarInsideTheEditorKeepsTheEditAClickElsewhereEndsIt) {
-    D_T1* form = Open();
+    FormWindow* form = Open();
     Rows(1, 0);
     grid_->SetCellText(0, 4, "2026-03-15");
     ClickCell(0, 4);
@@ -274,9 +275,9 @@ TEST_P(CellEditing, APickedCandidateMovesTheEditOnToTheNextCell) {
             QStringLiteral("INSERT INTO c_material (code_0, name_0) VALUES ('%1', '角钢')")
                 .arg(QLatin1String(code)));
     ASSERT_NO_FATAL_FAILURE(Execute(materials));
-    D_T1* form = Open(QString::fromUtf8(kPickForm));
+    FormWindow* form = Open(QString::fromUtf8(kPickForm));
     Rows(4, 0);
-    auto* box = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(61 + 1024));
+    auto* box = qobject_cast<EditWithButton*>(form->ControlByWindowId(61 + 1024));
     auto* quantity = form->ControlByWindowId(62 + 1024);
     ASSERT_TRUE(box && quantity);
     QStringList focusedButtons;
@@ -324,7 +325,7 @@ TEST_P(CellEditing, APickedCandidateMovesTheEditOnToTheNextCell) {
         SCOPED_TRACE(pick.how);
         ClickCell(row, 1);
         QEventLoop loop;
-        QObject::connect(box, &CFileEditCtrl::pickListUpdated, &loop, &QEventLoop::quit);
+        QObject::connect(box, &EditWithButton::pickListUpdated, &loop, &QEventLoop::quit);
         QTimer::singleShot(15000, &loop, &QEventLoop::quit);
         Type("JG");
         loop.exec();
@@ -355,7 +356,7 @@ TEST_P(CellEditing, APickedCandidateMovesTheEditOnToTheNextCell) {
 // edit; when the form gets the keyboard back it goes to the grid, not to the control after the
 // hidden editor.
 TEST_P(CellEditing, TheKeyboardComesBackToTheGridNotToTheNextControl) {
-    D_T1* form = Open(QString::fromUtf8(kPickForm));
+    FormWindow* form = Open(QString::fromUtf8(kPickForm));
     Rows(1, 0);
     ClickCell(0, 2);
     ASSERT_TRUE(grid_->IsEditing());
@@ -428,7 +429,7 @@ TEST_P(CellEditing, ClosingAsksOnlyAboutTheUsersUnsavedLines) {
              .arg(serial),
          QStringLiteral("INSERT INTO t_line (head_uid_0, line_0, item_0, qty_0) VALUES "
                         "(1, 1, 'JG001', '10'), (1, 2, 'JG002', '20'), (2, 1, 'JG003', '5')")}));
-    D_T1* form = nullptr;
+    FormWindow* form = nullptr;
     const auto press = [&](int id) {
         QWidget* button = form->ControlByWindowId(id + 1024);
         Click(button, button->rect().center());
@@ -502,11 +503,11 @@ TEST_P(CellEditing, ClosingAsksOnlyAboutTheUsersUnsavedLines) {
     int menu = 200;
     // Each case on a form of its own, from the lines as saved.
     const auto open = [&] {
-        form = D_T1::OpenForm(QString::fromUtf8(kLinesForm), QString(), QString(),
-                              QString::number(menu++), "销售合同", "");
+        form = FormWindow::OpenForm(QString::fromUtf8(kLinesForm), QString(), QString(),
+                                    QString::number(menu++), "销售合同", "");
         form->activateWindow();
         QApplication::processEvents();
-        grid_ = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(9 + 1024));
+        grid_ = qobject_cast<GridView*>(form->ControlByWindowId(9 + 1024));
     };
     for (const Case& step : cases) {
         SCOPED_TRACE(step.what);

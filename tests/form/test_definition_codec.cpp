@@ -42,7 +42,7 @@ QByteArray WithLength(QByteArray stored, quint32 length) {
     return stored;
 }
 
-QString FormXml() {
+QString SampleFormXml() {
     QString xml = QStringLiteral(
         "<html version='1.0' id='0'><head title='采购合同登记' style='2' pos='0,0,860,620' "
         "bg='1'><ACTION><INIT><run_sql sql=\"SELECT name_0 FROM c_user WHERE uid_0={{userid}}\"/>"
@@ -125,7 +125,7 @@ TEST(DefinitionCodec, PackThenUnpackGivesBackTheText) {
         {"one Chinese character", QStringLiteral("中")},
         {"ASCII", QStringLiteral("<html version='1.0' id='0'></html>")},
         {"Chinese", QStringLiteral("采购合同登记：供应商名称、物料编码、数量与单价均为必填项。")},
-        {"form definition", FormXml()},
+        {"form definition", SampleFormXml()},
         {"run of one byte pair", QString(300000, QChar(u'a'))},
         {"run of one Chinese character", QString(70000, QChar(u'库'))},
         {"random code units", RandomCodeUnits(20000)},
@@ -159,7 +159,7 @@ TEST(DefinitionCodec, LongTextsEmptyTheDictionaryAndStillCompress) {
         // Literal codes alone would take more than the UTF-16 bytes.
         EXPECT_LT(stored.size(), varied.size() * 2 * 3 / 4);
     }
-    EXPECT_LT(PackDefinition(FormXml()).size(), FormXml().size() * 2 * 3 / 4);
+    EXPECT_LT(PackDefinition(SampleFormXml()).size(), SampleFormXml().size() * 2 * 3 / 4);
     EXPECT_LT(PackDefinition(QString(300000, QChar(u'a'))).size(), 3000);
 }
 
@@ -268,7 +268,7 @@ TEST(DefinitionCodec, HandBuiltStreams) {
 }
 
 TEST(DefinitionCodec, DamagedHeadersAndLengths) {
-    const QByteArray good = PackDefinition(FormXml(), 12);
+    const QByteArray good = PackDefinition(SampleFormXml(), 12);
     const auto withWidth = [&](int bits) {
         QByteArray s = good;
         s[4] = static_cast<char>(bits);
@@ -308,12 +308,12 @@ TEST(DefinitionCodec, DamagedHeadersAndLengths) {
     // Bytes after the last code that L needs are padding.
     const UnpackResult padded = UnpackDefinition(good + QByteArray("\xff\x00\x7f", 3));
     ASSERT_TRUE(padded.ok);
-    EXPECT_EQ(padded.text, FormXml());
+    EXPECT_EQ(padded.text, SampleFormXml());
 }
 
 TEST(DefinitionCodec, TruncatedValuesFail) {
     for (const int bits : kWidths) {
-        const QByteArray good = PackDefinition(FormXml(), bits);
+        const QByteArray good = PackDefinition(SampleFormXml(), bits);
         const qsizetype size = good.size();
         for (const qsizetype cut :
              {qsizetype{0}, qsizetype{1}, qsizetype{4}, qsizetype{5}, qsizetype{6}, qsizetype{7},
@@ -329,7 +329,7 @@ TEST(DefinitionCodec, TruncatedValuesFail) {
 // limits and survives packing again.
 TEST(DefinitionCodec, RandomAndCorruptedValuesNeverBreakTheReader) {
     std::mt19937 rng(12345);
-    const QByteArray good = PackDefinition(FormXml().left(1500), 10);
+    const QByteArray good = PackDefinition(SampleFormXml().left(1500), 10);
     int accepted = 0;
     for (int iteration = 0; iteration < 30000; ++iteration) {
         QByteArray stored;

@@ -43,7 +43,7 @@ private:
 
 // Draws a head whose `bg` holds `items` over a black image, so that an unpainted pixel shows.
 QImage Render(const QString& items, int bg = 0, const QString& exeFolder = {}) {
-    ZUDad::CXmlDocument document;
+    FormXml::XmlDocument document;
     EXPECT_TRUE(
         document.LoadXml(QStringLiteral("<head bg='%1'><bg>%2</bg></head>").arg(bg).arg(items)));
     QImage image(kClient, QImage::Format_RGB32);

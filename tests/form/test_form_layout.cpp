@@ -46,7 +46,7 @@ protected:
 
     QWidget form;
     QHash<int, QWidget*> controls;
-    ZUDad::CXmlDocument document;
+    FormXml::XmlDocument document;
     FormLayout* layout = nullptr;
 };
 

@@ -1,5 +1,5 @@
 // Loading a business function's definition from c_menu_dh through the form-definition cache.
-#include "app/MainApp.h"
+#include "app/Application.h"
 #include "data/DbSession.h"
 #include "form/DefinitionCodec.h"
 #include "form/FormDefinitionLoader.h"
@@ -13,7 +13,7 @@ TEST(FormDefinitionLoader, FoundMissingEmptyAndDamagedDefinitions) {
     QString why;
     auto set = TestAccountSet::Create(Engine::Sqlite, why);
     ASSERT_TRUE(set) << qPrintable(why);
-    CDbSession session;
+    DbSession session;
     session.SetConnectionString(set->connectionText());
     ASSERT_TRUE(session.Open());
     ASSERT_TRUE(session.Execute("INSERT INTO c_menu_dh (name_0) VALUES ('good');"

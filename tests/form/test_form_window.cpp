@@ -1,18 +1,18 @@
 // The form window as the shell opens it: built from XML, its actions run inside one transaction
 // on a real SQLite account set, with the button rights, the log file and the registry.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "form/CommandRegistry.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "platform/Gbk.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvDialogChild.h"
+#include "widgets/GridView.h"
+#include "widgets/PickListPopup.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -31,7 +31,7 @@
 
 #include "form/DefinitionCodec.h"
 #include "form/FormDefinitionLoader.h"
-#include "widgets/CFileEditCtrl.h"
+#include "widgets/EditWithButton.h"
 #include <functional>
 
 #include <stdexcept>
@@ -44,7 +44,7 @@ namespace {
 // Test commands: run the `sql` attribute; fail with the `error` attribute; record a grid row
 // state and a key field the way the saving commands do.
 void RegisterTestCommands(int* initCount) {
-    RegisterCommand("t_sql", [](CommandContext& form, const ZUDad::CXmlNode& c, int) {
+    RegisterCommand("t_sql", [](CommandContext& form, const FormXml::XmlNode& c, int) {
         CommandResult result;
         if (form.AccountSession().Execute(form.ExpandStatementPlaceholders(c.GetAttribute("sql"))))
             return result;
@@ -53,34 +53,34 @@ void RegisterTestCommands(int* initCount) {
         result.detail = form.AccountSession().Detail();
         return result;
     });
-    RegisterCommand("t_fail", [](CommandContext&, const ZUDad::CXmlNode& c, int) {
+    RegisterCommand("t_fail", [](CommandContext&, const FormXml::XmlNode& c, int) {
         CommandResult result = CommandResult::Failed(c.GetAttribute("error"));
         result.detail = QStringLiteral("第二行\n细节");
         return result;
     });
-    RegisterCommand("t_info", [](CommandContext&, const ZUDad::CXmlNode& c, int) {
+    RegisterCommand("t_info", [](CommandContext&, const FormXml::XmlNode& c, int) {
         CommandResult result;
         result.info = c.GetAttribute("text");
         return result;
     });
-    RegisterCommand("t_return", [](CommandContext& form, const ZUDad::CXmlNode& c, int) {
+    RegisterCommand("t_return", [](CommandContext& form, const FormXml::XmlNode& c, int) {
         form.SetReturnValue(c.GetAttribute("value"));
         form.RequestCloseAfterAction();
         return CommandResult();
     });
-    RegisterCommand("t_close", [](CommandContext& form, const ZUDad::CXmlNode&, int) {
+    RegisterCommand("t_close", [](CommandContext& form, const FormXml::XmlNode&, int) {
         form.RequestCloseAfterAction();
         return CommandResult();
     });
-    RegisterCommand("t_throw", [](CommandContext&, const ZUDad::CXmlNode&, int) -> CommandResult {
+    RegisterCommand("t_throw", [](CommandContext&, const FormXml::XmlNode&, int) -> CommandResult {
         throw std::runtime_error("driver gave up");
     });
-    RegisterCommand("t_count", [initCount](CommandContext&, const ZUDad::CXmlNode&, int) {
+    RegisterCommand("t_count", [initCount](CommandContext&, const FormXml::XmlNode&, int) {
         ++*initCount;
         return CommandResult();
     });
-    RegisterCommand("t_mark", [](CommandContext& form, const ZUDad::CXmlNode&, int) {
-        auto* grid = qobject_cast<CListCtrlEx*>(form.ControlByWindowId(9 + 1024));
+    RegisterCommand("t_mark", [](CommandContext& form, const FormXml::XmlNode&, int) {
+        auto* grid = qobject_cast<GridView*>(form.ControlByWindowId(9 + 1024));
         form.RememberRowState(grid, 0, grid->RowState(0));
         grid->SetRowState(0, 0);
         QWidget* key = form.ControlByWindowId(2 + 1024);
@@ -127,9 +127,9 @@ const char* kForm = R"xml(<html version='1.0' id='0'>
 
 // Runs `act` on the modal pop-up as soon as it is shown (polling, so a slow start never leaves
 // the test waiting in a modal loop nobody ends).
-void WhenPopupShown(std::function<void(D_T1*)> act, int triesLeft = 250) {
+void WhenPopupShown(std::function<void(FormWindow*)> act, int triesLeft = 250) {
     QTimer::singleShot(20, [act = std::move(act), triesLeft]() mutable {
-        if (auto* popup = qobject_cast<D_T1*>(QApplication::activeModalWidget()))
+        if (auto* popup = qobject_cast<FormWindow*>(QApplication::activeModalWidget()))
             act(popup);
         else if (triesLeft > 0)
             WhenPopupShown(std::move(act), triesLeft - 1);
@@ -138,7 +138,7 @@ void WhenPopupShown(std::function<void(D_T1*)> act, int triesLeft = 250) {
 
 // Presses button `windowId` of the modal pop-up, or closes it when 0.
 void AnswerPopup(int windowId, QString* title = nullptr) {
-    WhenPopupShown([windowId, title](D_T1* popup) {
+    WhenPopupShown([windowId, title](FormWindow* popup) {
         if (title)
             *title = popup->windowTitle() + "|" + popup->formId + "|" + popup->menuUid;
         if (windowId)
@@ -148,19 +148,19 @@ void AnswerPopup(int windowId, QString* title = nullptr) {
     });
 }
 
-class FormWindow : public ::testing::Test {
+class FormWindowRuns : public ::testing::Test {
 protected:
     void SetUp() override {
         QString why;
         set_ = TestAccountSet::Create(Engine::Sqlite, why);
         ASSERT_TRUE(set_) << qPrintable(why);
-        CMainApp& app = CMainApp::Instance();
+        Application& app = Application::Instance();
         UseAccountSetAsConfigured(*set_, app);
         previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
             messages_.append(r.caption + QStringLiteral("|") + r.text);
             return MessageAnswer::Ok;
         });
-        CDbSession login(CDbSession::FromConfig);
+        DbSession login(DbSession::FromConfig);
         ASSERT_EQ(AttemptLogin(login, app, "admin", "1"), LoginResult::LoggedIn);
         session_.SetConnectionString(set_->connectionText());
         ASSERT_TRUE(session_.Open());
@@ -168,13 +168,14 @@ protected:
     }
     void TearDown() override {
         SetMessageSink(previousSink_);
-        for (QDialog* form : CMainApp::Instance().openForms.keys())
+        for (QDialog* form : Application::Instance().openForms.keys())
             delete form;
-        CMainApp::Instance().openForms.clear();
-        CMainApp::Instance().storedConnectionText.Set(QString());
+        Application::Instance().openForms.clear();
+        Application::Instance().storedConnectionText.Set(QString());
     }
-    D_T1* Open(const QString& definition = QString::fromUtf8(kForm), const QString& uid = "5") {
-        return D_T1::OpenForm(definition, QString(), QString(), uid, "入库单", "");
+    FormWindow* Open(const QString& definition = QString::fromUtf8(kForm),
+                     const QString& uid = "5") {
+        return FormWindow::OpenForm(definition, QString(), QString(), uid, "入库单", "");
     }
     int Count(const QString& where) {
         QString n;
@@ -182,19 +183,19 @@ protected:
         return n.toInt();
     }
     QString LogFile() {
-        QFile f(CMainApp::Instance().exeFolder + "log_vemo.log");
+        QFile f(Application::Instance().exeFolder + "log_vemo.log");
         return f.open(QIODevice::ReadOnly) ? platform::DecodeGbk(f.readAll()) : QString();
     }
 
     std::unique_ptr<TestAccountSet> set_;
-    CDbSession session_;
+    DbSession session_;
     QStringList messages_;
     MessageSink previousSink_;
     int initCount_ = 0;
 };
 
-TEST_F(FormWindow, FailedActionRollsBackAndWritesTheLogFile) {
-    D_T1* form = Open();
+TEST_F(FormWindowRuns, FailedActionRollsBackAndWritesTheLogFile) {
+    FormWindow* form = Open();
     ASSERT_TRUE(form);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("入库单"));
     EXPECT_EQ(initCount_, 1);
@@ -202,12 +203,12 @@ TEST_F(FormWindow, FailedActionRollsBackAndWritesTheLogFile) {
     EXPECT_EQ(Count("WHERE name_0='螺丝'"), 0);
     EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|数量必须大于零")});
     EXPECT_EQ(LogFile(), QStringLiteral("数量必须大于零\r\n\r\n第二行\r\n细节"));
-    QFile raw(CMainApp::Instance().exeFolder + "log_vemo.log");
+    QFile raw(Application::Instance().exeFolder + "log_vemo.log");
     ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
     EXPECT_TRUE(raw.readAll().contains(platform::EncodeGbk(QStringLiteral("数量"))));
 
     // Grid row states and new keys are put back; a second failure replaces the report.
-    auto* grid = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(9 + 1024));
+    auto* grid = qobject_cast<GridView*>(form->ControlByWindowId(9 + 1024));
     ASSERT_TRUE(grid);
     grid->SetRowData(grid->InsertRow(0, ""), nullptr, "12", 3);
     form->RunEvent(10 + 1024, "CLICK");
@@ -216,7 +217,7 @@ TEST_F(FormWindow, FailedActionRollsBackAndWritesTheLogFile) {
     EXPECT_EQ(LogFile(), QStringLiteral("第二步失败\r\n\r\n第二行\r\n细节"));
 }
 
-TEST_F(FormWindow, ButtonRightsAndTheOpeningLog) {
+TEST_F(FormWindowRuns, ButtonRightsAndTheOpeningLog) {
     ASSERT_TRUE(session_.Execute(
         "INSERT INTO c_user_group (name_0) VALUES ('店员');"
         "UPDATE c_user SET user_group_uid_0=2 WHERE uid_0=1;"
@@ -227,7 +228,7 @@ TEST_F(FormWindow, ButtonRightsAndTheOpeningLog) {
         "INSERT INTO c_menu_button_group (menu_button_uid_0, group_uid_0, sta_0) VALUES (2, 2, -1);"
         "INSERT INTO c_menu_button_group (menu_button_uid_0, group_uid_0, sta_0) VALUES (3, 2, "
         "-2)"));
-    D_T1* form = Open();
+    FormWindow* form = Open();
     ASSERT_TRUE(form);
     EXPECT_FALSE(form->ControlByWindowId(6 + 1024)->isEnabled());
     EXPECT_TRUE(form->ControlByWindowId(6 + 1024)->isVisible());
@@ -261,16 +262,16 @@ TEST_F(FormWindow, ButtonRightsAndTheOpeningLog) {
     EXPECT_EQ(Count(QStringLiteral("WHERE name_0='系统管理员'")), 1);
 }
 
-TEST_F(FormWindow, ConnstrRunsOnAnotherAccountSetAndSwitchesBack) {
+TEST_F(FormWindowRuns, ConnstrRunsOnAnotherAccountSetAndSwitchesBack) {
     QString why;
     auto other = TestAccountSet::Create(Engine::Sqlite, why);
     ASSERT_TRUE(other);
-    D_T1* form = Open();
+    FormWindow* form = Open();
     qobject_cast<QLineEdit*>(form->ControlByWindowId(2 + 1024))->setText(other->connectionText());
     form->RunEvent(8 + 1024, "CLICK");
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
     EXPECT_EQ(Count("WHERE name_0='外部'"), 0);
-    CDbSession check;
+    DbSession check;
     check.SetConnectionString(other->connectionText());
     ASSERT_TRUE(check.Open());
     EXPECT_TRUE(check.Exists("SELECT * FROM c_material WHERE name_0='外部'"));
@@ -278,8 +279,8 @@ TEST_F(FormWindow, ConnstrRunsOnAnotherAccountSetAndSwitchesBack) {
     EXPECT_EQ(Count(QStringLiteral("WHERE name_0='系统管理员'")), 1);
 }
 
-TEST_F(FormWindow, LengthRuleEnterKeyAndHotKeys) {
-    D_T1* form = Open();
+TEST_F(FormWindowRuns, LengthRuleEnterKeyAndHotKeys) {
+    FormWindow* form = Open();
     auto* box = qobject_cast<QLineEdit*>(form->ControlByWindowId(3 + 1024));
     ASSERT_TRUE(box);
     for (const char* text : {"1234", "12345", "123456"})
@@ -312,7 +313,7 @@ void PressKey(int key, const QString& text = QString(), Qt::KeyboardModifiers mo
 }
 
 // Gives the focus to a control of the form as a click would.
-void Focus(D_T1* form, int documentId) {
+void Focus(FormWindow* form, int documentId) {
     form->activateWindow();
     QApplication::setActiveWindow(form);
     QWidget* control = form->ControlByWindowId(documentId + 1024);
@@ -335,7 +336,7 @@ const char* kKeysForm = R"xml(<html version='1.0' id='0'>
     </CLICK></ACTION></button>
 </dialog></body></html>)xml";
 
-TEST_F(FormWindow, OneKeyPressRunsItsActionOnce) {
+TEST_F(FormWindowRuns, OneKeyPressRunsItsActionOnce) {
     struct Case {
         int focused;
         int key;
@@ -346,7 +347,7 @@ TEST_F(FormWindow, OneKeyPressRunsItsActionOnce) {
         {4, Qt::Key_F5, QStringLiteral("保存")},
         {3, Qt::Key_Return, QStringLiteral("回车")}, // the box's ENTER action
     };
-    D_T1* form = Open(QString::fromUtf8(kKeysForm), "12");
+    FormWindow* form = Open(QString::fromUtf8(kKeysForm), "12");
     ASSERT_TRUE(form);
     for (const Case& c : cases) {
         ASSERT_TRUE(session_.Execute("DELETE FROM c_material"));
@@ -367,10 +368,10 @@ TEST_F(FormWindow, OneKeyPressRunsItsActionOnce) {
 }
 
 // Presses a key in the focused edit-with-button and waits for its pick list's answer.
-int PressAndWaitForPickList(CFileEditCtrl* box, int key, const QString& text) {
+int PressAndWaitForPickList(EditWithButton* box, int key, const QString& text) {
     int rows = -1;
     QEventLoop loop;
-    QObject::connect(box, &CFileEditCtrl::pickListUpdated, &loop, [&](int count) {
+    QObject::connect(box, &EditWithButton::pickListUpdated, &loop, [&](int count) {
         rows = count;
         loop.quit();
     });
@@ -385,7 +386,7 @@ int PressAndWaitForPickList(CFileEditCtrl* box, int key, const QString& text) {
     return rows;
 }
 
-TEST_F(FormWindow, EnterAndEscapeGoToAnOpenPickList) {
+TEST_F(FormWindowRuns, EnterAndEscapeGoToAnOpenPickList) {
     ASSERT_TRUE(session_.ExecuteScript("CREATE TABLE t_pick (code_0 TEXT, name_0 TEXT);"
                                        "INSERT INTO t_pick VALUES ('A01', '螺栓');"
                                        "INSERT INTO t_pick VALUES ('A02', '螺母');"));
@@ -396,8 +397,8 @@ TEST_F(FormWindow, EnterAndEscapeGoToAnOpenPickList) {
         "<t_sql sql=\"INSERT INTO c_material (name_0) VALUES ('回车')\"/></ENTER></ACTION>"
         "</editbutton>"
         "<textbox id='3' pos='10,40,200,60'/></dialog></body></html>");
-    D_T1* form = Open(definition, "13");
-    auto* box = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(2 + 1024));
+    FormWindow* form = Open(definition, "13");
+    auto* box = qobject_cast<EditWithButton*>(form->ControlByWindowId(2 + 1024));
     ASSERT_TRUE(box);
     Focus(form, 2);
 
@@ -426,7 +427,7 @@ TEST_F(FormWindow, EnterAndEscapeGoToAnOpenPickList) {
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
 }
 
-TEST_F(FormWindow, EnterStartsANewLineInABoxThatWantsReturn) {
+TEST_F(FormWindowRuns, EnterStartsANewLineInABoxThatWantsReturn) {
     // 4100: multi-line with the want-return bit; 4: multi-line only.
     const QString definition = QStringLiteral(
         "<html version='1.0' id='0'><head title='备注' pos='0,0,500,300'/><body><dialog>"
@@ -435,7 +436,7 @@ TEST_F(FormWindow, EnterStartsANewLineInABoxThatWantsReturn) {
         "<t_sql sql=\"INSERT INTO c_material (name_0) VALUES ('新建')\"/></CLICK></ACTION>"
         "</button>"
         "<textbox id='3' pos='10,120,300,190' style='4'/></dialog></body></html>");
-    D_T1* form = Open(definition, "14");
+    FormWindow* form = Open(definition, "14");
     auto* notes = qobject_cast<QPlainTextEdit*>(form->ControlByWindowId(2 + 1024));
     ASSERT_TRUE(notes);
     Focus(form, 2);
@@ -457,12 +458,13 @@ TEST_F(FormWindow, EnterStartsANewLineInABoxThatWantsReturn) {
 
 // An action that ends in an exception reports it and stops there: the form stays open even when
 // a command before the failure asked it to close.
-TEST_F(FormWindow, AnActionEndedByAnExceptionLeavesTheFormOpen) {
-    D_T1* form = Open(QStringLiteral("<html version='1.0' id='0'><head title='关闭' pos='0'/>"
-                                     "<body><dialog><button id='1' value='关' pos='0,0,10,10'>"
-                                     "<ACTION><CLICK><t_close/><t_throw/></CLICK></ACTION>"
-                                     "</button></dialog></body></html>"),
-                      "6");
+TEST_F(FormWindowRuns, AnActionEndedByAnExceptionLeavesTheFormOpen) {
+    FormWindow* form =
+        Open(QStringLiteral("<html version='1.0' id='0'><head title='关闭' pos='0'/>"
+                            "<body><dialog><button id='1' value='关' pos='0,0,10,10'>"
+                            "<ACTION><CLICK><t_close/><t_throw/></CLICK></ACTION>"
+                            "</button></dialog></body></html>"),
+             "6");
     ASSERT_TRUE(form && form->isVisible());
     form->RunEvent(1 + 1024, "CLICK");
     EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示1|操作失败，请先检查录入数据是否规范；"
@@ -472,15 +474,16 @@ TEST_F(FormWindow, AnActionEndedByAnExceptionLeavesTheFormOpen) {
 
 // `close` takes effect only when its action succeeds: a failed action has been undone, and the
 // form stays open with what the user typed; the request does not carry over to the next action.
-TEST_F(FormWindow, AFailedActionLeavesTheFormOpenAndForgetsItsClose) {
+TEST_F(FormWindowRuns, AFailedActionLeavesTheFormOpenAndForgetsItsClose) {
     RegisterCommandFamilies();
-    D_T1* form = Open(QStringLiteral("<html version='1.0' id='0'><head title='关闭' pos='0'/>"
-                                     "<body><dialog><button id='1' value='关' pos='0,0,10,10'>"
-                                     "<ACTION><CLICK><close/><t_fail error='没有保存'/></CLICK>"
-                                     "</ACTION></button><button id='2' value='提示' "
-                                     "pos='0,20,10,30'><ACTION><CLICK><t_info text='好'/>"
-                                     "</CLICK></ACTION></button></dialog></body></html>"),
-                      "7");
+    FormWindow* form =
+        Open(QStringLiteral("<html version='1.0' id='0'><head title='关闭' pos='0'/>"
+                            "<body><dialog><button id='1' value='关' pos='0,0,10,10'>"
+                            "<ACTION><CLICK><close/><t_fail error='没有保存'/></CLICK>"
+                            "</ACTION></button><button id='2' value='提示' "
+                            "pos='0,20,10,30'><ACTION><CLICK><t_info text='好'/>"
+                            "</CLICK></ACTION></button></dialog></body></html>"),
+             "7");
     ASSERT_TRUE(form && form->isVisible());
     form->RunEvent(1 + 1024, "CLICK");
     EXPECT_TRUE(form->isVisible());
@@ -491,7 +494,7 @@ TEST_F(FormWindow, AFailedActionLeavesTheFormOpenAndForgetsItsClose) {
 
 // A candidate pop-up returns the chosen row: its key for 0, else a column shifted by the
 // opener's column offset; with nothing chosen it stays open.
-TEST_F(FormWindow, ReturnSelectedAnswersTheOpenerWithTheChosenRow) {
+TEST_F(FormWindowRuns, ReturnSelectedAnswersTheOpenerWithTheChosenRow) {
     RegisterCommandFamilies();
     const QString definition = QStringLiteral(
         "<html version='1.0' id='0'><head title='选择' pos='0'/><body><dialog>"
@@ -516,13 +519,13 @@ TEST_F(FormWindow, ReturnSelectedAnswersTheOpenerWithTheChosenRow) {
     };
     int uid = 20;
     for (const Case& c : cases) {
-        D_T1* form = Open(definition.arg(c.offset).arg(c.values), QString::number(uid++));
-        auto* box = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(1 + 1024));
+        FormWindow* form = Open(definition.arg(c.offset).arg(c.values), QString::number(uid++));
+        auto* box = qobject_cast<EditWithButton*>(form->ControlByWindowId(1 + 1024));
         ASSERT_TRUE(box);
         box->setText("原样");
         bool stillOpen = false;
-        WhenPopupShown([&](D_T1* popup) {
-            auto* grid = qobject_cast<CListCtrlEx*>(popup->ControlByWindowId(4 + 1024));
+        WhenPopupShown([&](FormWindow* popup) {
+            auto* grid = qobject_cast<GridView*>(popup->ControlByWindowId(4 + 1024));
             grid->AppendRow({"1", "A", "甲"}, "key1");
             grid->AppendRow({"2", "B", "乙"}, "key2");
             if (c.selected >= 0)
@@ -538,35 +541,35 @@ TEST_F(FormWindow, ReturnSelectedAnswersTheOpenerWithTheChosenRow) {
     }
 }
 
-TEST_F(FormWindow, ClosedFormIsResetAndShownAgainWithItsInit) {
-    D_T1* form = Open();
+TEST_F(FormWindowRuns, ClosedFormIsResetAndShownAgainWithItsInit) {
+    FormWindow* form = Open();
     auto* box = qobject_cast<QLineEdit*>(form->ControlByWindowId(2 + 1024));
     box->setText("供应商甲");
     form->close();
     EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(CMainApp::Instance().openForms.contains(form));
-    EXPECT_FALSE(CMainApp::Instance().openForms.value(form).active);
+    EXPECT_TRUE(Application::Instance().openForms.contains(form));
+    EXPECT_FALSE(Application::Instance().openForms.value(form).active);
     EXPECT_TRUE(box->text().isEmpty());
     EXPECT_EQ(Open(), form);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(initCount_, 2);
 }
 
-TEST_F(FormWindow, TimerFormIsDestroyedOnClose) {
+TEST_F(FormWindowRuns, TimerFormIsDestroyedOnClose) {
     QString definition = QString::fromUtf8(kForm);
     definition.replace("<head title='入库单'",
                        "<head thread_id='5' time_split='60000' title='入库单'");
-    QPointer<D_T1> form = Open(definition, "6");
+    QPointer<FormWindow> form = Open(definition, "6");
     ASSERT_TRUE(form);
     form->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(form.isNull());
-    EXPECT_FALSE(CMainApp::Instance().openForms.contains(form.data()));
+    EXPECT_FALSE(Application::Instance().openForms.contains(form.data()));
 }
 
-TEST_F(FormWindow, PositionIsCentredOnTheWorkAreaFrameIncluded) {
+TEST_F(FormWindowRuns, PositionIsCentredOnTheWorkAreaFrameIncluded) {
     // The head's rectangle is the whole window, frame and caption included.
-    D_T1* form = Open();
+    FormWindow* form = Open();
     const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
     const QRect frame = form->frameGeometry();
     ASSERT_NE(frame.size(), form->size()) << "the test platform should give windows a frame";
@@ -578,8 +581,8 @@ TEST_F(FormWindow, PositionIsCentredOnTheWorkAreaFrameIncluded) {
 // The window follows a pointer that holds it by the form's background, and only while the left
 // button is held: a release, however soon after the press, or a move that comes without the
 // button (its release went elsewhere) ends the drag.
-TEST_F(FormWindow, ABackgroundDragEndsWhenTheButtonIsNoLongerHeld) {
-    D_T1* form = Open();
+TEST_F(FormWindowRuns, ABackgroundDragEndsWhenTheButtonIsNoLongerHeld) {
+    FormWindow* form = Open();
     const QPoint grip(560, 20);
     ASSERT_EQ(form->childAt(grip), nullptr) << "the grip point is on a control";
     enum Step { Press, Release, Held, Free };
@@ -614,7 +617,7 @@ TEST_F(FormWindow, ABackgroundDragEndsWhenTheButtonIsNoLongerHeld) {
     }
 }
 
-TEST_F(FormWindow, FrameStyles) {
+TEST_F(FormWindowRuns, FrameStyles) {
     struct Case {
         int style;
         bool caption;
@@ -622,11 +625,11 @@ TEST_F(FormWindow, FrameStyles) {
     };
     for (const Case& c :
          {Case{0, true, true}, Case{2, true, false}, Case{3, false, true}, Case{4, false, false}}) {
-        D_T1* form = Open(QStringLiteral("<html version='1.0' id='0'><head title='样式' "
-                                         "pos='0,0,400,300' style='%1'/><body><dialog>"
-                                         "</dialog></body></html>")
-                              .arg(c.style),
-                          QString::number(100 + c.style));
+        FormWindow* form = Open(QStringLiteral("<html version='1.0' id='0'><head title='样式' "
+                                               "pos='0,0,400,300' style='%1'/><body><dialog>"
+                                               "</dialog></body></html>")
+                                    .arg(c.style),
+                                QString::number(100 + c.style));
         const Qt::WindowFlags flags = form->windowFlags();
         const bool caption =
             !flags.testFlag(Qt::FramelessWindowHint) &&
@@ -639,9 +642,9 @@ TEST_F(FormWindow, FrameStyles) {
     }
 }
 
-TEST_F(FormWindow, PopupFormsFromTheDocumentAndFromAStoredFunction) {
-    D_T1* form = Open();
-    auto* nested = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(11 + 1024));
+TEST_F(FormWindowRuns, PopupFormsFromTheDocumentAndFromAStoredFunction) {
+    FormWindow* form = Open();
+    auto* nested = qobject_cast<EditWithButton*>(form->ControlByWindowId(11 + 1024));
     ASSERT_TRUE(nested);
     QString seen;
     AnswerPopup(1 + 1024, &seen);
@@ -661,9 +664,9 @@ TEST_F(FormWindow, PopupFormsFromTheDocumentAndFromAStoredFunction) {
         "<textbox id='5' pos='1,60,50,80'/></dialog></body></html>");
     ASSERT_TRUE(session_.WriteBinary("SELECT * FROM c_menu_dh WHERE uid_0=57", {"form_0"},
                                      {PackDefinition(stored, 12)}));
-    auto* stored57 = qobject_cast<CFileEditCtrl*>(form->ControlByWindowId(12 + 1024));
+    auto* stored57 = qobject_cast<EditWithButton*>(form->ControlByWindowId(12 + 1024));
     bool disabled3 = false, disabled4 = false, hidden5 = false;
-    WhenPopupShown([&](D_T1* popup) {
+    WhenPopupShown([&](FormWindow* popup) {
         seen = popup->windowTitle() + "|" + popup->formId + "|" + popup->menuUid;
         disabled3 = !popup->ControlByWindowId(3 + 1024)->isEnabled();
         disabled4 = !popup->ControlByWindowId(4 + 1024)->isEnabled();
@@ -675,19 +678,19 @@ TEST_F(FormWindow, PopupFormsFromTheDocumentAndFromAStoredFunction) {
     EXPECT_TRUE(disabled3 && disabled4 && hidden5);
 }
 
-TEST_F(FormWindow, ControlZeroIsNeverCheckedAndOldLoginsSkipTheInit) {
+TEST_F(FormWindowRuns, ControlZeroIsNeverCheckedAndOldLoginsSkipTheInit) {
     ASSERT_TRUE(session_.Execute(
         "INSERT INTO c_user_group (name_0) VALUES ('店员');"
         "UPDATE c_user SET user_group_uid_0=2 WHERE uid_0=1;"
         "INSERT INTO c_menu_button (menu_uid_0, button_id_0, sta_0) VALUES (5, 0, -1);"
         "INSERT INTO c_menu_button_group (menu_button_uid_0, group_uid_0, sta_0) VALUES (1, 2, "
         "0)"));
-    D_T1* form = Open();
+    FormWindow* form = Open();
     form->RunEvent(0 + 1024, "CLICK");
     EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|零号按钮")});
 
     // Eighteen hours after start-up a form opened again shows the limit and skips its INIT.
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     const std::int64_t started = app.startMinute;
     app.startMinute -= 1080;
     messages_.clear();
@@ -699,11 +702,11 @@ TEST_F(FormWindow, ControlZeroIsNeverCheckedAndOldLoginsSkipTheInit) {
     EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("操作提示|已登录【18")));
 }
 
-TEST_F(FormWindow, BackgroundAnimationStopsWithTheForm) {
+TEST_F(FormWindowRuns, BackgroundAnimationStopsWithTheForm) {
     QString definition = QString::fromUtf8(kForm);
     definition.replace("<head title='入库单'",
                        "<head draw_method='1' thread_id='5' title='入库单'");
-    QPointer<D_T1> form = Open(definition, "8");
+    QPointer<FormWindow> form = Open(definition, "8");
     ASSERT_TRUE(form);
     QElapsedTimer running;
     running.start();
@@ -714,7 +717,7 @@ TEST_F(FormWindow, BackgroundAnimationStopsWithTheForm) {
     EXPECT_TRUE(form.isNull());
 }
 
-TEST_F(FormWindow, PanelPagesAreEmbeddedFormsWithTheirOwnActions) {
+TEST_F(FormWindowRuns, PanelPagesAreEmbeddedFormsWithTheirOwnActions) {
     const QString definition = QStringLiteral(
         "<html version='1.0' id='0'><head title='合同' pos='0'/><body><dialog>"
         "<panel id='20' pos='0,0,400,300'>"
@@ -726,18 +729,18 @@ TEST_F(FormWindow, PanelPagesAreEmbeddedFormsWithTheirOwnActions) {
         "text='第二页'/>"
         "</CLICK></ACTION></button></dialog></body></html>"
         "</panel></dialog></body></html>");
-    D_T1* form = Open(definition, "9");
+    FormWindow* form = Open(definition, "9");
     auto* tabs = form->findChild<QTabWidget*>();
     ASSERT_TRUE(tabs);
     ASSERT_EQ(tabs->count(), 2);
     EXPECT_EQ(tabs->tabText(1), QStringLiteral("明细"));
-    auto* page2 = tabs->widget(1)->findChild<D_T1*>();
+    auto* page2 = tabs->widget(1)->findChild<FormWindow*>();
     ASSERT_TRUE(page2);
     EXPECT_TRUE(page2->embedded);
     EXPECT_EQ(page2->formId, "32");
     EXPECT_EQ(page2->parentForm, form);
     page2->RunEvent(2 + 1024, "CLICK");
-    auto* page1 = tabs->widget(0)->findChild<D_T1*>();
+    auto* page1 = tabs->widget(0)->findChild<FormWindow*>();
     QWidget* box = page1->ControlByWindowId(1 + 1024);
     box->setFocus();
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -746,11 +749,11 @@ TEST_F(FormWindow, PanelPagesAreEmbeddedFormsWithTheirOwnActions) {
                                       QStringLiteral("操作提示|第一页回车")}));
 }
 
-TEST_F(FormWindow, ScrollModeGivesLineRanges) {
+TEST_F(FormWindowRuns, ScrollModeGivesLineRanges) {
     QString definition = QString::fromUtf8(kForm);
     definition.replace("<head title='入库单' pos='0,0,600,400'",
                        "<head title='入库单' pos='0,0,600,400' scroll='1200'");
-    D_T1* form = Open(definition, "10");
+    FormWindow* form = Open(definition, "10");
     auto* bar = form->findChild<QScrollBar*>();
     ASSERT_TRUE(bar);
     QScrollBar* vertical = nullptr;
@@ -761,7 +764,7 @@ TEST_F(FormWindow, ScrollModeGivesLineRanges) {
     EXPECT_EQ(vertical->maximum(), (1200 - form->height()) / 20);
 }
 
-TEST_F(FormWindow, GridEventsReachTheFormsActions) {
+TEST_F(FormWindowRuns, GridEventsReachTheFormsActions) {
     const QString definition =
         QStringLiteral("<html version='1.0' id='0'><head title='物料' pos='0'/><body><dialog>"
                        "<table id='3' pos='0,0,300,200'><ACTION>"
@@ -770,8 +773,8 @@ TEST_F(FormWindow, GridEventsReachTheFormsActions) {
                        "<RCLICK><t_count/></RCLICK>"
                        "<EN_CHANGE log='2'><t_info text='换行'/></EN_CHANGE>"
                        "</ACTION></table></dialog></body></html>");
-    D_T1* form = Open(definition, "11");
-    auto* grid = qobject_cast<CListCtrlEx*>(form->ControlByWindowId(3 + 1024));
+    FormWindow* form = Open(definition, "11");
+    auto* grid = qobject_cast<GridView*>(form->ControlByWindowId(3 + 1024));
     ASSERT_TRUE(grid);
     Q_EMIT grid->clicked(0, 0);
     Q_EMIT grid->doubleClicked(0, 0);

@@ -1,6 +1,6 @@
 // Form-level placeholder expansion: each token's value, the one pass whose inserted values
 // are never scanned again, the form-dependent tokens, the clock readings and the capital numerals.
-#include "app/MainApp.h"
+#include "app/Application.h"
 #include "form/Placeholders.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include <climits>
 #include <memory>
 
-using namespace ZUDad;
+using namespace FormXml;
 
 namespace {
 
@@ -66,9 +66,9 @@ protected:
         ASSERT_FALSE(dialog.IsEmpty());
     }
 
-    CXmlDocument doc;
-    CXmlNode body;
-    CXmlNode dialog;
+    XmlDocument doc;
+    XmlNode body;
+    XmlNode dialog;
 };
 
 TEST_F(XmlForm, EveryEnginePathFindsItsElement) {
@@ -100,9 +100,9 @@ TEST_F(XmlForm, EveryEnginePathFindsItsElement) {
     };
     for (const Case& c : cases) {
         const QString context = QString::fromUtf8(c.context);
-        const CXmlNode node = context == "doc"    ? doc.SelectSingleNode(c.path)
-                              : context == "body" ? body.SelectSingleNode(c.path)
-                                                  : dialog.SelectSingleNode(c.path);
+        const XmlNode node = context == "doc"    ? doc.SelectSingleNode(c.path)
+                             : context == "body" ? body.SelectSingleNode(c.path)
+                                                 : dialog.SelectSingleNode(c.path);
         ASSERT_FALSE(node.IsEmpty()) << c.path;
         EXPECT_EQ(node.GetName(), QString::fromUtf8(c.name)) << c.path;
         if (*c.attribute) {
@@ -132,11 +132,11 @@ TEST_F(XmlForm, SelectionsThatMissOrAreInvalidGiveEmptyHandles) {
 }
 
 TEST_F(XmlForm, AttributeReadersApplyTheirDefaultsAndTheIntegerGrammar) {
-    CXmlDocument attrs;
+    XmlDocument attrs;
     ASSERT_TRUE(attrs.LoadXml(QStringLiteral(
         "<e empty='' num=' 12abc' neg='-7' plus='+3' word='abc' big='99999999999' one='1' "
         "zero='0' t='true' y='yes' spaced=' 1' 名称='采购'/>")));
-    const CXmlNode e = attrs.GetRoot();
+    const XmlNode e = attrs.GetRoot();
 
     EXPECT_EQ(e.GetAttribute("empty", "d"), QStringLiteral("d"));
     EXPECT_EQ(e.GetAttribute("missing", "d"), QStringLiteral("d"));
@@ -165,7 +165,7 @@ TEST_F(XmlForm, AttributeReadersApplyTheirDefaultsAndTheIntegerGrammar) {
 }
 
 TEST_F(XmlForm, GetValueIntWritesTheDefaultIntoAnEmptyElement) {
-    const CXmlNode inId = doc.GetRoot().GetChild("head").GetChild("in_id");
+    const XmlNode inId = doc.GetRoot().GetChild("head").GetChild("in_id");
     ASSERT_FALSE(inId.IsEmpty());
     EXPECT_EQ(inId.GetValue(), QString());
     EXPECT_EQ(inId.GetValueInt(0), 0);
@@ -175,7 +175,7 @@ TEST_F(XmlForm, GetValueIntWritesTheDefaultIntoAnEmptyElement) {
     EXPECT_EQ(inId.GetValueInt(9), 0);
     EXPECT_EQ(inId.GetValue(), QStringLiteral("0"));
 
-    CXmlDocument other;
+    XmlDocument other;
     ASSERT_TRUE(other.LoadXml(QStringLiteral("<h><in_id> 12 </in_id><e/></h>")));
     EXPECT_EQ(other.GetRoot().GetChild("in_id").GetValueInt(5), 12);
     EXPECT_EQ(other.GetRoot().GetChild("in_id").GetValue(), QStringLiteral(" 12 "));
@@ -184,17 +184,17 @@ TEST_F(XmlForm, GetValueIntWritesTheDefaultIntoAnEmptyElement) {
 }
 
 TEST(XmlValue, TextContentJoinsDescendantTextAndSetValueReplacesTheContent) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(
         doc.LoadXml(QStringLiteral("<a>\n  <b>甲&amp;</b>\n  <c><![CDATA[<乙>]]></c>丙\n</a>")));
-    const CXmlNode a = doc.GetRoot();
+    const XmlNode a = doc.GetRoot();
     EXPECT_EQ(a.GetValue(), QStringLiteral("甲&<乙>丙\n"));
     EXPECT_EQ(a.GetChild("b").GetValue(), QStringLiteral("甲&"));
 
     a.SetValue(QStringLiteral("新 <值> & 'x'"));
     EXPECT_EQ(a.GetValue(), QStringLiteral("新 <值> & 'x'"));
     EXPECT_EQ(a.GetChildren().GetCount(), 0);
-    CXmlDocument again;
+    XmlDocument again;
     ASSERT_TRUE(again.LoadXml(a.GetXml()));
     EXPECT_EQ(again.GetRoot().GetValue(), QStringLiteral("新 <值> & 'x'"));
 
@@ -203,10 +203,10 @@ TEST(XmlValue, TextContentJoinsDescendantTextAndSetValueReplacesTheContent) {
 }
 
 TEST(XmlChild, LooksUpByLocalNameAndCreatesAtMostOneChild) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.LoadXml(QStringLiteral(
         "<html id='0'><body><x:PARA n='1'/><PARA n='2'/>text<!--c--><dialog/></body></html>")));
-    const CXmlNode body = doc.GetRoot().GetChild("body");
+    const XmlNode body = doc.GetRoot().GetChild("body");
 
     EXPECT_EQ(body.GetChild("PARA").GetAttribute("n"), QStringLiteral("1"));
     EXPECT_EQ(body.GetChild(u"dialog").GetName(), QStringLiteral("dialog"));
@@ -219,7 +219,7 @@ TEST(XmlChild, LooksUpByLocalNameAndCreatesAtMostOneChild) {
     for (const QString& name : {QStringLiteral("it's"), QStringLiteral("O'Neil's"),
                                 QStringLiteral("''"), QStringLiteral("say \"'\"")}) {
         const int before = body.GetChildren().GetCount();
-        const CXmlNode created = body.GetChild(name, true);
+        const XmlNode created = body.GetChild(name, true);
         ASSERT_FALSE(created.IsEmpty()) << name.toStdString();
         EXPECT_EQ(created.GetName(), name);
         EXPECT_EQ(body.GetChild(name, true), created) << name.toStdString();
@@ -230,9 +230,9 @@ TEST(XmlChild, LooksUpByLocalNameAndCreatesAtMostOneChild) {
 }
 
 TEST(XmlChild, EmptyFormGetsItsSectionsOnDemand) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.LoadXml(QStringLiteral("<html version='1.0' id='0'></html>")));
-    const CXmlNode root = doc.GetRoot();
+    const XmlNode root = doc.GetRoot();
     EXPECT_EQ(root.GetAttributeInt("id", -1), 0);
     EXPECT_TRUE(root.GetChild("head").IsEmpty());
     EXPECT_TRUE(root.GetChild("body").IsEmpty());
@@ -241,7 +241,7 @@ TEST(XmlChild, EmptyFormGetsItsSectionsOnDemand) {
     EXPECT_TRUE(
         doc.SelectSingleNode("//html[@id=0]/body/dialog/button[@id=1]/ACTION/CLICK").IsEmpty());
 
-    const CXmlNode dialog = root.GetChild("body", true).GetChild("dialog", true);
+    const XmlNode dialog = root.GetChild("body", true).GetChild("dialog", true);
     ASSERT_FALSE(dialog.IsEmpty());
     EXPECT_EQ(doc.SelectSingleNode("//html/body/dialog"), dialog);
     EXPECT_EQ(dialog.GetParent().GetParent(), root);
@@ -263,9 +263,9 @@ TEST(XmlLoad, MalformedTextLeavesTheDocumentEmpty) {
              "<a/>trailing",
              "<it's/>",
          }) {
-        CXmlDocument doc;
+        XmlDocument doc;
         ASSERT_TRUE(doc.LoadXml(QString::fromUtf8(kForm)));
-        const CXmlNode before = doc.GetRoot();
+        const XmlNode before = doc.GetRoot();
 
         EXPECT_FALSE(doc.LoadXml(QString::fromUtf8(text))) << text;
         EXPECT_TRUE(doc.IsEmpty()) << text;
@@ -297,7 +297,7 @@ TEST(XmlLoad, RefusalSaysWhereTheTextGoesWrong) {
         {QStringLiteral("<html><head title=\"x\"><body>"), 27},
     };
     for (const auto& c : cases) {
-        CXmlDocument doc;
+        XmlDocument doc;
         XmlLoadError error;
         EXPECT_FALSE(doc.LoadXml(c.text, &error)) << qPrintable(c.text);
         EXPECT_FALSE(error.description.isEmpty()) << qPrintable(c.text);
@@ -306,11 +306,11 @@ TEST(XmlLoad, RefusalSaysWhereTheTextGoesWrong) {
 }
 
 TEST(XmlLoad, AcceptsPrologCommentsAndByteOrderMarkAndDropsBlankText) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.LoadXml(QStringLiteral("\uFEFF<?xml version='1.0' encoding='gb2312'?>\n"
                                            "<!DOCTYPE html>\n<!-- c -->\n<html id='0'>\n  "
                                            "<!-- c -->\n  <head/>\n  <?pi x?>\n</html>\n")));
-    const CXmlNode root = doc.GetRoot();
+    const XmlNode root = doc.GetRoot();
     EXPECT_EQ(root.GetName(), QStringLiteral("html"));
     EXPECT_EQ(root.GetChildren().GetCount(), 1);
     EXPECT_EQ(root.GetValue(), QString());
@@ -320,34 +320,34 @@ TEST(XmlLoad, AcceptsPrologCommentsAndByteOrderMarkAndDropsBlankText) {
 }
 
 TEST_F(XmlForm, NestedDocumentSerialisesAndParsesAgainUnchanged) {
-    const CXmlNode page = dialog.SelectSingleNode("panel[@id=8]/html");
+    const XmlNode page = dialog.SelectSingleNode("panel[@id=8]/html");
     ASSERT_FALSE(page.IsEmpty());
     const QString xml = page.GetXml();
     EXPECT_TRUE(xml.startsWith(QStringLiteral("<html id=\"81\""))) << xml.toStdString();
     EXPECT_TRUE(xml.endsWith(QStringLiteral("</html>"))) << xml.toStdString();
 
-    CXmlDocument copy;
+    XmlDocument copy;
     ASSERT_TRUE(copy.LoadXml(xml));
     EXPECT_EQ(copy.GetRoot().GetXml(), xml);
-    const CXmlNode label = copy.SelectSingleNode("//html[@id=81]/body/dialog/static[@id=1]");
+    const XmlNode label = copy.SelectSingleNode("//html[@id=81]/body/dialog/static[@id=1]");
     EXPECT_EQ(label.GetAttribute("value"), QStringLiteral("a \"b\" & <c> 'd'"));
     EXPECT_EQ(label.GetValue(), QStringLiteral("说明：&备注"));
     EXPECT_EQ(copy.GetRoot().GetAttribute("title"), QStringLiteral("明细"));
     EXPECT_EQ(copy.SelectSingleNode("head").GetAttribute("title"), QStringLiteral("页一"));
 
-    CXmlDocument direct;
+    XmlDocument direct;
     ASSERT_TRUE(direct.LoadElement(page));
     EXPECT_EQ(direct.GetRoot().GetXml(), xml);
     // The copy is independent of the document it came from.
     direct.GetRoot().GetChild("head").SetValue(QStringLiteral("x"));
     EXPECT_EQ(page.GetXml(), xml);
 
-    EXPECT_FALSE(direct.LoadElement(CXmlNode()));
+    EXPECT_FALSE(direct.LoadElement(XmlNode()));
     EXPECT_TRUE(direct.GetRoot().IsEmpty());
 }
 
 TEST_F(XmlForm, ChildrenAreElementsInDocumentOrder) {
-    const CXmlNodes controls = dialog.GetChildren();
+    const XmlNodes controls = dialog.GetChildren();
     ASSERT_EQ(controls.GetCount(), 4);
     const char* names[] = {"textbox", "button", "table", "panel"};
     for (int k = 0; k < 4; ++k)
@@ -355,9 +355,9 @@ TEST_F(XmlForm, ChildrenAreElementsInDocumentOrder) {
     EXPECT_TRUE(controls.GetItem(-1).IsEmpty());
     EXPECT_TRUE(controls.GetItem(4).IsEmpty());
 
-    const CXmlNode click =
+    const XmlNode click =
         doc.SelectSingleNode("//html[@id=0]/body/dialog/button[@id=5]/ACTION/CLICK");
-    const CXmlNodes commands = click.GetChildren();
+    const XmlNodes commands = click.GetChildren();
     ASSERT_EQ(commands.GetCount(), 2);
     EXPECT_EQ(commands.GetItem(1).GetName(), QStringLiteral("jump"));
     EXPECT_EQ(commands.GetItem(0).GetChildren().GetCount(), 0);
@@ -368,10 +368,10 @@ TEST_F(XmlForm, ChildrenAreElementsInDocumentOrder) {
 }
 
 TEST(XmlHandles, OutliveTheirDocumentObject) {
-    CXmlNode head;
-    CXmlNodes children;
+    XmlNode head;
+    XmlNodes children;
     {
-        auto doc = std::make_unique<CXmlDocument>();
+        auto doc = std::make_unique<XmlDocument>();
         ASSERT_TRUE(doc->LoadXml(QStringLiteral("<html id='0'><head title='甲'/><body/></html>")));
         head = doc->SelectSingleNode("//html/head");
         children = doc->GetRoot().GetChildren();
@@ -389,7 +389,7 @@ TEST(XmlHandles, OutliveTheirDocumentObject) {
 }
 
 TEST(XmlHandles, EmptyHandlesGiveTheAbsentResults) {
-    const CXmlNode node;
+    const XmlNode node;
     EXPECT_TRUE(node.IsEmpty());
     EXPECT_EQ(node.GetName(), QString());
     EXPECT_EQ(node.GetAttribute("id", "d"), QStringLiteral("d"));
@@ -408,7 +408,7 @@ TEST(XmlHandles, EmptyHandlesGiveTheAbsentResults) {
     EXPECT_TRUE(node.GetParent().IsEmpty());
     EXPECT_EQ(node.GetXml(), QString());
 
-    const CXmlDocument doc;
+    const XmlDocument doc;
     EXPECT_TRUE(doc.GetRoot().IsEmpty());
     EXPECT_TRUE(doc.SelectSingleNode("//html/head").IsEmpty());
 }

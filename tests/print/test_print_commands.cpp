@@ -1,13 +1,13 @@
 // The print commands on a real form, printing into a folder of PDF files: the printer remembered
 // per print button, the dialog decided by a control, the page shift, previews, a batch of
 // records printed one job each, and what a job does on a machine without a printer.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
 #include "data/CfgFile.h"
 #include "data/SessionContext.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "platform/ShellOpen.h"
 #include "print/PrintCommands.h"
@@ -66,7 +66,8 @@ protected:
             GTEST_SKIP() << qPrintable(why);
         RegisterPrintCommands();
         SetCurrentPrinter({});
-        form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "77", "打印", "");
+        form_ =
+            FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "77", "打印", "");
         ASSERT_TRUE(form_);
         ASSERT_TRUE(dir_.isValid());
         SetPrintToFolder(dir_.path(), [this](const QString& file, int pages) {
@@ -84,7 +85,7 @@ protected:
     QWidget* Control(int id) { return form_->ControlByWindowId(WindowIdOfDocumentId(id)); }
     QLineEdit* Box(int id) { return qobject_cast<QLineEdit*>(Control(id)); }
     bool Command(const QString& xml, int byControl = 0) {
-        ZUDad::CXmlDocument doc;
+        FormXml::XmlDocument doc;
         EXPECT_TRUE(doc.LoadXml(xml)) << qPrintable(xml);
         return form_->RunCommand(doc.GetRoot(), byControl ? WindowIdOfDocumentId(byControl) : 0,
                                  "CLICK");
@@ -102,12 +103,12 @@ protected:
         return QString::fromUtf8(process.readAllStandardOutput()).simplified();
     }
     QString Cfg(const QString& section, const QString& key) {
-        return ReadCfg(CMainApp::Instance().CfgPath(), section, key);
+        return ReadCfg(Application::Instance().CfgPath(), section, key);
     }
 
     FormTestSession session_;
     QStringList& messages_ = session_.messages;
-    D_T1* form_ = nullptr;
+    FormWindow* form_ = nullptr;
     QTemporaryDir dir_;
     QList<Job> jobs_;
 };
@@ -189,7 +190,7 @@ TEST_F(PrintCommandsTest, PreviewOfADisabledButtonIsRefused) {
 }
 
 TEST_F(PrintCommandsTest, DialogDecidedByAControl) {
-    ZUDad::CXmlDocument doc;
+    FormXml::XmlDocument doc;
     const std::pair<const char*, bool> cases[] = {
         {"<print_para/>", false},
         {"<print_para is_direct='0'/>", false},

@@ -1,17 +1,17 @@
 // The page engine on a real form, written to real PDF files and read back with poppler
 // (pdftotext, pdftoppm) and zbar (zbarimg): page counts, the rows of each page, the footer
 // pulled up under a short table, alignment on wider paper, boxed amounts, barcodes and QR codes.
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
-#include "form/D_T1.h"
-#include "form/ZvControls.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "platform/AppMessage.h"
 #include "print/Barcodes.h"
 #include "print/PrintLayout.h"
 #include "support/FormTestSession.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -52,9 +52,10 @@ protected:
         QString why;
         if (!session_.Start(Engine::Sqlite, why))
             GTEST_SKIP() << qPrintable(why);
-        form_ = D_T1::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "打印", "");
+        form_ =
+            FormWindow::OpenForm(QString::fromUtf8(kForm), QString(), QString(), "5", "打印", "");
         ASSERT_TRUE(form_);
-        grid_ = qobject_cast<CListCtrlEx*>(form_->ControlByWindowId(WindowIdOfDocumentId(9)));
+        grid_ = qobject_cast<GridView*>(form_->ControlByWindowId(WindowIdOfDocumentId(9)));
         ASSERT_TRUE(grid_);
         ASSERT_TRUE(dir_.isValid());
     }
@@ -103,9 +104,9 @@ protected:
 
     FormTestSession session_;
     QStringList& messages_ = session_.messages;
-    D_T1* form_ = nullptr;
-    CListCtrlEx* grid_ = nullptr;
-    ZUDad::CXmlDocument doc_;
+    FormWindow* form_ = nullptr;
+    GridView* grid_ = nullptr;
+    FormXml::XmlDocument doc_;
     QTemporaryDir dir_;
     int jobs_ = 0;
 };

@@ -129,7 +129,7 @@ protected:
 
     std::unique_ptr<TestAccountSet> set_;
     QString dir_;
-    CDbSession db_;
+    DbSession db_;
 };
 
 TEST_P(ConcurrentSaves, EveryClickOfManyClientsIsStoredOrRefusedAloud) {
@@ -171,7 +171,7 @@ public:
                 sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
                 sqlite3_close(other);
             } else {
-                CDbSession other;
+                DbSession other;
                 other.SetConnectionString(connectionText);
                 locked.set_value(other.Open() && other.BeginTrans() &&
                                  other.Execute("SET LOCAL lock_timeout = '5s'") &&

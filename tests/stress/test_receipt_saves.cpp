@@ -55,7 +55,7 @@ TEST(ReceiptSaves, TwentyClerksSavingAtOnceAllGetTheirReceiptsStored) {
     WriteCfg(dir + "cfg.ini", "SERVER", "NAME", ScrambleCfgText(set->connectionText(), 1));
     WriteCfg(dir + "cfg.ini", "SERVER", "TIMEOUT", "60");
 
-    CDbSession db;
+    DbSession db;
     db.SetConnectionString(set->connectionText());
     ASSERT_TRUE(db.Open()) << qPrintable(db.Detail());
     const int clerks = 20;

@@ -1,8 +1,8 @@
 #include "support/FormTestSession.h"
 #include "app/CommandFamilies.h"
 
+#include "app/Application.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "commands/CommandTable.h"
 #include "data/DbSession.h"
 
@@ -15,7 +15,7 @@ bool FormTestSession::Start(Engine engine, QString& why) {
     set_ = TestAccountSet::Create(engine, why);
     if (!set_)
         return false;
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     UseAccountSetAsConfigured(*set_, app);
     previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
         messages.append(r.text);
@@ -23,7 +23,7 @@ bool FormTestSession::Start(Engine engine, QString& why) {
             return MessageAnswer::Ok;
         return answers.takeFirst();
     });
-    CDbSession login(CDbSession::FromConfig);
+    DbSession login(DbSession::FromConfig);
     const LoginResult result = AttemptLogin(login, app, "admin", "1");
     if (result != LoginResult::LoggedIn) {
         ADD_FAILURE() << "the administrator could not log in";
@@ -38,7 +38,7 @@ void FormTestSession::Stop() {
     if (!set_)
         return;
     SetMessageSink(previousSink_);
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     // A pop-up goes with the form that owns it, so each is deleted only while it still exists.
     QList<QPointer<QDialog>> forms;
     for (QDialog* form : app.openForms.keys())

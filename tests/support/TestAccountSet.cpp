@@ -1,7 +1,7 @@
 #include "support/TestAccountSet.h"
 
 #include "AccountSetInit.h"
-#include "app/MainApp.h"
+#include "app/Application.h"
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
@@ -139,7 +139,7 @@ TestAccountSet::~TestAccountSet() {
                     QStringLiteral(" WITH (FORCE)"));
 }
 
-void UseAccountSetAsConfigured(const TestAccountSet& set, CMainApp& app) {
+void UseAccountSetAsConfigured(const TestAccountSet& set, Application& app) {
     app.exeFolder = set.folder();
     app.storedConnectionText.Set(QString());
     app.closeForReal = false;

@@ -16,7 +16,7 @@ QString AutoKeyType(Engine engine);
 // libpq conninfo of the test server for the given database, or "" when no server was started.
 QString TestPgConnInfo(const QString& database = QStringLiteral("postgres"));
 
-class CMainApp;
+class Application;
 class TestAccountSet;
 
 // Overwrites the first page of `table` in the SQLite file with garbage, as a failing disk would:
@@ -26,7 +26,7 @@ bool DamageTablePage(const QString& sqliteFile, const QString& table, QString& w
 
 // Makes the account set the one the application is configured for: its folder is the exe
 // folder, cfg.ini names it, and no form, cached definition or resolved connection is left over.
-void UseAccountSetAsConfigured(const TestAccountSet& set, CMainApp& app);
+void UseAccountSetAsConfigured(const TestAccountSet& set, Application& app);
 
 class TestAccountSet {
 public:

@@ -48,7 +48,7 @@ const char* const kClientColumns[][2] = {
     {"c_material", "uid_0"},
 };
 
-void ExpectClientSchema(CDbSession& session) {
+void ExpectClientSchema(DbSession& session) {
     for (const auto& table : kClientColumns) {
         QStringList none;
         EXPECT_NE(session.QueryList(QStringLiteral("SELECT %1 FROM %2 WHERE 1=0")
@@ -75,7 +75,7 @@ TEST(AdminInit, CreatesASqliteAccountSetAndNeverOverwrites) {
     const QString file = dir.filePath("a.dat");
     const AdminRun run = RunAdmin({"init", "--sqlite", file});
     ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
-    CDbSession session;
+    DbSession session;
     session.SetConnectionString(AccessConnectionText(file));
     ASSERT_TRUE(session.Open());
     ExpectClientSchema(session);
@@ -98,7 +98,7 @@ TEST(AdminInit, CreatesAPostgresAccountSetInOneTransaction) {
     auto set = TestAccountSet::Create(Engine::Postgres, why);
     if (!set)
         GTEST_SKIP() << qPrintable(why);
-    CDbSession session;
+    DbSession session;
     session.SetConnectionString(set->connectionText());
     ASSERT_TRUE(session.Open());
     ExpectClientSchema(session);

@@ -49,7 +49,7 @@ protected:
         set_ = TestAccountSet::Create(Engine::Sqlite, why);
         ASSERT_TRUE(set_) << qPrintable(why);
         accountSetFile_ = set_->folder() + "account.dat";
-        CDbSession session;
+        DbSession session;
         session.SetConnectionString(set_->connectionText());
         ASSERT_TRUE(session.Open());
         ASSERT_TRUE(session.Execute(

@@ -4,7 +4,7 @@
 #include "data/CfgFile.h"
 #include "data/DbSession.h"
 #include "support/TestAccountSet.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridView.h"
 
 #include <QDir>
 #include <QFile>
@@ -210,7 +210,7 @@ click 10
 }
 
 TEST_F(Play, OpensAMenuFunctionAndShowsItAgainAfterClosing) {
-    CDbSession db;
+    DbSession db;
     db.SetConnectionString(set_->connectionText());
     ASSERT_TRUE(db.Open());
     ASSERT_TRUE(
@@ -475,7 +475,7 @@ TEST_F(Play, FailuresAndScriptErrors) {
 // The cell edit as a user makes it, on a grid whose column has an editor: a click opens the
 // editor over the cell, the text arrives key by key, and ending the edit applies it.
 TEST(PlayDrivers, EditClicksTheCellTypesIntoItsEditorAndApplies) {
-    CListCtrlEx grid;
+    GridView grid;
     grid.InsertColumn(0, "名称", 0, 100);
     grid.InsertColumn(1, "数量", 0, 80);
     grid.AppendRow({"螺钉", "1"}, "7", 0);
@@ -486,7 +486,7 @@ TEST(PlayDrivers, EditClicksTheCellTypesIntoItsEditorAndApplies) {
     // No end step: the editor's text is what the cell takes.
     grid.SetColumnEditor(
         1,
-        [&](QWidget*, int, int, QString& text, void*, CListCtrlEx*, int) {
+        [&](QWidget*, int, int, QString& text, void*, GridView*, int) {
             editor.setText(text);
             return 1;
         },

@@ -1,12 +1,12 @@
 // The grid: columns built from a table definition, row records, colours, read-only flags,
 // sorting, remembered widths, bulk filling, mouse and clipboard behaviour.
-#include "app/MainApp.h"
+#include "app/Application.h"
 #include "data/CfgFile.h"
 #include "form/GridBuilder.h"
 #include "form/XmlDocument.h"
 #include "platform/AppMessage.h"
-#include "widgets/CHeaderCtrlZv.h"
-#include "widgets/CListCtrlEx.h"
+#include "widgets/GridHeader.h"
+#include "widgets/GridView.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -43,7 +43,7 @@ const char* const kTableXml = R"(
   </PARA>
 </table>)";
 
-ZUDad::CXmlNode Parse(ZUDad::CXmlDocument& doc, const QString& xml) {
+FormXml::XmlNode Parse(FormXml::XmlDocument& doc, const QString& xml) {
     EXPECT_TRUE(doc.LoadXml(xml));
     return doc.GetRoot();
 }
@@ -64,25 +64,25 @@ void Move(QWidget* target, QPoint pos) {
     QApplication::sendEvent(target, &move);
 }
 
-QPoint CellCentre(const CListCtrlEx& grid, int row, int column) {
+QPoint CellCentre(const GridView& grid, int row, int column) {
     return grid.visualRect(grid.Model()->index(row, column)).center();
 }
 
-void ClickHeader(CListCtrlEx& grid, int column) {
+void ClickHeader(GridView& grid, int column) {
     QHeaderView* header = grid.horizontalHeader();
     Click(header->viewport(),
           QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
                  header->height() / 2));
 }
 
-QStringList Column(const CListCtrlEx& grid, int column) {
+QStringList Column(const GridView& grid, int column) {
     QStringList texts;
     for (int row = 0; row < grid.RowCount(); ++row)
         texts << grid.CellText(row, column);
     return texts;
 }
 
-QStringList Keys(const CListCtrlEx& grid) {
+QStringList Keys(const GridView& grid) {
     QStringList keys;
     for (int row = 0; row < grid.RowCount(); ++row)
         keys << grid.RowKey(row);
@@ -103,7 +103,7 @@ class Grid : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        CMainApp& app = CMainApp::Instance();
+        Application& app = Application::Instance();
         savedFolder_ = app.exeFolder;
         savedUser_ = app.userUid;
         app.exeFolder = dir_.path() + QLatin1Char('/');
@@ -115,23 +115,23 @@ protected:
     }
     void TearDown() override {
         SetMessageSink(savedSink_);
-        CMainApp::Instance().exeFolder = savedFolder_;
-        CMainApp::Instance().userUid = savedUser_;
+        Application::Instance().exeFolder = savedFolder_;
+        Application::Instance().userUid = savedUser_;
     }
 
-    std::unique_ptr<CListCtrlEx> Build(const QString& xml, int menuUid = 12) {
-        auto grid = std::make_unique<CListCtrlEx>();
-        ZUDad::CXmlDocument doc;
-        const ZUDad::CXmlNode table = Parse(doc, xml);
-        const CMainApp& app = CMainApp::Instance();
+    std::unique_ptr<GridView> Build(const QString& xml, int menuUid = 12) {
+        auto grid = std::make_unique<GridView>();
+        FormXml::XmlDocument doc;
+        const FormXml::XmlNode table = Parse(doc, xml);
+        const Application& app = Application::Instance();
         SetUpGrid(*grid, table,
                   {app.CfgPath(), menuUid, table.GetAttributeInt("id", 0), app.userUid});
         return grid;
     }
 
     // A shown, focused grid of `rows` rows over three plain columns, ready for mouse and keys.
-    std::unique_ptr<CListCtrlEx> Shown(int rows) {
-        auto grid = std::make_unique<CListCtrlEx>();
+    std::unique_ptr<GridView> Shown(int rows) {
+        auto grid = std::make_unique<GridView>();
         for (int column = 0; column < 3; ++column)
             grid->InsertColumn(column, QStringLiteral("C%1").arg(column), 0, 80);
         for (int row = 0; row < rows; ++row)
@@ -147,7 +147,7 @@ protected:
     }
 
     QString Cfg(const QString& key) const {
-        return ReadCfg(CMainApp::Instance().CfgPath(), QStringLiteral("TABLECOLS"), key);
+        return ReadCfg(Application::Instance().CfgPath(), QStringLiteral("TABLECOLS"), key);
     }
 
     QTemporaryDir dir_;
@@ -234,7 +234,7 @@ TEST_F(Grid, RowsAlternateUnlessColumnColoursAreAskedFor) {
 }
 
 TEST_F(Grid, CellColoursComeFromTheMostSpecificLevelThatHasAny) {
-    CListCtrlEx grid;
+    GridView grid;
     grid.Model()->SetAlternateRowColors(false);
     grid.Model()->SetDefaultColors(0xEEEEEE, 0x111111);
     grid.InsertColumn(0, "a", 0, 50);
@@ -275,7 +275,7 @@ TEST_F(Grid, CellColoursComeFromTheMostSpecificLevelThatHasAny) {
 }
 
 TEST_F(Grid, ReadOnlyFlagsLockAtAnyLevel) {
-    CListCtrlEx grid;
+    GridView grid;
     for (int column = 0; column < 3; ++column)
         grid.InsertColumn(column, "", 0, 40);
     for (int row = 0; row < 3; ++row)
@@ -296,7 +296,7 @@ TEST_F(Grid, ReadOnlyFlagsLockAtAnyLevel) {
 }
 
 TEST_F(Grid, RowOperationsKeepKeysAndStatesWithTheirRows) {
-    CListCtrlEx grid;
+    GridView grid;
     grid.InsertColumn(0, "a", 0, 50);
     grid.InsertColumn(1, "b", 0, 50);
     EXPECT_EQ(grid.InsertRow(0, "A"), 0);
@@ -351,7 +351,7 @@ TEST_F(Grid, SortingByEachKindMovesWholeRows) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CListCtrlEx grid;
+        GridView grid;
         grid.InsertColumn(0, "v", 0, 50);
         grid.InsertColumn(1, "k", 0, 50);
         for (int row = 0; row < c.cells.size(); ++row) {
@@ -434,33 +434,33 @@ TEST_F(Grid, ColumnWidthsAreRememberedPerUser) {
     EXPECT_EQ(same->ColumnWidth(1), 133);
     EXPECT_EQ(same->ColumnWidth(4), same->horizontalHeader()->defaultSectionSize());
 
-    CMainApp::Instance().userUid = "8";
+    Application::Instance().userUid = "8";
     auto other = Build(kTableXml);
     EXPECT_EQ(other->ColumnWidth(1), 80);
 
     // A remembered 0 replaces the defined width.
-    CMainApp::Instance().userUid = "7";
-    WriteCfg(CMainApp::Instance().CfgPath(), "TABLECOLS", "T12_3_1_7", "0");
+    Application::Instance().userUid = "7";
+    WriteCfg(Application::Instance().CfgPath(), "TABLECOLS", "T12_3_1_7", "0");
     EXPECT_EQ(Build(kTableXml)->ColumnWidth(0), 0);
 }
 
 TEST_F(Grid, NoWidthIsWrittenWithoutAMenu) {
     auto grid = Build(kTableXml, 0);
     grid->SetColumnWidth(1, 140);
-    EXPECT_FALSE(QFile::exists(CMainApp::Instance().CfgPath()));
+    EXPECT_FALSE(QFile::exists(Application::Instance().CfgPath()));
 }
 
 TEST_F(Grid, RestoringCollapsedColumnsSkipsHiddenAndFixedOnes) {
     auto grid = Build(kTableXml, 0);
     grid->SetColumnWidth(1, 0);
     grid->RestoreCollapsedColumns();
-    EXPECT_EQ(grid->ColumnWidth(1), CListCtrlEx::kRestoredColumnWidth);
+    EXPECT_EQ(grid->ColumnWidth(1), GridView::kRestoredColumnWidth);
     EXPECT_EQ(grid->ColumnWidth(2), 0);
     EXPECT_EQ(grid->ColumnWidth(0), 120);
 }
 
 TEST_F(Grid, BulkFillOfAHundredThousandRows) {
-    CListCtrlEx grid;
+    GridView grid;
     for (int column = 0; column < 10; ++column)
         grid.InsertColumn(column, QString::number(column), 0, 60);
     grid.resize(600, 400);
@@ -518,10 +518,10 @@ TEST_F(Grid, CtrlCCopiesTheCellUnderThePointer) {
 
 TEST_F(Grid, ClicksReachTheFormUnlessAnEditorTakesThem) {
     auto grid = Shown(3);
-    auto clicks = Record(grid.get(), &CListCtrlEx::clicked);
-    auto doubles = Record(grid.get(), &CListCtrlEx::doubleClicked);
-    auto rights = Record(grid.get(), &CListCtrlEx::rightClicked);
-    auto focused = Record(grid.get(), &CListCtrlEx::rowFocusedAndSelected);
+    auto clicks = Record(grid.get(), &GridView::clicked);
+    auto doubles = Record(grid.get(), &GridView::doubleClicked);
+    auto rights = Record(grid.get(), &GridView::rightClicked);
+    auto focused = Record(grid.get(), &GridView::rowFocusedAndSelected);
     QWidget* viewport = grid->viewport();
 
     Click(viewport, CellCentre(*grid, 1, 0));
@@ -540,7 +540,7 @@ TEST_F(Grid, ClicksReachTheFormUnlessAnEditorTakesThem) {
     auto* editor = new QLineEdit(grid.get());
     editor->hide();
     grid->SetColumnEditor(
-        1, [&](QWidget*, int, int, QString&, void*, CListCtrlEx*, int) { return ++opened, 1; }, {},
+        1, [&](QWidget*, int, int, QString&, void*, GridView*, int) { return ++opened, 1; }, {},
         editor);
     clicks->clear();
     Click(viewport, CellCentre(*grid, 0, 1));

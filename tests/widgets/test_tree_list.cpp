@@ -1,8 +1,8 @@
 // The tree and the tree-list: filling from query values, finding nodes, the header built from
 // the form, retitling, rows with colours and tips, drawing (time bars checked on pixels, only
 // the rows in view painted) and the mouse (resizing against selecting, expanding, right clicks).
-#include "widgets/CTreeCtrl.h"
-#include "widgets/ZvChart.h"
+#include "widgets/TreeListView.h"
+#include "widgets/TreeView.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -22,7 +22,7 @@ QStringList Values(std::initializer_list<const char*> texts) {
 // with "~".
 QString Shape(const QTreeWidgetItem* item) {
     static const QString marks[] = {QString(), QStringLiteral("*"), QStringLiteral("~")};
-    QString text = item->text(0) + marks[CTreeCtrl::CheckMark(item)];
+    QString text = item->text(0) + marks[TreeView::CheckMark(item)];
     if (item->childCount() > 0) {
         QStringList children;
         for (int i = 0; i < item->childCount(); ++i)
@@ -74,7 +74,7 @@ TEST(Tree, FillTreeBuildsParentsFromKeysAndChecksListedKeys) {
         {"an incomplete last row is left out", Values({"0", "A", "1", "1", "B"}), "", "A"},
     };
     for (const Case& c : cases) {
-        CTreeCtrl tree(true);
+        TreeView tree(true);
         tree.FillTree(c.values, c.checked);
         EXPECT_EQ(Shape(tree), c.shape) << c.name;
     }
@@ -84,7 +84,7 @@ TEST(Tree, FillTreeBuildsParentsFromKeysAndChecksListedKeys) {
 // are, partly when some are, not when none is. A node above one the user checked is read as
 // checked with it until none below it is.
 TEST(Tree, ANodeAboveShowsWhetherAllOrSomeOfItsChildrenAreChecked) {
-    CTreeCtrl tree(true);
+    TreeView tree(true);
     tree.FillTree(
         Values({"0", "A", "1", "1", "B", "2", "1", "C", "3", "2", "D", "4", "2", "E", "5"}),
         QString());
@@ -112,7 +112,7 @@ TEST(Tree, ANodeAboveShowsWhetherAllOrSomeOfItsChildrenAreChecked) {
 }
 
 TEST(Tree, FindExpandAndCheckedKeys) {
-    CTreeCtrl tree(true);
+    TreeView tree(true);
     tree.FillTree(Values({"0", "A", "1", "1", "B", "2", "2", "C", "3", "0", "D", "4"}), ",3,4,");
     ASSERT_TRUE(tree.FindTreeItem(3));
     EXPECT_EQ(tree.FindTreeItem(3)->text(0), QStringLiteral("C"));
@@ -124,7 +124,7 @@ TEST(Tree, FindExpandAndCheckedKeys) {
     tree.ExpandTree(false);
     EXPECT_FALSE(tree.FindTreeItem(1)->isExpanded());
 
-    CTreeCtrl plain(false);
+    TreeView plain(false);
     plain.FillTree(Values({"0", "A", "1"}), ",1,");
     EXPECT_TRUE(plain.CheckedKeys().isEmpty()); // no check boxes, nothing checked
 }
@@ -136,7 +136,7 @@ TEST(Tree, ALargeChainFillsWithoutSearchingFromTheTop) {
     const int count = 20000;
     for (int i = 1; i <= count; ++i)
         values << QString::number(i - 1) << QStringLiteral("n%1").arg(i) << QString::number(i);
-    CTreeCtrl tree(false);
+    TreeView tree(false);
     tree.FillTree(values, QString());
     const QTreeWidgetItem* item = tree.topLevelItem(0);
     int depth = 1;
@@ -149,8 +149,8 @@ TEST(Tree, ALargeChainFillsWithoutSearchingFromTheTop) {
 
 // Columns: 序号 40, 名称 200, then the group 计划 (menu "1:12,2:15", type 1) with 日 (its own
 // type 0 loses to the group's 1) and 数量 (type 2), then 备注 without menu id.
-QList<ZvChart::HeaderColumn> SampleHeader(int dayWidth = 1440) {
-    ZvChart::HeaderColumn plan{"计划", dayWidth + 80, 20, 1, "1:12,2:15", {}};
+QList<TreeListView::HeaderColumn> SampleHeader(int dayWidth = 1440) {
+    TreeListView::HeaderColumn plan{"计划", dayWidth + 80, 20, 1, "1:12,2:15", {}};
     plan.children = {{"日", dayWidth, 20, 0, "", {}}, {"数量", 80, 20, 2, "", {}}};
     return {{"序号", 40, 40, 0, "", {}},
             {"名称", 200, 40, 0, "", {}},
@@ -159,9 +159,9 @@ QList<ZvChart::HeaderColumn> SampleHeader(int dayWidth = 1440) {
 }
 
 TEST(TreeList, HeaderLayoutInheritanceAndRetitling) {
-    ZvChart chart;
+    TreeListView chart;
     chart.BuildHeader(SampleHeader(300));
-    const QList<const ZvTree*> leaves = chart.LeafColumns();
+    const QList<const TreeListNode*> leaves = chart.LeafColumns();
     ASSERT_EQ(leaves.size(), 5);
     struct Expected {
         const char* title;
@@ -176,7 +176,7 @@ TEST(TreeList, HeaderLayoutInheritanceAndRetitling) {
         {"备注", 620, 0, 720, 40, 0, 1, ""},
     };
     for (int i = 0; i < 5; ++i) {
-        const ZvTree& leaf = *leaves[i];
+        const TreeListNode& leaf = *leaves[i];
         const Expected& e = expected[i];
         EXPECT_EQ(leaf.title, QString::fromUtf8(e.title));
         EXPECT_EQ(
@@ -187,33 +187,33 @@ TEST(TreeList, HeaderLayoutInheritanceAndRetitling) {
     }
 
     // Depth 2 holds 日 and 数量 here; with a second group it holds four, then a fifth.
-    QList<ZvChart::HeaderColumn> header = SampleHeader(300);
-    ZvChart::HeaderColumn more{"实际", 300, 20, 0, "", {}};
+    QList<TreeListView::HeaderColumn> header = SampleHeader(300);
+    TreeListView::HeaderColumn more{"实际", 300, 20, 0, "", {}};
     more.children = {
         {"a", 100, 20, 0, "", {}}, {"b", 100, 20, 0, "", {}}, {"c", 100, 20, 0, "", {}}};
     header.append(more);
     chart.BuildHeader(header);
     chart.SetHeaderTitles(2, Values({"一", "二", "三", "四"}));
     QStringList titles;
-    for (const ZvTree* leaf : chart.LeafColumns())
+    for (const TreeListNode* leaf : chart.LeafColumns())
         titles.append(leaf->title);
     EXPECT_EQ(titles, Values({"序号", "名称", "一", "二", "备注", "三", "四", "c"}));
     EXPECT_EQ(chart.HeaderRoot().children[2]->title, QStringLiteral("计划")); // depth 1 kept
 }
 
 TEST(TreeList, RowsTakeParentsColoursAndTips) {
-    ZvChart chart;
+    TreeListView chart;
     chart.BuildHeader(SampleHeader());
     // parent, key, title, one cell; colours two per row (row and its cell) for the first row,
     // then they run out.
     const QStringList values =
         Values({"", "c1", "客户甲", "x", "c1", "h1", "合同1", "y", "nobody", "c2", "客户乙", "z"});
     chart.AddRows(values, Values({"1,2,3", "4,5,6", "7,8,9"}), {}, 4, 24);
-    const ZvTree& body = chart.BodyRoot();
+    const TreeListNode& body = chart.BodyRoot();
     ASSERT_EQ(body.children.size(), 2u); // an unknown parent key puts the row at the top
-    const ZvTree& customer = *body.children[0];
+    const TreeListNode& customer = *body.children[0];
     ASSERT_EQ(customer.children.size(), 1u);
-    const ZvTree& contract = *customer.children[0];
+    const TreeListNode& contract = *customer.children[0];
     EXPECT_EQ(customer.style.color, QStringLiteral("1,2,3"));
     EXPECT_EQ(customer.cells[0].color, QStringLiteral("4,5,6"));
     EXPECT_EQ(contract.style.color, QStringLiteral("7,8,9"));
@@ -229,7 +229,7 @@ TEST(TreeList, RowsTakeParentsColoursAndTips) {
     for (const qsizetype count : {values.size() - 1, values.size()}) {
         chart.ClearBody();
         chart.AddRows(values, {}, tips.mid(0, count), 4, 24);
-        const ZvTree& second = *chart.BodyRoot().children[0]->children[0];
+        const TreeListNode& second = *chart.BodyRoot().children[0]->children[0];
         EXPECT_EQ(second.tip1, count == values.size() ? QStringLiteral("t3") : QString()) << count;
         EXPECT_EQ(second.tip3, count == values.size() ? QStringLiteral("t5") : QString()) << count;
     }
@@ -241,12 +241,12 @@ TEST(TreeList, RowsTakeParentsColoursAndTips) {
 
 // A chart in the tree-list mode with the sample header and rows under it, shown at a size.
 struct ShownChart {
-    ZvChart chart;
+    TreeListView chart;
     explicit ShownChart(const QStringList& values, int columns = 4, int dayWidth = 1440,
                         QSize size = {1900, 400}) {
         chart.resize(size);
         chart.BuildHeader(SampleHeader(dayWidth));
-        chart.SetDisplayMode(ZvChart::kTreeListMode);
+        chart.SetDisplayMode(TreeListView::kTreeListMode);
         chart.AddRows(values, {}, {}, columns, 24);
     }
 };
@@ -273,7 +273,7 @@ TEST(TreeList, TimeBarsAreDrawnOnADayOf1440Minutes) {
     for (const Case& c : cases) {
         ShownChart shown(Values({"", "k", "行", c.value}));
         const QImage image = shown.chart.RenderImage();
-        const ZvTree& day = *shown.chart.LeafColumns()[2];
+        const TreeListNode& day = *shown.chart.LeafColumns()[2];
         const QRect row = shown.chart.RowRect(0);
         const int y = row.top() + row.height() / 2;
         // The bar is translucent red; the column lines under it are grey.
@@ -314,7 +314,7 @@ TEST(TreeList, OnlyTheRowsInViewArePainted) {
 
 TEST(TreeList, BoundariesResizeAndEverywhereElseSelects) {
     ShownChart shown(Values({"", "a", "甲", "1", "a", "b", "乙", "2", "", "c", "丙", "3"}), 4, 300);
-    ZvChart& chart = shown.chart;
+    TreeListView& chart = shown.chart;
     // Body rows start at the header's bottom, 40; row 0 ends at 64. The 名称 column ends at 240.
     const int rowMiddle = 40 + 12;
 
@@ -371,9 +371,9 @@ TEST(TreeList, BoundariesResizeAndEverywhereElseSelects) {
 
 TEST(TreeList, ARightClickAsksForTheButtonOfTheRowsDepth) {
     ShownChart shown(Values({"", "a", "甲", "1", "a", "b", "乙", "2"}), 4, 300);
-    ZvChart& chart = shown.chart;
+    TreeListView& chart = shown.chart;
     QList<int> pressed;
-    QObject::connect(&chart, &ZvChart::buttonRequested, [&](int id) { pressed.append(id); });
+    QObject::connect(&chart, &TreeListView::buttonRequested, [&](int id) { pressed.append(id); });
     const QRect first = chart.RowRect(0);
     const QRect second = chart.RowRect(1);
     Mouse(chart, QEvent::MouseButtonPress, {300, first.center().y()}, Qt::RightButton);

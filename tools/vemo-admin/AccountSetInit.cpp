@@ -27,7 +27,7 @@ QString ResourceScript(const QString& path) {
     return lines.join(QLatin1Char('\n'));
 }
 
-QString SessionError(const CDbSession& session) {
+QString SessionError(const DbSession& session) {
     QString text = session.Message().trimmed();
     const QString detail = session.Detail().trimmed();
     if (!detail.isEmpty())
@@ -36,7 +36,7 @@ QString SessionError(const CDbSession& session) {
     return text;
 }
 
-QString AccountSetOpenError(const CDbSession& session) {
+QString AccountSetOpenError(const DbSession& session) {
     // The session's own texts point at the login dialog's settings button too.
     const QString settings = QStringLiteral("用 vemo-admin cfg set-connection ");
     return OpenFailureMessage(session, settings)
@@ -46,7 +46,7 @@ QString AccountSetOpenError(const CDbSession& session) {
 
 namespace {
 
-bool CreateTablesAndRows(CDbSession& session, const QString& script, QString& error,
+bool CreateTablesAndRows(DbSession& session, const QString& script, QString& error,
                          const AccountSetContent& more = {}) {
     if (!session.BeginTrans()) {
         error = SessionError(session);
@@ -123,7 +123,7 @@ bool InitSqliteAccountSet(const QString& filePath, QString& error, const Account
     }
     bool ok = false;
     {
-        CDbSession session;
+        DbSession session;
         session.SetConnectionString(AccessConnectionText(building));
         if (!session.Open())
             error = SessionError(session);
@@ -143,7 +143,7 @@ bool InitSqliteAccountSet(const QString& filePath, QString& error, const Account
 
 bool InitPostgresAccountSet(const QString& connInfo, QString& error,
                             const AccountSetContent& more) {
-    CDbSession session;
+    DbSession session;
     session.SetConnectionString(PostgresConnectionTextFromConnInfo(connInfo));
     if (!session.Open()) {
         error = SessionError(session);

@@ -7,11 +7,11 @@
 
 #include <functional>
 
-class CDbSession;
+class DbSession;
 
 // More content written in the same transaction as the schema and the first rows (the demo
 // account set); false with `error` set rolls everything back.
-using AccountSetContent = std::function<bool(CDbSession& session, QString& error)>;
+using AccountSetContent = std::function<bool(DbSession& session, QString& error)>;
 
 // The UTF-8 text of a compiled-in file; empty when it is missing.
 QString ResourceText(const QString& path);
@@ -20,8 +20,8 @@ QString ResourceText(const QString& path);
 QString ResourceScript(const QString& path);
 // The session's last failure as one line, message first, technical detail in brackets.
 // Why an account set named by cfg.ini could not be opened, in one line, with what to do.
-QString AccountSetOpenError(const CDbSession& session);
-QString SessionError(const CDbSession& session);
+QString AccountSetOpenError(const DbSession& session);
+QString SessionError(const DbSession& session);
 
 // Creates the SQLite file; refuses an existing file. On failure nothing is left behind, and no
 // other file beside it is ever replaced or removed.

@@ -179,7 +179,7 @@ int RunLint(const QStringList& args) {
                     .arg(folder.absolutePath()),
                 kUsageError);
         SessionContext::Current().exeFolder = folder.absolutePath() + QLatin1Char('/');
-        CDbSession session(CDbSession::FromConfig);
+        DbSession session(DbSession::FromConfig);
         if (!session.Open())
             return Fail(AccountSetOpenError(session), kUsageError);
         QStringList rows;

@@ -27,7 +27,7 @@ constexpr auto kFunctions = std::to_array<DemoFunction>({
     {41, "用户与权限", "users.xml"},
 });
 
-bool RunScript(CDbSession& session, const QString& name, QString& error) {
+bool RunScript(DbSession& session, const QString& name, QString& error) {
     const QString script = ResourceScript(QStringLiteral(":/demo/") + name);
     if (script.isEmpty()) {
         error = QStringLiteral("缺少演示账套文件：%1").arg(name);
@@ -40,10 +40,10 @@ bool RunScript(CDbSession& session, const QString& name, QString& error) {
 }
 
 // A form that does not parse would only show "Load失败" to the user: refuse it here instead.
-bool StoreForm(CDbSession& session, const DemoFunction& function, QString& error) {
+bool StoreForm(DbSession& session, const DemoFunction& function, QString& error) {
     const QString file = QString::fromLatin1(function.formFile);
     const QString text = DemoFormText(file);
-    ZUDad::CXmlDocument check;
+    FormXml::XmlDocument check;
     if (text.isEmpty() || !check.LoadXml(text)) {
         error = QStringLiteral("演示表单不是完整的 XML：%1").arg(file);
         return false;
@@ -69,7 +69,7 @@ QString DemoFormText(const QString& formFile) {
 }
 
 // The spreadsheet templates that exports fill, stored as a shop would store them.
-bool StoreTemplates(CDbSession& session, QString& error) {
+bool StoreTemplates(DbSession& session, QString& error) {
     QFile file(QStringLiteral(":/demo/templates/stock.xlsx"));
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("缺少演示账套文件：templates/stock.xlsx");
@@ -83,7 +83,7 @@ bool StoreTemplates(CDbSession& session, QString& error) {
     return true;
 }
 
-bool AddDemoContent(CDbSession& session, QString& error) {
+bool AddDemoContent(DbSession& session, QString& error) {
     // The seed is written in the Access SQL that both kinds translate; only the table
     // definitions differ, and PostgreSQL's key sequences must learn of the seeded keys.
     const bool postgres = session.Kind() == int(DbKindCode::Other);

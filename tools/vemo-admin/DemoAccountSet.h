@@ -6,7 +6,7 @@
 
 #include <span>
 
-class CDbSession;
+class DbSession;
 
 // One business function of the demo: its menu uid and its form file under demo/forms/.
 struct DemoFunction {
@@ -25,7 +25,7 @@ QString DemoFormText(const QString& formFile);
 // rows (as a new account set does): the business tables, the seed data, the menu rows with
 // their packed forms and the button rights. Runs inside the caller's transaction; false with
 // `error` set at the first failure.
-bool AddDemoContent(CDbSession& session, QString& error);
+bool AddDemoContent(DbSession& session, QString& error);
 
 // Creates a new SQLite account set with the demo content (`init --sqlite FILE --demo`). Like
 // a plain account set, an existing file is refused and a failure leaves nothing behind.

@@ -47,8 +47,8 @@ bool ReadFormText(const QString& path, QString& text, QString& error) {
 // The client opens a definition only when this same parse accepts it, so a text it refuses
 // must never be stored. `path` names where the text came from.
 bool CheckFormXml(const QString& text, const QString& path, QString& error) {
-    ZUDad::CXmlDocument document;
-    ZUDad::XmlLoadError why;
+    FormXml::XmlDocument document;
+    FormXml::XmlLoadError why;
     if (document.LoadXml(text, &why))
         return true;
     QString where;
@@ -88,7 +88,7 @@ bool Pack(const QString& xmlPath, int codeBits, QByteArray& packed, QString& err
     return true;
 }
 
-bool OpenSession(CDbSession& session, const QString& connectionText, QString& error) {
+bool OpenSession(DbSession& session, const QString& connectionText, QString& error) {
     session.SetConnectionString(connectionText);
     if (session.Open())
         return true;
@@ -128,7 +128,7 @@ bool ImportForm(const QString& connectionText, const QString& uid, const QString
     QByteArray packed;
     if (!Pack(xmlPath, codeBits, packed, error))
         return false;
-    CDbSession session;
+    DbSession session;
     if (!OpenSession(session, connectionText, error))
         return false;
     const QString row =
@@ -146,7 +146,7 @@ bool ImportForm(const QString& connectionText, const QString& uid, const QString
 
 bool ExportForm(const QString& connectionText, const QString& uid, const QString& xmlPath,
                 QString& error) {
-    CDbSession session;
+    DbSession session;
     if (!OpenSession(session, connectionText, error))
         return false;
     QList<QByteArray> stored;

@@ -1,11 +1,11 @@
 #include "PlayDrivers.h"
 
-#include "form/D_T1.h"
-#include "widgets/CFileEditCtrl.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/CTreeCtrl.h"
-#include "widgets/ZvChart.h"
-#include "widgets/ZvDialogChild.h"
+#include "form/FormWindow.h"
+#include "widgets/EditWithButton.h"
+#include "widgets/GridView.h"
+#include "widgets/PickListPopup.h"
+#include "widgets/TreeListView.h"
+#include "widgets/TreeView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -67,7 +67,7 @@ QPoint BelowRows(const QAbstractItemView& view, int lastRowBottom) {
     return {3, y};
 }
 
-ClickPoint GridClickPoint(CListCtrlEx* grid) {
+ClickPoint GridClickPoint(GridView* grid) {
     const QList<int> selected = grid->SelectedRows();
     QWidget* viewport = grid->viewport();
     if (!selected.isEmpty()) {
@@ -119,9 +119,9 @@ QPoint CheckClickPoint(QAbstractButton* button, QStyle::SubElement element) {
 }
 
 ClickPoint ClickPointOf(QWidget* control) {
-    if (auto* box = qobject_cast<CFileEditCtrl*>(control))
+    if (auto* box = qobject_cast<EditWithButton*>(control))
         return {box->Button(), box->Button()->rect().center()};
-    if (auto* grid = qobject_cast<CListCtrlEx*>(control))
+    if (auto* grid = qobject_cast<GridView*>(control))
         return GridClickPoint(grid);
     if (auto* tree = qobject_cast<QTreeWidget*>(control))
         return TreeClickPoint(tree);
@@ -210,7 +210,7 @@ void LeaveFocus(QWidget* control) {
         focus->clearFocus();
 }
 
-bool SelectGridRows(CListCtrlEx* grid, const QList<int>& rows, QString& error) {
+bool SelectGridRows(GridView* grid, const QList<int>& rows, QString& error) {
     for (int row : rows)
         if (row >= grid->RowCount()) {
             error = QStringLiteral("表格只有 %1 行，没有第 %2 行（从 0 数起）")
@@ -343,7 +343,7 @@ bool CheckControl(QWidget* control, bool on, QString& error) {
 }
 
 bool SelectInControl(QWidget* control, const QList<int>& rows, QString& error) {
-    auto* grid = qobject_cast<CListCtrlEx*>(control);
+    auto* grid = qobject_cast<GridView*>(control);
     auto* list = qobject_cast<QComboBox*>(control);
     auto* tabs = qobject_cast<QTabWidget*>(control);
     if (!grid && !list && !tabs) {
@@ -370,7 +370,7 @@ bool SelectInControl(QWidget* control, const QList<int>& rows, QString& error) {
     return true;
 }
 
-bool EditGridCell(CListCtrlEx* grid, int row, int column, const QString& text, QString& error) {
+bool EditGridCell(GridView* grid, int row, int column, const QString& text, QString& error) {
     if (!grid->Model()->ValidCell(row, column)) {
         error = QStringLiteral("表格没有单元格 (%1, %2)：%3 行 %4 列")
                     .arg(row)
@@ -389,7 +389,7 @@ bool EditGridCell(CListCtrlEx* grid, int row, int column, const QString& text, Q
     // The editor takes the focus when it opens; one without a window of its own leaves it on the
     // grid.
     QPointer<QWidget> typing = editor->window ? editor->window : grid;
-    QPointer<CListCtrlEx> guard(grid);
+    QPointer<GridView> guard(grid);
     const QModelIndex cell = grid->Model()->index(row, column);
     grid->scrollTo(cell);
     const QPoint pos = grid->visualRect(cell).center();
@@ -408,11 +408,11 @@ bool EditGridCell(CListCtrlEx* grid, int row, int column, const QString& text, Q
     if (typing)
         SelectAllText(typing);
     // A box with a pick list looks its candidates up on a worker; the user waits to see them.
-    auto* box = qobject_cast<CFileEditCtrl*>(typing.data());
+    auto* box = qobject_cast<EditWithButton*>(typing.data());
     std::optional<QEventLoop> waiting;
     if (box && box->HasPickList()) {
         waiting.emplace();
-        QObject::connect(box, &CFileEditCtrl::pickListUpdated, &*waiting, &QEventLoop::quit);
+        QObject::connect(box, &EditWithButton::pickListUpdated, &*waiting, &QEventLoop::quit);
         QTimer::singleShot(10000, &*waiting, &QEventLoop::quit);
     }
     if (typing)
@@ -433,7 +433,7 @@ bool EditGridCell(CListCtrlEx* grid, int row, int column, const QString& text, Q
     return true;
 }
 
-void PressEditKey(CListCtrlEx* grid, int key) {
+void PressEditKey(GridView* grid, int key) {
     if (!UserCanReach(grid))
         return;
     QWidget* editor = grid->EditorWindow();
@@ -446,10 +446,10 @@ void PressEditKey(CListCtrlEx* grid, int key) {
     SendKey(target, key, modifiers, KeyText(key));
 }
 
-bool PickCandidate(D_T1* form, int row, QString& error) {
+bool PickCandidate(FormWindow* form, int row, QString& error) {
     // An open pick list first: it sits above everything else.
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        auto* list = qobject_cast<ZvDialogChild*>(window);
+        auto* list = qobject_cast<PickListPopup*>(window);
         if (!list || !list->isVisible())
             continue;
         if (row >= list->RowCount()) {
@@ -460,9 +460,9 @@ bool PickCandidate(D_T1* form, int row, QString& error) {
         return true;
     }
     // Otherwise a candidate pop-up form: its grid's row, double-clicked.
-    CListCtrlEx* grid = nullptr;
+    GridView* grid = nullptr;
     if (form && form->popupFlag)
-        for (CListCtrlEx* candidate : form->findChildren<CListCtrlEx*>())
+        for (GridView* candidate : form->findChildren<GridView*>())
             if (candidate->isVisible()) {
                 grid = candidate;
                 break;
@@ -478,7 +478,7 @@ bool PickCandidate(D_T1* form, int row, QString& error) {
 }
 
 bool ClickTreeNode(QTreeWidget* tree, int key, QString& error) {
-    auto* keyed = qobject_cast<CTreeCtrl*>(tree);
+    auto* keyed = qobject_cast<TreeView*>(tree);
     QTreeWidgetItem* item = keyed ? keyed->FindTreeItem(key) : nullptr;
     if (!item) {
         error = QStringLiteral("没有键为 %1 的节点").arg(key);
@@ -497,7 +497,7 @@ bool ClickTreeNode(QTreeWidget* tree, int key, QString& error) {
 }
 
 bool CheckTreeNode(QTreeWidget* tree, int key, bool on, QString& error) {
-    auto* keyed = qobject_cast<CTreeCtrl*>(tree);
+    auto* keyed = qobject_cast<TreeView*>(tree);
     QTreeWidgetItem* item = keyed ? keyed->FindTreeItem(key) : nullptr;
     if (!item) {
         error = QStringLiteral("没有键为 %1 的节点").arg(key);
@@ -512,7 +512,7 @@ bool CheckTreeNode(QTreeWidget* tree, int key, bool on, QString& error) {
     return true;
 }
 
-bool ClickTreeListRow(ZvChart* chart, int row, bool right, QString& error) {
+bool ClickTreeListRow(TreeListView* chart, int row, bool right, QString& error) {
     if (row < 0 || size_t(row) >= chart->ShownRows().size()) {
         error = QStringLiteral("没有第 %1 行").arg(row);
         return false;
@@ -522,7 +522,7 @@ bool ClickTreeListRow(ZvChart* chart, int row, bool right, QString& error) {
     chart->ScrollToRow(row);
     const QRect rect = chart->RowRect(row);
     // On the row's title in the tree column, clear of its expand mark.
-    const QList<const ZvTree*> columns = chart->LeafColumns();
+    const QList<const TreeListNode*> columns = chart->LeafColumns();
     const int scrolled = rect.left() - (columns.isEmpty() ? 0 : columns.front()->x);
     const int x = chart->ShownRows()[size_t(row)]->expanderX + 24 + scrolled;
     const QPoint pos(x, rect.center().y());

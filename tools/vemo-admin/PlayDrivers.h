@@ -6,10 +6,10 @@
 #include <QList>
 #include <QString>
 
-class CListCtrlEx;
-class D_T1;
+class GridView;
+class FormWindow;
 class QTreeWidget;
-class ZvChart;
+class TreeListView;
 class QWidget;
 
 bool UserCanReach(const QWidget* control);
@@ -46,15 +46,15 @@ bool SelectInControl(QWidget* control, const QList<int>& rows, QString& error);
 // Clicks the cell (row, column), types `text` into the editor that opened over it and ends the
 // edit applying it. An editor with a pick list that shows candidates for the text stays open
 // for `PickCandidate`. False with `error` when the cell is outside the grid or no editor opens.
-bool EditGridCell(CListCtrlEx* grid, int row, int column, const QString& text, QString& error);
+bool EditGridCell(GridView* grid, int row, int column, const QString& text, QString& error);
 
 // A key pressed while editing cells: at the open editor (where its focus is), else at the grid.
 // Shift+Tab is Qt::Key_Backtab.
-void PressEditKey(CListCtrlEx* grid, int key);
+void PressEditKey(GridView* grid, int key);
 
 // Chooses candidate `row` (0-based) of the open pick list, or of the grid of `form` when it is a
 // candidate pop-up form (a double click on the row). False with `error` when there is neither.
-bool PickCandidate(D_T1* form, int row, QString& error);
+bool PickCandidate(FormWindow* form, int row, QString& error);
 // Clicks the node with `key` of a tree on its text, after opening the branches above it and
 // scrolling to it. False with `error` when no node has that key.
 bool ClickTreeNode(QTreeWidget* tree, int key, QString& error);
@@ -62,4 +62,4 @@ bool ClickTreeNode(QTreeWidget* tree, int key, QString& error);
 bool CheckTreeNode(QTreeWidget* tree, int key, bool on, QString& error);
 // Clicks (left or right) body row `row` of a tree-list (0-based in display order) on its title,
 // after scrolling it into view.
-bool ClickTreeListRow(ZvChart* chart, int row, bool right, QString& error);
+bool ClickTreeListRow(TreeListView* chart, int row, bool right, QString& error);

@@ -2,11 +2,11 @@
 
 #include "PlayScript.h"
 
-#include "form/ZvControls.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/CTreeCtrl.h"
-#include "widgets/ZvChart.h"
-#include "widgets/ZvPicture.h"
+#include "form/FormControls.h"
+#include "widgets/GridView.h"
+#include "widgets/PictureView.h"
+#include "widgets/TreeListView.h"
+#include "widgets/TreeView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -44,7 +44,7 @@ QString RowLine(const QStringList& fields) {
 
 namespace {
 
-void DumpGrid(const CListCtrlEx& grid, QStringList& lines) {
+void DumpGrid(const GridView& grid, QStringList& lines) {
     QStringList header{QStringLiteral("key"), QStringLiteral("state")};
     for (int column = 0; column < grid.ColumnCount(); ++column)
         header.append(grid.Model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
@@ -72,26 +72,26 @@ void DumpTree(const QTreeWidget& tree, QStringList& lines) {
         const auto [item, depth] = stack.back();
         stack.pop_back();
         lines.append(QString(depth * 2, QLatin1Char(' ')) +
-                     RowLine({QString::number(CTreeCtrl::Key(item)),
-                              QString::number(CTreeCtrl::CheckMark(item)), item->text(0)}));
+                     RowLine({QString::number(TreeView::Key(item)),
+                              QString::number(TreeView::CheckMark(item)), item->text(0)}));
         for (int i = item->childCount() - 1; i >= 0; --i)
             stack.emplace_back(item->child(i), depth + 1);
     }
 }
 
 // Every body row in tree order, collapsed ones included.
-void DumpTreeList(const ZvChart& chart, QStringList& lines) {
-    std::vector<const ZvTree*> stack;
-    const auto push = [&stack](const ZvTree& node) {
+void DumpTreeList(const TreeListView& chart, QStringList& lines) {
+    std::vector<const TreeListNode*> stack;
+    const auto push = [&stack](const TreeListNode& node) {
         for (auto it = node.children.rbegin(); it != node.children.rend(); ++it)
             stack.push_back(it->get());
     };
     push(chart.BodyRoot());
     while (!stack.empty()) {
-        const ZvTree& row = *stack.back();
+        const TreeListNode& row = *stack.back();
         stack.pop_back();
         QStringList fields{row.key, row.tip1, row.tip2, row.tip3, row.style.color, row.title};
-        for (const ZvTree::_ZvTreeItem& cell : row.cells)
+        for (const TreeListNode::Cell& cell : row.cells)
             fields.append(cell.text);
         lines.append(QString((row.depth - 1) * 2, QLatin1Char(' ')) + RowLine(fields));
         push(row);
@@ -116,17 +116,18 @@ QString FocusLine(const QWidget* form) {
     const QWidget* focus = QApplication::focusWidget();
     if (!form || !focus || (focus != form && !form->isAncestorOf(focus)))
         return QStringLiteral("focus: none");
-    for (const CListCtrlEx* grid : form->findChildren<const CListCtrlEx*>()) {
+    for (const GridView* grid : form->findChildren<const GridView*>()) {
         const QWidget* editor = grid->EditorWindow();
         if (grid->IsEditing() && editor && (editor == focus || editor->isAncestorOf(focus)))
             return QStringLiteral("focus: %1 row %2 column %3")
-                .arg(DocumentIdOfWindowId(ZvControls::WindowIdOf(grid)))
+                .arg(DocumentIdOfWindowId(FormControls::WindowIdOf(grid)))
                 .arg(grid->EditRow())
                 .arg(grid->EditColumn());
     }
     for (const QWidget* w = focus; w && w != form; w = w->parentWidget())
-        if (ZvControls::WindowIdOf(w) >= 0)
-            return QStringLiteral("focus: %1").arg(DocumentIdOfWindowId(ZvControls::WindowIdOf(w)));
+        if (FormControls::WindowIdOf(w) >= 0)
+            return QStringLiteral("focus: %1")
+                .arg(DocumentIdOfWindowId(FormControls::WindowIdOf(w)));
     return QStringLiteral("focus: form");
 }
 
@@ -135,15 +136,15 @@ QStringList DumpLines(const QString& id, const QWidget* control) {
     QStringList lines{
         QStringLiteral("dump ") + EscapeScriptText(id) +
         (text.isEmpty() ? QStringLiteral(":") : QStringLiteral(": ") + EscapeScriptText(text))};
-    if (auto* grid = qobject_cast<const CListCtrlEx*>(control)) {
+    if (auto* grid = qobject_cast<const GridView*>(control)) {
         DumpGrid(*grid, lines);
     } else if (auto* tree = qobject_cast<const QTreeWidget*>(control)) {
         DumpTree(*tree, lines);
-    } else if (auto* chart = qobject_cast<const ZvChart*>(control)) {
+    } else if (auto* chart = qobject_cast<const TreeListView*>(control)) {
         DumpTreeList(*chart, lines);
     } else if (auto* list = qobject_cast<const QComboBox*>(control)) {
         DumpList(*list, lines);
-    } else if (auto* picture = qobject_cast<const ZvPicture*>(control)) {
+    } else if (auto* picture = qobject_cast<const PictureView*>(control)) {
         const QImage& shown = picture->Picture();
         lines.append(shown.isNull()
                          ? QStringLiteral("picture: none")
@@ -172,7 +173,7 @@ QString RgbText(int color) {
 
 } // namespace
 
-QStringList ColorDumpLines(const QString& id, const CListCtrlEx& grid) {
+QStringList ColorDumpLines(const QString& id, const GridView& grid) {
     QStringList lines{QStringLiteral("dump-colors ") + EscapeScriptText(id) + QLatin1Char(':')};
     for (int row = 0; row < grid.RowCount(); ++row) {
         QStringList fields;

@@ -22,7 +22,7 @@
 #include <QString>
 #include <QStringList>
 
-class CListCtrlEx;
+class GridView;
 class QWidget;
 
 // Writes one line (UTF-8) and flushes, so output and a crash never come apart.
@@ -39,7 +39,7 @@ QString StateLine(const QString& id, const QWidget* control);
 // editor of grid ID), "focus: form" or "focus: none" (no window of the form has it).
 QString FocusLine(const QWidget* form);
 // The colours a grid's cells are drawn with, row by row.
-QStringList ColorDumpLines(const QString& id, const CListCtrlEx& grid);
+QStringList ColorDumpLines(const QString& id, const GridView& grid);
 QString ClipboardLine(const QString& text);
 // One row of a query result.
 QString RowLine(const QStringList& fields);

@@ -6,25 +6,25 @@
 #include "PlayDrivers.h"
 #include "PlayOutput.h"
 #include "PlayScript.h"
+#include "app/Application.h"
 #include "app/ChineseInterface.h"
 #include "app/Login.h"
-#include "app/MainApp.h"
 #include "app/OpenBusinessFunction.h"
 #include "commands/CommandSupport.h"
 #include "commands/CommandTable.h"
 #include "data/CfgFile.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
-#include "form/D_T1.h"
+#include "form/FormControls.h"
+#include "form/FormWindow.h"
 #include "form/XmlDocument.h"
-#include "form/ZvControls.h"
 #include "platform/AppMessage.h"
 #include "platform/Clock.h"
 #include "platform/PopupChoice.h"
 #include "platform/ShellOpen.h"
 #include "print/PrintCommands.h"
-#include "widgets/CListCtrlEx.h"
-#include "widgets/ZvChart.h"
+#include "widgets/GridView.h"
+#include "widgets/TreeListView.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -124,20 +124,20 @@ bool ReadTextFile(const QString& path, QString& text) {
 }
 
 // The form window that holds a control (the control itself when it is a form).
-D_T1* FormOf(QWidget* control) {
+FormWindow* FormOf(QWidget* control) {
     for (QWidget* widget = control; widget; widget = widget->parentWidget())
-        if (auto* form = qobject_cast<D_T1*>(widget))
+        if (auto* form = qobject_cast<FormWindow*>(widget))
             return form;
     return nullptr;
 }
 
 // A form from a file, opened as the main window opens a menu entry's, but never taken for one:
 // its registry entry has no menu uid, so opening a menu entry does not show it again.
-D_T1* OpenXmlForm(const QString& definition) {
-    CMainApp& app = CMainApp::Instance();
+FormWindow* OpenXmlForm(const QString& definition) {
+    Application& app = Application::Instance();
     app.handOff = FormOpenHandOff{definition, {}, {}, QStringLiteral("0"), {}, {}};
-    auto* form = new D_T1(nullptr);
-    app.openForms.insert(form, _ZvDlgData{QString(), true, nullptr});
+    auto* form = new FormWindow(nullptr);
+    app.openForms.insert(form, OpenFormEntry{QString(), true, nullptr});
     form->LoadDefinition(definition);
     form->menuUid = QStringLiteral("0");
     form->Build();
@@ -164,7 +164,7 @@ void QuietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const
 }
 
 // The client's start-up as far as a run without login dialog and main window needs it.
-void PrepareApplication(CMainApp& app, const QString& exeFolder) {
+void PrepareApplication(Application& app, const QString& exeFolder) {
     app.formCache.clear();
     app.openForms.clear();
     app.formCacheFlushTick = platform::TickCountMs();
@@ -173,13 +173,13 @@ void PrepareApplication(CMainApp& app, const QString& exeFolder) {
     QDir::setCurrent(app.exeFolder);
     app.closeForReal = ReadCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("CLOSE")) ==
                        QLatin1String("1");
-    CDbSession::SetLockWaitLimitSeconds(ParseTimeoutSeconds(
+    DbSession::SetLockWaitLimitSeconds(ParseTimeoutSeconds(
         ReadCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("TIMEOUT"))));
 }
 
 // Closes what the run left open for real, as the client's exit does, but leaves the folders of
 // the exe folder alone: a play run is not the client ending.
-void CloseOpenForms(CMainApp& app) {
+void CloseOpenForms(Application& app) {
     const auto forms = app.openForms.keys();
     for (QDialog* form : forms) {
         if (form && !app.openForms.value(form).parentForm) {
@@ -217,7 +217,7 @@ private:
     MessageAnswer Answer(const AppMessageRequest& request);
     // Runs one step; false with `error` for a script error.
     bool RunStep(const PlayStep& step, QString& error);
-    D_T1* CurrentForm() const;
+    FormWindow* CurrentForm() const;
     bool Resolve(const QString& id, QWidget*& control, QString& error);
 
     bool Login(const PlayStep& step);
@@ -233,7 +233,7 @@ private:
     int next_ = 0;
     QTimer tick_;
     QList<Frame> frames_;
-    QList<QPointer<D_T1>> forms_;         // in the order they were last shown
+    QList<QPointer<FormWindow>> forms_;   // in the order they were last shown
     QList<bool> answers_;                 // queued answers: true for yes and ok
     QStringList menuPicks_;               // queued menu choices by item text
     QList<std::optional<QString>> files_; // queued file dialog answers; none: cancel
@@ -274,7 +274,7 @@ int PlayRunner::Run() {
     tick_.start();
     QApplication::exec();
     qApp->removeEventFilter(this);
-    CloseOpenForms(CMainApp::Instance());
+    CloseOpenForms(Application::Instance());
     SetPrinterPresence({});
     platform::SetDesktopOpener(previousOpener);
     SetFileChooser(previousFile);
@@ -287,7 +287,7 @@ MessageAnswer PlayRunner::Answer(const AppMessageRequest& request) {
     // A file the client names by its full path is shown as "open" shows it: relative to the
     // client's folder, which is another temporary folder in every run.
     QString text = request.text;
-    text.replace(QDir::toNativeSeparators(CMainApp::Instance().exeFolder), QString());
+    text.replace(QDir::toNativeSeparators(Application::Instance().exeFolder), QString());
     PrintPlayLine(MessageLine(request.caption, text));
     if (request.buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;
@@ -303,7 +303,7 @@ bool PlayRunner::eventFilter(QObject* watched, QEvent* event) {
     auto* window = static_cast<QWidget*>(watched);
     if (!window->isWindow())
         return false;
-    if (auto* form = qobject_cast<D_T1*>(window)) {
+    if (auto* form = qobject_cast<FormWindow*>(window)) {
         forms_.removeAll(form);
         forms_.append(form);
     }
@@ -359,7 +359,7 @@ void PlayRunner::Finish(int code) {
     QCoreApplication::exit(code);
 }
 
-D_T1* PlayRunner::CurrentForm() const {
+FormWindow* PlayRunner::CurrentForm() const {
     for (auto it = forms_.crbegin(); it != forms_.crend(); ++it)
         if (*it && (*it)->isVisible())
             return *it;
@@ -367,7 +367,7 @@ D_T1* PlayRunner::CurrentForm() const {
 }
 
 bool PlayRunner::Resolve(const QString& id, QWidget*& control, QString& error) {
-    D_T1* form = CurrentForm();
+    FormWindow* form = CurrentForm();
     if (!form) {
         error = QStringLiteral("没有打开的表单");
         return false;
@@ -463,10 +463,10 @@ bool PlayRunner::PrintPdfText(const QString& file, QString& error) {
 }
 
 bool PlayRunner::Login(const PlayStep& step) {
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     const QString cfg = app.CfgPath();
     // What the login dialog does when it opens, then what its login button does.
-    CDbSession session(CDbSession::FromConfig);
+    DbSession session(DbSession::FromConfig);
     if (ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("LANG")) == QLatin1String("3") &&
         app.dbKind.Get() == QLatin1String("2"))
         app.likeRewrite = true;
@@ -479,11 +479,11 @@ bool PlayRunner::Login(const PlayStep& step) {
 }
 
 bool PlayRunner::Open(const PlayStep& step, QString& error) {
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     const QString uid = QString::number(step.args[0].toLongLong());
     QString menuName;
     {
-        CDbSession session(CDbSession::FromConfig);
+        DbSession session(DbSession::FromConfig);
         if (!session.Open()) {
             error = AccountSetOpenError(session);
             return false;
@@ -525,7 +525,7 @@ bool PlayRunner::OpenXml(const PlayStep& step, QString& error) {
         error = QStringLiteral("无法读取表单文件 %1").arg(path);
         return false;
     }
-    ZUDad::CXmlDocument check;
+    FormXml::XmlDocument check;
     if (!check.LoadXml(definition)) {
         error = QStringLiteral("表单文件不是有效的 XML：%1").arg(path);
         return false;
@@ -535,7 +535,7 @@ bool PlayRunner::OpenXml(const PlayStep& step, QString& error) {
 }
 
 bool PlayRunner::RunSql(const PlayStep& step, QString& error) {
-    CDbSession session(CDbSession::FromConfig);
+    DbSession session(DbSession::FromConfig);
     if (!session.Open()) {
         error = AccountSetOpenError(session);
         return false;
@@ -564,11 +564,11 @@ bool PlayRunner::CloseCurrent(QString& error) {
     // A dialog of a control (the text editor, the colour chooser) sits above the form: the
     // user closes that first.
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal && !qobject_cast<D_T1*>(modal)) {
+    if (modal && !qobject_cast<FormWindow*>(modal)) {
         modal->close();
         return true;
     }
-    D_T1* form = CurrentForm();
+    FormWindow* form = CurrentForm();
     if (!form) {
         error = QStringLiteral("没有打开的表单");
         return false;
@@ -611,7 +611,7 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
         return true;
     }
     if (name == QLatin1String("dump-colors")) {
-        auto* grid = qobject_cast<CListCtrlEx*>(control);
+        auto* grid = qobject_cast<GridView*>(control);
         if (!grid) {
             error = QStringLiteral("控件 %1 不是表格").arg(step.args[0]);
             return false;
@@ -622,7 +622,7 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
     }
     if (name == QLatin1String("set")) {
         // Written as a command writes a value; the form hears nothing of it.
-        D_T1* form = FormOf(control);
+        FormWindow* form = FormOf(control);
         const bool suppressed = form ? form->eventsSuppressed : false;
         if (form)
             form->eventsSuppressed = true;
@@ -667,7 +667,7 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
         return true;
     }
     if (name == QLatin1String("edit-key")) {
-        auto* grid = qobject_cast<CListCtrlEx*>(control);
+        auto* grid = qobject_cast<GridView*>(control);
         if (!grid) {
             error = QStringLiteral("控件 %1 不是表格").arg(step.args[0]);
             return false;
@@ -693,7 +693,7 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
         int row = 0;
         bool right = false;
         ParseRowClick(step.args[1], row, right);
-        if (auto* grid = qobject_cast<CListCtrlEx*>(control)) {
+        if (auto* grid = qobject_cast<GridView*>(control)) {
             if (row < 0 || row >= grid->RowCount()) {
                 error = QStringLiteral("控件 %1：没有第 %2 行").arg(step.args[0]).arg(row);
                 return false;
@@ -707,7 +707,7 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
                 Q_EMIT grid->clicked(row, 0);
             return true;
         }
-        auto* chart = qobject_cast<ZvChart*>(control);
+        auto* chart = qobject_cast<TreeListView*>(control);
         if (!chart) {
             error = QStringLiteral("控件 %1 不是树形列表或表格").arg(step.args[0]);
             return false;
@@ -719,7 +719,7 @@ bool PlayRunner::ControlStep(const PlayStep& step, QString& error) {
         return true;
     }
     if (name == QLatin1String("edit")) {
-        auto* grid = qobject_cast<CListCtrlEx*>(control);
+        auto* grid = qobject_cast<GridView*>(control);
         if (!grid) {
             error = QStringLiteral("控件 %1 不是表格").arg(step.args[0]);
             return false;
@@ -764,7 +764,7 @@ int RunPlay(const QString& exeFolder, const QString& scriptPath) {
     RegisterAllCommands();
     // Closing the last form must not end the run: the script decides when it is over.
     QApplication::setQuitOnLastWindowClosed(false);
-    CMainApp& app = CMainApp::Instance();
+    Application& app = Application::Instance();
     PrepareApplication(app, exeFolder);
 
     PlayRunner runner(steps, scriptFolder);
