@@ -115,11 +115,13 @@ AccountSet::~AccountSet() {
 
 bool AccountSet::UseAndLogIn(QString& why) const {
     Application& app = Application::Instance();
-    app.exeFolder = Folder();
-    app.storedConnectionText.Set(QString());
-    app.closeForReal = false;
-    app.openForms.clear();
-    app.formCache.clear();
+    SessionContext::StartUp facts = app.session.StartUpFacts();
+    facts.exeFolder = Folder();
+    facts.closeForReal = false;
+    app.session.ApplyStartUp(facts);
+    app.session.SetStoredConnectionText(QString());
+    app.forms.openForms.clear();
+    app.forms.formCache.clear();
     WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("NAME"),
              ScrambleCfgText(connectionText_, 1));
     DbSession login(DbSession::FromConfig);

@@ -206,10 +206,10 @@ QString UiOfForm(FormWindow& form, int& controls, const QString& folder) {
 
 void CloseAll() {
     Application& app = Application::Instance();
-    for (QDialog* form : app.openForms.keys())
+    for (QDialog* form : app.forms.openForms.keys())
         delete form;
-    app.openForms.clear();
-    app.formCache.clear();
+    app.forms.openForms.clear();
+    app.forms.formCache.clear();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -82,8 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     SessionContext app;
-    app.userName = QStringLiteral("{{date}}");
-    app.userUid = QStringLiteral("1");
+    SessionContext::User user;
+    user.userName = QStringLiteral("{{date}}");
+    user.userUid = QStringLiteral("1");
+    app.ApplyLogin(user);
     const QString expanded = ExpandPlaceholders(text, FuzzForm(), app, FixedClock);
     if (!text.contains(QStringLiteral("{{")))
         Check(expanded == text, "a text without tokens is unchanged");

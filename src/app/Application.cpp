@@ -19,19 +19,7 @@
 
 #include <cstdlib>
 
-Application::Application()
-    : session(SessionContext::Current()), forms(FormRegistry::Instance()),
-      exeFolder(session.exeFolder), exeVersion(session.exeVersion),
-      closeForReal(session.closeForReal), startMinute(session.startMinute),
-      exeName(session.exeName), dbKind(session.dbKind), updateServer(session.updateServer),
-      appId(session.appId), definitionsVersion(session.definitionsVersion),
-      companyName(session.companyName), storedConnectionText(session.storedConnectionText),
-      updatePending(session.updatePending), userUid(session.userUid), loginId(session.loginId),
-      userName(session.userName), password(session.password), rights(session.rights),
-      loginTime(session.loginTime), accountSetPath(session.accountSetPath),
-      globals(session.globals), likeRewrite(session.likeRewrite), formCache(forms.formCache),
-      formCacheFlushTick(forms.formCacheFlushTick), openForms(forms.openForms),
-      handOff(forms.handOff), mainWindow(forms.mainWindow) {}
+Application::Application() : session(SessionContext::Current()), forms(FormRegistry::Instance()) {}
 
 Application& Application::Instance() {
     static Application app;
@@ -49,19 +37,17 @@ QString WrongExecutableNameMessage(const QString& fileName) {
 }
 
 bool Application::InitInstance() {
-    formCache.clear();
-    formCache.reserve(17);
-    openForms.clear();
-    openForms.reserve(17);
-    formCacheFlushTick = platform::TickCountMs();
+    forms.formCache.clear();
+    forms.formCache.reserve(17);
+    forms.openForms.clear();
+    forms.openForms.reserve(17);
+    forms.formCacheFlushTick = platform::TickCountMs();
 
     const QString modulePath = QCoreApplication::applicationFilePath();
-    exeFolder = QFileInfo(modulePath).absolutePath() + QLatin1Char('/');
-    exeVersion = QStringLiteral(VEMO_VERSION_TEXT);
-    QDir::setCurrent(exeFolder);
-
-    closeForReal =
-        ReadCfg(CfgPath(), QStringLiteral("SERVER"), QStringLiteral("CLOSE")) == QLatin1String("1");
+    const QString folder = QFileInfo(modulePath).absolutePath() + QLatin1Char('/');
+    QDir::setCurrent(folder);
+    session.ApplyStartUp(SessionContext::StartUpIn(folder, QStringLiteral(VEMO_VERSION_TEXT)));
+    const QString& exeFolder = session.exeFolder;
     DbSession::SetLockWaitLimitSeconds(ParseTimeoutSeconds(
         ReadCfg(CfgPath(), QStringLiteral("SERVER"), QStringLiteral("TIMEOUT"))));
 
@@ -80,7 +66,7 @@ bool Application::InitInstance() {
     // Its login shows, so this client starts well: a new one that `up` has just put in place
     // says so, and `up` stops keeping the old one.
     QTimer::singleShot(0, [this] {
-        ReportHealthyStart(exeFolder);
+        ReportHealthyStart(session.exeFolder);
         StartUpdateWorker(session);
     });
     {
@@ -94,20 +80,20 @@ bool Application::InitInstance() {
 
 void Application::ExitInstance() {
     FinishUpdateWorker();
-    formCache.clear();
+    forms.formCache.clear();
 
-    const auto forms = openForms.keys();
-    for (QDialog* form : forms) {
-        const OpenFormEntry data = openForms.value(form);
+    const auto open = forms.openForms.keys();
+    for (QDialog* form : open) {
+        const OpenFormEntry data = forms.openForms.value(form);
         if (form && !data.parentForm) {
             form->setProperty("closeForReal", true);
             form->close();
         }
     }
-    openForms.clear();
+    forms.openForms.clear();
 
-    if (updatePending.load())
-        platform::EmptyAndRemoveFolder(exeFolder + QStringLiteral("update"));
+    if (session.updatePending.load())
+        platform::EmptyAndRemoveFolder(session.exeFolder + QStringLiteral("update"));
     platform::EmptyAndRemoveFolder(QDir::current().absoluteFilePath(QStringLiteral("temp")));
 }
 

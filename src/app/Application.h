@@ -5,7 +5,7 @@
 
 // The client's start-up and exit. It also names the session's facts and the form registry, which
 // live in the layers that use them (SessionContext, FormRegistry), so that the client's own code
-// reads them as one object.
+// reaches them from one object.
 class Application {
 public:
     Application();
@@ -15,36 +15,6 @@ public:
 
     SessionContext& session;
     FormRegistry& forms;
-
-    // --- The session's facts (SessionContext) ---
-    QString& exeFolder;
-    QString& exeVersion;
-    bool& closeForReal;
-    std::int64_t& startMinute;
-    SharedText& exeName;
-    SharedText& dbKind;
-    SharedText& updateServer;
-    SharedText& appId;
-    SharedText& definitionsVersion;
-    SharedText& companyName;
-    SharedText& storedConnectionText;
-    std::atomic<bool>& updatePending;
-    QString& userUid;
-    QString& loginId;
-    QString& userName;
-    QString& password;
-    QString& rights;
-    QString& loginTime;
-    QString& accountSetPath;
-    std::array<QString, 10>& globals;
-    bool& likeRewrite;
-
-    // --- The form windows (FormRegistry) ---
-    QHash<QString, QString>& formCache;
-    std::int64_t& formCacheFlushTick;
-    QHash<QDialog*, OpenFormEntry>& openForms;
-    FormOpenHandOff& handOff;
-    QPointer<QWidget>& mainWindow;
 
     QString CfgPath() const { return session.CfgPath(); }
 

@@ -53,7 +53,7 @@ void ChangePasswordDialog::OnChange() {
     auto tell = [this](const QString& text) {
         ShowAppMessage(text, QStringLiteral("修改登录密码"), MessageButtons::Ok, this);
     };
-    if (oldPassword_->text() != app.password) {
+    if (oldPassword_->text() != app.session.password) {
         tell(QStringLiteral("原密码错误！"));
         return;
     }
@@ -69,13 +69,13 @@ void ChangePasswordDialog::OnChange() {
     if (!session_.Open())
         return;
     const bool ok = session_.Execute(QStringLiteral("UPDATE c_user SET pass_0=? WHERE uid_0=?"),
-                                     {ScrambleCfgText(fresh, 1), app.userUid.toLongLong()});
+                                     {ScrambleCfgText(fresh, 1), app.session.userUid.toLongLong()});
     session_.Close();
     if (!ok) {
         tell(QStringLiteral("修改失败"));
         return;
     }
-    app.password = fresh;
+    app.session.SetPassword(fresh);
     tell(QStringLiteral("修改成功"));
     accept();
 }

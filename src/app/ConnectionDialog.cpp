@@ -89,7 +89,8 @@ ConnectionDialog::ConnectionDialog(QWidget* parent, const QString& cfgPath)
                                             QStringLiteral("账套文件 (*.*)"));
     };
     restart_ = [] {
-        RestartProcess(QCoreApplication::applicationFilePath(), Application::Instance().exeFolder);
+        RestartProcess(QCoreApplication::applicationFilePath(),
+                       Application::Instance().session.exeFolder);
     };
 
     BuildWidgets();

@@ -7,7 +7,7 @@
 
 QString HelpPageAddress(const QString& section) {
     return QStringLiteral("http://%1/help/help.aspx?s=%2&appid=%3")
-        .arg(UpdateSiteHost(), section, Application::Instance().appId.Get());
+        .arg(UpdateSiteHost(), section, Application::Instance().session.appId.Get());
 }
 
 void OpenHelpPage(const QString& section, QWidget* owner) {

@@ -311,22 +311,24 @@ LoginOutcome RunLogin(DbSession& session, const LoginRequest& request,
 
 void ApplyLogin(Application& app, const LoginRequest& request, const LoginOutcome& outcome) {
     if (!outcome.dbKind.isEmpty())
-        app.dbKind.Set(outcome.dbKind);
+        app.session.SetAccountSetKind(outcome.dbKind);
     if (outcome.result != LoginResult::LoggedIn)
         return;
+    SessionContext::User user;
     // The id as stored, whatever case it was typed in.
-    app.loginId = outcome.loginId.isEmpty() ? request.loginId : outcome.loginId;
-    app.userUid = outcome.userUid;
-    app.rights = outcome.rights;
-    app.userName = outcome.userName;
-    app.password = request.password;
-    app.loginTime = outcome.loginTime;
-    WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("USER"), app.loginId);
+    user.loginId = outcome.loginId.isEmpty() ? request.loginId : outcome.loginId;
+    user.userUid = outcome.userUid;
+    user.rights = outcome.rights;
+    user.userName = outcome.userName;
+    user.password = request.password;
+    user.loginTime = outcome.loginTime;
+    app.session.ApplyLogin(user);
+    WriteCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("USER"), app.session.loginId);
 }
 
 LoginResult AttemptLogin(DbSession& session, Application& app, const QString& loginId,
                          const QString& password, QString* message) {
-    const LoginRequest request{loginId, password, app.exeVersion};
+    const LoginRequest request{loginId, password, app.session.exeVersion};
     const LoginOutcome outcome = RunLogin(session, request);
     ApplyLogin(app, request, outcome);
     if (message)

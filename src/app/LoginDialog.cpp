@@ -149,8 +149,8 @@ LoginDialog::LoginDialog(QWidget* parent)
 
     const QString cfg = app.CfgPath();
     if (ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("LANG")) == QLatin1String("3") &&
-        app.dbKind.Get() == QLatin1String("2"))
-        app.likeRewrite = true;
+        app.session.dbKind.Get() == QLatin1String("2"))
+        app.session.SetLikeRewrite(true);
     // The last user shows at once; the loader only adds the list beside it.
     userBox_->setEditText(ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("USER")));
     if (qEnvironmentVariableIsSet("VEMO_EXIT_WHEN_SHOWN"))
@@ -210,7 +210,7 @@ void LoginDialog::OnLogin() {
     if (loginThread_)
         return;
     const LoginRequest request{userBox_->currentText(), passwordEdit_->text(),
-                               Application::Instance().exeVersion};
+                               Application::Instance().session.exeVersion};
     if (const LoginResult input = CheckLoginInput(request.loginId, request.password);
         input != LoginResult::LoggedIn) {
         LoginOutcome refused;

@@ -193,7 +193,7 @@ QTreeWidgetItem* SelectedEntry(const QTreeWidget* tree) {
 // The view chosen last is kept for each user of the machine: a clerk who logs in after another
 // user opens on their own view, not on the other user's.
 QString ViewKey() {
-    return QStringLiteral("DHBTN_") + Application::Instance().userUid;
+    return QStringLiteral("DHBTN_") + Application::Instance().session.userUid;
 }
 
 } // namespace
@@ -218,7 +218,7 @@ QIcon ApplicationIcon() {
 
 MainWindow::MainWindow(QWidget* parent) : QDialog(parent), session_(DbSession::FromConfig) {
     Application& app = Application::Instance();
-    app.mainWindow = this;
+    app.forms.mainWindow = this;
     setObjectName(QStringLiteral("MainWindow"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -226,7 +226,7 @@ MainWindow::MainWindow(QWidget* parent) : QDialog(parent), session_(DbSession::F
     setWindowIcon(ApplicationIcon());
     // Dragging the body moves the window, as grabbing its caption would.
     new BackgroundDrag(this);
-    footer_ = QStringLiteral("当前用户：") + app.userName;
+    footer_ = QStringLiteral("当前用户：") + app.session.userName;
 
     hotKey_ = new platform::GlobalHotKey(this);
     if (hotKey_->Register(Qt::ControlModifier | Qt::AltModifier, Qt::Key_F11))
@@ -283,7 +283,7 @@ void MainWindow::CreateButtons() {
         QString tip;
     };
     const QString updateTip =
-        app.userUid == QLatin1String(kAdministratorUid)
+        app.session.userUid == QLatin1String(kAdministratorUid)
             ? QStringLiteral("下载新版本,并发布新版本,\n用于其它用户更新到该版本！")
             : QStringLiteral("下载升级最新版客户端！");
     const Tool tools[] = {
@@ -370,7 +370,8 @@ void MainWindow::OnCommand(int command) {
         setEnabled(false);
         QEventLoop loop;
         std::thread download([&] {
-            started = DownloadClient(app.CfgPath(), app.exeFolder, app.exeVersion, problem);
+            started = DownloadClient(app.CfgPath(), app.session.exeFolder, app.session.exeVersion,
+                                     problem);
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
         loop.exec();
@@ -382,8 +383,9 @@ void MainWindow::OnCommand(int command) {
             ShowAppMessage(problem);
             break;
         }
-        if (app.userUid == QLatin1String(kAdministratorUid))
-            PublishClient(app.exeFolder, QCoreApplication::applicationFilePath(), app.exeVersion);
+        if (app.session.userUid == QLatin1String(kAdministratorUid))
+            PublishClient(app.session.exeFolder, QCoreApplication::applicationFilePath(),
+                          app.session.exeVersion);
         else
             ShowAppMessage(QStringLiteral("已经是最新版。"));
         break;
@@ -420,11 +422,11 @@ void MainWindow::RefreshNavigation() {
     Application& app = Application::Instance();
     if (!session_.Open())
         return;
-    const QString kind = app.dbKind.Get();
-    LoadMenuTree(session_, navigation_, MenuTree::Navigation, kind, app.userUid);
+    const QString kind = app.session.dbKind.Get();
+    LoadMenuTree(session_, navigation_, MenuTree::Navigation, kind, app.session.userUid);
     if (navigation_->topLevelItemCount() > 0)
         navigation_->setCurrentItem(navigation_->topLevelItem(0));
-    LoadMenuTree(session_, favourites_, MenuTree::Favourites, kind, app.userUid);
+    LoadMenuTree(session_, favourites_, MenuTree::Favourites, kind, app.session.userUid);
     session_.Close();
     favourites_->expandAll();
 }
@@ -460,19 +462,20 @@ void MainWindow::ChangeFavourites(bool add) {
     // Without the stored list nothing is written: a list rebuilt from nothing would drop the
     // user's other favourites.
     if (!session_.QueryValue(QStringLiteral("SELECT auth1_0 FROM c_user WHERE uid_0=?"),
-                             {app.userUid.toLongLong()}, stored)) {
+                             {app.session.userUid.toLongLong()}, stored)) {
         session_.Close();
         return;
     }
     const QString updated = add ? AddFavourite(stored, uid) : RemoveFavourite(stored, uid);
     if (!session_.Execute(QStringLiteral("UPDATE c_user SET auth1_0=? WHERE uid_0=?"),
-                          {updated, app.userUid.toLongLong()})) {
+                          {updated, app.session.userUid.toLongLong()})) {
         const QString message = session_.Message();
         session_.Close();
         ShowAppMessage(message);
         return;
     }
-    LoadMenuTree(session_, favourites_, MenuTree::Favourites, app.dbKind.Get(), app.userUid);
+    LoadMenuTree(session_, favourites_, MenuTree::Favourites, app.session.dbKind.Get(),
+                 app.session.userUid);
     session_.Close();
     favourites_->expandAll();
 }
@@ -514,7 +517,7 @@ void MainWindow::ApplyHeader(bool found, const QString& company) {
     headerLoaded_ = true;
     if (!found)
         return;
-    Application::Instance().companyName.Set(company);
+    Application::Instance().session.SetCompanyName(company);
     const QString name = company.trimmed();
     if (!name.isEmpty())
         setWindowTitle(QStringLiteral("Vemo软件 - ") + name);
@@ -531,7 +534,7 @@ int MainWindow::RunUntilClosed() {
 }
 
 void MainWindow::reject() {
-    const QString caption = QStringLiteral("当前用户：") + Application::Instance().userName;
+    const QString caption = QStringLiteral("当前用户：") + Application::Instance().session.userName;
     if (ShowAppMessage(QStringLiteral("是否确认退出系统？"), caption, MessageButtons::YesNo) ==
         MessageAnswer::Yes)
         QDialog::reject();

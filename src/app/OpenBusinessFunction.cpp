@@ -13,7 +13,7 @@ OpenFunctionResult OpenBusinessFunction(Application& app, const QString& menuUid
         *opened = nullptr;
     FlushFormCacheIfStale(app.forms);
 
-    QString definition = app.formCache.value(menuUid);
+    QString definition = app.forms.formCache.value(menuUid);
     if (definition.isEmpty()) {
         DbSession session;
         bool loaded =

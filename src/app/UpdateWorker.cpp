@@ -12,8 +12,10 @@
 #include "net/UrlCodec.h"
 #include "platform/HostInfo.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -33,7 +35,7 @@ struct Facts {
 };
 
 // What the account set says about itself (steps 11 to 15 of the worker).
-Facts ReadFacts(DbSession& session, SessionContext& app) {
+Facts ReadFacts(DbSession& session, const SessionContext& app) {
     Facts facts;
     facts.definitionsVersion = app.definitionsVersion.Get();
     facts.company = app.companyName.Get();
@@ -93,12 +95,14 @@ QString LatestVersion(const UpdateServer& server, const UpdateTrust& trust, cons
 
 } // namespace
 
-void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
+void RunUpdateWorker(const SessionContext& app, const UpdateRun& run) {
     const QString cfg = run.exeFolder + QStringLiteral("cfg.ini");
     DbSession session(DbSession::FromConfig);
     const QString kind =
         QString::number(static_cast<int>(KindOfConnection(session.ConnectionString())));
-    app.dbKind.Set(kind);
+    SessionContext::UpdateFindings kindFound;
+    kindFound.dbKind = kind;
+    run.report(kindFound);
 
     // The daily copy of a local-file account set.
     if (kind == QLatin1String("2")) {
@@ -126,13 +130,17 @@ void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
                     .arg(trust.KeyProblem()));
 
     const Facts facts = ReadFacts(session, app);
-    app.appId.Set(facts.appId);
-    app.definitionsVersion.Set(facts.definitionsVersion);
-    app.companyName.Set(facts.company);
+    SessionContext::UpdateFindings found;
+    found.appId = facts.appId;
+    found.definitionsVersion = facts.definitionsVersion;
+    found.companyName = facts.company;
+    run.report(found);
     QDir(run.exeFolder).mkpath(QStringLiteral("update"));
 
     const UpdateServer server = FindUpdateServer(cfg);
-    app.updateServer.Set(server.address);
+    SessionContext::UpdateFindings serverFound;
+    serverFound.updateServer = server.address;
+    run.report(serverFound);
     QString latestClient;
     QString latestDefinitions;
     if (server.IsEmpty()) {
@@ -227,8 +235,11 @@ void RunUpdateWorker(SessionContext& app, const UpdateRun& run) {
                     : QStringLiteral("definitions: %1 could not be downloaded: %2").arg(name, why));
             return;
         }
-        if (name == QLatin1String("dh_menu.txt"))
-            app.updatePending = true;
+        if (name == QLatin1String("dh_menu.txt")) {
+            SessionContext::UpdateFindings pending;
+            pending.updatePending = true;
+            run.report(pending);
+        }
     }
     DbSession merge(DbSession::FromConfig);
     if (!merge.Open()) {
@@ -275,12 +286,19 @@ void StartUpdateWorker(SessionContext& app) {
     run.log = [](const QString& line) {
         std::fprintf(stderr, "vemo update: %s\n", line.toUtf8().constData());
     };
-    if (WorkerThread().joinable())
-        return; // once per process
+    run.report = [&app](const SessionContext::UpdateFindings& findings) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&app, findings] { app.ApplyUpdateFindings(findings); },
+            Qt::QueuedConnection);
+    };
+    if (WorkerThread().joinable() || !QCoreApplication::instance())
+        return; // once per process, and only with an event loop to report to
     WorkerThread() = std::thread([&app, run] { RunUpdateWorker(app, run); });
 }
 
 void FinishUpdateWorker() {
-    if (WorkerThread().joinable())
-        WorkerThread().join();
+    if (!WorkerThread().joinable())
+        return;
+    WorkerThread().join();
+    QCoreApplication::sendPostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
 }

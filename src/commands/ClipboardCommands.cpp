@@ -98,13 +98,14 @@ bool PasteTable(CommandContext& form, CommandResult& result, const XmlNode& comm
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     if (command.GetAttributeInt("values", 0) == 1) {
-        QString& deleted = form.DeletedKeys();
+        QString deleted = form.DeletedKeys();
         for (int row = 0; row < grid->RowCount(); ++row) {
             const QString key = grid->RowKey(row);
             if (grid->RowState(row) == 1 || key.isEmpty() || key == QLatin1String("0"))
                 continue;
             deleted += (deleted.isEmpty() ? QString() : QStringLiteral(",")) + key;
         }
+        form.SetDeletedKeys(deleted);
         grid->DeleteAllRows();
     }
     const bool numbered = NumbersRows(*grid);

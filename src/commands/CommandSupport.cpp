@@ -230,7 +230,7 @@ bool BindValueParameters(CommandContext& form, CommandResult& result, const XmlN
             return false;
         ReplaceParameter(sql, i + 1, parameter, ControlText(window));
     }
-    if (const QString& deleted = form.DeletedKeys(); !deleted.isEmpty())
+    if (const QString deleted = form.DeletedKeys(); !deleted.isEmpty())
         sql.replace(QLatin1String("{{deleted_uid_0}}"),
                     SealKeyList(deleted.split(QLatin1Char(','))));
     else

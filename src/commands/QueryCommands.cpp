@@ -226,16 +226,16 @@ void ShowPageState(CommandContext& form, const XmlNode& p, int pageSize, int tot
     if (const int info = p.GetAttributeInt("result_info_id", 0); info > 0)
         SetWindowText(ControlById(form, info),
                       QStringLiteral("当前 %1/%2 页 每页 %3 条记录 合计 %4 条记录")
-                          .arg(form.PageNumber())
-                          .arg(form.PageTotal())
+                          .arg(form.Page().number)
+                          .arg(form.Page().total)
                           .arg(pageSize)
                           .arg(total));
     const QStringList buttons = SplitList(p.GetAttribute("page_buttons"));
     if (buttons.size() < 4)
         return;
     const bool onePage = pageSize >= total;
-    const bool back = !onePage && form.PageNumber() >= 2;
-    const bool forward = !onePage && form.PageNumber() < form.PageTotal();
+    const bool back = !onePage && form.Page().number >= 2;
+    const bool forward = !onePage && form.Page().number < form.Page().total;
     SetButtonEnabled(form, buttons[0], back);
     SetButtonEnabled(form, buttons[1], back);
     SetButtonEnabled(form, buttons[2], forward);
@@ -300,12 +300,12 @@ void FillSearchResult(CommandContext& form, GridView& grid, const XmlNode& p,
     }
     if (fields <= 0) {
         if (keyed)
-            form.LoadedKeysText().clear();
+            form.SetLoadedKeys(QString());
         return;
     }
     grid.AppendRows(std::move(rows.Rows()));
     if (keyed)
-        form.LoadedKeysText() = rows.Keys().join(QLatin1Char(','));
+        form.SetLoadedKeys(rows.Keys().join(QLatin1Char(',')));
     else
         form.LoadedKeysText().clear();
 }
@@ -391,7 +391,7 @@ bool FillFromText(CommandContext& form, CommandResult& result, GridView& grid, c
                 keys.append(key);
         }
     }
-    form.LoadedKeysText() = keys.join(QLatin1Char(','));
+    form.SetLoadedKeys(keys.join(QLatin1Char(',')));
     return true;
 }
 
@@ -588,12 +588,11 @@ bool QueryToMain(CommandContext& form, CommandResult& result, const XmlNode& com
         ShowAppMessage(kCountMismatch, kAppCaption);
         return false;
     }
-    auto& globals = SessionContext::Current().globals;
     for (qsizetype k = 0; k < targets.size(); ++k) {
         const int slot = ParseIntegerText(targets[k].reference);
         if (!SlotInRange(slot))
             return false;
-        globals[size_t(slot)] = found ? values[k] : QString();
+        form.SetGlobal(slot, found ? values[k] : QString());
     }
     return true;
 }
@@ -696,7 +695,7 @@ bool SelectInto(CommandContext& form, CommandResult& result, const XmlNode& comm
 bool SelectInfoTable(CommandContext& form, CommandResult& result, const XmlNode& command,
                      int /*windowId*/) {
     form.ForgetRowStates();
-    form.DeletedKeys().clear();
+    form.SetDeletedKeys(QString());
     XmlNode p = command.GetChild("para_info_where");
     const bool whereList = !p.IsEmpty();
     if (!whereList)
@@ -706,9 +705,11 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const XmlNode&
     // leaves the list's page state alone, so that 末页 and 下页 still page the list.
     const bool showsPages =
         !p.GetAttribute("page_buttons").isEmpty() || p.GetAttributeInt("result_info_id", 0) > 0;
-    if (showsPages && form.PageResetPermitted()) {
-        form.PageNumber() = 1;
-        form.PageTotal() = 0;
+    if (showsPages && form.Page().resetPermitted) {
+        PageState first = form.Page();
+        first.number = 1;
+        first.total = 0;
+        form.SetPage(first);
     }
 
     QWidget* window = nullptr;
@@ -744,7 +745,7 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const XmlNode&
         ok = session.QueryRows(select + where + order, names,
                                [&](QStringList&& row) { rows.Take(std::move(row)); });
         if (!ok && session.Message().isEmpty()) {
-            form.LoadedKeysText().clear();
+            form.SetLoadedKeys(QString());
             scroll.Restore();
             return false;
         }
@@ -754,17 +755,17 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const XmlNode&
         if (!where.isEmpty())
             where.prepend(QLatin1String(" WHERE "));
         int total = 0;
-        int ownPage = 1;
-        int ownPageTotal = 0;
-        int& page = showsPages ? form.PageNumber() : ownPage;
-        int& pageTotal = showsPages ? form.PageTotal() : ownPageTotal;
-        ok = session.QueryPage(select, where, pageSize, page, order, names, values, total,
-                               pageTotal) ||
+        // A list that shows no pages searches its first page and keeps the form's page state.
+        PageState page = showsPages ? form.Page() : PageState{};
+        ok = session.QueryPage(select, where, pageSize, page.number, order, names, values, total,
+                               page.total) ||
              session.Message().isEmpty();
+        // The session showed the page nearest to the one asked for.
+        if (ok && page.total > 0)
+            page.number = std::clamp(page.number, 1, page.total);
+        if (showsPages)
+            form.SetPage(page);
         if (ok) {
-            // The session showed the page nearest to the one asked for.
-            if (pageTotal > 0)
-                page = std::clamp(page, 1, pageTotal);
             if (showsPages)
                 ShowPageState(form, p, pageSize, total);
             rows.TakeAll(values, names.size());
@@ -785,28 +786,32 @@ bool SelectInfoTable(CommandContext& form, CommandResult& result, const XmlNode&
 bool ClickPage(CommandContext& form, CommandResult& /*result*/, const XmlNode& command,
                int /*windowId*/) {
     const XmlNode info = command.GetChild("para_info");
+    PageState page = form.Page();
     switch (info.GetAttributeInt("page", 0)) {
     case 1:
-        form.PageNumber() = 1;
+        page.number = 1;
         break;
     case 2:
-        --form.PageNumber();
+        --page.number;
         break;
     case 3:
-        ++form.PageNumber();
+        ++page.number;
         break;
     case 4:
-        form.PageNumber() = form.PageTotal();
+        page.number = page.total;
         break;
     default:
         break;
     }
     const int buttonId = info.GetAttributeInt("button_id", 0);
-    form.PageResetPermitted() = false;
+    page.resetPermitted = false;
+    form.SetPage(page);
     // The search re-runs on the changed page; a disabled search button runs nothing.
     if (QWidget* button = ControlById(form, buttonId); button && button->isEnabled())
         form.RunAction(WindowIdOfDocumentId(buttonId), QStringLiteral("CLICK"));
-    form.PageResetPermitted() = true;
+    page = form.Page();
+    page.resetPermitted = true;
+    form.SetPage(page);
     return true;
 }
 

@@ -86,7 +86,8 @@ bool DelRow(CommandContext& form, CommandResult& result, const XmlNode& command,
     const QList<int> selected = grid->SelectedRows();
     if (selected.isEmpty())
         return true;
-    QString& deleted = form.DeletedKeys();
+    QString deleted = form.DeletedKeys();
+    QString loaded = form.LoadedKeysText();
     for (int row : selected) {
         const QString key = grid->RowKey(row);
         // A row that never reached the database has nothing to delete there; an empty key
@@ -96,8 +97,10 @@ bool DelRow(CommandContext& form, CommandResult& result, const XmlNode& command,
         if (!deleted.isEmpty())
             deleted += QLatin1Char(',');
         deleted += key;
-        form.LoadedKeysText() = WithoutKey(form.LoadedKeysText(), key);
+        loaded = WithoutKey(loaded, key);
     }
+    form.SetDeletedKeys(deleted);
+    form.SetLoadedKeys(loaded);
     for (qsizetype i = selected.size() - 1; i >= 0; --i)
         grid->DeleteRow(selected[i]);
     if (p.GetAttributeBool("rownum", false))

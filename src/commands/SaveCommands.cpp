@@ -759,7 +759,7 @@ bool ResetDetail(CommandContext& form, CommandResult& /*result*/, const XmlNode&
         return true;
     // Mode 1 turns the loaded rows into new ones, so the next save writes a copy.
     if (mode == 1)
-        form.DeletedKeys().clear();
+        form.SetDeletedKeys(QString());
     for (int row = 0; row < grid->RowCount(); ++row) {
         if (mode == 1)
             grid->SetRowKey(row, QStringLiteral("0"));

@@ -98,10 +98,10 @@ QString ResolveStoredConnection(const QString& cfgPath) {
     QString text;
     if (!plain.isEmpty() && plain.contains(ConnectionServiceAddress())) {
         const QString body = HttpGetText(plain);
-        app.storedConnectionText.Set(body);
+        app.SetStoredConnectionText(body);
         text = UnscrambleCfgText(body, 1);
     } else {
-        app.storedConnectionText.Set(name);
+        app.SetStoredConnectionText(name);
         text = plain;
     }
     return ResolveServerAddress(text);
@@ -111,15 +111,15 @@ QString ResolveStoredConnection(const QString& cfgPath) {
 
 QString ResolveSessionConnection(const QString& cfgPath) {
     const QString text = ResolveStoredConnection(cfgPath);
-    SessionContext::Current().dbKind.Set(text.contains(kSqlServerMarker) ? QStringLiteral("1")
-                                                                         : QStringLiteral("2"));
+    SessionContext::Current().SetAccountSetKind(
+        text.contains(kSqlServerMarker) ? QStringLiteral("1") : QStringLiteral("2"));
     return text;
 }
 
 QString ResolveLoginConnection(const QString& cfgPath) {
     const QString text = ResolveStoredConnection(cfgPath);
     if (text.indexOf(QStringLiteral(";Jet"), 1) > 0)
-        SessionContext::Current().accountSetPath = AccountSetPathOf(text);
+        SessionContext::Current().SetAccountSetPath(AccountSetPathOf(text));
     return text;
 }
 

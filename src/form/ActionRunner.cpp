@@ -85,7 +85,7 @@ void ActionRunner::PointSessionAtAccountSet() {
     if (defaultConnection)
         return;
     form_.Session.Close();
-    form_.Session.SetConnectionString(form_.accountSetConnection_);
+    form_.Session.SetConnectionString(form_.AccountSetConnection());
     defaultConnection = true;
 }
 
@@ -110,7 +110,7 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
     }
     busy = true;
     // A close asked for by an earlier, failed action does not carry over to this one.
-    form_.CloseAfterAction = false;
+    form_.ClearCloseRequest();
     bool ok = true;
     bool byException = false;
     try {
@@ -146,10 +146,8 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
                      form_.windowTitle() + QStringLiteral(" -> ") + ControlText(control),
                      app.loginId, DocumentIdOfWindowId(windowId)});
             }
-            if (!ok && form_.timerButtonId > 0 && form_.timerId_) {
-                form_.killTimer(form_.timerId_);
-                form_.timerId_ = 0;
-            }
+            if (!ok && form_.Head().timerButtonId > 0)
+                form_.StopButtonTimer();
         }
         if (ok)
             ok = RunAction(windowId, event);
@@ -172,7 +170,7 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
     }
     if (ok) {
         if (DetailSaved)
-            form_.DeletedUids.clear();
+            form_.SetDeletedKeys(QString());
     } else {
         transaction.Rollback();
         for (const GridRowRollback& record : gridRollback)
@@ -206,13 +204,11 @@ void ActionRunner::RunEvent(int windowId, const QString& event) {
 
     // Only a successful action closes the form: a failed one has been rolled back, and closing
     // would throw away what the user typed. The form stays open and shows the failure.
-    if (form_.CloseAfterAction && ok) {
-        if (form_.timerId_ && form_.timerButtonId > 0 && form_.timerIntervalMs >= 2000) {
-            form_.killTimer(form_.timerId_);
-            form_.timerId_ = 0;
-        }
-        if (form_.parentForm && form_.parentBtn > 0)
-            form_.parentForm->RunEvent(WindowIdOfDocumentId(form_.parentBtn),
+    if (form_.CloseRequested() && ok) {
+        if (form_.Head().timerButtonId > 0 && form_.Head().timerIntervalMs >= 2000)
+            form_.StopButtonTimer();
+        if (form_.parentForm && form_.Head().parentBtn > 0)
+            form_.parentForm->RunEvent(WindowIdOfDocumentId(form_.Head().parentBtn),
                                        QStringLiteral("CLICK"));
         if (form_.popupFlag)
             form_.accept();

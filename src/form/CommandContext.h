@@ -2,6 +2,7 @@
 // What a command handler may use of the form it runs in, and what it gives back. Handlers see
 // the form only through this interface and report through their result; the action runner
 // applies the result (messages, jumps) and owns the transaction, the checks and the rollback.
+#include "form/FormState.h"
 #include "form/XmlDocument.h"
 
 #include <QString>
@@ -70,13 +71,17 @@ public:
     virtual const FormXml::XmlDocument& Definition() const = 0;
 
     // --- State kept between actions ---
-    virtual int& PageNumber() = 0;
-    virtual int& PageTotal() = 0;
-    virtual bool& PageResetPermitted() = 0;
+    virtual PageState Page() const = 0;
+    virtual void SetPage(const PageState& page) = 0;
     // Keys of saved detail rows deleted since the last save, "," separated.
-    virtual QString& DeletedKeys() = 0;
+    virtual QString DeletedKeys() const = 0;
+    virtual void SetDeletedKeys(const QString& keys) = 0;
     // Keys of the rows the last paged search loaded.
-    virtual QString& LoadedKeysText() = 0;
+    virtual QString LoadedKeysText() const = 0;
+    virtual void SetLoadedKeys(const QString& keys) = 0;
+
+    // The session's global A0..A9 `slot` (0..9).
+    virtual void SetGlobal(int slot, const QString& value) = 0;
 
     // --- The running action's rollback bookkeeping ---
     virtual void RememberRowState(GridView* grid, int row, int state) = 0;

@@ -114,7 +114,7 @@ void FormWindow::Build() {
     // Initialisation.
     ApplyHead();
     if (!embedded && !popupFlag) {
-        if (style == 1)
+        if (state_.head.style == 1)
             showMaximized();
         else
             show();
@@ -122,23 +122,23 @@ void FormWindow::Build() {
     if (!popupFlag)
         RunStartup();
     firstPaint_ = true;
-    if (timerButtonId > 0 && timerIntervalMs > 0)
-        timerId_ = startTimer(timerIntervalMs);
-    if (drawMethod == QLatin1String("1"))
+    if (state_.head.timerButtonId > 0 && state_.head.timerIntervalMs > 0)
+        timerId_ = startTimer(state_.head.timerIntervalMs);
+    if (state_.head.drawMethod == QLatin1String("1"))
         StartBackgroundWorker();
 }
 
 void FormWindow::ApplyHead() {
     const FormXml::XmlNode head = document.SelectSingleNode("//html/head");
-    drawMethod = head.GetAttribute("draw_method");
-    scroll = head.GetAttribute("scroll");
-    bg = head.GetAttributeInt("bg", 0);
+    state_.head.drawMethod = head.GetAttribute("draw_method");
+    state_.head.scroll = head.GetAttribute("scroll");
+    state_.head.bg = head.GetAttributeInt("bg", 0);
     if (!embedded) {
         setWindowTitle(head.GetAttribute("title"));
-        style = head.GetAttributeInt("style", 0);
-        timerButtonId = head.GetAttributeInt("thread_id", 0);
-        timerIntervalMs = head.GetAttributeInt("time_split", 0);
-        parentBtn = head.GetAttributeInt("parent_btn", 0);
+        state_.head.style = head.GetAttributeInt("style", 0);
+        state_.head.timerButtonId = head.GetAttributeInt("thread_id", 0);
+        state_.head.timerIntervalMs = head.GetAttributeInt("time_split", 0);
+        state_.head.parentBtn = head.GetAttributeInt("parent_btn", 0);
         const QString pos = head.GetAttribute("pos");
         if (pos != QLatin1String("0"))
             CenterOn(ParseRectText(pos));
@@ -147,8 +147,8 @@ void FormWindow::ApplyHead() {
 
     const FormXml::XmlNode dialog =
         document.GetRoot().GetChild("body", true).GetChild("dialog", true);
-    if (!scroll.isEmpty()) {
-        scrollLayout_ = new ScrollLayout(this, scroll);
+    if (!state_.head.scroll.isEmpty()) {
+        scrollLayout_ = new ScrollLayout(this, state_.head.scroll);
     } else {
         layout_ = new FormLayout(this);
         BuildResizableLayout(*layout_, dialog, [this](int id) -> QWidget* {
@@ -158,8 +158,8 @@ void FormWindow::ApplyHead() {
         layout_->SetSizeGripVisible(!embedded);
         layout_->Apply();
     }
-    if (bg < 0)
-        setWindowOpacity(std::min(255, -bg) / 255.0);
+    if (state_.head.bg < 0)
+        setWindowOpacity(std::min(255, -state_.head.bg) / 255.0);
     ApplyFrameStyle();
 }
 
@@ -223,7 +223,7 @@ void FormWindow::showEvent(QShowEvent* event) {
 
 void FormWindow::ApplyFrameStyle() {
     Qt::WindowFlags flags = windowFlags();
-    switch (style) {
+    switch (state_.head.style) {
     case 2:
         flags &= ~Qt::WindowMaximizeButtonHint;
         setFixedSize(size());
@@ -314,7 +314,7 @@ bool FormWindow::RunPopupForm(const PopupFormRequest& request, QString& returned
     popup.openerEditBox = request.opener;
     popup.popupFlag = true;
     QString slot;
-    popup.ReturnSlot = &slot;
+    popup.returnSlot_ = &slot;
     popup.columnOffset = request.columnOffset;
     popup.openerValue = request.openerValue;
     const QString menuPart = parts.value(1);
@@ -420,7 +420,8 @@ void FormWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (!app.closeForReal && !markedForReal && !popupFlag && timerButtonId == 0 && !embedded) {
+    if (!app.closeForReal && !markedForReal && !popupFlag && state_.head.timerButtonId == 0 &&
+        !embedded) {
         event->ignore();
         HideForReuse();
         return;
@@ -467,14 +468,18 @@ void FormWindow::HideForReuse() {
                 child->HideForReuse();
 }
 
+void FormWindow::StopButtonTimer() {
+    if (timerId_)
+        killTimer(timerId_);
+    timerId_ = 0;
+}
+
 void FormWindow::CloseForReal() {
     closing_ = true;
     if (waitingOffInterface_ == 0)
         webSession_.reset();
-    if (timerId_ && timerButtonId > 0 && timerIntervalMs >= 2000) {
-        killTimer(timerId_);
-        timerId_ = 0;
-    }
+    if (state_.head.timerButtonId > 0 && state_.head.timerIntervalMs >= 2000)
+        StopButtonTimer();
     StopBackgroundWorker();
     if (popupFlag) {
         QDialog::reject(); // ends the modal run with Cancel; the opener owns the object
@@ -485,7 +490,7 @@ void FormWindow::CloseForReal() {
 }
 
 bool FormWindow::HoldsUnsavedLineEdits() {
-    if (!DeletedUids.isEmpty())
+    if (!state_.deletedKeys.isEmpty())
         return true;
     for (QWidget* control : controls_->Controls()) {
         auto* grid = qobject_cast<GridView*>(control);
@@ -515,14 +520,14 @@ void FormWindow::ResetContents() {
     eventsSuppressed = true;
     openerValue.clear();
     // The emptied grids leave no deleted lines behind for a later save.
-    DeletedUids.clear();
+    state_.deletedKeys.clear();
     for (QWidget* control : controls_->Controls())
         ResetControl(control);
     eventsSuppressed = false;
 }
 
 void FormWindow::ShowAgain() {
-    CloseAfterAction = false;
+    state_.closeAfterAction = false;
     FormRegistry& app = FormRegistry::Instance();
     auto entry = app.openForms.find(this);
     if (entry != app.openForms.end())
@@ -538,10 +543,10 @@ void FormWindow::ShowAgain() {
 // --- Painting, mouse, timer ---
 
 void FormWindow::SetDrawMethod(const QString& method) {
-    drawMethod = method;
+    state_.head.drawMethod = method;
     // The scene's worker, once started, runs until the form closes; other methods just stop
     // showing its frames.
-    if (drawMethod == QLatin1String("1") && !worker_.joinable() && !closing_)
+    if (state_.head.drawMethod == QLatin1String("1") && !worker_.joinable() && !closing_)
         StartBackgroundWorker();
     update();
 }
@@ -551,7 +556,7 @@ void FormWindow::paintEvent(QPaintEvent*) {
     DrawFormBackground(painter, document.SelectSingleNode("//html/head"), size(),
                        controls_->DefaultFont(), SessionContext::Current().exeFolder);
     std::lock_guard lock(sceneLock_);
-    if (!frame_.isNull() && drawMethod == QLatin1String("1"))
+    if (!frame_.isNull() && state_.head.drawMethod == QLatin1String("1"))
         painter.drawImage(0, 0, frame_);
 }
 
@@ -576,8 +581,8 @@ void FormWindow::moveEvent(QMoveEvent* event) {
 }
 
 void FormWindow::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == timerId_ && timerButtonId > 0)
-        RunEvent(WindowIdOfDocumentId(timerButtonId), QStringLiteral("CLICK"));
+    if (event->timerId() == timerId_ && state_.head.timerButtonId > 0)
+        RunEvent(WindowIdOfDocumentId(state_.head.timerButtonId), QStringLiteral("CLICK"));
 }
 
 // --- Keys ---

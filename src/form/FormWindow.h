@@ -8,6 +8,7 @@
 #include "form/CommandContext.h"
 #include "form/ControlHost.h"
 #include "form/FormRegistry.h"
+#include "form/FormState.h"
 #include "form/Placeholders.h"
 #include "form/XmlDocument.h"
 #include "net/HttpClient.h"
@@ -105,11 +106,15 @@ public:
     DbSession& AccountSession() override { return Session; }
     DbSession& LocalTextSession() override { return TextSession; }
     const FormXml::XmlDocument& Definition() const override { return document; }
-    int& PageNumber() override { return PageNo; }
-    int& PageTotal() override { return PageCount; }
-    bool& PageResetPermitted() override { return PageResetAllowed; }
-    QString& DeletedKeys() override { return DeletedUids; }
-    QString& LoadedKeysText() override { return loadedKeys; }
+    PageState Page() const override { return state_.page; }
+    void SetPage(const PageState& page) override { state_.page = page; }
+    QString DeletedKeys() const override { return state_.deletedKeys; }
+    void SetDeletedKeys(const QString& keys) override { state_.deletedKeys = keys; }
+    QString LoadedKeysText() const override { return state_.loadedKeys; }
+    void SetLoadedKeys(const QString& keys) override { state_.loadedKeys = keys; }
+    void SetGlobal(int slot, const QString& value) override {
+        SessionContext::Current().SetGlobal(slot, value);
+    }
     void RememberDroppedEntryRow(GridView* grid) override { runner_.RememberDroppedEntryRow(grid); }
     void RememberRowState(GridView* grid, int row, int state) override {
         runner_.RememberRowState(grid, row, state);
@@ -117,13 +122,13 @@ public:
     void RememberKeyField(QWidget* field) override { runner_.RememberKeyField(field); }
     void MarkDetailSaved() override { runner_.MarkDetailSaved(); }
     void ForgetRowStates() override { runner_.ForgetRowStates(); }
-    bool HasReturnSlot() const override { return ReturnSlot != nullptr; }
+    bool HasReturnSlot() const override { return returnSlot_ != nullptr; }
     int ColumnOffset() const override { return columnOffset; }
     void SetReturnValue(const QString& value) override {
-        if (ReturnSlot)
-            *ReturnSlot = value;
+        if (returnSlot_)
+            *returnSlot_ = value;
     }
-    void RequestCloseAfterAction() override { CloseAfterAction = true; }
+    void RequestCloseAfterAction() override { state_.closeAfterAction = true; }
     void ClosePopupNow() override {
         if (popupFlag)
             accept();
@@ -134,7 +139,7 @@ public:
     std::optional<QString> PickListOwnerText() const override;
     QString FormType() const override { return formType; }
     QString OpenerValue() const override { return openerValue; }
-    QString LoadedKeys() const override { return loadedKeys; }
+    QString LoadedKeys() const override { return state_.loadedKeys; }
     bool InStartupAction() const override { return runner_.startupFlag; }
 
     // --- Members read and written by the shell and the commands ---
@@ -152,26 +157,21 @@ public:
     QPointer<QWidget> openerEditBox;
     int columnOffset = 0;
     bool embedded = false;
-    QString loadedKeys;
 
-    // Head values, read once at initialisation.
-    QString drawMethod;
-    QString scroll;
-    int bg = 0;
-    int style = 0;
-    int timerButtonId = 0;
-    int timerIntervalMs = 0;
-    int parentBtn = 0;
+    // --- For the action runner ---
+    // The head's values, read once at initialisation.
+    const FormHeadValues& Head() const { return state_.head; }
+    bool CloseRequested() const { return state_.closeAfterAction; }
+    void ClearCloseRequest() { state_.closeAfterAction = false; }
+    // Stops the timer that clicks the head's timer button.
+    void StopButtonTimer();
+    // The account set the form was opened on, to come back to after a `connstr`.
+    const QString& AccountSetConnection() const { return accountSetConnection_; }
+    // The menu uid as a bound value: a pop-up form without one reads as menu 0.
+    qlonglong MenuUidValue() const { return menuUid.toLongLong(); }
 
-    // Command state.
     DbSession Session;
     DbSession TextSession;
-    bool CloseAfterAction = false;
-    QString* ReturnSlot = nullptr;
-    QString DeletedUids;
-    int PageNo = 1;
-    int PageCount = 0;
-    bool PageResetAllowed = true;
 
     bool eventsSuppressed = false;
 
@@ -203,13 +203,12 @@ private:
     void ShowDialogForm(const DialogFormRequest& request, const QString& definition);
     // A stored function's definition, from the cache or the account set; false when none.
     static bool StoredDefinition(const QString& uid, QString& definition);
-    friend class ActionRunner;
-    // The menu uid as a bound value: a pop-up form without one reads as menu 0.
-    qlonglong MenuUidValue() const { return menuUid.toLongLong(); }
     void StartBackgroundWorker();
     void StopBackgroundWorker();
     void ToggleFullScreen();
 
+    FormState state_;
+    QString* returnSlot_ = nullptr; // where a pop-up's answer goes
     std::unique_ptr<FormControls> controls_;
     ActionRunner runner_{*this};
     std::unique_ptr<HttpSession> webSession_;

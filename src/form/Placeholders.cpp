@@ -7,6 +7,7 @@
 #include <array>
 #include <bitset>
 #include <ctime>
+#include <type_traits>
 
 namespace {
 
@@ -39,7 +40,8 @@ enum Step : int {
     kGlobal0,
     kStepCount = kGlobal0 + 10
 };
-static_assert(std::tuple_size_v<decltype(SessionContext::globals)> == kStepCount - kGlobal0);
+static_assert(std::tuple_size_v<std::remove_cvref_t<decltype(SessionContext::globals)>> ==
+              kStepCount - kGlobal0);
 
 const std::array<QString, kStepCount>& Tokens() {
     static const std::array<QString, kStepCount> tokens = {

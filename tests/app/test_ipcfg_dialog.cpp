@@ -48,7 +48,7 @@ class IpCfgDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         qputenv("VEMO_UPDATE_SITE", QStringLiteral("127.0.0.1:%1").arg(server_.port()).toUtf8());
-        Application::Instance().storedConnectionText.Set(QString());
+        Application::Instance().session.SetStoredConnectionText(QString());
         cfg_ = dir_.filePath(QStringLiteral("cfg.ini"));
         previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
             events_.append(request.text);
@@ -58,7 +58,7 @@ protected:
     void TearDown() override {
         SetMessageSink(previousSink_);
         qunsetenv("VEMO_UPDATE_SITE");
-        Application::Instance().storedConnectionText.Set(QString());
+        Application::Instance().session.SetStoredConnectionText(QString());
     }
 
     std::unique_ptr<TestAccountSet> AccountSet(Engine engine) {
@@ -370,7 +370,8 @@ TEST_F(IpCfgDialogTest, SettingsThatDoNotConnectWriteNothing) {
                       {pg.host, QString::number(pg.port), "vemo_no_such_db", pg.user, "x"}});
     }
     // The client itself runs on a working account set; an empty text must not test that one.
-    Application::Instance().storedConnectionText.Set(ScrambleCfgText(set->connectionText(), 1));
+    Application::Instance().session.SetStoredConnectionText(
+        ScrambleCfgText(set->connectionText(), 1));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         events_.clear();

@@ -9,6 +9,7 @@
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
 #include "platform/AppMessage.h"
+#include "support/SessionFacts.h"
 #include "support/TestAccountSet.h"
 
 #include <QApplication>
@@ -76,11 +77,15 @@ protected:
         if (!set_)
             GTEST_SKIP() << qPrintable(why);
         Application& app = Application::Instance();
-        app.exeFolder = set_->folder();
-        app.exeVersion = QStringLiteral("1.2.10.0");
-        app.storedConnectionText.Set(QString());
-        app.password.clear();
-        app.userUid.clear();
+        ChangeStartUp(app.session, [&](SessionContext::StartUp& facts) {
+            facts.exeFolder = set_->folder();
+            facts.exeVersion = QStringLiteral("1.2.10.0");
+        });
+        app.session.SetStoredConnectionText(QString());
+        ChangeUser(app.session, [](SessionContext::User& user) {
+            user.password.clear();
+            user.userUid.clear();
+        });
         WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set_->connectionText(), 1));
         previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
             messages_.append(request.text);
@@ -93,7 +98,7 @@ protected:
     void TearDown() override {
         if (set_)
             SetMessageSink(previousSink_);
-        Application::Instance().storedConnectionText.Set(QString());
+        Application::Instance().session.SetStoredConnectionText(QString());
     }
 
     // Types into the dialog and presses the login button; the dialog's result once the login
@@ -142,14 +147,14 @@ TEST_P(LoginTest, RightPasswordLogsInStampsAndRemembersTheUser) {
     EXPECT_EQ(Login(dialog, "admin", "1"), QDialog::Accepted);
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('|'));
     Application& app = Application::Instance();
-    EXPECT_EQ(app.userUid, "1");
-    EXPECT_EQ(app.loginId, "admin");
-    EXPECT_EQ(app.password, "1");
-    EXPECT_EQ(app.dbKind.Get(), GetParam() == Engine::Sqlite ? "2" : "3");
+    EXPECT_EQ(app.session.userUid, "1");
+    EXPECT_EQ(app.session.loginId, "admin");
+    EXPECT_EQ(app.session.password, "1");
+    EXPECT_EQ(app.session.dbKind.Get(), GetParam() == Engine::Sqlite ? "2" : "3");
     QString stamped;
     ASSERT_TRUE(session_.QueryValue("SELECT loginTime_0 FROM c_user WHERE uid_0=1", stamped));
     EXPECT_FALSE(stamped.isEmpty());
-    EXPECT_EQ(app.loginTime, stamped);
+    EXPECT_EQ(app.session.loginTime, stamped);
     EXPECT_EQ(ReadCfg(app.CfgPath(), "SERVER", "USER"), "admin");
 
     const QStringList rows = LogRows();
@@ -171,7 +176,7 @@ TEST_P(LoginTest, QuotesInTheLoginIdAndTheVersionRule) {
         LoginDialog dialog;
         EXPECT_EQ(Login(dialog, "o'neil", "pa'ss"), QDialog::Accepted)
             << qPrintable(messages_.join('|'));
-        EXPECT_EQ(Application::Instance().userName, QStringLiteral("欧尼"));
+        EXPECT_EQ(Application::Instance().session.userName, QStringLiteral("欧尼"));
     }
     ASSERT_TRUE(session_.Execute("UPDATE c_app SET ver_0='1.3' WHERE uid_0=1"));
     {
@@ -192,7 +197,7 @@ TEST_P(LoginTest, LoginIdsCompareWithoutCase) {
     DbSession login(DbSession::FromConfig);
     Application& app = Application::Instance();
     EXPECT_EQ(AttemptLogin(login, app, "ADMIN", "1"), LoginResult::LoggedIn);
-    EXPECT_EQ(app.loginId, "admin");
+    EXPECT_EQ(app.session.loginId, "admin");
     EXPECT_EQ(ReadCfg(app.CfgPath(), "SERVER", "USER"), "admin");
     EXPECT_EQ(AttemptLogin(login, app, "ADMIN", "2"), LoginResult::WrongCredentials);
 }
@@ -241,7 +246,7 @@ TEST_P(LoginTest, ChangePasswordOutcomes) {
         // Shown over the dialog, where the user is typing.
         EXPECT_EQ(owners_, QList<QWidget*>{&dialog});
     }
-    EXPECT_EQ(Application::Instance().password, "new'1");
+    EXPECT_EQ(Application::Instance().session.password, "new'1");
     LoginDialog again;
     EXPECT_EQ(Login(again, "admin", "1"), QDialog::Rejected);
     EXPECT_EQ(Login(again, "admin", "new'1"), QDialog::Accepted);
@@ -293,7 +298,7 @@ TEST_P(LoginTest, LoginIdsWithQuotesAreValuesNotStatementText) {
                                  {c.id, QStringLiteral("引号"), ScrambleCfgText(c.password, 1)}))
                 << qPrintable(session_.Detail());
         }
-        app.userUid.clear();
+        ChangeUser(app.session, [](SessionContext::User& user) { user.userUid.clear(); });
         DbSession login(DbSession::FromConfig);
         EXPECT_EQ(AttemptLogin(login, app, c.id, c.password), c.expected);
         QStringList last;
@@ -302,15 +307,15 @@ TEST_P(LoginTest, LoginIdsWithQuotesAreValuesNotStatementText) {
             {"user_uid_0", "name_0"}, last));
         EXPECT_EQ(last.value(1), c.id);
         if (c.expected == LoginResult::LoggedIn) {
-            EXPECT_EQ(app.loginId, c.id);
-            EXPECT_EQ(last.value(0), app.userUid);
+            EXPECT_EQ(app.session.loginId, c.id);
+            EXPECT_EQ(last.value(0), app.session.userUid);
             QString stamped;
             EXPECT_TRUE(session_.QueryValue("SELECT loginTime_0 FROM c_user WHERE id_0=?", {c.id},
                                             stamped));
             EXPECT_FALSE(stamped.isEmpty());
         } else {
             EXPECT_EQ(last.value(0), "0");
-            EXPECT_TRUE(app.userUid.isEmpty());
+            EXPECT_TRUE(app.session.userUid.isEmpty());
         }
     }
 }
@@ -347,7 +352,7 @@ TEST_P(LoginTest, LoginUnderAWriteLockIsRecordedOrRefused) {
         session_.QueryValue("SELECT loginTime_0 FROM c_user WHERE uid_0=1", stampBefore);
         ASSERT_TRUE(session_.QueryValue("SELECT count(*) FROM log_client_login WHERE user_uid_0=1",
                                         rowsBefore));
-        app.userUid.clear();
+        ChangeUser(app.session, [](SessionContext::User& user) { user.userUid.clear(); });
         {
             QSqlDatabase locker = QSqlDatabase::addDatabase(target.driver, "locker");
             locker.setDatabaseName(target.databaseName);
@@ -397,7 +402,7 @@ TEST_P(LoginTest, LoginUnderAWriteLockIsRecordedOrRefused) {
         if (c.releasedWhileWaiting) {
             EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('|'));
             EXPECT_FALSE(stampAfter.isEmpty());
-            EXPECT_EQ(app.loginTime, stampAfter);
+            EXPECT_EQ(app.session.loginTime, stampAfter);
             EXPECT_EQ(rowsAfter.toInt(), rowsBefore.toInt() + 1);
         } else {
             ASSERT_EQ(messages_.size(), 1);
@@ -405,7 +410,7 @@ TEST_P(LoginTest, LoginUnderAWriteLockIsRecordedOrRefused) {
                 << qPrintable(messages_[0]);
             EXPECT_EQ(stampAfter, stampBefore);
             EXPECT_EQ(rowsAfter, rowsBefore);
-            EXPECT_TRUE(app.userUid.isEmpty());
+            EXPECT_TRUE(app.session.userUid.isEmpty());
         }
         messages_.clear();
     }
@@ -442,10 +447,12 @@ TEST(DamagedAccountSetLogin, NothingIsRecordedAndTheBackupIsNamed) {
         QString why;
         const std::unique_ptr<TestAccountSet> set = TestAccountSet::Create(Engine::Sqlite, why);
         ASSERT_TRUE(set) << qPrintable(why);
-        app.exeFolder = set->folder();
-        app.exeVersion = QStringLiteral("1.2.10.0");
-        app.storedConnectionText.Set(QString());
-        app.userUid.clear();
+        ChangeStartUp(app.session, [&](SessionContext::StartUp& facts) {
+            facts.exeFolder = set->folder();
+            facts.exeVersion = QStringLiteral("1.2.10.0");
+        });
+        app.session.SetStoredConnectionText(QString());
+        ChangeUser(app.session, [](SessionContext::User& user) { user.userUid.clear(); });
         WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set->connectionText(), 1));
         ASSERT_TRUE(DamageTablePage(set->sqliteFile(), QString::fromLatin1(c.damagedTable), why))
             << qPrintable(why);
@@ -467,7 +474,7 @@ TEST(DamagedAccountSetLogin, NothingIsRecordedAndTheBackupIsNamed) {
         Press(dialog, "admin", "1");
         WaitForLogin(dialog);
         EXPECT_NE(dialog.result(), QDialog::Accepted);
-        EXPECT_TRUE(app.userUid.isEmpty());
+        EXPECT_TRUE(app.session.userUid.isEmpty());
         const QString expected =
             QStringLiteral("账套文件已损坏：%1，不能再写入。请用备份 %2AutoBackup/"
                            "account.dat.%3.bak 恢复后再使用。")
@@ -477,7 +484,7 @@ TEST(DamagedAccountSetLogin, NothingIsRecordedAndTheBackupIsNamed) {
         EXPECT_EQ(file.readAll(), before);
     }
     SetMessageSink(previous);
-    app.storedConnectionText.Set(QString());
+    app.session.SetStoredConnectionText(QString());
 }
 
 } // namespace
@@ -491,8 +498,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         Application& app = Application::Instance();
-        app.exeFolder = dir_.path() + QLatin1Char('/');
-        app.storedConnectionText.Set(QString());
+        ChangeStartUp(app.session, [&](SessionContext::StartUp& facts) {
+            facts.exeFolder = dir_.path() + QLatin1Char('/');
+        });
+        app.session.SetStoredConnectionText(QString());
         previousSink_ = SetMessageSink([this](const AppMessageRequest& request) {
             messages_.append(request.text);
             return MessageAnswer::Ok;
@@ -502,7 +511,7 @@ protected:
     void TearDown() override {
         SetMessageSink(previousSink_);
         DbSession::SetConnectTimeoutSeconds(15);
-        Application::Instance().storedConnectionText.Set(QString());
+        Application::Instance().session.SetStoredConnectionText(QString());
     }
     // Makes cfg.ini hold only this [SERVER] NAME ("" leaves the file empty).
     void UseStoredName(const QString& name) {
@@ -512,7 +521,7 @@ protected:
         cfg.close();
         if (!name.isEmpty())
             WriteCfg(app.CfgPath(), "SERVER", "NAME", name);
-        app.storedConnectionText.Set(QString());
+        app.session.SetStoredConnectionText(QString());
     }
 
     QTemporaryDir dir_;

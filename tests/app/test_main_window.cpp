@@ -13,6 +13,7 @@
 #include "platform/AppMessage.h"
 #include "platform/GlobalHotKey.h"
 #include "platform/ShellOpen.h"
+#include "support/SessionFacts.h"
 #include "support/TestAccountSet.h"
 
 #include <QApplication>
@@ -114,12 +115,15 @@ protected:
             return;
         SetMessageSink(previousSink_);
         Application& app = Application::Instance();
-        for (QDialog* form : app.openForms.keys())
+        for (QDialog* form : app.forms.openForms.keys())
             delete form;
-        app.openForms.clear();
-        app.storedConnectionText.Set(QString());
+        app.forms.openForms.clear();
+        app.session.SetStoredConnectionText(QString());
     }
-    void ActAs(const char* uid) { Application::Instance().userUid = QLatin1String(uid); }
+    void ActAs(const char* uid) {
+        ChangeUser(Application::Instance().session,
+                   [&](SessionContext::User& user) { user.userUid = QLatin1String(uid); });
+    }
     QString StoredFavourites(const char* uid) {
         QString value;
         session_.QueryValue(QStringLiteral("SELECT auth1_0 FROM c_user WHERE uid_0=") + uid, value);
@@ -259,7 +263,7 @@ TEST_F(MainWindowOnScreen, StandsAtTheRightEdgeWithTheToolsOfItsUser) {
     while (!third.HeaderLoaded() && waited.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(third.windowTitle(), QStringLiteral("Vemo软件 - 华北五金"));
-    EXPECT_EQ(Application::Instance().companyName.Get(), QStringLiteral("华北五金"));
+    EXPECT_EQ(Application::Instance().session.companyName.Get(), QStringLiteral("华北五金"));
 
     // Without an X11 display there is no key to grab, and saying so is all that happens.
     platform::GlobalHotKey key;
@@ -269,7 +273,7 @@ TEST_F(MainWindowOnScreen, StandsAtTheRightEdgeWithTheToolsOfItsUser) {
 
 TEST_F(MainWindowOnScreen, OpensOnTheViewCfgNamesAndRemembersTheChoice) {
     const QString cfg = Application::Instance().CfgPath();
-    const QString key = "DHBTN_" + Application::Instance().userUid;
+    const QString key = "DHBTN_" + Application::Instance().session.userUid;
     for (const char* value : {"2", "1", "", "02"}) {
         WriteCfg(cfg, "SERVER", key, value);
         MainWindow window;
@@ -326,18 +330,18 @@ TEST_F(MainWindowOnScreen, OnlyBusinessFunctionsOpenAndRightClickOffersTheMenu) 
     DoubleClick(navigation, Entry(navigation, "采购管理"));
     // The clerk may see none of this folder's entries: it has no children and still no form.
     DoubleClick(navigation, Entry(navigation, "库存管理"));
-    EXPECT_TRUE(app.openForms.isEmpty());
+    EXPECT_TRUE(app.forms.openForms.isEmpty());
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
 
     navigation->expandAll();
     DoubleClick(navigation, Entry(navigation, "采购合同"));
-    ASSERT_EQ(app.openForms.size(), 1);
-    EXPECT_EQ(app.openForms.cbegin().value().menuUid, "11");
-    EXPECT_EQ(app.openForms.cbegin().key()->windowTitle(), QStringLiteral("采购合同"));
+    ASSERT_EQ(app.forms.openForms.size(), 1);
+    EXPECT_EQ(app.forms.openForms.cbegin().value().menuUid, "11");
+    EXPECT_EQ(app.forms.openForms.cbegin().key()->windowTitle(), QStringLiteral("采购合同"));
 
     // A right press on the form's background brings the hidden-away main window back.
     window.showMinimized();
-    QDialog* form = app.openForms.cbegin().key();
+    QDialog* form = app.forms.openForms.cbegin().key();
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(150, 150),
                       form->mapToGlobal(QPointF(150, 150)), Qt::RightButton, Qt::RightButton,
                       Qt::NoModifier);
@@ -350,13 +354,13 @@ TEST_F(MainWindowOnScreen, OnlyBusinessFunctionsOpenAndRightClickOffersTheMenu) 
 
     // A double click on blank space opens the selected entry, as on the entry itself.
     delete form;
-    ASSERT_TRUE(app.openForms.isEmpty());
+    ASSERT_TRUE(app.forms.openForms.isEmpty());
     navigation->setCurrentItem(Entry(navigation, "采购合同"));
     const QPoint blank(5, navigation->viewport()->height() - 5);
     ASSERT_FALSE(navigation->itemAt(blank));
     SendMouse(navigation->viewport(), QEvent::MouseButtonDblClick, blank);
     QApplication::processEvents();
-    EXPECT_EQ(app.openForms.size(), 1);
+    EXPECT_EQ(app.forms.openForms.size(), 1);
     // A right click on blank space still offers the menu, for the selected entry.
     QContextMenuEvent onBlank(QContextMenuEvent::Mouse, blank,
                               navigation->viewport()->mapToGlobal(blank));

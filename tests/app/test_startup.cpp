@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "data/CfgFile.h"
 #include "platform/AppMessage.h"
+#include "support/SessionFacts.h"
 #include "support/TestAccountSet.h"
 
 #include <QDialog>
@@ -118,7 +119,8 @@ protected:
     void SetUp() override {
         previous_ = QDir::currentPath();
         folder_ = dir_.path() + "/";
-        app_.exeFolder = folder_;
+        ChangeStartUp(app_.session,
+                      [&](SessionContext::StartUp& facts) { facts.exeFolder = folder_; });
         QDir::setCurrent(folder_);
         QDir(folder_).mkpath("temp");
         QDir(folder_).mkpath("update");
@@ -135,17 +137,19 @@ protected:
 };
 
 TEST_F(ExitSequence, NormalExitRemovesTempAndLeavesUpdate) {
-    app_.formCache.insert("12", "<html/>");
+    app_.forms.formCache.insert("12", "<html/>");
     app_.ExitInstance();
     EXPECT_FALSE(QDir(folder_ + "temp").exists());
     EXPECT_TRUE(QFile::exists(folder_ + "update/vemo.new"));
-    EXPECT_TRUE(app_.formCache.isEmpty());
+    EXPECT_TRUE(app_.forms.formCache.isEmpty());
 }
 
 TEST_F(ExitSequence, StagedUpdateIsRemovedAndSubFoldersAreNotDescended) {
     QDir(folder_).mkpath("temp/keep");
     Touch(folder_ + "temp/keep/inner.tmp");
-    app_.updatePending = true;
+    SessionContext::UpdateFindings pending;
+    pending.updatePending = true;
+    app_.session.ApplyUpdateFindings(pending);
     app_.ExitInstance();
     EXPECT_FALSE(QDir(folder_ + "update").exists());
     EXPECT_FALSE(QFile::exists(folder_ + "temp/a.tmp"));
@@ -158,13 +162,13 @@ TEST_F(ExitSequence, TopLevelFormsAreClosedForReal) {
     QDialog child;
     top.show();
     child.show();
-    app_.openForms.insert(&top, OpenFormEntry{"5", true, nullptr});
-    app_.openForms.insert(&child, OpenFormEntry{"6", true, &top});
+    app_.forms.openForms.insert(&top, OpenFormEntry{"5", true, nullptr});
+    app_.forms.openForms.insert(&child, OpenFormEntry{"6", true, &top});
     app_.ExitInstance();
     EXPECT_TRUE(top.property("closeForReal").toBool());
     EXPECT_FALSE(top.isVisible());
     EXPECT_FALSE(child.property("closeForReal").toBool());
-    EXPECT_TRUE(app_.openForms.isEmpty());
+    EXPECT_TRUE(app_.forms.openForms.isEmpty());
 }
 
 } // namespace

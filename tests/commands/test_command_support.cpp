@@ -12,6 +12,7 @@
 #include "form/FormControls.h"
 #include "form/FormWindow.h"
 #include "platform/AppMessage.h"
+#include "support/SessionFacts.h"
 #include "support/TestAccountSet.h"
 #include "widgets/DrawnLabel.h"
 #include "widgets/EditWithButton.h"
@@ -105,9 +106,9 @@ protected:
     void TearDown() override {
         gTrace = nullptr;
         SetMessageSink(previousSink_);
-        for (QDialog* form : Application::Instance().openForms.keys())
+        for (QDialog* form : Application::Instance().forms.openForms.keys())
             delete form;
-        Application::Instance().openForms.clear();
+        Application::Instance().forms.openForms.clear();
     }
 
     FormWindow* Open(const QString& definition = QString::fromUtf8(kForm)) {
@@ -330,7 +331,7 @@ TEST_F(CommandSupport, ValueParametersBindWindowsDeletedKeysAndPlaceholders) {
     FormWindow* form = Open();
     Control<QLineEdit>(form, 2)->setText("O'Brien");
     Control<QComboBox>(form, 3)->setEditText(QStringLiteral("乙"));
-    form->DeletedUids = "4,5";
+    form->SetDeletedKeys("4,5");
 
     FormXml::XmlDocument doc;
     const FormXml::XmlNode list =
@@ -339,8 +340,8 @@ TEST_F(CommandSupport, ValueParametersBindWindowsDeletedKeysAndPlaceholders) {
                                     "</para_info>"));
     QString sql = "{{p1}}|{{p2}}|{{p3}}|{{deleted_uid_0}}|{{userid}}";
     ASSERT_TRUE(BindValueParameters(*form, result, list, sql));
-    EXPECT_EQ(OpenInsertedValuesInSql(sql),
-              QStringLiteral("name_0='O''Brien'|k='乙'||4,5|") + Application::Instance().userUid);
+    EXPECT_EQ(OpenInsertedValuesInSql(sql), QStringLiteral("name_0='O''Brien'|k='乙'||4,5|") +
+                                                Application::Instance().session.userUid);
 
     FormXml::XmlDocument broken;
     const FormXml::XmlNode bad = Element(broken, "<para_info><a wnd='99' where='x'/></para_info>");
@@ -400,11 +401,11 @@ TEST_F(CommandSupport, StoredNamesAndKeysInStatementsStayValues) {
     FormWindow* form = Open();
     DbSession& db = OpenSession(form);
     Application& app = Application::Instance();
-    const QString name = app.userName;
+    const QString name = app.session.userName;
     const QStringList hostile = {
         "O'Brien", "' || (SELECT pass_0 FROM c_user WHERE id_0 = 'admin') || '", "{{date}}"};
     for (const QString& text : hostile) {
-        app.userName = text;
+        ChangeUser(app.session, [&](SessionContext::User& user) { user.userName = text; });
         QString value;
         ASSERT_TRUE(db.QueryValue(form->ExpandStatementPlaceholders(
                                       "SELECT '{{username}}' FROM c_user WHERE id_0 = 'admin'"),
@@ -412,7 +413,7 @@ TEST_F(CommandSupport, StoredNamesAndKeysInStatementsStayValues) {
             << qPrintable(db.Detail());
         EXPECT_EQ(value, text);
     }
-    app.userName = name;
+    ChangeUser(app.session, [&](SessionContext::User& user) { user.userName = name; });
     // Shown texts are not statements: the name is shown as it is.
     EXPECT_EQ(form->ExpandPlaceholders("经办人：{{username}}"), "经办人：" + name);
 }

@@ -155,13 +155,13 @@ TEST_P(GridCommandsDb, DeletedAndMovedRowsReachTheDatabaseAtTheNextSave) {
         grid_->AppendRow({QString::number(i + 1), QString(QChar(u'a' + i)), QString::number(i + 1)},
                          keys[i], 0);
     grid_->AppendRow({"4", "d", "4"}, "", 1); // typed in, never saved
-    form_->loadedKeys = keys.join(',');
+    form_->SetLoadedKeys(keys.join(','));
 
     // The saved row b and the new row d go; only b's key is remembered for deletion.
     Select({1, 3});
     ASSERT_TRUE(Command("<delrow><para_info table_id='9' rownum='1'/></delrow>"));
     EXPECT_EQ(form_->DeletedKeys(), keys[1]);
-    EXPECT_EQ(form_->loadedKeys, keys[0] + "," + keys[2]);
+    EXPECT_EQ(form_->LoadedKeysText(), keys[0] + "," + keys[2]);
     EXPECT_EQ(Column(1), QStringList({"a", "c"}));
     EXPECT_EQ(Column(0), QStringList({"1", "2"}));
     EXPECT_EQ(States(), QList<int>({0, 2})); // c got a new number

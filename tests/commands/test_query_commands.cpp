@@ -64,7 +64,7 @@ protected:
         QString why;
         if (!session_.Start(GetParam(), why))
             GTEST_SKIP() << qPrintable(why);
-        Application::Instance().likeRewrite = false;
+        Application::Instance().session.SetLikeRewrite(false);
 
         form_ = FormWindow::OpenForm(QString::fromUtf8(kSearchForm), QString(), QString(), "5",
                                      "物料", "");
@@ -83,7 +83,7 @@ protected:
     void TearDown() override {
         if (!session_.Set())
             return;
-        Application::Instance().likeRewrite = false;
+        Application::Instance().session.SetLikeRewrite(false);
         session_.Stop();
     }
 
@@ -135,14 +135,14 @@ TEST_P(QueryCommands, PagedSearchAndPageButtons) {
     ASSERT_EQ(Grid()->RowCount(), 10) << qPrintable(form_->Runner().ErrorText);
     EXPECT_EQ(ControlText(Control(11)),
               QStringLiteral("当前 1/3 页 每页 10 条记录 合计 25 条记录"));
-    EXPECT_EQ(form_->PageCount, 3);
+    EXPECT_EQ(form_->Page().total, 3);
     EXPECT_EQ(PageButtons(), "0011");
     // The key field is not shown; column 0 numbers the rows.
     EXPECT_EQ(Column(0), QStringList({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
     EXPECT_EQ(Column(1), Names(1, 10));
     EXPECT_EQ(Grid()->CellText(1, 2), "B");
     EXPECT_EQ(Keys(), uids_.mid(0, 10));
-    EXPECT_EQ(form_->loadedKeys, uids_.mid(0, 10).join(','));
+    EXPECT_EQ(form_->LoadedKeysText(), uids_.mid(0, 10).join(','));
     EXPECT_EQ(form_->ExpandPlaceholders("{{selected_uid_0}}"), uids_.mid(0, 10).join(','));
 
     const struct {
@@ -159,15 +159,15 @@ TEST_P(QueryCommands, PagedSearchAndPageButtons) {
     };
     for (const auto& s : steps) {
         Click(s.button);
-        EXPECT_EQ(form_->PageNo, s.page) << s.button;
+        EXPECT_EQ(form_->Page().number, s.page) << s.button;
         EXPECT_EQ(Column(1), Names(s.first, s.last)) << s.button;
         EXPECT_EQ(Grid()->CellText(0, 0), "1") << s.button;
-        EXPECT_EQ(form_->loadedKeys, uids_.mid(s.first - 1, s.last - s.first + 1).join(','))
+        EXPECT_EQ(form_->LoadedKeysText(), uids_.mid(s.first - 1, s.last - s.first + 1).join(','))
             << s.button;
         EXPECT_EQ(PageButtons(), s.buttons) << s.button;
         EXPECT_EQ(ControlText(Control(11)),
                   QStringLiteral("当前 %1/3 页 每页 10 条记录 合计 25 条记录").arg(s.page));
-        EXPECT_TRUE(form_->PageResetAllowed);
+        EXPECT_TRUE(form_->Page().resetPermitted);
     }
 
     // A page button re-runs the search with the filter as it now stands; a page past the end
@@ -175,22 +175,22 @@ TEST_P(QueryCommands, PagedSearchAndPageButtons) {
     Click(15);
     Control<QLineEdit>(2)->setText("1"); // M01, M10..M19, M21: two pages
     Click(14);
-    EXPECT_EQ(form_->PageNo, 2);
+    EXPECT_EQ(form_->Page().number, 2);
     EXPECT_EQ(Column(1), QStringList({"M19", "M21"}));
     EXPECT_EQ(ControlText(Control(11)),
               QStringLiteral("当前 2/2 页 每页 10 条记录 合计 12 条记录"));
     Control<QLineEdit>(2)->setText("M2"); // one page
     Click(15);
-    EXPECT_EQ(form_->PageNo, 1);
+    EXPECT_EQ(form_->Page().number, 1);
     EXPECT_EQ(ControlText(Control(11)), QStringLiteral("当前 1/1 页 每页 10 条记录 合计 6 条记录"));
     Control<QLineEdit>(2)->clear();
 
     // The user's own search starts again from the first page.
-    form_->DeletedUids = "7";
+    form_->SetDeletedKeys("7");
     Click(10);
-    EXPECT_EQ(form_->PageNo, 1);
+    EXPECT_EQ(form_->Page().number, 1);
     EXPECT_EQ(Column(1), Names(1, 10));
-    EXPECT_TRUE(form_->DeletedUids.isEmpty());
+    EXPECT_TRUE(form_->DeletedKeys().isEmpty());
 }
 
 // A paged search may put every row it found into another grid (for copying and export); the
@@ -216,10 +216,10 @@ TEST_P(QueryCommands, APagedSearchPutsEveryRowFoundIntoAnotherGrid) {
     };
     for (const auto& c : cases) {
         Control<QLineEdit>(2)->setText(QString::fromUtf8(c.filter));
-        form_->PageNo = c.page;
-        form_->PageResetAllowed = false;
+        form_->SetPage({c.page, form_->Page().total, form_->Page().resetPermitted});
+        form_->SetPage({form_->Page().number, form_->Page().total, false});
         ASSERT_TRUE(Run(search)) << qPrintable(form_->Runner().ErrorText);
-        form_->PageResetAllowed = true;
+        form_->SetPage({form_->Page().number, form_->Page().total, true});
         QStringList names;
         QStringList keys;
         QStringList numbers;
@@ -240,7 +240,7 @@ TEST_P(QueryCommands, APagedSearchPutsEveryRowFoundIntoAnotherGrid) {
         EXPECT_EQ(allKeys, keys) << c.filter << c.page;
         EXPECT_EQ(allNumbers, numbers) << c.filter << c.page;
         EXPECT_EQ(Grid()->RowCount(), c.shown) << c.filter << c.page;
-        EXPECT_EQ(form_->loadedKeys, Keys().join(',')) << c.filter << c.page;
+        EXPECT_EQ(form_->LoadedKeysText(), Keys().join(',')) << c.filter << c.page;
     }
 }
 
@@ -249,19 +249,19 @@ TEST_P(QueryCommands, APagedSearchPutsEveryRowFoundIntoAnotherGrid) {
 TEST_P(QueryCommands, ASearchWithoutPageDisplayLeavesTheListsPagesAlone) {
     Click(10);
     Click(15);
-    ASSERT_EQ(form_->PageNo, 3);
+    ASSERT_EQ(form_->Page().number, 3);
     ASSERT_TRUE(Run("<select_info_table><para_info_where select='SELECT uid_0,name_0,code_0 FROM "
                     "c_material' order='uid_0 ASC' contain_head='1' is_rowid='1' "
                     "counts_in_page='4' table_id='8'/></select_info_table>"))
         << qPrintable(form_->Runner().ErrorText);
     EXPECT_EQ(Control<GridView>(8)->RowCount(), 4);
     EXPECT_EQ(Control<GridView>(8)->CellText(0, 1), "M01");
-    EXPECT_EQ(form_->PageNo, 3);
-    EXPECT_EQ(form_->PageCount, 3);
+    EXPECT_EQ(form_->Page().number, 3);
+    EXPECT_EQ(form_->Page().total, 3);
     EXPECT_EQ(ControlText(Control(11)),
               QStringLiteral("当前 3/3 页 每页 10 条记录 合计 25 条记录"));
     Click(13);
-    EXPECT_EQ(form_->PageNo, 2);
+    EXPECT_EQ(form_->Page().number, 2);
     EXPECT_EQ(Column(1), Names(11, 20));
 }
 
@@ -294,13 +294,13 @@ TEST_P(QueryCommands, FiltersAndTheLikeRewrite) {
     const QString exact =
         QString::fromUtf8(kSearchForm).replace("LIKE '%{{self}}%'", "LIKE '{{self}}'");
     delete form_;
-    Application::Instance().openForms.clear();
+    Application::Instance().forms.openForms.clear();
     form_ = FormWindow::OpenForm(exact, QString(), QString(), "5", "物料", "");
     ASSERT_TRUE(form_);
     Control<QLineEdit>(2)->setText("m2");
     Click(10);
     EXPECT_EQ(Grid()->RowCount(), 0);
-    Application::Instance().likeRewrite = true;
+    Application::Instance().session.SetLikeRewrite(true);
     Click(10);
     EXPECT_EQ(Column(1), Names(20, 25));
     EXPECT_TRUE(messages_.isEmpty()) << qPrintable(messages_.join('\n'));
@@ -373,7 +373,7 @@ TEST_P(QueryCommands, TextModeSplitsAControlsTextIntoRows) {
     };
     for (const auto& c : cases) {
         Control<QLineEdit>(3)->setText(QString::fromUtf8(c.text));
-        form_->loadedKeys = "stale";
+        form_->SetLoadedKeys("stale");
         ASSERT_TRUE(Run(QStringLiteral("<select_info_table><para_info select='3' where='~'"
                                        " counts_in_page='3' contain_head='1' table_id='9' %1/>"
                                        "</select_info_table>")
@@ -382,7 +382,7 @@ TEST_P(QueryCommands, TextModeSplitsAControlsTextIntoRows) {
         EXPECT_EQ(Keys(), QStringList({"k1", "k2"})) << c.text;
         EXPECT_EQ(Column(0), QStringList({"a", "c"})) << c.text;
         EXPECT_EQ(Column(1), QStringList({"b", "d"})) << c.text;
-        EXPECT_EQ(form_->loadedKeys, "k1,k2") << c.text;
+        EXPECT_EQ(form_->LoadedKeysText(), "k1,k2") << c.text;
     }
 
     // Without keys every cell is shown; a row whose cells run out stays partly filled.
@@ -459,8 +459,10 @@ TEST_P(QueryCommands, QueryToWndJoinsAndQueryToMainSetsGlobals) {
     EXPECT_FALSE(Run("<query_to_wnd values='SELECT 1'/>"));
     EXPECT_EQ(form_->Runner().ErrorText, QStringLiteral("参数错误"));
 
-    auto& globals = Application::Instance().globals;
-    globals.fill("old");
+    SessionContext& session = Application::Instance().session;
+    const auto& globals = session.globals;
+    for (int slot = 0; slot < 10; ++slot)
+        session.SetGlobal(slot, "old");
     ASSERT_TRUE(Run("<query_to_main target_ids='0;9;4' values=\"SELECT name_0,code_0,'x' FROM "
                     "c_material WHERE name_0='M02'\"/>"));
     EXPECT_EQ(globals[0], "M02");
@@ -474,7 +476,8 @@ TEST_P(QueryCommands, QueryToWndJoinsAndQueryToMainSetsGlobals) {
     EXPECT_FALSE(Run("<query_to_main target_ids='10' values=\"SELECT 1\"/>"));
     EXPECT_EQ(messages_, QStringList({QStringLiteral("超出可设置全局变量范围！")}));
     EXPECT_FALSE(Run("<query_to_main target_ids='1;2' values=\"SELECT 1\"/>"));
-    globals.fill(QString());
+    for (int slot = 0; slot < 10; ++slot)
+        session.SetGlobal(slot, QString());
 }
 
 TEST_P(QueryCommands, QueryToTableAppendsNewNumberedRows) {

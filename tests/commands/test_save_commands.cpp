@@ -112,9 +112,9 @@ protected:
         if (!set_)
             return;
         SetMessageSink(previousSink_);
-        for (QDialog* form : Application::Instance().openForms.keys())
+        for (QDialog* form : Application::Instance().forms.openForms.keys())
             delete form;
-        Application::Instance().openForms.clear();
+        Application::Instance().forms.openForms.clear();
     }
 
     FormWindow* Open(const QString& definition = QString::fromUtf8(kForm)) {
@@ -246,7 +246,7 @@ TEST_P(SaveCommands, HeaderChecksRefuseBeforeAnythingIsWritten) {
         EXPECT_EQ(Rows("SELECT COUNT(*) FROM t_line"), QStringList({"0"}));
         EXPECT_EQ(Grid(form)->RowState(0), 1);
         delete form;
-        Application::Instance().openForms.clear();
+        Application::Instance().forms.openForms.clear();
     }
 }
 
@@ -282,7 +282,7 @@ TEST_P(SaveCommands, FailingDetailRowRollsBackTheWholeAction) {
         EXPECT_EQ(States(grid), QList<int>({1, 1, 1}));
         EXPECT_EQ(Box(form, 1)->text(), "0");
         delete form;
-        Application::Instance().openForms.clear();
+        Application::Instance().forms.openForms.clear();
     }
 }
 
@@ -301,7 +301,7 @@ TEST_P(SaveCommands, UpdateWritesChangedRowsOnlyAfterDeletingRemovedOnes) {
     grid->AppendRow({"2", "C", "30"}, "3", 3); // edited
     grid->AppendRow({"3", "D", "40"}, "4", 2); // renumbered only
     grid->AppendRow({"4", "A", "9"}, "0", 1);  // reuses the deleted row's unique item
-    form->DeletedUids = "1";
+    form->SetDeletedKeys("1");
 
     Click(form, 21);
 
@@ -313,7 +313,7 @@ TEST_P(SaveCommands, UpdateWritesChangedRowsOnlyAfterDeletingRemovedOnes) {
     EXPECT_EQ(Rows("SELECT head_uid_0, line_0, item_0 FROM t_line WHERE uid_0 >= 5"),
               QStringList({"7", "4", "A"}));
     EXPECT_EQ(States(grid), QList<int>({0, 0, 0, 0}));
-    EXPECT_TRUE(form->DeletedUids.isEmpty());
+    EXPECT_TRUE(form->DeletedKeys().isEmpty());
 }
 
 TEST_P(SaveCommands, DetailWithoutRowsSucceedsAndResetCopiesEveryRow) {
@@ -327,7 +327,7 @@ TEST_P(SaveCommands, DetailWithoutRowsSucceedsAndResetCopiesEveryRow) {
 
     ASSERT_TRUE(db_->Execute("DROP INDEX t_line_item"));
     Grid(form)->AppendRow({"1", "A", "1"}, "1", 0);
-    form->DeletedUids = "1";
+    form->SetDeletedKeys("1");
     Click(form, 22);
     EXPECT_EQ(Rows("SELECT head_uid_0, item_0 FROM t_line ORDER BY uid_0"),
               QStringList({"7", "A", "8", "A"}));
@@ -405,7 +405,7 @@ TEST_P(SaveCommands, CheckAsksYesOrNoBeforeActingAndNoStops) {
             EXPECT_EQ(messages_.last(), "操作提示|已审核");
         }
         delete form;
-        Application::Instance().openForms.clear();
+        Application::Instance().forms.openForms.clear();
     }
 }
 
@@ -456,7 +456,7 @@ TEST_P(SaveCommands, CheckAsksTheFormsOwnQuestionWithTheRecordsValues) {
             << c.cell;
         EXPECT_EQ(Rows("SELECT state_0 FROM t_head"), QStringList({c.state})) << c.cell;
         delete shown;
-        Application::Instance().openForms.clear();
+        Application::Instance().forms.openForms.clear();
     }
 }
 
@@ -529,7 +529,7 @@ TEST_P(RunSqlCommand, PassesFollowTheRowMode) {
         EXPECT_EQ(Rows("SELECT v FROM t_log ORDER BY uid_0"), c.logged) << c.step;
         EXPECT_EQ(messages_, QStringList({"操作提示|操作成功。"})) << c.step;
         delete form;
-        Application::Instance().openForms.clear();
+        Application::Instance().forms.openForms.clear();
     }
 }
 
@@ -574,7 +574,7 @@ TEST_P(RunSqlCommand, AFailedPassSkipsItsRestAndTheOthersStillRun) {
             << c.step;
         EXPECT_EQ(Rows("SELECT COUNT(*) FROM t_log"), QStringList({"0"})) << c.step;
         delete form;
-        Application::Instance().openForms.clear();
+        Application::Instance().forms.openForms.clear();
     }
 }
 
@@ -607,7 +607,7 @@ TEST_P(RunSqlCommand, FailuresStopTheActionAndRollBack) {
         EXPECT_EQ(messages_, QStringList({QStringLiteral("操作提示|") + c.message})) << c.steps;
         EXPECT_EQ(Rows("SELECT COUNT(*) FROM t_log"), QStringList({"0"})) << c.steps;
         delete form;
-        Application::Instance().openForms.clear();
+        Application::Instance().forms.openForms.clear();
     }
 }
 
@@ -669,7 +669,7 @@ TEST_P(SaveCommands, ACommitThatFailsIsAFailedActionAndKeepsNothing) {
     // Saving again inserts again: the key and the row states are those before the click.
     EXPECT_EQ(Box(form, 1)->text(), "0");
     EXPECT_EQ(States(grid), QList<int>({1}));
-    EXPECT_TRUE(QFile::exists(Application::Instance().exeFolder + "/log_vemo.log"));
+    EXPECT_TRUE(QFile::exists(Application::Instance().session.exeFolder + "/log_vemo.log"));
 }
 
 TEST_P(SaveCommands, ACommitWaitsForAReaderThatLetsGo) {

@@ -11,6 +11,7 @@
 #include "platform/Pointer.h"
 #include "platform/PopupChoice.h"
 #include "support/FormTestSession.h"
+#include "support/SessionFacts.h"
 #include "support/TestAccountSet.h"
 
 #include <QCheckBox>
@@ -255,16 +256,18 @@ TEST_F(WindowCommands, CmdInsertsEachValueOnceAsOneWord) {
     }
     // A user's name from the database is one word too.
     Application& app = Application::Instance();
-    const QString name = app.userName;
-    app.userName = QStringLiteral("$(touch PWNED)'; touch PWNED; '");
+    const QString name = app.session.userName;
+    ChangeUser(app.session, [](SessionContext::User& user) {
+        user.userName = QStringLiteral("$(touch PWNED)'; touch PWNED; '");
+    });
     Box(1)->clear();
     Box(2)->clear();
     EXPECT_TRUE(Command(QStringLiteral("<cmd target_ids='4' values=\"cd '%1' &amp;&amp; "
                                        "printf '[%s]' {{username}}\"/>")
                             .arg(dir.path())));
-    EXPECT_EQ(out->toPlainText(), "[" + app.userName + "]");
+    EXPECT_EQ(out->toPlainText(), "[" + app.session.userName + "]");
     EXPECT_FALSE(QFile::exists(dir.filePath("PWNED")));
-    app.userName = name;
+    ChangeUser(app.session, [&](SessionContext::User& user) { user.userName = name; });
 }
 
 TEST_F(WindowCommands, WaitLetsAnotherFormsButtonRun) {

@@ -58,12 +58,12 @@ class ConnectionResolution : public ::testing::Test {
 protected:
     void SetUp() override {
         qputenv("VEMO_UPDATE_SITE", QStringLiteral("127.0.0.1:%1").arg(server_.port()).toUtf8());
-        Application::Instance().storedConnectionText.Set(QString());
+        Application::Instance().session.SetStoredConnectionText(QString());
         cfg_ = dir_.filePath("cfg.ini");
     }
     void TearDown() override {
         qunsetenv("VEMO_UPDATE_SITE");
-        Application::Instance().storedConnectionText.Set(QString());
+        Application::Instance().session.SetStoredConnectionText(QString());
     }
     void StoreName(const QString& plain) {
         WriteCfg(cfg_, "SERVER", "NAME", ScrambleCfgText(plain, 1));
@@ -78,12 +78,12 @@ TEST_F(ConnectionResolution, LocalFileTextIsUsedAndKeptForTheProcess) {
     const QString text = AccessConnectionText("/data/a.dat");
     StoreName(text);
     EXPECT_EQ(ResolveSessionConnection(cfg_), text);
-    EXPECT_EQ(Application::Instance().dbKind.Get(), "2");
+    EXPECT_EQ(Application::Instance().session.dbKind.Get(), "2");
     // Later changes of cfg.ini take effect only after a restart.
     StoreName(AccessConnectionText("/data/other.dat"));
     EXPECT_EQ(ResolveSessionConnection(cfg_), text);
     EXPECT_EQ(ResolveLoginConnection(cfg_), text);
-    EXPECT_EQ(Application::Instance().accountSetPath, "/data/a.dat");
+    EXPECT_EQ(Application::Instance().session.accountSetPath, "/data/a.dat");
 }
 
 TEST_F(ConnectionResolution, ConnectionServiceAnswersTheScrambledText) {
@@ -91,8 +91,8 @@ TEST_F(ConnectionResolution, ConnectionServiceAnswersTheScrambledText) {
     server_.setRoute("/cs/shop1", 200, ScrambleCfgText(real, 1).toUtf8());
     StoreName(server_.baseUrl() + "/cs/shop1");
     EXPECT_EQ(ResolveSessionConnection(cfg_), real);
-    EXPECT_EQ(Application::Instance().storedConnectionText.Get(), ScrambleCfgText(real, 1));
-    EXPECT_EQ(Application::Instance().dbKind.Get(), "1");
+    EXPECT_EQ(Application::Instance().session.storedConnectionText.Get(), ScrambleCfgText(real, 1));
+    EXPECT_EQ(Application::Instance().session.dbKind.Get(), "1");
 }
 
 TEST_F(ConnectionResolution, ServerAddressGivenAsUrlIsLookedUp) {
@@ -103,7 +103,7 @@ TEST_F(ConnectionResolution, ServerAddressGivenAsUrlIsLookedUp) {
               SqlServerConnectionText("10.0.0.7", "1433", "erp", "sa", "pw"));
 
     // An address whose only slash is its first character is used as it is.
-    Application::Instance().storedConnectionText.Set(QString());
+    Application::Instance().session.SetStoredConnectionText(QString());
     StoreName(SqlServerConnectionText("/srv", "1433", "erp", "sa", "pw"));
     EXPECT_EQ(ResolveSessionConnection(cfg_),
               SqlServerConnectionText("/srv", "1433", "erp", "sa", "pw"));
@@ -112,7 +112,7 @@ TEST_F(ConnectionResolution, ServerAddressGivenAsUrlIsLookedUp) {
 
 TEST_F(ConnectionResolution, MissingConfigurationGivesAnEmptyText) {
     EXPECT_TRUE(ResolveSessionConnection(dir_.filePath("none.ini")).isEmpty());
-    EXPECT_EQ(Application::Instance().dbKind.Get(), "2");
+    EXPECT_EQ(Application::Instance().session.dbKind.Get(), "2");
 }
 
 } // namespace

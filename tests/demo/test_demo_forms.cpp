@@ -82,7 +82,7 @@ protected:
 
         Application& app = Application::Instance();
         UseAccountSetAsConfigured(*set_, app);
-        app.likeRewrite = false;
+        app.session.SetLikeRewrite(false);
         previousSink_ = SetMessageSink([this](const AppMessageRequest& r) {
             messages_.append(r.caption + QStringLiteral("|") + r.text);
             // Unless told otherwise the user agrees, as the headless sink does.
@@ -109,9 +109,9 @@ protected:
             << qPrintable(loginId);
     }
     static void CloseForms() {
-        for (QDialog* form : Application::Instance().openForms.keys())
+        for (QDialog* form : Application::Instance().forms.openForms.keys())
             delete form;
-        Application::Instance().openForms.clear();
+        Application::Instance().forms.openForms.clear();
     }
 
     // Opens a function the way the menu does.
@@ -302,7 +302,7 @@ TEST_F(DemoForms, MaterialsSearchAndPageThroughTheList) {
     const QString firstOfPage2 = Value("SELECT code_0 FROM c_material ORDER BY code_0 LIMIT 1 "
                                        "OFFSET 24");
     Click(form, materials::kNextPage);
-    EXPECT_EQ(form->PageNo, 2);
+    EXPECT_EQ(form->Page().number, 2);
     EXPECT_EQ(list->CellText(0, 0), "25"); // 序号 goes on from the first page
     EXPECT_EQ(list->CellText(0, 1), firstOfPage2);
 
@@ -310,7 +310,7 @@ TEST_F(DemoForms, MaterialsSearchAndPageThroughTheList) {
     Type(form, materials::kNameFilter, QStringLiteral("螺栓"));
     Type(form, materials::kCodeFilter, QStringLiteral("JG"));
     Click(form, materials::kSearch);
-    EXPECT_EQ(form->PageNo, 1);
+    EXPECT_EQ(form->Page().number, 1);
     const QStringList codes = Rows("SELECT code_0 FROM c_material WHERE name_0 LIKE '%螺栓%' AND "
                                    "code_0 LIKE '%JG%' ORDER BY code_0");
     ASSERT_FALSE(codes.isEmpty());
@@ -347,7 +347,7 @@ TEST_F(DemoForms, PartnerListsShowEveryTextWhole) {
         const int margins =
             2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
         for (int page = 1;; ++page) {
-            ASSERT_EQ(form->PageNo, page);
+            ASSERT_EQ(form->Page().number, page);
             ASSERT_GT(list->RowCount(), 0);
             for (int row = 0; row < list->RowCount(); ++row)
                 for (int column = 0; column < list->ColumnCount(); ++column) {
@@ -358,7 +358,7 @@ TEST_F(DemoForms, PartnerListsShowEveryTextWhole) {
                         << text.toStdString();
                 }
             Click(form, 14); // 下页; on the last page it stays there
-            if (form->PageNo == page)
+            if (form->Page().number == page)
                 break;
         }
     }
@@ -647,7 +647,7 @@ TEST_F(DemoForms, ContractIsSavedAsDraftAndAuditedAfterConfirmation) {
 
 TEST_F(DemoForms, TheClerkMayNotDeleteMaterialsNorAuditContracts) {
     LogIn("zhangxm");
-    EXPECT_FALSE(Application::Instance().rights.split(',').contains("41"));
+    EXPECT_FALSE(Application::Instance().session.rights.split(',').contains("41"));
     FormWindow* materialsForm = Open(11);
     ASSERT_TRUE(materialsForm);
     QWidget* remove = Control(materialsForm, materials::kDelete);
@@ -700,7 +700,7 @@ TEST_F(DemoForms, ANewUserLogsInWithTheInitialPassword) {
     EXPECT_EQ(messages_, QStringList("操作提示|账号只能由字母、数字、点和下划线组成"));
 
     LogIn("lisi");
-    EXPECT_EQ(Application::Instance().rights,
+    EXPECT_EQ(Application::Instance().session.rights,
               Value("SELECT auth_0 FROM c_user_group WHERE name_0 = '营业员'"));
 }
 

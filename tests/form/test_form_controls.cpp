@@ -10,6 +10,7 @@
 #include "net/PictureDownloads.h"
 #include "platform/AppMessage.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/SessionFacts.h"
 #include "support/TestAccountSet.h"
 #include "widgets/DrawingView.h"
 #include "widgets/DrawnButton.h"
@@ -713,8 +714,12 @@ TEST(FormControls, GridKeepsDraggedWidthsUnderItsMenuTableAndUser) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     Application& app = Application::Instance();
-    const QString savedFolder = std::exchange(app.exeFolder, folder.path() + QLatin1Char('/'));
-    const QString savedUser = std::exchange(app.userUid, QStringLiteral("7"));
+    const QString savedFolder = app.session.exeFolder;
+    const QString savedUser = app.session.userUid;
+    ChangeStartUp(app.session, [&](SessionContext::StartUp& facts) {
+        facts.exeFolder = folder.path() + QLatin1Char('/');
+    });
+    ChangeUser(app.session, [](SessionContext::User& user) { user.userUid = QStringLiteral("7"); });
     const QString dialog = QStringLiteral(
         "<table id='16' pos='0,0,200,100'><PARA><col_info><col id='1' title='a' width='50'/>"
         "<col id='2' title='b' width='60'/></col_info></PARA></table>");
@@ -726,8 +731,9 @@ TEST(FormControls, GridKeepsDraggedWidthsUnderItsMenuTableAndUser) {
     Built again(dialog);
     EXPECT_EQ(again.Get<GridView>(16)->ColumnWidth(0), 50);
     EXPECT_EQ(again.Get<GridView>(16)->ColumnWidth(1), 90);
-    app.exeFolder = savedFolder;
-    app.userUid = savedUser;
+    ChangeStartUp(app.session,
+                  [&](SessionContext::StartUp& facts) { facts.exeFolder = savedFolder; });
+    ChangeUser(app.session, [&](SessionContext::User& user) { user.userUid = savedUser; });
 }
 
 // A label's drawn picture is named relative to the client's folder.
@@ -738,10 +744,14 @@ TEST(FormControls, LabelPictureComesFromTheClientFolder) {
     red.fill(Qt::red);
     ASSERT_TRUE(red.save(folder.filePath(QStringLiteral("red.png"))));
     Application& app = Application::Instance();
-    const QString savedFolder = std::exchange(app.exeFolder, folder.path() + QLatin1Char('/'));
+    const QString savedFolder = app.session.exeFolder;
+    ChangeStartUp(app.session, [&](SessionContext::StartUp& facts) {
+        facts.exeFolder = folder.path() + QLatin1Char('/');
+    });
     Built built(QStringLiteral("<static id='1' pos='0,0,40,40' minlen='13'>"
                                "<item type='img' pos='10,10,0,0' text='red.png'/></static>"));
-    app.exeFolder = savedFolder;
+    ChangeStartUp(app.session,
+                  [&](SessionContext::StartUp& facts) { facts.exeFolder = savedFolder; });
     auto* label = built.Get<DrawnLabel>(1);
     ASSERT_TRUE(label);
     const QImage drawn = label->grab().toImage();
@@ -759,9 +769,11 @@ protected:
         if (!set_)
             GTEST_SKIP() << qPrintable(why);
         Application& app = Application::Instance();
-        app.exeFolder = set_->folder();
-        app.storedConnectionText.Set(QString());
-        app.userUid = QStringLiteral("7");
+        ChangeStartUp(app.session,
+                      [&](SessionContext::StartUp& facts) { facts.exeFolder = set_->folder(); });
+        app.session.SetStoredConnectionText(QString());
+        ChangeUser(app.session,
+                   [&](SessionContext::User& user) { user.userUid = QStringLiteral("7"); });
         WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set_->connectionText(), 1));
         previousSink_ = SetMessageSink([](const AppMessageRequest&) { return MessageAnswer::Ok; });
         DbSession session;
@@ -777,8 +789,9 @@ protected:
     void TearDown() override {
         if (set_)
             SetMessageSink(previousSink_);
-        Application::Instance().storedConnectionText.Set(QString());
-        Application::Instance().userUid.clear();
+        Application::Instance().session.SetStoredConnectionText(QString());
+        ChangeUser(Application::Instance().session,
+                   [](SessionContext::User& user) { user.userUid.clear(); });
     }
 
     // Types the text and waits for the list's answer to it.

@@ -168,10 +168,10 @@ protected:
     }
     void TearDown() override {
         SetMessageSink(previousSink_);
-        for (QDialog* form : Application::Instance().openForms.keys())
+        for (QDialog* form : Application::Instance().forms.openForms.keys())
             delete form;
-        Application::Instance().openForms.clear();
-        Application::Instance().storedConnectionText.Set(QString());
+        Application::Instance().forms.openForms.clear();
+        Application::Instance().session.SetStoredConnectionText(QString());
     }
     FormWindow* Open(const QString& definition = QString::fromUtf8(kForm),
                      const QString& uid = "5") {
@@ -183,7 +183,7 @@ protected:
         return n.toInt();
     }
     QString LogFile() {
-        QFile f(Application::Instance().exeFolder + "log_vemo.log");
+        QFile f(Application::Instance().session.exeFolder + "log_vemo.log");
         return f.open(QIODevice::ReadOnly) ? platform::DecodeGbk(f.readAll()) : QString();
     }
 
@@ -203,7 +203,7 @@ TEST_F(FormWindowRuns, FailedActionRollsBackAndWritesTheLogFile) {
     EXPECT_EQ(Count("WHERE name_0='螺丝'"), 0);
     EXPECT_EQ(messages_, QStringList{QStringLiteral("操作提示|数量必须大于零")});
     EXPECT_EQ(LogFile(), QStringLiteral("数量必须大于零\r\n\r\n第二行\r\n细节"));
-    QFile raw(Application::Instance().exeFolder + "log_vemo.log");
+    QFile raw(Application::Instance().session.exeFolder + "log_vemo.log");
     ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
     EXPECT_TRUE(raw.readAll().contains(platform::EncodeGbk(QStringLiteral("数量"))));
 
@@ -547,8 +547,8 @@ TEST_F(FormWindowRuns, ClosedFormIsResetAndShownAgainWithItsInit) {
     box->setText("供应商甲");
     form->close();
     EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(Application::Instance().openForms.contains(form));
-    EXPECT_FALSE(Application::Instance().openForms.value(form).active);
+    EXPECT_TRUE(Application::Instance().forms.openForms.contains(form));
+    EXPECT_FALSE(Application::Instance().forms.openForms.value(form).active);
     EXPECT_TRUE(box->text().isEmpty());
     EXPECT_EQ(Open(), form);
     EXPECT_TRUE(form->isVisible());
@@ -564,7 +564,7 @@ TEST_F(FormWindowRuns, TimerFormIsDestroyedOnClose) {
     form->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(form.isNull());
-    EXPECT_FALSE(Application::Instance().openForms.contains(form.data()));
+    EXPECT_FALSE(Application::Instance().forms.openForms.contains(form.data()));
 }
 
 TEST_F(FormWindowRuns, PositionIsCentredOnTheWorkAreaFrameIncluded) {
@@ -691,12 +691,12 @@ TEST_F(FormWindowRuns, ControlZeroIsNeverCheckedAndOldLoginsSkipTheInit) {
 
     // Eighteen hours after start-up a form opened again shows the limit and skips its INIT.
     Application& app = Application::Instance();
-    const std::int64_t started = app.startMinute;
-    app.startMinute -= 1080;
+    const std::int64_t started = app.session.startMinute;
+    app.session.SetStartMinute(started - 1080);
     messages_.clear();
     form->close();
     Open();
-    app.startMinute = started;
+    app.session.SetStartMinute(started);
     EXPECT_EQ(initCount_, 1);
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("操作提示|已登录【18")));

@@ -2,6 +2,7 @@
 // are never scanned again, the form-dependent tokens, the clock readings and the capital numerals.
 #include "app/Application.h"
 #include "form/Placeholders.h"
+#include "support/SessionFacts.h"
 
 #include <gtest/gtest.h>
 
@@ -33,16 +34,20 @@ const ClockReading kFixedNow{QDate(2024, 3, 5), QTime(19, 8, 9)};
 class Placeholders : public ::testing::Test {
 protected:
     Placeholders() {
-        app.userUid = "17";
-        app.loginId = "zhang";
-        app.userName = "张三";
-        app.loginTime = "2024-03-05 08:30:00";
-        app.accountSetPath = "/srv/books/2024.db";
-        app.exeVersion = "1.0.0.0";
-        app.companyName.Set("华东贸易");
-        app.exeName.Set("vemo");
+        ChangeUser(app, [&](SessionContext::User& user) {
+            user.userUid = "17";
+            user.loginId = "zhang";
+            user.userName = "张三";
+            user.loginTime = "2024-03-05 08:30:00";
+        });
+        app.SetAccountSetPath("/srv/books/2024.db");
+        ChangeStartUp(app, [&](SessionContext::StartUp& facts) {
+            facts.exeVersion = "1.0.0.0";
+            facts.exeName = "vemo";
+        });
+        app.SetCompanyName("华东贸易");
         for (int k = 0; k < 10; ++k)
-            app.globals[static_cast<size_t>(k)] = QStringLiteral("g%1").arg(k);
+            app.SetGlobal(int(static_cast<size_t>(k)), QStringLiteral("g%1").arg(k));
         form.formType = "采购";
         form.openerValue = "88";
     }
@@ -82,23 +87,23 @@ TEST_F(Placeholders, EveryTokenAndWhatStays) {
 
 TEST_F(Placeholders, InsertedValuesAreNeverScannedAgain) {
     // Values come from users and the database: what they hold is text, not more tokens.
-    app.userName = "{{date}} {{type}}";
+    ChangeUser(app, [&](SessionContext::User& user) { user.userName = "{{date}} {{type}}"; });
     form.formType = "{{userid}}";
-    app.globals[0] = "{{A9}}";
-    app.globals[9] = "{{A0}}";
-    app.userUid = "{{userid}}";
+    app.SetGlobal(0, "{{A9}}");
+    app.SetGlobal(9, "{{A0}}");
+    ChangeUser(app, [&](SessionContext::User& user) { user.userUid = "{{userid}}"; });
     EXPECT_EQ(Expand("{{username}}"), "{{date}} {{type}}");
     EXPECT_EQ(Expand("{{type}}"), "{{userid}}");
     EXPECT_EQ(Expand("{{A0}}|{{A9}}"), "{{A9}}|{{A0}}");
     EXPECT_EQ(Expand("{{userid}}"), "{{userid}}");
     // Nor do they complete a token with the text around them.
-    app.globals[0] = "";
-    app.globals[1] = "一";
-    app.loginId = "A1";
+    app.SetGlobal(0, "");
+    app.SetGlobal(1, "一");
+    ChangeUser(app, [&](SessionContext::User& user) { user.loginId = "A1"; });
     EXPECT_EQ(Expand("{{A1{{A0}}}}"), "{{A1}}");
     EXPECT_EQ(Expand("{{{{user_id}}}}"), "{{A1}}");
     // The values are inserted as they are, quotes included.
-    app.userName = "O'Brien";
+    ChangeUser(app, [&](SessionContext::User& user) { user.userName = "O'Brien"; });
     EXPECT_EQ(Expand("name_0='{{username}}'"), "name_0='O'Brien'");
 }
 
@@ -193,11 +198,11 @@ TEST_F(Placeholders, SameAsOnePassReplacement) {
     for (int round = 0; round < 3000; ++round) {
         form.pickListOwnerText = round % 2 ? std::optional<QString>(Text(3)) : std::nullopt;
         form.formType = Text(3);
-        app.userName = Text(3);
-        app.loginId = Text(2);
-        app.globals[0] = Text(2);
-        app.globals[1] = Text(2);
-        app.globals[5] = Text(2);
+        ChangeUser(app, [&](SessionContext::User& user) { user.userName = Text(3); });
+        ChangeUser(app, [&](SessionContext::User& user) { user.loginId = Text(2); });
+        app.SetGlobal(0, Text(2));
+        app.SetGlobal(1, Text(2));
+        app.SetGlobal(5, Text(2));
         const QString text = Text(12);
 
         // The values in the same order; the blanks are filled from the fixture below.

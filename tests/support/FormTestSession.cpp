@@ -41,10 +41,10 @@ void FormTestSession::Stop() {
     Application& app = Application::Instance();
     // A pop-up goes with the form that owns it, so each is deleted only while it still exists.
     QList<QPointer<QDialog>> forms;
-    for (QDialog* form : app.openForms.keys())
+    for (QDialog* form : app.forms.openForms.keys())
         forms.append(form);
     for (const QPointer<QDialog>& form : forms)
         delete form.data();
-    app.openForms.clear();
+    app.forms.openForms.clear();
     set_.reset();
 }

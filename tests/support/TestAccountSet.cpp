@@ -1,4 +1,5 @@
 #include "support/TestAccountSet.h"
+#include "support/SessionFacts.h"
 
 #include "AccountSetInit.h"
 #include "app/Application.h"
@@ -140,10 +141,12 @@ TestAccountSet::~TestAccountSet() {
 }
 
 void UseAccountSetAsConfigured(const TestAccountSet& set, Application& app) {
-    app.exeFolder = set.folder();
-    app.storedConnectionText.Set(QString());
-    app.closeForReal = false;
-    app.openForms.clear();
-    app.formCache.clear();
+    ChangeStartUp(app.session, [&](SessionContext::StartUp& facts) {
+        facts.exeFolder = set.folder();
+        facts.closeForReal = false;
+    });
+    app.session.SetStoredConnectionText(QString());
+    app.forms.openForms.clear();
+    app.forms.formCache.clear();
     WriteCfg(app.CfgPath(), "SERVER", "NAME", ScrambleCfgText(set.connectionText(), 1));
 }

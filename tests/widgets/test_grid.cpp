@@ -5,6 +5,7 @@
 #include "form/GridBuilder.h"
 #include "form/XmlDocument.h"
 #include "platform/AppMessage.h"
+#include "support/SessionFacts.h"
 #include "widgets/GridHeader.h"
 #include "widgets/GridView.h"
 
@@ -104,10 +105,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         Application& app = Application::Instance();
-        savedFolder_ = app.exeFolder;
-        savedUser_ = app.userUid;
-        app.exeFolder = dir_.path() + QLatin1Char('/');
-        app.userUid = QStringLiteral("7");
+        savedFolder_ = app.session.exeFolder;
+        savedUser_ = app.session.userUid;
+        ChangeStartUp(app.session, [&](SessionContext::StartUp& facts) {
+            facts.exeFolder = dir_.path() + QLatin1Char('/');
+        });
+        ChangeUser(app.session,
+                   [&](SessionContext::User& user) { user.userUid = QStringLiteral("7"); });
         savedSink_ = SetMessageSink([this](const AppMessageRequest& request) {
             messages_ << request.text;
             return MessageAnswer::Ok;
@@ -115,8 +119,10 @@ protected:
     }
     void TearDown() override {
         SetMessageSink(savedSink_);
-        Application::Instance().exeFolder = savedFolder_;
-        Application::Instance().userUid = savedUser_;
+        ChangeStartUp(Application::Instance().session,
+                      [&](SessionContext::StartUp& facts) { facts.exeFolder = savedFolder_; });
+        ChangeUser(Application::Instance().session,
+                   [&](SessionContext::User& user) { user.userUid = savedUser_; });
     }
 
     std::unique_ptr<GridView> Build(const QString& xml, int menuUid = 12) {
@@ -125,7 +131,7 @@ protected:
         const FormXml::XmlNode table = Parse(doc, xml);
         const Application& app = Application::Instance();
         SetUpGrid(*grid, table,
-                  {app.CfgPath(), menuUid, table.GetAttributeInt("id", 0), app.userUid});
+                  {app.CfgPath(), menuUid, table.GetAttributeInt("id", 0), app.session.userUid});
         return grid;
     }
 
@@ -434,12 +440,14 @@ TEST_F(Grid, ColumnWidthsAreRememberedPerUser) {
     EXPECT_EQ(same->ColumnWidth(1), 133);
     EXPECT_EQ(same->ColumnWidth(4), same->horizontalHeader()->defaultSectionSize());
 
-    Application::Instance().userUid = "8";
+    ChangeUser(Application::Instance().session,
+               [&](SessionContext::User& user) { user.userUid = "8"; });
     auto other = Build(kTableXml);
     EXPECT_EQ(other->ColumnWidth(1), 80);
 
     // A remembered 0 replaces the defined width.
-    Application::Instance().userUid = "7";
+    ChangeUser(Application::Instance().session,
+               [&](SessionContext::User& user) { user.userUid = "7"; });
     WriteCfg(Application::Instance().CfgPath(), "TABLECOLS", "T12_3_1_7", "0");
     EXPECT_EQ(Build(kTableXml)->ColumnWidth(0), 0);
 }

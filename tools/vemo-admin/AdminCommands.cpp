@@ -178,7 +178,8 @@ int RunLint(const QStringList& args) {
                 QStringLiteral("%1 中没有 cfg.ini：请先用 vemo-admin cfg set-connection 写入连接")
                     .arg(folder.absolutePath()),
                 kUsageError);
-        SessionContext::Current().exeFolder = folder.absolutePath() + QLatin1Char('/');
+        SessionContext::Current().ApplyStartUp(
+            SessionContext::StartUpIn(folder.absolutePath() + QLatin1Char('/'), QString()));
         DbSession session(DbSession::FromConfig);
         if (!session.Open())
             return Fail(AccountSetOpenError(session), kUsageError);
@@ -323,13 +324,16 @@ int RunUpdateCommand(const QStringList& args) {
             QStringLiteral("%1 中没有 cfg.ini：请先用 vemo-admin cfg set-connection 写入连接")
                 .arg(folder.absolutePath()));
     SessionContext& app = SessionContext::Current();
-    app.exeFolder = folder.absolutePath() + QLatin1Char('/');
-    app.exeVersion = QStringLiteral(VEMO_VERSION_TEXT);
+    app.ApplyStartUp(SessionContext::StartUpIn(folder.absolutePath() + QLatin1Char('/'),
+                                               QStringLiteral(VEMO_VERSION_TEXT)));
     QDir::setCurrent(app.exeFolder);
     UpdateRun run;
     run.exeFolder = app.exeFolder;
     run.ownVersion = app.exeVersion;
     run.log = [](const QString& line) { std::printf("%s\n", line.toUtf8().constData()); };
+    run.report = [&app](const SessionContext::UpdateFindings& found) {
+        app.ApplyUpdateFindings(found);
+    };
     RunUpdateWorker(app, run);
     return 0;
 }

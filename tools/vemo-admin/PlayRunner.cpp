@@ -135,9 +135,9 @@ FormWindow* FormOf(QWidget* control) {
 // its registry entry has no menu uid, so opening a menu entry does not show it again.
 FormWindow* OpenXmlForm(const QString& definition) {
     Application& app = Application::Instance();
-    app.handOff = FormOpenHandOff{definition, {}, {}, QStringLiteral("0"), {}, {}};
+    app.forms.handOff = FormOpenHandOff{definition, {}, {}, QStringLiteral("0"), {}, {}};
     auto* form = new FormWindow(nullptr);
-    app.openForms.insert(form, OpenFormEntry{QString(), true, nullptr});
+    app.forms.openForms.insert(form, OpenFormEntry{QString(), true, nullptr});
     form->LoadDefinition(definition);
     form->menuUid = QStringLiteral("0");
     form->Build();
@@ -165,14 +165,12 @@ void QuietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const
 
 // The client's start-up as far as a run without login dialog and main window needs it.
 void PrepareApplication(Application& app, const QString& exeFolder) {
-    app.formCache.clear();
-    app.openForms.clear();
-    app.formCacheFlushTick = platform::TickCountMs();
-    app.exeFolder = QDir(exeFolder).absolutePath() + QLatin1Char('/');
-    app.exeVersion = QStringLiteral(VEMO_VERSION_TEXT);
-    QDir::setCurrent(app.exeFolder);
-    app.closeForReal = ReadCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("CLOSE")) ==
-                       QLatin1String("1");
+    app.forms.formCache.clear();
+    app.forms.openForms.clear();
+    app.forms.formCacheFlushTick = platform::TickCountMs();
+    const QString folder = QDir(exeFolder).absolutePath() + QLatin1Char('/');
+    QDir::setCurrent(folder);
+    app.session.ApplyStartUp(SessionContext::StartUpIn(folder, QStringLiteral(VEMO_VERSION_TEXT)));
     DbSession::SetLockWaitLimitSeconds(ParseTimeoutSeconds(
         ReadCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("TIMEOUT"))));
 }
@@ -180,14 +178,14 @@ void PrepareApplication(Application& app, const QString& exeFolder) {
 // Closes what the run left open for real, as the client's exit does, but leaves the folders of
 // the exe folder alone: a play run is not the client ending.
 void CloseOpenForms(Application& app) {
-    const auto forms = app.openForms.keys();
+    const auto forms = app.forms.openForms.keys();
     for (QDialog* form : forms) {
-        if (form && !app.openForms.value(form).parentForm) {
+        if (form && !app.forms.openForms.value(form).parentForm) {
             form->setProperty("closeForReal", true);
             form->close();
         }
     }
-    app.openForms.clear();
+    app.forms.openForms.clear();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -287,7 +285,7 @@ MessageAnswer PlayRunner::Answer(const AppMessageRequest& request) {
     // A file the client names by its full path is shown as "open" shows it: relative to the
     // client's folder, which is another temporary folder in every run.
     QString text = request.text;
-    text.replace(QDir::toNativeSeparators(Application::Instance().exeFolder), QString());
+    text.replace(QDir::toNativeSeparators(Application::Instance().session.exeFolder), QString());
     PrintPlayLine(MessageLine(request.caption, text));
     if (request.buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;
@@ -468,8 +466,8 @@ bool PlayRunner::Login(const PlayStep& step) {
     // What the login dialog does when it opens, then what its login button does.
     DbSession session(DbSession::FromConfig);
     if (ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("LANG")) == QLatin1String("3") &&
-        app.dbKind.Get() == QLatin1String("2"))
-        app.likeRewrite = true;
+        app.session.dbKind.Get() == QLatin1String("2"))
+        app.session.SetLikeRewrite(true);
     ResolveLoginConnection(cfg);
     QString message;
     AttemptLogin(session, app, step.args[0], step.args[1], &message);
@@ -499,8 +497,8 @@ bool PlayRunner::Open(const PlayStep& step, QString& error) {
     }
     // The main window offers only the entries of the user's rights (all of them to the
     // administrator), so a function outside them cannot be opened.
-    const QString wrapped = QLatin1Char(',') + app.rights + QLatin1Char(',');
-    if (app.userUid != QLatin1String("1") &&
+    const QString wrapped = QLatin1Char(',') + app.session.rights + QLatin1Char(',');
+    if (app.session.userUid != QLatin1String("1") &&
         !wrapped.contains(QLatin1Char(',') + uid + QLatin1Char(','))) {
         error = QStringLiteral("用户的导航中没有业务功能 %1").arg(uid);
         return false;
