@@ -7,7 +7,7 @@
 #include "data/InsertedText.h"
 #include "data/RecordWriter.h"
 #include "data/SessionContext.h"
-#include "data/SqlTokenizer.h"
+#include "data/SqlTopLevel.h"
 #include "data/TextFileTables.h"
 #include "platform/Clock.h"
 
@@ -43,33 +43,24 @@ const QString kDiskFullMessage =
 // every term at the top level ends in one of them and the text holds no other. The nested TOP
 // page is then the LIMIT/OFFSET window of the same order.
 bool SwapReversesEveryTerm(const QString& orderBy) {
+    // Quotes and parentheses only: "--" and "/*" are nothing special in an ORDER BY here.
+    constexpr SqlLexis lexis{.lineComments = false, .blockComments = false};
+    SqlTopLevelReader reader(orderBy, lexis);
     QStringList terms;
-    QString term;
-    int depth = 0;
-    QChar quote;
-    for (const QChar c : orderBy) {
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-        } else if (c == u'\'' || c == u'"') {
-            quote = c;
-        } else if (c == u'[') {
-            quote = QLatin1Char(']');
-        } else if (c == u'(') {
-            ++depth;
-        } else if (c == u')') {
-            if (--depth < 0)
-                return false;
-        } else if (c == u',' && depth == 0) {
-            terms.append(term);
-            term.clear();
-            continue;
+    qsizetype start = 0;
+    SqlToken token;
+    SqlLevel level;
+    while (reader.Next(token, level)) {
+        if (level == SqlLevel::Unmatched || !reader.Tokens().IsClosed(token))
+            return false;
+        if (level == SqlLevel::Top && reader.Tokens().IsPunct(token, u',')) {
+            terms.append(orderBy.mid(start, token.begin - start));
+            start = token.end;
         }
-        term.append(c);
     }
-    if (depth != 0 || !quote.isNull())
+    if (reader.Depth() != 0)
         return false;
-    terms.append(term);
+    terms.append(orderBy.mid(start));
     const qsizetype tokens =
         orderBy.count(QLatin1String(" ASC")) + orderBy.count(QLatin1String(" DESC"));
     if (tokens != terms.size())

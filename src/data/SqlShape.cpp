@@ -1,6 +1,6 @@
 #include "data/SqlShape.h"
 
-#include "data/SqlTokenizer.h"
+#include "data/SqlTopLevel.h"
 
 namespace {
 
@@ -30,20 +30,14 @@ bool IsInWord(QChar c) {
 // word at parenthesis depth 0, with that word in `word`. A sealed value is a word of its own, as
 // the literal it stands for.
 qsizetype NextTopLevelWord(QStringView s, qsizetype pos, QStringView& word) {
-    SqlTokenizer reader(s, kShapeLexis);
+    SqlTopLevelReader reader(s, kShapeLexis);
     reader.Seek(pos);
-    int depth = 0;
     SqlToken token;
-    while (reader.Next(token)) {
+    SqlLevel level;
+    while (reader.Next(token, level)) {
+        if (level != SqlLevel::Top && level != SqlLevel::Nested)
+            continue;
         qsizetype end = token.end;
-        if (reader.IsPunct(token, u'(')) {
-            ++depth;
-            continue;
-        }
-        if (reader.IsPunct(token, u')')) {
-            --depth;
-            continue;
-        }
         if (token.kind != SqlTokenKind::Sealed) {
             const bool code = token.kind == SqlTokenKind::Word ||
                               token.kind == SqlTokenKind::Number ||
@@ -54,7 +48,7 @@ qsizetype NextTopLevelWord(QStringView s, qsizetype pos, QStringView& word) {
             while (end < s.size() && IsInWord(s[end]))
                 ++end;
         }
-        if (depth == 0) {
+        if (level == SqlLevel::Top) {
             word = s.sliced(token.begin, end - token.begin);
             return token.begin;
         }

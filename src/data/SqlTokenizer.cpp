@@ -110,3 +110,18 @@ bool SqlTokenizer::Next(SqlToken& token) {
     position_ = j;
     return true;
 }
+
+bool SqlTokenizer::IsClosed(const SqlToken& token) const {
+    const QStringView text = Text(token);
+    switch (token.kind) {
+    case SqlTokenKind::Text:
+        // An opening quote, doubled ones inside, the closing one: an even count when closed.
+        return text.count(u'\'') % 2 == 0;
+    case SqlTokenKind::QuotedName:
+        return text.count(u'"') % 2 == 0;
+    case SqlTokenKind::BracketName:
+        return text.endsWith(u']');
+    default:
+        return true;
+    }
+}

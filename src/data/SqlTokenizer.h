@@ -52,6 +52,8 @@ public:
         return token.kind == SqlTokenKind::Punct && token.end == token.begin + 1 &&
                sql_[token.begin] == c;
     }
+    // False for a quoted text or name that the text ends inside of.
+    bool IsClosed(const SqlToken& token) const;
 
 private:
     QStringView sql_;
