@@ -4,21 +4,14 @@
 #include "data/DbSession.h"
 #include "data/InsertedText.h"
 #include "form/CommandContext.h"
+#include "form/ControlBuilders.h"
 #include "form/ControlValues.h"
 #include "form/FormControls.h"
 #include "platform/AppMessage.h"
 #include "platform/ValueGrammars.h"
-#include "widgets/DrawnLabel.h"
-#include "widgets/EditWithButton.h"
 #include "widgets/GridView.h"
 
-#include <QComboBox>
-#include <QDateTimeEdit>
-#include <QLineEdit>
-#include <QLocale>
-#include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTextCursor>
 
 #include <algorithm>
 
@@ -32,53 +25,6 @@ using namespace CommandTexts;
 int FirstSelectedRow(const GridView& grid) {
     const QList<int> rows = grid.SelectedRows();
     return rows.isEmpty() ? -1 : *std::min_element(rows.cbegin(), rows.cend());
-}
-
-// Dates as query results and users write them: ISO first (a time part is ignored), then the
-// forms of the system locale.
-QDate ParseDateText(const QString& value) {
-    const QString text = value.trimmed();
-    if (text.isEmpty())
-        return {};
-    const QString datePart = text.section(QLatin1Char(' '), 0, 0).section(QLatin1Char('T'), 0, 0);
-    for (const QString& format :
-         {QStringLiteral("yyyy-M-d"), QStringLiteral("yyyy/M/d"), QStringLiteral("yyyy.M.d")}) {
-        const QDate date = QDate::fromString(datePart, format);
-        if (date.isValid())
-            return date;
-    }
-    const QLocale locale = QLocale::system();
-    for (const QLocale::FormatType format : {QLocale::ShortFormat, QLocale::LongFormat}) {
-        if (const QDate date = locale.toDate(text, format); date.isValid())
-            return date;
-        if (const QDateTime stamp = locale.toDateTime(text, format); stamp.isValid())
-            return stamp.date();
-    }
-    return {};
-}
-
-void SelectItemText(QComboBox* list, const QString& value) {
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->itemText(i) == value) {
-            list->setCurrentIndex(i);
-            return;
-        }
-    }
-    if (value.isEmpty()) {
-        list->setCurrentIndex(-1);
-        return;
-    }
-    list->insertItem(0, value);
-    list->setCurrentIndex(0);
-}
-
-// The whole text selected with the caret at its start, so the beginning of a long value shows.
-void SelectAllFromStart(QPlainTextEdit* box) {
-    QTextCursor cursor = box->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    cursor.movePosition(QTextCursor::Start, QTextCursor::KeepAnchor);
-    box->setTextCursor(cursor);
-    box->ensureCursorVisible();
 }
 
 QString ParameterMarker(int i) {
@@ -110,10 +56,10 @@ bool ResolveControl(CommandContext& form, CommandResult& result, const QString& 
 }
 
 QString ReadControlValue(const QWidget* window) {
-    if (const auto* list = qobject_cast<const QComboBox*>(window);
-        list && list->currentIndex() >= 0)
-        return list->itemText(list->currentIndex());
-    return ControlText(window);
+    if (!window)
+        return {};
+    const ControlAdapter& adapter = AdapterOf(window);
+    return adapter.readValue ? adapter.readValue(window) : adapter.text(window);
 }
 
 int ReadControlInt(CommandContext& form, CommandResult& result, const QString& reference) {
@@ -128,35 +74,19 @@ int ReadControlInt(CommandContext& form, CommandResult& result, const QString& r
 bool WriteControlValue(QWidget* window, const QString& value) {
     if (!window)
         return true;
-    // The edit-with-button box is a line edit too, but takes the value without the selection.
-    if (auto* editButton = qobject_cast<EditWithButton*>(window)) {
-        editButton->setText(value);
-    } else if (auto* list = qobject_cast<QComboBox*>(window)) {
-        SelectItemText(list, value);
-    } else if (auto* date = qobject_cast<QDateTimeEdit*>(window)) {
-        if (const QDate parsed = ParseDateText(value); parsed.isValid())
-            date->setDate(parsed);
-    } else if (auto* edit = qobject_cast<QLineEdit*>(window)) {
-        edit->setText(value);
-        edit->setSelection(int(value.size()), -int(value.size()));
-    } else if (auto* box = qobject_cast<QPlainTextEdit*>(window)) {
-        box->setPlainText(value);
-        SelectAllFromStart(box);
-    } else {
+    if (const auto write = AdapterOf(window).writeValue)
+        write(window, value);
+    else
         SetWindowText(window, value);
-    }
     return true;
 }
 
 void SetWindowText(QWidget* window, const QString& text) {
-    auto* label = qobject_cast<DrawnLabel*>(window);
-    if (!label) {
-        SetControlText(window, text);
+    if (!window)
         return;
-    }
-    label->SetText(text);
-    if (label->isVisible() && label->parentWidget())
-        label->parentWidget()->update(label->geometry());
+    SetControlText(window, text);
+    if (AdapterOf(window).seeThrough && window->isVisible() && window->parentWidget())
+        window->parentWidget()->update(window->geometry());
 }
 
 QString SealLiteral(const QString& text) {

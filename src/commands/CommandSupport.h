@@ -30,7 +30,8 @@ bool ResolveControl(CommandContext& form, CommandResult& result, const QString& 
 
 // --- Reading and writing control values ---
 // A command reads a control's value with ReadControlValue and writes one with WriteControlValue;
-// ControlText and SetControlText (form/ControlValues) are the raw texts underneath.
+// both ask the adapter of the control's kind (form/ControlAdapters). ControlText and
+// SetControlText are the raw texts underneath.
 
 // The selected item's text of a drop-down list with a selection, otherwise the control's text;
 // empty for no window.

@@ -3,6 +3,8 @@
 #include "platform/ValueGrammars.h"
 #include "widgets/DrawnLabel.h"
 
+#include <QWidget>
+
 namespace {
 
 using Events = ControlEvents;
@@ -10,20 +12,21 @@ using Events = ControlEvents;
 // A plain array: a form of a few hundred controls looks a tag up for each of them, and a scan of
 // a dozen short names costs no more than the comparisons it replaces.
 const ControlBuilder kBuilders[] = {
-    {QLatin1String("textbox"), BuildTextBox, Events::EditBox, true, true},
-    {QLatin1String("button"), BuildButton, Events::Button, true, false},
-    {QLatin1String("static"), BuildStatic, Events::None, true, false},
-    {QLatin1String("zvbutton"), BuildDrawnButton, Events::None, true, false},
-    {QLatin1String("pic"), BuildPicture, Events::None, true, false},
-    {QLatin1String("gui"), BuildGuiView, Events::None, true, false},
-    {QLatin1String("editbutton"), BuildEditButton, Events::EditButton, true, false},
-    {QLatin1String("table"), BuildGrid, Events::Grid, true, false},
-    {QLatin1String("droplist"), BuildDropList, Events::DropList, true, true},
-    {QLatin1String("datectrl"), BuildDateField, Events::None, true, false},
-    {QLatin1String("panel"), BuildPanel, Events::None, false, false},
-    {QLatin1String("tree"), BuildTree, Events::Tree, false, false},
-    {QLatin1String("treelist"), BuildTreeList, Events::TreeList, true, false},
-    {QLatin1String("gdistatic"), BuildTreeList, Events::TreeList, true, false},
+    {QLatin1String("textbox"), BuildTextBox, &kTextBoxAdapter, Events::EditBox, true, true},
+    {QLatin1String("button"), BuildButton, &kButtonAdapter, Events::Button, true, false},
+    {QLatin1String("static"), BuildStatic, &kStaticAdapter, Events::None, true, false},
+    {QLatin1String("zvbutton"), BuildDrawnButton, &kDrawnButtonAdapter, Events::None, true, false},
+    {QLatin1String("pic"), BuildPicture, &kPictureAdapter, Events::None, true, false},
+    {QLatin1String("gui"), BuildGuiView, &kDrawingAdapter, Events::None, true, false},
+    {QLatin1String("editbutton"), BuildEditButton, &kEditButtonAdapter, Events::EditButton, true,
+     false},
+    {QLatin1String("table"), BuildGrid, &kGridAdapter, Events::Grid, true, false},
+    {QLatin1String("droplist"), BuildDropList, &kDropListAdapter, Events::DropList, true, true},
+    {QLatin1String("datectrl"), BuildDateField, &kDateFieldAdapter, Events::None, true, false},
+    {QLatin1String("panel"), BuildPanel, &kWindowAdapter, Events::None, false, false},
+    {QLatin1String("tree"), BuildTree, &kTreeAdapter, Events::Tree, false, false},
+    {QLatin1String("treelist"), BuildTreeList, &kTreeListAdapter, Events::TreeList, true, false},
+    {QLatin1String("gdistatic"), BuildTreeList, &kTreeListAdapter, Events::TreeList, true, false},
 };
 
 } // namespace
@@ -33,6 +36,15 @@ const ControlBuilder* FindControlBuilder(QStringView tag) {
         if (tag == builder.tag)
             return &builder;
     return nullptr;
+}
+
+const ControlAdapter& AdapterOf(const QWidget* widget) {
+    for (const QMetaObject* type = widget->metaObject(); type; type = type->superClass())
+        for (const ControlBuilder& builder : kBuilders)
+            for (const QMetaObject* named : builder.adapter->widgetClasses)
+                if (named == type)
+                    return *builder.adapter;
+    return kWindowAdapter;
 }
 
 QColor ColorAttribute(const FormXml::XmlNode& element, const char* name) {

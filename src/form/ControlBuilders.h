@@ -1,7 +1,9 @@
 #pragma once
 // The builders of a form's controls, one per element kind, found by the element's tag. A builder
 // reads its element into a settings struct of its own and creates the widget from that alone, so
-// no widget reads the definition. FormControls then places, registers and wires what it returns.
+// no widget reads the definition. FormControls then places, registers and wires what it returns;
+// the kind's adapter is how the form and its commands read, write and reset it afterwards.
+#include "form/ControlAdapters.h"
 #include "form/XmlDocument.h"
 
 #include <QColor>
@@ -33,6 +35,7 @@ using BuildControl = QWidget* (*)(const FormXml::XmlNode& element,
 struct ControlBuilder {
     QLatin1String tag;
     BuildControl build;
+    const ControlAdapter* adapter;
     ControlEvents events;
     // The kind reads `hidden`; the others are shown or hidden by their own work.
     bool readsHidden;
@@ -42,6 +45,10 @@ struct ControlBuilder {
 
 // The builder of an element's tag; null for layout elements and unknown tags.
 const ControlBuilder* FindControlBuilder(QStringView tag);
+// The adapter of a widget's kind, found by its class: the nearest class an adapter of the table
+// names, so a part of a compound control or a widget built elsewhere is served by its class too.
+// kWindowAdapter for a widget no kind names (the form itself). The widget must not be null.
+const ControlAdapter& AdapterOf(const QWidget* widget);
 
 // Set on a multi-line box in which Enter starts a new line.
 inline constexpr char kWantsReturnProperty[] = "zvWantsReturn";

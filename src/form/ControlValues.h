@@ -5,7 +5,7 @@ class QComboBox;
 class QString;
 class QWidget;
 
-// Sets the text a control shows (edit boxes, drop-down edit fields, labels, buttons).
+// Sets the text a control shows, as its kind's adapter does (ControlAdapters.h).
 void SetControlText(QWidget* control, const QString& text);
 // Empties a control the way a hidden form is reset before it is shown again.
 void ResetControl(QWidget* control);

@@ -4,20 +4,15 @@
 #include "form/CellEditSteps.h"
 #include "form/ControlBuilders.h"
 #include "form/ControlHost.h"
-#include "widgets/DrawingView.h"
-#include "widgets/DrawnButton.h"
-#include "widgets/DrawnLabel.h"
 #include "widgets/DropList.h"
 #include "widgets/EditWithButton.h"
 #include "widgets/GridView.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/PickListPopup.h"
-#include "widgets/PictureView.h"
 #include "widgets/TextAsTyped.h"
 #include "widgets/TreeListView.h"
 
 #include <QApplication>
-#include <QDateTimeEdit>
 #include <QFocusEvent>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -420,49 +415,10 @@ bool FormControls::eventFilter(QObject* watched, QEvent* event) {
 QString EventTagOf(const QWidget* control, bool forEnterKey) {
     if (!control)
         return {};
-    if (qobject_cast<const EditWithButton*>(control))
-        return QStringLiteral("editbutton");
-    if (qobject_cast<const QLineEdit*>(control) || qobject_cast<const QPlainTextEdit*>(control))
-        return QStringLiteral("textbox");
-    if (qobject_cast<const QComboBox*>(control))
-        return QStringLiteral("droplist");
-    if (qobject_cast<const QDateTimeEdit*>(control))
-        return QStringLiteral("datectrl");
-    if (qobject_cast<const DrawnButton*>(control))
-        return {}; // the owner-drawn button has no actions of its own
-    if (qobject_cast<const QAbstractButton*>(control) || qobject_cast<const QGroupBox*>(control))
-        return QStringLiteral("button");
-    if (qobject_cast<const GridView*>(control))
-        return QStringLiteral("table");
-    if (qobject_cast<const QTreeWidget*>(control))
-        return QStringLiteral("tree");
-    if (forEnterKey && qobject_cast<const PictureView*>(control))
-        return QStringLiteral("treelist");
-    return {};
+    const ControlAdapter& adapter = AdapterOf(control);
+    return forEnterKey && !adapter.enterKeyTag.isEmpty() ? adapter.enterKeyTag : adapter.eventTag;
 }
 
 QString ControlText(const QWidget* control) {
-    if (!control)
-        return {};
-    if (auto* line = qobject_cast<const QLineEdit*>(control))
-        return line->text();
-    if (auto* box = qobject_cast<const QPlainTextEdit*>(control))
-        return TextAsTyped(box->document());
-    if (auto* list = qobject_cast<const QComboBox*>(control))
-        return list->currentText();
-    if (auto* date = qobject_cast<const QDateTimeEdit*>(control))
-        return date->date().toString(QStringLiteral("yyyy-MM-dd"));
-    if (auto* button = qobject_cast<const QAbstractButton*>(control))
-        return button->text();
-    if (auto* group = qobject_cast<const QGroupBox*>(control))
-        return group->title();
-    if (auto* label = qobject_cast<const DrawnLabel*>(control))
-        return label->Text();
-    if (auto* picture = qobject_cast<const PictureView*>(control))
-        return picture->Text();
-    if (auto* view = qobject_cast<const DrawingView*>(control))
-        return view->Text();
-    if (auto* chart = qobject_cast<const TreeListView*>(control))
-        return chart->Text();
-    return control->windowTitle();
+    return control ? AdapterOf(control).text(control) : QString();
 }

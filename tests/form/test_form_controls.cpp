@@ -4,6 +4,7 @@
 #include "data/CfgFile.h"
 #include "data/CfgScramble.h"
 #include "data/DbSession.h"
+#include "form/ControlBuilders.h"
 #include "form/ControlHost.h"
 #include "form/ControlValues.h"
 #include "form/FormControls.h"
@@ -283,6 +284,68 @@ TEST(FormControls, CreatesEveryKindWithItsAttributes) {
     for (const auto& [id, tag] : tags)
         EXPECT_EQ(EventTagOf(controls.ControlByDocumentId(id)), tag) << id;
     EXPECT_EQ(EventTagOf(built.Get<PictureView>(14), true), QStringLiteral("treelist"));
+}
+
+// A control is read, written and reset through the adapter of its kind's row, whatever class its
+// widget has: a kind whose widget derives from another kind's (the edit-with-button box from the
+// line edit, the drawn button from the push button, the tree from the tree widget) keeps its own.
+TEST(FormControls, EveryKindIsServedByTheAdapterOfItsRow) {
+    const struct {
+        const char* element;
+        const char* tag;
+    } kinds[] = {
+        {"<textbox id='1' pos='0,0,60,22'/>", "textbox"},
+        {"<textbox id='1' pos='0,0,60,60' style='4'/>", "textbox"},
+        {"<editbutton id='1' pos='0,0,60,22'/>", "editbutton"},
+        {"<droplist id='1' pos='0,0,60,22'/>", "droplist"},
+        {"<datectrl id='1' pos='0,0,60,22'/>", "datectrl"},
+        {"<button id='1' pos='0,0,60,24' value='按' style='1'/>", "button"},
+        {"<button id='1' pos='0,0,60,24' value='选' style='3'/>", "button"},
+        {"<button id='1' pos='0,0,60,24' value='单' style='9'/>", "button"},
+        {"<button id='1' pos='0,0,60,24' value='组' style='7'/>", "button"},
+        {"<button id='1' pos='0,0,60,24' value='链' popup='1'/>", "button"},
+        {"<button id='1' pos='0,0,60,24' value='图' img='1'/>", "button"},
+        {"<static id='1' pos='0,0,60,24'/>", "static"},
+        {"<zvbutton id='1' pos='0,0,60,24'/>", "zvbutton"},
+        {"<pic id='1' pos='0,0,60,24'/>", "pic"},
+        {"<gui id='1' pos='0,0,60,24'/>", "gui"},
+        {"<table id='1' pos='0,0,200,100'/>", "table"},
+        {"<panel id='1' pos='0,0,200,100'><html id='30' title='页'/></panel>", "panel"},
+        {"<tree id='1' pos='0,0,60,60'/>", "tree"},
+        {"<treelist id='1' pos='0,0,60,60'/>", "treelist"},
+        {"<gdistatic id='1' pos='0,0,60,60'/>", "gdistatic"},
+    };
+    for (const auto& kind : kinds) {
+        Built built(QString::fromUtf8(kind.element));
+        QWidget* control = built.controls.ControlByDocumentId(1);
+        ASSERT_TRUE(control) << kind.element;
+        const ControlBuilder* builder = FindControlBuilder(QString::fromLatin1(kind.tag));
+        ASSERT_TRUE(builder) << kind.tag;
+        EXPECT_EQ(&AdapterOf(control), builder->adapter)
+            << kind.element << " is served as " << control->metaObject()->className();
+    }
+}
+
+// Widgets that no row builds are served by their class: the line edit inside a drop list reads
+// and writes as a text box (a command may find it under the pointer), the form as a window.
+TEST(FormControls, WidgetsBuiltElsewhereAreServedByTheirClass) {
+    Built built(QStringLiteral("<droplist id='1' pos='0,0,60,22' value='甲;乙'/>"));
+    auto* list = built.Get<DropList>(1);
+    ASSERT_TRUE(list);
+    QLineEdit* inner = list->lineEdit();
+    SetControlText(inner, QStringLiteral("手写"));
+    EXPECT_EQ(ControlText(inner), QStringLiteral("手写"));
+    EXPECT_EQ(ControlText(list), QStringLiteral("手写"));
+    EXPECT_EQ(EventTagOf(inner), QStringLiteral("textbox"));
+
+    QWidget& form = built.host.form;
+    EXPECT_EQ(&AdapterOf(&form), &kWindowAdapter);
+    SetControlText(&form, QStringLiteral("单据"));
+    EXPECT_EQ(ControlText(&form), QStringLiteral("单据"));
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("单据"));
+    ResetControl(&form);
+    EXPECT_EQ(ControlText(&form), QStringLiteral("单据"));
+    EXPECT_EQ(EventTagOf(&form), QString());
 }
 
 TEST(FormControls, DropListItemsSplitAtSemicolonsWithNoneSelected) {
