@@ -3,6 +3,7 @@
 #include "app/UpdateTrust.h"
 #include "app/VersionCompare.h"
 #include "data/DbSession.h"
+#include "data/EngineProfile.h"
 #include "platform/AppMessage.h"
 
 #include <QCoreApplication>
@@ -218,8 +219,9 @@ bool StoreSignatures(DbSession& session, const QList<QByteArray>& signatures) {
                                 present)) {
             if (signatures[i].isEmpty())
                 continue;
-            // The identity column takes a given value on SQL Server only when asked to.
-            const bool identity = session.Kind() == 1;
+            // The identity column takes a given value on SQL Server (the engine spoken to in its
+            // own dialect) only when asked to.
+            const bool identity = session.Engine().TakesOwnDialect();
             if ((identity && !session.Execute(QStringLiteral("SET IDENTITY_INSERT c_app ON"))) ||
                 !session.Execute(
                     QStringLiteral("INSERT INTO c_app (uid_0) VALUES (%1)").arg(row)) ||
@@ -292,7 +294,7 @@ bool PublishClient(const QString& exeFolder, const QString& executable, const QS
     const bool stamped =
         StoreSignatures(session, signatures) &&
         session.Execute(
-            session.Kind() == 1
+            session.Engine().TakesOwnDialect()
                 ? QStringLiteral("UPDATE c_app SET ver_0=?,date_exe_0=?,date_up_0=getdate() where "
                                  "uid_0=1")
                 : QStringLiteral(

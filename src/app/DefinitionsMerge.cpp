@@ -1,6 +1,7 @@
 #include "app/DefinitionsMerge.h"
 
 #include "data/DbSession.h"
+#include "data/EngineProfile.h"
 #include "form/DefinitionCodec.h"
 #include "form/XmlDocument.h"
 #include "platform/Gbk.h"
@@ -79,8 +80,11 @@ bool CheckRows(const QString& name, const QString& text, const char* kinds, int&
     return true;
 }
 
-// The statements of the merge by kind, one by one so that each one's failure is seen.
-QStringList MergeStatements(const QString& kind, const QString& version) {
+// The statements of the merge as the engine takes them (none for an unknown kind), one by one so
+// that each one's failure is seen.
+QStringList MergeStatements(const EngineProfile* engine, const QString& version) {
+    if (!engine)
+        return {};
     QString quoted = version;
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
     const QString keepForms = QStringLiteral(
@@ -97,7 +101,7 @@ QStringList MergeStatements(const QString& kind, const QString& version) {
         QStringLiteral("UPDATE c_menu_button_down SET sta_0=B.sta_0 FROM c_menu_button B WHERE "
                        "c_menu_button_down.uid_0=B.uid_0");
     // A button's default state is the account set's own, not the package's: kept on every kind.
-    if (kind == QLatin1String("2"))
+    if (engine->IsLocalFile())
         return {keepForms,
                 QStringLiteral("DELETE FROM c_menu_dh"),
                 entries,
@@ -108,7 +112,7 @@ QStringList MergeStatements(const QString& kind, const QString& version) {
                 buttons,
                 QStringLiteral("UPDATE c_app SET ver_1='%1' WHERE uid_0=1").arg(quoted),
                 QStringLiteral("DELETE FROM c_menu_dh_down")};
-    if (kind == QLatin1String("1"))
+    if (engine->TakesOwnDialect())
         return {QStringLiteral("UPDATE c_menu_dh_down SET form_0=B.form_0 FROM c_menu_dh B WHERE "
                                "c_menu_dh_down.uid_0=B.uid_0 AND c_menu_dh_down.form_0 IS NULL "
                                "AND B.form_0 IS NOT NULL"),
@@ -123,16 +127,14 @@ QStringList MergeStatements(const QString& kind, const QString& version) {
                 QStringLiteral("SET IDENTITY_INSERT c_menu_button OFF"),
                 QStringLiteral("UPDATE c_app SET ver_1=N'%1' WHERE uid_0=1").arg(quoted),
                 QStringLiteral("DELETE FROM c_menu_dh_down")};
-    if (kind == QLatin1String("3"))
-        return {keepForms,
-                QStringLiteral("DELETE FROM c_menu_dh"),
-                entries,
-                keepStates,
-                QStringLiteral("DELETE FROM c_menu_button"),
-                buttons,
-                QStringLiteral("UPDATE c_app SET ver_1='%1' WHERE uid_0=1").arg(quoted),
-                QStringLiteral("DELETE FROM c_menu_dh_down")};
-    return {};
+    return {keepForms,
+            QStringLiteral("DELETE FROM c_menu_dh"),
+            entries,
+            keepStates,
+            QStringLiteral("DELETE FROM c_menu_button"),
+            buttons,
+            QStringLiteral("UPDATE c_app SET ver_1='%1' WHERE uid_0=1").arg(quoted),
+            QStringLiteral("DELETE FROM c_menu_dh_down")};
 }
 
 } // namespace
@@ -298,7 +300,8 @@ bool MergeDefinitions(DbSession& session, const DefinitionsDownload& download,
         log(QStringLiteral("definitions already at version %1").arg(download.version));
         return true;
     }
-    for (const QString& statement : MergeStatements(download.dbKind, download.version))
+    for (const QString& statement :
+         MergeStatements(EngineProfile::OfKindText(download.dbKind), download.version))
         if (!session.Execute(statement))
             return fail(QStringLiteral("合并功能定义失败"));
     const QString clearSql = ReadText(folder.filePath(QStringLiteral("clear_sql.txt")));

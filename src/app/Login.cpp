@@ -7,6 +7,7 @@
 #include "data/CfgScramble.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
+#include "data/EngineProfile.h"
 #include "platform/HostInfo.h"
 
 #include <QFileInfo>
@@ -24,12 +25,12 @@ HostFacts CollectHostFacts() {
     return {platform::HostName(), platform::HostIpv4Address(), platform::FirstAdapterMacAddress()};
 }
 
-// SQL Server logs with the form its version supports; nothing is logged when the version is
-// unknown. The other kinds use the NOW() form.
+// SQL Server (the engine that takes its own dialect) logs with the form its version supports;
+// nothing is logged when the version is unknown. The other kinds use the NOW() form.
 enum class LogForm { None, SqlServer8, SqlServer9, Now };
 
-LogForm ChooseLogForm(DbSession& session, const QString& kind) {
-    if (kind != QLatin1String("1"))
+LogForm ChooseLogForm(DbSession& session, bool ownDialect) {
+    if (!ownDialect)
         return LogForm::Now;
     QString version;
     if (!session.QueryValue(
@@ -125,7 +126,7 @@ QString OpenFailureMessage(const DbSession& session, const QString& settings) {
         return QStringLiteral("缺少数据库驱动 %1：请安装软件包 %2。")
             .arg(target.driver, packages.value(target.driver, target.driver));
     }
-    if (kind == DbKindCode::LocalFile) {
+    if (EngineProfile::Of(kind).IsLocalFile()) {
         const QString path = target.databaseName;
         if (!QFileInfo(path).isFile())
             return session.Message().trimmed();
@@ -272,7 +273,9 @@ LoginOutcome RunLogin(DbSession& session, const LoginRequest& request,
                                      "“设置”重新设置账套。")
                           .arg(ReasonOf(session)));
     const HostFacts host = CollectHostFacts();
-    const LogForm form = ChooseLogForm(session, kind);
+    // The statements below are written for SQL Server's own dialect or as Access SQL.
+    const bool ownDialect = session.Engine().TakesOwnDialect();
+    const LogForm form = ChooseLogForm(session, ownDialect);
     if (user.size() < 5) {
         report(LoginStage::Recording);
         const QString log = FailureLogStatement(form);
@@ -283,14 +286,13 @@ LoginOutcome RunLogin(DbSession& session, const LoginRequest& request,
 
     report(LoginStage::Recording);
     const qlonglong uid = user[0].toLongLong();
-    const QString notRecorded =
-        RecordLogin(session,
-                    kind == QLatin1String("1")
-                        ? QStringLiteral("UPDATE c_user SET loginTime_0=getdate() WHERE uid_0=?")
-                        : QStringLiteral("UPDATE c_user SET loginTime_0=NOW() WHERE uid_0=?"),
-                    uid, SuccessLogStatement(form),
-                    {uid, request.loginId, host.ip,
-                     QStringLiteral("%1 - %2").arg(host.name, request.exeVersion), host.mac});
+    const QString notRecorded = RecordLogin(
+        session,
+        ownDialect ? QStringLiteral("UPDATE c_user SET loginTime_0=getdate() WHERE uid_0=?")
+                   : QStringLiteral("UPDATE c_user SET loginTime_0=NOW() WHERE uid_0=?"),
+        uid, SuccessLogStatement(form),
+        {uid, request.loginId, host.ip,
+         QStringLiteral("%1 - %2").arg(host.name, request.exeVersion), host.mac});
     if (session.FileDamaged())
         return damaged();
     if (!notRecorded.isEmpty())
@@ -307,6 +309,14 @@ LoginOutcome RunLogin(DbSession& session, const LoginRequest& request,
     outcome.loginId = user[4];
     outcome.loginTime = loginTime;
     return finish(LoginResult::LoggedIn);
+}
+
+void ApplyLikeRewriteSetting(Application& app) {
+    const EngineProfile* engine = EngineProfile::OfKindText(app.session.dbKind.Get());
+    if (ReadCfg(app.CfgPath(), QStringLiteral("SERVER"), QStringLiteral("LANG")) ==
+            QLatin1String("3") &&
+        engine && engine->IsLocalFile())
+        app.session.SetLikeRewrite(true);
 }
 
 void ApplyLogin(Application& app, const LoginRequest& request, const LoginOutcome& outcome) {

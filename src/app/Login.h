@@ -60,6 +60,10 @@ LoginResult CheckLoginInput(const QString& loginId, const QString& password);
 LoginOutcome RunLogin(DbSession& session, const LoginRequest& request,
                       const std::function<void(LoginStage)>& progress = {});
 
+// What the login box does as it opens: with cfg.ini [SERVER] LANG=3 on a local-file account set,
+// LIKE patterns are rewritten from then on.
+void ApplyLikeRewriteSetting(Application& app);
+
 // Interface thread: sets DbKind and, after a successful login, the user fields, and writes
 // cfg.ini USER.
 void ApplyLogin(Application& app, const LoginRequest& request, const LoginOutcome& outcome);

@@ -148,9 +148,7 @@ LoginDialog::LoginDialog(QWidget* parent)
     });
 
     const QString cfg = app.CfgPath();
-    if (ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("LANG")) == QLatin1String("3") &&
-        app.session.dbKind.Get() == QLatin1String("2"))
-        app.session.SetLikeRewrite(true);
+    ApplyLikeRewriteSetting(app);
     // The last user shows at once; the loader only adds the list beside it.
     userBox_->setEditText(ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("USER")));
     if (qEnvironmentVariableIsSet("VEMO_EXIT_WHEN_SHOWN"))

@@ -1,6 +1,7 @@
 #include "app/NavigationTree.h"
 
 #include "data/DbSession.h"
+#include "data/EngineProfile.h"
 
 #include <QHeaderView>
 #include <QPainter>
@@ -106,7 +107,7 @@ QPixmap FunctionImage(bool selected) {
 
 } // namespace
 
-QString MenuTreeQuery(MenuTree tree, const QString& dbKind, const QString& userUid,
+QString MenuTreeQuery(MenuTree tree, const EngineProfile* engine, const QString& userUid,
                       const QString& rights, const QString& favourites) {
     const QString columns = QLatin1String(kColumns);
     const QString order = QLatin1String(kOrder);
@@ -114,7 +115,9 @@ QString MenuTreeQuery(MenuTree tree, const QString& dbKind, const QString& userU
     if (administrator && tree == MenuTree::Navigation)
         return columns + order;
 
-    if (dbKind == QLatin1String("1")) {
+    // In the engine's own dialect the query reads the user's lists itself; in Access SQL they
+    // are read first and written into it.
+    if (engine && engine->TakesOwnDialect()) {
         const QString rightsTest =
             QStringLiteral("CHARINDEX(','+rtrim(uid_0)+',' ,(select N','+auth_0+N','  from "
                            "view_c_user where uid_0=%1))>0 \t\t")
@@ -174,11 +177,12 @@ void FillMenuTree(QTreeWidget* tree, const QStringList& values) {
 
 bool LoadMenuTree(DbSession& session, QTreeWidget* tree, MenuTree which, const QString& dbKind,
                   const QString& userUid) {
+    const EngineProfile* engine = EngineProfile::OfKindText(dbKind);
     tree->clear();
     QString rights;
     QString favourites;
     const bool administrator = userUid == QLatin1String(kAdministratorUid);
-    if (dbKind != QLatin1String("1")) {
+    if (!engine || !engine->TakesOwnDialect()) {
         // A list that cannot be read matches nothing: the tree stays empty.
         if (!administrator)
             rights = ReadList(session, "auth_0", userUid);
@@ -186,7 +190,7 @@ bool LoadMenuTree(DbSession& session, QTreeWidget* tree, MenuTree which, const Q
             favourites = ReadList(session, "auth1_0", userUid);
     }
     QStringList values;
-    if (session.QueryList(MenuTreeQuery(which, dbKind, userUid, rights, favourites), values) != 1)
+    if (session.QueryList(MenuTreeQuery(which, engine, userUid, rights, favourites), values) != 1)
         return false;
     FillMenuTree(tree, values);
     return true;

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class DbSession;
+class EngineProfile;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -19,9 +20,10 @@ inline constexpr int kMenuLeafRole = Qt::UserRole + 1;
 // The administrator sees every entry whatever his group's rights.
 inline constexpr char kAdministratorUid[] = "1";
 
-// The menu-row query (pUid_0, leaf_0, name_0, uid_0). For kind "1" the lists are read inside
-// the query; for the other kinds `rights` and `favourites` are the texts read beforehand.
-QString MenuTreeQuery(MenuTree tree, const QString& dbKind, const QString& userUid,
+// The menu-row query (pUid_0, leaf_0, name_0, uid_0). On an engine that takes its own dialect
+// the lists are read inside the query; otherwise (`engine` null too) `rights` and `favourites`
+// are the texts read beforehand.
+QString MenuTreeQuery(MenuTree tree, const EngineProfile* engine, const QString& userUid,
                       const QString& rights, const QString& favourites);
 
 // Empties the tree, then adds the rows (four values each: pUid_0, leaf_0, name_0, uid_0) in
@@ -29,7 +31,8 @@ QString MenuTreeQuery(MenuTree tree, const QString& dbKind, const QString& userU
 // no such entry is in the tree yet.
 void FillMenuTree(QTreeWidget* tree, const QStringList& values);
 
-// Empties the tree and loads it on the open session. False when the rows could not be read (the
+// Empties the tree and loads it on the open session; `dbKind` is the session kind's text as the
+// session's facts keep it. False when the rows could not be read (the
 // tree then stays empty).
 bool LoadMenuTree(DbSession& session, QTreeWidget* tree, MenuTree which, const QString& dbKind,
                   const QString& userUid);

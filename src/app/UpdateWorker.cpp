@@ -8,6 +8,7 @@
 #include "app/VersionCompare.h"
 #include "data/ConnectionText.h"
 #include "data/DbSession.h"
+#include "data/EngineProfile.h"
 #include "data/SessionContext.h"
 #include "net/UrlCodec.h"
 #include "platform/HostInfo.h"
@@ -98,14 +99,14 @@ QString LatestVersion(const UpdateServer& server, const UpdateTrust& trust, cons
 void RunUpdateWorker(const SessionContext& app, const UpdateRun& run) {
     const QString cfg = run.exeFolder + QStringLiteral("cfg.ini");
     DbSession session(DbSession::FromConfig);
-    const QString kind =
-        QString::number(static_cast<int>(KindOfConnection(session.ConnectionString())));
+    const DbKindCode kindCode = KindOfConnection(session.ConnectionString());
+    const QString kind = QString::number(static_cast<int>(kindCode));
     SessionContext::UpdateFindings kindFound;
     kindFound.dbKind = kind;
     run.report(kindFound);
 
     // The daily copy of a local-file account set.
-    if (kind == QLatin1String("2")) {
+    if (EngineProfile::Of(kindCode).IsLocalFile()) {
         const QString path = AccountSetPathOf(session.ConnectionString());
         QString error;
         if (BackUpAccountSet(path, QDate::currentDate(), error))

@@ -66,6 +66,8 @@ public:
     bool IsOpen() const { return open_; }
     int Kind() const;
     QString KindText() const { return QString::number(Kind()); }
+    // What the engine of the open connection does (SQL Server's until one has opened).
+    const EngineProfile& Engine() const { return *profile_; }
 
     bool BeginTrans();
     // False when the transaction could not be committed: it is rolled back then, and Message()

@@ -16,6 +16,16 @@ const EngineProfile& EngineProfile::Of(DbKindCode kind) {
     return SqlServerProfile();
 }
 
+const EngineProfile* EngineProfile::OfKindText(const QString& kindText) {
+    if (kindText == QLatin1String("1"))
+        return &SqlServerProfile();
+    if (kindText == QLatin1String("2"))
+        return &SqliteProfile();
+    if (kindText == QLatin1String("3"))
+        return &PostgresProfile();
+    return nullptr;
+}
+
 bool EngineProfile::FileMissing(const DriverConnection&) const {
     return false;
 }

@@ -23,6 +23,9 @@ public:
 
     // The profile of a kind; it lives as long as the process.
     static const EngineProfile& Of(DbKindCode kind);
+    // The profile of a kind as the session's facts keep it ("1", "2", "3"); null for any other
+    // text, such as the empty one before anything has set it.
+    static const EngineProfile* OfKindText(const QString& kindText);
 
     virtual DbKindCode Kind() const = 0;
 
@@ -37,6 +40,15 @@ public:
     // The session's settings once the connection is open; false, with `error`, when the
     // connection cannot serve as an account set.
     virtual bool SetUp(QSqlDatabase& db, QSqlError& error) const = 0;
+
+    // ---- what the account set is
+    // True when the account set is a file on this machine (or a share), not a server's
+    // database: it gets a daily copy, and its LIKE follows the local-file rules.
+    virtual bool IsLocalFile() const { return false; }
+    // True when the client's statements reach the engine as written, in the engine's own
+    // dialect, rather than as Access SQL translated for it: the statements the client writes
+    // per engine (the menu tree, the definitions merge) take that dialect's form there.
+    virtual bool TakesOwnDialect() const { return false; }
 
     // ---- statements
     // `sql`, its sealed values opened, as this engine takes it. `unsupported` names a construct

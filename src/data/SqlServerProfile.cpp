@@ -31,6 +31,7 @@ public:
             .exec(QStringLiteral("SET LOCK_TIMEOUT %1").arg(ms <= 0 ? 100 : ms));
     }
 
+    bool TakesOwnDialect() const override { return true; }
     QString Translate(const QString& sql, QString& unsupported) const override {
         unsupported.clear();
         return sql;

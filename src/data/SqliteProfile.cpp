@@ -90,6 +90,7 @@ QStringList ReferencedTables(const QSqlDatabase& db, const QString& table) {
 class Sqlite final : public EngineProfile {
 public:
     DbKindCode Kind() const override { return DbKindCode::LocalFile; }
+    bool IsLocalFile() const override { return true; }
 
     bool FileMissing(const DriverConnection& target) const override {
         return target.databaseName != QLatin1String(":memory:") &&

@@ -8,12 +8,12 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <functional>
 
 class GridView;
 class FormWindow;
-class QWidget;
 struct CommandResult;
 
 // A grid row whose state an action changed, restored when the action fails.

@@ -15,10 +15,10 @@
 //   a button pressed next to an open edit sees the edited text.
 // Ending an edit runs synchronously; a grid's edit lock and the registration being removed
 // first make a nested request (a message box shown while the edit ends) do nothing.
-#include <QPointer>
+#include "widgets/GridView.h"
 
-class GridView;
-class QWidget;
+#include <QPointer>
+#include <QWidget>
 
 class CellEditWatcher {
 public:

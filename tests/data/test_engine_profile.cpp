@@ -1,5 +1,6 @@
 // Engine facts that the session tests cannot reach on a real server: how each engine's error
-// codes read, and SQL Server's update of a query's first row (no server runs in the tests).
+// codes read, SQL Server's update of a query's first row (no server runs in the tests), and
+// which engine a kind text names.
 #include "data/EngineProfile.h"
 #include "data/SqlShape.h"
 
@@ -84,6 +85,30 @@ TEST(EngineProfile, SqlServerUpdatesTheFirstRowThroughItsQuery) {
         EXPECT_EQ(profile.FirstRowUpdate(QStringLiteral("name_0=?"), first, shape),
                   QStringLiteral("UPDATE zv_row SET name_0=? FROM (%1) AS zv_row").arg(first));
     }
+}
+
+// The session's facts keep the kind as text; the client's per-engine statements and the
+// local-file steps go by the profile that text names, and by none before a kind is known.
+TEST(EngineProfile, KindTextsNameTheirEngineAndWhatItIs) {
+    const struct {
+        const char* text;
+        DbKindCode kind;
+        bool localFile;
+        bool ownDialect;
+    } kinds[] = {
+        {"1", DbKindCode::SqlServer, false, true},
+        {"2", DbKindCode::LocalFile, true, false},
+        {"3", DbKindCode::Other, false, false},
+    };
+    for (const auto& k : kinds) {
+        const EngineProfile* profile = EngineProfile::OfKindText(QString::fromLatin1(k.text));
+        ASSERT_NE(profile, nullptr) << k.text;
+        EXPECT_EQ(profile, &EngineProfile::Of(k.kind)) << k.text;
+        EXPECT_EQ(profile->IsLocalFile(), k.localFile) << k.text;
+        EXPECT_EQ(profile->TakesOwnDialect(), k.ownDialect) << k.text;
+    }
+    for (const char* unknown : {"", "0", "4", " 2", "02"})
+        EXPECT_EQ(EngineProfile::OfKindText(QString::fromLatin1(unknown)), nullptr) << unknown;
 }
 
 } // namespace

@@ -465,9 +465,7 @@ bool PlayRunner::Login(const PlayStep& step) {
     const QString cfg = app.CfgPath();
     // What the login dialog does when it opens, then what its login button does.
     DbSession session(DbSession::FromConfig);
-    if (ReadCfg(cfg, QStringLiteral("SERVER"), QStringLiteral("LANG")) == QLatin1String("3") &&
-        app.session.dbKind.Get() == QLatin1String("2"))
-        app.session.SetLikeRewrite(true);
+    ApplyLikeRewriteSetting(app);
     ResolveLoginConnection(cfg);
     QString message;
     AttemptLogin(session, app, step.args[0], step.args[1], &message);

@@ -1,0 +1,5 @@
+#include "whole/Complete.h"
+
+std::string WholeGreeting() {
+    return Greeting();
+}
